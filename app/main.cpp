@@ -1,0 +1,47 @@
+// Program entry: the switch is read during static initialisation (switches.cpp); then the
+// single-instance check, the application with its title, the main window and the message loop.
+#include "app/startup.h"
+#include "app/switches.h"
+#include "common/application.h"
+#include "common/errors.h"
+#include "ui/main/form_main.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+
+namespace {
+int RunProgram()
+{
+    if (const std::wstring* error = PendingStartupError()) {
+        ReportStartupFailure(*error);
+        return 1;
+    }
+
+    // The single-instance check goes here, before the application is initialised.
+
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    TApplication& app = Application();
+    app.SetTitle(ApplicationTitle);
+    app.Initialize();
+
+    (void)ShowAllServices;  // read during static initialisation, before anything else runs
+    auto mainForm = std::make_unique<TFormMain>();
+    mainForm->Show();
+    app.Run();
+    return 0;
+}
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    try {
+        return RunProgram();
+    } catch (...) {
+        ReportStartupFailure(CurrentExceptionMessage());
+        return 1;
+    }
+}

@@ -1,0 +1,35 @@
+#include "app/startup.h"
+
+#include "common/application.h"
+#include "common/message_box.h"
+
+#include <windows.h>
+
+#include <optional>
+
+namespace {
+std::optional<std::wstring>& Pending()
+{
+    static std::optional<std::wstring> error;
+    return error;
+}
+}  // namespace
+
+void RecordStartupError(const std::wstring& message) noexcept
+{
+    try {
+        if (!Pending())
+            Pending() = message;
+    } catch (...) {
+    }
+}
+
+const std::wstring* PendingStartupError() noexcept { return Pending() ? &*Pending() : nullptr; }
+
+void ReportStartupFailure(const std::wstring& message) noexcept
+{
+    try {
+        AppMessageBox(ExceptionReportText(message), ApplicationTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    } catch (...) {
+    }
+}

@@ -1,0 +1,245 @@
+#include "common/application.h"
+
+#include "common/errors.h"
+#include "common/message_box.h"
+#include "common/window.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+// Message sent to the application window by Synchronize; lParam points at a SyncCall.
+constexpr UINT WM_SYNCHRONIZE = WM_APP + 0x100;
+
+struct SyncCall {
+    const std::function<void()>* Call;
+    std::exception_ptr Error;
+};
+}  // namespace
+
+TApplication& Application()
+{
+    static TApplication app;
+    return app;
+}
+
+TApplication::TApplication() : FGuiThread(GetCurrentThreadId()) {}
+
+TApplication::~TApplication()
+{
+    if (FHandle)
+        DestroyWindow(FHandle);
+    if (FDefaultFont)
+        DeleteObject(FDefaultFont);
+}
+
+void TApplication::Initialize()
+{
+    if (FHandle)
+        return;
+    FGuiThread = GetCurrentThreadId();
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &TApplication::AppWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    if (!wc.hIcon)
+        wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = ClassName;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        RaiseLastOSError();
+    // A visible-style but zero-sized pop-up, never shown: it owns the program's windows and
+    // carries the title, as the running copy's window that a second start looks for.
+    FHandle = CreateWindowExW(0, ClassName, FTitle.c_str(), WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
+                                                               WS_MINIMIZEBOX,
+                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
+                              nullptr, instance, nullptr);
+    if (!FHandle)
+        RaiseLastOSError();
+}
+
+void TApplication::SetTitle(const std::wstring& title)
+{
+    FTitle = title;
+    if (FHandle)
+        SetWindowTextW(FHandle, FTitle.c_str());
+}
+
+HWND TApplication::MainFormHandle() const { return FMainForm ? FMainForm->Handle() : nullptr; }
+
+void TApplication::RegisterForm(TWindow* form)
+{
+    if (!FMainForm)
+        FMainForm = form;
+    FForms.push_back(form);
+}
+
+void TApplication::UnregisterForm(TWindow* form)
+{
+    FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
+    if (FMainForm == form) {
+        FMainForm = nullptr;
+        Terminate();
+    }
+}
+
+void TApplication::Run()
+{
+    while (!FTerminated)
+        HandleMessage();
+}
+
+void TApplication::HandleMessage()
+{
+    MSG msg;
+    if (!ProcessMessage(msg)) {
+        Idle();
+        if (!FTerminated)
+            WaitMessage();
+    }
+}
+
+void TApplication::ProcessMessages()
+{
+    MSG msg;
+    while (ProcessMessage(msg)) {
+    }
+}
+
+bool TApplication::ProcessMessage(MSG& msg)
+{
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    if (msg.message == WM_QUIT) {
+        FTerminated = true;
+        return true;
+    }
+    if (!PreTranslate(msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return true;
+}
+
+bool TApplication::PreTranslate(MSG& msg)
+{
+    if (!msg.hwnd)
+        return false;
+    TWindow* form = TWindow::FromHandle(GetAncestor(msg.hwnd, GA_ROOT));
+    return form && form->PreTranslateMessage(msg);
+}
+
+void TApplication::Terminate()
+{
+    if (!FTerminated)
+        PostQuitMessage(0);
+    FTerminated = true;
+}
+
+bool TApplication::IsActive() const
+{
+    HWND fg = GetForegroundWindow();
+    DWORD pid = 0;
+    if (fg)
+        GetWindowThreadProcessId(fg, &pid);
+    return fg && pid == GetCurrentProcessId();
+}
+
+int TApplication::AddIdleHandler(std::function<void()> handler)
+{
+    FIdleHandlers.push_back({FNextIdleId, std::move(handler)});
+    return FNextIdleId++;
+}
+
+void TApplication::RemoveIdleHandler(int id)
+{
+    FIdleHandlers.erase(std::remove_if(FIdleHandlers.begin(), FIdleHandlers.end(),
+                                       [id](const IdleEntry& e) { return e.Id == id; }),
+                        FIdleHandlers.end());
+}
+
+void TApplication::Idle()
+{
+    // A handler may add or remove handlers; run over a copy.
+    auto handlers = FIdleHandlers;
+    for (auto& entry : handlers)
+        GuardedCall(entry.Handler);
+}
+
+bool TApplication::Synchronize(const std::function<void()>& call)
+{
+    if (IsGuiThread()) {
+        call();
+        return true;
+    }
+    SyncCall sync{&call, nullptr};
+    DWORD_PTR result = 0;
+    if (!FHandle || !SendMessageTimeoutW(FHandle, WM_SYNCHRONIZE, 0, reinterpret_cast<LPARAM>(&sync), SMTO_BLOCK, INFINITE,
+                                         &result) ||
+        result != 1)
+        return false;
+    if (sync.Error)
+        std::rethrow_exception(sync.Error);
+    return true;
+}
+
+LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SYNCHRONIZE: {
+        auto* sync = reinterpret_cast<SyncCall*>(lParam);
+        try {
+            (*sync->Call)();
+        } catch (...) {
+            sync->Error = std::current_exception();
+        }
+        return 1;
+    }
+    case WM_CLOSE:
+        // The hidden window is closed only through the main form.
+        GuardedCall([] {
+            if (TWindow* main = Application().MainForm())
+                main->Close();
+            else
+                Application().Terminate();
+        });
+        return 0;
+    default:
+        return DefWindowProcW(wnd, msg, wParam, lParam);
+    }
+}
+
+std::wstring ExceptionReportText(const std::wstring& message)
+{
+    if (!message.empty() && message.back() > L'.')
+        return message + L".";
+    return message;
+}
+
+void TApplication::ShowException(const std::wstring& message)
+{
+    AppMessageBox(ExceptionReportText(message), FTitle, MB_OK | MB_ICONERROR);
+}
+
+void TApplication::HandleException() noexcept
+{
+    try {
+        ShowException(CurrentExceptionMessage());
+    } catch (...) {
+        // The report itself failed (no memory, no window station): nothing is left to tell.
+    }
+}
+
+HFONT TApplication::DefaultFont()
+{
+    if (!FDefaultFont) {
+        HDC dc = GetDC(nullptr);
+        int height = -MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        ReleaseDC(nullptr, dc);
+        FDefaultFont = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
+    }
+    return FDefaultFont;
+}

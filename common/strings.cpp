@@ -1,0 +1,65 @@
+#include "common/strings.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+int CompareTextCI(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                          static_cast<int>(b.size())) -
+           CSTR_EQUAL;
+}
+
+TStringList::TStringList(std::initializer_list<std::wstring> items)
+{
+    for (const auto& item : items)
+        Add(item);
+}
+
+void TStringList::Clear()
+{
+    if (FItems.empty())
+        return;
+    FItems.clear();
+    Changed();
+}
+
+void TStringList::Add(const std::wstring& text)
+{
+    if (!Sorted) {
+        FItems.push_back(text);
+    } else {
+        auto at = std::lower_bound(FItems.begin(), FItems.end(), text,
+                                   [](const std::wstring& a, const std::wstring& b) { return CompareTextCI(a, b) < 0; });
+        if (IgnoreDuplicates && at != FItems.end() && CompareTextCI(*at, text) == 0)
+            return;
+        FItems.insert(at, text);
+    }
+    Changed();
+}
+
+int TStringList::IndexOf(const std::wstring& text) const
+{
+    for (size_t i = 0; i < FItems.size(); ++i)
+        if (CompareTextCI(FItems[i], text) == 0)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void TStringList::EndUpdate()
+{
+    if (FUpdateCount > 0 && --FUpdateCount == 0 && FChangedInUpdate) {
+        FChangedInUpdate = false;
+        if (OnChange)
+            OnChange();
+    }
+}
+
+void TStringList::Changed()
+{
+    if (FUpdateCount > 0)
+        FChangedInUpdate = true;
+    else if (OnChange)
+        OnChange();
+}

@@ -1,0 +1,99 @@
+#include "common/text.h"
+
+#include "common/errors.h"
+#include "common/strings.h"
+
+#include <windows.h>
+
+namespace {
+std::wstring Upper(std::wstring s)
+{
+    if (!s.empty())
+        CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
+    return s;
+}
+
+constexpr wchar_t Quote = L'"';
+}  // namespace
+
+int PosText(const std::wstring& sub, const std::wstring& text, int from)
+{
+    if (sub.empty() || from < 1 || static_cast<size_t>(from) > text.size())
+        return 0;
+    size_t at = Upper(text).find(Upper(sub), static_cast<size_t>(from - 1));
+    return at == std::wstring::npos ? 0 : static_cast<int>(at) + 1;
+}
+
+std::wstring FetchToken(const std::wstring& source, wchar_t delimiter, int& position, bool ignoreQuotes, bool skipEmpty)
+{
+    std::wstring token;
+    const int len = static_cast<int>(source.size());
+    if (len == 0) {
+        position = 0;
+        return token;
+    }
+    if (position == len + 1 && source[static_cast<size_t>(len - 1)] == delimiter) {
+        position = len + 2;
+        if (!skipEmpty)
+            return token;
+    }
+    if (position < 1 || position > len) {
+        position = 0;
+        return token;
+    }
+    bool inQuotes = false;
+    while (position <= len) {
+        wchar_t c = source[static_cast<size_t>(position - 1)];
+        if (!ignoreQuotes && c == Quote)
+            inQuotes = !inQuotes;
+        if (c == delimiter && !inQuotes) {
+            ++position;
+            if (!skipEmpty || !token.empty())
+                return token;
+            continue;
+        }
+        token += c;
+        ++position;
+    }
+    if (skipEmpty && token.empty())
+        position = 0;
+    return token;
+}
+
+void SplitText(const std::wstring& text, const std::wstring& separator, TStringList* list, bool keepEmpty)
+{
+    SM_ASSERT(list != nullptr);
+    list->BeginUpdate();
+    try {
+        list->Clear();
+        std::wstring rest = text;
+        size_t at = separator.empty() ? std::wstring::npos : rest.find(separator);
+        while (at != std::wstring::npos) {
+            std::wstring piece = rest.substr(0, at);
+            if (keepEmpty || !piece.empty())
+                list->Add(piece);
+            rest.erase(0, at + separator.size());
+            at = rest.find(separator);
+        }
+        if (keepEmpty || !rest.empty())
+            list->Add(rest);
+    } catch (...) {
+        list->EndUpdate();
+        throw;
+    }
+    list->EndUpdate();
+}
+
+std::wstring JoinText(const TStringList& list, const std::wstring& separator, bool keepEmpty)
+{
+    std::wstring result;
+    for (const auto& item : list.Items()) {
+        if (keepEmpty || !item.empty()) {
+            result += item;
+            result += separator;
+        }
+    }
+    if (list.Count() > 0)
+        result.erase(result.size() >= separator.size() ? result.size() - separator.size() : 0);
+    return result;
+}

@@ -1,0 +1,252 @@
+#include "common/window.h"
+
+#include "common/application.h"
+#include "common/busy.h"
+#include "common/errors.h"
+
+
+namespace {
+constexpr const wchar_t* ThisProp = L"TWindow.this";
+}
+
+TWindow::~TWindow()
+{
+    if (FHandle) {
+        HWND wnd = FHandle;
+        RemovePropW(wnd, ThisProp);
+        SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+        FHandle = nullptr;
+        Application().UnregisterForm(this);
+        DestroyWindow(wnd);
+    }
+}
+
+TWindow* TWindow::FromHandle(HWND wnd)
+{
+    if (!wnd)
+        return nullptr;
+    return static_cast<TWindow*>(GetPropW(wnd, ThisProp));
+}
+
+void TWindow::RegisterFormClass(const wchar_t* className)
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW existing{sizeof(existing)};
+    if (GetClassInfoExW(instance, className, &existing))
+        return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = &TWindow::StaticWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = className;
+    if (!RegisterClassExW(&wc))
+        RaiseLastOSError();
+}
+
+void TWindow::CreateForm(const TFormSpec& spec, HWND owner)
+{
+    RegisterFormClass(spec.ClassName);
+    RECT rc{0, 0, spec.ClientWidth, spec.ClientHeight};
+    AdjustWindowRectEx(&rc, spec.Style, FALSE, spec.ExStyle);
+    if (!owner)
+        owner = Application().Handle();
+    Application().RegisterForm(this);
+    HWND wnd = CreateWindowExW(spec.ExStyle, spec.ClassName, spec.Caption, spec.Style, CW_USEDEFAULT, CW_USEDEFAULT,
+                               rc.right - rc.left, rc.bottom - rc.top, owner, nullptr, GetModuleHandleW(nullptr), this);
+    if (!wnd) {
+        DWORD error = GetLastError();
+        Application().UnregisterForm(this);
+        RaiseOSError(error);
+    }
+    SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(Application().DefaultFont()), FALSE);
+    RECT client{};
+    GetClientRect(wnd, &client);
+    FDesignClient = {client.right, client.bottom};
+}
+
+void TWindow::CreateControls(const TControlSpec* specs, size_t count, HWND parent)
+{
+    if (!parent)
+        parent = FHandle;
+    HFONT font = Application().DefaultFont();
+    for (size_t i = 0; i < count; ++i) {
+        const TControlSpec& s = specs[i];
+        HWND ctl = CreateWindowExW(s.ExStyle, s.ClassName, s.Caption ? s.Caption : L"", WS_CHILD | WS_VISIBLE | s.Style,
+                                   s.Left, s.Top, s.Width, s.Height, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(s.Id)), GetModuleHandleW(nullptr),
+                                   nullptr);
+        if (!ctl)
+            RaiseLastOSError();
+        SendMessageW(ctl, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        FControls[s.Id] = ctl;
+        if (s.Anchors != akTopLeft)
+            FAnchored.push_back({ctl, RECT{s.Left, s.Top, s.Left + s.Width, s.Top + s.Height}, s.Anchors});
+    }
+}
+
+HWND TWindow::Control(int id) const
+{
+    auto it = FControls.find(id);
+    return it == FControls.end() ? nullptr : it->second;
+}
+
+void TWindow::ApplyAnchors()
+{
+    RECT client{};
+    GetClientRect(FHandle, &client);
+    const int dx = client.right - FDesignClient.cx;
+    const int dy = client.bottom - FDesignClient.cy;
+    for (const Anchored& a : FAnchored) {
+        RECT r = a.Start;
+        if (a.Anchors & akRight) {
+            if (!(a.Anchors & akLeft))
+                r.left += dx;
+            r.right += dx;
+        }
+        if (a.Anchors & akBottom) {
+            if (!(a.Anchors & akTop))
+                r.top += dy;
+            r.bottom += dy;
+        }
+        SetWindowPos(a.Wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void TWindow::Show()
+{
+    FormShow();
+    ShowWindow(FHandle, SW_SHOW);
+    FShown = true;
+    SetForegroundWindow(FHandle);
+}
+
+void TWindow::Hide() { ShowWindow(FHandle, SW_HIDE); }
+
+int TWindow::ShowModal()
+{
+    std::vector<HWND> disabled;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND wnd, LPARAM list) -> BOOL {
+            if (IsWindowVisible(wnd) && IsWindowEnabled(wnd)) {
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(wnd);
+                EnableWindow(wnd, FALSE);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&disabled));
+    FModal = true;
+    FModalResult = mrNone;
+    TApplication& app = Application();
+    try {
+        Show();
+        while (FModalResult == mrNone) {
+            app.HandleMessage();
+            if (app.Terminated() && FModalResult == mrNone)
+                FModalResult = mrCancel;
+        }
+    } catch (...) {
+        FModal = false;
+        for (HWND wnd : disabled)
+            EnableWindow(wnd, TRUE);
+        if (FHandle)
+            Hide();
+        throw;
+    }
+    FModal = false;
+    // Owners come back before the dialog hides, so activation returns to them.
+    for (HWND wnd : disabled)
+        EnableWindow(wnd, TRUE);
+    if (FHandle)
+        Hide();
+    return FModalResult;
+}
+
+void TWindow::Close()
+{
+    if (FHandle)
+        SendMessageW(FHandle, WM_CLOSE, 0, 0);
+}
+
+bool TWindow::PreTranslateMessage(MSG& msg) { return IsDialogMessageW(FHandle, &msg) != FALSE; }
+
+LRESULT TWindow::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) { return DefWindowProcW(FHandle, msg, wParam, lParam); }
+
+LRESULT TWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SETCURSOR:
+        if (BusyCount() > 0) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED)
+            ApplyAnchors();
+        break;
+    case WM_CLOSE:
+        if (!FormCloseQuery())
+            return 0;
+        if (FModal) {
+            if (FModalResult == mrNone)
+                FModalResult = mrCancel;
+            FormClose();
+            return 0;
+        }
+        FormClose();
+        DestroyWindow(FHandle);
+        return 0;
+    case WM_DESTROY:
+        FormDestroy();
+        Application().UnregisterForm(this);
+        break;
+    default:
+        break;
+    }
+    return DefaultProc(msg, wParam, lParam);
+}
+
+LRESULT CALLBACK TWindow::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    TWindow* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        self = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->FHandle = wnd;
+        SetPropW(wnd, ThisProp, self);
+    } else {
+        self = FromHandle(wnd);
+    }
+    if (!self)
+        return DefWindowProcW(wnd, msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+        RemovePropW(wnd, ThisProp);
+        self->FHandle = nullptr;
+        return DefWindowProcW(wnd, msg, wParam, lParam);
+    }
+    LRESULT result = 0;
+    bool handled = false;
+    try {
+        result = self->WndProc(msg, wParam, lParam);
+        handled = true;
+    } catch (...) {
+        Application().HandleException();
+    }
+    return handled ? result : DefWindowProcW(wnd, msg, wParam, lParam);
+}
+
+void CentreOnScreen(HWND wnd)
+{
+    RECT r{};
+    GetWindowRect(wnd, &r);
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    const int left = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+    const int top = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    SetWindowPos(wnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}

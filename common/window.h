@@ -1,0 +1,103 @@
+// The base of every window of the program: the window procedure trampoline (this stored at
+// WM_NCCREATE, cleared at WM_NCDESTROY), controls created from a table, anchors, modal
+// showing (owner disabled, own loop, result), closing and the default font.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+enum TAnchor : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+constexpr unsigned akTopLeft = akLeft | akTop;
+constexpr unsigned akAll = akLeft | akTop | akRight | akBottom;
+
+// Modal results, as the buttons give them.
+enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL, mrYes = IDYES, mrNo = IDNO };
+
+// One control of a window: reads like a component table.
+struct TControlSpec {
+    int Id;
+    const wchar_t* Name;
+    const wchar_t* ClassName;
+    const wchar_t* Caption;
+    DWORD Style;  // WS_CHILD | WS_VISIBLE are added
+    DWORD ExStyle;
+    int Left, Top, Width, Height;  // pixels, in the parent's client area
+    unsigned Anchors = akTopLeft;
+};
+
+struct TFormSpec {
+    const wchar_t* ClassName;  // one window class per form
+    const wchar_t* Caption;
+    int ClientWidth;
+    int ClientHeight;
+    DWORD Style = WS_OVERLAPPEDWINDOW;
+    DWORD ExStyle = 0;
+};
+
+class TWindow {
+public:
+    TWindow() = default;
+    virtual ~TWindow();
+    TWindow(const TWindow&) = delete;
+    TWindow& operator=(const TWindow&) = delete;
+
+    HWND Handle() const { return FHandle; }
+    static TWindow* FromHandle(HWND wnd);
+
+    void Show();
+    void Hide();
+    // Shows the window modally: every other window of the application is disabled, a loop
+    // runs until ModalResult is set, the result is returned.
+    int ShowModal();
+    int ModalResult() const { return FModalResult; }
+    void SetModalResult(int result) { FModalResult = result; }
+    // Asks the window to close, as its close button does.
+    void Close();
+
+    // Called by the message loop for each message meant for this window or its controls;
+    // true when the message was handled (shortcuts, dialog keys).
+    virtual bool PreTranslateMessage(MSG& msg);
+
+protected:
+    // Creates the window with the given client size, owned by the application window.
+    void CreateForm(const TFormSpec& spec, HWND owner = nullptr);
+    // Creates the controls of the table, with the window's font.
+    void CreateControls(const TControlSpec* specs, size_t count, HWND parent = nullptr);
+    HWND Control(int id) const;
+
+    // The window's own messages; the default goes to DefWindowProcW. Exceptions never leave it.
+    virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // Events: the first show, closing (return false to refuse) and the end of the window.
+    virtual void FormShow() {}
+    virtual bool FormCloseQuery() { return true; }
+    virtual void FormClose() {}
+    virtual void FormDestroy() {}
+
+    bool FModal = false;
+
+private:
+    static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static void RegisterFormClass(const wchar_t* className);
+    void ApplyAnchors();
+
+    struct Anchored {
+        HWND Wnd;
+        RECT Start;
+        unsigned Anchors;
+    };
+
+    HWND FHandle = nullptr;
+    int FModalResult = mrNone;
+    bool FShown = false;
+    SIZE FDesignClient{};
+    std::vector<Anchored> FAnchored;
+    std::map<int, HWND> FControls;
+};
+
+// Centres a window on the primary display as a whole (not the work area).
+void CentreOnScreen(HWND wnd);

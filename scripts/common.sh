@@ -1,0 +1,76 @@
+# Shared by run.sh, test.sh and bench.sh: packages, build, Wine prefixes and the Wine server.
+# Sourced, not run.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$ROOT/build}
+PACKAGES=(wine wine64 g++-mingw-w64-x86-64-posix mingw-w64-tools xvfb xauth cmake make googletest imagemagick x11-apps)
+
+log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
+
+ensure_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+build_project() {
+  if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
+  fi
+  cmake --build "$BUILD_DIR" -j2 -- --no-print-directory | grep -E 'error|warning:|Error' >&2 || true
+  [ "${PIPESTATUS[0]}" -eq 0 ] || { log "build failed"; return 1; }
+}
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+
+# The settings every prefix of ours gets: Wine draws frames itself (no 2 s wait for a window
+# manager on a bare display) and a crash ends with a backtrace instead of a dialog.
+configure_prefix() {
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+}
+
+# Makes $WINEPREFIX a working prefix if it is not one yet.
+init_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "preparing Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot --init >/dev/null 2>&1
+    wineserver -w
+  fi
+  configure_prefix
+}
+
+# The template prefix of this build folder, from which throwaway prefixes are copied.
+template_prefix() {
+  local template="$BUILD_DIR/wine-template"
+  if [ ! -f "$template/system.reg" ]; then
+    ( export WINEPREFIX="$template"; init_prefix; wineserver -w )
+  fi
+  printf '%s\n' "$template"
+}
+
+# Copies a prefix into a new throwaway folder and prints the folder.
+throwaway_prefix() {
+  local source=$1 dir
+  dir=$(mktemp -d /tmp/sm-prefix-XXXXXX)
+  cp -a "$source/." "$dir/"
+  printf '%s\n' "$dir"
+}
+
+start_wineserver() {
+  wineserver -p >/dev/null 2>&1
+  wine wineboot.exe >/dev/null 2>&1 || true
+}
+
+stop_wineserver() { wineserver -k >/dev/null 2>&1 || true; }

@@ -1,0 +1,17 @@
+#include "tests/support/message_box_hook.h"
+
+#include "common/message_box.h"
+
+ScriptedMessageBoxes::ScriptedMessageBoxes(std::deque<int> answers) : FAnswers(std::move(answers))
+{
+    SetMessageBoxHook([this](const std::wstring& text, const std::wstring& caption, UINT flags) {
+        Asked.push_back({text, caption, flags});
+        if (FAnswers.empty())
+            return IDOK;
+        int answer = FAnswers.front();
+        FAnswers.pop_front();
+        return answer;
+    });
+}
+
+ScriptedMessageBoxes::~ScriptedMessageBoxes() { SetMessageBoxHook(nullptr); }
