@@ -20,6 +20,8 @@ WINEPREFIX=$(throwaway_prefix "$source_prefix")
 export WINEPREFIX
 trap 'WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
 configure_prefix
+# The session that configured the prefix had no display; let it end before the tests start one.
+wineserver -w
 
 export SM_BUILD_DIR=$BUILD_DIR
 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c '

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the program and starts it under Wine. Arguments go to the program (./run.sh /all).
+# With no display it runs on a virtual one, writes a screenshot of the main window, prints its
+# path and closes the program again.
+set -uo pipefail
+source "$(dirname "$0")/scripts/common.sh"
+
+ensure_packages || exit 1
+build_project || exit 1
+
+export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wine-prefix}
+init_prefix
+"$ROOT/scripts/sample-services.sh"
+# A Wine session started without a display would keep its windows off screen: let it end.
+wineserver -w
+
+program="$BUILD_DIR/ServiceManager.exe"
+if [ -n "${DISPLAY:-}" ]; then
+  exec wine "$program" "$@"
+fi
+
+shot="$BUILD_DIR/screenshot.png"
+rm -f "$shot"
+xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" bash -c '
+  program=$1 shot=$2; shift 2
+  wine "$program" "$@" &
+  pid=$!
+  # Give the window time to appear and the list its first refreshes.
+  for _ in $(seq 1 40); do
+    sleep 0.25
+    xwininfo -root -tree 2>/dev/null | grep -q "Talvora ERP Service Manager" && break
+  done
+  sleep 2.5
+  import -window root "$shot"
+  wineserver -k >/dev/null 2>&1
+  wait $pid 2>/dev/null
+  exit 0
+' run-sh "$program" "$shot" "$@"
+if [ -f "$shot" ]; then
+  echo "Screenshot: $shot"
+else
+  echo "No screenshot was written" >&2
+  exit 1
+fi
