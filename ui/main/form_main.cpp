@@ -1,19 +1,250 @@
+// The main window itself: its components, layout and window events.
 #include "ui/main/form_main.h"
 
+#include "app/switches.h"
 #include "common/application.h"
+#include "ui/main/account_text.h"
+
+#include <commctrl.h>
+
+namespace {
+constexpr int ToolBarHeight = 26;
+constexpr int StatusBarHeight = 19;
+constexpr int StatusPanelWidth = 100;
+
+const TControlSpec Components[] = {
+    {TFormMain::idToolBar, L"ToolBar", TOOLBARCLASSNAMEW, nullptr,
+     TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER | CCS_NORESIZE, 0, 0, 0,
+     TFormMain::DesignClientWidth, ToolBarHeight},
+    {TFormMain::idList, L"LV", WC_LISTVIEWW, nullptr,
+     WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, WS_EX_CLIENTEDGE, 0,
+     ToolBarHeight, TFormMain::DesignClientWidth,
+     TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight},
+    {TFormMain::idStatusBar, L"StatusBar", STATUSCLASSNAMEW, nullptr, CCS_BOTTOM, 0, 0,
+     TFormMain::DesignClientHeight - StatusBarHeight, TFormMain::DesignClientWidth, StatusBarHeight},
+};
+
+struct TColumn {
+    const wchar_t* Caption;
+    int Width;
+};
+const TColumn Columns[] = {{L"Service Name", 200}, {L"Status", 80}, {L"Description", 250}};
+}  // namespace
 
 TFormMain::TFormMain()
 {
+    // FormCreate: the catalogue of the local machine; it connects on its first refresh.
+    FManager = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive");
+    FMonitorSink = std::make_shared<TMonitorSink>();
+    FMonitorSink->Form = this;
+    CreateActions();
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Talvora ERP Service Manager",
                 .ClientWidth = DesignClientWidth,
                 .ClientHeight = DesignClientHeight,
                 .Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                 .ExStyle = WS_EX_APPWINDOW});
+    CreateComponents();
+    CreateMenus();
+    FIdleHandler = Application().AddIdleHandler([this] { FActions.Update(); });
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain()
+{
+    Application().RemoveIdleHandler(FIdleHandler);
+    if (FMonitorSink)
+        FMonitorSink->Form = nullptr;
+}
 
-void TFormMain::FormShow() { CentreOnScreen(Handle()); }
+void TFormMain::CreateComponents()
+{
+    CreateControls(Components, std::size(Components));
+    FToolBar = Control(idToolBar);
+    FStatusBar = Control(idStatusBar);
+    FList = TListView(Control(idList));
 
-LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) { return TWindow::WndProc(msg, wParam, lParam); }
+    FImages = CreateMainImageList();
+    HWND lv = FList.Handle();
+    ListView_SetExtendedListViewStyle(lv, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
+    ListView_SetImageList(lv, FImages.get(), LVSIL_SMALL);
+    // Clicking a heading does nothing.
+    HWND header = ListView_GetHeader(lv);
+    SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) & ~HDS_BUTTONS);
+    for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i)
+        FList.AddColumn(i, Columns[i].Caption, Columns[i].Width);
+
+    SendMessageW(FToolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FImages.get()));
+    FActions.FillToolBar(FToolBar, {ActStart, ActStop, ActPause, Separator, ActRebuild, ActProps, Separator, ActQuit});
+
+    int parts[] = {StatusPanelWidth, 2 * StatusPanelWidth};
+    SendMessageW(FStatusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    AlignControls();
+}
+
+void TFormMain::CreateMenus()
+{
+    FActions.MenuBitmap = [this](int image) {
+        FMenuBitmaps.push_back(CreateImageBitmap(image));
+        return FMenuBitmaps.back().get();
+    };
+    HMENU bar = CreateMenu();
+    auto addSub = [bar](HMENU sub, const wchar_t* caption) {
+        AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption);
+    };
+    addSub(FActions.BuildMenu({ActQuit}), L"Program");
+    addSub(FActions.BuildMenu({ActStart, ActStop, ActPause, Separator, ActInstall, ActUninstall, Separator, ActProps}),
+           L"Service");
+    addSub(FActions.BuildMenu({ActRebuild}), L"View");
+    addSub(FActions.BuildMenu({ActAbout}), L"Help");
+    FMainMenu = bar;
+    // The menu bar takes room from the window, not from the designed client area.
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    SetMenu(Handle(), bar);
+    RECT rc{0, 0, client.right, client.bottom};
+    AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongPtrW(Handle(), GWL_STYLE)), TRUE,
+                       static_cast<DWORD>(GetWindowLongPtrW(Handle(), GWL_EXSTYLE)));
+    SetWindowPos(Handle(), nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    FPopupMenu.reset(FActions.BuildMenu({ActStart, ActStop, ActPause, Separator, ActRebuild, Separator, ActInstall,
+                                         ActUninstall, Separator, ActProps}));
+}
+
+void TFormMain::AlignControls()
+{
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    SetWindowPos(FToolBar, nullptr, 0, 0, client.right, ToolBarHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(FStatusBar, nullptr, 0, client.bottom - StatusBarHeight, client.right, StatusBarHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(FList.Handle(), nullptr, 0, ToolBarHeight, client.right,
+                 std::max(0L, client.bottom - ToolBarHeight - StatusBarHeight), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TFormMain::FormShow()
+{
+    CentreOnScreen(Handle());
+    if (FShownOnce)
+        return;
+    FShownOnce = true;
+    RebuildItems(true);
+    SendMessageW(FStatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(ComputerNameText().c_str()));
+    SendMessageW(FStatusBar, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(AccountText().c_str()));
+    SetTimerOn(true);
+}
+
+void TFormMain::SetTimerOn(bool on)
+{
+    if (on)
+        SetTimer(Handle(), TimerUpdate, 1000, nullptr);
+    else
+        KillTimer(Handle(), TimerUpdate);
+}
+
+bool TFormMain::FormCloseQuery()
+{
+    // A waiting command still uses the catalogue's records: end its wait first and close
+    // once it has unwound (the application is terminating, so the message loop ends then).
+    if (FCommandDepth > 0) {
+        FCloseRequested = true;
+        Application().Terminate();
+        return false;
+    }
+    return true;
+}
+
+void TFormMain::FormClose() { SetTimerOn(false); }
+
+void TFormMain::FormDestroy()
+{
+    SetTimerOn(false);
+    // Monitors that outlive the window never reach it.
+    if (FMonitorSink)
+        FMonitorSink->Form = nullptr;
+    FList.DeleteAll();
+}
+
+bool TFormMain::PreTranslateMessage(MSG& msg)
+{
+    if (TAction* action = FActions.FindShortCut(msg)) {
+        FActions.Execute(action->Id);
+        return true;
+    }
+    return false;
+}
+
+LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SIZE:
+        if (FList.Handle())
+            AlignControls();
+        return 0;
+    case WM_TIMER:
+        if (wParam == TimerUpdate)
+            UpdateItems();
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1 || lParam == reinterpret_cast<LPARAM>(FToolBar)) {
+            FActions.Execute(LOWORD(wParam));
+            return 0;
+        }
+        break;
+    case WM_INITMENUPOPUP:
+        FActions.Update();
+        FActions.UpdateMenu(reinterpret_cast<HMENU>(wParam));
+        return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == FList.Handle()) {
+            POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            if (p.x == -1 && p.y == -1) {
+                p = {8, 8};
+                ClientToScreen(FList.Handle(), &p);
+            }
+            TrackPopupMenu(FPopupMenu.get(), TPM_RIGHTBUTTON, p.x, p.y, 0, Handle(), nullptr);
+            return 0;
+        }
+        break;
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->hwndFrom == FList.Handle())
+            return ListNotify(header);
+        if (header->code == TTN_GETDISPINFOW) {
+            auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+            info->lpszText = const_cast<wchar_t*>(FActions.HintOf(static_cast<int>(header->idFrom)));
+            return 0;
+        }
+        break;
+    }
+    case WM_SETFOCUS:
+        SetFocus(FList.Handle());
+        return 0;
+    default:
+        break;
+    }
+    return TWindow::WndProc(msg, wParam, lParam);
+}
+
+LRESULT TFormMain::ListNotify(NMHDR* header)
+{
+    switch (header->code) {
+    case LVN_DELETEITEM: {
+        auto* nm = reinterpret_cast<NMLISTVIEW*>(header);
+        LVDeletion(nm->iItem, nm->lParam);
+        return 0;
+    }
+    case LVN_GETINFOTIPW:
+        LVInfoTip(reinterpret_cast<NMLVGETINFOTIPW*>(header));
+        return 0;
+    case NM_CUSTOMDRAW:
+        return LVCustomDrawItem(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+    case NM_DBLCLK:
+        LVDblClick();
+        return 0;
+    case LVN_BEGINLABELEDITW:
+        return TRUE;  // captions cannot be edited
+    default:
+        return 0;
+    }
+}

@@ -1,7 +1,36 @@
-// The main window: the list of the ERP's services with their state and description.
+// The main window: the list of the ERP's services (or every service with the "all" switch)
+// with state and description refreshed every second, the commands on the selected service,
+// and the following of pending states by monitor threads.
+//
+// Rows point at the catalogue's records through their TItemData; every rebuild deletes the
+// rows before it refreshes the catalogue, so no row outlives its record. While a command
+// waits (FCommandDepth > 0) the commands and the rebuild that would free its records are
+// refused, and closing the window is put off until the command has unwound.
 #pragma once
 
+#include "common/actions.h"
 #include "common/window.h"
+#include "services/service_catalogue.h"
+#include "services/monitor.h"
+#include "ui/main/images.h"
+#include "ui/main/list_view.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// The record behind each row of the service list.
+struct TItemData {
+    TNtService* Service = nullptr;      // not owned
+    TServiceMonitor* Monitor = nullptr;  // not owned: the thread frees itself
+    // What the row shows, so that a refresh touches the control only where something changed.
+    std::wstring Caption;
+    std::wstring StateText;
+    std::wstring Description;
+    int Image = -1;
+};
+
+enum TServiceControl { scStart, scStop, scPause, scContinue };
 
 class TFormMain : public TWindow {
 public:
@@ -9,10 +38,104 @@ public:
     static constexpr int DesignClientWidth = 581;
     static constexpr int DesignClientHeight = 254;
 
+    // Control and command ids.
+    enum : int {
+        idToolBar = 100,
+        idList = 101,
+        idStatusBar = 102,
+        ActStart = 1001,
+        ActStop,
+        ActPause,
+        ActRebuild,
+        ActUninstall,
+        ActInstall,
+        ActQuit,
+        ActProps,
+        ActAbout,
+    };
+    static constexpr UINT_PTR TimerUpdate = 1;
+
     TFormMain();
     ~TFormMain() override;
+
+    // The service list (also read by the properties dialog and by tests).
+    TSCManager& Manager() { return *FManager; }
+    TListView& List() { return FList; }
+    TActionList& Actions() { return FActions; }
+    HWND StatusBar() const { return FStatusBar; }
+
+    void RebuildItems(bool refreshAll);
+    void UpdateItems();
+    void UpdateItem(TNtService* service);
+    int FindItemByService(const TNtService* service) const;
+    int FindItemByMonitor(const TServiceMonitor* monitor) const;
+    void RefreshService(TNtService* service);
+    static std::wstring GetStateText(const TNtService* service);
+    static int GetStateImage(const TNtService* service);
+    TItemData* ItemData(int index) const;
+    TItemData* SelectedData() const;
+
+    // Commands.
+    void ActionsUpdate();
+    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data);
+    std::wstring CollectDependencies(TNtService* service, TServiceState state);
+    std::wstring CollectDependants(TNtService* service, TServiceState state);
+    void StartDependencies(TNtService* service);
+    void StopDependants(TNtService* service);
+    void ActStartExecute();
+    void ActStopExecute();
+    void ActPauseExecute();
+    void ActRebuildExecute();
+    void ActUninstallExecute();
+    void ActQuitExecute();
+    void ActInstallExecute();
+    void ActPropsExecute();
+    void ActAboutExecute();
+    bool CommandRunning() const { return FCommandDepth > 0; }
+
+    // Pending-state follow-up.
+    void MonitorNotify(const std::wstring& message);
+    void MonitorTerminated(TServiceMonitor* sender);
+
+    bool PreTranslateMessage(MSG& msg) override;
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void FormShow() override;
+    bool FormCloseQuery() override;
+    void FormClose() override;
+    void FormDestroy() override;
+
+private:
+    void CreateComponents();
+    void CreateActions();
+    void CreateMenus();
+    void AlignControls();
+    LRESULT ListNotify(NMHDR* header);
+    void LVDeletion(int index, LPARAM data);
+    void LVInfoTip(NMLVGETINFOTIPW* tip);
+    LRESULT LVCustomDrawItem(NMLVCUSTOMDRAW* draw);
+    void LVDblClick();
+    void UpdateRow(int index);
+    void SortItems();
+    int SortedInsertIndex(const std::wstring& caption) const;
+    void StartMonitor(TItemData* data, const std::wstring& operation, TServiceState finalState);
+    void SetTimerOn(bool on);
+
+    std::unique_ptr<TSCManager> FManager;
+    bool FItemsBuilding = false;
+    int FCommandDepth = 0;
+    bool FCloseRequested = false;
+    bool FShownOnce = false;
+    HWND FToolBar = nullptr;
+    HWND FStatusBar = nullptr;
+    TListView FList;
+    UniqueImageList FImages;
+    std::vector<UniqueBitmap> FMenuBitmaps;
+    TActionList FActions;
+    HMENU FMainMenu = nullptr;   // owned by the window
+    UniqueMenu FPopupMenu;
+    int FIdleHandler = 0;
+    // The monitors' way back to this window; cut when the window ends.
+    std::shared_ptr<TMonitorSink> FMonitorSink;
 };

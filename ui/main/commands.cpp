@@ -1,0 +1,299 @@
+// The commands on the selected service: the actions, their enabling rules, and starting,
+// stopping, pausing, resuming and removing services with their dependencies and dependants.
+#include "ui/main/form_main.h"
+
+#include "common/application.h"
+#include "common/busy.h"
+#include "common/delay.h"
+#include "common/errors.h"
+#include "common/format.h"
+#include "common/message_box.h"
+#include "common/text.h"
+#include "ui/about/form_about.h"
+
+namespace {
+struct TControlInfo {
+    const wchar_t* Operation;
+    TServiceState FinalState;
+};
+
+TControlInfo InfoOf(TServiceControl operation)
+{
+    switch (operation) {
+    case scStop:
+        return {L"Stopping", ssStopped};
+    case scPause:
+        return {L"Pausing", ssPaused};
+    case scContinue:
+        return {L"Resuming", ssRunning};
+    default:
+        return {L"Starting", ssRunning};
+    }
+}
+
+bool IsPending(TServiceState state)
+{
+    return state == ssStartPending || state == ssStopPending || state == ssContinuePending || state == ssPausePending;
+}
+
+bool IsDatabaseServer(const std::wstring& serviceName)
+{
+    return PosText(L"asany", serviceName, 1) == 1 || PosText(L"sqlany", serviceName, 1) == 1;
+}
+
+// Keeps the count of running commands for the scope of one command.
+class TCommandScope {
+public:
+    explicit TCommandScope(int& depth) : FDepth(depth) { ++FDepth; }
+    ~TCommandScope() { --FDepth; }
+    TCommandScope(const TCommandScope&) = delete;
+    TCommandScope& operator=(const TCommandScope&) = delete;
+
+private:
+    int& FDepth;
+};
+
+constexpr UINT QuestionFlags = MB_YESNOCANCEL | MB_ICONQUESTION;  // 35
+constexpr UINT WarningFlags = MB_YESNOCANCEL | MB_ICONWARNING;    // 51
+}  // namespace
+
+void TFormMain::CreateActions()
+{
+    auto add = [this](int id, const wchar_t* name, const wchar_t* caption, const wchar_t* hint,
+                      std::vector<TShortCut> shortCuts, int image, bool enabled, void (TFormMain::*handler)()) {
+        FActions.Add({id, name, caption, hint, std::move(shortCuts), image, enabled, [this, handler] { (this->*handler)(); }});
+    };
+    add(ActStart, L"ActStart", L"Start/Resume", L"Start/resume service", {}, imgStart, false, &TFormMain::ActStartExecute);
+    add(ActStop, L"ActStop", L"Stop", L"Stop service", {}, imgStop, false, &TFormMain::ActStopExecute);
+    add(ActPause, L"ActPause", L"Pause", L"Pause service", {}, imgPause, false, &TFormMain::ActPauseExecute);
+    add(ActRebuild, L"ActRebuild", L"Refresh", L"Rebuild service list", {{VK_F5}}, imgRefresh, true,
+        &TFormMain::ActRebuildExecute);
+    add(ActUninstall, L"ActUninstall", L"Remove", L"Uninstall service", {{VK_DELETE}}, -1, false,
+        &TFormMain::ActUninstallExecute);
+    add(ActInstall, L"ActInstall", L"Add...", L"Install new service", {{VK_INSERT}}, -1, true,
+        &TFormMain::ActInstallExecute);
+    add(ActQuit, L"ActQuit", L"Quit", L"Quit application", {{VK_F4, true}, {'X', true}}, imgQuit, true,
+        &TFormMain::ActQuitExecute);
+    add(ActProps, L"ActProps", L"Properties...", L"Service properties", {{VK_RETURN}}, imgProperties, false,
+        &TFormMain::ActPropsExecute);
+    add(ActAbout, L"ActAbout", L"About...", L"", {}, -1, true, &TFormMain::ActAboutExecute);
+    FActions.OnUpdate = [this] { ActionsUpdate(); };
+}
+
+void TFormMain::ActionsUpdate()
+{
+    TItemData* data = SelectedData();
+    const bool row = data != nullptr && data->Service != nullptr;
+    const bool free = row && data->Monitor == nullptr;
+    const TServiceState state = row ? data->Service->ServiceState() : ssUnknown;
+    // A waiting command still uses the catalogue's records: nothing that acts on them or
+    // rebuilds them runs meanwhile.
+    const bool idle = FCommandDepth == 0;
+
+    auto set = [this](int id, bool enabled) {
+        if (TAction* a = FActions.Find(id))
+            a->Enabled = enabled;
+    };
+    set(ActStart, idle && free && (state == ssStopped || state == ssPaused));
+    set(ActStop, idle && free && (state == ssRunning || state == ssPaused));
+    set(ActPause, idle && free && state == ssRunning && data->Service->ControlsAccepted().Contains(caPauseContinue));
+    set(ActUninstall, idle && row && state == ssStopped);
+    set(ActProps, idle && row);
+    set(ActRebuild, idle);
+    set(ActInstall, idle);
+    set(ActQuit, true);
+    set(ActAbout, true);
+}
+
+void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data)
+{
+    TBusyCursor busy;
+    TCommandScope command(FCommandDepth);
+    const TControlInfo info = InfoOf(operation);
+    switch (operation) {
+    case scStart:
+        service->Start(false);
+        break;
+    case scStop:
+        service->Stop(false);
+        break;
+    case scPause:
+        service->Pause(false);
+        break;
+    case scContinue:
+        service->Continue(false);
+        break;
+    }
+    DelayWithMessages(100);
+    if (wait) {
+        SetTimerOn(false);
+        try {
+            TApplication& app = Application();
+            for (;;) {
+                service->Refresh();
+                UpdateItems();
+                app.ProcessMessages();
+                DelayWithMessages(100);
+                const TServiceState state = service->ServiceState();
+                if (state != info.FinalState && !IsPending(state))
+                    throw Exception(Fmt(L"%s: %s failed.", {service->ServiceName(), info.Operation}));
+                if (state == info.FinalState || app.Terminated())
+                    break;
+            }
+        } catch (...) {
+            SetTimerOn(true);
+            throw;
+        }
+        SetTimerOn(true);
+    } else if (data && !data->Monitor) {
+        StartMonitor(data, info.Operation, info.FinalState);
+    }
+}
+
+std::wstring TFormMain::CollectDependencies(TNtService* service, TServiceState state)
+{
+    std::wstring text;
+    for (int i = 0; i < service->DependentServiceCount(); ++i) {
+        TNtService* dependency = service->GetDependentService(i);
+        RefreshService(dependency);
+        if (dependency->ServiceState() == state) {
+            if (!text.empty())
+                text += L"\r\n";
+            text += L"\"" + dependency->DisplayName() + L"\"";
+        }
+    }
+    return text;
+}
+
+std::wstring TFormMain::CollectDependants(TNtService* service, TServiceState state)
+{
+    std::wstring text;
+    for (int i = 0; i < service->DependentByServiceCount(); ++i) {
+        TNtService* dependant = service->GetDependentByService(i);
+        RefreshService(dependant);
+        if (dependant->ServiceState() == state) {
+            if (!text.empty())
+                text += L"\r\n";
+            text += L"\"" + dependant->DisplayName() + L"\"";
+        }
+    }
+    return text;
+}
+
+void TFormMain::StartDependencies(TNtService* service)
+{
+    TBusyCursor busy;
+    for (int i = 0; i < service->DependentServiceCount(); ++i) {
+        TNtService* dependency = service->GetDependentService(i);
+        if (dependency->ServiceState() != ssRunning) {
+            int row = FindItemByService(dependency);
+            ExecuteControl(dependency, scStart, true, row >= 0 ? ItemData(row) : nullptr);
+        }
+    }
+}
+
+void TFormMain::StopDependants(TNtService* service)
+{
+    TBusyCursor busy;
+    for (int i = 0; i < service->DependentByServiceCount(); ++i) {
+        TNtService* dependant = service->GetDependentByService(i);
+        if (dependant->ServiceState() != ssStopped) {
+            int row = FindItemByService(dependant);
+            ExecuteControl(dependant, scStop, true, row >= 0 ? ItemData(row) : nullptr);
+        }
+    }
+}
+
+void TFormMain::ActStartExecute()
+{
+    TItemData* data = SelectedData();
+    if (!data)
+        return;
+    TCommandScope command(FCommandDepth);
+    TNtService* service = data->Service;
+    std::wstring dependencies = CollectDependencies(service, ssStopped);
+    if (!dependencies.empty()) {
+        if (AppMessageBox(Fmt(L"These services are dependent and must also be started. Continue?\r\n\r\n%s",
+                              {dependencies}),
+                          L"Start service", QuestionFlags) != IDYES)
+            return;
+        StartDependencies(service);
+    }
+    if (service->ServiceState() == ssStopped)
+        ExecuteControl(service, scStart, false, data);
+    else if (service->ServiceState() == ssPaused)
+        ExecuteControl(service, scContinue, false, data);
+}
+
+void TFormMain::ActStopExecute()
+{
+    TItemData* data = SelectedData();
+    if (!data)
+        return;
+    TCommandScope command(FCommandDepth);
+    TNtService* service = data->Service;
+    if (IsDatabaseServer(service->ServiceName()) &&
+        AppMessageBox(L"You are about to stop the database server. Really continue?", L"Stop service", QuestionFlags) !=
+            IDYES)
+        return;
+    std::wstring dependants = CollectDependants(service, ssRunning);
+    if (!dependants.empty()) {
+        if (AppMessageBox(Fmt(L"These services are dependent and must also be stopped. Continue?\r\n\r\n%s",
+                              {dependants}),
+                          L"Stop service", QuestionFlags) != IDYES)
+            return;
+        StopDependants(service);
+    }
+    ExecuteControl(service, scStop, false, data);
+}
+
+void TFormMain::ActPauseExecute()
+{
+    if (TItemData* data = SelectedData())
+        ExecuteControl(data->Service, scPause, false, data);
+}
+
+void TFormMain::ActRebuildExecute() { RebuildItems(true); }
+
+void TFormMain::ActUninstallExecute()
+{
+    TItemData* data = SelectedData();
+    if (!data)
+        return;
+    TNtService* service = data->Service;
+    if (AppMessageBox(Fmt(L"Really unregister selected service (%s)?", {service->DisplayName()}), L"Uninstall service",
+                      WarningFlags) != IDYES)
+        return;
+    TBusyCursor busy;
+    {
+        TCommandScope command(FCommandDepth);
+        service->Delete();
+        DelayWithMessages(1000);
+    }
+    // The command's own last step: nothing uses the old records after it.
+    if (!Application().Terminated())
+        RebuildItems(true);
+}
+
+void TFormMain::ActQuitExecute() { Close(); }
+
+void TFormMain::ActInstallExecute()
+{
+    // The properties dialog for a new service comes with the dialog itself.
+}
+
+void TFormMain::ActPropsExecute()
+{
+    // The properties dialog of the selected service comes with the dialog itself.
+}
+
+void TFormMain::ActAboutExecute() { ShowAboutBox(); }
+
+void TFormMain::LVDblClick()
+{
+    if (TAction* props = FActions.Find(ActProps)) {
+        FActions.Update();
+        if (props->Enabled)
+            FActions.Execute(ActProps);
+    }
+}

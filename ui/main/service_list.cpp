@@ -1,0 +1,259 @@
+// The service list: rebuilding it from the catalogue, refreshing its rows, and the list's
+// own events (deletion, info tip, grey rows of disabled services).
+#include "ui/main/form_main.h"
+
+#include "app/switches.h"
+#include "common/busy.h"
+#include "common/text.h"
+
+#include <algorithm>
+
+namespace {
+struct TStateLook {
+    const wchar_t* Text;
+    int Image;
+};
+
+// By TServiceState ordinal.
+const TStateLook StateLooks[] = {
+    {L"Unknown", imgUnknown},        {L"Stopped", imgStopped},       {L"Starting", imgStarting},
+    {L"Stopping", imgStopping},      {L"Running", imgRunning},       {L"Resume pending", imgStarting},
+    {L"Pause pending", imgStopping}, {L"Paused", imgPaused},
+};
+
+const TStateLook& LookOf(const TNtService* service)
+{
+    size_t state = static_cast<size_t>(service->ServiceState());
+    return StateLooks[state < std::size(StateLooks) ? state : 0];
+}
+
+bool IsListed(const TNtService* service)
+{
+    if (ShowAllServices)
+        return true;
+    const std::wstring& display = service->DisplayName();
+    const std::wstring& name = service->ServiceName();
+    return PosText(L"talvora32", display, 1) == 1 || PosText(L"talvora erp", display, 1) == 1 ||
+           PosText(L"asany", name, 1) == 1 || PosText(L"sqlany", name, 1) == 1;
+}
+
+bool IsPending(TServiceState state)
+{
+    return state == ssStartPending || state == ssStopPending || state == ssContinuePending || state == ssPausePending;
+}
+
+// The monitor's parameters for a service found in a pending state.
+struct TFollowUp {
+    const wchar_t* Operation;
+    TServiceState FinalState;
+};
+
+TFollowUp FollowUpOf(TServiceState state)
+{
+    switch (state) {
+    case ssStopPending:
+        return {L"Stopping", ssStopped};
+    case ssContinuePending:
+        return {L"Resuming", ssRunning};
+    case ssPausePending:
+        return {L"Pausing", ssPaused};
+    default:
+        return {L"Starting", ssRunning};
+    }
+}
+
+int CompareCaptions(const std::wstring& a, const std::wstring& b) { return lstrcmpW(a.c_str(), b.c_str()); }
+
+int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM)
+{
+    return CompareCaptions(reinterpret_cast<TItemData*>(a)->Caption, reinterpret_cast<TItemData*>(b)->Caption);
+}
+}  // namespace
+
+std::wstring TFormMain::GetStateText(const TNtService* service) { return LookOf(service).Text; }
+
+int TFormMain::GetStateImage(const TNtService* service) { return LookOf(service).Image; }
+
+TItemData* TFormMain::ItemData(int index) const { return reinterpret_cast<TItemData*>(FList.Data(index)); }
+
+TItemData* TFormMain::SelectedData() const
+{
+    int index = FList.Selected();
+    return index < 0 ? nullptr : ItemData(index);
+}
+
+int TFormMain::SortedInsertIndex(const std::wstring& caption) const
+{
+    // Rows are kept sorted by caption: binary search over the rows' own captions.
+    int low = 0;
+    int high = FList.Count();
+    while (low < high) {
+        int mid = (low + high) / 2;
+        if (CompareCaptions(ItemData(mid)->Caption, caption) <= 0)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+void TFormMain::RebuildItems(bool refreshAll)
+{
+    BeginBusy();
+    FItemsBuilding = true;
+    FList.SetRedraw(false);
+    try {
+        int selected = FList.Selected();
+        std::wstring selectedCaption = selected >= 0 ? FList.Text(selected) : std::wstring();
+        FList.DeleteAll();
+        FManager->Refresh(refreshAll);
+        for (int i = 0; i < FManager->ServiceCount(); ++i) {
+            TNtService* service = FManager->GetService(i);
+            if (!IsListed(service))
+                continue;
+            auto data = std::make_unique<TItemData>();
+            data->Service = service;
+            data->Caption = service->DisplayName();
+            data->StateText = GetStateText(service);
+            data->Description = service->Description();
+            data->Image = GetStateImage(service);
+            int row = FList.Insert(SortedInsertIndex(data->Caption), data->Caption, data->Image,
+                                   reinterpret_cast<LPARAM>(data.get()));
+            if (row < 0)
+                continue;
+            TItemData* item = data.release();  // the row owns it now; LVDeletion frees it
+            FList.SetText(row, 1, item->StateText);
+            FList.SetText(row, 2, item->Description);
+            if (IsPending(service->ServiceState())) {
+                TFollowUp followUp = FollowUpOf(service->ServiceState());
+                StartMonitor(item, followUp.Operation, followUp.FinalState);
+            }
+        }
+        if (!selectedCaption.empty()) {
+            int found = FList.FindCaption(selectedCaption);
+            if (found >= 0) {
+                FList.Select(found);
+                FList.EnsureVisible(found);
+            }
+        }
+    } catch (...) {
+        FList.SetRedraw(true);
+        FItemsBuilding = false;
+        EndBusy();
+        throw;
+    }
+    FList.SetRedraw(true);
+    FItemsBuilding = false;
+    EndBusy();
+}
+
+void TFormMain::UpdateItems()
+{
+    if (FItemsBuilding)
+        return;
+    // Each record has one row, so the row at an index is the row FindItemByService would find.
+    const int count = FList.Count();
+    for (int i = 0; i < count && i < FList.Count(); ++i)
+        UpdateRow(i);
+}
+
+void TFormMain::UpdateItem(TNtService* service)
+{
+    if (FItemsBuilding)
+        return;
+    int index = FindItemByService(service);
+    if (index >= 0)
+        UpdateRow(index);
+}
+
+void TFormMain::UpdateRow(int index)
+{
+    TItemData* data = ItemData(index);
+    if (!data)
+        return;
+    TNtService* service = data->Service;
+    RefreshService(service);
+    std::wstring stateText = GetStateText(service);
+    int image = GetStateImage(service);
+    if (stateText != data->StateText) {
+        data->StateText = stateText;
+        FList.SetText(index, 1, stateText);
+    }
+    if (service->Description() != data->Description) {
+        data->Description = service->Description();
+        FList.SetText(index, 2, data->Description);
+    }
+    if (image != data->Image) {
+        data->Image = image;
+        FList.SetImage(index, image);
+    }
+    if (service->DisplayName() != data->Caption) {
+        data->Caption = service->DisplayName();
+        FList.SetText(index, 0, data->Caption);
+        SortItems();
+    }
+}
+
+void TFormMain::SortItems() { ListView_SortItems(FList.Handle(), &CompareRows, 0); }
+
+int TFormMain::FindItemByService(const TNtService* service) const
+{
+    const int count = FList.Count();
+    for (int i = 0; i < count; ++i)
+        if (TItemData* data = ItemData(i); data && data->Service == service)
+            return i;
+    return -1;
+}
+
+int TFormMain::FindItemByMonitor(const TServiceMonitor* monitor) const
+{
+    const int count = FList.Count();
+    for (int i = 0; i < count; ++i)
+        if (TItemData* data = ItemData(i); data && data->Monitor == monitor)
+            return i;
+    return -1;
+}
+
+void TFormMain::RefreshService(TNtService* service)
+{
+    try {
+        service->Refresh();
+    } catch (...) {
+        // The record keeps whatever it holds now; the row shows its last values.
+    }
+}
+
+void TFormMain::LVDeletion(int index, LPARAM data)
+{
+    delete reinterpret_cast<TItemData*>(data);
+    if (index >= 0 && FList.Handle())
+        FList.SetData(index, 0);
+}
+
+void TFormMain::LVInfoTip(NMLVGETINFOTIPW* tip)
+{
+    TItemData* data = ItemData(tip->iItem);
+    if (!data || !tip->pszText || tip->cchTextMax <= 0)
+        return;
+    const TNtService* s = data->Service;
+    std::wstring text = L"Name: " + s->ServiceName() + L"\r\n" + L"File: " + s->FileName() + L"\r\n" + L"Account: " +
+                        s->ServiceStartName();
+    // The tip replaces the list's default tip.
+    lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+}
+
+LRESULT TFormMain::LVCustomDrawItem(NMLVCUSTOMDRAW* draw)
+{
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT: {
+        auto* data = reinterpret_cast<TItemData*>(draw->nmcd.lItemlParam);
+        if (data && data->Service && data->Service->StartType() == sstDisabled)
+            draw->clrText = RGB(0x80, 0x80, 0x80);
+        return CDRF_DODEFAULT;
+    }
+    default:
+        return CDRF_DODEFAULT;
+    }
+}
