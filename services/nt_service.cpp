@@ -1,0 +1,158 @@
+#include "services/service_catalogue.h"
+
+#include "common/errors.h"
+#include "services/sc_buffer.h"
+
+#include <algorithm>
+
+namespace {
+constexpr DWORD ConfigBufferSize = 4096;
+constexpr DWORD DescriptionBufferSize = 4096;
+constexpr DWORD RefreshAccess = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS;
+
+TServiceState StateOf(DWORD code)
+{
+    return code >= SERVICE_STOPPED && code <= SERVICE_PAUSED ? static_cast<TServiceState>(code) : ssUnknown;
+}
+}  // namespace
+
+TNtService* TNtService::Create(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus)
+{
+    SM_ASSERT(ASCManager != nullptr);
+    std::unique_ptr<TNtService> service(new TNtService(ASCManager, SvcStatus));
+    TNtService* result = service.get();
+    ASCManager->AddService(std::move(service));
+    return result;
+}
+
+TNtService::TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus)
+    : FSCManager(ASCManager),
+      FServiceName(SvcStatus.lpServiceName ? SvcStatus.lpServiceName : L""),
+      FDisplayName(SvcStatus.lpDisplayName ? SvcStatus.lpDisplayName : L"")
+{
+}
+
+TNtService::~TNtService()
+{
+    if (FHandle)
+        Scm().CloseServiceHandle(FHandle);
+}
+
+IServiceControlManager& TNtService::Scm() const { return FSCManager->Scm(); }
+
+void TNtService::Active(bool Value)
+{
+    if (Value == Active())
+        return;
+    if (Value)
+        AcquireHandle(SERVICE_ALL_ACCESS);
+    else
+        ReleaseHandle();
+}
+
+void TNtService::StartType(TServiceStartType Value)
+{
+    if (Value != FStartType)
+        FCommitNeeded = true;
+    FStartType = Value;
+}
+
+void TNtService::AcquireHandle(DWORD ADesiredAccess)
+{
+    SM_ASSERT((ADesiredAccess & ~static_cast<DWORD>(SERVICE_ALL_ACCESS)) == 0);
+    if (FHandle)
+        Scm().CloseServiceHandle(std::exchange(FHandle, nullptr));
+    FDesiredAccess = ADesiredAccess;
+    SC_HANDLE h = Scm().OpenServiceW(FSCManager->Handle(), FServiceName.c_str(), ADesiredAccess);
+    if (!h)
+        RaiseLastOSError();
+    FHandle = h;
+}
+
+void TNtService::ReleaseHandle()
+{
+    SM_ASSERT(FHandle != nullptr);
+    SC_HANDLE h = std::exchange(FHandle, nullptr);
+    Win32Check(Scm().CloseServiceHandle(h));
+}
+
+SERVICE_STATUS TNtService::QueryStatus()
+{
+    SM_ASSERT(FHandle != nullptr && (FDesiredAccess & SERVICE_QUERY_STATUS) != 0);
+    SERVICE_STATUS status{};
+    Win32Check(Scm().QueryServiceStatus(FHandle, &status));
+    return status;
+}
+
+std::vector<BYTE> TNtService::QueryConfig()
+{
+    return QueryGrowing(ConfigBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
+        return Scm().QueryServiceConfigW(FHandle, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buf), size, needed);
+    });
+}
+
+void TNtService::Refresh()
+{
+    WithHandle(RefreshAccess, [&] {
+        RefreshDescription();
+
+        SERVICE_STATUS status = QueryStatus();
+        FServiceTypes = TSCManager::ServiceType(status.dwServiceType);
+        FServiceState = StateOf(status.dwCurrentState);
+        FControlsAccepted = TSCManager::ControlAccepted(status.dwControlsAccepted);
+        FWin32ExitCode = status.dwWin32ExitCode;
+
+        std::vector<BYTE> buffer = QueryConfig();
+        const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
+        FFileName = config->lpBinaryPathName ? config->lpBinaryPathName : L"";
+        FStartType = static_cast<TServiceStartType>(std::min<DWORD>(config->dwStartType, sstDisabled));
+        FServiceStartName = config->lpServiceStartName ? config->lpServiceStartName : L"";
+        FErrorControlType = static_cast<TServiceErrorControlType>(std::min<DWORD>(config->dwErrorControl, ectCritical));
+
+        LinkGroup(config->lpLoadOrderGroup ? config->lpLoadOrderGroup : L"");
+        ReadDependencies(config->lpDependencies);
+    });
+}
+
+void TNtService::RefreshDescription()
+{
+    if (!FSCManager->HasDescriptionQuery())
+        return;
+    std::vector<BYTE> buffer =
+        QueryGrowing(DescriptionBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
+            return Scm().QueryServiceConfig2A(FHandle, SERVICE_CONFIG_DESCRIPTION, buf, size, needed);
+        });
+    const auto* info = reinterpret_cast<const SERVICE_DESCRIPTIONA*>(buffer.data());
+    FDescription = FromAnsi(info->lpDescription);
+}
+
+void TNtService::LinkGroup(const std::wstring& groupName)
+{
+    TServiceGroup* group = nullptr;
+    FSCManager->FindGroup(groupName, group, true);
+    if (group == FGroup)
+        return;
+    if (FGroup) {
+        auto& members = FGroup->FServices;
+        members.erase(std::remove(members.begin(), members.end(), this), members.end());
+    }
+    FGroup = group;
+    FGroup->FServices.push_back(this);
+}
+
+void TNtService::ReadDependencies(const wchar_t* list)
+{
+    FDependentServices.clear();
+    FDependentGroups.clear();
+    for (const std::wstring& entry : SplitNulList(list)) {
+        if (entry[0] == SC_GROUP_IDENTIFIERW) {
+            TServiceGroup* group = nullptr;
+            FSCManager->FindGroup(entry.substr(1), group, true);
+            FDependentGroups.push_back(group);
+        } else {
+            TNtService* service = nullptr;
+            if (FSCManager->FindService(entry, service))
+                FDependentServices.push_back(service);
+        }
+    }
+}

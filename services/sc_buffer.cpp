@@ -1,0 +1,57 @@
+#include "services/sc_buffer.h"
+
+std::vector<std::wstring> SplitNulList(const wchar_t* list, const wchar_t* end)
+{
+    std::vector<std::wstring> entries;
+    if (!list)
+        return entries;
+    const wchar_t* p = list;
+    while ((!end || p < end) && *p) {
+        const wchar_t* start = p;
+        while ((!end || p < end) && *p)
+            ++p;
+        entries.emplace_back(start, p);
+        if (end && p >= end)
+            break;
+        ++p;
+    }
+    return entries;
+}
+
+std::wstring AsciiLower(const std::wstring& text)
+{
+    std::wstring result = text;
+    for (wchar_t& c : result)
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+    return result;
+}
+
+bool SameTextAscii(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        wchar_t x = a[i], y = b[i];
+        if (x >= L'A' && x <= L'Z')
+            x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z')
+            y = static_cast<wchar_t>(y - L'A' + L'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::wstring FromAnsi(const char* text)
+{
+    if (!text || !*text)
+        return {};
+    int len = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (len <= 1)
+        return {};
+    std::wstring result(static_cast<size_t>(len), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, result.data(), len);
+    result.resize(static_cast<size_t>(len - 1));
+    return result;
+}

@@ -1,0 +1,270 @@
+#include "services/service_catalogue.h"
+
+#include "common/errors.h"
+#include "services/sc_buffer.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+constexpr DWORD ServiceTypeBits[] = {SERVICE_KERNEL_DRIVER,      SERVICE_FILE_SYSTEM_DRIVER, SERVICE_ADAPTER,
+                                     SERVICE_RECOGNIZER_DRIVER,  SERVICE_WIN32_OWN_PROCESS,  SERVICE_WIN32_SHARE_PROCESS,
+                                     SERVICE_INTERACTIVE_PROCESS};
+constexpr DWORD ControlAcceptedBits[] = {SERVICE_ACCEPT_STOP, SERVICE_ACCEPT_PAUSE_CONTINUE, SERVICE_ACCEPT_SHUTDOWN};
+
+// Drivers, Win32 services and interactive ones.
+constexpr DWORD EnumeratedServiceTypes = 0x13F;
+
+template <typename Set, typename E, size_t N>
+DWORD SetToCode(Set set, const DWORD (&bits)[N])
+{
+    DWORD code = 0;
+    for (size_t i = 0; i < N; ++i)
+        if (set.Contains(static_cast<E>(i)))
+            code |= bits[i];
+    return code;
+}
+
+template <typename Set, typename E, size_t N>
+Set CodeToSet(DWORD code, const DWORD (&bits)[N])
+{
+    Set set;
+    for (size_t i = 0; i < N; ++i)
+        if (code & bits[i])
+            set.Include(static_cast<E>(i));
+    return set;
+}
+
+int CompareLocale(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringW(LOCALE_USER_DEFAULT, 0, a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                          static_cast<int>(b.size())) -
+           CSTR_EQUAL;
+}
+
+template <typename T>
+int CompareValues(T a, T b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+int CompareRecords(const TNtService& a, const TNtService& b, TServiceSortOrderType order)
+{
+    switch (order) {
+    case sotServiceName:
+        return CompareLocale(a.ServiceName(), b.ServiceName());
+    case sotDisplayName:
+        return CompareLocale(a.DisplayName(), b.DisplayName());
+    case sotDescription:
+        return CompareLocale(a.Description(), b.Description());
+    case sotFileName:
+        return CompareLocale(a.FileName(), b.FileName());
+    case sotServiceState:
+        return CompareValues(static_cast<int>(a.ServiceState()), static_cast<int>(b.ServiceState()));
+    case sotStartType:
+        return CompareValues(static_cast<int>(a.StartType()), static_cast<int>(b.StartType()));
+    case sotErrorControlType:
+        return CompareValues(static_cast<int>(a.ErrorControlType()), static_cast<int>(b.ErrorControlType()));
+    case sotLoadOrderGroup: {
+        // A record never linked to a group sorts with the group-less ones.
+        int ga = a.Group() ? a.Group()->Order() : INT_MAX;
+        int gb = b.Group() ? b.Group()->Order() : INT_MAX;
+        return CompareValues(ga, gb);
+    }
+    case sotWin32ExitCode:
+        // Compared as unsigned numbers: a wrapped difference would give no consistent order.
+        return CompareValues(a.Win32ExitCode(), b.Win32ExitCode());
+    }
+    return 0;
+}
+}  // namespace
+
+TServiceGroup::TServiceGroup(TSCManager* ASCManager, const std::wstring& AName, int AOrder)
+    : FSCManager(ASCManager), FName(AName), FOrder(AOrder)
+{
+    SM_ASSERT(ASCManager != nullptr);
+}
+
+TSCManager::TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
+                       IServiceControlManager& scm)
+    : FScm(&scm), FMachineName(AMachineName), FDatabaseName(ADatabaseName), FDesiredAccess(ADesiredAccess)
+{
+    SM_ASSERT((ADesiredAccess & ~static_cast<DWORD>(SC_MANAGER_ALL_ACCESS)) == 0);
+}
+
+TSCManager::~TSCManager()
+{
+    FGroups.clear();
+    FServiceIndex.clear();
+    FServices.clear();
+    // A destructor cannot raise: a failing close is dropped.
+    if (FHandle)
+        FScm->CloseServiceHandle(FHandle);
+}
+
+void TSCManager::Active(bool Value)
+{
+    if (Value == Active())
+        return;
+    if (Value) {
+        SC_HANDLE h = FScm->OpenSCManagerW(FMachineName.empty() ? nullptr : FMachineName.c_str(),
+                                           FDatabaseName.empty() ? nullptr : FDatabaseName.c_str(), FDesiredAccess);
+        if (!h)
+            RaiseLastOSError();
+        FHandle = h;
+    } else {
+        SC_HANDLE h = std::exchange(FHandle, nullptr);
+        Win32Check(FScm->CloseServiceHandle(h));
+    }
+}
+
+void TSCManager::Clear()
+{
+    FGroups.clear();
+    FServiceIndex.clear();
+    FServices.clear();
+}
+
+void TSCManager::AddService(std::unique_ptr<TNtService> service)
+{
+    FServiceIndex.try_emplace(AsciiLower(service->ServiceName()), service.get());
+    FServices.push_back(std::move(service));
+}
+
+TServiceGroup* TSCManager::AddGroup(const std::wstring& name, int order)
+{
+    FGroups.push_back(std::unique_ptr<TServiceGroup>(new TServiceGroup(this, name, order)));
+    return FGroups.back().get();
+}
+
+void TSCManager::RebuildIndex()
+{
+    FServiceIndex.clear();
+    for (auto& service : FServices)
+        FServiceIndex.try_emplace(AsciiLower(service->ServiceName()), service.get());
+}
+
+void TSCManager::Refresh(bool RefreshAll)
+{
+    Active(true);
+    if (RefreshAll) {
+        Clear();
+        ReadGroupOrder();
+        EnumerateServices();
+    }
+    // The second pass of a full refresh finds dependencies on services listed later.
+    for (auto& service : FServices)
+        RefreshRecordQuietly(service.get());
+}
+
+void TSCManager::ReadGroupOrder()
+{
+    std::vector<std::wstring> names = ::ReadGroupOrder(FGroupOrderLocation);
+    for (const std::wstring& name : names)
+        AddGroup(name, GroupCount());
+}
+
+void TSCManager::RefreshRecordQuietly(TNtService* service)
+{
+    try {
+        service->Refresh();
+    } catch (const std::exception&) {
+        // The record keeps its names and whatever the refresh got before it failed.
+    }
+}
+
+void TSCManager::EnumerateServices()
+{
+    SM_ASSERT((FDesiredAccess & SC_MANAGER_ENUMERATE_SERVICE) != 0);
+    std::vector<BYTE> buffer;
+    DWORD resume = 0;
+    for (;;) {
+        DWORD needed = 0, returned = 0;
+        BOOL ok = FScm->EnumServicesStatusW(FHandle, EnumeratedServiceTypes, SERVICE_STATE_ALL,
+                                            buffer.empty() ? nullptr
+                                                           : reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
+                                            static_cast<DWORD>(buffer.size()), &needed, &returned, &resume);
+        DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+        if (!ok && error != ERROR_MORE_DATA)
+            RaiseOSError(error);
+        auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+        for (DWORD i = 0; i < returned; ++i)
+            RefreshRecordQuietly(TNtService::Create(this, records[i]));
+        if (ok)
+            return;
+        // More to come: a buffer of the size reported. An answer that returned nothing and asks
+        // for no more room than it had would never end.
+        if (returned == 0 && needed <= buffer.size())
+            RaiseOSError(error);
+        buffer.assign(needed, 0);
+    }
+}
+
+bool TSCManager::FindService(const std::wstring& SvcName, TNtService*& NtSvc) const
+{
+    auto it = FServiceIndex.find(AsciiLower(SvcName));
+    NtSvc = it == FServiceIndex.end() ? nullptr : it->second;
+    return NtSvc != nullptr;
+}
+
+bool TSCManager::FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd)
+{
+    for (auto& group : FGroups) {
+        if (SameTextAscii(group->Name(), GrpName)) {
+            SvcGrp = group.get();
+            return true;
+        }
+    }
+    SvcGrp = AutoAdd ? AddGroup(GrpName, GrpName.empty() ? INT_MAX : GroupCount()) : nullptr;
+    return false;
+}
+
+void TSCManager::Sort(TServiceSortOrderType AOrderType, bool AOrderAsc)
+{
+    FOrderType = AOrderType;
+    FOrderAsc = AOrderAsc;
+    std::sort(FServices.begin(), FServices.end(), [&](const auto& a, const auto& b) {
+        int c = CompareRecords(*a, *b, AOrderType);
+        return AOrderAsc ? c < 0 : c > 0;
+    });
+    RebuildIndex();
+}
+
+void TSCManager::OrderType(TServiceSortOrderType Value)
+{
+    if (Value != FOrderType)
+        Sort(Value, FOrderAsc);
+}
+
+void TSCManager::OrderAsc(bool Value)
+{
+    if (Value != FOrderAsc)
+        Sort(FOrderType, Value);
+}
+
+bool TSCManager::HasDescriptionQuery()
+{
+    if (!FQueryServiceConfig2A)
+        FQueryServiceConfig2A = FScm->HasQueryServiceConfig2A();
+    return *FQueryServiceConfig2A;
+}
+
+DWORD TSCManager::ServiceType(TServiceTypes Types)
+{
+    return SetToCode<TServiceTypes, TServiceType>(Types, ServiceTypeBits);
+}
+
+TServiceTypes TSCManager::ServiceType(DWORD Code)
+{
+    return CodeToSet<TServiceTypes, TServiceType>(Code, ServiceTypeBits);
+}
+
+DWORD TSCManager::ControlAccepted(TServiceControlAccepteds Accepted)
+{
+    return SetToCode<TServiceControlAccepteds, TServiceControlAccepted>(Accepted, ControlAcceptedBits);
+}
+
+TServiceControlAccepteds TSCManager::ControlAccepted(DWORD Code)
+{
+    return CodeToSet<TServiceControlAccepteds, TServiceControlAccepted>(Code, ControlAcceptedBits);
+}

@@ -1,0 +1,137 @@
+#include "services/scm_api.h"
+
+#include <atomic>
+
+namespace {
+
+using QueryServiceConfig2AFunc = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
+using ChangeServiceConfig2WFunc = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
+
+// advapi32's manager: every call forwards to the system.
+class TSystemServiceControlManager final : public IServiceControlManager {
+public:
+    SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override
+    {
+        return ::OpenSCManagerW(machineName, databaseName, desiredAccess);
+    }
+    SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess) override
+    {
+        return ::OpenServiceW(manager, serviceName, desiredAccess);
+    }
+    BOOL CloseServiceHandle(SC_HANDLE handle) override { return ::CloseServiceHandle(handle); }
+
+    BOOL EnumServicesStatusW(SC_HANDLE manager, DWORD serviceType, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
+                             DWORD bufSize, LPDWORD bytesNeeded, LPDWORD servicesReturned,
+                             LPDWORD resumeHandle) override
+    {
+        return ::EnumServicesStatusW(manager, serviceType, serviceState, services, bufSize, bytesNeeded,
+                                     servicesReturned, resumeHandle);
+    }
+    BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services, DWORD bufSize,
+                                LPDWORD bytesNeeded, LPDWORD servicesReturned) override
+    {
+        return ::EnumDependentServicesW(service, serviceState, services, bufSize, bytesNeeded, servicesReturned);
+    }
+
+    BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) override
+    {
+        return ::QueryServiceStatus(service, status);
+    }
+    BOOL QueryServiceConfigW(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
+                             LPDWORD bytesNeeded) override
+    {
+        return ::QueryServiceConfigW(service, config, bufSize, bytesNeeded);
+    }
+    bool HasQueryServiceConfig2A() override { return QueryConfig2A() != nullptr; }
+    BOOL QueryServiceConfig2A(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
+                              LPDWORD bytesNeeded) override
+    {
+        QueryServiceConfig2AFunc f = QueryConfig2A();
+        if (!f) {
+            SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+            return FALSE;
+        }
+        return f(service, infoLevel, buffer, bufSize, bytesNeeded);
+    }
+    BOOL QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
+                              LPDWORD bytesNeeded) override
+    {
+        return ::QueryServiceConfig2W(service, infoLevel, buffer, bufSize, bytesNeeded);
+    }
+
+    BOOL StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args) override
+    {
+        return ::StartServiceW(service, numArgs, args);
+    }
+    BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) override
+    {
+        return ::ControlService(service, control, status);
+    }
+    BOOL DeleteService(SC_HANDLE service) override { return ::DeleteService(service); }
+
+    BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                              LPCWSTR binaryPathName, LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies,
+                              LPCWSTR serviceStartName, LPCWSTR password, LPCWSTR displayName) override
+    {
+        return ::ChangeServiceConfigW(service, serviceType, startType, errorControl, binaryPathName, loadOrderGroup,
+                                      tagId, dependencies, serviceStartName, password, displayName);
+    }
+    BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPVOID info) override
+    {
+        // Looked up afresh each time: an advapi32 without the entry makes a failed call.
+        HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
+        if (!advapi)
+            return FALSE;
+        auto f = reinterpret_cast<ChangeServiceConfig2WFunc>(GetProcAddress(advapi, "ChangeServiceConfig2W"));
+        if (!f)
+            return FALSE;
+        return f(service, infoLevel, info);
+    }
+
+    SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName, DWORD desiredAccess,
+                             DWORD serviceType, DWORD startType, DWORD errorControl, LPCWSTR binaryPathName,
+                             LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies, LPCWSTR serviceStartName,
+                             LPCWSTR password) override
+    {
+        return ::CreateServiceW(manager, serviceName, displayName, desiredAccess, serviceType, startType, errorControl,
+                                binaryPathName, loadOrderGroup, tagId, dependencies, serviceStartName, password);
+    }
+
+    SC_LOCK LockServiceDatabase(SC_HANDLE manager) override { return ::LockServiceDatabase(manager); }
+    BOOL UnlockServiceDatabase(SC_LOCK lock) override { return ::UnlockServiceDatabase(lock); }
+    BOOL QueryServiceLockStatusW(SC_HANDLE manager, LPQUERY_SERVICE_LOCK_STATUSW lockStatus, DWORD bufSize,
+                                 LPDWORD bytesNeeded) override
+    {
+        return ::QueryServiceLockStatusW(manager, lockStatus, bufSize, bytesNeeded);
+    }
+
+private:
+    // Looked up once in the loaded advapi32 (it exists from Windows 2000 on).
+    static QueryServiceConfig2AFunc QueryConfig2A()
+    {
+        static const QueryServiceConfig2AFunc entry = [] {
+            HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
+            return advapi ? reinterpret_cast<QueryServiceConfig2AFunc>(GetProcAddress(advapi, "QueryServiceConfig2A"))
+                          : nullptr;
+        }();
+        return entry;
+    }
+};
+
+std::atomic<IServiceControlManager*> GOverride{nullptr};
+
+}  // namespace
+
+IServiceControlManager& SystemServiceControlManager()
+{
+    static TSystemServiceControlManager system;
+    return system;
+}
+
+IServiceControlManager& ServiceControlManager()
+{
+    IServiceControlManager* scm = GOverride.load();
+    return scm ? *scm : SystemServiceControlManager();
+}
+
+void SetServiceControlManager(IServiceControlManager* scm) { GOverride.store(scm); }

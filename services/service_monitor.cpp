@@ -1,0 +1,83 @@
+#include "services/service_monitor.h"
+
+#include "common/errors.h"
+#include "common/format.h"
+
+namespace {
+bool IsPending(TServiceState s)
+{
+    return s == ssStartPending || s == ssStopPending || s == ssContinuePending || s == ssPausePending;
+}
+
+TServiceState StateOf(DWORD code)
+{
+    return code >= SERVICE_STOPPED && code <= SERVICE_PAUSED ? static_cast<TServiceState>(code) : ssUnknown;
+}
+}  // namespace
+
+TServiceMonitor::TServiceMonitor(const std::wstring& SvcName, const std::wstring& Operation, TServiceState FinalState,
+                                 TServiceNotification Callback, TServiceMonitorTerminate TerminateFunc,
+                                 IServiceControlManager& scm)
+    : FScm(scm), FCallback(std::move(Callback)), FFinalState(FinalState), FOperation(Operation), FSvcName(SvcName)
+{
+    FreeOnTerminate = true;
+    if (TerminateFunc)
+        OnTerminate = [f = std::move(TerminateFunc)](TThread* sender) { f(static_cast<TServiceMonitor*>(sender)); };
+    Start();
+}
+
+void TServiceMonitor::DropHandlers()
+{
+    FCallback = nullptr;
+    OnTerminate = nullptr;
+}
+
+void TServiceMonitor::Execute()
+{
+    FErrorMessage.clear();
+    ReturnValue = 0;
+    try {
+        Synchronize([this] {
+            if (FCallback)
+                FCallback(std::wstring());
+        });
+        while (!Terminated()) {
+            TServiceState s = QueryState(FScm, FSvcName);
+            if (s == FFinalState)
+                break;
+            if (!IsPending(s))
+                throw Exception(Fmt(L"%s: %s failed.", {FSvcName, FOperation}));
+            Sleep(100);
+        }
+    } catch (const std::exception&) {
+        ReturnValue = 1;
+        FErrorMessage = CurrentExceptionMessage();
+    }
+    Synchronize([this] {
+        if (FCallback)
+            FCallback(FErrorMessage);
+    });
+}
+
+TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std::wstring& SvcName)
+{
+    UniqueScHandleOf manager(scm, scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager)
+        return ssUnknown;
+    UniqueScHandleOf service(scm, scm.OpenServiceW(manager.get(), SvcName.c_str(), SERVICE_ALL_ACCESS));
+    if (!service)
+        return ssUnknown;
+
+    SERVICE_STATUS status{};
+    Win32Check(scm.QueryServiceStatus(service.get(), &status));
+    TServiceState result = StateOf(status.dwCurrentState);
+    while (IsPending(result)) {
+        DWORD checkPoint = status.dwCheckPoint;
+        Sleep(1000);
+        Win32Check(scm.QueryServiceStatus(service.get(), &status));
+        result = StateOf(status.dwCurrentState);
+        if (status.dwCheckPoint == checkPoint)
+            break;
+    }
+    return result;
+}

@@ -1,0 +1,49 @@
+// A worker thread in the manner the service monitor needs: Execute is the body, OnTerminate runs
+// on the GUI thread after it, and with FreeOnTerminate the object then destroys itself.
+//
+// Usage:
+//   class TWorker final : public TThread {
+//   public:
+//       TWorker() { FreeOnTerminate = true; Start(); }     // start once construction is done
+//   protected:
+//       void Execute() override { ...; Synchronize([&] { /* on the GUI thread */ }); }
+//   };
+// Synchronize sends the call to the application window and waits: the GUI thread must keep
+// processing messages (any message loop, modal ones included) for it to return.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+class TThread {
+public:
+    TThread() = default;
+    // A thread that does not free itself is waited for here.
+    virtual ~TThread();
+    TThread(const TThread&) = delete;
+    TThread& operator=(const TThread&) = delete;
+
+    // Asks Execute to stop; Execute looks at Terminated().
+    void Terminate() { FTerminated = true; }
+    bool Terminated() const { return FTerminated; }
+
+    int ReturnValue = 0;
+    bool FreeOnTerminate = false;
+    // Runs on the GUI thread once Execute has returned, with the thread as sender.
+    std::function<void(TThread* Sender)> OnTerminate;
+
+protected:
+    void Start();
+    virtual void Execute() = 0;
+    // Runs call on the GUI thread and waits for it; its exception is raised again here.
+    static void Synchronize(const std::function<void()>& call);
+
+private:
+    static void Run(TThread* self) noexcept;
+
+    std::atomic<bool> FTerminated{false};
+    std::thread FThread;
+};
