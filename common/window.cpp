@@ -28,6 +28,15 @@ TWindow* TWindow::FromHandle(HWND wnd)
     return static_cast<TWindow*>(GetPropW(wnd, ThisProp));
 }
 
+std::wstring TWindow::Caption() const
+{
+    if (!FHandle)
+        return {};
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(FHandle)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(FHandle, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
 void TWindow::RegisterFormClass(const wchar_t* className)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);

@@ -46,6 +46,8 @@ public:
 
     HWND Handle() const { return FHandle; }
     static TWindow* FromHandle(HWND wnd);
+    // The window's caption.
+    std::wstring Caption() const;
 
     void Show();
     void Hide();

@@ -25,7 +25,7 @@ build_project() {
     cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
   fi
-  cmake --build "$BUILD_DIR" -j2 -- --no-print-directory | grep -E 'error|warning:|Error' >&2 || true
+  cmake --build "$BUILD_DIR" -j2 -- --no-print-directory | grep -E 'error:|warning:|Error [0-9]|No rule' >&2 || true
   [ "${PIPESTATUS[0]}" -eq 0 ] || { log "build failed"; return 1; }
 }
 

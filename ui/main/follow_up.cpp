@@ -8,7 +8,7 @@ void TFormMain::StartMonitor(TItemData* data, const std::wstring& operation, TSe
 {
     // The monitor reaches this window only through the sink, which the window's end cuts.
     std::shared_ptr<TMonitorSink> sink = FMonitorSink;
-    data->Monitor = TServiceMonitor::Start(
+    data->Monitor = new TServiceMonitor(
         data->Service->ServiceName(), operation, finalState,
         [sink](const std::wstring& message) {
             if (sink->Form)
@@ -24,7 +24,7 @@ void TFormMain::MonitorNotify(const std::wstring& message)
 {
     UpdateItems();
     if (!message.empty())
-        AppMessageBox(message, L"Talvora ERP Service Manager", MB_ICONERROR);
+        AppMessageBox(message, Caption(), MB_ICONERROR);
 }
 
 void TFormMain::MonitorTerminated(TServiceMonitor* sender)

@@ -11,7 +11,7 @@
 #include "common/actions.h"
 #include "common/window.h"
 #include "services/service_catalogue.h"
-#include "services/monitor.h"
+#include "services/service_monitor.h"
 #include "ui/main/images.h"
 #include "ui/main/list_view.h"
 
@@ -31,6 +31,14 @@ struct TItemData {
 };
 
 enum TServiceControl { scStart, scStop, scPause, scContinue };
+
+class TFormMain;
+
+// The monitors' way back to the main window: their handlers hold the sink, and the window
+// clears Form when it ends, so a monitor that outlives it reaches nothing.
+struct TMonitorSink {
+    TFormMain* Form = nullptr;
+};
 
 class TFormMain : public TWindow {
 public:
