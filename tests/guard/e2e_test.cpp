@@ -17,13 +17,6 @@
 namespace {
 class GuardE2eTest : public testing::Test {
 protected:
-    // Reads the program's all table without registering in it.
-    unsigned RunningCount(const std::wstring& exePath)
-    {
-        TAppInstances reader(UniqueAppIDOf(exePath));
-        return reader.AllCount();
-    }
-
     TScratchFolder FFolder{L"e2e"};
     std::wstring FProgram = FFolder.AddProgramCopy(L"first");
 };
@@ -61,7 +54,7 @@ TEST_F(GuardE2eTest, SecondStartBringsTheFirstCopyToTheFrontAndEnds)
     HWND main = first.WaitForMainForm();
     ASSERT_TRUE(main);
     ASSERT_TRUE(first.AppWindow());
-    EXPECT_EQ(1u, RunningCount(FProgram));
+    EXPECT_EQ(1u, RegisteredCount(FProgram));
 
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -80,7 +73,7 @@ TEST_F(GuardE2eTest, SecondStartBringsTheFirstCopyToTheFrontAndEnds)
         EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }))
             << "foreground: " << GetForegroundWindow() << ", main window: " << main;
         EXPECT_TRUE(first.Running());
-        EXPECT_EQ(1u, RunningCount(FProgram));
+        EXPECT_EQ(1u, RegisteredCount(FProgram));
     }
     EXPECT_EQ(0u, first.Close());
 }
@@ -88,25 +81,51 @@ TEST_F(GuardE2eTest, SecondStartBringsTheFirstCopyToTheFrontAndEnds)
 // The test stands in for the first copy: it registers in the program's tables and owns a
 // minimised "TApplication" window, so that it sees the second start from inside.
 namespace {
+struct TFirstCopyProbe;
+TFirstCopyProbe* Probe = nullptr;
+LRESULT CALLBACK ProbeWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// A minimised window of class "TApplication" that records what reaches it.
 struct TFirstCopyProbe {
-    TAppInstances* Guard = nullptr;
+    TFirstCopyProbe()
+    {
+        Probe = this;
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ProbeWndProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TApplication";
+        RegisterClassW(&wc);
+        Wnd = CreateWindowExW(0, wc.lpszClassName, L"Talvora ERP Service Manager",
+                              WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 100, 100, 200, 100, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+        ShowWindow(Wnd, SW_SHOWMINNOACTIVE);
+    }
+    ~TFirstCopyProbe()
+    {
+        DestroyWindow(Wnd);
+        UnregisterClassW(L"TApplication", GetModuleHandleW(nullptr));
+        Probe = nullptr;
+    }
+
+    HWND Wnd = nullptr;
+    std::wstring Program;
+    UINT MessageID = 0;
     DWORD SecondID = 0;
     int Restores = 0;
     unsigned CountAtRestore = 0;
     bool SecondHadWindowAtRestore = true;
     std::vector<std::pair<WPARAM, LPARAM>> Notifications;
 };
-TFirstCopyProbe* Probe = nullptr;
 
 LRESULT CALLBACK ProbeWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (Probe && Probe->Guard && msg == Probe->Guard->MessageID()) {
+    if (Probe && Probe->MessageID && msg == Probe->MessageID) {
         Probe->Notifications.emplace_back(wParam, lParam);
         return 0;
     }
     if (Probe && msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_RESTORE) {
         ++Probe->Restores;
-        Probe->CountAtRestore = Probe->Guard->AllCount();
+        Probe->CountAtRestore = RegisteredCount(Probe->Program);
         Probe->SecondHadWindowAtRestore = HasVisibleWindow(Probe->SecondID);
     }
     return DefWindowProcW(wnd, msg, wParam, lParam);
@@ -116,22 +135,12 @@ LRESULT CALLBACK ProbeWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
 TEST_F(GuardE2eTest, TableCountsTheSecondStartUntilItHasEnded)
 {
     TFirstCopyProbe probe;
-    Probe = &probe;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = ProbeWndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"TApplication";
-    ASSERT_TRUE(RegisterClassW(&wc));
-    HWND appWnd = CreateWindowExW(0, wc.lpszClassName, L"Talvora ERP Service Manager",
-                                  WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 100, 100, 200, 100, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
-    ASSERT_TRUE(appWnd);
-    ShowWindow(appWnd, SW_SHOWMINNOACTIVE);
-    ASSERT_TRUE(IsIconic(appWnd));
-
+    ASSERT_TRUE(probe.Wnd);
+    ASSERT_TRUE(IsIconic(probe.Wnd));
     {
         TAppInstances guard(UniqueAppIDOf(FProgram));
-        probe.Guard = &guard;
+        probe.Program = FProgram;
+        probe.MessageID = guard.MessageID();
         ASSERT_TRUE(guard.CheckInstance(1, 0, 0));
         // Registering tells every copy, this one included.
         WaitUntil([&] { return !probe.Notifications.empty(); }, 2000);
@@ -145,19 +154,15 @@ TEST_F(GuardE2eTest, TableCountsTheSecondStartUntilItHasEnded)
         EXPECT_EQ(1, probe.Restores);
         EXPECT_EQ(2u, probe.CountAtRestore) << "while the second start is ending";
         EXPECT_FALSE(probe.SecondHadWindowAtRestore);
-        EXPECT_FALSE(IsIconic(appWnd));
+        EXPECT_FALSE(IsIconic(probe.Wnd));
         EXPECT_EQ(1u, guard.AllCount());
         EXPECT_EQ(GetCurrentProcessId(), guard.GetAllProcessIDs(0));
         // The second start's end is told to the copies still registered.
         WaitUntil([&] { return !probe.Notifications.empty(); }, 2000);
         EXPECT_EQ((std::vector<std::pair<WPARAM, LPARAM>>{{2, static_cast<LPARAM>(second.ProcessID())}}),
                   probe.Notifications);
-        probe.Guard = nullptr;
     }
-    DestroyWindow(appWnd);
-    UnregisterClassW(L"TApplication", GetModuleHandleW(nullptr));
-    Probe = nullptr;
-    EXPECT_EQ(0u, RunningCount(FProgram));
+    EXPECT_EQ(0u, RegisteredCount(FProgram));
 }
 
 TEST_F(GuardE2eTest, CopyAtAnotherPathRunsBeside)
@@ -168,8 +173,8 @@ TEST_F(GuardE2eTest, CopyAtAnotherPathRunsBeside)
     TProgram second(other);
     EXPECT_TRUE(second.WaitForMainForm()) << "exit code " << second.WaitForExit(0);
     EXPECT_TRUE(first.Running());
-    EXPECT_EQ(1u, RunningCount(FProgram));
-    EXPECT_EQ(1u, RunningCount(other));
+    EXPECT_EQ(1u, RegisteredCount(FProgram));
+    EXPECT_EQ(1u, RegisteredCount(other));
     EXPECT_EQ(0u, second.Close());
     EXPECT_EQ(0u, first.Close());
 }
@@ -186,7 +191,7 @@ TEST_F(GuardE2eTest, PathInAnotherLetterCaseIsTheSameProgram)
     TProgram second(upper);
     EXPECT_EQ(0u, second.WaitForExit());
     EXPECT_TRUE(first.Running());
-    EXPECT_EQ(1u, RunningCount(FProgram));
+    EXPECT_EQ(1u, RegisteredCount(FProgram));
     EXPECT_EQ(0u, first.Close());
 }
 
@@ -197,10 +202,10 @@ TEST_F(GuardE2eTest, NextStartRunsAfterTheFirstCopyHasEnded)
         ASSERT_TRUE(first.WaitForMainForm());
         EXPECT_EQ(0u, first.Close());
     }
-    EXPECT_EQ(0u, RunningCount(FProgram));
+    EXPECT_EQ(0u, RegisteredCount(FProgram));
     TProgram next(FProgram);
     EXPECT_TRUE(next.WaitForMainForm()) << "exit code " << next.WaitForExit(0);
-    EXPECT_EQ(1u, RunningCount(FProgram));
+    EXPECT_EQ(1u, RegisteredCount(FProgram));
     EXPECT_EQ(0u, next.Close());
 }
 
@@ -235,7 +240,7 @@ std::wstring WindowText(HWND wnd)
 TEST_F(GuardE2eTest, FailedGuardStartIsReportedBeforeTheProgramEnds)
 {
     // An object of another kind under the name of the all table makes its creation fail.
-    HANDLE blocker = CreateEventW(nullptr, TRUE, FALSE, (UniqueAppIDOf(FProgram) + L"_All").c_str());
+    UniqueKernelHandle blocker(CreateEventW(nullptr, TRUE, FALSE, (UniqueAppIDOf(FProgram) + L"_All").c_str()));
     ASSERT_TRUE(blocker);
     TProgram program(FProgram);
     TFoundDialog find{program.ProcessID(), nullptr};
@@ -253,5 +258,4 @@ TEST_F(GuardE2eTest, FailedGuardStartIsReportedBeforeTheProgramEnds)
     EXPECT_FALSE(program.MainForm());
     PostMessageW(find.Found, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(1u, program.WaitForExit());
-    CloseHandle(blocker);
 }

@@ -39,10 +39,11 @@ TEST(GuardLockTest, TwoProcessesIncrementingUnderTheLockLoseNoIncrement)
 {
     const std::wstring name = UniqueName(L"counter");
     constexpr long iterations = 4000;
-    TSwapFileMapping mapping(name + L"_Counter", sizeof(LONG));
-    TFileMappingView view(mapping, FILE_MAP_ALL_ACCESS, 0, sizeof(LONG));
+    // The counter, then the number of counting processes ready to start.
+    TSwapFileMapping mapping(name + L"_Counter", 2 * sizeof(LONG));
+    TFileMappingView view(mapping, FILE_MAP_ALL_ACCESS, 0, 2 * sizeof(LONG));
     auto* counter = static_cast<volatile LONG*>(view.Data());
-    *counter = 0;
+    volatile LONG* ready = counter + 1;
     TEvent gate(nullptr, true, false, name + L"_Go");
 
     const std::wstring program = CounterProgramPath();
@@ -57,6 +58,11 @@ TEST(GuardLockTest, TwoProcessesIncrementingUnderTheLockLoseNoIncrement)
         handles[2 * i].reset(started[i].hProcess);
         handles[2 * i + 1].reset(started[i].hThread);
     }
+    // Both count at the same time.
+    const ULONGLONG start = GetTickCount64();
+    while (*ready < 2 && GetTickCount64() - start < 20000)
+        Sleep(1);
+    EXPECT_EQ(2, *ready);
     gate.SetEvent();
 
     HANDLE processes[2] = {started[0].hProcess, started[1].hProcess};

@@ -1,6 +1,9 @@
 #include "tests/guard/program_runner.h"
 
+#include "app/instance_table.h"
 #include "app/instance_windows.h"
+#include "app/instances.h"
+#include "app/optex.h"
 #include "common/errors.h"
 
 #include <algorithm>
@@ -173,3 +176,17 @@ DWORD TProgram::Close(DWORD timeoutMs)
 }
 
 bool HasVisibleWindow(DWORD processID) { return FindTopLevel(processID, nullptr, true) != nullptr; }
+
+unsigned RegisteredCount(const std::wstring& exePath)
+{
+    const std::wstring id = UniqueAppIDOf(exePath);
+    TOptex lock(id + L"_Otx");
+    TOptexLock hold(lock);
+    UniqueKernelHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, (id + L"_All").c_str()));
+    if (!mapping)
+        return 0;
+    UniqueMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(TInstanceTable)));
+    if (!view)
+        RaiseLastOSError();
+    return TableCount(*static_cast<const TInstanceTable*>(view.get()));
+}

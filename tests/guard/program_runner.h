@@ -64,3 +64,7 @@ private:
 
 // Whether a visible top-level window belongs to the process.
 bool HasVisibleWindow(DWORD processID);
+
+// The number of ids in the program's all table, read under its lock without registering;
+// 0 when no copy of the program holds the table.
+unsigned RegisteredCount(const std::wstring& exePath);
