@@ -43,7 +43,7 @@ TTokenUser::TTokenUser()
     CheckCall(GetTokenInformation(token.get(), TokenUser, FBuffer.data(), size, &size));
 }
 
-TAccountName LookupAccountName(PSID sid)
+TAccountName AccountNameOf(PSID sid)
 {
     DWORD accountLength = 0, domainLength = 0;
     SID_NAME_USE use;

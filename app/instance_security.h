@@ -23,7 +23,7 @@ struct TAccountName {
     std::wstring Account;
     std::wstring Domain;
 };
-TAccountName LookupAccountName(PSID sid);
+TAccountName AccountNameOf(PSID sid);
 
 // The Terminal Services session of a process; 0 when the system cannot tell. The function is
 // looked up at run time; without it "Function not found: kernel32.dll.ProcessIdToSessionId".

@@ -55,7 +55,7 @@ TAppInstances::TAppInstances(const std::wstring& uniqueAppID)
                   FSessionMapping, FSessionMappingView);
     }
     {
-        const TAccountName account = LookupAccountName(user.Sid());
+        const TAccountName account = AccountNameOf(user.Sid());
         TTableSecurity security(user.Sid(), user.Sid());
         OpenTable(FUniqueAppID + L"_User_" + account.Account + L"_" + account.Domain, security.Attributes(), FUserMapping,
                   FUserMappingView);

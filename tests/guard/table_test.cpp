@@ -153,7 +153,7 @@ protected:
     std::vector<std::wstring> TableNames(const std::wstring& id)
     {
         TTokenUser user;
-        TAccountName account = LookupAccountName(user.Sid());
+        TAccountName account = AccountNameOf(user.Sid());
         return {id + L"_All", id + L"_Session_" + std::to_wstring(SessionIdOf(GetCurrentProcessId())),
                 id + L"_User_" + account.Account + L"_" + account.Domain};
     }
