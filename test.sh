@@ -20,7 +20,8 @@ WINEPREFIX=$(throwaway_prefix "$source_prefix")
 export WINEPREFIX
 trap 'WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
 configure_prefix
-# The session that configured the prefix had no display; let it end before the tests start one.
+# The Wine server that wrote the settings ran without a display, and so did the desktop process it
+# started: windows made under it would have no graphics driver. It must have ended before the run.
 wineserver -w
 
 export SM_BUILD_DIR=$BUILD_DIR

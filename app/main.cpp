@@ -1,5 +1,6 @@
 // Program entry: the switch is read during static initialisation (switches.cpp); then the
 // single-instance check, the application with its title, the main window and the message loop.
+#include "app/instances.h"
 #include "app/startup.h"
 #include "app/switches.h"
 #include "common/application.h"
@@ -19,7 +20,12 @@ int RunProgram()
         return 1;
     }
 
-    // The single-instance check goes here, before the application is initialised.
+    // One copy per executable path: a second start brings the running copy to the front and ends.
+    TAppInstances& instances = AppInstances();
+    if (!instances.CheckInstance(1, 0, 0)) {
+        instances.SwitchTo(0);
+        instances.KillInstance();
+    }
 
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);

@@ -10,6 +10,25 @@
 namespace {
 // Message sent to the application window by Synchronize; lParam points at a SyncCall.
 constexpr UINT WM_SYNCHRONIZE = WM_APP + 0x100;
+// Posted to the application window when it is activated: the hidden window hands the activation
+// on to the window the user works with (a second start of the program brings the running copy
+// to the front through this window).
+constexpr UINT WM_ACTIVATEFORMS = WM_APP + 0x101;
+
+// The main form, restored when minimised, and then the window of the application that was
+// active last (a modal dialog while one is open) are brought to the front.
+void ActivateForms(HWND appWnd)
+{
+    HWND main = Application().MainFormHandle();
+    if (!main || !IsWindowVisible(main))
+        return;
+    if (IsIconic(main))
+        ShowWindow(main, SW_RESTORE);
+    HWND target = GetLastActivePopup(appWnd);
+    if (!target || target == appWnd || !IsWindowVisible(target) || !IsWindowEnabled(target))
+        target = main;
+    SetForegroundWindow(target);
+}
 
 struct SyncCall {
     const std::function<void()>* Call;
@@ -197,6 +216,20 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPA
         }
         return 1;
     }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            PostMessageW(wnd, WM_ACTIVATEFORMS, 0, 0);
+        return 0;
+    case WM_ACTIVATEFORMS:
+        ActivateForms(wnd);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_RESTORE) {
+            if (HWND main = Application().MainFormHandle(); main && IsIconic(main))
+                ShowWindow(main, SW_RESTORE);
+            return 0;
+        }
+        return DefWindowProcW(wnd, msg, wParam, lParam);
     case WM_CLOSE:
         // The hidden window is closed only through the main form.
         GuardedCall([] {
