@@ -1,0 +1,81 @@
+// A main window over the simulated Service Control Manager, its message boxes answered by
+// the test.
+#pragma once
+
+#include "common/application.h"
+#include "common/delay.h"
+#include "services/scm_api.h"
+#include "tests/sim_scm/sim_scm.h"
+#include "tests/support/message_box_hook.h"
+#include "ui/main/form_main.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Application().Initialize();
+        SetServiceControlManager(&Sim);
+    }
+    void TearDown() override
+    {
+        Form.reset();
+        // Let monitors still running end before the simulator goes.
+        for (int i = 0; i < 40 && Sim.OpenHandleCount() > 0; ++i)
+            DelayWithMessages(50);
+        SetServiceControlManager(nullptr);
+    }
+
+    TFormMain& Window()
+    {
+        if (!Form)
+            Form = std::make_unique<TFormMain>();
+        return *Form;
+    }
+
+    // Adds a stopped service that the list shows (service names beginning with "SQLANY").
+    void AddListed(const std::wstring& name, const std::wstring& display, DWORD state = SERVICE_STOPPED,
+                   std::vector<std::wstring> dependencies = {})
+    {
+        TSimService s;
+        s.Name = name;
+        s.DisplayName = display;
+        s.State = state;
+        s.Dependencies = std::move(dependencies);
+        Sim.AddService(s);
+    }
+
+    int Row(const std::wstring& caption) { return Window().List().FindCaption(caption); }
+    TItemData* Data(const std::wstring& caption)
+    {
+        int row = Row(caption);
+        return row < 0 ? nullptr : Window().ItemData(row);
+    }
+    void Select(const std::wstring& caption)
+    {
+        int row = Row(caption);
+        ASSERT_GE(row, 0) << "no row";
+        Window().List().Select(row);
+    }
+    bool Enabled(int action)
+    {
+        Window().Actions().Update();
+        return Window().Actions().Find(action)->Enabled;
+    }
+    // Pumps messages until done() or the time-out; returns done().
+    bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 8000)
+    {
+        DWORD start = GetTickCount();
+        while (!done() && GetTickCount() - start < timeoutMs)
+            DelayWithMessages(20);
+        return done();
+    }
+
+    TSimServiceControlManager Sim;
+    ScriptedMessageBoxes Boxes;
+    std::unique_ptr<TFormMain> Form;
+};
