@@ -62,12 +62,16 @@ void SearchFolder(const std::wstring& folder, const std::wstring& pattern, TStri
     if (!search)
         return;
     do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            (found.dwFileAttributes & ~CandidateAttributes) == 0)
+        if (IsCandidateFile(found.dwFileAttributes))
             list.Add(folderPart + found.cFileName);
     } while (FindNextFileW(search.get(), &found));
 }
 }  // namespace
+
+bool IsCandidateFile(DWORD attributes)
+{
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && (attributes & ~CandidateAttributes) == 0;
+}
 
 TStringList NewPathList()
 {

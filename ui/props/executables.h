@@ -13,6 +13,8 @@
 #include "common/strings.h"
 #include "ui/props/exe_type.h"
 
+#include <windows.h>
+
 #include <string>
 
 // The current user's settings key, which keeps "PathHistory".
@@ -30,6 +32,11 @@ TStringList NewPathList();
 // and a file is taken only when its attributes lie within read-only, hidden, system, volume
 // label, archive, device, normal and temporary. The busy cursor shows meanwhile.
 void FindExecutables(const std::wstring& pattern, const std::wstring& folders, TStringList& list);
+
+// Whether a found entry with these attributes is offered: a plain file whose attributes all lie
+// within 0x1EF (no directory, nothing compressed, encrypted, sparse, offline, reparsed or kept
+// out of the content index).
+bool IsCandidateFile(DWORD attributes);
 
 // The folders searched for a kind, separated by ";": the expanded PATH of this process for the
 // database kinds, "RunDirs" for the ERP kinds, then the history.
