@@ -91,9 +91,8 @@ void TFormSelectType::FormShow()
     CentreOnScreen(Handle());
     RadiosClick();
     int index = ItemIndex();
+    // The focus goes there when the window is activated by its showing.
     FFocused = FItems.empty() ? nullptr : FItems[static_cast<size_t>(std::max(index, 0))];
-    if (FFocused)
-        SetFocus(FFocused);
 }
 
 void TFormSelectType::Image1Paint(const DRAWITEMSTRUCT& item)
