@@ -3,6 +3,7 @@
 #include "ui/props/server_picture.h"
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 namespace {
