@@ -1,0 +1,122 @@
+#include "ui/props/install_command.h"
+
+#include "common/format.h"
+#include "common/strings.h"
+#include "common/text.h"
+
+namespace {
+constexpr const wchar_t* DefaultServiceName = L"<default>";
+
+bool SameTextAscii(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+std::wstring JoinLines(const std::vector<std::wstring>& lines, const std::wstring& separator)
+{
+    TStringList list;
+    for (const auto& line : lines)
+        list.Add(line);
+    return JoinText(list, separator, true);
+}
+
+// The program path as it starts the command line: quoted when it holds a blank.
+std::wstring CommandLineProgram(const std::wstring& program)
+{
+    if (program.find(L' ') == std::wstring::npos || (!program.empty() && program.front() == L'"'))
+        return program;
+    return L"\"" + program + L"\"";
+}
+
+std::wstring Unquoted(const std::wstring& program)
+{
+    if (program.size() >= 2 && program.front() == L'"' && program.back() == L'"')
+        return program.substr(1, program.size() - 2);
+    return program;
+}
+
+TInstallCommand DbsvcCommand(const TInstallRequest& r)
+{
+    const wchar_t* format = r.Kind == etNetworkServer ? L"%s -y -t network -as %s %s -w %s \"%s\" %s"
+                                                      : L"%s -y -t standalone -as %s %s -w %s \"%s\" %s";
+    std::wstring program = ExtractFilePath(r.Executable) + L"dbsvc.exe";
+    std::wstring line = Fmt(format, {CommandLineProgram(program), r.Interact ? L"-i" : L"", DbsvcStartSwitch(r.Start),
+                                     r.ServiceName, r.Executable, JoinLines(r.ParameterLines, L" ")});
+    return {Unquoted(program), line};
+}
+
+TInstallCommand AppServerCommand(const TInstallRequest& r)
+{
+    std::wstring nameSwitch = SameTextAscii(r.ServiceName, DefaultServiceName) ? L"" : L"/name:" + r.ServiceName;
+    std::wstring line = CommandLineProgram(r.Executable) + L" /install /silent " + AppServerStartSwitch(r.Start) + L" " +
+                        (r.Interact ? L"/interact" : L"/nointeract") + L" " + DependsOnSwitch(r.Dependency) + L" " +
+                        nameSwitch + L" \"/params:" + JoinLines(r.ParameterLines, L"\\n") + L"\"";
+    return {Unquoted(r.Executable), line};
+}
+}  // namespace
+
+std::wstring DbsvcStartSwitch(TStartChoice start)
+{
+    switch (start) {
+    case TStartChoice::Manual:
+        return L"-s manual";
+    case TStartChoice::Disabled:
+        return L"-s disabled";
+    default:
+        return L"-s automatic";
+    }
+}
+
+std::wstring AppServerStartSwitch(TStartChoice start)
+{
+    switch (start) {
+    case TStartChoice::Manual:
+        return L"/manual";
+    case TStartChoice::Disabled:
+        return L"/disabled";
+    default:
+        return L"/auto";
+    }
+}
+
+std::wstring DependsOnSwitch(const std::optional<std::wstring>& dependency)
+{
+    return dependency ? L"/dependson:" + *dependency : std::wstring();
+}
+
+std::optional<TInstallCommand> ComposeInstallCommand(const TInstallRequest& request)
+{
+    if (IsDatabaseKind(request.Kind))
+        return DbsvcCommand(request);
+    if (IsAppServerKind(request.Kind))
+        return AppServerCommand(request);
+    return std::nullopt;
+}
+
+std::wstring ExtractFilePath(const std::wstring& path)
+{
+    size_t at = path.find_last_of(L"\\:");
+    return at == std::wstring::npos ? std::wstring() : path.substr(0, at + 1);
+}
+
+std::vector<std::wstring> TextLines(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t at = text.find_first_of(L"\r\n", start);
+        if (at == std::wstring::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, at - start));
+        start = at + (text.compare(at, 2, L"\r\n") == 0 ? 2 : 1);
+    }
+    return lines;
+}

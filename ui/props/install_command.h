@@ -1,0 +1,53 @@
+// The installers' command lines. A new database server is installed by the SQL Anywhere
+// service utility dbsvc.exe from the server executable's own folder; an ERP server installs
+// itself through its "/install" switch. Every value is copied literally: nothing is escaped,
+// and nothing is quoted beyond the quotation marks of the formats, except a program path that
+// holds a blank (see TInstallCommand).
+#pragma once
+
+#include "ui/props/exe_type.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class TStringList;
+
+enum class TStartChoice { Automatic, Manual, Disabled };
+
+// What the properties dialog hands over when OK is pressed for a new service.
+struct TInstallRequest {
+    TExeType Kind = etUnknown;
+    std::wstring Executable;               // the Executable file box, untrimmed
+    std::wstring ServiceName;              // the Service name box, untrimmed
+    TStartChoice Start = TStartChoice::Automatic;
+    bool Interact = false;
+    std::optional<std::wstring> Dependency;  // none for "<none>" or no selection
+    std::vector<std::wstring> ParameterLines;
+};
+
+// An installer run: the program to start and the whole command line. The program is handed
+// to CreateProcessW as its application name, so a path with a blank cannot be taken for a
+// shorter one; in the command line such a path is quoted (when it is not quoted already).
+// Paths without a blank give the command line unchanged.
+struct TInstallCommand {
+    std::wstring Program;
+    std::wstring CommandLine;
+};
+
+// "-s automatic", "-s manual", "-s disabled".
+std::wstring DbsvcStartSwitch(TStartChoice start);
+// "/auto", "/manual", "/disabled".
+std::wstring AppServerStartSwitch(TStartChoice start);
+// "/dependson:" and the dependency; empty for none.
+std::wstring DependsOnSwitch(const std::optional<std::wstring>& dependency);
+
+// The installer run for a new service; nothing for etUnknown (nothing is to be run).
+std::optional<TInstallCommand> ComposeInstallCommand(const TInstallRequest& request);
+
+// The folder part of a path: up to and including its last "\" or drive colon.
+std::wstring ExtractFilePath(const std::wstring& path);
+
+// The lines of a multi-line box's text, split at CR LF, LF or CR: an empty line between
+// others counts, a line break at the very end starts no further line, an empty text has none.
+std::vector<std::wstring> TextLines(const std::wstring& text);
