@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/application.h"
+#include "common/busy.h"
 #include "common/delay.h"
 #include "services/scm_api.h"
 #include "tests/sim_scm/sim_scm.h"

@@ -1,0 +1,162 @@
+// The service list over the simulated manager: which services are listed, the state words and
+// icons, the selection across rebuilds, failing refreshes, and the monitors of pending rows.
+#include "tests/main/main_window_fixture.h"
+
+namespace {
+using ServiceListTest = MainWindowTest;
+
+TEST_F(ServiceListTest, ListsTheErpServicesOnlySortedByCaption)
+{
+    AddListed(L"T32App", L"Talvora32 Application Server");
+    AddListed(L"ErpSrv", L"TALVORA ERP Server");
+    AddListed(L"SQLANYs_db1", L"Database one");
+    AddListed(L"asanys_x", L"Archive");
+    AddListed(L"Other", L"My Talvora32 helper");  // the prefix only after the first character
+    AddListed(L"xSQLANY", L"Not a database");
+    AddListed(L"Spooler", L"Print Spooler");
+    Window().RebuildItems(true);
+
+    std::vector<std::wstring> captions;
+    for (int i = 0; i < Window().List().Count(); ++i)
+        captions.push_back(Window().List().Text(i));
+    EXPECT_EQ(captions, (std::vector<std::wstring>{L"Archive", L"Database one", L"TALVORA ERP Server",
+                                                   L"Talvora32 Application Server"}));
+}
+
+struct StateCase {
+    DWORD State;
+    const wchar_t* Word;
+    int Image;
+};
+
+TEST_F(ServiceListTest, StateWordsAndIcons)
+{
+    const StateCase cases[] = {
+        {SERVICE_STOPPED, L"Stopped", 3},          {SERVICE_START_PENDING, L"Starting", 4},
+        {SERVICE_STOP_PENDING, L"Stopping", 5},    {SERVICE_RUNNING, L"Running", 1},
+        {SERVICE_CONTINUE_PENDING, L"Resume pending", 4}, {SERVICE_PAUSE_PENDING, L"Pause pending", 5},
+        {SERVICE_PAUSED, L"Paused", 2},
+    };
+    AddListed(L"SQLANY_state", L"State");
+    AddListed(L"SQLANY_locked", L"Locked");
+    Sim.Fail(TSimCall::OpenService, ERROR_ACCESS_DENIED, L"SQLANY_locked");
+    Window().RebuildItems(true);
+    TListView& list = Window().List();
+    int locked = Row(L"Locked");
+    EXPECT_EQ(list.Text(locked, 1), L"Unknown");
+    EXPECT_EQ(list.Image(locked), 0);
+    EXPECT_EQ(list.Text(locked, 2), L"");
+
+    for (const auto& c : cases) {
+        Sim.SetStatus(L"SQLANY_state", c.State);
+        Window().UpdateItems();
+        int row = Row(L"State");
+        EXPECT_EQ(list.Text(row, 1), c.Word) << c.State;
+        EXPECT_EQ(list.Image(row), c.Image) << c.State;
+    }
+}
+
+TEST_F(ServiceListTest, SelectionFollowsTheCaptionAcrossRebuilds)
+{
+    for (const wchar_t* name : {L"SQLANY_a", L"SQLANY_b", L"SQLANY_c"})
+        AddListed(name, std::wstring(L"Db ") + name[7]);
+    Window().RebuildItems(true);
+    Select(L"Db b");
+    // A service added before it moves the row; the selection follows the caption.
+    AddListed(L"SQLANY_0", L"Db 0");
+    Window().RebuildItems(true);
+    EXPECT_EQ(Window().List().Selected(), Row(L"Db b"));
+    EXPECT_EQ(Window().List().Text(Window().List().Selected()), L"Db b");
+
+    Sim.RemoveService(L"SQLANY_b");
+    Window().RebuildItems(true);
+    EXPECT_EQ(Window().List().Selected(), -1);
+}
+
+TEST_F(ServiceListTest, ARecordThatCannotBeRefreshedKeepsItsLastValues)
+{
+    AddListed(L"SQLANY_gone", L"Going away", SERVICE_RUNNING);
+    Sim.Update(L"SQLANY_gone", [](TSimService& s) { s.Description = L"first\r\nline two"; });
+    Window().RebuildItems(true);
+    Sim.RemoveService(L"SQLANY_gone");
+    Window().UpdateItems();
+    int row = Row(L"Going away");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(Window().List().Text(row, 1), L"Running");
+    EXPECT_EQ(Window().List().Text(row, 2), L"first\r\nline two");
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+TEST_F(ServiceListTest, ACaptionChangeSortsTheRowsAgain)
+{
+    AddListed(L"SQLANY_a", L"A first");
+    AddListed(L"SQLANY_b", L"B second");
+    Window().RebuildItems(true);
+    // The display name is read again only by a rebuild, so the rows stay as they are...
+    Sim.Update(L"SQLANY_a", [](TSimService& s) { s.DisplayName = L"C third"; });
+    Window().UpdateItems();
+    EXPECT_EQ(Window().List().Text(0), L"A first");
+    // ...and a rebuild sorts the new caption in.
+    Window().RebuildItems(true);
+    EXPECT_EQ(Window().List().Text(0), L"B second");
+    EXPECT_EQ(Window().List().Text(1), L"C third");
+}
+
+TEST_F(ServiceListTest, APendingRowIsFollowedUntilItSettles)
+{
+    AddListed(L"SQLANY_slow", L"Slow", SERVICE_START_PENDING);
+    Window().RebuildItems(true);
+    TItemData* data = Data(L"Slow");
+    ASSERT_NE(data, nullptr);
+    ASSERT_NE(data->Monitor, nullptr);
+    Sim.SetStatus(L"SQLANY_slow", SERVICE_RUNNING);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Slow")->Monitor == nullptr; }));
+    EXPECT_EQ(Window().List().Text(Row(L"Slow"), 1), L"Running");
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+TEST_F(ServiceListTest, TwoRebuildsWhilePendingLeaveTheSecondMonitorOnTheRow)
+{
+    AddListed(L"SQLANY_pend", L"Pending", SERVICE_PAUSE_PENDING);
+    Window().RebuildItems(true);
+    TServiceMonitor* first = Data(L"Pending")->Monitor;
+    ASSERT_NE(first, nullptr);
+    Window().RebuildItems(true);
+    TServiceMonitor* second = Data(L"Pending")->Monitor;
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    // Both end with a failure (the pause falls back to running): two boxes, the row freed.
+    Sim.SetStatus(L"SQLANY_pend", SERVICE_RUNNING);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Pending")->Monitor == nullptr && Boxes.Asked.size() == 2; }));
+    ASSERT_EQ(Boxes.Asked.size(), 2u);
+    for (const auto& box : Boxes.Asked) {
+        EXPECT_EQ(box.Text, L"SQLANY_pend: Pausing failed.");
+        EXPECT_EQ(box.Caption, L"Talvora ERP Service Manager");
+        EXPECT_EQ(box.Flags, static_cast<UINT>(MB_ICONERROR));
+    }
+}
+
+TEST_F(ServiceListTest, AMonitorThatOutlivesTheWindowNeverReachesIt)
+{
+    AddListed(L"SQLANY_late", L"Late", SERVICE_STOP_PENDING);
+    Window().RebuildItems(true);
+    ASSERT_NE(Data(L"Late")->Monitor, nullptr);
+    Form.reset();
+    Sim.SetStatus(L"SQLANY_late", SERVICE_RUNNING);  // the monitor fails: its report goes nowhere
+    DelayWithMessages(2500);
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+TEST_F(ServiceListTest, AFailingRebuildIsReportedAndLeavesTheListUsable)
+{
+    AddListed(L"SQLANY_a", L"A");
+    Sim.Fail(TSimCall::EnumServicesStatus, ERROR_ACCESS_DENIED, L"", 0, 1);
+    GuardedCall([&] { Window().RebuildItems(true); });
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_EQ(Window().List().Count(), 0);
+    EXPECT_EQ(BusyCount(), 0);
+    Window().RebuildItems(true);
+    EXPECT_EQ(Window().List().Count(), 1);
+}
+}  // namespace
