@@ -20,6 +20,7 @@ WINEPREFIX=$(throwaway_prefix "$source_prefix")
 export WINEPREFIX
 trap 'WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
 configure_prefix
+wineserver -k >/dev/null 2>&1  # the server of the settings above runs without a display
 
 export SM_BUILD_DIR=$BUILD_DIR
 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c '
