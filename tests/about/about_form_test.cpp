@@ -162,7 +162,9 @@ TEST_F(AboutWindow, ControlsTextsAndPlaces)
             GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.Control(id), WM_GETFONT, 0, 0)), sizeof(font), &font);
             EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
             EXPECT_TRUE(font.lfUnderline);
-            EXPECT_EQ(font.lfHeight, -12) << "9 points at 96 dots per inch";
+            HDC screen = GetDC(nullptr);
+            EXPECT_EQ(font.lfHeight, -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72)) << "9 points";
+            ReleaseDC(nullptr, screen);
         }
         PostMessageW(ok, WM_KEYDOWN, VK_ESCAPE, 0);
     });
