@@ -7,8 +7,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <functional>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 constexpr COLORREF Magenta = RGB(255, 0, 255);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 
 namespace {
 constexpr int N = MainImageSize;
@@ -168,7 +169,7 @@ TVectorImage PowerSymbol()
     constexpr COLORREF Red = RGB(215, 30, 30);
     constexpr double C = 16.0, Cy = 17.0, Inner = 8.8, Outer = 12.8, Cap = 2.0;
     const double mid = (Inner + Outer) / 2;
-    const double rad = 125.0 * 3.14159265358979 / 180.0;
+    const double rad = 125.0 * std::numbers::pi / 180.0;
     return {32.0,
             {{Red, {ArcBandContour(C, Cy, Inner, Outer, 125.0, 415.0)}},
              {Red, {CircleContour(C + mid * std::cos(rad), Cy - mid * std::sin(rad), Cap)}},

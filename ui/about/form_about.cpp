@@ -1,0 +1,250 @@
+#include "ui/about/form_about.h"
+
+#include "common/busy.h"
+#include "common/errors.h"
+#include "common/format.h"
+#include "ui/about/file_version.h"
+#include "ui/about/product_picture.h"
+#include "ui/about/shell_open.h"
+
+#include <iterator>
+#include <utility>
+
+namespace {
+constexpr COLORREF White = RGB(255, 255, 255);
+constexpr COLORREF Navy = RGB(0, 0, 128);
+constexpr COLORREF VersionShown = RGB(2, 46, 95);
+constexpr DWORD Label = SS_OWNERDRAW | WS_CLIPSIBLINGS;
+constexpr DWORD Link = Label | SS_NOTIFY;
+constexpr int VersionRight = 448;
+
+// Labels start with their design size and are fitted to their captions when created.
+const TControlSpec Controls[] = {
+    {TFormAbout::idImage, L"Image", L"STATIC", nullptr, Label, 0, 0, 0, ProductPictureWidth, ProductPictureHeight},
+    {TFormAbout::idLabelVersion, L"LabelVersion", L"STATIC", L"Service Manager %s", Label, 0, VersionRight - 100, 140,
+     100, 13},
+    {TFormAbout::idLabelFirm, L"LabelFirm", L"STATIC", L"LabelFirm", Label, 0, 20, 308, 100, 13},
+    {TFormAbout::idLabelAddress, L"LabelAddress", L"STATIC", L"LabelAddress", Label, 0, 20, 324, 100, 13},
+    {TFormAbout::idLabelPhone, L"LabelPhone", L"STATIC", L"tel.: %s", Label, 0, 20, 344, 100, 13},
+    {TFormAbout::idLabelFax, L"LabelFax", L"STATIC", L"fax: %s", Label, 0, 20, 360, 100, 13},
+    {TFormAbout::idLabelEmail, L"LabelEmail", L"STATIC", L"e-mail: %s", Link, 0, 20, 380, 100, 15},
+    {TFormAbout::idLabelWeb, L"LabelWeb", L"STATIC", L"http://%s", Link, 0, 20, 395, 100, 15},
+    {TFormAbout::idBtnOk, L"BtnOk", L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS, 0, 408, 383, 75,
+     25},
+};
+
+bool IsRightAligned(int id) { return id == TFormAbout::idLabelVersion; }
+
+RECT ChildRect(HWND parent, HWND child)
+{
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+}  // namespace
+
+TFormAbout::TFormAbout(std::wstring versionFile) : FVersionFile(std::move(versionFile)), FVersionColor(Navy)
+{
+    FPicture = CreateProductPicture();
+    HDC screen = GetDC(nullptr);
+    const int height = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    FLinkFont.reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+    if (!FLinkFont)
+        RaiseLastOSError();
+
+    CreateForm({.ClassName = ClassName,
+                .Caption = L"About",
+                .ClientWidth = DesignClientWidth,
+                .ClientHeight = DesignClientHeight,
+                .Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+                .ExStyle = WS_EX_DLGMODALFRAME});
+    CreateControls(Controls, std::size(Controls));
+    // The picture lies under the labels written over it.
+    SetWindowPos(Control(idImage), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    for (int id : {idLabelEmail, idLabelWeb})
+        SendMessageW(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(FLinkFont.get()), FALSE);
+    for (const TControlSpec& spec : Controls)
+        if (spec.Id != idImage && spec.Id != idBtnOk)
+            SetLabelCaption(spec.Id, spec.Caption);
+}
+
+TFormAbout::~TFormAbout() = default;
+
+void TFormAbout::FormShow()
+{
+    SetLabelCaption(idLabelFirm, Maker::Company);
+    SetLabelCaption(idLabelAddress, Maker::Address);
+    // The design captions are the formats.
+    SetLabelCaption(idLabelPhone, Fmt(LabelCaption(idLabelPhone), {Maker::Phone}));
+    SetLabelCaption(idLabelFax, Fmt(LabelCaption(idLabelFax), {Maker::Fax}));
+    SetLabelCaption(idLabelEmail, Fmt(LabelCaption(idLabelEmail), {Maker::Email}));
+    SetLabelCaption(idLabelWeb, Fmt(LabelCaption(idLabelWeb), {Maker::Web}));
+    FVersionColor = VersionShown;
+    const std::wstring version = FVersionFile.empty() ? FileVersionText() : FileVersionText(FVersionFile);
+    SetLabelCaption(idLabelVersion, Fmt(L"Service Manager %s", {version}));
+    CentreOnScreen(Handle());
+}
+
+void TFormAbout::LabelEmailClick() { ShellOpen(Handle(), std::wstring(L"mailto:") + Maker::Email); }
+
+void TFormAbout::LabelWebClick() { ShellOpen(Handle(), std::wstring(L"http://") + Maker::Web); }
+
+void TFormAbout::BtnOkClick() { Close(); }
+
+std::wstring TFormAbout::LabelCaption(int id) const
+{
+    HWND label = Control(id);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(label)) + 1, L'\0');
+    text.resize(GetWindowTextW(label, text.data(), static_cast<int>(text.size())));
+    return text;
+}
+
+void TFormAbout::SetLabelCaption(int id, const std::wstring& caption)
+{
+    HWND label = Control(id);
+    SM_ASSERT(label != nullptr);
+    const RECT old = ChildRect(Handle(), label);
+    SetWindowTextW(label, caption.c_str());
+
+    HDC dc = GetDC(label);
+    HGDIOBJ oldFont = SelectObject(dc, LabelFont(id));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, oldFont);
+    ReleaseDC(label, dc);
+
+    const int width = extent.cx;
+    const int left = IsRightAligned(id) ? old.right - width : old.left;
+    SetWindowPos(label, nullptr, left, old.top, width, metrics.tmHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    // What the label covered before shows the background again.
+    RedrawWindow(Handle(), &old, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    InvalidateRect(label, nullptr, TRUE);
+}
+
+HFONT TFormAbout::LabelFont(int id) const
+{
+    return reinterpret_cast<HFONT>(SendMessageW(Control(id), WM_GETFONT, 0, 0));
+}
+
+COLORREF TFormAbout::LabelColor(int id) const
+{
+    switch (id) {
+    case idLabelVersion: return FVersionColor;
+    case idLabelEmail:
+    case idLabelWeb: return Navy;
+    default: return GetSysColor(COLOR_WINDOWTEXT);
+    }
+}
+
+bool TFormAbout::IsLink(HWND control) const
+{
+    return control && (control == Control(idLabelEmail) || control == Control(idLabelWeb));
+}
+
+void TFormAbout::PaintBackground(HDC dc, HWND control, const RECT& rect)
+{
+    // rect is in the control's client coordinates; the picture lies at the window's origin.
+    RECT inForm = rect;
+    MapWindowPoints(control, Handle(), reinterpret_cast<POINT*>(&inForm), 2);
+    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    FillRect(dc, &rect, white);
+    RECT picture{0, 0, ProductPictureWidth, ProductPictureHeight};
+    RECT shared{};
+    if (!IntersectRect(&shared, &inForm, &picture))
+        return;
+    HDC mem = CreateCompatibleDC(dc);
+    if (!mem)
+        return;
+    HGDIOBJ old = SelectObject(mem, FPicture.get());
+    BitBlt(dc, rect.left + (shared.left - inForm.left), rect.top + (shared.top - inForm.top), shared.right - shared.left,
+           shared.bottom - shared.top, mem, shared.left, shared.top, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+}
+
+void TFormAbout::DrawImage(const DRAWITEMSTRUCT& item) { PaintBackground(item.hDC, item.hwndItem, item.rcItem); }
+
+void TFormAbout::DrawLabel(const DRAWITEMSTRUCT& item)
+{
+    const int id = static_cast<int>(item.CtlID);
+    PaintBackground(item.hDC, item.hwndItem, item.rcItem);
+    const std::wstring text = LabelCaption(id);
+    HGDIOBJ oldFont = SelectObject(item.hDC, LabelFont(id));
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, LabelColor(id));
+    RECT r = item.rcItem;
+    DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP | (IsRightAligned(id) ? DT_RIGHT : DT_LEFT));
+    SelectObject(item.hDC, oldFont);
+}
+
+LRESULT TFormAbout::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_ERASEBKGND: {
+        RECT client{};
+        GetClientRect(Handle(), &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        return 1;
+    }
+    case WM_CTLCOLORBTN:
+        SetBkColor(reinterpret_cast<HDC>(wParam), White);
+        return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item.CtlType != ODT_STATIC)
+            break;
+        if (item.CtlID == idImage)
+            DrawImage(item);
+        else
+            DrawLabel(item);
+        return TRUE;
+    }
+    case WM_SETCURSOR:
+        if (BusyCount() == 0 && IsLink(reinterpret_cast<HWND>(wParam))) {
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        }
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE) {
+            SetFocus(Control(idBtnOk));
+            return 0;
+        }
+        break;
+    case DM_GETDEFID:
+        return MAKELRESULT(idBtnOk, DC_HASDEFID);
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case idLabelEmail:
+            if (HIWORD(wParam) == STN_CLICKED)
+                LabelEmailClick();
+            return 0;
+        case idLabelWeb:
+            if (HIWORD(wParam) == STN_CLICKED)
+                LabelWebClick();
+            return 0;
+        case IDOK:      // the OK button, Enter
+        case IDCANCEL:  // Escape
+            BtnOkClick();
+            return 0;
+        default:
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+    return TWindow::WndProc(msg, wParam, lParam);
+}
+
+void ShowAboutBox()
+{
+    TFormAbout form;
+    form.ShowModal();
+}
