@@ -147,9 +147,10 @@ HMENU TActionList::BuildMenu(const std::vector<int>& entries)
         mii.wID = static_cast<UINT>(a->Id);
         mii.dwTypeData = text.data();
         mii.fState = a->Enabled ? MFS_ENABLED : MFS_DISABLED;
-        if (a->ImageIndex >= 0 && MenuBitmap) {
-            mii.fMask |= MIIM_BITMAP;
-            mii.hbmpItem = MenuBitmap(a->ImageIndex);
+        if (a->ImageIndex >= 0 && MenuImages) {
+            mii.fMask |= MIIM_BITMAP | MIIM_DATA;
+            mii.hbmpItem = HBMMENU_CALLBACK;
+            mii.dwItemData = static_cast<ULONG_PTR>(a->ImageIndex);
         }
         InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &mii);
     }

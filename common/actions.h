@@ -65,8 +65,9 @@ public:
     // The tooltip text of a toolbar button (TTN_GETDISPINFO).
     const wchar_t* HintOf(int id);
 
-    // Picture of an image index for menus; the list keeps the bitmaps it was given.
-    std::function<HBITMAP(int imageIndex)> MenuBitmap;
+    // Menu items with an image get HBMMENU_CALLBACK and their image index as item data: the
+    // menu's owner draws the picture (WM_MEASUREITEM / WM_DRAWITEM).
+    bool MenuImages = false;
 
 private:
     void SyncToolBar();

@@ -175,6 +175,13 @@ int TWindow::ShowModal()
     return FModalResult;
 }
 
+void TWindow::SetModalResult(int result)
+{
+    FModalResult = result;
+    if (FModal && FHandle)
+        PostMessageW(FHandle, WM_NULL, 0, 0);
+}
+
 void TWindow::Close()
 {
     if (FHandle)

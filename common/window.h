@@ -55,7 +55,8 @@ public:
     // runs until ModalResult is set, the result is returned.
     int ShowModal();
     int ModalResult() const { return FModalResult; }
-    void SetModalResult(int result) { FModalResult = result; }
+    // Setting a result ends a modal loop (the loop is woken up to see it).
+    void SetModalResult(int result);
     // Asks the window to close, as its close button does.
     void Close();
 

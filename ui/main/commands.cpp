@@ -9,6 +9,7 @@
 #include "common/format.h"
 #include "common/message_box.h"
 #include "common/text.h"
+#include "ui/about/form_about.h"
 
 
 namespace {
@@ -287,7 +288,7 @@ void TFormMain::ActPropsExecute()
     // The properties dialog of the selected service comes with the dialog itself.
 }
 
-void TFormMain::ActAboutExecute() {}
+void TFormMain::ActAboutExecute() { ShowAboutBox(); }
 
 void TFormMain::LVDblClick()
 {

@@ -83,10 +83,7 @@ void TFormMain::CreateComponents()
 
 void TFormMain::CreateMenus()
 {
-    FActions.MenuBitmap = [this](int image) {
-        FMenuBitmaps.push_back(CreateImageBitmap(image));
-        return FMenuBitmaps.back().get();
-    };
+    FActions.MenuImages = true;
     HMENU bar = CreateMenu();
     auto addSub = [bar](HMENU sub, const wchar_t* caption) {
         AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption);
@@ -191,6 +188,22 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_MEASUREITEM: {
+        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        if (item->CtlType == ODT_MENU) {
+            MeasureMenuItemImage(*item);
+            return TRUE;
+        }
+        break;
+    }
+    case WM_DRAWITEM: {
+        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        if (item->CtlType == ODT_MENU) {
+            DrawMenuItemImage(*item, static_cast<int>(item->itemData));
+            return TRUE;
+        }
+        break;
+    }
     case WM_INITMENUPOPUP:
         FActions.Update();
         FActions.UpdateMenu(reinterpret_cast<HMENU>(wParam));

@@ -139,7 +139,6 @@ private:
     HWND FStatusBar = nullptr;
     TListView FList;
     UniqueImageList FImages;
-    std::vector<UniqueBitmap> FMenuBitmaps;
     TActionList FActions;
     HMENU FMainMenu = nullptr;   // owned by the window
     UniqueMenu FPopupMenu;
