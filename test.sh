@@ -20,6 +20,9 @@ WINEPREFIX=$(throwaway_prefix "$source_prefix")
 export WINEPREFIX
 trap 'WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
 configure_prefix
+# The Wine server that wrote the settings ran without a display, and so did the desktop process it
+# started: windows made under it would have no graphics driver. It must have ended before the run.
+wineserver -w
 
 export SM_BUILD_DIR=$BUILD_DIR
 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c '
