@@ -1,0 +1,458 @@
+// The service catalogue over the simulated Service Control Manager: full refresh, groups and
+// their order, dependencies, large buffers and pages, failures, lookups, sorting, handles.
+#include "services/service_catalogue.h"
+#include "tests/services/service_test_util.h"
+#include "tests/sim_scm/sim_scm.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <memory>
+
+namespace {
+
+TSimService Svc(const std::wstring& name, std::vector<std::wstring> deps = {}, const std::wstring& group = L"")
+{
+    TSimService s;
+    s.Name = name;
+    s.DisplayName = name + L" display";
+    s.Dependencies = std::move(deps);
+    s.LoadOrderGroup = group;
+    return s;
+}
+
+class CatalogueSim : public testing::Test {
+protected:
+    CatalogueSim() : FOrder(L"CatalogueSim") { FOrder.SetMulti(L"List", std::wstring(L"Base\0Net\0", 9)); }
+
+    // The catalogue reads its group order from the scratch key: "Base", "Net".
+    TSCManager& Manager(DWORD access = SC_MANAGER_ALL_ACCESS)
+    {
+        if (!FManager) {
+            FManager = std::make_unique<TSCManager>(L"", access, L"ServicesActive", FSim);
+            FManager->SetGroupOrderLocation({HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", FOrder.Path(), L"List"});
+        }
+        return *FManager;
+    }
+    TNtService* Find(const std::wstring& name)
+    {
+        TNtService* s = nullptr;
+        Manager().FindService(name, s);
+        return s;
+    }
+    void TearDown() override
+    {
+        // Only the catalogue's own handle stays open, and its end closes that too.
+        if (FManager) {
+            EXPECT_EQ(FSim.OpenHandleCount(), FManager->Active() ? 1 : 0);
+            FManager.reset();
+        }
+        EXPECT_EQ(FSim.OpenHandleCount(), 0);
+    }
+
+    ScratchKey FOrder;
+    TSimServiceControlManager FSim;
+    std::unique_ptr<TSCManager> FManager;
+};
+
+TEST_F(CatalogueSim, FullRefreshReadsEveryRecordWithItsData)
+{
+    TSimService s = Svc(L"Orvessa Dépôt");
+    s.DisplayName = L"Talvora Dépôt server";
+    s.Description = L"Keeps the Dépôt's data";
+    s.BinaryPath = L"\"C:\\Program Files\\Talvora\\srv.exe\" -x";
+    s.ServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
+    s.StartType = SERVICE_AUTO_START;
+    s.ErrorControl = SERVICE_ERROR_SEVERE;
+    s.StartName = L".\\erp";
+    s.State = SERVICE_PAUSED;
+    s.ControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE;
+    s.Win32ExitCode = 1066;
+    FSim.AddService(s);
+    FSim.AddService(Svc(L"Plain"));
+
+    Manager().Refresh(true);
+
+    ASSERT_EQ(Manager().ServiceCount(), 2);
+    TNtService* r = Manager().GetService(0);
+    EXPECT_EQ(r->ServiceName(), L"Orvessa Dépôt");
+    EXPECT_EQ(r->DisplayName(), L"Talvora Dépôt server");
+    EXPECT_EQ(r->Description(), L"Keeps the Dépôt's data");
+    EXPECT_EQ(r->FileName(), s.BinaryPath);
+    EXPECT_EQ(r->ServiceStartName(), L".\\erp");
+    EXPECT_EQ(r->StartType(), sstAuto);
+    EXPECT_EQ(r->ErrorControlType(), ectSevere);
+    EXPECT_EQ(r->ServiceState(), ssPaused);
+    EXPECT_EQ(r->ServiceTypes(), (TServiceTypes{stWin32OwnProcess, stInteractiveProcess}));
+    EXPECT_EQ(r->ControlsAccepted(), (TServiceControlAccepteds{caStop, caPauseContinue}));
+    EXPECT_EQ(r->Win32ExitCode(), 1066u);
+    EXPECT_FALSE(r->CommitNeeded());
+    // A service without a description shows none.
+    EXPECT_EQ(Manager().GetService(1)->Description(), L"");
+    EXPECT_EQ(Manager().GetService(1)->ServiceName(), L"Plain");
+}
+
+TEST_F(CatalogueSim, DependencyListedLaterIsFoundOnlyBySecondPass)
+{
+    FSim.AddService(Svc(L"App", {L"Db"}));
+    FSim.AddService(Svc(L"Db"));
+
+    // With the second refresh of App failing, App keeps what the first pass found: nothing.
+    FSim.Fail(TSimCall::QueryServiceConfig, ERROR_ACCESS_DENIED, L"App", 1, 1);
+    Manager().Refresh(true);
+    EXPECT_EQ(Find(L"App")->DependentServiceCount(), 0);
+
+    Manager().Refresh(true);
+    ASSERT_EQ(Find(L"App")->DependentServiceCount(), 1);
+    EXPECT_EQ(Find(L"App")->GetDependentService(0), Find(L"Db"));
+}
+
+TEST_F(CatalogueSim, DependencyEntriesLandInServicesOrGroups)
+{
+    FSim.AddService(Svc(L"Db"));
+    FSim.AddService(Svc(L"App", {L"Db", L"+Fresh", L"Missing", L"dB", L"+Net"}));
+
+    Manager().Refresh(true);
+    TNtService* app = Find(L"App");
+    // Repeated entries count again; names without a record are dropped.
+    ASSERT_EQ(app->DependentServiceCount(), 2);
+    EXPECT_EQ(app->GetDependentService(0), Find(L"Db"));
+    EXPECT_EQ(app->GetDependentService(1), Find(L"Db"));
+    // "+" entries name groups: an unknown one is created, a known one reused.
+    ASSERT_EQ(app->DependentGroupCount(), 2);
+    EXPECT_EQ(app->GetDependentGroup(0)->Name(), L"Fresh");
+    EXPECT_EQ(app->GetDependentGroup(1)->Name(), L"Net");
+    EXPECT_EQ(app->GetDependentGroup(1)->Order(), 1);
+    TServiceGroup* fresh = nullptr;
+    EXPECT_TRUE(Manager().FindGroup(L"fresh", fresh, false));
+    EXPECT_EQ(fresh, app->GetDependentGroup(0));
+}
+
+TEST_F(CatalogueSim, GroupsFollowRegistryOrderThenTheOrderMet)
+{
+    FSim.AddService(Svc(L"A", {}, L"Net"));
+    FSim.AddService(Svc(L"B"));
+    FSim.AddService(Svc(L"C", {}, L"Late"));
+    FSim.AddService(Svc(L"D", {}, L"net"));
+
+    Manager().Refresh(true);
+
+    ASSERT_EQ(Manager().GroupCount(), 4);
+    EXPECT_EQ(Manager().GetGroup(0)->Name(), L"Base");
+    EXPECT_EQ(Manager().GetGroup(0)->Order(), 0);
+    EXPECT_EQ(Manager().GetGroup(1)->Order(), 1);
+    // The group-less services share the group with the empty name.
+    EXPECT_EQ(Manager().GetGroup(2)->Name(), L"");
+    EXPECT_EQ(Manager().GetGroup(2)->Order(), INT_MAX);
+    EXPECT_EQ(Find(L"B")->Group(), Manager().GetGroup(2));
+    // A group met later is numbered after those before it.
+    EXPECT_EQ(Manager().GetGroup(3)->Name(), L"Late");
+    EXPECT_EQ(Manager().GetGroup(3)->Order(), 3);
+    // Members, each once although refreshed twice; group names fold ASCII case.
+    TServiceGroup* net = Manager().GetGroup(1);
+    ASSERT_EQ(net->ServiceCount(), 2);
+    EXPECT_EQ(net->GetService(0), Find(L"A"));
+    EXPECT_EQ(net->GetService(1), Find(L"D"));
+
+    // A record whose group changes leaves the old one and joins the new one.
+    FSim.Update(L"A", [](TSimService& s) { s.LoadOrderGroup = L"Base"; });
+    Find(L"A")->Refresh();
+    EXPECT_EQ(Find(L"A")->Group(), Manager().GetGroup(0));
+    ASSERT_EQ(net->ServiceCount(), 1);
+    EXPECT_EQ(net->GetService(0), Find(L"D"));
+    EXPECT_EQ(Manager().GetGroup(0)->ServiceCount(), 1);
+}
+
+struct GroupValueCase {
+    const char* Name;
+    DWORD Type;
+    std::wstring Data;
+    std::vector<std::wstring> Groups;
+};
+
+TEST_F(CatalogueSim, GroupOrderValueKindsSplitAlike)
+{
+    const GroupValueCase cases[] = {
+        {"multi", REG_MULTI_SZ, std::wstring(L"G1\0G2\0\0G3\0\0", 12), {L"G1", L"G2"}},
+        {"sz", REG_SZ, std::wstring(L"G1\0G2\0", 6), {L"G1", L"G2"}},
+        {"expand", REG_EXPAND_SZ, std::wstring(L"G1\0", 3), {L"G1"}},
+        {"binary without closing NUL", REG_BINARY, std::wstring(L"G1\0G2", 5), {L"G1", L"G2"}},
+        {"empty", REG_MULTI_SZ, std::wstring(), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        FOrder.Set(L"List", c.Type, c.Data.data(), c.Data.size() * sizeof(wchar_t));
+        Manager().Refresh(true);
+        std::vector<std::wstring> groups;
+        for (int i = 0; i < Manager().GroupCount(); ++i)
+            groups.push_back(Manager().GetGroup(i)->Name());
+        EXPECT_EQ(groups, c.Groups);
+    }
+}
+
+TEST_F(CatalogueSim, UnreadableGroupOrderRaisesAndLeavesCatalogueEmpty)
+{
+    FSim.AddService(Svc(L"A"));
+    Manager().Refresh(true);
+    ASSERT_EQ(Manager().ServiceCount(), 1);
+
+    const std::wstring root = L"HKEY_CURRENT_USER\\" + FOrder.Path();
+    DWORD number = 7;
+    FOrder.Set(L"List", REG_DWORD, &number, sizeof(number));
+    EXPECT_EQ(RaisedMessage([&] { Manager().Refresh(true); }), L"\"" + root + L"\\List\" is of wrong kind or size");
+    EXPECT_EQ(Manager().ServiceCount(), 0);
+    EXPECT_EQ(Manager().GroupCount(), 0);
+
+    Manager().SetGroupOrderLocation({HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", FOrder.Path(), L"Gone"});
+    EXPECT_EQ(RaisedMessage([&] { Manager().Refresh(true); }),
+              L"Unable to open key \"" + root + L"\" and access value \"Gone\"");
+
+    Manager().SetGroupOrderLocation({HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", FOrder.Path() + L"\\No", L"List"});
+    EXPECT_EQ(RaisedMessage([&] { Manager().Refresh(true); }), L"Unable to open key \"" + root + L"\\No\" for read");
+    EXPECT_EQ(Manager().ServiceCount(), 0);
+}
+
+TEST_F(CatalogueSim, ProgramsGroupOrderComesFromTheMachineKey)
+{
+    // Wine's registry has the value; the catalogue of the program reads it.
+    TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", FSim);
+    manager.Refresh(true);
+    EXPECT_GT(manager.GroupCount(), 0);
+}
+
+TEST_F(CatalogueSim, TextsLargerThanTheFirstBufferAreReadWhole)
+{
+    TSimService s = Svc(L"Big", {L"Small"});
+    s.Description = std::wstring(5000, L'd');
+    s.BinaryPath = L"C:\\" + std::wstring(3000, L'p') + L".exe";
+    FSim.AddService(s);
+    FSim.AddService(Svc(L"Small"));
+
+    Manager().Refresh(true);
+    TNtService* big = Find(L"Big");
+    EXPECT_EQ(big->Description(), *s.Description);
+    EXPECT_EQ(big->FileName(), s.BinaryPath);
+    EXPECT_EQ(big->DependentServiceCount(), 1);
+}
+
+TEST_F(CatalogueSim, EnumerationInPagesKeepsTheManagersOrder)
+{
+    const int count = 3100;
+    for (int i = 0; i < count; ++i)
+        FSim.AddService(Svc(Fmt(L"Svc%d", {i})));
+    FSim.SetEnumPageLimit(64 * 1024);
+
+    Manager().Refresh(true);
+
+    ASSERT_EQ(Manager().ServiceCount(), count);
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(Manager().GetService(i)->ServiceName(), Fmt(L"Svc%d", {i}));
+    EXPECT_GT(FSim.CallCount(TSimCall::EnumServicesStatus), 3);
+}
+
+TEST_F(CatalogueSim, EnumerationFailingAfterSomePagesKeepsTheRecordsAdded)
+{
+    for (int i = 0; i < 600; ++i)
+        FSim.AddService(Svc(Fmt(L"Svc%d", {i})));
+    FSim.SetEnumPageLimit(8 * 1024);
+    // The first call only asks for the size; the third one fails.
+    FSim.Fail(TSimCall::EnumServicesStatus, ERROR_NOT_ENOUGH_MEMORY, L"", 2);
+
+    EXPECT_EQ(RaisedOSError([&] { Manager().Refresh(true); }), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    int added = Manager().ServiceCount();
+    EXPECT_GT(added, 0);
+    EXPECT_LT(added, 600);
+    // The final pass did not run: every record was refreshed once.
+    EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceStatus, L"Svc0"), 1);
+}
+
+TEST_F(CatalogueSim, RecordsThatCannotBeReadStayWithWhatWasRead)
+{
+    TSimService refused = Svc(L"Refused");
+    refused.Description = L"hidden";
+    refused.State = SERVICE_RUNNING;
+    FSim.AddService(refused);
+    FSim.AddService(Svc(L"Vanished"));
+    TSimService half = Svc(L"Half");
+    half.Description = L"seen";
+    half.State = SERVICE_RUNNING;
+    FSim.AddService(half);
+    FSim.AddService(Svc(L"Fine"));
+    FSim.Fail(TSimCall::OpenService, ERROR_ACCESS_DENIED, L"Refused");
+    FSim.Fail(TSimCall::OpenService, ERROR_SERVICE_DOES_NOT_EXIST, L"Vanished");
+    FSim.Fail(TSimCall::QueryServiceConfig, ERROR_ACCESS_DENIED, L"Half");
+
+    Manager().Refresh(true);
+
+    ASSERT_EQ(Manager().ServiceCount(), 4);
+    for (const wchar_t* name : {L"Refused", L"Vanished"}) {
+        TNtService* r = Find(name);
+        EXPECT_EQ(r->ServiceState(), ssUnknown);
+        EXPECT_EQ(r->Description(), L"");
+        EXPECT_EQ(r->FileName(), L"");
+        EXPECT_EQ(r->DisplayName(), std::wstring(name) + L" display");
+    }
+    // The steps before the failing one keep their results.
+    EXPECT_EQ(Find(L"Half")->Description(), L"seen");
+    EXPECT_EQ(Find(L"Half")->ServiceState(), ssRunning);
+    EXPECT_EQ(Find(L"Half")->FileName(), L"");
+    EXPECT_EQ(Find(L"Fine")->FileName(), FSim.Service(L"Fine").BinaryPath);
+    // A record's own refresh raises the manager's error.
+    EXPECT_EQ(RaisedOSError([&] { Find(L"Refused")->Refresh(); }), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+TEST_F(CatalogueSim, ManagerRefusingAccessRaises)
+{
+    FSim.Fail(TSimCall::OpenSCManager, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RaisedOSError([&] { Manager().Refresh(true); }), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(Manager().Active());
+}
+
+TEST_F(CatalogueSim, DescriptionsStayWhereTheQueryIsMissing)
+{
+    TSimService s = Svc(L"A");
+    s.Description = L"first";
+    FSim.AddService(s);
+    FSim.SetQueryServiceConfig2AAvailable(false);
+    Manager().Refresh(true);
+    EXPECT_EQ(Find(L"A")->Description(), L"");
+    EXPECT_EQ(Find(L"A")->FileName(), s.BinaryPath);
+    EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceConfig2A), 0);
+}
+
+TEST_F(CatalogueSim, RefreshWithoutRebuildOnEmptyCatalogueOnlyOpensTheManager)
+{
+    FSim.AddService(Svc(L"A"));
+    Manager().Refresh(false);
+    EXPECT_TRUE(Manager().Active());
+    EXPECT_EQ(Manager().ServiceCount(), 0);
+    EXPECT_EQ(FSim.CallCount(TSimCall::EnumServicesStatus), 0);
+    EXPECT_EQ(FSim.CallCount(TSimCall::OpenService), 0);
+}
+
+TEST_F(CatalogueSim, FindServiceFoldsOnlyAsciiLetters)
+{
+    FSim.AddService(Svc(L"Älv-Db"));
+    Manager().Refresh(true);
+    TNtService* found = nullptr;
+    EXPECT_TRUE(Manager().FindService(L"ÄLV-DB", found));
+    EXPECT_EQ(found, Manager().GetService(0));
+    EXPECT_FALSE(Manager().FindService(L"älv-db", found));
+    EXPECT_EQ(found, nullptr);
+
+    TServiceGroup* group = nullptr;
+    EXPECT_TRUE(Manager().FindGroup(L"NET", group));
+    EXPECT_FALSE(Manager().FindGroup(L"Nowhere", group, false));
+    EXPECT_EQ(group, nullptr);
+    int groups = Manager().GroupCount();
+    // AutoAdd creates and returns the group, yet answers false.
+    EXPECT_FALSE(Manager().FindGroup(L"Nowhere", group));
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->Name(), L"Nowhere");
+    EXPECT_EQ(group->Order(), groups);
+    EXPECT_EQ(Manager().GroupCount(), groups + 1);
+}
+
+TEST_F(CatalogueSim, SortOrdersByTheChosenKey)
+{
+    const struct {
+        const wchar_t* Name;
+        DWORD State;
+        DWORD ExitCode;
+        const wchar_t* Group;
+    } rows[] = {
+        {L"b", SERVICE_RUNNING, 0x80000001, L""},
+        {L"c", SERVICE_STOPPED, 0, L"Net"},
+        {L"a", SERVICE_PAUSED, 5, L"Base"},
+    };
+    for (const auto& r : rows) {
+        TSimService s = Svc(r.Name, {}, r.Group);
+        s.State = r.State;
+        s.Win32ExitCode = r.ExitCode;
+        FSim.AddService(s);
+    }
+    Manager().Refresh(true);
+    auto names = [&] {
+        std::wstring all;
+        for (int i = 0; i < Manager().ServiceCount(); ++i)
+            all += Manager().GetService(i)->ServiceName();
+        return all;
+    };
+    EXPECT_EQ(names(), L"bca");  // the manager's order until sorted
+
+    const struct {
+        TServiceSortOrderType Order;
+        bool Asc;
+        const wchar_t* Expected;
+    } cases[] = {
+        {sotServiceName, true, L"abc"},   {sotServiceName, false, L"cba"}, {sotServiceState, true, L"cba"},
+        {sotWin32ExitCode, true, L"cab"}, {sotLoadOrderGroup, true, L"acb"},
+    };
+    for (const auto& c : cases) {
+        Manager().Sort(c.Order, c.Asc);
+        EXPECT_EQ(names(), c.Expected) << c.Order << " " << c.Asc;
+    }
+    // Changing one half of the pair sorts again; lookups follow the new order.
+    Manager().OrderAsc(false);
+    EXPECT_EQ(names(), L"bca");
+    Manager().OrderType(sotServiceName);
+    EXPECT_EQ(names(), L"cba");
+    Manager().OrderAsc(true);
+    EXPECT_EQ(names(), L"abc");
+    EXPECT_EQ(Find(L"B"), Manager().GetService(1));
+}
+
+TEST_F(CatalogueSim, SetsConvertBothWays)
+{
+    EXPECT_EQ(TSCManager::ServiceType(DWORD(0x110)), (TServiceTypes{stWin32OwnProcess, stInteractiveProcess}));
+    EXPECT_EQ(TSCManager::ServiceType(DWORD(0x13F | 0x200)),
+              (TServiceTypes{stKernelDriver, stFileSystemDriver, stAdapter, stRecognizerDriver, stWin32OwnProcess,
+                             stWin32ShareProcess, stInteractiveProcess}));
+    EXPECT_EQ(TSCManager::ServiceType(TServiceTypes{stFileSystemDriver, stWin32ShareProcess}), 0x22u);
+    EXPECT_EQ(TSCManager::ServiceType(TServiceTypes{stInteractiveProcess}), 0x100u);
+    EXPECT_EQ(TSCManager::ControlAccepted(DWORD(0x7 | 0x8)), (TServiceControlAccepteds{caStop, caPauseContinue, caShutdown}));
+    EXPECT_EQ(TSCManager::ControlAccepted(TServiceControlAccepteds{caPauseContinue}), 0x2u);
+    EXPECT_EQ((TServiceTypes{stInteractiveProcess}).Byte(), 0x40);
+}
+
+TEST_F(CatalogueSim, PreconditionsRaiseAssertionFailures)
+{
+    EXPECT_TRUE(StartsWith(RaisedMessage([&] { TSCManager m(L"", 0x100000, L"ServicesActive", FSim); }),
+                           L"Assertion failure ("));
+    // A catalogue that may not enumerate cannot rebuild.
+    EXPECT_TRUE(StartsWith(RaisedMessage([&] { Manager(SC_MANAGER_CONNECT).Refresh(true); }), L"Assertion failure"));
+    EXPECT_TRUE(StartsWith(RaisedMessage([&] { Manager().Lock(); }), L"Assertion failure"));
+    EXPECT_TRUE(StartsWith(RaisedMessage([&] { Manager().IsLocked(); }), L"Assertion failure"));
+    EXPECT_TRUE(StartsWith(RaisedMessage([&] { Manager().Unlock(); }), L"Assertion failure"));
+}
+
+TEST_F(CatalogueSim, ActiveRecordKeepsAFullAccessHandle)
+{
+    FSim.AddService(Svc(L"A"));
+    Manager().Refresh(true);
+    TNtService* a = Find(L"A");
+    EXPECT_FALSE(a->Active());
+    a->Active(true);
+    ASSERT_TRUE(a->Active());
+    EXPECT_EQ(a->DesiredAccess(), static_cast<DWORD>(SERVICE_ALL_ACCESS));
+    SERVICE_STATUS status{};
+    EXPECT_TRUE(FSim.QueryServiceStatus(a->Handle(), &status));
+    EXPECT_EQ(FSim.OpenHandleCount(), 2);
+    a->Active(true);
+    EXPECT_EQ(FSim.OpenHandleCount(), 2);
+    a->Active(false);
+    EXPECT_EQ(a->Handle(), nullptr);
+}
+
+TEST_F(CatalogueSim, LockReportsOwnerAndDuration)
+{
+    Manager().Lock();
+    EXPECT_TRUE(Manager().IsLocked());
+    EXPECT_EQ(Manager().LockOwner(), L"SimAdmin");
+    EXPECT_LT(Manager().LockDuration(), 5u);
+    Manager().Unlock();
+    EXPECT_FALSE(Manager().IsLocked());
+    EXPECT_EQ(Manager().LockOwner(), L"");
+}
+
+}  // namespace

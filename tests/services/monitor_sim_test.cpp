@@ -1,0 +1,212 @@
+// The state monitor over the simulated Service Control Manager: the two callbacks and the
+// terminate handler on the GUI thread, success and the failure texts, check points that keep it
+// polling, callbacks served by a modal loop, and a window cutting its way back.
+#include "common/application.h"
+#include "services/service_monitor.h"
+#include "tests/services/service_test_util.h"
+#include "tests/sim_scm/sim_scm.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Shared by every test: a monitor may still be polling when a test's checks have failed.
+TSimServiceControlManager& Sim()
+{
+    static auto* sim = new TSimServiceControlManager;
+    return *sim;
+}
+
+void AddService(const std::wstring& name, DWORD state, DWORD checkPoint = 0)
+{
+    TSimService s;
+    s.Name = name;
+    s.DisplayName = name;
+    s.State = state;
+    s.CheckPoint = checkPoint;
+    Sim().AddService(s);
+}
+
+// What a monitor told the GUI thread, in order.
+struct Report {
+    std::vector<std::wstring> Messages;
+    bool Terminated = false;
+    int ReturnValue = -1;
+    bool OnGuiThread = true;
+    std::wstring ErrorInHandler;
+
+    TServiceMonitor* Start(const std::wstring& name, const std::wstring& operation, TServiceState finalState)
+    {
+        return new TServiceMonitor(
+            name, operation, finalState,
+            [this](const std::wstring& msg) {
+                OnGuiThread = OnGuiThread && Application().IsGuiThread();
+                Messages.push_back(msg);
+            },
+            [this](TServiceMonitor* sender) {
+                OnGuiThread = OnGuiThread && Application().IsGuiThread();
+                ReturnValue = sender->ReturnValue;
+                ErrorInHandler = sender->ErrorMessage();
+                Terminated = true;
+            },
+            Sim());
+    }
+    bool WaitDone(DWORD ms = 10000)
+    {
+        return PumpUntil([this] { return Terminated; }, ms);
+    }
+};
+
+class MonitorSim : public testing::Test {
+protected:
+    void SetUp() override { Application().Initialize(); }
+};
+
+TEST_F(MonitorSim, ServiceAlreadyInFinalStateEndsAfterTheFirstQuery)
+{
+    AddService(L"MonReady", SERVICE_RUNNING);
+    Report r;
+    DWORD start = GetTickCount();
+    r.Start(L"MonReady", L"Starting", ssRunning);
+    ASSERT_TRUE(r.WaitDone());
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_EQ(r.Messages, (std::vector<std::wstring>{L"", L""}));
+    EXPECT_EQ(r.ReturnValue, 0);
+    EXPECT_TRUE(r.OnGuiThread);
+}
+
+struct SettleCase {
+    const wchar_t* Name;
+    DWORD Pending;
+    const wchar_t* Operation;
+    TServiceState Final;
+    DWORD Settled;
+    const wchar_t* Expected;
+};
+
+TEST_F(MonitorSim, SettlingElsewhereFailsWithTheOperationText)
+{
+    const SettleCase cases[] = {
+        {L"MonStartFails", SERVICE_START_PENDING, L"Starting", ssRunning, SERVICE_STOPPED,
+         L"MonStartFails: Starting failed."},
+        {L"MonStopPauses", SERVICE_STOP_PENDING, L"Stopping", ssStopped, SERVICE_PAUSED,
+         L"MonStopPauses: Stopping failed."},
+        {L"MonResumes", SERVICE_CONTINUE_PENDING, L"Resuming", ssRunning, SERVICE_RUNNING, L""},
+    };
+    std::vector<std::unique_ptr<Report>> reports;
+    for (const auto& c : cases) {
+        AddService(c.Name, c.Pending);
+        reports.push_back(std::make_unique<Report>());
+        reports.back()->Start(c.Name, c.Operation, c.Final);
+    }
+    // All three poll a frozen pending state until the services settle.
+    PumpUntil([] { return false; }, 1500);
+    for (auto& r : reports)
+        EXPECT_FALSE(r->Terminated);
+    for (const auto& c : cases)
+        Sim().SetStatus(c.Name, c.Settled);
+    for (size_t i = 0; i < reports.size(); ++i) {
+        Report& r = *reports[i];
+        ASSERT_TRUE(r.WaitDone()) << i;
+        EXPECT_EQ(r.Messages, (std::vector<std::wstring>{L"", cases[i].Expected}));
+        EXPECT_EQ(r.ErrorInHandler, cases[i].Expected);
+        EXPECT_EQ(r.ReturnValue, *cases[i].Expected ? 1 : 0);
+    }
+}
+
+TEST_F(MonitorSim, UnknownServiceFailsAtOnce)
+{
+    Report r;
+    DWORD start = GetTickCount();
+    r.Start(L"MonNoSuchService", L"Starting", ssRunning);
+    ASSERT_TRUE(r.WaitDone());
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_EQ(r.Messages, (std::vector<std::wstring>{L"", L"MonNoSuchService: Starting failed."}));
+    EXPECT_EQ(r.ReturnValue, 1);
+}
+
+TEST_F(MonitorSim, FailingStatusQueryEndsWithTheSystemError)
+{
+    AddService(L"MonQueryFails", SERVICE_START_PENDING);
+    Sim().Fail(TSimCall::QueryServiceStatus, ERROR_ACCESS_DENIED, L"MonQueryFails");
+    Report r;
+    r.Start(L"MonQueryFails", L"Starting", ssRunning);
+    ASSERT_TRUE(r.WaitDone());
+    ASSERT_EQ(r.Messages.size(), 2u);
+    EXPECT_TRUE(StartsWith(r.Messages[1], L"System Error.  Code: 5.\r\n")) << Narrow(r.Messages[1]);
+    // Its handles were closed on the way out.
+    EXPECT_TRUE(PumpUntil([] { return Sim().OpenHandleCount() == 0; }, 3000));
+}
+
+TEST_F(MonitorSim, AdvancingCheckPointKeepsTheMonitorPolling)
+{
+    AddService(L"MonProgress", SERVICE_START_PENDING, 1);
+    Report r;
+    r.Start(L"MonProgress", L"Starting", ssRunning);
+    for (DWORD cp = 2; cp <= 4; ++cp) {
+        PumpUntil([] { return false; }, 700);
+        Sim().SetStatus(L"MonProgress", SERVICE_START_PENDING, cp);
+    }
+    EXPECT_FALSE(r.Terminated);
+    EXPECT_EQ(r.Messages.size(), 1u);
+    Sim().SetStatus(L"MonProgress", SERVICE_RUNNING);
+    ASSERT_TRUE(r.WaitDone());
+    EXPECT_EQ(r.Messages, (std::vector<std::wstring>{L"", L""}));
+}
+
+// Closes the message box that the test shows once the monitor has ended.
+Report* GModalReport = nullptr;
+void CALLBACK CloseBoxWhenDone(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (!GModalReport || !GModalReport->Terminated)
+        return;
+    if (HWND box = FindWindowW(L"#32770", L"MonitorModalTest"))
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(MonitorSim, CallbacksRunWhileTheGuiThreadSitsInAModalLoop)
+{
+    AddService(L"MonModal", SERVICE_START_PENDING);
+    Report r;
+    GModalReport = &r;
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseBoxWhenDone);
+    std::thread settle([] {
+        Sleep(500);
+        Sim().SetStatus(L"MonModal", SERVICE_RUNNING);
+    });
+    r.Start(L"MonModal", L"Starting", ssRunning);
+    MessageBoxW(nullptr, L"Waiting for the monitor", L"MonitorModalTest", MB_OK);
+    settle.join();
+    KillTimer(nullptr, timer);
+    GModalReport = nullptr;
+    EXPECT_TRUE(r.Terminated);
+    EXPECT_EQ(r.Messages, (std::vector<std::wstring>{L"", L""}));
+}
+
+TEST_F(MonitorSim, DroppedHandlersAreNotCalled)
+{
+    AddService(L"MonDropped", SERVICE_START_PENDING);
+    Report r;
+    TServiceMonitor* m = r.Start(L"MonDropped", L"Starting", ssRunning);
+    ASSERT_TRUE(PumpUntil([&] { return r.Messages.size() == 1; }, 3000));
+    m->DropHandlers();  // the window is going away
+    int queriesBefore = Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped");
+    Sim().SetStatus(L"MonDropped", SERVICE_STOPPED);
+    // The monitor ends (it stops polling) without calling anything.
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            int now = Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped");
+            DelayWithMessages(1500);
+            return Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped") == now;
+        },
+        8000));
+    EXPECT_GT(Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped"), queriesBefore);
+    EXPECT_EQ(r.Messages.size(), 1u);
+    EXPECT_FALSE(r.Terminated);
+}
+
+}  // namespace

@@ -1,0 +1,265 @@
+// The catalogue, the operations and the monitor over Wine's real Service Control Manager, with
+// TestService.exe as the service process. Every service here is created by the test under a
+// name of its own and deleted afterwards.
+#include "common/application.h"
+#include "services/service_catalogue.h"
+#include "services/service_monitor.h"
+#include "tests/services/service_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#ifndef TEST_SERVICE_EXE
+#error TEST_SERVICE_EXE must name the built TestService.exe
+#endif
+
+namespace {
+
+IServiceControlManager& Scm() { return SystemServiceControlManager(); }
+
+// The build's path of TestService.exe as Wine sees it: the Unix root is drive Z:.
+std::wstring TestServicePath()
+{
+    std::wstring path = FromUtf8(TEST_SERVICE_EXE);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return L"Z:" + path;
+}
+
+// A service registered for one test, run by TestService.exe with the options given; stopped and
+// deleted at the end.
+class RegisteredService {
+public:
+    RegisteredService(const std::wstring& name, const std::wstring& options, const std::wstring& displayName = L"",
+                      const wchar_t* description = nullptr)
+        : FName(name)
+    {
+        UniqueScHandleOf manager(Scm(), Scm().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        std::wstring command = L"\"" + TestServicePath() + L"\" --name " + name + L" " + options;
+        UniqueScHandleOf service(Scm(), Scm().CreateServiceW(manager.get(), name.c_str(),
+                                                             (displayName.empty() ? name : displayName).c_str(),
+                                                             SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                                             SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                                             command.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                                             nullptr));
+        if (!service)
+            ADD_FAILURE() << "CreateServiceW failed: " << GetLastError();
+        if (service && description) {
+            SERVICE_DESCRIPTIONW info{const_cast<LPWSTR>(description)};
+            if (!Scm().ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &info))
+                ADD_FAILURE() << "description not set: " << GetLastError();
+        }
+        FCommand = command;
+    }
+    ~RegisteredService()
+    {
+        UniqueScHandleOf manager(Scm(), Scm().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        UniqueScHandleOf service(Scm(), Scm().OpenServiceW(manager.get(), FName.c_str(), SERVICE_ALL_ACCESS));
+        if (!service)
+            return;
+        SERVICE_STATUS status{};
+        for (int i = 0; i < 100 && Scm().QueryServiceStatus(service.get(), &status) &&
+                        status.dwCurrentState != SERVICE_STOPPED;
+             ++i) {
+            if (status.dwCurrentState == SERVICE_RUNNING || status.dwCurrentState == SERVICE_PAUSED)
+                Scm().ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+            Sleep(100);
+        }
+        Scm().DeleteService(service.get());
+    }
+    RegisteredService(const RegisteredService&) = delete;
+    RegisteredService& operator=(const RegisteredService&) = delete;
+
+    const std::wstring& Name() const { return FName; }
+    const std::wstring& Command() const { return FCommand; }
+
+private:
+    std::wstring FName;
+    std::wstring FCommand;
+};
+
+class ScmTest : public testing::Test {
+protected:
+    void SetUp() override { Application().Initialize(); }
+
+    TNtService* Find(const std::wstring& name)
+    {
+        TNtService* s = nullptr;
+        FManager.FindService(name, s);
+        return s;
+    }
+
+    TSCManager FManager{L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", Scm()};
+};
+
+// The names EnumServicesStatusW lists, called bare.
+std::vector<std::wstring> EnumeratedNames()
+{
+    UniqueScHandleOf manager(Scm(), Scm().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    DWORD needed = 0, returned = 0, resume = 0;
+    Scm().EnumServicesStatusW(manager.get(), 0x13F, SERVICE_STATE_ALL, nullptr, 0, &needed, &returned, &resume);
+    std::vector<BYTE> buffer(needed);
+    resume = 0;
+    std::vector<std::wstring> names;
+    if (Scm().EnumServicesStatusW(manager.get(), 0x13F, SERVICE_STATE_ALL,
+                                  reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
+                                  static_cast<DWORD>(buffer.size()), &needed, &returned, &resume)) {
+        auto* records = reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data());
+        for (DWORD i = 0; i < returned; ++i)
+            names.push_back(records[i].lpServiceName);
+    }
+    return names;
+}
+
+TEST_F(ScmTest, CreatedServiceAppearsWithItsData)
+{
+    RegisteredService svc(L"ScmTestData", L"--no-pause", L"Scm test Dépôt", L"Sample ERP server, Dépôt");
+
+    FManager.Refresh(true);
+    TNtService* r = Find(svc.Name());
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->DisplayName(), L"Scm test Dépôt");
+    EXPECT_EQ(r->Description(), L"Sample ERP server, Dépôt");
+    EXPECT_EQ(r->FileName(), svc.Command());
+    EXPECT_EQ(r->StartType(), sstDemand);
+    EXPECT_EQ(r->ErrorControlType(), ectNormal);
+    EXPECT_EQ(r->ServiceStartName(), L"LocalSystem");
+    EXPECT_EQ(r->ServiceState(), ssStopped);
+    EXPECT_TRUE(r->ServiceTypes().Contains(stWin32OwnProcess));
+
+    // The catalogue holds exactly what the manager lists, in its order.
+    std::vector<std::wstring> names;
+    for (int i = 0; i < FManager.ServiceCount(); ++i)
+        names.push_back(FManager.GetService(i)->ServiceName());
+    EXPECT_EQ(names, EnumeratedNames());
+}
+
+TEST_F(ScmTest, StartPauseContinueAndSlowStop)
+{
+    RegisteredService svc(L"ScmTestCycle", L"--start-checkpoints 4 --step-ms 300 --stop-checkpoints 3");
+    FManager.Refresh(true);
+    TNtService* r = Find(svc.Name());
+    ASSERT_NE(r, nullptr);
+
+    r->Start(false);
+    Sleep(400);
+    r->Refresh();
+    EXPECT_EQ(r->ServiceState(), ssStartPending);
+    EXPECT_TRUE(r->WaitFor(ssRunning, 10000));
+    r->Refresh();
+    EXPECT_EQ(r->ServiceState(), ssRunning);
+    EXPECT_EQ(r->ControlsAccepted(), (TServiceControlAccepteds{caStop, caPauseContinue}));
+
+    r->Pause(true);
+    r->Refresh();
+    EXPECT_EQ(r->ServiceState(), ssPaused);
+    r->Continue(true);
+    r->Refresh();
+    EXPECT_EQ(r->ServiceState(), ssRunning);
+
+    r->Stop(false);
+    r->Refresh();
+    EXPECT_EQ(r->ServiceState(), ssStopPending);
+    EXPECT_TRUE(r->WaitFor(ssStopped, 10000));
+}
+
+TEST_F(ScmTest, ServiceWithoutPauseRefusesIt)
+{
+    RegisteredService svc(L"ScmTestNoPause", L"--no-pause");
+    FManager.Refresh(true);
+    TNtService* r = Find(svc.Name());
+    ASSERT_NE(r, nullptr);
+    r->Start(true);
+    r->Refresh();
+    EXPECT_EQ(r->ControlsAccepted(), (TServiceControlAccepteds{caStop}));
+    EXPECT_NE(RaisedOSError([&] { r->Pause(false); }), 0u);
+    r->Stop(true);
+}
+
+TEST_F(ScmTest, DeletedServiceStaysUntilTheNextFullRefresh)
+{
+    auto svc = std::make_unique<RegisteredService>(L"ScmTestDelete", L"");
+    FManager.Refresh(true);
+    TNtService* r = Find(svc->Name());
+    ASSERT_NE(r, nullptr);
+    int count = FManager.ServiceCount();
+
+    r->Delete();
+    EXPECT_EQ(FManager.ServiceCount(), count);
+    EXPECT_EQ(r->ServiceName(), L"ScmTestDelete");
+    FManager.Refresh(true);
+    EXPECT_EQ(Find(L"ScmTestDelete"), nullptr);
+    EXPECT_EQ(FManager.ServiceCount(), count - 1);
+}
+
+TEST_F(ScmTest, InstallCreatesAServiceRecord)
+{
+    FManager.Refresh(true);
+    std::wstring command = L"\"" + TestServicePath() + L"\" --name ScmTestInstall";
+    TNtService* r = FManager.Install(L"ScmTestInstall", L"Installed by the catalogue", command, L"",
+                                     TServiceTypes{stWin32OwnProcess}, sstDisabled, ectIgnore, SERVICE_ALL_ACCESS,
+                                     L"", {}, L"", L"");
+    EXPECT_EQ(r->FileName(), command);
+    EXPECT_EQ(r->StartType(), sstDisabled);
+    r->StartType(sstDemand);
+    r->Commit();
+    r->Refresh();
+    EXPECT_EQ(r->StartType(), sstDemand);
+    r->Delete();
+}
+
+TEST_F(ScmTest, MonitorFollowsASlowStartToRunning)
+{
+    RegisteredService svc(L"ScmTestMonitor", L"--start-checkpoints 5 --step-ms 400");
+    FManager.Refresh(true);
+    TNtService* r = Find(svc.Name());
+    ASSERT_NE(r, nullptr);
+
+    std::vector<std::wstring> messages;
+    bool done = false;
+    r->Start(false);
+    new TServiceMonitor(
+        svc.Name(), L"Starting", ssRunning, [&](const std::wstring& msg) { messages.push_back(msg); },
+        [&](TServiceMonitor*) { done = true; }, Scm());
+    ASSERT_TRUE(PumpUntil([&] { return done; }, 20000));
+    EXPECT_EQ(messages, (std::vector<std::wstring>{L"", L""}));
+    r->Refresh();
+    EXPECT_EQ(r->ServiceState(), ssRunning);
+}
+
+TEST_F(ScmTest, MonitorReportsAStartThatFallsBackToStopped)
+{
+    RegisteredService svc(L"ScmTestFallsBack", L"--start-checkpoints 2 --step-ms 300 --fail-start");
+    FManager.Refresh(true);
+    TNtService* r = Find(svc.Name());
+    ASSERT_NE(r, nullptr);
+
+    std::vector<std::wstring> messages;
+    bool done = false;
+    r->Start(false);
+    new TServiceMonitor(
+        svc.Name(), L"Starting", ssRunning, [&](const std::wstring& msg) { messages.push_back(msg); },
+        [&](TServiceMonitor*) { done = true; }, Scm());
+    ASSERT_TRUE(PumpUntil([&] { return done; }, 20000));
+    EXPECT_EQ(messages, (std::vector<std::wstring>{L"", L"ScmTestFallsBack: Starting failed."}));
+}
+
+TEST_F(ScmTest, UnknownNameFailsAtOnce)
+{
+    std::vector<std::wstring> messages;
+    bool done = false;
+    DWORD start = GetTickCount();
+    new TServiceMonitor(
+        L"ScmTestNoSuchService", L"Stopping", ssStopped, [&](const std::wstring& msg) { messages.push_back(msg); },
+        [&](TServiceMonitor*) { done = true; }, Scm());
+    ASSERT_TRUE(PumpUntil([&] { return done; }, 5000));
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    EXPECT_EQ(messages, (std::vector<std::wstring>{L"", L"ScmTestNoSuchService: Stopping failed."}));
+
+    TNtService* none = nullptr;
+    FManager.Refresh(true);
+    EXPECT_FALSE(FManager.FindService(L"ScmTestNoSuchService", none));
+}
+
+}  // namespace

@@ -1,0 +1,200 @@
+// A simulated Service Control Manager for tests: services kept in memory behind the same
+// interface as advapi32's, with the real contract (packed enumeration and configuration buffers
+// with their strings inside, ERROR_INSUFFICIENT_BUFFER / ERROR_MORE_DATA with the size needed,
+// a working resume handle, access masks checked per handle, dependants in stop order, ANSI and
+// wide descriptions, the delayed-start level) plus what a test needs to steer it: statuses set
+// step by step, errors on demand for any call and service, call counters and the handles still
+// open. Safe to call from several threads (monitors poll it).
+//
+// Usage:
+//   TSimServiceControlManager sim;
+//   sim.AddService({.Name = L"Db", .DisplayName = L"Database", .Dependencies = {L"Net", L"+Grp"}});
+//   sim.SetStatus(L"Db", SERVICE_START_PENDING, /*checkPoint*/ 1, /*waitHint*/ 3000);
+//   sim.Fail(TSimCall::OpenService, ERROR_ACCESS_DENIED, L"Db");      // every OpenServiceW of Db
+//   sim.Fail(TSimCall::EnumServicesStatus, 5, L"", /*skip*/ 2);       // the third page fails
+//   TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", sim);
+//   EXPECT_EQ(sim.OpenHandleCount(), 1);                              // the catalogue's own
+#pragma once
+
+#include "services/scm_api.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// Every call of the interface, for faults and counters.
+enum class TSimCall {
+    OpenSCManager,
+    OpenService,
+    CloseServiceHandle,
+    EnumServicesStatus,
+    EnumDependentServices,
+    QueryServiceStatus,
+    QueryServiceConfig,
+    QueryServiceConfig2A,
+    QueryServiceConfig2W,
+    StartService,
+    ControlService,
+    DeleteService,
+    ChangeServiceConfig,
+    ChangeServiceConfig2,
+    CreateService,
+    LockServiceDatabase,
+    UnlockServiceDatabase,
+    QueryServiceLockStatus,
+};
+
+struct TSimService {
+    std::wstring Name;
+    std::wstring DisplayName;
+    std::optional<std::wstring> Description;  // none: the SCM gives a null description
+    std::wstring BinaryPath = L"C:\\Program Files\\Sim\\service.exe";
+    DWORD ServiceType = SERVICE_WIN32_OWN_PROCESS;
+    DWORD StartType = SERVICE_DEMAND_START;
+    DWORD ErrorControl = SERVICE_ERROR_NORMAL;
+    std::wstring LoadOrderGroup;
+    std::vector<std::wstring> Dependencies;  // in configured order; "+Name" is a group
+    std::wstring StartName = L"LocalSystem";
+    bool DelayedAutoStart = false;
+
+    DWORD State = SERVICE_STOPPED;
+    DWORD CheckPoint = 0;
+    DWORD WaitHint = 0;
+    DWORD ControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE;
+    DWORD Win32ExitCode = 0;
+
+    // Where a request leaves the service (a pending state lets the test move it on).
+    DWORD StateAfterStart = SERVICE_RUNNING;
+    DWORD StateAfterStop = SERVICE_STOPPED;
+    DWORD StateAfterPause = SERVICE_PAUSED;
+    DWORD StateAfterContinue = SERVICE_RUNNING;
+
+    // Entries EnumDependentServicesW adds after the real dependants (group entries, strays).
+    std::vector<std::wstring> ExtraDependents;
+
+    // Filled in by the simulator.
+    std::vector<std::wstring> LastStartArgs;
+    bool MarkedForDelete = false;
+};
+
+// One ChangeServiceConfigW as it arrived; a null pointer argument is an empty optional.
+struct TSimChangeConfig {
+    std::wstring Service;
+    DWORD ServiceType, StartType, ErrorControl;
+    std::optional<std::wstring> BinaryPath, LoadOrderGroup, Dependencies, StartName, Password, DisplayName;
+    bool TagGiven;
+};
+
+class TSimServiceControlManager final : public IServiceControlManager {
+public:
+    TSimServiceControlManager();
+    ~TSimServiceControlManager() override;
+
+    // ---- Steering -------------------------------------------------------------------------
+    void AddService(const TSimService& service);
+    void RemoveService(const std::wstring& name);
+    bool Exists(const std::wstring& name) const;
+    TSimService Service(const std::wstring& name) const;  // a copy
+    template <typename F>
+    void Update(const std::wstring& name, F&& change)
+    {
+        std::lock_guard lock(FMutex);
+        change(Find(name));
+    }
+    void SetStatus(const std::wstring& name, DWORD state, DWORD checkPoint = 0, DWORD waitHint = 0);
+
+    // The call fails with `error` for the service named (empty: any), after `skip` calls that
+    // match went through, `times` times (-1: for good).
+    void Fail(TSimCall call, DWORD error, const std::wstring& service = L"", int skip = 0, int times = -1);
+    void ClearFaults();
+
+    // Calls made, for one service or (empty) all.
+    int CallCount(TSimCall call, const std::wstring& service = L"") const;
+    int OpenHandleCount() const;
+    std::vector<TSimChangeConfig> ChangeConfigCalls() const;
+
+    // The most bytes one EnumServicesStatusW returns, whatever the buffer (0: no limit).
+    void SetEnumPageLimit(DWORD bytes) { FEnumPageLimit = bytes; }
+    void SetQueryServiceConfig2AAvailable(bool available) { FHasConfig2A = available; }
+    // Off, the delayed-start level fails with ERROR_INVALID_LEVEL as on Wine.
+    void SetDelayedStartSupported(bool supported) { FDelayedStartSupported = supported; }
+    void SetLockOwner(const std::wstring& owner) { FLockOwner = owner; }
+
+    // ---- The interface --------------------------------------------------------------------
+    SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override;
+    SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess) override;
+    BOOL CloseServiceHandle(SC_HANDLE handle) override;
+    BOOL EnumServicesStatusW(SC_HANDLE manager, DWORD serviceType, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
+                             DWORD bufSize, LPDWORD bytesNeeded, LPDWORD servicesReturned,
+                             LPDWORD resumeHandle) override;
+    BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services, DWORD bufSize,
+                                LPDWORD bytesNeeded, LPDWORD servicesReturned) override;
+    BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) override;
+    BOOL QueryServiceConfigW(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
+                             LPDWORD bytesNeeded) override;
+    bool HasQueryServiceConfig2A() override { return FHasConfig2A; }
+    BOOL QueryServiceConfig2A(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
+                              LPDWORD bytesNeeded) override;
+    BOOL QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
+                              LPDWORD bytesNeeded) override;
+    BOOL StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args) override;
+    BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) override;
+    BOOL DeleteService(SC_HANDLE service) override;
+    BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                              LPCWSTR binaryPathName, LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies,
+                              LPCWSTR serviceStartName, LPCWSTR password, LPCWSTR displayName) override;
+    BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPVOID info) override;
+    SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName, DWORD desiredAccess,
+                             DWORD serviceType, DWORD startType, DWORD errorControl, LPCWSTR binaryPathName,
+                             LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies, LPCWSTR serviceStartName,
+                             LPCWSTR password) override;
+    SC_LOCK LockServiceDatabase(SC_HANDLE manager) override;
+    BOOL UnlockServiceDatabase(SC_LOCK lock) override;
+    BOOL QueryServiceLockStatusW(SC_HANDLE manager, LPQUERY_SERVICE_LOCK_STATUSW lockStatus, DWORD bufSize,
+                                 LPDWORD bytesNeeded) override;
+
+private:
+    struct HandleEntry {
+        bool IsManager;
+        DWORD Access;
+        std::wstring Key;  // the service's key, for service handles
+    };
+    struct Fault {
+        TSimCall Call;
+        std::wstring Key;
+        DWORD Error;
+        int Skip;
+        int Times;
+    };
+
+    static std::wstring KeyOf(const std::wstring& name);
+    TSimService& Find(const std::wstring& name);
+    TSimService* FindByKey(const std::wstring& key);
+    void RebuildIndex();
+    // Counts the call; false (with the last error set) when a fault hits it.
+    bool Enter(TSimCall call, const std::wstring& key);
+    SC_HANDLE NewHandle(bool isManager, DWORD access, const std::wstring& key);
+    // The entry of a handle of the given kind holding `access`; null with the last error set.
+    HandleEntry* Check(SC_HANDLE handle, bool manager, DWORD access);
+    TSimService* ServiceOf(SC_HANDLE handle, TSimCall call, DWORD access);
+    void RemoveIfUnused(const std::wstring& key);
+    std::vector<const TSimService*> DependantsOf(const TSimService& service);
+
+    mutable std::recursive_mutex FMutex;
+    std::vector<TSimService> FServices;  // enumeration order
+    std::unordered_map<std::wstring, size_t> FIndex;
+    std::map<uintptr_t, HandleEntry> FHandles;
+    uintptr_t FNextHandle = 0x10000;
+    std::vector<Fault> FFaults;
+    std::map<std::pair<TSimCall, std::wstring>, int> FCalls;
+    std::vector<TSimChangeConfig> FChangeConfigCalls;
+    DWORD FEnumPageLimit = 0;
+    bool FHasConfig2A = true;
+    bool FDelayedStartSupported = true;
+    bool FLocked = false;
+    DWORD FLockTick = 0;
+    std::wstring FLockOwner = L"SimAdmin";
+};
