@@ -157,6 +157,14 @@ void TApplication::Terminate()
     FTerminated = true;
 }
 
+void TApplication::ClearTerminated()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    FTerminated = false;
+}
+
 bool TApplication::IsActive() const
 {
     HWND fg = GetForegroundWindow();

@@ -40,6 +40,9 @@ public:
     // Processes every message waiting in the queue.
     void ProcessMessages();
     void Terminate();
+    // Takes back a Terminate whose loop has not ended yet (tests that make several main windows
+    // in one process).
+    void ClearTerminated();
     bool Terminated() const { return FTerminated; }
     bool IsActive() const;
 

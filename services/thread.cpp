@@ -15,6 +15,7 @@ void TThread::Start()
     // A thread that frees itself may be gone before this returns: nothing here touches the
     // object after the thread has started.
     bool freeSelf = FreeOnTerminate;
+    ++FRunningCount;
     std::thread thread(&TThread::Run, this);
     if (freeSelf)
         thread.detach();
@@ -40,4 +41,5 @@ void TThread::Run(TThread* self) noexcept
     }
     if (self->FreeOnTerminate)
         delete self;
+    --FRunningCount;
 }

@@ -26,6 +26,9 @@ public:
     TThread(const TThread&) = delete;
     TThread& operator=(const TThread&) = delete;
 
+    // Threads started and not yet ended (their object freed, when they free themselves).
+    static int RunningCount() { return FRunningCount; }
+
     // Asks Execute to stop; Execute looks at Terminated().
     void Terminate() { FTerminated = true; }
     bool Terminated() const { return FTerminated; }
@@ -44,6 +47,7 @@ protected:
 private:
     static void Run(TThread* self) noexcept;
 
+    static inline std::atomic<int> FRunningCount{0};
     std::atomic<bool> FTerminated{false};
     std::thread FThread;
 };

@@ -20,14 +20,20 @@ protected:
     void SetUp() override
     {
         Application().Initialize();
+        Application().ClearTerminated();  // the previous test's window ended the application
         SetServiceControlManager(&Sim);
     }
     void TearDown() override
     {
         Form.reset();
-        // Let monitors still running end before the simulator goes.
-        for (int i = 0; i < 40 && Sim.OpenHandleCount() > 0; ++i)
+        Application().ClearTerminated();
+        // Monitors still running use the simulator: settle their services and let them end.
+        for (int i = 0; i < 200 && TThread::RunningCount() > 0; ++i) {
+            if (i == 20)
+                Sim.ClearFaults();
             DelayWithMessages(50);
+        }
+        EXPECT_EQ(TThread::RunningCount(), 0) << "a monitor is still running";
         SetServiceControlManager(nullptr);
     }
 

@@ -142,8 +142,9 @@ TEST_F(ServiceListTest, AMonitorThatOutlivesTheWindowNeverReachesIt)
     Window().RebuildItems(true);
     ASSERT_NE(Data(L"Late")->Monitor, nullptr);
     Form.reset();
+    Application().ClearTerminated();
     Sim.SetStatus(L"SQLANY_late", SERVICE_RUNNING);  // the monitor fails: its report goes nowhere
-    DelayWithMessages(2500);
+    EXPECT_TRUE(WaitUntil([] { return TThread::RunningCount() == 0; }));
     EXPECT_TRUE(Boxes.Asked.empty());
 }
 
