@@ -74,6 +74,8 @@ void TFormMain::CreateComponents()
         FList.AddColumn(i, Columns[i].Caption, Columns[i].Width);
 
     SendMessageW(FToolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FImages.get()));
+    FDisabledImages = CreateDisabledImageList();
+    SendMessageW(FToolBar, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(FDisabledImages.get()));
     FActions.FillToolBar(FToolBar, {ActStart, ActStop, ActPause, Separator, ActRebuild, ActProps, Separator, ActQuit});
 
     int parts[] = {StatusPanelWidth, 2 * StatusPanelWidth};

@@ -139,6 +139,7 @@ private:
     HWND FStatusBar = nullptr;
     TListView FList;
     UniqueImageList FImages;
+    UniqueImageList FDisabledImages;
     TActionList FActions;
     HMENU FMainMenu = nullptr;   // owned by the window
     UniqueMenu FPopupMenu;

@@ -230,6 +230,17 @@ UniqueBitmap CreateMaskFromAlpha(const std::vector<uint32_t>& pixels)
     return mask;
 }
 
+// Grey, at the given strength (premultiplied: every channel scaled alike).
+void Greyed(std::vector<uint32_t>& pixels, unsigned strength)
+{
+    for (uint32_t& p : pixels) {
+        const uint32_t grey = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
+        const uint32_t a = (p >> 24) * strength / 255;
+        const uint32_t g = grey * strength / 255;
+        p = (a << 24) | (g << 16) | (g << 8) | g;
+    }
+}
+
 void CheckAdded(int result)
 {
     if (result < 0)
@@ -279,10 +290,7 @@ void DrawMenuItemImage(const DRAWITEMSTRUCT& item, int index)
     BYTE opacity = 255;
     if (item.itemState & (ODS_GRAYED | ODS_DISABLED)) {
         // Grey, at half strength.
-        for (uint32_t& p : pixels) {
-            const uint32_t grey = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
-            p = (p & 0xFF000000u) | (grey << 16) | (grey << 8) | grey;
-        }
+        Greyed(pixels, 255);
         opacity = 110;
     }
     void* bits = nullptr;
@@ -299,6 +307,23 @@ void DrawMenuItemImage(const DRAWITEMSTRUCT& item, int index)
     GdiAlphaBlend(item.hDC, x, y, N, N, mem, 0, 0, N, N, blend);
     SelectObject(mem, old);
     DeleteDC(mem);
+}
+
+UniqueImageList CreateDisabledImageList()
+{
+    UniqueImageList list(ImageList_Create(N, N, ILC_COLOR32, MainImageCount, 0));
+    if (!list)
+        RaiseLastOSError();
+    for (int i = 0; i < MainImageCount; ++i) {
+        std::vector<uint32_t> pixels = ImagePixels(i, N);
+        Greyed(pixels, 110);
+        void* bits = nullptr;
+        UniqueBitmap image = CreateDib(N, N, 32, &bits);
+        std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
+        GdiFlush();
+        CheckAdded(ImageList_Add(list.get(), image.get(), nullptr));
+    }
+    return list;
 }
 
 UniqueImageList CreateMainImageList()

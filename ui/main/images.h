@@ -39,6 +39,9 @@ using UniqueImageList = UniqueNullHandle<HIMAGELIST, handle_detail::CloseImageLi
 // must not destroy it (LVS_SHAREIMAGELISTS), or the owner releases it.
 UniqueImageList CreateMainImageList();
 
+// The twelve images greyed at half strength, for disabled toolbar buttons.
+UniqueImageList CreateDisabledImageList();
+
 // The picture of an image at size by size pixels: premultiplied BGRA, rows from the top,
 // transparent around the picture. Bitmaps are enlarged pixel by pixel; vector images are
 // drawn at that size.
