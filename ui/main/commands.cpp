@@ -184,7 +184,7 @@ std::wstring TFormMain::CollectDependants(TNtService* service, TServiceState sta
 void TFormMain::StartDependencies(TNtService* service)
 {
     TBusyCursor busy;
-    for (int i = 0; i < service->DependentServiceCount(); ++i) {
+    for (int i = 0; i < service->DependentServiceCount() && !Application().Terminated(); ++i) {
         TNtService* dependency = service->GetDependentService(i);
         if (dependency->ServiceState() != ssRunning) {
             int row = FindItemByService(dependency);
@@ -196,7 +196,7 @@ void TFormMain::StartDependencies(TNtService* service)
 void TFormMain::StopDependants(TNtService* service)
 {
     TBusyCursor busy;
-    for (int i = 0; i < service->DependentByServiceCount(); ++i) {
+    for (int i = 0; i < service->DependentByServiceCount() && !Application().Terminated(); ++i) {
         TNtService* dependant = service->GetDependentByService(i);
         if (dependant->ServiceState() != ssStopped) {
             int row = FindItemByService(dependant);
@@ -219,6 +219,9 @@ void TFormMain::ActStartExecute()
                           L"Start service", QuestionFlags) != IDYES)
             return;
         StartDependencies(service);
+        // The window was closed meanwhile: the wait ended early, and nothing more is started.
+        if (Application().Terminated())
+            return;
     }
     if (service->ServiceState() == ssStopped)
         ExecuteControl(service, scStart, false, data);
@@ -244,6 +247,8 @@ void TFormMain::ActStopExecute()
                           L"Stop service", QuestionFlags) != IDYES)
             return;
         StopDependants(service);
+        if (Application().Terminated())
+            return;
     }
     ExecuteControl(service, scStop, false, data);
 }

@@ -1,0 +1,257 @@
+// The commands of the main window over the simulated manager: the enabling rules, starting
+// with dependencies, stopping with dependants, resuming, pausing and removing.
+#include "tests/main/main_window_fixture.h"
+
+namespace {
+using CommandsTest = MainWindowTest;
+
+struct EnablingCase {
+    DWORD State;
+    bool AcceptsPause;
+    bool Monitor;
+    bool Start, Stop, Pause, Remove;
+};
+
+TEST_F(CommandsTest, EnablingRules)
+{
+    const EnablingCase cases[] = {
+        // state                 pause  monitor  start  stop   pause  remove
+        {SERVICE_STOPPED, true, false, true, false, false, true},
+        {SERVICE_STOPPED, true, true, false, false, false, true},
+        {SERVICE_RUNNING, true, false, false, true, true, false},
+        {SERVICE_RUNNING, false, false, false, true, false, false},
+        {SERVICE_RUNNING, true, true, false, false, false, false},
+        {SERVICE_PAUSED, true, false, true, true, false, false},
+        {SERVICE_PAUSED, true, true, false, false, false, false},
+        {SERVICE_START_PENDING, true, false, false, false, false, false},
+        {SERVICE_STOP_PENDING, true, false, false, false, false, false},
+    };
+    AddListed(L"SQLANY_e", L"Enabling");
+    Window().RebuildItems(true);
+    // Nothing selected: only the commands that need no row.
+    EXPECT_FALSE(Enabled(TFormMain::ActStart));
+    EXPECT_FALSE(Enabled(TFormMain::ActProps));
+    EXPECT_FALSE(Enabled(TFormMain::ActUninstall));
+    for (int id : {TFormMain::ActRebuild, TFormMain::ActInstall, TFormMain::ActQuit, TFormMain::ActAbout})
+        EXPECT_TRUE(Enabled(id)) << id;
+
+    Select(L"Enabling");
+    TServiceMonitor* fake = reinterpret_cast<TServiceMonitor*>(1);  // only compared, never used
+    for (const auto& c : cases) {
+        Sim.Update(L"SQLANY_e", [&](TSimService& s) {
+            s.State = c.State;
+            s.ControlsAccepted = SERVICE_ACCEPT_STOP | (c.AcceptsPause ? SERVICE_ACCEPT_PAUSE_CONTINUE : 0);
+        });
+        Window().UpdateItems();
+        Data(L"Enabling")->Monitor = c.Monitor ? fake : nullptr;
+        SCOPED_TRACE(testing::Message() << "state " << c.State << " pause " << c.AcceptsPause << " monitor " << c.Monitor);
+        EXPECT_EQ(Enabled(TFormMain::ActStart), c.Start);
+        EXPECT_EQ(Enabled(TFormMain::ActStop), c.Stop);
+        EXPECT_EQ(Enabled(TFormMain::ActPause), c.Pause);
+        EXPECT_EQ(Enabled(TFormMain::ActUninstall), c.Remove);
+        EXPECT_TRUE(Enabled(TFormMain::ActProps));
+    }
+    Data(L"Enabling")->Monitor = nullptr;
+}
+
+class StartWithDependencies : public CommandsTest {
+protected:
+    void SetUp() override
+    {
+        CommandsTest::SetUp();
+        AddListed(L"NetA", L"Network A");
+        AddListed(L"NetB", L"Network B");
+        AddListed(L"LogC", L"Logger C", SERVICE_RUNNING);
+        AddListed(L"SQLANY_main", L"Main database", SERVICE_STOPPED, {L"NetA", L"LogC", L"NetB"});
+        Window().RebuildItems(true);
+        Select(L"Main database");
+    }
+    DWORD State(const wchar_t* name) { return Sim.Service(name).State; }
+};
+
+TEST_F(StartWithDependencies, AsksWithTheStoppedDependenciesAndStartsThemFirst)
+{
+    Boxes.Answer(IDYES);
+    Window().ActStartExecute();
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text,
+              L"These services are dependent and must also be started. Continue?\r\n\r\n\"Network A\"\r\n\"Network B\"");
+    EXPECT_EQ(Boxes.Asked[0].Caption, L"Start service");
+    EXPECT_EQ(Boxes.Asked[0].Flags, 35u);
+    EXPECT_EQ(State(L"NetA"), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(State(L"NetB"), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"LogC"), 0);
+    // The selected service itself is requested and followed by a monitor.
+    EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_main"), 1);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Main database")->Monitor == nullptr; }));
+    EXPECT_EQ(Window().List().Text(Row(L"Main database"), 1), L"Running");
+}
+
+TEST_F(StartWithDependencies, NoOrCancelChangesNothing)
+{
+    for (int answer : {IDNO, IDCANCEL}) {
+        Boxes.Answer(answer);
+        Window().ActStartExecute();
+    }
+    EXPECT_EQ(Boxes.Asked.size(), 2u);
+    EXPECT_EQ(Sim.CallCount(TSimCall::StartService), 0);
+}
+
+TEST_F(StartWithDependencies, ADependencyThatFallsBackToStoppedEndsTheCommand)
+{
+    Sim.Update(L"NetA", [](TSimService& s) { s.StateAfterStart = SERVICE_STOPPED; });
+    Boxes.Answer(IDYES);
+    Window().Actions().Execute(TFormMain::ActStart);
+    ASSERT_EQ(Boxes.Asked.size(), 2u);
+    EXPECT_EQ(Boxes.Asked[1].Text, L"NetA: Starting failed.");  // already ends with a full stop
+    EXPECT_EQ(Boxes.Asked[1].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"NetB"), 0);
+    EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_main"), 0);
+    EXPECT_EQ(BusyCount(), 0);
+    EXPECT_FALSE(Window().CommandRunning());
+}
+
+TEST_F(CommandsTest, ResumingAPausedServiceSendsContinue)
+{
+    AddListed(L"SQLANY_p", L"Paused one", SERVICE_PAUSED);
+    Sim.Update(L"SQLANY_p", [](TSimService& s) { s.StateAfterContinue = SERVICE_CONTINUE_PENDING; });
+    Window().RebuildItems(true);
+    Select(L"Paused one");
+    Window().Actions().Execute(TFormMain::ActStart);
+    EXPECT_EQ(Sim.CallCount(TSimCall::ControlService, L"SQLANY_p"), 1);
+    EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_p"), 0);
+    ASSERT_NE(Data(L"Paused one")->Monitor, nullptr);
+    EXPECT_EQ(Data(L"Paused one")->Monitor->Operation(), L"Resuming");
+    EXPECT_EQ(Data(L"Paused one")->Monitor->FinalState(), ssRunning);
+    EXPECT_FALSE(Enabled(TFormMain::ActStart));
+    Sim.SetStatus(L"SQLANY_p", SERVICE_RUNNING);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Paused one")->Monitor == nullptr; }));
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+TEST_F(CommandsTest, PauseAsksNothing)
+{
+    AddListed(L"SQLANY_r", L"Runner", SERVICE_RUNNING);
+    Window().RebuildItems(true);
+    Select(L"Runner");
+    Window().Actions().Execute(TFormMain::ActPause);
+    EXPECT_TRUE(Boxes.Asked.empty());
+    EXPECT_EQ(Sim.CallCount(TSimCall::ControlService, L"SQLANY_r"), 1);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Runner")->Monitor == nullptr; }));
+    EXPECT_EQ(Window().List().Text(Row(L"Runner"), 1), L"Paused");
+}
+
+class StopDatabaseServer : public CommandsTest {
+protected:
+    void SetUp() override
+    {
+        CommandsTest::SetUp();
+        AddListed(L"SqlAnyS_Db", L"Database", SERVICE_RUNNING);
+        AddListed(L"App1", L"Talvora ERP App 1", SERVICE_RUNNING, {L"SqlAnyS_Db"});
+        AddListed(L"App2", L"Talvora ERP App 2", SERVICE_STOPPED, {L"SqlAnyS_Db"});
+        Window().RebuildItems(true);
+        Select(L"Database");
+    }
+};
+
+TEST_F(StopDatabaseServer, WarnsFirstAndStopsNothingAfterNo)
+{
+    Boxes.Answer(IDNO);
+    Window().Actions().Execute(TFormMain::ActStop);
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text, L"You are about to stop the database server. Really continue?");
+    EXPECT_EQ(Boxes.Asked[0].Caption, L"Stop service");
+    EXPECT_EQ(Boxes.Asked[0].Flags, 35u);
+    EXPECT_EQ(Sim.CallCount(TSimCall::ControlService), 0);
+}
+
+TEST_F(StopDatabaseServer, StopsTheRunningDependantsFirst)
+{
+    Boxes.Answer(IDYES);
+    Boxes.Answer(IDYES);
+    Window().Actions().Execute(TFormMain::ActStop);
+    ASSERT_EQ(Boxes.Asked.size(), 2u);
+    EXPECT_EQ(Boxes.Asked[1].Text,
+              L"These services are dependent and must also be stopped. Continue?\r\n\r\n\"Talvora ERP App 1\"");
+    EXPECT_EQ(Boxes.Asked[1].Caption, L"Stop service");
+    EXPECT_EQ(Sim.Service(L"App1").State, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(Sim.CallCount(TSimCall::ControlService, L"App2"), 0);
+    EXPECT_EQ(Sim.CallCount(TSimCall::ControlService, L"SqlAnyS_Db"), 1);
+}
+
+TEST_F(CommandsTest, RemoveAsksDeletesAndRebuilds)
+{
+    AddListed(L"SQLANY_old", L"Old database");
+    AddListed(L"SQLANY_keep", L"Kept database");
+    Window().RebuildItems(true);
+    Select(L"Old database");
+    Boxes.Answer(IDNO);
+    Window().Actions().Execute(TFormMain::ActUninstall);
+    EXPECT_EQ(Sim.CallCount(TSimCall::DeleteService), 0);
+
+    Boxes.Answer(IDYES);
+    Window().Actions().Execute(TFormMain::ActUninstall);
+    ASSERT_EQ(Boxes.Asked.size(), 2u);
+    EXPECT_EQ(Boxes.Asked[1].Text, L"Really unregister selected service (Old database)?");
+    EXPECT_EQ(Boxes.Asked[1].Caption, L"Uninstall service");
+    EXPECT_EQ(Boxes.Asked[1].Flags, 51u);
+    EXPECT_EQ(Sim.CallCount(TSimCall::DeleteService, L"SQLANY_old"), 1);
+    EXPECT_EQ(Row(L"Old database"), -1);
+    EXPECT_GE(Row(L"Kept database"), 0);
+}
+
+// Runs once from a timer inside the command's wait loop.
+std::function<void()> GProbe;
+void CALLBACK ProbeTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (auto probe = std::exchange(GProbe, nullptr))
+        probe();
+}
+
+TEST_F(CommandsTest, WhileACommandWaitsTheRebuildIsRefused)
+{
+    AddListed(L"NetSlow", L"Slow network");
+    AddListed(L"SQLANY_dep", L"Dependent db", SERVICE_STOPPED, {L"NetSlow"});
+    Sim.Update(L"NetSlow", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+    Window().RebuildItems(true);
+    Select(L"Dependent db");
+    bool running = false;
+    bool rebuildRan = true;
+    bool startRan = true;
+    GProbe = [&] {
+        running = Window().CommandRunning();
+        rebuildRan = Window().Actions().Execute(TFormMain::ActRebuild);
+        startRan = Window().Actions().Execute(TFormMain::ActStart);
+        Sim.SetStatus(L"NetSlow", SERVICE_RUNNING);
+    };
+    SetTimer(nullptr, 0, 400, &ProbeTick);
+    Boxes.Answer(IDYES);
+    Window().Actions().Execute(TFormMain::ActStart);
+    EXPECT_TRUE(running);
+    EXPECT_FALSE(rebuildRan);
+    EXPECT_FALSE(startRan);
+    EXPECT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_dep"), 1);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Dependent db")->Monitor == nullptr; }));
+}
+TEST_F(CommandsTest, ClosingTheWindowWhileACommandWaitsEndsTheWaitFirst)
+{
+    AddListed(L"NetHang", L"Hanging network");
+    AddListed(L"SQLANY_h", L"Hanging db", SERVICE_STOPPED, {L"NetHang"});
+    Sim.Update(L"NetHang", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+    Window().RebuildItems(true);
+    Select(L"Hanging db");
+    GProbe = [&] { Window().Close(); };
+    SetTimer(nullptr, 0, 300, &ProbeTick);
+    Boxes.Answer(IDYES);
+    Window().Actions().Execute(TFormMain::ActStart);
+    // The wait ended because the application is terminating; the window is still there, and
+    // the selected service was left alone.
+    EXPECT_TRUE(Application().Terminated());
+    EXPECT_FALSE(Window().CommandRunning());
+    EXPECT_NE(Window().Handle(), nullptr);
+    EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_h"), 0);
+    Sim.SetStatus(L"NetHang", SERVICE_RUNNING);
+}
+}  // namespace
