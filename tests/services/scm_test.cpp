@@ -197,11 +197,18 @@ TEST_F(ScmTest, InstallCreatesAServiceRecord)
 {
     FManager.Refresh(true);
     std::wstring command = L"\"" + TestServicePath() + L"\" --name ScmTestInstall";
-    TNtService* r = FManager.Install(L"ScmTestInstall", L"Installed by the catalogue", command, L"",
+    TNtService* r = FManager.Install(L"ScmTestInstall", L"Installed by the catalogue", command, L"Installed, described",
                                      TServiceTypes{stWin32OwnProcess}, sstDisabled, ectIgnore, SERVICE_ALL_ACCESS,
                                      L"", {}, L"", L"");
     EXPECT_EQ(r->FileName(), command);
     EXPECT_EQ(r->StartType(), sstDisabled);
+    // The description goes to the service's registry key.
+    wchar_t text[64] = L"";
+    DWORD size = sizeof(text);
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\ScmTestInstall", L"Description",
+                           RRF_RT_REG_SZ, nullptr, text, &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(text, L"Installed, described");
     r->StartType(sstDemand);
     r->Commit();
     r->Refresh();

@@ -64,6 +64,11 @@ DWORD WINAPI Handler(DWORD control, DWORD, LPVOID, LPVOID)
     case SERVICE_CONTROL_SHUTDOWN:
     case SERVICE_CONTROL_PAUSE:
     case SERVICE_CONTROL_CONTINUE:
+        // The pending state is in force before the control returns, so that whoever sent it
+        // sees it at once.
+        Report(control == SERVICE_CONTROL_PAUSE      ? SERVICE_PAUSE_PENDING
+               : control == SERVICE_CONTROL_CONTINUE ? SERVICE_CONTINUE_PENDING
+                                                     : SERVICE_STOP_PENDING);
         EnterCriticalSection(&GLock);
         GControls.push_back(control == SERVICE_CONTROL_SHUTDOWN ? SERVICE_CONTROL_STOP : control);
         LeaveCriticalSection(&GLock);
