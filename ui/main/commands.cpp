@@ -13,30 +13,6 @@
 
 
 namespace {
-struct TControlInfo {
-    const wchar_t* Operation;
-    TServiceState FinalState;
-};
-
-TControlInfo InfoOf(TServiceControl operation)
-{
-    switch (operation) {
-    case scStop:
-        return {L"Stopping", ssStopped};
-    case scPause:
-        return {L"Pausing", ssPaused};
-    case scContinue:
-        return {L"Resuming", ssRunning};
-    default:
-        return {L"Starting", ssRunning};
-    }
-}
-
-bool IsPending(TServiceState state)
-{
-    return state == ssStartPending || state == ssStopPending || state == ssContinuePending || state == ssPausePending;
-}
-
 bool IsDatabaseServer(const std::wstring& serviceName)
 {
     return PosText(L"asany", serviceName, 1) == 1 || PosText(L"sqlany", serviceName, 1) == 1;
@@ -110,7 +86,7 @@ void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, b
 {
     TBusyCursor busy;
     TCommandScope command(FCommandDepth);
-    const TControlInfo info = InfoOf(operation);
+    const TControlInfo info = ControlInfo(operation);
     switch (operation) {
     case scStart:
         service->Start(false);
@@ -136,7 +112,7 @@ void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, b
                 app.ProcessMessages();
                 DelayWithMessages(100);
                 const TServiceState state = service->ServiceState();
-                if (state != info.FinalState && !IsPending(state))
+                if (state != info.FinalState && !IsPendingState(state))
                     throw Exception(Fmt(L"%s: %s failed.", {service->ServiceName(), info.Operation}));
                 if (state == info.FinalState || app.Terminated())
                     break;
@@ -147,63 +123,69 @@ void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, b
         }
         SetTimerOn(true);
     } else if (data && !data->Monitor) {
-        StartMonitor(data, info.Operation, info.FinalState);
+        StartMonitor(data, operation);
     }
+}
+
+std::vector<TNtService*> TFormMain::DependenciesOf(TNtService* service)
+{
+    std::vector<TNtService*> list;
+    for (int i = 0; i < service->DependentServiceCount(); ++i)
+        list.push_back(service->GetDependentService(i));
+    return list;
+}
+
+std::vector<TNtService*> TFormMain::DependantsOf(TNtService* service)
+{
+    std::vector<TNtService*> list;
+    for (int i = 0; i < service->DependentByServiceCount(); ++i)
+        list.push_back(service->GetDependentByService(i));
+    return list;
+}
+
+// The display names, in double quotes and one a line, of the services found in state; only
+// direct dependencies or dependants count.
+std::wstring TFormMain::CollectNames(const std::vector<TNtService*>& services, TServiceState state)
+{
+    std::wstring text;
+    for (TNtService* other : services) {
+        RefreshService(other);
+        if (other->ServiceState() == state) {
+            if (!text.empty())
+                text += L"\r\n";
+            text += L"\"" + other->DisplayName() + L"\"";
+        }
+    }
+    return text;
 }
 
 std::wstring TFormMain::CollectDependencies(TNtService* service, TServiceState state)
 {
-    std::wstring text;
-    for (int i = 0; i < service->DependentServiceCount(); ++i) {
-        TNtService* dependency = service->GetDependentService(i);
-        RefreshService(dependency);
-        if (dependency->ServiceState() == state) {
-            if (!text.empty())
-                text += L"\r\n";
-            text += L"\"" + dependency->DisplayName() + L"\"";
-        }
-    }
-    return text;
+    return CollectNames(DependenciesOf(service), state);
 }
 
 std::wstring TFormMain::CollectDependants(TNtService* service, TServiceState state)
 {
-    std::wstring text;
-    for (int i = 0; i < service->DependentByServiceCount(); ++i) {
-        TNtService* dependant = service->GetDependentByService(i);
-        RefreshService(dependant);
-        if (dependant->ServiceState() == state) {
-            if (!text.empty())
-                text += L"\r\n";
-            text += L"\"" + dependant->DisplayName() + L"\"";
-        }
-    }
-    return text;
+    return CollectNames(DependantsOf(service), state);
 }
 
-void TFormMain::StartDependencies(TNtService* service)
+// Applies operation to every service not already settled, one after the other, each waited for.
+void TFormMain::ControlAllBut(const std::vector<TNtService*>& services, TServiceState settled, TServiceControl operation)
 {
     TBusyCursor busy;
-    for (int i = 0; i < service->DependentServiceCount() && !Application().Terminated(); ++i) {
-        TNtService* dependency = service->GetDependentService(i);
-        if (dependency->ServiceState() != ssRunning) {
-            int row = FindItemByService(dependency);
-            ExecuteControl(dependency, scStart, true, row >= 0 ? ItemData(row) : nullptr);
+    for (TNtService* other : services) {
+        if (Application().Terminated())
+            break;
+        if (other->ServiceState() != settled) {
+            int row = FindItemByService(other);
+            ExecuteControl(other, operation, true, row >= 0 ? ItemData(row) : nullptr);
         }
     }
 }
 
-void TFormMain::StopDependants(TNtService* service)
-{
-    TBusyCursor busy;
-    for (int i = 0; i < service->DependentByServiceCount() && !Application().Terminated(); ++i) {
-        TNtService* dependant = service->GetDependentByService(i);
-        if (dependant->ServiceState() != ssStopped) {
-            int row = FindItemByService(dependant);
-            ExecuteControl(dependant, scStop, true, row >= 0 ? ItemData(row) : nullptr);
-        }
-    }
-}
+void TFormMain::StartDependencies(TNtService* service) { ControlAllBut(DependenciesOf(service), ssRunning, scStart); }
+
+void TFormMain::StopDependants(TNtService* service) { ControlAllBut(DependantsOf(service), ssStopped, scStop); }
 
 void TFormMain::ActStartExecute()
 {

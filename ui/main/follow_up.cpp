@@ -4,12 +4,13 @@
 
 #include "common/message_box.h"
 
-void TFormMain::StartMonitor(TItemData* data, const std::wstring& operation, TServiceState finalState)
+void TFormMain::StartMonitor(TItemData* data, TServiceControl operation)
 {
+    const TControlInfo info = ControlInfo(operation);
     // The monitor reaches this window only through the sink, which the window's end cuts.
     std::shared_ptr<TMonitorSink> sink = FMonitorSink;
     data->Monitor = new TServiceMonitor(
-        data->Service->ServiceName(), operation, finalState,
+        data->Service->ServiceName(), info.Operation, info.FinalState,
         [sink](const std::wstring& message) {
             if (sink->Form)
                 sink->Form->MonitorNotify(message);

@@ -14,6 +14,7 @@
 #include "services/service_monitor.h"
 #include "ui/main/images.h"
 #include "ui/main/list_view.h"
+#include "ui/main/service_control.h"
 
 #include <memory>
 #include <string>
@@ -30,7 +31,6 @@ struct TItemData {
     int Image = -1;
 };
 
-enum TServiceControl { scStart, scStop, scPause, scContinue };
 
 class TFormMain;
 
@@ -127,7 +127,14 @@ private:
     void UpdateRow(int index);
     void SortItems();
     int SortedInsertIndex(const std::wstring& caption) const;
-    void StartMonitor(TItemData* data, const std::wstring& operation, TServiceState finalState);
+    void StartMonitor(TItemData* data, TServiceControl operation);
+    template <typename Match>
+    int FindItem(Match match) const;
+    // The services a service depends on, or that depend on it, in their lists' order.
+    static std::vector<TNtService*> DependenciesOf(TNtService* service);
+    static std::vector<TNtService*> DependantsOf(TNtService* service);
+    std::wstring CollectNames(const std::vector<TNtService*>& services, TServiceState state);
+    void ControlAllBut(const std::vector<TNtService*>& services, TServiceState settled, TServiceControl operation);
     void SetTimerOn(bool on);
 
     std::unique_ptr<TSCManager> FManager;

@@ -37,31 +37,6 @@ bool IsListed(const TNtService* service)
            PosText(L"asany", name, 1) == 1 || PosText(L"sqlany", name, 1) == 1;
 }
 
-bool IsPending(TServiceState state)
-{
-    return state == ssStartPending || state == ssStopPending || state == ssContinuePending || state == ssPausePending;
-}
-
-// The monitor's parameters for a service found in a pending state.
-struct TFollowUp {
-    const wchar_t* Operation;
-    TServiceState FinalState;
-};
-
-TFollowUp FollowUpOf(TServiceState state)
-{
-    switch (state) {
-    case ssStopPending:
-        return {L"Stopping", ssStopped};
-    case ssContinuePending:
-        return {L"Resuming", ssRunning};
-    case ssPausePending:
-        return {L"Pausing", ssPaused};
-    default:
-        return {L"Starting", ssRunning};
-    }
-}
-
 int CompareCaptions(const std::wstring& a, const std::wstring& b) { return lstrcmpW(a.c_str(), b.c_str()); }
 
 int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM)
@@ -124,10 +99,8 @@ void TFormMain::RebuildItems(bool refreshAll)
             TItemData* item = data.release();  // the row owns it now; LVDeletion frees it
             FList.SetText(row, 1, item->StateText);
             FList.SetText(row, 2, item->Description);
-            if (IsPending(service->ServiceState())) {
-                TFollowUp followUp = FollowUpOf(service->ServiceState());
-                StartMonitor(item, followUp.Operation, followUp.FinalState);
-            }
+            if (IsPendingState(service->ServiceState()))
+                StartMonitor(item, PendingControl(service->ServiceState()));
         }
         if (!selectedCaption.empty()) {
             int found = FList.FindCaption(selectedCaption);
@@ -196,22 +169,24 @@ void TFormMain::UpdateRow(int index)
 
 void TFormMain::SortItems() { ListView_SortItems(FList.Handle(), &CompareRows, 0); }
 
-int TFormMain::FindItemByService(const TNtService* service) const
+template <typename Match>
+int TFormMain::FindItem(Match match) const
 {
     const int count = FList.Count();
     for (int i = 0; i < count; ++i)
-        if (TItemData* data = ItemData(i); data && data->Service == service)
+        if (TItemData* data = ItemData(i); data && match(*data))
             return i;
     return -1;
 }
 
+int TFormMain::FindItemByService(const TNtService* service) const
+{
+    return FindItem([service](const TItemData& data) { return data.Service == service; });
+}
+
 int TFormMain::FindItemByMonitor(const TServiceMonitor* monitor) const
 {
-    const int count = FList.Count();
-    for (int i = 0; i < count; ++i)
-        if (TItemData* data = ItemData(i); data && data->Monitor == monitor)
-            return i;
-    return -1;
+    return FindItem([monitor](const TItemData& data) { return data.Monitor == monitor; });
 }
 
 void TFormMain::RefreshService(TNtService* service)
