@@ -19,7 +19,7 @@
 // failures of the group order raise Exception, violated preconditions EAssertionFailed.
 // Each operation opens the record's service handle with its own access mask and closes it
 // again; `Active(true)` keeps one open with SERVICE_ALL_ACCESS for the caller's own SCM calls
-// through `Handle()` until `Active(false)`.
+// through `Handle()` until `Active(false)` (an operation on the record meanwhile closes it).
 // The catalogue talks to the SCM through the IServiceControlManager it was given (the
 // program's instance by default), so tests pass the simulated manager.
 #pragma once

@@ -5,10 +5,12 @@
 #include "services/service_catalogue.h"
 #include "services/service_monitor.h"
 #include "tests/services/service_test_util.h"
+#include "tests/sim_scm/sim_scm.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 #ifndef TEST_SERVICE_EXE
@@ -267,6 +269,77 @@ TEST_F(ScmTest, UnknownNameFailsAtOnce)
     TNtService* none = nullptr;
     FManager.Refresh(true);
     EXPECT_FALSE(FManager.FindService(L"ScmTestNoSuchService", none));
+}
+
+// The outcome of each step of one fixed sequence of calls: 0 for success, else the last error;
+// states reached are 0x10000 + state, checks 0x20000 + true or false.
+// The simulated manager must give the same as Wine's for everything Wine does.
+std::vector<DWORD> ContractTrace(IServiceControlManager& scm, const std::wstring& name)
+{
+    std::vector<DWORD> trace;
+    auto step = [&](BOOL ok) { trace.push_back(ok ? 0 : GetLastError()); };
+    auto waitFor = [&](SC_HANDLE h, DWORD state) {
+        SERVICE_STATUS st{};
+        for (int i = 0; i < 100 && scm.QueryServiceStatus(h, &st) && st.dwCurrentState != state; ++i)
+            Sleep(100);
+        trace.push_back(0x10000 + st.dwCurrentState);
+    };
+    UniqueScHandleOf manager(scm, scm.OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, SC_MANAGER_ALL_ACCESS));
+    step(manager ? TRUE : FALSE);
+    step(UniqueScHandleOf(scm, scm.OpenServiceW(manager.get(), L"ScmTestNoSuchService", SERVICE_ALL_ACCESS)) ? TRUE
+                                                                                                              : FALSE);
+    DWORD needed = 0, returned = 0, resume = 0;
+    step(scm.EnumServicesStatusW(manager.get(), 0x13F, SERVICE_STATE_ALL, nullptr, 0, &needed, &returned, &resume));
+    trace.push_back(0x20000 + (needed > 0 && returned == 0));
+    {
+        UniqueScHandleOf statusOnly(scm, scm.OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+        step(scm.QueryServiceConfigW(statusOnly.get(), nullptr, 0, &needed));
+        step(scm.DeleteService(statusOnly.get()));
+    }
+    UniqueScHandleOf service(scm, scm.OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+    step(service ? TRUE : FALSE);
+    step(scm.QueryServiceConfigW(service.get(), nullptr, 0, &needed));
+    std::vector<BYTE> buffer(needed);
+    auto* config = reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buffer.data());
+    step(scm.QueryServiceConfigW(service.get(), config, needed, &needed));
+    auto inside = [&](const void* p) { return p >= buffer.data() && p < buffer.data() + buffer.size(); };
+    trace.push_back(0x20000 + (inside(config->lpBinaryPathName) && inside(config->lpServiceStartName) &&
+                               inside(config->lpDisplayName)));
+    step(scm.QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed));
+    SERVICE_STATUS status{};
+    step(scm.ControlService(service.get(), SERVICE_CONTROL_STOP, &status));
+    step(scm.StartServiceW(service.get(), 0, nullptr));
+    waitFor(service.get(), SERVICE_RUNNING);
+    step(scm.StartServiceW(service.get(), 0, nullptr));
+    step(scm.ControlService(service.get(), SERVICE_CONTROL_STOP, &status));
+    waitFor(service.get(), SERVICE_STOPPED);
+    step(scm.DeleteService(service.get()));
+    step(scm.DeleteService(service.get()));
+    return trace;
+}
+
+TEST_F(ScmTest, SimulatedManagerAnswersLikeWines)
+{
+    std::vector<DWORD> wine;
+    {
+        RegisteredService svc(L"ScmTestContract", L"");
+        wine = ContractTrace(Scm(), svc.Name());
+    }
+    TSimServiceControlManager sim;
+    TSimService s;
+    s.Name = L"ScmTestContract";
+    s.DisplayName = L"ScmTestContract";
+    sim.AddService(s);
+    std::vector<DWORD> simulated = ContractTrace(sim, s.Name);
+    // The errors the sequence provokes, in order.
+    std::vector<DWORD> errors;
+    std::copy_if(wine.begin(), wine.end(), std::back_inserter(errors), [](DWORD e) { return e != 0 && e < 0x10000; });
+    EXPECT_EQ(errors, (std::vector<DWORD>{ERROR_SERVICE_DOES_NOT_EXIST, ERROR_MORE_DATA, ERROR_ACCESS_DENIED,
+                                          ERROR_ACCESS_DENIED, ERROR_INSUFFICIENT_BUFFER, ERROR_INSUFFICIENT_BUFFER,
+                                          ERROR_SERVICE_NOT_ACTIVE, ERROR_SERVICE_ALREADY_RUNNING,
+                                          ERROR_SERVICE_MARKED_FOR_DELETE}));
+    EXPECT_EQ(simulated, wine);
+    EXPECT_EQ(sim.OpenHandleCount(), 0);
 }
 
 }  // namespace
