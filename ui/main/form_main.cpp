@@ -54,6 +54,9 @@ TFormMain::~TFormMain()
     Application().RemoveIdleHandler(FIdleHandler);
     if (FMonitorSink)
         FMonitorSink->Form = nullptr;
+    // The rows' data goes with the rows, while this window still hears of their deletion.
+    if (Handle())
+        FList.DeleteAll();
 }
 
 void TFormMain::CreateComponents()
