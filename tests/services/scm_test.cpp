@@ -99,7 +99,7 @@ std::vector<std::wstring> EnumeratedNames()
     UniqueScHandleOf manager(Scm(), Scm().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
     DWORD needed = 0, returned = 0, resume = 0;
     Scm().EnumServicesStatusW(manager.get(), 0x13F, SERVICE_STATE_ALL, nullptr, 0, &needed, &returned, &resume);
-    std::vector<BYTE> buffer(needed);
+    std::vector<BYTE> buffer(needed + 4096);  // room for services created meanwhile
     resume = 0;
     std::vector<std::wstring> names;
     if (Scm().EnumServicesStatusW(manager.get(), 0x13F, SERVICE_STATE_ALL,
@@ -128,11 +128,23 @@ TEST_F(ScmTest, CreatedServiceAppearsWithItsData)
     EXPECT_EQ(r->ServiceState(), ssStopped);
     EXPECT_TRUE(r->ServiceTypes().Contains(stWin32OwnProcess));
 
-    // The catalogue holds exactly what the manager lists, in its order.
+    // The catalogue holds exactly what the manager lists, in its order. Tests running beside
+    // this one create and delete services of their own: compare with a listing that stayed the
+    // same across a refresh.
+    std::vector<std::wstring> before, after;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        before = EnumeratedNames();
+        FManager.Refresh(true);
+        after = EnumeratedNames();
+        if (before == after)
+            break;
+        Sleep(100);
+    }
+    ASSERT_EQ(before, after) << "the services kept changing";
     std::vector<std::wstring> names;
     for (int i = 0; i < FManager.ServiceCount(); ++i)
         names.push_back(FManager.GetService(i)->ServiceName());
-    EXPECT_EQ(names, EnumeratedNames());
+    EXPECT_EQ(names, after);
 }
 
 TEST_F(ScmTest, StartPauseContinueAndSlowStop)
