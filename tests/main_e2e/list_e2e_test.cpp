@@ -36,6 +36,10 @@ const TE2EServiceSpec SlowStopSpec{L"e2elist_slowstop", L"talvora32 E2E Slow Sto
                                    L"Takes two seconds to stop"};
 const TE2EServiceSpec OutsideSpec{L"e2elist_outside", L"TALVORA ERP E2E Started Outside", L"", SERVICE_DEMAND_START,
                                   L"Started by somebody else"};
+const TE2EServiceSpec ForeignSpec{L"SQLANYs_e2elist_foreign", L"Sybase Dépôt Ωmega E2E", L"", SERVICE_DEMAND_START,
+                                  L"Line one\r\nLine two\r\nÜbersicht"};
+const TE2EServiceSpec VanishingSpec{L"e2elist_vanishing", L"Talvora ERP E2E Vanishing", L"", SERVICE_DEMAND_START,
+                                    L"Removed by somebody else"};
 // Listed only with the "all" switch.
 const TE2EServiceSpec PlainSpec{L"e2elist_plain", L"E2E List Plain Service", L"", SERVICE_DEMAND_START, L""};
 const TE2EServiceSpec InnerSpec{L"e2elist_inner", L"E2E List Talvora32 inside", L"", SERVICE_DEMAND_START, L""};
@@ -90,7 +94,8 @@ protected:
     static void SetUpTestSuite()
     {
         for (const TE2EServiceSpec* spec : {&RunningSpec, &StoppedSpec, &DisabledSpec, &PausedSpec, &SlowStartSpec,
-                                            &SlowStopSpec, &OutsideSpec, &PlainSpec, &InnerSpec, &NotPrefixSpec})
+                                            &SlowStopSpec, &OutsideSpec, &ForeignSpec, &VanishingSpec, &PlainSpec,
+                                            &InnerSpec, &NotPrefixSpec})
             Services().push_back(std::make_unique<TE2EService>(*spec));
     }
     static void TearDownTestSuite() { Services().clear(); }
@@ -106,6 +111,11 @@ protected:
             if (s->Name() == spec.Name)
                 return *s;
         throw std::logic_error("service not registered");
+    }
+    // Stops and deletes a service as somebody else would.
+    static void Remove(const TE2EServiceSpec& spec)
+    {
+        std::erase_if(Services(), [&](const auto& s) { return s->Name() == spec.Name; });
     }
 };
 
@@ -136,7 +146,8 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
         {&RunningSpec, L"Running", imgRunning},   {&StoppedSpec, L"Stopped", imgStopped},
         {&DisabledSpec, L"Stopped", imgStopped},  {&PausedSpec, L"Paused", imgPaused},
         {&SlowStartSpec, L"Starting", imgStarting}, {&SlowStopSpec, L"Running", imgRunning},
-        {&OutsideSpec, L"Stopped", imgStopped},
+        {&OutsideSpec, L"Stopped", imgStopped},   {&ForeignSpec, L"Stopped", imgStopped},
+        {&VanishingSpec, L"Stopped", imgStopped},
     };
     for (const Expected& e : expected) {
         SCOPED_TRACE(Text(e.Spec->DisplayName));
@@ -222,6 +233,20 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
     EXPECT_GT(shot.CountColour(disabledText, grey), 10) << "the disabled row is not grey";
     EXPECT_EQ(shot.CountColour(stoppedText, grey), 0) << "an enabled row is grey";
     EXPECT_GT(shot.CountColour(stoppedText, GetSysColor(COLOR_WINDOWTEXT)), 10);
+
+    // A service removed outside the program keeps its row with its last values until the list
+    // is rebuilt (F5).
+    const std::wstring vanishing = VanishingSpec.DisplayName;
+    Remove(VanishingSpec);
+    Sleep(1500);
+    ASSERT_TRUE(window.Program().Running());
+    ASSERT_TRUE(window.Row(vanishing).has_value());
+    EXPECT_EQ(window.Row(vanishing)->Status, L"Stopped");
+    EXPECT_EQ(window.Row(vanishing)->Description, VanishingSpec.Description);
+    BringToFront(window.Main());
+    PressKey(VK_F5);
+    EXPECT_TRUE(WaitUntil([&] { return !window.Row(vanishing).has_value(); }, 3000)) << "the row stays after F5";
+    EXPECT_TRUE(window.Row(RunningSpec.DisplayName).has_value());
 }
 
 TEST_F(ServiceListE2E, WithTheAllSwitchListsEveryService)
