@@ -25,13 +25,14 @@ const TE2EServiceSpec PauseSpec{L"e2ecmd_pause", L"Talvora32 E2E Cmd Pause", L""
 const TE2EServiceSpec NoPauseSpec{L"e2ecmd_nopause", L"Talvora32 E2E Cmd No Pause", L"--no-pause"};
 const TE2EServiceSpec RemoveSpec{L"e2ecmd_remove", L"Talvora ERP E2E Cmd Remove", L""};
 const TE2EServiceSpec LateSpec{L"e2ecmd_late", L"Talvora ERP E2E Cmd Late", L""};
+const TE2EServiceSpec SlowSpec{L"e2ecmd_slow", L"Talvora ERP E2E Cmd Slow", L"--start-checkpoints 16 --step-ms 250"};
 const TE2EServiceSpec FailSpec{L"e2ecmd_fail", L"Talvora ERP E2E Cmd Fail", L"--start-checkpoints 3 --fail-start"};
 
 class CommandsE2E : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        for (const TE2EServiceSpec* spec : {&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec})
+        for (const TE2EServiceSpec* spec : {&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec})
             Services().push_back(std::make_unique<TE2EService>(*spec));
         for (const TE2EServiceSpec* spec : {&DatabaseSpec, &PauseSpec, &NoPauseSpec}) {
             Service(*spec).Start();
@@ -152,6 +153,11 @@ TEST_F(CommandsE2E, DelAsksAndRemovesTheStoppedService)
 {
     const std::wstring caption = RemoveSpec.DisplayName;
     const std::wstring question = L"Really unregister selected service (" + caption + L")?";
+    // A running service cannot be removed: Del does nothing.
+    ASSERT_TRUE(Window().ClickRow(NoPauseSpec.DisplayName));
+    PressKey(VK_DELETE);
+    EXPECT_EQ(Window().WaitForMessageBox(700), nullptr);
+
     ASSERT_TRUE(Window().ClickRow(caption));
 
     PressKey(VK_DELETE);
@@ -192,12 +198,13 @@ TEST_F(CommandsE2E, ToolbarAndServiceMenuPictures)
     // The mouse over Refresh shows its hint.
     MoveMouseTo(CentreOf(Window().ToolBar().ButtonRect(cmdRebuild)));
     HWND tip = nullptr;
-    WaitUntil(
+    EXPECT_TRUE(WaitUntil(
         [&] {
             tip = Window().Program().FindWindowOfClass(TOOLTIPS_CLASSW);
             return tip && IsWindowVisible(tip);
         },
-        3000);
+        3000))
+        << "no tooltip";
     Sleep(200);
     RECT toolbar = WindowScreenRect(Window().ToolBar().Handle());
     toolbar.bottom += 40;  // room for the tooltip
@@ -246,6 +253,19 @@ TEST_F(CommandsE2E, HelpAboutShowsTheVersionLine)
     PressButton(about, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about) || !IsWindowVisible(about); }, 3000));
     EXPECT_TRUE(Window().Program().Running());
+}
+
+TEST_F(CommandsE2E, QuittingWhileAMonitorFollowsARowEndsTheProgramCleanly)
+{
+    const std::wstring caption = SlowSpec.DisplayName;
+    ASSERT_TRUE(Window().ClickRow(caption));
+    ASSERT_TRUE(Window().ClickButton(cmdStart));
+    ASSERT_TRUE(Window().WaitForStatus(caption, L"Starting", 2000));
+    BringToFront(Window().Main());
+    PressChord({VK_MENU, VK_F4});
+    // The monitor outlives the window: its last callbacks find no window to reach.
+    EXPECT_EQ(Window().Program().WaitForExit(5000), 0u);
+    EXPECT_EQ(Service(SlowSpec).State(), static_cast<DWORD>(SERVICE_START_PENDING));
 }
 
 TEST_F(CommandsE2E, AltXEndsTheProgramWithExitCodeZeroButNotFromTheAboutWindow)

@@ -32,8 +32,8 @@ const TE2EServiceSpec SlowStartSpec{L"e2elist_slowstart", L"Talvora ERP E2E Slow
                                     L"--start-checkpoints 12 --step-ms 250", SERVICE_DEMAND_START,
                                     L"Takes three seconds to start"};
 const TE2EServiceSpec SlowStopSpec{L"e2elist_slowstop", L"talvora32 E2E Slow Stop",
-                                   L"--stop-checkpoints 8 --step-ms 250", SERVICE_DEMAND_START,
-                                   L"Takes two seconds to stop"};
+                                   L"--stop-checkpoints 12 --step-ms 250", SERVICE_DEMAND_START,
+                                   L"Takes three seconds to stop"};
 const TE2EServiceSpec OutsideSpec{L"e2elist_outside", L"TALVORA ERP E2E Started Outside", L"", SERVICE_DEMAND_START,
                                   L"Started by somebody else"};
 const TE2EServiceSpec ForeignSpec{L"SQLANYs_e2elist_foreign", L"Sybase Dépôt Ωmega E2E", L"", SERVICE_DEMAND_START,
@@ -190,9 +190,9 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
     // A slow stop from outside: "Stopping" with its icon, then "Stopped".
     const std::wstring slowStop = SlowStopSpec.DisplayName;
     ASSERT_TRUE(Service(SlowStopSpec).Control(SERVICE_CONTROL_STOP));
-    EXPECT_TRUE(window.WaitForStatus(slowStop, L"Stopping", 2000));
+    EXPECT_TRUE(window.WaitForStatus(slowStop, L"Stopping", 2500));
     EXPECT_EQ(window.Row(slowStop)->Image, imgStopping);
-    EXPECT_TRUE(window.WaitForStatus(slowStop, L"Stopped", 5000));
+    EXPECT_TRUE(window.WaitForStatus(slowStop, L"Stopped", 6000));
     EXPECT_EQ(window.Row(slowStop)->Image, imgStopped);
 
     // The status bar: the computer name, and domain\user.
