@@ -197,14 +197,7 @@ TEST_F(CommandsE2E, ToolbarAndServiceMenuPictures)
     ASSERT_TRUE(Window().WaitForButton(cmdPause, true));
     // The mouse over Refresh shows its hint.
     MoveMouseTo(CentreOf(Window().ToolBar().ButtonRect(cmdRebuild)));
-    HWND tip = nullptr;
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            tip = Window().Program().FindWindowOfClass(TOOLTIPS_CLASSW);
-            return tip && IsWindowVisible(tip);
-        },
-        3000))
-        << "no tooltip";
+    EXPECT_NE(Window().Program().WaitForWindow(TOOLTIPS_CLASSW, 3000), nullptr) << "no tooltip";
     Sleep(200);
     RECT toolbar = WindowScreenRect(Window().ToolBar().Handle());
     toolbar.bottom += 40;  // room for the tooltip
