@@ -69,9 +69,7 @@ HWND TMainWindowDriver::WaitForMessageBox(DWORD timeoutMs) const
 
 bool TMainWindowDriver::WaitForNoMessageBox(DWORD timeoutMs) const
 {
-    return WaitUntil([this] { return FProgram.FindWindowOfClass(L"#32770") == nullptr ||
-                                     !IsWindowVisible(FProgram.FindWindowOfClass(L"#32770")); },
-                     timeoutMs);
+    return WaitUntil([this] { return FProgram.WaitForWindow(L"#32770", 0) == nullptr; }, timeoutMs);
 }
 
 std::wstring MessageBoxText(HWND box)
