@@ -3,7 +3,6 @@
 #include "common/errors.h"
 #include "tests/support/test_paths.h"
 
-#include <vector>
 
 std::wstring TestProgramPath() { return SM_TEST_PROGRAM_PATH; }
 
@@ -100,4 +99,31 @@ std::wstring WindowClass(HWND wnd)
     wchar_t name[256] = {};
     int n = GetClassNameW(wnd, name, 256);
     return std::wstring(name, static_cast<size_t>(n));
+}
+
+std::vector<std::wstring> ChildTexts(HWND parent, const wchar_t* className)
+{
+    std::vector<std::wstring> texts;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (lstrcmpiW(WindowClass(child).c_str(), className) == 0)
+            texts.push_back(WindowText(child));
+    return texts;
+}
+
+void PressButton(HWND dialog, int id)
+{
+    HWND button = GetDlgItem(dialog, id);
+    if (button)
+        SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return done();
+        Sleep(stepMs);
+    }
+    return true;
 }

@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 // The copy of the program that tests start.
 std::wstring TestProgramPath();
@@ -39,3 +41,11 @@ private:
 // The text of a window.
 std::wstring WindowText(HWND wnd);
 std::wstring WindowClass(HWND wnd);
+
+// The texts of a window's direct children of a class ("Static", "Button"), in z-order.
+std::vector<std::wstring> ChildTexts(HWND parent, const wchar_t* className);
+// Presses a dialog's button with this id (IDYES, IDNO, IDOK, ...) as a click would.
+void PressButton(HWND dialog, int id);
+
+// Polls until done() holds or timeoutMs pass; returns done().
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs = 25);

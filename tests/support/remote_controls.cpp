@@ -100,17 +100,50 @@ int TRemoteListView::Find(const std::wstring& caption) const
     return -1;
 }
 
-POINT TRemoteListView::RowCentre(int index) const
+RECT TRemoteListView::RowRect(int index, int part) const
 {
     TRemoteMemory memory(FWnd, sizeof(RECT));
     RECT r{};
-    r.left = LVIR_LABEL;
+    r.left = part;
     memory.Write(&r, sizeof(r));
     SendMessageW(FWnd, LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(memory.Address()));
     memory.Read(&r, sizeof(r));
-    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    ClientToScreen(FWnd, &p);
-    return p;
+    MapWindowPoints(FWnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+POINT TRemoteListView::RowCentre(int index) const
+{
+    RECT r = RowRect(index, LVIR_LABEL);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+bool TRemoteToolBar::Exists(int id) const { return SendMessageW(FWnd, TB_COMMANDTOINDEX, id, 0) >= 0; }
+
+bool TRemoteToolBar::Enabled(int id) const { return SendMessageW(FWnd, TB_ISBUTTONENABLED, id, 0) != 0; }
+
+RECT TRemoteToolBar::ButtonRect(int id) const
+{
+    TRemoteMemory memory(FWnd, sizeof(RECT));
+    RECT r{};
+    SendMessageW(FWnd, TB_GETRECT, id, reinterpret_cast<LPARAM>(memory.Address()));
+    memory.Read(&r, sizeof(r));
+    MapWindowPoints(FWnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::vector<int> TRemoteToolBar::Commands() const
+{
+    std::vector<int> commands;
+    const int count = static_cast<int>(SendMessageW(FWnd, TB_BUTTONCOUNT, 0, 0));
+    TRemoteMemory memory(FWnd, sizeof(TBBUTTON));
+    for (int i = 0; i < count; ++i) {
+        TBBUTTON button{};
+        SendMessageW(FWnd, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(memory.Address()));
+        memory.Read(&button, sizeof(button));
+        commands.push_back((button.fsStyle & BTNS_SEP) ? 0 : button.idCommand);
+    }
+    return commands;
 }
 
 std::wstring RemoteStatusText(HWND statusBar, int panel)

@@ -6,6 +6,7 @@
 #include "common/handle.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -47,6 +48,24 @@ public:
     int Find(const std::wstring& caption) const;
     // The centre of a row in screen coordinates.
     POINT RowCentre(int index) const;
+    // A row's rectangle (LVIR_BOUNDS, LVIR_LABEL, ...) in screen coordinates.
+    RECT RowRect(int index, int part = LVIR_BOUNDS) const;
+
+private:
+    HWND FWnd;
+};
+
+// The buttons of a toolbar in another process, by command id.
+class TRemoteToolBar {
+public:
+    explicit TRemoteToolBar(HWND wnd) : FWnd(wnd) {}
+    HWND Handle() const { return FWnd; }
+    bool Exists(int id) const;
+    bool Enabled(int id) const;
+    // The button's rectangle in screen coordinates.
+    RECT ButtonRect(int id) const;
+    // The command ids of the buttons from left to right, 0 for a separator.
+    std::vector<int> Commands() const;
 
 private:
     HWND FWnd;

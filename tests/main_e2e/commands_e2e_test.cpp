@@ -1,0 +1,285 @@
+// The commands of the real program as a user gives them, over Wine's real Service Control
+// Manager: start from the toolbar, stop a database server through its warning, pause and
+// resume, remove, F5, the Help menu's About window, Alt+X; with pictures of the toolbar and of
+// an opened menu.
+#include "tests/main_e2e/e2e_services.h"
+#include "tests/main_e2e/main_window_driver.h"
+#include "tests/support/screen_capture.h"
+#include "tests/support/user_input.h"
+
+#include "common/format.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+enum { imgUnknown, imgRunning, imgPaused, imgStopped, imgStarting, imgStopping };
+
+const TE2EServiceSpec StartSpec{L"e2ecmd_start", L"Talvora ERP E2E Cmd Start", L"--start-checkpoints 8 --step-ms 250"};
+const TE2EServiceSpec DatabaseSpec{L"SQLANYs_e2ecmd", L"SQL Anywhere E2E Cmd", L""};
+const TE2EServiceSpec PauseSpec{L"e2ecmd_pause", L"Talvora32 E2E Cmd Pause", L""};
+const TE2EServiceSpec NoPauseSpec{L"e2ecmd_nopause", L"Talvora32 E2E Cmd No Pause", L"--no-pause"};
+const TE2EServiceSpec RemoveSpec{L"e2ecmd_remove", L"Talvora ERP E2E Cmd Remove", L""};
+const TE2EServiceSpec LateSpec{L"e2ecmd_late", L"Talvora ERP E2E Cmd Late", L""};
+const TE2EServiceSpec SlowSpec{L"e2ecmd_slow", L"Talvora ERP E2E Cmd Slow", L"--start-checkpoints 16 --step-ms 250"};
+const TE2EServiceSpec FailSpec{L"e2ecmd_fail", L"Talvora ERP E2E Cmd Fail", L"--start-checkpoints 3 --fail-start"};
+
+class CommandsE2E : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        for (const TE2EServiceSpec* spec : {&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec})
+            Services().push_back(std::make_unique<TE2EService>(*spec));
+        for (const TE2EServiceSpec* spec : {&DatabaseSpec, &PauseSpec, &NoPauseSpec}) {
+            Service(*spec).Start();
+            Service(*spec).WaitForState(SERVICE_RUNNING, 5000);
+        }
+    }
+    static void TearDownTestSuite() { Services().clear(); }
+
+    static std::vector<std::unique_ptr<TE2EService>>& Services()
+    {
+        static std::vector<std::unique_ptr<TE2EService>> services;
+        return services;
+    }
+    static const TE2EService& Service(const TE2EServiceSpec& spec)
+    {
+        for (const auto& s : Services())
+            if (s->Name() == spec.Name)
+                return *s;
+        throw std::logic_error("service not registered");
+    }
+
+    void SetUp() override
+    {
+        FWindow = std::make_unique<TMainWindowDriver>();
+        ASSERT_NE(FWindow->Main(), nullptr) << "no main window";
+    }
+    void TearDown() override { FWindow.reset(); }
+
+    TMainWindowDriver& Window() { return *FWindow; }
+
+    // Waits for the message box, checks its caption and text, and answers it.
+    void Answer(const wchar_t* caption, const std::wstring& text, int button)
+    {
+        HWND box = Window().WaitForMessageBox();
+        ASSERT_NE(box, nullptr) << "no message box";
+        EXPECT_EQ(WindowText(box), caption);
+        EXPECT_EQ(MessageBoxText(box), text);
+        PressButton(box, button);
+        EXPECT_TRUE(Window().WaitForNoMessageBox());
+    }
+
+private:
+    std::unique_ptr<TMainWindowDriver> FWindow;
+};
+
+TEST_F(CommandsE2E, StartFromTheToolbarShowsStartingThenRunning)
+{
+    const std::wstring caption = StartSpec.DisplayName;
+    ASSERT_TRUE(Window().ClickRow(caption));
+    EXPECT_EQ(Window().Row(caption)->Status, L"Stopped");
+    ASSERT_TRUE(Window().ClickButton(cmdStart));
+
+    EXPECT_TRUE(Window().WaitForStatus(caption, L"Starting", 2000));
+    EXPECT_EQ(Window().Row(caption)->Image, imgStarting);
+    // The row is followed by a monitor meanwhile: nothing more can be done with it.
+    EXPECT_FALSE(Window().ToolBar().Enabled(cmdStart));
+    EXPECT_FALSE(Window().ToolBar().Enabled(cmdStop));
+
+    EXPECT_TRUE(Window().WaitForStatus(caption, L"Running", 6000));
+    EXPECT_EQ(Window().Row(caption)->Image, imgRunning);
+    EXPECT_EQ(Service(StartSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_TRUE(Window().WaitForButton(cmdStop, true));
+    EXPECT_FALSE(Window().ToolBar().Enabled(cmdStart));
+}
+
+TEST_F(CommandsE2E, AStartThatFallsBackToStoppedIsReportedOnce)
+{
+    const std::wstring caption = FailSpec.DisplayName;
+    ASSERT_TRUE(Window().ClickRow(caption));
+    ASSERT_TRUE(Window().ClickButton(cmdStart));
+    Answer(L"Talvora ERP Service Manager", L"e2ecmd_fail: Starting failed.", IDOK);
+    EXPECT_EQ(Window().Row(caption)->Status, L"Stopped");
+    EXPECT_EQ(Window().WaitForMessageBox(1500), nullptr) << "reported twice";
+    EXPECT_TRUE(Window().WaitForButton(cmdStart, true)) << "the row stays busy";
+}
+
+TEST_F(CommandsE2E, StoppingADatabaseServerAsksFirstAndOnlyYesStopsIt)
+{
+    const std::wstring caption = DatabaseSpec.DisplayName;
+    const std::wstring warning = L"You are about to stop the database server. Really continue?";
+    ASSERT_TRUE(Window().ClickRow(caption));
+    ASSERT_EQ(Window().Row(caption)->Status, L"Running");
+
+    ASSERT_TRUE(Window().ClickButton(cmdStop));
+    Answer(L"Stop service", warning, IDNO);
+    Sleep(1200);
+    EXPECT_EQ(Window().Row(caption)->Status, L"Running");
+    EXPECT_EQ(Service(DatabaseSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
+
+    ASSERT_TRUE(Window().ClickButton(cmdStop));
+    Answer(L"Stop service", warning, IDYES);
+    EXPECT_TRUE(Window().WaitForStatus(caption, L"Stopped", 5000));
+    EXPECT_EQ(Window().Row(caption)->Image, imgStopped);
+    EXPECT_EQ(Service(DatabaseSpec).State(), static_cast<DWORD>(SERVICE_STOPPED));
+}
+
+TEST_F(CommandsE2E, PauseAndResumeAServiceThatAcceptsIt)
+{
+    // A service that does not accept pause cannot be paused.
+    ASSERT_TRUE(Window().ClickRow(NoPauseSpec.DisplayName));
+    EXPECT_TRUE(Window().WaitForButton(cmdStop, true));
+    EXPECT_FALSE(Window().ToolBar().Enabled(cmdPause));
+
+    const std::wstring caption = PauseSpec.DisplayName;
+    ASSERT_TRUE(Window().ClickRow(caption));
+    ASSERT_TRUE(Window().ClickButton(cmdPause));
+    EXPECT_TRUE(Window().WaitForStatus(caption, L"Paused", 5000));
+    EXPECT_EQ(Window().Row(caption)->Image, imgPaused);
+    EXPECT_EQ(Service(PauseSpec).State(), static_cast<DWORD>(SERVICE_PAUSED));
+
+    ASSERT_TRUE(Window().ClickButton(cmdStart)) << "Start/Resume stays disabled for a paused service";
+    EXPECT_TRUE(Window().WaitForStatus(caption, L"Running", 5000));
+    EXPECT_EQ(Window().Row(caption)->Image, imgRunning);
+    EXPECT_EQ(Service(PauseSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+TEST_F(CommandsE2E, DelAsksAndRemovesTheStoppedService)
+{
+    const std::wstring caption = RemoveSpec.DisplayName;
+    const std::wstring question = L"Really unregister selected service (" + caption + L")?";
+    // A running service cannot be removed: Del does nothing.
+    ASSERT_TRUE(Window().ClickRow(NoPauseSpec.DisplayName));
+    PressKey(VK_DELETE);
+    EXPECT_EQ(Window().WaitForMessageBox(700), nullptr);
+
+    ASSERT_TRUE(Window().ClickRow(caption));
+
+    PressKey(VK_DELETE);
+    Answer(L"Uninstall service", question, IDCANCEL);
+    EXPECT_TRUE(Service(RemoveSpec).Registered());
+
+    PressKey(VK_DELETE);
+    Answer(L"Uninstall service", question, IDYES);
+    EXPECT_TRUE(WaitUntil([&] { return !Window().Row(caption).has_value(); }, 4000)) << "the row stays";
+    EXPECT_FALSE(Service(RemoveSpec).Registered());
+    EXPECT_GT(Window().List().Count(), 0);
+}
+
+TEST_F(CommandsE2E, F5RebuildsTheListAndKeepsTheSelection)
+{
+    const std::wstring selected = NoPauseSpec.DisplayName;
+    ASSERT_TRUE(Window().ClickRow(selected));
+    TE2EService late(LateSpec);
+    Sleep(1200);  // a timer tick or more: refreshing rows does not add any
+    EXPECT_FALSE(Window().Row(LateSpec.DisplayName).has_value());
+
+    BringToFront(Window().Main());
+    PressKey(VK_F5);
+    EXPECT_TRUE(WaitUntil([&] { return Window().Row(LateSpec.DisplayName).has_value(); }, 3000)) << "no new row";
+    auto row = Window().Row(selected);
+    ASSERT_TRUE(row.has_value());
+    EXPECT_TRUE(row->Selected);
+}
+
+TEST_F(CommandsE2E, ToolbarAndServiceMenuPictures)
+{
+    // Left to right: Start/Resume, Stop, Pause, a separator, Refresh, Properties..., a separator, Quit.
+    const std::vector<int> expected{cmdStart, cmdStop, cmdPause, 0, cmdRebuild, cmdProps, 0, cmdQuit};
+    EXPECT_EQ(Window().ToolBar().Commands(), expected);
+
+    ASSERT_TRUE(Window().ClickRow(PauseSpec.DisplayName));
+    ASSERT_TRUE(Window().WaitForButton(cmdPause, true));
+    // The mouse over Refresh shows its hint.
+    MoveMouseTo(CentreOf(Window().ToolBar().ButtonRect(cmdRebuild)));
+    EXPECT_NE(Window().Program().WaitForWindow(TOOLTIPS_CLASSW, 3000), nullptr) << "no tooltip";
+    Sleep(200);
+    RECT toolbar = WindowScreenRect(Window().ToolBar().Handle());
+    toolbar.bottom += 40;  // room for the tooltip
+    TScreenCapture(toolbar).SaveBmp(BuildFilePath(L"toolbar.bmp"));
+
+    // The Service menu, opened from the keyboard: Alt, then right to "Service", then down.
+    BringToFront(Window().Main());
+    PressKey(VK_MENU);
+    PressKey(VK_RIGHT);
+    PressKey(VK_DOWN);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            menu = Window().Program().WaitForWindow(L"#32768", 0);
+            return menu != nullptr;
+        },
+        3000))
+        << "no menu opened";
+    Sleep(200);
+    RECT shot = WindowScreenRect(Window().Main());
+    RECT menuRect = WindowScreenRect(menu);
+    UnionRect(&shot, &shot, &menuRect);
+    TScreenCapture(shot).SaveBmp(BuildFilePath(L"service_menu.bmp"));
+    PressKey(VK_ESCAPE);
+    PressKey(VK_ESCAPE);
+}
+
+TEST_F(CommandsE2E, HelpAboutShowsTheVersionLine)
+{
+    // Alt, right three times to "Help", down to open it, Enter on "About...".
+    BringToFront(Window().Main());
+    PressKey(VK_MENU);
+    for (int i = 0; i < 3; ++i)
+        PressKey(VK_RIGHT);
+    PressKey(VK_DOWN);
+    ASSERT_NE(Window().Program().WaitForWindow(L"#32768", 3000), nullptr) << "no menu opened";
+    PressKey(VK_RETURN);
+
+    HWND about = Window().Program().WaitForWindow(L"TFormAbout", 5000);
+    ASSERT_NE(about, nullptr) << "no About window";
+    const std::vector<std::wstring> labels = ChildTexts(about, L"Static");
+    EXPECT_NE(std::find(labels.begin(), labels.end(), L"Service Manager 1.0.0.1"), labels.end())
+        << "no version line among " << labels.size() << " labels";
+    TScreenCapture(WindowScreenRect(about)).SaveBmp(BuildFilePath(L"about.bmp"));
+
+    PressButton(about, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about) || !IsWindowVisible(about); }, 3000));
+    EXPECT_TRUE(Window().Program().Running());
+}
+
+TEST_F(CommandsE2E, QuittingWhileAMonitorFollowsARowEndsTheProgramCleanly)
+{
+    const std::wstring caption = SlowSpec.DisplayName;
+    ASSERT_TRUE(Window().ClickRow(caption));
+    ASSERT_TRUE(Window().ClickButton(cmdStart));
+    ASSERT_TRUE(Window().WaitForStatus(caption, L"Starting", 2000));
+    BringToFront(Window().Main());
+    PressChord({VK_MENU, VK_F4});
+    // The monitor outlives the window: its last callbacks find no window to reach.
+    EXPECT_EQ(Window().Program().WaitForExit(5000), 0u);
+    EXPECT_EQ(Service(SlowSpec).State(), static_cast<DWORD>(SERVICE_START_PENDING));
+}
+
+TEST_F(CommandsE2E, AltXEndsTheProgramWithExitCodeZeroButNotFromTheAboutWindow)
+{
+    BringToFront(Window().Main());
+    PostMessageW(Window().Main(), WM_COMMAND, cmdAbout, 0);  // Help / About..., as the menu sends it
+    HWND about = Window().Program().WaitForWindow(L"TFormAbout", 5000);
+    ASSERT_NE(about, nullptr) << "no About window";
+    ASSERT_TRUE(BringToFront(about));
+    // The main window's shortcuts do not reach it through a window above it.
+    PressChord({VK_MENU, 'X'});
+    PressKey(VK_F5);
+    Sleep(500);
+    EXPECT_TRUE(Window().Program().Running());
+    EXPECT_TRUE(IsWindowVisible(about));
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about) || !IsWindowVisible(about); }, 3000));
+
+    BringToFront(Window().Main());
+    PressChord({VK_MENU, 'X'});
+    EXPECT_EQ(Window().Program().WaitForExit(5000), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+// Services that an end-to-end test registers in Wine's real Service Control Manager, run by
+// TestService.exe with the options the test chooses; each is stopped and deleted at the end.
+#pragma once
+
+#include "common/handle.h"
+
+#include <windows.h>
+
+#include <string>
+
+struct TE2EServiceSpec {
+    std::wstring Name;
+    std::wstring DisplayName;
+    std::wstring Options;  // TestService.exe's options after --name
+    DWORD StartType = SERVICE_DEMAND_START;
+    std::wstring Description;
+};
+
+class TE2EService {
+public:
+    explicit TE2EService(const TE2EServiceSpec& spec);
+    ~TE2EService();
+    TE2EService(const TE2EService&) = delete;
+    TE2EService& operator=(const TE2EService&) = delete;
+
+    const std::wstring& Name() const { return FSpec.Name; }
+    const std::wstring& DisplayName() const { return FSpec.DisplayName; }
+
+    // Asks the Service Control Manager to start the service, or to send it a control.
+    bool Start() const;
+    bool Control(DWORD control) const;
+    // The current state (SERVICE_RUNNING, ...), or 0 when the service cannot be queried.
+    DWORD State() const;
+    bool WaitForState(DWORD state, DWORD timeoutMs) const;
+    // Whether the service is still registered (and not only marked for deletion).
+    bool Registered() const;
+
+private:
+    UniqueScHandle Open() const;
+
+    TE2EServiceSpec FSpec;
+};
+
+// The Windows path of TestService.exe of this build.
+std::wstring TestServicePath();
+// The Windows path of a file in this test folder of the build (screenshots).
+std::wstring BuildFilePath(const std::wstring& fileName);

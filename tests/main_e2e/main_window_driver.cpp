@@ -1,0 +1,82 @@
+#include "tests/main_e2e/main_window_driver.h"
+
+#include "tests/support/user_input.h"
+
+#include <commctrl.h>
+
+TMainWindowDriver::TMainWindowDriver(const std::wstring& arguments) : FProgram(arguments)
+{
+    FMain = FProgram.WaitForWindow(L"TFormMain");
+    if (!FMain)
+        return;
+    FListWnd = FindChildOfClass(FMain, WC_LISTVIEWW);
+    FToolBarWnd = FindChildOfClass(FMain, TOOLBARCLASSNAMEW);
+    FStatusBar = FindChildOfClass(FMain, STATUSCLASSNAMEW);
+    FList = TRemoteListView(FListWnd);
+    FToolBar = TRemoteToolBar(FToolBarWnd);
+    // The first rebuild runs as the window is shown.
+    WaitUntil([this] { return FList.Count() > 0; }, 5000);
+}
+
+std::optional<TRemoteRow> TMainWindowDriver::Row(const std::wstring& caption) const
+{
+    int index = FList.Find(caption);
+    if (index < 0)
+        return std::nullopt;
+    return TRemoteRow{FList.Text(index, 0), FList.Text(index, 1), FList.Text(index, 2), FList.Image(index),
+                      FList.Selected() == index};
+}
+
+bool TMainWindowDriver::WaitForStatus(const std::wstring& caption, const std::wstring& status, DWORD timeoutMs) const
+{
+    return WaitUntil(
+        [&] {
+            auto row = Row(caption);
+            return row && row->Status == status;
+        },
+        timeoutMs);
+}
+
+bool TMainWindowDriver::ClickRow(const std::wstring& caption) const
+{
+    int index = FList.Find(caption);
+    if (index < 0)
+        return false;
+    BringToFront(FMain);
+    ClickAt(FList.RowCentre(index));
+    return WaitUntil([&] { return FList.Selected() == FList.Find(caption); }, 2000);
+}
+
+bool TMainWindowDriver::WaitForButton(int command, bool enabled, DWORD timeoutMs) const
+{
+    return WaitUntil([&] { return FToolBar.Enabled(command) == enabled; }, timeoutMs);
+}
+
+bool TMainWindowDriver::ClickButton(int command, DWORD timeoutMs) const
+{
+    if (!WaitForButton(command, true, timeoutMs))
+        return false;
+    BringToFront(FMain);
+    ClickAt(CentreOf(FToolBar.ButtonRect(command)));
+    return true;
+}
+
+HWND TMainWindowDriver::WaitForMessageBox(DWORD timeoutMs) const
+{
+    HWND box = FProgram.WaitForWindow(L"#32770", timeoutMs);
+    return box && GetWindow(box, GW_OWNER) == FMain ? box : nullptr;
+}
+
+bool TMainWindowDriver::WaitForNoMessageBox(DWORD timeoutMs) const
+{
+    return WaitUntil([this] { return FProgram.WaitForWindow(L"#32770", 0) == nullptr; }, timeoutMs);
+}
+
+std::wstring MessageBoxText(HWND box)
+{
+    std::wstring text;
+    for (const std::wstring& t : ChildTexts(box, L"Static"))
+        if (t.size() > text.size())
+            text = t;
+    return text;
+}

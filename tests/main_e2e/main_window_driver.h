@@ -1,0 +1,64 @@
+// The real program's main window driven from this process: its list, toolbar and status bar
+// read through the remote controls, its message boxes found and answered, its rows waited for.
+#pragma once
+
+#include "tests/support/program_driver.h"
+#include "tests/support/remote_controls.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+// Command ids of the main window's actions (toolbar buttons and menu items).
+enum : int {
+    cmdStart = 1001,
+    cmdStop,
+    cmdPause,
+    cmdRebuild,
+    cmdUninstall,
+    cmdInstall,
+    cmdQuit,
+    cmdProps,
+    cmdAbout,
+};
+
+class TMainWindowDriver {
+public:
+    // Starts the program with the arguments and waits for its main window and first rows.
+    explicit TMainWindowDriver(const std::wstring& arguments = {});
+
+    TProgramUnderTest& Program() { return FProgram; }
+    HWND Main() const { return FMain; }
+    const TRemoteListView& List() const { return FList; }
+    const TRemoteToolBar& ToolBar() const { return FToolBar; }
+    HWND ListHandle() const { return FListWnd; }
+    HWND StatusBar() const { return FStatusBar; }
+
+    // The row with this caption now, or none.
+    std::optional<TRemoteRow> Row(const std::wstring& caption) const;
+    // Waits until the row with this caption shows the state word; returns whether it did.
+    bool WaitForStatus(const std::wstring& caption, const std::wstring& status, DWORD timeoutMs) const;
+    // Selects the row with this caption by clicking it; returns whether it is selected then.
+    bool ClickRow(const std::wstring& caption) const;
+    // Clicks a toolbar button once it is enabled; returns whether it was enabled in time.
+    bool ClickButton(int command, DWORD timeoutMs = 3000) const;
+    // Waits until a toolbar button is enabled (or disabled).
+    bool WaitForButton(int command, bool enabled, DWORD timeoutMs = 3000) const;
+
+    // A message box (a standard dialog owned by the main window), waiting for it to appear.
+    HWND WaitForMessageBox(DWORD timeoutMs = 5000) const;
+    bool WaitForNoMessageBox(DWORD timeoutMs = 5000) const;
+
+private:
+    TProgramUnderTest FProgram;
+    HWND FMain = nullptr;
+    HWND FListWnd = nullptr;
+    HWND FToolBarWnd = nullptr;
+    HWND FStatusBar = nullptr;
+    TRemoteListView FList{nullptr};
+    TRemoteToolBar FToolBar{nullptr};
+};
+
+// The message text of a standard message box (its longest static text).
+std::wstring MessageBoxText(HWND box);

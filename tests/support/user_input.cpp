@@ -1,0 +1,79 @@
+#include "tests/support/user_input.h"
+
+#include <vector>
+
+bool BringToFront(HWND wnd, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    do {
+        if (GetForegroundWindow() == wnd)
+            return true;
+        SetForegroundWindow(wnd);
+        Sleep(50);
+    } while (GetTickCount() - start < timeoutMs);
+    return GetForegroundWindow() == wnd;
+}
+
+namespace {
+INPUT KeyInput(WORD key, bool up)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    // The keys of the navigation block are extended keys.
+    switch (key) {
+    case VK_INSERT: case VK_DELETE: case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
+        input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+        break;
+    default:
+        break;
+    }
+    return input;
+}
+
+void Send(std::vector<INPUT>& inputs)
+{
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+}  // namespace
+
+void PressChord(std::initializer_list<WORD> keys)
+{
+    std::vector<INPUT> inputs;
+    for (WORD key : keys)
+        inputs.push_back(KeyInput(key, false));
+    for (auto it = keys.end(); it != keys.begin();)
+        inputs.push_back(KeyInput(*--it, true));
+    Send(inputs);
+}
+
+void MoveMouseTo(POINT p)
+{
+    SetCursorPos(p.x, p.y);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    // Absolute coordinates are in 0..65535 over the primary display.
+    input.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    std::vector<INPUT> inputs{input};
+    Send(inputs);
+}
+
+void ClickAt(POINT p)
+{
+    MoveMouseTo(p);
+    Sleep(50);
+    INPUT down{};
+    down.type = INPUT_MOUSE;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    INPUT up = down;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    std::vector<INPUT> inputs{down, up};
+    Send(inputs);
+}
+
+POINT CentreOf(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }

@@ -1,0 +1,22 @@
+// Input as a user gives it, for tests that drive another program: keys and mouse clicks go
+// through SendInput to whatever window is in front, so the window is brought to the front first.
+#pragma once
+
+#include <windows.h>
+
+#include <initializer_list>
+
+// Brings a top-level window to the front and waits until it is the foreground window.
+bool BringToFront(HWND wnd, DWORD timeoutMs = 2000);
+
+// Presses the keys in order and releases them in reverse order (a chord such as Alt+X).
+void PressChord(std::initializer_list<WORD> keys);
+// Presses and releases one key.
+inline void PressKey(WORD key) { PressChord({key}); }
+
+// A left click at a point of the screen.
+void ClickAt(POINT screenPoint);
+// Moves the mouse to a point of the screen.
+void MoveMouseTo(POINT screenPoint);
+// The centre of a rectangle.
+POINT CentreOf(const RECT& r);
