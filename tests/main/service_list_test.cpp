@@ -160,4 +160,23 @@ TEST_F(ServiceListTest, AFailingRebuildIsReportedAndLeavesTheListUsable)
     Window().RebuildItems(true);
     EXPECT_EQ(Window().List().Count(), 1);
 }
+TEST_F(ServiceListTest, InfoTipShowsNameFileAndAccount)
+{
+    AddListed(L"SQLANY_tip", L"Tipped");
+    Sim.Update(L"SQLANY_tip", [](TSimService& s) {
+        s.BinaryPath = L"C:\\Db\\dbsrv.exe -n tip";
+        s.StartName = L".\\dbuser";
+    });
+    Window().RebuildItems(true);
+    wchar_t buffer[INFOTIPSIZE] = L"default tip";
+    NMLVGETINFOTIPW tip{};
+    tip.hdr.hwndFrom = Window().List().Handle();
+    tip.hdr.idFrom = TFormMain::idList;
+    tip.hdr.code = LVN_GETINFOTIPW;
+    tip.pszText = buffer;
+    tip.cchTextMax = INFOTIPSIZE;
+    tip.iItem = Row(L"Tipped");
+    SendMessageW(Window().Handle(), WM_NOTIFY, TFormMain::idList, reinterpret_cast<LPARAM>(&tip));
+    EXPECT_EQ(std::wstring(buffer), L"Name: SQLANY_tip\r\nFile: C:\\Db\\dbsrv.exe -n tip\r\nAccount: .\\dbuser");
+}
 }  // namespace
