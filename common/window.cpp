@@ -56,15 +56,15 @@ void TWindow::RegisterFormClass(const wchar_t* className)
         RaiseLastOSError();
 }
 
-void TWindow::CreateForm(const TFormSpec& spec, HWND owner)
+void TWindow::CreateForm(const TFormSpec& layout, HWND owner)
 {
-    RegisterFormClass(spec.ClassName);
-    RECT rc{0, 0, spec.ClientWidth, spec.ClientHeight};
-    AdjustWindowRectEx(&rc, spec.Style, FALSE, spec.ExStyle);
+    RegisterFormClass(layout.ClassName);
+    RECT rc{0, 0, layout.ClientWidth, layout.ClientHeight};
+    AdjustWindowRectEx(&rc, layout.Style, FALSE, layout.ExStyle);
     if (!owner)
         owner = Application().Handle();
     Application().RegisterForm(this);
-    HWND wnd = CreateWindowExW(spec.ExStyle, spec.ClassName, spec.Caption, spec.Style, CW_USEDEFAULT, CW_USEDEFAULT,
+    HWND wnd = CreateWindowExW(layout.ExStyle, layout.ClassName, layout.Caption, layout.Style, CW_USEDEFAULT, CW_USEDEFAULT,
                                rc.right - rc.left, rc.bottom - rc.top, owner, nullptr, GetModuleHandleW(nullptr), this);
     if (!wnd) {
         DWORD error = GetLastError();
@@ -77,13 +77,13 @@ void TWindow::CreateForm(const TFormSpec& spec, HWND owner)
     FDesignClient = {client.right, client.bottom};
 }
 
-void TWindow::CreateControls(const TControlSpec* specs, size_t count, HWND parent)
+void TWindow::CreateControls(const TControlSpec* table, size_t count, HWND parent)
 {
     if (!parent)
         parent = FHandle;
     HFONT font = Application().DefaultFont();
     for (size_t i = 0; i < count; ++i) {
-        const TControlSpec& s = specs[i];
+        const TControlSpec& s = table[i];
         HWND ctl = CreateWindowExW(s.ExStyle, s.ClassName, s.Caption ? s.Caption : L"", WS_CHILD | WS_VISIBLE | s.Style,
                                    s.Left, s.Top, s.Width, s.Height, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(s.Id)), GetModuleHandleW(nullptr),

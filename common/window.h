@@ -66,9 +66,9 @@ public:
 
 protected:
     // Creates the window with the given client size, owned by the application window.
-    void CreateForm(const TFormSpec& spec, HWND owner = nullptr);
+    void CreateForm(const TFormSpec& layout, HWND owner = nullptr);
     // Creates the controls of the table, with the window's font.
-    void CreateControls(const TControlSpec* specs, size_t count, HWND parent = nullptr);
+    void CreateControls(const TControlSpec* table, size_t count, HWND parent = nullptr);
     HWND Control(int id) const;
 
     // The window's own messages; the default goes to DefWindowProcW. Exceptions never leave it.

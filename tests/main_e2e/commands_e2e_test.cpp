@@ -32,11 +32,11 @@ class CommandsE2E : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        for (const TE2EServiceSpec* spec : {&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec})
-            Services().push_back(std::make_unique<TE2EService>(*spec));
-        for (const TE2EServiceSpec* spec : {&DatabaseSpec, &PauseSpec, &NoPauseSpec}) {
-            Service(*spec).Start();
-            Service(*spec).WaitForState(SERVICE_RUNNING, 5000);
+        for (const TE2EServiceSpec* wanted : {&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec})
+            Services().push_back(std::make_unique<TE2EService>(*wanted));
+        for (const TE2EServiceSpec* wanted : {&DatabaseSpec, &PauseSpec, &NoPauseSpec}) {
+            Service(*wanted).Start();
+            Service(*wanted).WaitForState(SERVICE_RUNNING, 5000);
         }
     }
     static void TearDownTestSuite() { Services().clear(); }
@@ -46,10 +46,10 @@ protected:
         static std::vector<std::unique_ptr<TE2EService>> services;
         return services;
     }
-    static const TE2EService& Service(const TE2EServiceSpec& spec)
+    static const TE2EService& Service(const TE2EServiceSpec& wanted)
     {
         for (const auto& s : Services())
-            if (s->Name() == spec.Name)
+            if (s->Name() == wanted.Name)
                 return *s;
         throw std::logic_error("service not registered");
     }

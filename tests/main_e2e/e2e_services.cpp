@@ -27,24 +27,24 @@ std::wstring TestServicePath() { return WindowsPathOf(TEST_SERVICE_EXE); }
 
 std::wstring BuildFilePath(const std::wstring& fileName) { return WindowsPathOf(E2E_BUILD_DIR) + L"\\" + fileName; }
 
-TE2EService::TE2EService(const TE2EServiceSpec& spec) : FSpec(spec)
+TE2EService::TE2EService(const TE2EServiceSpec& wanted) : FSpec(wanted)
 {
     UniqueScHandle manager = OpenManager();
-    std::wstring command = L"\"" + TestServicePath() + L"\" --name " + spec.Name;
-    if (!spec.Options.empty())
-        command += L" " + spec.Options;
-    UniqueScHandle service(CreateServiceW(manager.get(), spec.Name.c_str(), spec.DisplayName.c_str(),
-                                          SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, spec.StartType,
+    std::wstring command = L"\"" + TestServicePath() + L"\" --name " + wanted.Name;
+    if (!wanted.Options.empty())
+        command += L" " + wanted.Options;
+    UniqueScHandle service(CreateServiceW(manager.get(), wanted.Name.c_str(), wanted.DisplayName.c_str(),
+                                          SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, wanted.StartType,
                                           SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr, nullptr,
                                           nullptr));
     if (!service) {
-        ADD_FAILURE() << "CreateServiceW " << ToUtf8(spec.Name) << " failed: " << GetLastError();
+        ADD_FAILURE() << "CreateServiceW " << ToUtf8(wanted.Name) << " failed: " << GetLastError();
         return;
     }
-    if (!spec.Description.empty()) {
-        SERVICE_DESCRIPTIONW info{const_cast<LPWSTR>(spec.Description.c_str())};
+    if (!wanted.Description.empty()) {
+        SERVICE_DESCRIPTIONW info{const_cast<LPWSTR>(wanted.Description.c_str())};
         if (!ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &info))
-            ADD_FAILURE() << "description of " << ToUtf8(spec.Name) << " not set: " << GetLastError();
+            ADD_FAILURE() << "description of " << ToUtf8(wanted.Name) << " not set: " << GetLastError();
     }
 }
 

@@ -18,7 +18,7 @@ struct TE2EServiceSpec {
 
 class TE2EService {
 public:
-    explicit TE2EService(const TE2EServiceSpec& spec);
+    explicit TE2EService(const TE2EServiceSpec& wanted);
     ~TE2EService();
     TE2EService(const TE2EService&) = delete;
     TE2EService& operator=(const TE2EService&) = delete;

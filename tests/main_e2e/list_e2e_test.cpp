@@ -93,10 +93,10 @@ class ServiceListE2E : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        for (const TE2EServiceSpec* spec : {&RunningSpec, &StoppedSpec, &DisabledSpec, &PausedSpec, &SlowStartSpec,
+        for (const TE2EServiceSpec* wanted : {&RunningSpec, &StoppedSpec, &DisabledSpec, &PausedSpec, &SlowStartSpec,
                                             &SlowStopSpec, &OutsideSpec, &ForeignSpec, &VanishingSpec, &PlainSpec,
                                             &InnerSpec, &NotPrefixSpec})
-            Services().push_back(std::make_unique<TE2EService>(*spec));
+            Services().push_back(std::make_unique<TE2EService>(*wanted));
     }
     static void TearDownTestSuite() { Services().clear(); }
 
@@ -105,17 +105,17 @@ protected:
         static std::vector<std::unique_ptr<TE2EService>> services;
         return services;
     }
-    static const TE2EService& Service(const TE2EServiceSpec& spec)
+    static const TE2EService& Service(const TE2EServiceSpec& wanted)
     {
         for (const auto& s : Services())
-            if (s->Name() == spec.Name)
+            if (s->Name() == wanted.Name)
                 return *s;
         throw std::logic_error("service not registered");
     }
     // Stops and deletes a service as somebody else would.
-    static void Remove(const TE2EServiceSpec& spec)
+    static void Remove(const TE2EServiceSpec& wanted)
     {
-        std::erase_if(Services(), [&](const auto& s) { return s->Name() == spec.Name; });
+        std::erase_if(Services(), [&](const auto& s) { return s->Name() == wanted.Name; });
     }
 };
 
@@ -138,7 +138,7 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
 
     // Which services are listed, with what.
     struct Expected {
-        const TE2EServiceSpec* Spec;
+        const TE2EServiceSpec* Wanted;
         const wchar_t* Status;
         int Image;
     };
@@ -150,15 +150,15 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
         {&VanishingSpec, L"Stopped", imgStopped},
     };
     for (const Expected& e : expected) {
-        SCOPED_TRACE(Text(e.Spec->DisplayName));
-        auto row = window.Row(e.Spec->DisplayName);
+        SCOPED_TRACE(Text(e.Wanted->DisplayName));
+        auto row = window.Row(e.Wanted->DisplayName);
         ASSERT_TRUE(row.has_value()) << "not listed";
         EXPECT_EQ(row->Status, e.Status);
         EXPECT_EQ(row->Image, e.Image);
-        EXPECT_EQ(row->Description, e.Spec->Description);
+        EXPECT_EQ(row->Description, e.Wanted->Description);
     }
-    for (const TE2EServiceSpec* spec : {&PlainSpec, &InnerSpec, &NotPrefixSpec})
-        EXPECT_FALSE(window.Row(spec->DisplayName).has_value()) << Text(spec->DisplayName) << " is listed";
+    for (const TE2EServiceSpec* wanted : {&PlainSpec, &InnerSpec, &NotPrefixSpec})
+        EXPECT_FALSE(window.Row(wanted->DisplayName).has_value()) << Text(wanted->DisplayName) << " is listed";
 
     // Every row is an ERP service (other tests' services may come and go), sorted by caption.
     const std::vector<TRemoteRow> rows = window.List().Rows();

@@ -66,9 +66,9 @@ TFormAbout::TFormAbout(std::wstring versionFile) : FVersionFile(std::move(versio
     SetWindowPos(Control(idImage), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (int id : {idLabelEmail, idLabelWeb})
         SendMessageW(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(FLinkFont.get()), FALSE);
-    for (const TControlSpec& spec : Controls)
-        if (spec.Id != idImage && spec.Id != idBtnOk)
-            SetLabelCaption(spec.Id, spec.Caption);
+    for (const TControlSpec& control : Controls)
+        if (control.Id != idImage && control.Id != idBtnOk)
+            SetLabelCaption(control.Id, control.Caption);
 }
 
 TFormAbout::~TFormAbout() = default;

@@ -44,15 +44,15 @@ void TFormSelectType::SetItems(const std::vector<std::wstring>& captions)
     const int inner = RadiosHeight - CaptionHeight - 5;
     const int itemHeight = inner / count;
     const int topMargin = CaptionHeight + 1 + (inner % count) / 2;
-    std::vector<TControlSpec> specs;
+    std::vector<TControlSpec> radios;
     for (int i = 0; i < count; ++i) {
         // The first entry starts the group and is its tab stop; arrow keys move within it.
         DWORD style = BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0);
-        specs.push_back({IdFirstRadioItem + i, L"Radios.Item", L"BUTTON", captions[static_cast<size_t>(i)].c_str(),
+        radios.push_back({IdFirstRadioItem + i, L"Radios.Item", L"BUTTON", captions[static_cast<size_t>(i)].c_str(),
                          style, 0, RadiosLeft + 8, RadiosTop + topMargin + i * itemHeight, RadiosWidth - 10 - 8,
                          itemHeight});
     }
-    CreateControls(specs.data(), specs.size());
+    CreateControls(radios.data(), radios.size());
     // Created after OK and Cancel, the entries are moved in front of them in the tab order.
     HWND after = Control(IdRadios);
     for (int i = 0; i < count; ++i) {
