@@ -1,10 +1,14 @@
 // The real program started twice, as a user would: the second start brings the first copy to
 // the front and ends; copies at other paths run beside it. Every test starts its own copies of
 // the program in a folder of its own, so no other test's copies count as running ones.
+#include "app/instance_table.h"
+#include "app/instance_windows.h"
 #include "app/instances.h"
+#include "app/optex.h"
 #include "common/errors.h"
 #include "common/format.h"
-#include "tests/guard/program_runner.h"
+#include "tests/support/program_driver.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +19,25 @@
 #include <vector>
 
 namespace {
+// The number of ids in the program's all table, read under its lock without registering;
+// 0 when no copy of the program holds the table.
+unsigned RegisteredCount(const std::wstring& exePath)
+{
+    const std::wstring id = UniqueAppIDOf(exePath);
+    TOptex lock(id + L"_Otx");
+    TOptexLock hold(lock);
+    UniqueKernelHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, (id + L"_All").c_str()));
+    if (!mapping)
+        return 0;
+    UniqueMappedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(TInstanceTable)));
+    if (!view)
+        RaiseLastOSError();
+    return TableCount(*static_cast<const TInstanceTable*>(view.get()));
+}
+
 class GuardE2eTest : public testing::Test {
 protected:
-    TScratchFolder FFolder{L"e2e"};
+    TScratchFolder FFolder{L"guard-e2e"};
     std::wstring FProgram = FFolder.AddProgramCopy(L"first");
 };
 
@@ -50,10 +70,10 @@ TEST_F(GuardE2eTest, SecondStartBringsTheFirstCopyToTheFrontAndEnds)
         bool Minimised;
     } cases[] = {{"minimised", true}, {"behind another window", false}};
 
-    TProgram first(FProgram);
-    HWND main = first.WaitForMainForm();
+    TProgramUnderTest first(FProgram);
+    HWND main = first.WaitForWindow(L"TFormMain");
     ASSERT_TRUE(main);
-    ASSERT_TRUE(first.AppWindow());
+    ASSERT_TRUE(GetApplicationWnd(first.ProcessID()));
     EXPECT_EQ(1u, RegisteredCount(FProgram));
 
     for (const auto& c : cases) {
@@ -67,7 +87,7 @@ TEST_F(GuardE2eTest, SecondStartBringsTheFirstCopyToTheFrontAndEnds)
             ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == cover->Handle(); }));
         }
 
-        TProgram second(FProgram);
+        TProgramUnderTest second(FProgram);
         EXPECT_EQ(0u, second.WaitForExit());
         EXPECT_TRUE(WaitUntil([&] { return !IsIconic(main) && IsWindowVisible(main); })) << "not restored";
         EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }))
@@ -126,7 +146,7 @@ LRESULT CALLBACK ProbeWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
     if (Probe && msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_RESTORE) {
         ++Probe->Restores;
         Probe->CountAtRestore = RegisteredCount(Probe->Program);
-        Probe->SecondHadWindowAtRestore = HasVisibleWindow(Probe->SecondID);
+        Probe->SecondHadWindowAtRestore = FindProcessWindow(Probe->SecondID, nullptr, true) != nullptr;
     }
     return DefWindowProcW(wnd, msg, wParam, lParam);
 }
@@ -148,7 +168,7 @@ TEST_F(GuardE2eTest, TableCountsTheSecondStartUntilItHasEnded)
                   probe.Notifications);
         probe.Notifications.clear();
 
-        TProgram second(FProgram);
+        TProgramUnderTest second(FProgram);
         probe.SecondID = second.ProcessID();
         EXPECT_EQ(0u, second.WaitForExit());
         EXPECT_EQ(1, probe.Restores);
@@ -168,10 +188,10 @@ TEST_F(GuardE2eTest, TableCountsTheSecondStartUntilItHasEnded)
 TEST_F(GuardE2eTest, CopyAtAnotherPathRunsBeside)
 {
     const std::wstring other = FFolder.AddProgramCopy(L"other");
-    TProgram first(FProgram);
-    ASSERT_TRUE(first.WaitForMainForm());
-    TProgram second(other);
-    EXPECT_TRUE(second.WaitForMainForm()) << "exit code " << second.WaitForExit(0);
+    TProgramUnderTest first(FProgram);
+    ASSERT_TRUE(first.WaitForWindow(L"TFormMain"));
+    TProgramUnderTest second(other);
+    EXPECT_TRUE(second.WaitForWindow(L"TFormMain")) << "exit code " << second.WaitForExit(0);
     EXPECT_TRUE(first.Running());
     EXPECT_EQ(1u, RegisteredCount(FProgram));
     EXPECT_EQ(1u, RegisteredCount(other));
@@ -186,9 +206,9 @@ TEST_F(GuardE2eTest, PathInAnotherLetterCaseIsTheSameProgram)
         ch = static_cast<wchar_t>(std::towupper(ch));
     for (auto& ch : lower)
         ch = static_cast<wchar_t>(std::towlower(ch));
-    TProgram first(lower);
-    ASSERT_TRUE(first.WaitForMainForm());
-    TProgram second(upper);
+    TProgramUnderTest first(lower);
+    ASSERT_TRUE(first.WaitForWindow(L"TFormMain"));
+    TProgramUnderTest second(upper);
     EXPECT_EQ(0u, second.WaitForExit());
     EXPECT_TRUE(first.Running());
     EXPECT_EQ(1u, RegisteredCount(FProgram));
@@ -198,64 +218,36 @@ TEST_F(GuardE2eTest, PathInAnotherLetterCaseIsTheSameProgram)
 TEST_F(GuardE2eTest, NextStartRunsAfterTheFirstCopyHasEnded)
 {
     {
-        TProgram first(FProgram);
-        ASSERT_TRUE(first.WaitForMainForm());
+        TProgramUnderTest first(FProgram);
+        ASSERT_TRUE(first.WaitForWindow(L"TFormMain"));
         EXPECT_EQ(0u, first.Close());
     }
     EXPECT_EQ(0u, RegisteredCount(FProgram));
-    TProgram next(FProgram);
-    EXPECT_TRUE(next.WaitForMainForm()) << "exit code " << next.WaitForExit(0);
+    TProgramUnderTest next(FProgram);
+    EXPECT_TRUE(next.WaitForWindow(L"TFormMain")) << "exit code " << next.WaitForExit(0);
     EXPECT_EQ(1u, RegisteredCount(FProgram));
     EXPECT_EQ(0u, next.Close());
 }
-
-namespace {
-struct TFoundDialog {
-    DWORD ProcessID;
-    HWND Found;
-};
-
-BOOL CALLBACK FindDialogProc(HWND wnd, LPARAM lParam)
-{
-    auto* find = reinterpret_cast<TFoundDialog*>(lParam);
-    DWORD processID = 0;
-    GetWindowThreadProcessId(wnd, &processID);
-    wchar_t className[16];
-    if (processID == find->ProcessID && IsWindowVisible(wnd) && GetClassNameW(wnd, className, 16) &&
-        std::wstring(className) == L"#32770") {
-        find->Found = wnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::wstring WindowText(HWND wnd)
-{
-    wchar_t text[1024] = L"";
-    GetWindowTextW(wnd, text, 1024);
-    return text;
-}
-}  // namespace
 
 TEST_F(GuardE2eTest, FailedGuardStartIsReportedBeforeTheProgramEnds)
 {
     // An object of another kind under the name of the all table makes its creation fail.
     UniqueKernelHandle blocker(CreateEventW(nullptr, TRUE, FALSE, (UniqueAppIDOf(FProgram) + L"_All").c_str()));
     ASSERT_TRUE(blocker);
-    TProgram program(FProgram);
-    TFoundDialog find{program.ProcessID(), nullptr};
+    TProgramUnderTest program(FProgram);
+    HWND report = nullptr;
     EXPECT_TRUE(WaitUntil([&] {
-        EnumWindows(&FindDialogProc, reinterpret_cast<LPARAM>(&find));
-        return find.Found != nullptr || !program.Running();
+        report = program.FindWindowOfClass(L"#32770", true);
+        return report != nullptr || !program.Running();
     }));
-    ASSERT_TRUE(find.Found) << "no report; exit code " << program.WaitForExit(0);
-    EXPECT_EQ(L"Talvora ERP Service Manager", WindowText(find.Found));
-    const std::wstring text = WindowText(GetDlgItem(find.Found, 0xFFFF));
+    ASSERT_TRUE(report) << "no report; exit code " << program.WaitForExit(0);
+    EXPECT_EQ(L"Talvora ERP Service Manager", WindowText(report));
+    const std::wstring text = WindowText(GetDlgItem(report, 0xFFFF));
     const DWORD code = ERROR_INVALID_HANDLE;
     EXPECT_EQ(Fmt(L"Win32 error: %s (%u)%s%s.", {SysErrorMessage(code), code, L"\r\n", L"Failed to create FileMapping"}),
               text)
         << ToUtf8(text);
-    EXPECT_FALSE(program.MainForm());
-    PostMessageW(find.Found, WM_COMMAND, IDOK, 0);
+    EXPECT_FALSE(program.FindWindowOfClass(L"TFormMain", true));
+    PostMessageW(report, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(1u, program.WaitForExit());
 }

@@ -4,7 +4,7 @@
 
 #include <commctrl.h>
 
-TMainWindowDriver::TMainWindowDriver(const std::wstring& arguments) : FProgram(arguments)
+TMainWindowDriver::TMainWindowDriver(const std::wstring& arguments) : FProgram(TestProgramPath(), arguments)
 {
     FMain = FProgram.WaitForWindow(L"TFormMain");
     if (!FMain)

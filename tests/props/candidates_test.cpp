@@ -1,6 +1,7 @@
 // Executable candidates in prepared folders, the folder list of each kind, and the folder
 // history. The current user's registry is redirected to a scratch key for the whole program.
 #include "tests/props/props_test_support.h"
+#include "tests/support/scratch_folder.h"
 
 #include "common/format.h"
 #include "common/handle.h"

@@ -2,6 +2,7 @@
 // t32appsrv.exe) against Wine's Service Control Manager, and the "Parameters" value under the
 // machine's service keys.
 #include "tests/props/props_test_support.h"
+#include "tests/support/scratch_folder.h"
 
 #include "common/errors.h"
 #include "common/format.h"

@@ -3,22 +3,19 @@
 #include "common/errors.h"
 #include "tests/support/test_paths.h"
 
-
 std::wstring TestProgramPath() { return SM_TEST_PROGRAM_PATH; }
 
-TProgramUnderTest::TProgramUnderTest(const std::wstring& arguments, const std::wstring& program)
+TProgramUnderTest::TProgramUnderTest(const std::wstring& program, const std::wstring& arguments)
 {
-    std::wstring path = program.empty() ? TestProgramPath() : program;
-    std::wstring commandLine = L"\"" + path + L"\"";
+    std::wstring commandLine = L"\"" + program + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
     STARTUPINFOW si{sizeof(si)};
     PROCESS_INFORMATION pi{};
-    Win32Check(CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    Win32Check(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     CloseHandle(pi.hThread);
     FProcess.reset(pi.hProcess);
-    FProcessId = pi.dwProcessId;
-    WaitForInputIdle(pi.hProcess, 5000);
+    FProcessID = pi.dwProcessId;
 }
 
 TProgramUnderTest::~TProgramUnderTest()
@@ -27,65 +24,71 @@ TProgramUnderTest::~TProgramUnderTest()
         return;
     if (HWND main = FindWindowOfClass(L"TFormMain"))
         PostMessageW(main, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(FProcess.get(), 3000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(FProcess.get(), 5000) != WAIT_OBJECT_0) {
         TerminateProcess(FProcess.get(), 99);
-        WaitForSingleObject(FProcess.get(), 3000);
+        WaitForSingleObject(FProcess.get(), 5000);
     }
 }
 
 namespace {
-struct Search {
-    DWORD ProcessId;
+struct TWindowSearch {
+    DWORD ProcessID;
     const wchar_t* ClassName;
     bool VisibleOnly;
     HWND Found = nullptr;
 };
 
-BOOL CALLBACK Match(HWND wnd, LPARAM param)
+BOOL CALLBACK MatchWindow(HWND wnd, LPARAM param)
 {
-    auto* s = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(wnd, &pid);
-    if (pid == s->ProcessId && WindowClass(wnd) == s->ClassName && (!s->VisibleOnly || IsWindowVisible(wnd))) {
-        s->Found = wnd;
+    auto* search = reinterpret_cast<TWindowSearch*>(param);
+    DWORD processID = 0;
+    GetWindowThreadProcessId(wnd, &processID);
+    if (processID == search->ProcessID && (!search->ClassName || WindowClass(wnd) == search->ClassName) &&
+        (!search->VisibleOnly || IsWindowVisible(wnd))) {
+        search->Found = wnd;
         return FALSE;
     }
     return TRUE;
 }
 }  // namespace
 
-HWND TProgramUnderTest::FindWindowOfClass(const wchar_t* className) const
+HWND FindProcessWindow(DWORD processID, const wchar_t* className, bool visibleOnly)
 {
-    Search s{FProcessId, className, false};
-    EnumWindows(&Match, reinterpret_cast<LPARAM>(&s));
-    return s.Found;
+    TWindowSearch search{processID, className, visibleOnly};
+    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+HWND TProgramUnderTest::FindWindowOfClass(const wchar_t* className, bool visibleOnly) const
+{
+    return FindProcessWindow(FProcessID, className, visibleOnly);
 }
 
 HWND TProgramUnderTest::WaitForWindow(const wchar_t* className, DWORD timeoutMs) const
 {
-    const DWORD start = GetTickCount();
-    do {
-        Search s{FProcessId, className, true};
-        EnumWindows(&Match, reinterpret_cast<LPARAM>(&s));
-        if (s.Found)
-            return s.Found;
-        if (!Running())
-            return nullptr;
-        Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindWindowOfClass(className, true)) != nullptr || !Running(); }, timeoutMs, 50);
+    if (found)
+        WaitForInputIdle(FProcess.get(), timeoutMs);
+    return found;
 }
 
 DWORD TProgramUnderTest::WaitForExit(DWORD timeoutMs) const
 {
-    if (WaitForSingleObject(FProcess.get(), timeoutMs) != WAIT_OBJECT_0)
-        return STILL_ACTIVE;
-    DWORD code = 0;
+    WaitUntil([this] { return !Running(); }, timeoutMs);
+    DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(FProcess.get(), &code);
     return code;
 }
 
 bool TProgramUnderTest::Running() const { return FProcess && WaitForSingleObject(FProcess.get(), 0) == WAIT_TIMEOUT; }
+
+DWORD TProgramUnderTest::Close(DWORD timeoutMs) const
+{
+    if (HWND main = FindWindowOfClass(L"TFormMain"))
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    return WaitForExit(timeoutMs);
+}
 
 std::wstring WindowText(HWND wnd)
 {
@@ -119,11 +122,16 @@ void PressButton(HWND dialog, int id)
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs)
 {
-    const DWORD start = GetTickCount();
+    const ULONGLONG start = GetTickCount64();
     while (!done()) {
-        if (GetTickCount() - start >= timeoutMs)
+        if (GetTickCount64() - start >= timeoutMs)
             return done();
-        Sleep(stepMs);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, stepMs, QS_ALLINPUT);
     }
     return true;
 }

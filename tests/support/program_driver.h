@@ -10,33 +10,41 @@
 #include <string>
 #include <vector>
 
-// The copy of the program that tests start.
+// The copy of the program that tests start (asInvoker manifest).
 std::wstring TestProgramPath();
 
+// One started copy of the program. Ends it when it goes: WM_CLOSE to its main window, then
+// TerminateProcess when it has not ended within a few seconds.
 class TProgramUnderTest {
 public:
-    // Starts program (TestProgramPath() when empty) with the given arguments.
-    explicit TProgramUnderTest(const std::wstring& arguments = {}, const std::wstring& program = {});
-    ~TProgramUnderTest();  // ends the process if it still runs
+    explicit TProgramUnderTest(const std::wstring& program = TestProgramPath(), const std::wstring& arguments = {});
+    ~TProgramUnderTest();
     TProgramUnderTest(const TProgramUnderTest&) = delete;
     TProgramUnderTest& operator=(const TProgramUnderTest&) = delete;
 
-    DWORD ProcessId() const { return FProcessId; }
-    HANDLE Process() const { return FProcess.get(); }
+    DWORD ProcessID() const { return FProcessID; }
 
-    // The first visible top-level window of the process with this class, waiting up to timeoutMs.
+    // The first visible top-level window of the process with this class, waiting up to timeoutMs
+    // and then for the process to be idle; null on time-out or when the process has ended.
     HWND WaitForWindow(const wchar_t* className, DWORD timeoutMs = 10000) const;
-    // The process's top-level window of this class, visible or not, or null.
-    HWND FindWindowOfClass(const wchar_t* className) const;
+    // The process's top-level window of this class (only a visible one when visibleOnly), or null.
+    HWND FindWindowOfClass(const wchar_t* className, bool visibleOnly = false) const;
 
-    // Waits for the process to end; the exit code, or STILL_ACTIVE after the time-out.
+    // Waits for the process to end, keeping this thread's messages flowing; the exit code, or
+    // STILL_ACTIVE after the time-out.
     DWORD WaitForExit(DWORD timeoutMs = 10000) const;
     bool Running() const;
+    // Closes the main window as the user would and waits for the end; the exit code.
+    DWORD Close(DWORD timeoutMs = 10000) const;
 
 private:
     UniqueKernelHandle FProcess;
-    DWORD FProcessId = 0;
+    DWORD FProcessID = 0;
 };
+
+// The first top-level window, in z-order, of the process with this class (of any class when
+// className is null), only a visible one when visibleOnly; null when there is none.
+HWND FindProcessWindow(DWORD processID, const wchar_t* className, bool visibleOnly);
 
 // The text of a window.
 std::wstring WindowText(HWND wnd);
@@ -47,5 +55,6 @@ std::vector<std::wstring> ChildTexts(HWND parent, const wchar_t* className);
 // Presses a dialog's button with this id (IDYES, IDNO, IDOK, ...) as a click would.
 void PressButton(HWND dialog, int id);
 
-// Polls until done() holds or timeoutMs pass; returns done().
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs = 25);
+// Polls until done() holds or timeoutMs pass, keeping this thread's messages flowing (windows
+// of the test answer the program while it waits); returns done().
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000, DWORD stepMs = 25);
