@@ -17,8 +17,6 @@
 
 namespace {
 
-enum { imgUnknown, imgRunning, imgPaused, imgStopped, imgStarting, imgStopping };
-
 const TE2EServiceSpec StartSpec{L"e2ecmd_start", L"Talvora ERP E2E Cmd Start", L"--start-checkpoints 8 --step-ms 250"};
 const TE2EServiceSpec DatabaseSpec{L"SQLANYs_e2ecmd", L"SQL Anywhere E2E Cmd", L""};
 const TE2EServiceSpec PauseSpec{L"e2ecmd_pause", L"Talvora32 E2E Cmd Pause", L""};
@@ -28,30 +26,15 @@ const TE2EServiceSpec LateSpec{L"e2ecmd_late", L"Talvora ERP E2E Cmd Late", L""}
 const TE2EServiceSpec SlowSpec{L"e2ecmd_slow", L"Talvora ERP E2E Cmd Slow", L"--start-checkpoints 16 --step-ms 250"};
 const TE2EServiceSpec FailSpec{L"e2ecmd_fail", L"Talvora ERP E2E Cmd Fail", L"--start-checkpoints 3 --fail-start"};
 
-class CommandsE2E : public testing::Test {
+class CommandsE2E : public TE2EServicesTest {
 protected:
     static void SetUpTestSuite()
     {
-        for (const TE2EServiceSpec* wanted : {&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec})
-            Services().push_back(std::make_unique<TE2EService>(*wanted));
+        Register({&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec});
         for (const TE2EServiceSpec* wanted : {&DatabaseSpec, &PauseSpec, &NoPauseSpec}) {
             Service(*wanted).Start();
             Service(*wanted).WaitForState(SERVICE_RUNNING, 5000);
         }
-    }
-    static void TearDownTestSuite() { Services().clear(); }
-
-    static std::vector<std::unique_ptr<TE2EService>>& Services()
-    {
-        static std::vector<std::unique_ptr<TE2EService>> services;
-        return services;
-    }
-    static const TE2EService& Service(const TE2EServiceSpec& wanted)
-    {
-        for (const auto& s : Services())
-            if (s->Name() == wanted.Name)
-                return *s;
-        throw std::logic_error("service not registered");
     }
 
     void SetUp() override

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #if !defined(TEST_SERVICE_EXE) || !defined(E2E_BUILD_DIR)
 #error TEST_SERVICE_EXE and E2E_BUILD_DIR must be defined by the build
@@ -108,4 +109,25 @@ bool TE2EService::Registered() const
                               nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
         return GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE;
     return true;
+}
+
+std::vector<std::unique_ptr<TE2EService>> TE2EServicesTest::FServices;
+
+void TE2EServicesTest::Register(std::initializer_list<const TE2EServiceSpec*> wanted)
+{
+    for (const TE2EServiceSpec* spec : wanted)
+        FServices.push_back(std::make_unique<TE2EService>(*spec));
+}
+
+const TE2EService& TE2EServicesTest::Service(const TE2EServiceSpec& wanted)
+{
+    for (const auto& s : FServices)
+        if (s->Name() == wanted.Name)
+            return *s;
+    throw std::logic_error("service not registered");
+}
+
+void TE2EServicesTest::Remove(const TE2EServiceSpec& wanted)
+{
+    std::erase_if(FServices, [&](const auto& s) { return s->Name() == wanted.Name; });
 }

@@ -4,9 +4,14 @@
 
 #include "common/handle.h"
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
 struct TE2EServiceSpec {
     std::wstring Name;
@@ -39,6 +44,23 @@ private:
     UniqueScHandle Open() const;
 
     TE2EServiceSpec FSpec;
+};
+
+// A fixture whose services are registered for the whole test suite (by its SetUpTestSuite) and
+// stopped and deleted after its last test.
+class TE2EServicesTest : public testing::Test {
+protected:
+    static void Register(std::initializer_list<const TE2EServiceSpec*> wanted);
+    static void TearDownTestSuite() { FServices.clear(); }
+
+    static const std::vector<std::unique_ptr<TE2EService>>& Services() { return FServices; }
+    // The registered service of this spec; throws when there is none.
+    static const TE2EService& Service(const TE2EServiceSpec& wanted);
+    // Stops and deletes a service as somebody else would.
+    static void Remove(const TE2EServiceSpec& wanted);
+
+private:
+    static std::vector<std::unique_ptr<TE2EService>> FServices;
 };
 
 // The Windows path of TestService.exe of this build.

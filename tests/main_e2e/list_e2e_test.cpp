@@ -17,9 +17,6 @@
 
 namespace {
 
-// Image indexes of the list.
-enum { imgUnknown, imgRunning, imgPaused, imgStopped, imgStarting, imgStopping };
-
 const TE2EServiceSpec RunningSpec{L"e2elist_running", L"Talvora ERP E2E Running", L"", SERVICE_DEMAND_START,
                                   L"Application server, running"};
 const TE2EServiceSpec StoppedSpec{L"e2elist_stopped", L"Talvora32 E2E Stopped", L"", SERVICE_DEMAND_START,
@@ -89,33 +86,12 @@ std::set<std::wstring> EnumeratedDisplayNames()
 
 std::string Text(const std::wstring& s) { return ToUtf8(s); }
 
-class ServiceListE2E : public testing::Test {
+class ServiceListE2E : public TE2EServicesTest {
 protected:
     static void SetUpTestSuite()
     {
-        for (const TE2EServiceSpec* wanted : {&RunningSpec, &StoppedSpec, &DisabledSpec, &PausedSpec, &SlowStartSpec,
-                                            &SlowStopSpec, &OutsideSpec, &ForeignSpec, &VanishingSpec, &PlainSpec,
-                                            &InnerSpec, &NotPrefixSpec})
-            Services().push_back(std::make_unique<TE2EService>(*wanted));
-    }
-    static void TearDownTestSuite() { Services().clear(); }
-
-    static std::vector<std::unique_ptr<TE2EService>>& Services()
-    {
-        static std::vector<std::unique_ptr<TE2EService>> services;
-        return services;
-    }
-    static const TE2EService& Service(const TE2EServiceSpec& wanted)
-    {
-        for (const auto& s : Services())
-            if (s->Name() == wanted.Name)
-                return *s;
-        throw std::logic_error("service not registered");
-    }
-    // Stops and deletes a service as somebody else would.
-    static void Remove(const TE2EServiceSpec& wanted)
-    {
-        std::erase_if(Services(), [&](const auto& s) { return s->Name() == wanted.Name; });
+        Register({&RunningSpec, &StoppedSpec, &DisabledSpec, &PausedSpec, &SlowStartSpec, &SlowStopSpec, &OutsideSpec,
+                  &ForeignSpec, &VanishingSpec, &PlainSpec, &InnerSpec, &NotPrefixSpec});
     }
 };
 

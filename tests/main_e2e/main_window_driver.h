@@ -23,6 +23,9 @@ enum : int {
     cmdAbout,
 };
 
+// Image indexes of the list's rows.
+enum : int { imgUnknown, imgRunning, imgPaused, imgStopped, imgStarting, imgStopping };
+
 class TMainWindowDriver {
 public:
     // Starts the program with the arguments and waits for its main window and first rows.
