@@ -37,7 +37,7 @@ public:
         FAt += sizeof(wchar_t);
         return dest;
     }
-    LPSTR PutAnsi(const std::string& s)
+    LPSTR Put(const std::string& s)
     {
         auto* dest = reinterpret_cast<LPSTR>(FAt);
         std::memcpy(FAt, s.c_str(), s.size() + 1);
@@ -103,6 +103,42 @@ BOOL Failed(DWORD error)
 {
     SetLastError(error);
     return FALSE;
+}
+
+// The strings of a list that ends with an empty one; none for a null list.
+std::vector<std::wstring> MultiStrings(LPCWSTR list)
+{
+    std::vector<std::wstring> strings;
+    for (LPCWSTR p = list; p && *p; p += wcslen(p) + 1)
+        strings.emplace_back(p);
+    return strings;
+}
+
+// SERVICE_DESCRIPTIONA or W with the text after it: the pointer is null when there is no text.
+template <class TDescription, class TText>
+BOOL PackDescription(const std::optional<TText>& text, LPBYTE buffer, DWORD bufSize, LPDWORD bytesNeeded)
+{
+    size_t needed = sizeof(TDescription) + (text ? (text->size() + 1) * sizeof(typename TText::value_type) : 0);
+    *bytesNeeded = static_cast<DWORD>(needed);
+    if (needed > bufSize || !buffer)
+        return Failed(ERROR_INSUFFICIENT_BUFFER);
+    auto* info = reinterpret_cast<TDescription*>(buffer);
+    info->lpDescription = text ? Packer(buffer + sizeof(*info)).Put(*text) : nullptr;
+    return TRUE;
+}
+
+// The levels other than the description, alike in the A and W forms: the delayed start flag
+// where the platform knows it.
+BOOL PackOtherConfig2(const TSimService& s, DWORD infoLevel, bool delayedStartSupported, LPBYTE buffer, DWORD bufSize,
+                      LPDWORD bytesNeeded)
+{
+    if (infoLevel != SERVICE_CONFIG_DELAYED_AUTO_START_INFO || !delayedStartSupported)
+        return Failed(ERROR_INVALID_LEVEL);
+    *bytesNeeded = sizeof(SERVICE_DELAYED_AUTO_START_INFO);
+    if (bufSize < sizeof(SERVICE_DELAYED_AUTO_START_INFO) || !buffer)
+        return Failed(ERROR_INSUFFICIENT_BUFFER);
+    reinterpret_cast<SERVICE_DELAYED_AUTO_START_INFO*>(buffer)->fDelayedAutostart = s.DelayedAutoStart;
+    return TRUE;
 }
 
 }  // namespace
@@ -477,23 +513,12 @@ BOOL TSimServiceControlManager::QueryServiceConfig2A(SC_HANDLE service, DWORD in
     if (!s)
         return FALSE;
     if (infoLevel == SERVICE_CONFIG_DESCRIPTION) {
-        std::string text = s->Description ? ToAnsi(*s->Description) : std::string();
-        size_t needed = sizeof(SERVICE_DESCRIPTIONA) + (s->Description ? text.size() + 1 : 0);
-        *bytesNeeded = static_cast<DWORD>(needed);
-        if (needed > bufSize || !buffer)
-            return Failed(ERROR_INSUFFICIENT_BUFFER);
-        auto* info = reinterpret_cast<SERVICE_DESCRIPTIONA*>(buffer);
-        info->lpDescription = s->Description ? Packer(buffer + sizeof(*info)).PutAnsi(text) : nullptr;
-        return TRUE;
+        std::optional<std::string> text;
+        if (s->Description)
+            text = ToAnsi(*s->Description);
+        return PackDescription<SERVICE_DESCRIPTIONA>(text, buffer, bufSize, bytesNeeded);
     }
-    if (infoLevel == SERVICE_CONFIG_DELAYED_AUTO_START_INFO && FDelayedStartSupported) {
-        *bytesNeeded = sizeof(SERVICE_DELAYED_AUTO_START_INFO);
-        if (bufSize < sizeof(SERVICE_DELAYED_AUTO_START_INFO) || !buffer)
-            return Failed(ERROR_INSUFFICIENT_BUFFER);
-        reinterpret_cast<SERVICE_DELAYED_AUTO_START_INFO*>(buffer)->fDelayedAutostart = s->DelayedAutoStart;
-        return TRUE;
-    }
-    return Failed(ERROR_INVALID_LEVEL);
+    return PackOtherConfig2(*s, infoLevel, FDelayedStartSupported, buffer, bufSize, bytesNeeded);
 }
 
 BOOL TSimServiceControlManager::QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
@@ -503,23 +528,9 @@ BOOL TSimServiceControlManager::QueryServiceConfig2W(SC_HANDLE service, DWORD in
     TSimService* s = ServiceOf(service, TSimCall::QueryServiceConfig2W, SERVICE_QUERY_CONFIG);
     if (!s)
         return FALSE;
-    if (infoLevel == SERVICE_CONFIG_DESCRIPTION) {
-        size_t needed = sizeof(SERVICE_DESCRIPTIONW) + (s->Description ? WideBytes(*s->Description) : 0);
-        *bytesNeeded = static_cast<DWORD>(needed);
-        if (needed > bufSize || !buffer)
-            return Failed(ERROR_INSUFFICIENT_BUFFER);
-        auto* info = reinterpret_cast<SERVICE_DESCRIPTIONW*>(buffer);
-        info->lpDescription = s->Description ? Packer(buffer + sizeof(*info)).Put(*s->Description) : nullptr;
-        return TRUE;
-    }
-    if (infoLevel == SERVICE_CONFIG_DELAYED_AUTO_START_INFO && FDelayedStartSupported) {
-        *bytesNeeded = sizeof(SERVICE_DELAYED_AUTO_START_INFO);
-        if (bufSize < sizeof(SERVICE_DELAYED_AUTO_START_INFO) || !buffer)
-            return Failed(ERROR_INSUFFICIENT_BUFFER);
-        reinterpret_cast<SERVICE_DELAYED_AUTO_START_INFO*>(buffer)->fDelayedAutostart = s->DelayedAutoStart;
-        return TRUE;
-    }
-    return Failed(ERROR_INVALID_LEVEL);
+    if (infoLevel == SERVICE_CONFIG_DESCRIPTION)
+        return PackDescription<SERVICE_DESCRIPTIONW>(s->Description, buffer, bufSize, bytesNeeded);
+    return PackOtherConfig2(*s, infoLevel, FDelayedStartSupported, buffer, bufSize, bytesNeeded);
 }
 
 // ---- Requests ------------------------------------------------------------------------------
@@ -606,10 +617,9 @@ BOOL TSimServiceControlManager::ChangeServiceConfigW(SC_HANDLE service, DWORD se
     auto opt = [](LPCWSTR p) { return p ? std::optional<std::wstring>(p) : std::nullopt; };
     std::optional<std::wstring> deps;
     if (dependencies) {
-        std::wstring raw;
-        for (LPCWSTR p = dependencies; *p; p += wcslen(p) + 1)
-            raw.append(p).push_back(L'\0');
-        deps = raw;
+        deps.emplace();
+        for (const std::wstring& d : MultiStrings(dependencies))
+            deps->append(d).push_back(L'\0');
     }
     FChangeConfigCalls.push_back({s->Name, serviceType, startType, errorControl, opt(binaryPathName),
                                   opt(loadOrderGroup), deps, opt(serviceStartName), opt(password), opt(displayName),
@@ -626,11 +636,8 @@ BOOL TSimServiceControlManager::ChangeServiceConfigW(SC_HANDLE service, DWORD se
         s->BinaryPath = binaryPathName;
     if (loadOrderGroup)
         s->LoadOrderGroup = loadOrderGroup;
-    if (dependencies) {
-        s->Dependencies.clear();
-        for (LPCWSTR p = dependencies; *p; p += wcslen(p) + 1)
-            s->Dependencies.emplace_back(p);
-    }
+    if (dependencies)
+        s->Dependencies = MultiStrings(dependencies);
     if (serviceStartName)
         s->StartName = serviceStartName;
     if (displayName)
@@ -687,8 +694,7 @@ SC_HANDLE TSimServiceControlManager::CreateServiceW(SC_HANDLE manager, LPCWSTR s
     s.ErrorControl = errorControl;
     s.BinaryPath = binaryPathName;
     s.LoadOrderGroup = loadOrderGroup ? loadOrderGroup : L"";
-    for (LPCWSTR p = dependencies; p && *p; p += wcslen(p) + 1)
-        s.Dependencies.emplace_back(p);
+    s.Dependencies = MultiStrings(dependencies);
     s.StartName = serviceStartName ? serviceStartName : L"LocalSystem";
     FServices.push_back(s);
     FIndex[key] = FServices.size() - 1;
