@@ -13,10 +13,7 @@ namespace {
 
 TSimService Svc(const std::wstring& name, std::vector<std::wstring> deps = {}, const std::wstring& group = L"")
 {
-    TSimService s;
-    s.Name = name;
-    s.DisplayName = name + L" display";
-    s.Dependencies = std::move(deps);
+    TSimService s = SimService(name, std::move(deps));
     s.LoadOrderGroup = group;
     return s;
 }
@@ -34,12 +31,7 @@ protected:
         }
         return *FManager;
     }
-    TNtService* Find(const std::wstring& name)
-    {
-        TNtService* s = nullptr;
-        Manager().FindService(name, s);
-        return s;
-    }
+    TNtService* Find(const std::wstring& name) { return FindRecord(Manager(), name); }
     void TearDown() override
     {
         // Only the catalogue's own handle stays open, and its end closes that too.

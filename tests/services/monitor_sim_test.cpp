@@ -3,6 +3,7 @@
 // polling, callbacks served by a modal loop, and a window cutting its way back.
 #include "common/application.h"
 #include "services/service_monitor.h"
+#include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
 
@@ -31,36 +32,6 @@ void AddService(const std::wstring& name, DWORD state, DWORD checkPoint = 0)
     Sim().AddService(s);
 }
 
-// What a monitor told the GUI thread, in order.
-struct Report {
-    std::vector<std::wstring> Messages;
-    bool Terminated = false;
-    int ReturnValue = -1;
-    bool OnGuiThread = true;
-    std::wstring ErrorInHandler;
-
-    TServiceMonitor* Start(const std::wstring& name, const std::wstring& operation, TServiceState finalState)
-    {
-        return new TServiceMonitor(
-            name, operation, finalState,
-            [this](const std::wstring& msg) {
-                OnGuiThread = OnGuiThread && Application().IsGuiThread();
-                Messages.push_back(msg);
-            },
-            [this](TServiceMonitor* sender) {
-                OnGuiThread = OnGuiThread && Application().IsGuiThread();
-                ReturnValue = sender->ReturnValue;
-                ErrorInHandler = sender->ErrorMessage();
-                Terminated = true;
-            },
-            Sim());
-    }
-    bool WaitDone(DWORD ms = 10000)
-    {
-        return PumpUntil([this] { return Terminated; }, ms);
-    }
-};
-
 class MonitorSim : public testing::Test {
 protected:
     void SetUp() override { Application().Initialize(); }
@@ -69,7 +40,7 @@ protected:
 TEST_F(MonitorSim, ServiceAlreadyInFinalStateEndsAfterTheFirstQuery)
 {
     AddService(L"MonReady", SERVICE_RUNNING);
-    Report r;
+    MonitorReport r(Sim());
     DWORD start = GetTickCount();
     r.Start(L"MonReady", L"Starting", ssRunning);
     ASSERT_TRUE(r.WaitDone());
@@ -97,10 +68,10 @@ TEST_F(MonitorSim, SettlingElsewhereFailsWithTheOperationText)
          L"MonStopPauses: Stopping failed."},
         {L"MonResumes", SERVICE_CONTINUE_PENDING, L"Resuming", ssRunning, SERVICE_RUNNING, L""},
     };
-    std::vector<std::unique_ptr<Report>> reports;
+    std::vector<std::unique_ptr<MonitorReport>> reports;
     for (const auto& c : cases) {
         AddService(c.Name, c.Pending);
-        reports.push_back(std::make_unique<Report>());
+        reports.push_back(std::make_unique<MonitorReport>(Sim()));
         reports.back()->Start(c.Name, c.Operation, c.Final);
     }
     // All three poll a frozen pending state until the services settle.
@@ -110,7 +81,7 @@ TEST_F(MonitorSim, SettlingElsewhereFailsWithTheOperationText)
     for (const auto& c : cases)
         Sim().SetStatus(c.Name, c.Settled);
     for (size_t i = 0; i < reports.size(); ++i) {
-        Report& r = *reports[i];
+        MonitorReport& r = *reports[i];
         ASSERT_TRUE(r.WaitDone()) << i;
         EXPECT_EQ(r.Messages, (std::vector<std::wstring>{L"", cases[i].Expected}));
         EXPECT_EQ(r.ErrorInHandler, cases[i].Expected);
@@ -120,7 +91,7 @@ TEST_F(MonitorSim, SettlingElsewhereFailsWithTheOperationText)
 
 TEST_F(MonitorSim, UnknownServiceFailsAtOnce)
 {
-    Report r;
+    MonitorReport r(Sim());
     DWORD start = GetTickCount();
     r.Start(L"MonNoSuchService", L"Starting", ssRunning);
     ASSERT_TRUE(r.WaitDone());
@@ -133,7 +104,7 @@ TEST_F(MonitorSim, FailingStatusQueryEndsWithTheSystemError)
 {
     AddService(L"MonQueryFails", SERVICE_START_PENDING);
     Sim().Fail(TSimCall::QueryServiceStatus, ERROR_ACCESS_DENIED, L"MonQueryFails");
-    Report r;
+    MonitorReport r(Sim());
     r.Start(L"MonQueryFails", L"Starting", ssRunning);
     ASSERT_TRUE(r.WaitDone());
     ASSERT_EQ(r.Messages.size(), 2u);
@@ -145,7 +116,7 @@ TEST_F(MonitorSim, FailingStatusQueryEndsWithTheSystemError)
 TEST_F(MonitorSim, AdvancingCheckPointKeepsTheMonitorPolling)
 {
     AddService(L"MonProgress", SERVICE_START_PENDING, 1);
-    Report r;
+    MonitorReport r(Sim());
     r.Start(L"MonProgress", L"Starting", ssRunning);
     for (DWORD cp = 2; cp <= 4; ++cp) {
         PumpUntil([] { return false; }, 700);
@@ -159,7 +130,7 @@ TEST_F(MonitorSim, AdvancingCheckPointKeepsTheMonitorPolling)
 }
 
 // Closes the message box that the test shows once the monitor has ended.
-Report* GModalReport = nullptr;
+MonitorReport* GModalReport = nullptr;
 void CALLBACK CloseBoxWhenDone(HWND, UINT, UINT_PTR, DWORD)
 {
     if (!GModalReport || !GModalReport->Terminated)
@@ -171,7 +142,7 @@ void CALLBACK CloseBoxWhenDone(HWND, UINT, UINT_PTR, DWORD)
 TEST_F(MonitorSim, CallbacksRunWhileTheGuiThreadSitsInAModalLoop)
 {
     AddService(L"MonModal", SERVICE_START_PENDING);
-    Report r;
+    MonitorReport r(Sim());
     GModalReport = &r;
     UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseBoxWhenDone);
     std::thread settle([] {
@@ -190,7 +161,7 @@ TEST_F(MonitorSim, CallbacksRunWhileTheGuiThreadSitsInAModalLoop)
 TEST_F(MonitorSim, DroppedHandlersAreNotCalled)
 {
     AddService(L"MonDropped", SERVICE_START_PENDING);
-    Report r;
+    MonitorReport r(Sim());
     TServiceMonitor* m = r.Start(L"MonDropped", L"Starting", ssRunning);
     ASSERT_TRUE(PumpUntil([&] { return r.Messages.size() == 1; }, 3000));
     m->DropHandlers();  // the window is going away

@@ -12,10 +12,7 @@ namespace {
 
 TSimService Svc(const std::wstring& name, std::vector<std::wstring> deps = {}, DWORD state = SERVICE_STOPPED)
 {
-    TSimService s;
-    s.Name = name;
-    s.DisplayName = name + L" display";
-    s.Dependencies = std::move(deps);
+    TSimService s = SimService(name, std::move(deps));
     s.State = state;
     return s;
 }
@@ -29,12 +26,7 @@ protected:
         FManager.Refresh(true);
         return Find(name);
     }
-    TNtService* Find(const std::wstring& name)
-    {
-        TNtService* s = nullptr;
-        FManager.FindService(name, s);
-        return s;
-    }
+    TNtService* Find(const std::wstring& name) { return FindRecord(FManager, name); }
     void TearDown() override { EXPECT_EQ(FSim.OpenHandleCount(), 1); }
 
     TSimServiceControlManager FSim;

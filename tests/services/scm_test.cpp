@@ -4,6 +4,7 @@
 #include "common/application.h"
 #include "services/service_catalogue.h"
 #include "services/service_monitor.h"
+#include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
 
@@ -85,12 +86,13 @@ class ScmTest : public testing::Test {
 protected:
     void SetUp() override { Application().Initialize(); }
 
-    TNtService* Find(const std::wstring& name)
+    // The record of the service after a full refresh, or null.
+    TNtService* Load(const std::wstring& name)
     {
-        TNtService* s = nullptr;
-        FManager.FindService(name, s);
-        return s;
+        FManager.Refresh(true);
+        return Find(name);
     }
+    TNtService* Find(const std::wstring& name) { return FindRecord(FManager, name); }
 
     TSCManager FManager{L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", Scm()};
 };
@@ -135,8 +137,7 @@ TEST_F(ScmTest, CreatedServiceAppearsWithItsData)
 {
     RegisteredService svc(L"ScmTestData", L"--no-pause", L"Scm test Dépôt", L"Sample ERP server, Dépôt");
 
-    FManager.Refresh(true);
-    TNtService* r = Find(svc.Name());
+    TNtService* r = Load(svc.Name());
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->DisplayName(), L"Scm test Dépôt");
     EXPECT_EQ(r->Description(), L"Sample ERP server, Dépôt");
@@ -158,8 +159,7 @@ TEST_F(ScmTest, CreatedServiceAppearsWithItsData)
 TEST_F(ScmTest, StartPauseContinueAndSlowStop)
 {
     RegisteredService svc(L"ScmTestCycle", L"--start-checkpoints 4 --step-ms 300 --stop-checkpoints 3");
-    FManager.Refresh(true);
-    TNtService* r = Find(svc.Name());
+    TNtService* r = Load(svc.Name());
     ASSERT_NE(r, nullptr);
 
     r->Start(false);
@@ -187,8 +187,7 @@ TEST_F(ScmTest, StartPauseContinueAndSlowStop)
 TEST_F(ScmTest, ServiceWithoutPauseRefusesIt)
 {
     RegisteredService svc(L"ScmTestNoPause", L"--no-pause");
-    FManager.Refresh(true);
-    TNtService* r = Find(svc.Name());
+    TNtService* r = Load(svc.Name());
     ASSERT_NE(r, nullptr);
     r->Start(true);
     r->Refresh();
@@ -200,8 +199,7 @@ TEST_F(ScmTest, ServiceWithoutPauseRefusesIt)
 TEST_F(ScmTest, DeletedServiceStaysUntilTheNextFullRefresh)
 {
     auto svc = std::make_unique<RegisteredService>(L"ScmTestDelete", L"");
-    FManager.Refresh(true);
-    TNtService* r = Find(svc->Name());
+    TNtService* r = Load(svc->Name());
     ASSERT_NE(r, nullptr);
     int count = FManager.ServiceCount();
 
@@ -239,18 +237,14 @@ TEST_F(ScmTest, InstallCreatesAServiceRecord)
 TEST_F(ScmTest, MonitorFollowsASlowStartToRunning)
 {
     RegisteredService svc(L"ScmTestMonitor", L"--start-checkpoints 5 --step-ms 400");
-    FManager.Refresh(true);
-    TNtService* r = Find(svc.Name());
+    TNtService* r = Load(svc.Name());
     ASSERT_NE(r, nullptr);
 
-    std::vector<std::wstring> messages;
-    bool done = false;
+    MonitorReport monitor(Scm());
     r->Start(false);
-    new TServiceMonitor(
-        svc.Name(), L"Starting", ssRunning, [&](const std::wstring& msg) { messages.push_back(msg); },
-        [&](TServiceMonitor*) { done = true; }, Scm());
-    ASSERT_TRUE(PumpUntil([&] { return done; }, 20000));
-    EXPECT_EQ(messages, (std::vector<std::wstring>{L"", L""}));
+    monitor.Start(svc.Name(), L"Starting", ssRunning);
+    ASSERT_TRUE(monitor.WaitDone(20000));
+    EXPECT_EQ(monitor.Messages, (std::vector<std::wstring>{L"", L""}));
     r->Refresh();
     EXPECT_EQ(r->ServiceState(), ssRunning);
 }
@@ -258,31 +252,24 @@ TEST_F(ScmTest, MonitorFollowsASlowStartToRunning)
 TEST_F(ScmTest, MonitorReportsAStartThatFallsBackToStopped)
 {
     RegisteredService svc(L"ScmTestFallsBack", L"--start-checkpoints 2 --step-ms 300 --fail-start");
-    FManager.Refresh(true);
-    TNtService* r = Find(svc.Name());
+    TNtService* r = Load(svc.Name());
     ASSERT_NE(r, nullptr);
 
-    std::vector<std::wstring> messages;
-    bool done = false;
+    MonitorReport monitor(Scm());
     r->Start(false);
-    new TServiceMonitor(
-        svc.Name(), L"Starting", ssRunning, [&](const std::wstring& msg) { messages.push_back(msg); },
-        [&](TServiceMonitor*) { done = true; }, Scm());
-    ASSERT_TRUE(PumpUntil([&] { return done; }, 20000));
-    EXPECT_EQ(messages, (std::vector<std::wstring>{L"", L"ScmTestFallsBack: Starting failed."}));
+    monitor.Start(svc.Name(), L"Starting", ssRunning);
+    ASSERT_TRUE(monitor.WaitDone(20000));
+    EXPECT_EQ(monitor.Messages, (std::vector<std::wstring>{L"", L"ScmTestFallsBack: Starting failed."}));
 }
 
 TEST_F(ScmTest, UnknownNameFailsAtOnce)
 {
-    std::vector<std::wstring> messages;
-    bool done = false;
+    MonitorReport monitor(Scm());
     DWORD start = GetTickCount();
-    new TServiceMonitor(
-        L"ScmTestNoSuchService", L"Stopping", ssStopped, [&](const std::wstring& msg) { messages.push_back(msg); },
-        [&](TServiceMonitor*) { done = true; }, Scm());
-    ASSERT_TRUE(PumpUntil([&] { return done; }, 5000));
+    monitor.Start(L"ScmTestNoSuchService", L"Stopping", ssStopped);
+    ASSERT_TRUE(monitor.WaitDone(5000));
     EXPECT_LT(GetTickCount() - start, 1000u);
-    EXPECT_EQ(messages, (std::vector<std::wstring>{L"", L"ScmTestNoSuchService: Stopping failed."}));
+    EXPECT_EQ(monitor.Messages, (std::vector<std::wstring>{L"", L"ScmTestNoSuchService: Stopping failed."}));
 
     TNtService* none = nullptr;
     FManager.Refresh(true);

@@ -1,10 +1,11 @@
-// Helpers of the service-layer tests: a scratch registry key, waiting while messages are
-// processed, and checks on the messages of raised errors.
+// Helpers of the service-layer tests: a scratch registry key, a record looked up in a catalogue,
+// waiting while messages are processed, and checks on the messages of raised errors.
 #pragma once
 
 #include "common/delay.h"
 #include "common/errors.h"
 #include "common/format.h"
+#include "services/service_catalogue.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -42,6 +43,14 @@ private:
     std::wstring FPath;
     HKEY FKey = nullptr;
 };
+
+// The catalogue's record of the service, or null.
+inline TNtService* FindRecord(const TSCManager& manager, const std::wstring& name)
+{
+    TNtService* record = nullptr;
+    manager.FindService(name, record);
+    return record;
+}
 
 // Processes messages until done() holds or timeoutMs pass; returns done().
 inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)

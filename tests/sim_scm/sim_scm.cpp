@@ -143,6 +143,15 @@ BOOL PackOtherConfig2(const TSimService& s, DWORD infoLevel, bool delayedStartSu
 
 }  // namespace
 
+TSimService SimService(const std::wstring& name, std::vector<std::wstring> dependencies)
+{
+    TSimService s;
+    s.Name = name;
+    s.DisplayName = name + L" display";
+    s.Dependencies = std::move(dependencies);
+    return s;
+}
+
 TSimServiceControlManager::TSimServiceControlManager() = default;
 TSimServiceControlManager::~TSimServiceControlManager() = default;
 

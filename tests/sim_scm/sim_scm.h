@@ -80,6 +80,10 @@ struct TSimService {
     bool MarkedForDelete = false;
 };
 
+// A stopped service of its own process that needs the dependencies; its display name is the
+// name followed by " display".
+TSimService SimService(const std::wstring& name, std::vector<std::wstring> dependencies = {});
+
 // One ChangeServiceConfigW as it arrived; a null pointer argument is an empty optional.
 struct TSimChangeConfig {
     std::wstring Service;
