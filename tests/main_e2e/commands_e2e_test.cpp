@@ -17,21 +17,21 @@
 
 namespace {
 
-const TE2EServiceSpec StartSpec{L"e2ecmd_start", L"Talvora ERP E2E Cmd Start", L"--start-checkpoints 8 --step-ms 250"};
-const TE2EServiceSpec DatabaseSpec{L"SQLANYs_e2ecmd", L"SQL Anywhere E2E Cmd", L""};
-const TE2EServiceSpec PauseSpec{L"e2ecmd_pause", L"Talvora32 E2E Cmd Pause", L""};
-const TE2EServiceSpec NoPauseSpec{L"e2ecmd_nopause", L"Talvora32 E2E Cmd No Pause", L"--no-pause"};
-const TE2EServiceSpec RemoveSpec{L"e2ecmd_remove", L"Talvora ERP E2E Cmd Remove", L""};
-const TE2EServiceSpec LateSpec{L"e2ecmd_late", L"Talvora ERP E2E Cmd Late", L""};
-const TE2EServiceSpec SlowSpec{L"e2ecmd_slow", L"Talvora ERP E2E Cmd Slow", L"--start-checkpoints 16 --step-ms 250"};
-const TE2EServiceSpec FailSpec{L"e2ecmd_fail", L"Talvora ERP E2E Cmd Fail", L"--start-checkpoints 3 --fail-start"};
+const TServiceSpec StartSpec{L"e2ecmd_start", L"Talvora ERP E2E Cmd Start", L"--start-checkpoints 8 --step-ms 250"};
+const TServiceSpec DatabaseSpec{L"SQLANYs_e2ecmd", L"SQL Anywhere E2E Cmd", L""};
+const TServiceSpec PauseSpec{L"e2ecmd_pause", L"Talvora32 E2E Cmd Pause", L""};
+const TServiceSpec NoPauseSpec{L"e2ecmd_nopause", L"Talvora32 E2E Cmd No Pause", L"--no-pause"};
+const TServiceSpec RemoveSpec{L"e2ecmd_remove", L"Talvora ERP E2E Cmd Remove", L""};
+const TServiceSpec LateSpec{L"e2ecmd_late", L"Talvora ERP E2E Cmd Late", L""};
+const TServiceSpec SlowSpec{L"e2ecmd_slow", L"Talvora ERP E2E Cmd Slow", L"--start-checkpoints 16 --step-ms 250"};
+const TServiceSpec FailSpec{L"e2ecmd_fail", L"Talvora ERP E2E Cmd Fail", L"--start-checkpoints 3 --fail-start"};
 
 class CommandsE2E : public TE2EServicesTest {
 protected:
     static void SetUpTestSuite()
     {
         Register({&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec});
-        for (const TE2EServiceSpec* wanted : {&DatabaseSpec, &PauseSpec, &NoPauseSpec}) {
+        for (const TServiceSpec* wanted : {&DatabaseSpec, &PauseSpec, &NoPauseSpec}) {
             Service(*wanted).Start();
             Service(*wanted).WaitForState(SERVICE_RUNNING, 5000);
         }
@@ -158,7 +158,7 @@ TEST_F(CommandsE2E, F5RebuildsTheListAndKeepsTheSelection)
 {
     const std::wstring selected = NoPauseSpec.DisplayName;
     ASSERT_TRUE(Window().ClickRow(selected));
-    TE2EService late(LateSpec);
+    TRegisteredService late(LateSpec);
     Sleep(1200);  // a timer tick or more: refreshing rows does not add any
     EXPECT_FALSE(Window().Row(LateSpec.DisplayName).has_value());
 

@@ -17,30 +17,30 @@
 
 namespace {
 
-const TE2EServiceSpec RunningSpec{L"e2elist_running", L"Talvora ERP E2E Running", L"", SERVICE_DEMAND_START,
+const TServiceSpec RunningSpec{L"e2elist_running", L"Talvora ERP E2E Running", L"", SERVICE_DEMAND_START,
                                   L"Application server, running"};
-const TE2EServiceSpec StoppedSpec{L"e2elist_stopped", L"Talvora32 E2E Stopped", L"", SERVICE_DEMAND_START,
+const TServiceSpec StoppedSpec{L"e2elist_stopped", L"Talvora32 E2E Stopped", L"", SERVICE_DEMAND_START,
                                   L"Never started"};
-const TE2EServiceSpec DisabledSpec{L"asany_e2elist_disabled", L"Archive E2E Disabled", L"", SERVICE_DISABLED,
+const TServiceSpec DisabledSpec{L"asany_e2elist_disabled", L"Archive E2E Disabled", L"", SERVICE_DISABLED,
                                    L"Retired archive database"};
-const TE2EServiceSpec PausedSpec{L"SQLANYs_e2elist_paused", L"SQL Anywhere E2E Paused", L"", SERVICE_DEMAND_START,
+const TServiceSpec PausedSpec{L"SQLANYs_e2elist_paused", L"SQL Anywhere E2E Paused", L"", SERVICE_DEMAND_START,
                                  L"Database server, paused"};
-const TE2EServiceSpec SlowStartSpec{L"e2elist_slowstart", L"Talvora ERP E2E Slow Start",
+const TServiceSpec SlowStartSpec{L"e2elist_slowstart", L"Talvora ERP E2E Slow Start",
                                     L"--start-checkpoints 12 --step-ms 250", SERVICE_DEMAND_START,
                                     L"Takes three seconds to start"};
-const TE2EServiceSpec SlowStopSpec{L"e2elist_slowstop", L"talvora32 E2E Slow Stop",
+const TServiceSpec SlowStopSpec{L"e2elist_slowstop", L"talvora32 E2E Slow Stop",
                                    L"--stop-checkpoints 12 --step-ms 250", SERVICE_DEMAND_START,
                                    L"Takes three seconds to stop"};
-const TE2EServiceSpec OutsideSpec{L"e2elist_outside", L"TALVORA ERP E2E Started Outside", L"", SERVICE_DEMAND_START,
+const TServiceSpec OutsideSpec{L"e2elist_outside", L"TALVORA ERP E2E Started Outside", L"", SERVICE_DEMAND_START,
                                   L"Started by somebody else"};
-const TE2EServiceSpec ForeignSpec{L"SQLANYs_e2elist_foreign", L"Sybase Dépôt Ωmega E2E", L"", SERVICE_DEMAND_START,
+const TServiceSpec ForeignSpec{L"SQLANYs_e2elist_foreign", L"Sybase Dépôt Ωmega E2E", L"", SERVICE_DEMAND_START,
                                   L"Line one\r\nLine two\r\nÜbersicht"};
-const TE2EServiceSpec VanishingSpec{L"e2elist_vanishing", L"Talvora ERP E2E Vanishing", L"", SERVICE_DEMAND_START,
+const TServiceSpec VanishingSpec{L"e2elist_vanishing", L"Talvora ERP E2E Vanishing", L"", SERVICE_DEMAND_START,
                                     L"Removed by somebody else"};
 // Listed only with the "all" switch.
-const TE2EServiceSpec PlainSpec{L"e2elist_plain", L"E2E List Plain Service", L"", SERVICE_DEMAND_START, L""};
-const TE2EServiceSpec InnerSpec{L"e2elist_inner", L"E2E List Talvora32 inside", L"", SERVICE_DEMAND_START, L""};
-const TE2EServiceSpec NotPrefixSpec{L"xsqlany_e2elist", L"E2E List xsqlany", L"", SERVICE_DEMAND_START, L""};
+const TServiceSpec PlainSpec{L"e2elist_plain", L"E2E List Plain Service", L"", SERVICE_DEMAND_START, L""};
+const TServiceSpec InnerSpec{L"e2elist_inner", L"E2E List Talvora32 inside", L"", SERVICE_DEMAND_START, L""};
+const TServiceSpec NotPrefixSpec{L"xsqlany_e2elist", L"E2E List xsqlany", L"", SERVICE_DEMAND_START, L""};
 
 bool StartsWithText(const std::wstring& text, const wchar_t* prefix)
 {
@@ -114,7 +114,7 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
 
     // Which services are listed, with what.
     struct Expected {
-        const TE2EServiceSpec* Wanted;
+        const TServiceSpec* Wanted;
         const wchar_t* Status;
         int Image;
     };
@@ -133,7 +133,7 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
         EXPECT_EQ(row->Image, e.Image);
         EXPECT_EQ(row->Description, e.Wanted->Description);
     }
-    for (const TE2EServiceSpec* wanted : {&PlainSpec, &InnerSpec, &NotPrefixSpec})
+    for (const TServiceSpec* wanted : {&PlainSpec, &InnerSpec, &NotPrefixSpec})
         EXPECT_FALSE(window.Row(wanted->DisplayName).has_value()) << Text(wanted->DisplayName) << " is listed";
 
     // Every row is an ERP service (other tests' services may come and go), sorted by caption.

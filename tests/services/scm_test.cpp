@@ -7,6 +7,7 @@
 #include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
+#include "tests/support/registered_service.h"
 
 #include <gtest/gtest.h>
 
@@ -14,73 +15,9 @@
 #include <iterator>
 #include <memory>
 
-#ifndef TEST_SERVICE_EXE
-#error TEST_SERVICE_EXE must name the built TestService.exe
-#endif
-
 namespace {
 
 IServiceControlManager& Scm() { return SystemServiceControlManager(); }
-
-// The build's path of TestService.exe as Wine sees it: the Unix root is drive Z:.
-std::wstring TestServicePath()
-{
-    std::wstring path = FromUtf8(TEST_SERVICE_EXE);
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return L"Z:" + path;
-}
-
-// A service registered for one test, run by TestService.exe with the options given; stopped and
-// deleted at the end.
-class RegisteredService {
-public:
-    RegisteredService(const std::wstring& name, const std::wstring& options, const std::wstring& displayName = L"",
-                      const wchar_t* description = nullptr)
-        : FName(name)
-    {
-        UniqueScHandleOf manager(Scm(), Scm().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        std::wstring command = L"\"" + TestServicePath() + L"\" --name " + name + L" " + options;
-        UniqueScHandleOf service(Scm(), Scm().CreateServiceW(manager.get(), name.c_str(),
-                                                             (displayName.empty() ? name : displayName).c_str(),
-                                                             SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                                             SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                                                             command.c_str(), nullptr, nullptr, nullptr, nullptr,
-                                                             nullptr));
-        if (!service)
-            ADD_FAILURE() << "CreateServiceW failed: " << GetLastError();
-        if (service && description) {
-            SERVICE_DESCRIPTIONW info{const_cast<LPWSTR>(description)};
-            if (!Scm().ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &info))
-                ADD_FAILURE() << "description not set: " << GetLastError();
-        }
-        FCommand = command;
-    }
-    ~RegisteredService()
-    {
-        UniqueScHandleOf manager(Scm(), Scm().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        UniqueScHandleOf service(Scm(), Scm().OpenServiceW(manager.get(), FName.c_str(), SERVICE_ALL_ACCESS));
-        if (!service)
-            return;
-        SERVICE_STATUS status{};
-        for (int i = 0; i < 100 && Scm().QueryServiceStatus(service.get(), &status) &&
-                        status.dwCurrentState != SERVICE_STOPPED;
-             ++i) {
-            if (status.dwCurrentState == SERVICE_RUNNING || status.dwCurrentState == SERVICE_PAUSED)
-                Scm().ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-            Sleep(100);
-        }
-        Scm().DeleteService(service.get());
-    }
-    RegisteredService(const RegisteredService&) = delete;
-    RegisteredService& operator=(const RegisteredService&) = delete;
-
-    const std::wstring& Name() const { return FName; }
-    const std::wstring& Command() const { return FCommand; }
-
-private:
-    std::wstring FName;
-    std::wstring FCommand;
-};
 
 class ScmTest : public testing::Test {
 protected:
@@ -135,7 +72,8 @@ std::vector<std::wstring> RefreshWhileListingStays(TSCManager& manager)
 
 TEST_F(ScmTest, CreatedServiceAppearsWithItsData)
 {
-    RegisteredService svc(L"ScmTestData", L"--no-pause", L"Scm test Dépôt", L"Sample ERP server, Dépôt");
+    TRegisteredService svc({.Name = L"ScmTestData", .DisplayName = L"Scm test Dépôt", .Options = L"--no-pause",
+                            .Description = L"Sample ERP server, Dépôt"});
 
     TNtService* r = Load(svc.Name());
     ASSERT_NE(r, nullptr);
@@ -158,7 +96,8 @@ TEST_F(ScmTest, CreatedServiceAppearsWithItsData)
 
 TEST_F(ScmTest, StartPauseContinueAndSlowStop)
 {
-    RegisteredService svc(L"ScmTestCycle", L"--start-checkpoints 4 --step-ms 300 --stop-checkpoints 3");
+    TRegisteredService svc(
+        {.Name = L"ScmTestCycle", .Options = L"--start-checkpoints 4 --step-ms 300 --stop-checkpoints 3"});
     TNtService* r = Load(svc.Name());
     ASSERT_NE(r, nullptr);
 
@@ -186,7 +125,7 @@ TEST_F(ScmTest, StartPauseContinueAndSlowStop)
 
 TEST_F(ScmTest, ServiceWithoutPauseRefusesIt)
 {
-    RegisteredService svc(L"ScmTestNoPause", L"--no-pause");
+    TRegisteredService svc({.Name = L"ScmTestNoPause", .Options = L"--no-pause"});
     TNtService* r = Load(svc.Name());
     ASSERT_NE(r, nullptr);
     r->Start(true);
@@ -198,7 +137,7 @@ TEST_F(ScmTest, ServiceWithoutPauseRefusesIt)
 
 TEST_F(ScmTest, DeletedServiceStaysUntilTheNextFullRefresh)
 {
-    auto svc = std::make_unique<RegisteredService>(L"ScmTestDelete", L"");
+    auto svc = std::make_unique<TRegisteredService>(TServiceSpec{.Name = L"ScmTestDelete"});
     TNtService* r = Load(svc->Name());
     ASSERT_NE(r, nullptr);
     int count = FManager.ServiceCount();
@@ -236,7 +175,7 @@ TEST_F(ScmTest, InstallCreatesAServiceRecord)
 
 TEST_F(ScmTest, MonitorFollowsASlowStartToRunning)
 {
-    RegisteredService svc(L"ScmTestMonitor", L"--start-checkpoints 5 --step-ms 400");
+    TRegisteredService svc({.Name = L"ScmTestMonitor", .Options = L"--start-checkpoints 5 --step-ms 400"});
     TNtService* r = Load(svc.Name());
     ASSERT_NE(r, nullptr);
 
@@ -251,7 +190,8 @@ TEST_F(ScmTest, MonitorFollowsASlowStartToRunning)
 
 TEST_F(ScmTest, MonitorReportsAStartThatFallsBackToStopped)
 {
-    RegisteredService svc(L"ScmTestFallsBack", L"--start-checkpoints 2 --step-ms 300 --fail-start");
+    TRegisteredService svc(
+        {.Name = L"ScmTestFallsBack", .Options = L"--start-checkpoints 2 --step-ms 300 --fail-start"});
     TNtService* r = Load(svc.Name());
     ASSERT_NE(r, nullptr);
 
@@ -327,7 +267,7 @@ TEST_F(ScmTest, SimulatedManagerAnswersLikeWines)
 {
     std::vector<DWORD> wine;
     {
-        RegisteredService svc(L"ScmTestContract", L"");
+        TRegisteredService svc({.Name = L"ScmTestContract"});
         wine = ContractTrace(Scm(), svc.Name());
     }
     TSimServiceControlManager sim;
