@@ -235,6 +235,7 @@ TEST_F(CommandsTest, WhileACommandWaitsTheRebuildIsRefused)
     EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_dep"), 1);
     EXPECT_TRUE(WaitUntil([&] { return Data(L"Dependent db")->Monitor == nullptr; }));
 }
+
 TEST_F(CommandsTest, ClosingTheWindowWhileACommandWaitsEndsTheWaitFirst)
 {
     AddListed(L"NetHang", L"Hanging network");

@@ -1,7 +1,6 @@
 #include "tests/main_e2e/e2e_services.h"
 
 #include "common/format.h"
-#include "tests/support/program_driver.h"
 
 #include <gtest/gtest.h>
 

@@ -9,11 +9,9 @@ TMainWindowDriver::TMainWindowDriver(const std::wstring& arguments) : FProgram(T
     FMain = FProgram.WaitForWindow(L"TFormMain");
     if (!FMain)
         return;
-    FListWnd = FindChildOfClass(FMain, WC_LISTVIEWW);
-    FToolBarWnd = FindChildOfClass(FMain, TOOLBARCLASSNAMEW);
+    FList = TRemoteListView(FindChildOfClass(FMain, WC_LISTVIEWW));
+    FToolBar = TRemoteToolBar(FindChildOfClass(FMain, TOOLBARCLASSNAMEW));
     FStatusBar = FindChildOfClass(FMain, STATUSCLASSNAMEW);
-    FList = TRemoteListView(FListWnd);
-    FToolBar = TRemoteToolBar(FToolBarWnd);
     // The first rebuild runs as the window is shown.
     WaitUntil([this] { return FList.Count() > 0; }, 5000);
 }

@@ -35,7 +35,6 @@ public:
     HWND Main() const { return FMain; }
     const TRemoteListView& List() const { return FList; }
     const TRemoteToolBar& ToolBar() const { return FToolBar; }
-    HWND ListHandle() const { return FListWnd; }
     HWND StatusBar() const { return FStatusBar; }
 
     // The row with this caption now, or none.
@@ -56,8 +55,6 @@ public:
 private:
     TProgramUnderTest FProgram;
     HWND FMain = nullptr;
-    HWND FListWnd = nullptr;
-    HWND FToolBarWnd = nullptr;
     HWND FStatusBar = nullptr;
     TRemoteListView FList{nullptr};
     TRemoteToolBar FToolBar{nullptr};

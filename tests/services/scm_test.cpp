@@ -3,7 +3,6 @@
 // name of its own and deleted afterwards.
 #include "common/application.h"
 #include "services/service_catalogue.h"
-#include "services/service_monitor.h"
 #include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
