@@ -1,0 +1,164 @@
+// The main window's service list, timed. Over the simulated manager with 100, 500 and 2000
+// listed services: RebuildItems beside the catalogue's own full refresh of the same services,
+// and a timer tick (UpdateItems) beside the record refreshes it makes, so that the difference
+// per row is the window's own cost (it should not grow with the count). Over Wine's manager
+// with 500 services registered for the run and every service listed: one tick against the bare
+// SCM calls of one refresh pass over the same services, in the same run. Prints one line per
+// figure; the last is
+//   ratio timer_tick <tick time / bare pass time>
+// Run it through ./bench.sh with the argument /all (every service listed), on a display.
+#include "app/switches.h"
+#include "bench/bench_support.h"
+#include "common/application.h"
+#include "common/errors.h"
+#include "common/format.h"
+#include "services/service_catalogue.h"
+#include "ui/main/form_main.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Pairs of timings alternated, so that both sides of a pair see the same machine.
+constexpr int Rounds = 7;
+
+// A shown main window over the program's current manager; the bench makes the ticks itself.
+std::unique_ptr<TFormMain> ShowMainWindow()
+{
+    auto form = std::make_unique<TFormMain>();
+    form->Show();  // the first show rebuilds the list
+    KillTimer(form->Handle(), TFormMain::TimerUpdate);
+    Application().ProcessMessages();
+    return form;
+}
+
+void CloseMainWindow(std::unique_ptr<TFormMain>& form)
+{
+    form->List().DeleteAll();  // the rows' data go with the rows
+    form.reset();
+    Application().ProcessMessages();
+    Application().ClearTerminated();
+}
+
+std::vector<TNtService*> RowServices(TFormMain& form)
+{
+    std::vector<TNtService*> services;
+    for (int i = 0; i < form.List().Count(); ++i)
+        services.push_back(form.ItemData(i)->Service);
+    return services;
+}
+
+// The record refreshes one tick makes, without the window.
+void RefreshRecords(TFormMain& form, const std::vector<TNtService*>& services)
+{
+    for (TNtService* service : services)
+        form.RefreshService(service);
+}
+
+void BenchSimulated()
+{
+    for (int count : {100, 500, 2000}) {
+        TSimServiceControlManager sim;
+        FillSim(sim, count);
+        SetServiceControlManager(&sim);
+        std::unique_ptr<TFormMain> form = ShowMainWindow();
+        if (form->List().Count() != count)
+            throw Exception(Fmt(L"%d rows listed for %d services", {form->List().Count(), count}));
+        TSCManager catalogue(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", sim);
+        catalogue.Refresh(true);
+
+        std::vector<double> rebuild, refresh, rebuildOwn;
+        for (int i = 0; i < Rounds; ++i) {
+            rebuild.push_back(TimeMs([&] { form->RebuildItems(true); }));
+            Application().ProcessMessages();
+            refresh.push_back(TimeMs([&] { catalogue.Refresh(true); }));
+            rebuildOwn.push_back(1000.0 * (rebuild.back() - refresh.back()) / count);
+        }
+
+        // Ticks with nothing changed, then ticks after every service changed its state.
+        std::vector<TNtService*> services = RowServices(*form);
+        std::vector<double> tick, records, tickOwn, changedOwn;
+        for (int i = 0; i < Rounds; ++i) {
+            tick.push_back(TimeMs([&] { form->UpdateItems(); }));
+            records.push_back(TimeMs([&] { RefreshRecords(*form, services); }));
+            tickOwn.push_back(1000.0 * (tick.back() - records.back()) / count);
+        }
+        for (int i = 0; i < Rounds; ++i) {
+            for (int s = 0; s < count; ++s)
+                sim.SetStatus(Fmt(L"BenchSvc%d", {s}), (s + i) % 2 ? SERVICE_RUNNING : SERVICE_STOPPED);
+            double changed = TimeMs([&] { form->UpdateItems(); });
+            Application().ProcessMessages();
+            changedOwn.push_back(1000.0 * (changed - TimeMs([&] { RefreshRecords(*form, services); })) / count);
+        }
+        CloseMainWindow(form);
+        SetServiceControlManager(nullptr);
+
+        Print(Fmt(L"sim_rebuild_%d_ms", {count}), Median(rebuild));
+        Print(Fmt(L"sim_catalogue_refresh_%d_ms", {count}), Median(refresh));
+        Print(Fmt(L"sim_rebuild_own_us_per_row_%d", {count}), Median(rebuildOwn));
+        Print(Fmt(L"sim_tick_%d_ms", {count}), Median(tick));
+        Print(Fmt(L"sim_record_refreshes_%d_ms", {count}), Median(records));
+        Print(Fmt(L"sim_tick_own_us_per_row_%d", {count}), Median(tickOwn));
+        Print(Fmt(L"sim_changed_tick_own_us_per_row_%d", {count}), Median(changedOwn));
+        std::fflush(stdout);
+    }
+}
+
+void BenchWine()
+{
+    const int count = 500;
+    double start = NowMs();
+    BenchServices registered(count);
+    Print(L"wine_register_500_ms", NowMs() - start);
+
+    std::unique_ptr<TFormMain> form = ShowMainWindow();
+    std::vector<std::wstring> names;
+    for (TNtService* service : RowServices(*form))
+        names.push_back(service->ServiceName());
+    PrintCount(L"wine_rows_listed", static_cast<int>(names.size()));
+
+    IServiceControlManager& scm = SystemServiceControlManager();
+    std::vector<BYTE> buffer;
+    auto barePass = [&] {
+        for (const std::wstring& name : names)
+            BareRecordReads(scm, registered.Manager(), name.c_str(), buffer);
+    };
+    barePass();  // warm up both
+    form->UpdateItems();
+
+    std::vector<double> bare, tick, ratio;
+    for (int i = 0; i < Rounds; ++i) {
+        bare.push_back(TimeMs(barePass));
+        tick.push_back(TimeMs([&] { form->UpdateItems(); }));
+        ratio.push_back(tick.back() / bare.back());
+    }
+    CloseMainWindow(form);
+
+    Print(L"wine_bare_pass_ms", Median(bare));
+    Print(L"wine_timer_tick_ms", Median(tick));
+    Print(L"ratio timer_tick", Median(ratio));
+}
+
+}  // namespace
+
+int main()
+{
+    try {
+        if (!ShowAllServices) {
+            std::fprintf(stderr, "run it with the argument /all: the bench lists every service\n");
+            return 2;
+        }
+        Application().Initialize();
+        BenchSimulated();
+        BenchWine();
+        return 0;
+    } catch (...) {
+        std::fprintf(stderr, "bench failed: %s\n", ToUtf8(CurrentExceptionMessage()).c_str());
+        return 1;
+    }
+}
