@@ -161,7 +161,7 @@ void TFormMain::FormDestroy()
     // Monitors that outlive the window never reach it.
     if (FMonitorSink)
         FMonitorSink->Form = nullptr;
-    FList.DeleteAll();
+    DeleteRows();
 }
 
 bool TFormMain::PreTranslateMessage(MSG& msg)
