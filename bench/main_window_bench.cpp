@@ -21,15 +21,31 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// Pairs of timings alternated, so that both sides of a pair see the same machine.
+// Pairs of timings, so that both sides of a pair see the same machine; medians of the rounds.
 constexpr int Rounds = 7;
 // Wine's manager answers through other processes, and the machine's load moves its times far
 // more than anything the window does: more pairs there.
 constexpr int WineRounds = 15;
+
+// Times both bodies, in turn first and second by round, so that neither always runs in the
+// other's wake (caches it warmed, a drift of the machine's load).
+std::pair<double, double> TimePair(int round, const std::function<void()>& first, const std::function<void()>& second)
+{
+    double firstMs = 0, secondMs = 0;
+    if (round % 2) {
+        secondMs = TimeMs(second);
+        firstMs = TimeMs(first);
+    } else {
+        firstMs = TimeMs(first);
+        secondMs = TimeMs(second);
+    }
+    return {firstMs, secondMs};
+}
 
 // The messages sent to the thread's windows while body runs: the list-view calls of the
 // window and the control's notices back to it. Unlike times, the count does not depend on the
@@ -105,26 +121,31 @@ void BenchSimulated()
 
         std::vector<double> rebuild, refresh, rebuildOwn;
         for (int i = 0; i < Rounds; ++i) {
-            rebuild.push_back(TimeMs([&] { form->RebuildItems(true); }));
+            auto [rebuildMs, refreshMs] =
+                TimePair(i, [&] { form->RebuildItems(true); }, [&] { catalogue.Refresh(true); });
             Application().ProcessMessages();
-            refresh.push_back(TimeMs([&] { catalogue.Refresh(true); }));
-            rebuildOwn.push_back(1000.0 * (rebuild.back() - refresh.back()) / count);
+            rebuild.push_back(rebuildMs);
+            refresh.push_back(refreshMs);
+            rebuildOwn.push_back(1000.0 * (rebuildMs - refreshMs) / count);
         }
 
         // Ticks with nothing changed, then ticks after every service changed its state.
         std::vector<TNtService*> services = RowServices(*form);
+        auto tickBody = [&] { form->UpdateItems(); };
+        auto recordsBody = [&] { RefreshRecords(*form, services); };
         std::vector<double> tick, records, tickOwn, changedOwn;
         for (int i = 0; i < Rounds; ++i) {
-            tick.push_back(TimeMs([&] { form->UpdateItems(); }));
-            records.push_back(TimeMs([&] { RefreshRecords(*form, services); }));
-            tickOwn.push_back(1000.0 * (tick.back() - records.back()) / count);
+            auto [tickMs, recordsMs] = TimePair(i, tickBody, recordsBody);
+            tick.push_back(tickMs);
+            records.push_back(recordsMs);
+            tickOwn.push_back(1000.0 * (tickMs - recordsMs) / count);
         }
         for (int i = 0; i < Rounds; ++i) {
             for (int s = 0; s < count; ++s)
                 sim.SetStatus(Fmt(L"BenchSvc%d", {s}), (s + i) % 2 ? SERVICE_RUNNING : SERVICE_STOPPED);
-            double changed = TimeMs([&] { form->UpdateItems(); });
+            auto [tickMs, recordsMs] = TimePair(i, tickBody, recordsBody);
             Application().ProcessMessages();
-            changedOwn.push_back(1000.0 * (changed - TimeMs([&] { RefreshRecords(*form, services); })) / count);
+            changedOwn.push_back(1000.0 * (tickMs - recordsMs) / count);
         }
         // Messages per row: a rebuild, a tick with nothing changed, a tick after every change.
         double rebuildMessages = 1.0 * MessagesOf([&] { form->RebuildItems(true); }) / count;
@@ -173,16 +194,9 @@ void BenchWine()
     barePass();  // warm up both
     form->UpdateItems();
 
-    // Each pair in turn bare pass first and tick first, so that a drift of the machine's load
-    // does not favour one of them.
     std::vector<double> bare, tick, ratio;
     for (int i = 0; i < WineRounds; ++i) {
-        double tickMs = 0, bareMs = 0;
-        if (i % 2)
-            tickMs = TimeMs([&] { form->UpdateItems(); });
-        bareMs = TimeMs(barePass);
-        if (i % 2 == 0)
-            tickMs = TimeMs([&] { form->UpdateItems(); });
+        auto [tickMs, bareMs] = TimePair(i, [&] { form->UpdateItems(); }, barePass);
         bare.push_back(bareMs);
         tick.push_back(tickMs);
         ratio.push_back(tickMs / bareMs);
