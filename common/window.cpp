@@ -234,13 +234,17 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARA
         self = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->FHandle = wnd;
         SetPropW(wnd, ThisProp, self);
+        // The window's own copy for its messages: the property serves FromHandle for any window,
+        // but reading it costs a round trip to Wine's server on every message.
+        SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     } else {
-        self = FromHandle(wnd);
+        self = reinterpret_cast<TWindow*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
     }
     if (!self)
         return DefWindowProcW(wnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         RemovePropW(wnd, ThisProp);
+        SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
         self->FHandle = nullptr;
         return DefWindowProcW(wnd, msg, wParam, lParam);
     }

@@ -56,7 +56,7 @@ TFormMain::~TFormMain()
         FMonitorSink->Form = nullptr;
     // The rows' data goes with the rows, while this window still hears of their deletion.
     if (Handle())
-        FList.DeleteAll();
+        DeleteRows();
 }
 
 void TFormMain::CreateComponents()
@@ -164,7 +164,7 @@ void TFormMain::FormDestroy()
     // Monitors that outlive the window never reach it.
     if (FMonitorSink)
         FMonitorSink->Form = nullptr;
-    FList.DeleteAll();
+    DeleteRows();
 }
 
 bool TFormMain::PreTranslateMessage(MSG& msg)

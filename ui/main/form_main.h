@@ -120,13 +120,14 @@ private:
     void CreateMenus();
     void AlignControls();
     LRESULT ListNotify(NMHDR* header);
+    // Deletes every row (each deletion frees the row's TItemData).
+    void DeleteRows();
     void LVDeletion(int index, LPARAM data);
     void LVInfoTip(NMLVGETINFOTIPW* tip);
     LRESULT LVCustomDrawItem(NMLVCUSTOMDRAW* draw);
     void LVDblClick();
     void UpdateRow(int index);
     void SortItems();
-    int SortedInsertIndex(const std::wstring& caption) const;
     void StartMonitor(TItemData* data, TServiceControl operation);
     template <typename Match>
     int FindItem(Match match) const;
@@ -139,6 +140,7 @@ private:
 
     std::unique_ptr<TSCManager> FManager;
     bool FItemsBuilding = false;
+    bool FDeletingRows = false;
     int FCommandDepth = 0;
     bool FCloseRequested = false;
     bool FShownOnce = false;

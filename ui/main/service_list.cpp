@@ -7,6 +7,7 @@
 #include "common/text.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 struct TStateLook {
@@ -57,21 +58,6 @@ TItemData* TFormMain::SelectedData() const
     return index < 0 ? nullptr : ItemData(index);
 }
 
-int TFormMain::SortedInsertIndex(const std::wstring& caption) const
-{
-    // Rows are kept sorted by caption: binary search over the rows' own captions.
-    int low = 0;
-    int high = FList.Count();
-    while (low < high) {
-        int mid = (low + high) / 2;
-        if (CompareCaptions(ItemData(mid)->Caption, caption) <= 0)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    return low;
-}
-
 void TFormMain::RebuildItems(bool refreshAll)
 {
     BeginBusy();
@@ -80,22 +66,29 @@ void TFormMain::RebuildItems(bool refreshAll)
     try {
         int selected = FList.Selected();
         std::wstring selectedCaption = selected >= 0 ? FList.Text(selected) : std::wstring();
-        FList.DeleteAll();
+        DeleteRows();
         FManager->Refresh(refreshAll);
-        for (int i = 0; i < FManager->ServiceCount(); ++i) {
-            TNtService* service = FManager->GetService(i);
-            if (!IsListed(service))
-                continue;
+        // The listed records in the rows' order (equal captions in the catalogue's order), so
+        // that every row is appended: no search through the rows, no row moved.
+        std::vector<TNtService*> listed;
+        for (int i = 0; i < FManager->ServiceCount(); ++i)
+            if (TNtService* service = FManager->GetService(i); IsListed(service))
+                listed.push_back(service);
+        std::stable_sort(listed.begin(), listed.end(), [](const TNtService* a, const TNtService* b) {
+            return CompareCaptions(a->DisplayName(), b->DisplayName()) < 0;
+        });
+        int rowCount = 0;
+        for (TNtService* service : listed) {
             auto data = std::make_unique<TItemData>();
             data->Service = service;
             data->Caption = service->DisplayName();
             data->StateText = GetStateText(service);
             data->Description = service->Description();
             data->Image = GetStateImage(service);
-            int row = FList.Insert(SortedInsertIndex(data->Caption), data->Caption, data->Image,
-                                   reinterpret_cast<LPARAM>(data.get()));
+            int row = FList.Insert(rowCount, data->Caption, data->Image, reinterpret_cast<LPARAM>(data.get()));
             if (row < 0)
                 continue;
+            ++rowCount;
             TItemData* item = data.release();  // the row owns it now; LVDeletion frees it
             FList.SetText(row, 1, item->StateText);
             FList.SetText(row, 2, item->Description);
@@ -198,10 +191,20 @@ void TFormMain::RefreshService(TNtService* service)
     }
 }
 
+void TFormMain::DeleteRows()
+{
+    FDeletingRows = true;
+    FList.DeleteAll();
+    FDeletingRows = false;
+}
+
 void TFormMain::LVDeletion(int index, LPARAM data)
 {
     delete reinterpret_cast<TItemData*>(data);
-    if (index >= 0 && FList.Handle())
+    // A row deleted on its own is cleared, so that nothing reads the freed data before the
+    // control drops it. Deleting all rows, the control drops each right after its notice, and
+    // clearing it would cost a change of the row with its two notices, for every row.
+    if (!FDeletingRows && index >= 0 && FList.Handle())
         FList.SetData(index, 0);
 }
 

@@ -1,0 +1,129 @@
+#include "bench/bench_support.h"
+
+#include "common/errors.h"
+#include "common/format.h"
+
+#include <algorithm>
+#include <cstdio>
+
+double NowMs()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double TimeMs(const std::function<void()>& body)
+{
+    double start = NowMs();
+    body();
+    return NowMs() - start;
+}
+
+double BestOf(int runs, const std::function<void()>& body)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i)
+        best = std::min(best, TimeMs(body));
+    return best;
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar_t* name, std::vector<BYTE>& buffer)
+{
+    SC_HANDLE service = scm.OpenServiceW(manager, name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
+    if (!service)
+        return;
+    DWORD needed = 0;
+    buffer.resize(4096);
+    if (!scm.QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), 4096, &needed) &&
+        GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        buffer.resize(needed);
+        scm.QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), needed, &needed);
+    }
+    SERVICE_STATUS status{};
+    scm.QueryServiceStatus(service, &status);
+    buffer.resize(4096);
+    if (!scm.QueryServiceConfigW(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buffer.data()), 4096, &needed) &&
+        GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        buffer.resize(needed);
+        scm.QueryServiceConfigW(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buffer.data()), needed, &needed);
+    }
+    scm.CloseServiceHandle(service);
+}
+
+void FillSim(TSimServiceControlManager& sim, int count)
+{
+    static const wchar_t* groups[] = {L"", L"TDI", L"Talvora", L"Databases"};
+    for (int i = 0; i < count; ++i) {
+        TSimService s;
+        s.Name = Fmt(L"BenchSvc%d", {i});
+        // 7919 is a prime: the numbers are a permutation of 0..count-1 in another order.
+        s.DisplayName = Fmt(L"Talvora ERP bench service %d", {static_cast<int>((i * 7919LL) % count)});
+        s.Description = Fmt(L"Description of the bench service number %d, long enough to be a real one.", {i});
+        s.LoadOrderGroup = groups[i % 4];
+        s.Dependencies = {Fmt(L"BenchSvc%d", {(i * 7 + 3) % count}), Fmt(L"BenchSvc%d", {(i + 1) % count})};
+        s.State = i % 3 ? SERVICE_STOPPED : SERVICE_RUNNING;
+        sim.AddService(s);
+    }
+}
+
+BenchServices::BenchServices(int count)
+{
+    IServiceControlManager& scm = SystemServiceControlManager();
+    FManager = scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!FManager)
+        RaiseLastOSError();
+    try {
+        for (int i = 0; i < count; ++i) {
+            std::wstring name = Fmt(L"SmBench%d_%d", {static_cast<int>(GetCurrentProcessId()), i});
+            std::wstring path = Fmt(L"C:\\Talvora\\bench\\server%d.exe -n %d", {i, i});
+            SC_HANDLE h = scm.CreateServiceW(FManager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                                             SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                             path.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+            if (!h)
+                RaiseLastOSError();
+            FNames.push_back(name);
+            std::wstring text = L"Bench service " + name;
+            SERVICE_DESCRIPTIONW info{text.data()};
+            scm.ChangeServiceConfig2W(h, SERVICE_CONFIG_DESCRIPTION, &info);
+            scm.CloseServiceHandle(h);
+        }
+    } catch (...) {
+        RemoveAll();  // the destructor does not run for a constructor that throws
+        throw;
+    }
+}
+
+BenchServices::~BenchServices() { RemoveAll(); }
+
+void BenchServices::RemoveAll()
+{
+    IServiceControlManager& scm = SystemServiceControlManager();
+    for (const std::wstring& name : FNames) {
+        if (SC_HANDLE h = scm.OpenServiceW(FManager, name.c_str(), DELETE)) {
+            scm.DeleteService(h);
+            scm.CloseServiceHandle(h);
+        }
+    }
+    FNames.clear();
+    if (FManager)
+        scm.CloseServiceHandle(FManager);
+    FManager = nullptr;
+}
+
+void Print(const std::wstring& label, double value) { std::printf("%s %.3f\n", ToUtf8(label).c_str(), value); }
+void PrintCount(const std::wstring& label, int value) { std::printf("%s %d\n", ToUtf8(label).c_str(), value); }

@@ -1,0 +1,51 @@
+// What the benchmark programs share: the clock, repeated timings, the bare SCM calls of one
+// record's refresh, the simulated manager's bench services, services registered in the real
+// manager for a run, and the printing of figures as `<name> <value>` lines.
+#pragma once
+
+#include "services/scm_api.h"
+#include "tests/sim_scm/sim_scm.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Milliseconds from the performance counter.
+double NowMs();
+// The time body takes, in milliseconds.
+double TimeMs(const std::function<void()>& body);
+// The smallest of `runs` timings of body, in milliseconds.
+double BestOf(int runs, const std::function<void()>& body);
+// The middle value (the mean of the two middle ones for an even count); 0 for none.
+double Median(std::vector<double> values);
+
+// One record's reads, as a refresh makes them, without keeping anything: OpenServiceW with
+// query access, the ANSI description, the status, the configuration, CloseServiceHandle.
+void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar_t* name, std::vector<BYTE>& buffer);
+
+// `count` services named BenchSvc<i>, with descriptions, groups and dependencies (some on
+// services listed later), a third of them running. Their display names begin with
+// "Talvora ERP" (so the main window lists them) and are not in the order of the names.
+void FillSim(TSimServiceControlManager& sim, int count);
+
+// `count` services in the real manager for the run, removed when it ends (also after a failure).
+class BenchServices {
+public:
+    explicit BenchServices(int count);
+    ~BenchServices();
+    BenchServices(const BenchServices&) = delete;
+    BenchServices& operator=(const BenchServices&) = delete;
+
+    SC_HANDLE Manager() const { return FManager; }
+
+private:
+    void RemoveAll();
+
+    SC_HANDLE FManager = nullptr;
+    std::vector<std::wstring> FNames;
+};
+
+void Print(const std::wstring& label, double value);
+void PrintCount(const std::wstring& label, int value);
