@@ -224,6 +224,7 @@ TEST_F(CommandsE2E, HelpAboutShowsTheVersionLine)
     const std::vector<std::wstring> labels = ChildTexts(about, L"Static");
     EXPECT_NE(std::find(labels.begin(), labels.end(), L"Service Manager 1.0.0.1"), labels.end())
         << "no version line among " << labels.size() << " labels";
+    Sleep(500);  // the menu closes and the window paints before the picture is taken
     TScreenCapture(WindowScreenRect(about)).SaveBmp(BuildFilePath(L"about.bmp"));
 
     PressButton(about, IDOK);
