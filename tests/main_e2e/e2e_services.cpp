@@ -23,8 +23,8 @@ std::vector<std::unique_ptr<TRegisteredService>> TE2EServicesTest::FServices;
 
 void TE2EServicesTest::Register(std::initializer_list<const TServiceSpec*> wanted)
 {
-    for (const TServiceSpec* spec : wanted)
-        FServices.push_back(std::make_unique<TRegisteredService>(*spec));
+    for (const TServiceSpec* entry : wanted)
+        FServices.push_back(std::make_unique<TRegisteredService>(*entry));
 }
 
 const TRegisteredService& TE2EServicesTest::Service(const TServiceSpec& wanted)

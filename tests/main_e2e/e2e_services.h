@@ -21,7 +21,7 @@ protected:
     static void TearDownTestSuite() { FServices.clear(); }
 
     static const std::vector<std::unique_ptr<TRegisteredService>>& Services() { return FServices; }
-    // The registered service of this spec; throws when there is none.
+    // The registered service of this description; throws when there is none.
     static const TRegisteredService& Service(const TServiceSpec& wanted);
     // Stops and deletes a service as somebody else would.
     static void Remove(const TServiceSpec& wanted);

@@ -32,6 +32,12 @@ private:
 
 constexpr UINT QuestionFlags = MB_YESNOCANCEL | MB_ICONQUESTION;  // 35
 constexpr UINT WarningFlags = MB_YESNOCANCEL | MB_ICONWARNING;    // 51
+
+// Only Yes goes ahead; No, Cancel and closing the box end the command without a change.
+bool Confirmed(const std::wstring& question, const wchar_t* caption, UINT flags = QuestionFlags)
+{
+    return AppMessageBox(question, caption, flags) == IDYES;
+}
 }  // namespace
 
 void TFormMain::CreateActions()
@@ -196,9 +202,8 @@ void TFormMain::ActStartExecute()
     TNtService* service = data->Service;
     std::wstring dependencies = CollectDependencies(service, ssStopped);
     if (!dependencies.empty()) {
-        if (AppMessageBox(Fmt(L"These services are dependent and must also be started. Continue?\r\n\r\n%s",
-                              {dependencies}),
-                          L"Start service", QuestionFlags) != IDYES)
+        if (!Confirmed(Fmt(L"These services are dependent and must also be started. Continue?\r\n\r\n%s", {dependencies}),
+                       L"Start service"))
             return;
         StartDependencies(service);
         // The window was closed meanwhile: the wait ended early, and nothing more is started.
@@ -219,14 +224,12 @@ void TFormMain::ActStopExecute()
     TCommandScope command(FCommandDepth);
     TNtService* service = data->Service;
     if (IsDatabaseServer(service->ServiceName()) &&
-        AppMessageBox(L"You are about to stop the database server. Really continue?", L"Stop service", QuestionFlags) !=
-            IDYES)
+        !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
         return;
     std::wstring dependants = CollectDependants(service, ssRunning);
     if (!dependants.empty()) {
-        if (AppMessageBox(Fmt(L"These services are dependent and must also be stopped. Continue?\r\n\r\n%s",
-                              {dependants}),
-                          L"Stop service", QuestionFlags) != IDYES)
+        if (!Confirmed(Fmt(L"These services are dependent and must also be stopped. Continue?\r\n\r\n%s", {dependants}),
+                       L"Stop service"))
             return;
         StopDependants(service);
         if (Application().Terminated())
@@ -249,8 +252,8 @@ void TFormMain::ActUninstallExecute()
     if (!data)
         return;
     TNtService* service = data->Service;
-    if (AppMessageBox(Fmt(L"Really unregister selected service (%s)?", {service->DisplayName()}), L"Uninstall service",
-                      WarningFlags) != IDYES)
+    if (!Confirmed(Fmt(L"Really unregister selected service (%s)?", {service->DisplayName()}), L"Uninstall service",
+                   WarningFlags))
         return;
     TBusyCursor busy;
     {
