@@ -100,7 +100,7 @@ void TActionList::SyncToolBar()
     }
 }
 
-void TActionList::FillToolBar(HWND toolBar, const std::vector<int>& entries) const
+void TActionList::FillToolBar(HWND toolBar, const std::vector<int>& entries)
 {
     std::vector<TBBUTTON> buttons;
     for (int id : entries) {
@@ -109,10 +109,7 @@ void TActionList::FillToolBar(HWND toolBar, const std::vector<int>& entries) con
             b.iBitmap = 8;  // separator width
             b.fsStyle = BTNS_SEP;
         } else {
-            const TAction* a = nullptr;
-            for (const auto& candidate : FActions)
-                if (candidate.Id == id)
-                    a = &candidate;
+            const TAction* a = Find(id);
             if (!a)
                 continue;
             b.iBitmap = a->ImageIndex;
@@ -125,7 +122,7 @@ void TActionList::FillToolBar(HWND toolBar, const std::vector<int>& entries) con
     }
     SendMessageW(toolBar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(toolBar, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
-    const_cast<TActionList*>(this)->FToolBars.push_back(toolBar);
+    FToolBars.push_back(toolBar);
 }
 
 HMENU TActionList::BuildMenu(const std::vector<int>& entries)

@@ -57,7 +57,7 @@ public:
     void Update();
 
     // Toolbar buttons (icons without captions, hints as tooltips) in the given order.
-    void FillToolBar(HWND toolBar, const std::vector<int>& entries) const;
+    void FillToolBar(HWND toolBar, const std::vector<int>& entries);
     // A pop-up menu of the given entries; items show captions, shortcuts and icons.
     HMENU BuildMenu(const std::vector<int>& entries);
     // Brings the enabled state of the menu's items in line with the actions (WM_INITMENUPOPUP).

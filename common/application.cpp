@@ -15,6 +15,13 @@ constexpr UINT WM_SYNCHRONIZE = WM_APP + 0x100;
 // to the front through this window).
 constexpr UINT WM_ACTIVATEFORMS = WM_APP + 0x101;
 
+// Restores the main form when it is minimised.
+void RestoreMainForm(HWND main)
+{
+    if (main && IsIconic(main))
+        ShowWindow(main, SW_RESTORE);
+}
+
 // The main form, restored when minimised, and then the window of the application that was
 // active last (a modal dialog while one is open) are brought to the front.
 void ActivateForms(HWND appWnd)
@@ -22,8 +29,7 @@ void ActivateForms(HWND appWnd)
     HWND main = Application().MainFormHandle();
     if (!main || !IsWindowVisible(main))
         return;
-    if (IsIconic(main))
-        ShowWindow(main, SW_RESTORE);
+    RestoreMainForm(main);
     HWND target = GetLastActivePopup(appWnd);
     if (!target || target == appWnd || !IsWindowVisible(target) || !IsWindowEnabled(target))
         target = main;
@@ -233,8 +239,7 @@ LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPA
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_RESTORE) {
-            if (HWND main = Application().MainFormHandle(); main && IsIconic(main))
-                ShowWindow(main, SW_RESTORE);
+            RestoreMainForm(Application().MainFormHandle());
             return 0;
         }
         return DefWindowProcW(wnd, msg, wParam, lParam);

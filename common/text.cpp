@@ -1,6 +1,7 @@
 #include "common/text.h"
 
 #include "common/errors.h"
+#include "common/finally.h"
 #include "common/strings.h"
 
 #include <windows.h>
@@ -64,24 +65,19 @@ void SplitText(const std::wstring& text, const std::wstring& separator, TStringL
 {
     SM_ASSERT(list != nullptr);
     list->BeginUpdate();
-    try {
-        list->Clear();
-        std::wstring rest = text;
-        size_t at = separator.empty() ? std::wstring::npos : rest.find(separator);
-        while (at != std::wstring::npos) {
-            std::wstring piece = rest.substr(0, at);
-            if (keepEmpty || !piece.empty())
-                list->Add(piece);
-            rest.erase(0, at + separator.size());
-            at = rest.find(separator);
-        }
-        if (keepEmpty || !rest.empty())
-            list->Add(rest);
-    } catch (...) {
-        list->EndUpdate();
-        throw;
+    TFinally endUpdate([list] { list->EndUpdate(); });
+    list->Clear();
+    std::wstring rest = text;
+    size_t at = separator.empty() ? std::wstring::npos : rest.find(separator);
+    while (at != std::wstring::npos) {
+        std::wstring piece = rest.substr(0, at);
+        if (keepEmpty || !piece.empty())
+            list->Add(piece);
+        rest.erase(0, at + separator.size());
+        at = rest.find(separator);
     }
-    list->EndUpdate();
+    if (keepEmpty || !rest.empty())
+        list->Add(rest);
 }
 
 std::wstring JoinText(const TStringList& list, const std::wstring& separator, bool keepEmpty)

@@ -3,6 +3,7 @@
 #include "common/application.h"
 #include "common/busy.h"
 #include "common/errors.h"
+#include "common/finally.h"
 
 
 namespace {
@@ -129,7 +130,6 @@ void TWindow::Show()
 {
     FormShow();
     ShowWindow(FHandle, SW_SHOW);
-    FShown = true;
     SetForegroundWindow(FHandle);
 }
 
@@ -150,28 +150,21 @@ int TWindow::ShowModal()
         reinterpret_cast<LPARAM>(&disabled));
     FModal = true;
     FModalResult = mrNone;
-    TApplication& app = Application();
-    try {
-        Show();
-        while (FModalResult == mrNone) {
-            app.HandleMessage();
-            if (app.Terminated() && FModalResult == mrNone)
-                FModalResult = mrCancel;
-        }
-    } catch (...) {
+    TFinally restore([&] {
         FModal = false;
+        // Owners come back before the dialog hides, so activation returns to them.
         for (HWND wnd : disabled)
             EnableWindow(wnd, TRUE);
         if (FHandle)
             Hide();
-        throw;
+    });
+    TApplication& app = Application();
+    Show();
+    while (FModalResult == mrNone) {
+        app.HandleMessage();
+        if (app.Terminated() && FModalResult == mrNone)
+            FModalResult = mrCancel;
     }
-    FModal = false;
-    // Owners come back before the dialog hides, so activation returns to them.
-    for (HWND wnd : disabled)
-        EnableWindow(wnd, TRUE);
-    if (FHandle)
-        Hide();
     return FModalResult;
 }
 

@@ -96,7 +96,6 @@ private:
 
     HWND FHandle = nullptr;
     int FModalResult = mrNone;
-    bool FShown = false;
     SIZE FDesignClient{};
     std::vector<Anchored> FAnchored;
     std::map<int, HWND> FControls;

@@ -10,10 +10,11 @@
 // The pointer may be kept only until the terminate handler has run. Both handlers run on the GUI
 // thread (through Application().Synchronize), which must keep processing messages meanwhile.
 //
-// A window that goes away while its monitors still run cuts their way back to it: it calls
-// DropHandlers() on every monitor it still holds (on the GUI thread, before the terminate
-// handler ran, so the pointer is valid); the monitor then runs to its end and frees itself
-// without calling anything.
+// A window that goes away while its monitors still run must cut their way back to it: either
+// its handlers reach it through something the window clears when it ends (the main window's
+// TMonitorSink), or it calls DropHandlers() on every monitor it still holds (on the GUI thread,
+// before the terminate handler ran, so the pointer is valid); the monitor then runs to its end
+// and frees itself without calling anything.
 #pragma once
 
 #include "services/scm_api.h"

@@ -6,6 +6,7 @@
 #include "common/busy.h"
 #include "common/delay.h"
 #include "common/errors.h"
+#include "common/finally.h"
 #include "common/format.h"
 #include "common/message_box.h"
 #include "common/text.h"
@@ -109,25 +110,21 @@ void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, b
     }
     DelayWithMessages(100);
     if (wait) {
+        // The wait loop refreshes the list itself; the timer comes back on every path.
         SetTimerOn(false);
-        try {
-            TApplication& app = Application();
-            for (;;) {
-                service->Refresh();
-                UpdateItems();
-                app.ProcessMessages();
-                DelayWithMessages(100);
-                const TServiceState state = service->ServiceState();
-                if (state != info.FinalState && !IsPendingState(state))
-                    throw Exception(Fmt(L"%s: %s failed.", {service->ServiceName(), info.Operation}));
-                if (state == info.FinalState || app.Terminated())
-                    break;
-            }
-        } catch (...) {
-            SetTimerOn(true);
-            throw;
+        TFinally timerBack([this] { SetTimerOn(true); });
+        TApplication& app = Application();
+        for (;;) {
+            service->Refresh();
+            UpdateItems();
+            app.ProcessMessages();
+            DelayWithMessages(100);
+            const TServiceState state = service->ServiceState();
+            if (state != info.FinalState && !IsPendingState(state))
+                throw Exception(Fmt(L"%s: %s failed.", {service->ServiceName(), info.Operation}));
+            if (state == info.FinalState || app.Terminated())
+                break;
         }
-        SetTimerOn(true);
     } else if (data && !data->Monitor) {
         StartMonitor(data, operation);
     }

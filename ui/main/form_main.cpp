@@ -1,7 +1,6 @@
 // The main window itself: its components, layout and window events.
 #include "ui/main/form_main.h"
 
-#include "app/switches.h"
 #include "common/application.h"
 #include "ui/main/account_text.h"
 

@@ -44,16 +44,12 @@ public:
     }
     LPARAM Data(int index) const
     {
-        LVITEMW item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = index;
+        LVITEMW item = Item(index, LVIF_PARAM);
         return SendMessageW(FWnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : 0;
     }
     void SetData(int index, LPARAM data) const
     {
-        LVITEMW item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = index;
+        LVITEMW item = Item(index, LVIF_PARAM);
         item.lParam = data;
         SendMessageW(FWnd, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
@@ -76,17 +72,13 @@ public:
     }
     int Image(int index) const
     {
-        LVITEMW item{};
-        item.mask = LVIF_IMAGE;
-        item.iItem = index;
+        LVITEMW item = Item(index, LVIF_IMAGE);
         SendMessageW(FWnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
         return item.iImage;
     }
     void SetImage(int index, int image) const
     {
-        LVITEMW item{};
-        item.mask = LVIF_IMAGE;
-        item.iItem = index;
+        LVITEMW item = Item(index, LVIF_IMAGE);
         item.iImage = image;
         SendMessageW(FWnd, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
@@ -101,5 +93,13 @@ public:
     void SetRedraw(bool on) const { SendMessageW(FWnd, WM_SETREDRAW, on ? TRUE : FALSE, 0); }
 
 private:
+    static LVITEMW Item(int index, UINT mask)
+    {
+        LVITEMW item{};
+        item.mask = mask;
+        item.iItem = index;
+        return item;
+    }
+
     HWND FWnd;
 };

@@ -4,6 +4,7 @@
 
 #include "app/switches.h"
 #include "common/busy.h"
+#include "common/finally.h"
 #include "common/text.h"
 
 #include <algorithm>
@@ -60,57 +61,51 @@ TItemData* TFormMain::SelectedData() const
 
 void TFormMain::RebuildItems(bool refreshAll)
 {
-    BeginBusy();
+    TBusyCursor busy;
     FItemsBuilding = true;
     FList.SetRedraw(false);
-    try {
-        int selected = FList.Selected();
-        std::wstring selectedCaption = selected >= 0 ? FList.Text(selected) : std::wstring();
-        DeleteRows();
-        FManager->Refresh(refreshAll);
-        // The listed records in the rows' order (equal captions in the catalogue's order), so
-        // that every row is appended: no search through the rows, no row moved.
-        std::vector<TNtService*> listed;
-        for (int i = 0; i < FManager->ServiceCount(); ++i)
-            if (TNtService* service = FManager->GetService(i); IsListed(service))
-                listed.push_back(service);
-        std::stable_sort(listed.begin(), listed.end(), [](const TNtService* a, const TNtService* b) {
-            return CompareCaptions(a->DisplayName(), b->DisplayName()) < 0;
-        });
-        int rowCount = 0;
-        for (TNtService* service : listed) {
-            auto data = std::make_unique<TItemData>();
-            data->Service = service;
-            data->Caption = service->DisplayName();
-            data->StateText = GetStateText(service);
-            data->Description = service->Description();
-            data->Image = GetStateImage(service);
-            int row = FList.Insert(rowCount, data->Caption, data->Image, reinterpret_cast<LPARAM>(data.get()));
-            if (row < 0)
-                continue;
-            ++rowCount;
-            TItemData* item = data.release();  // the row owns it now; LVDeletion frees it
-            FList.SetText(row, 1, item->StateText);
-            FList.SetText(row, 2, item->Description);
-            if (IsPendingState(service->ServiceState()))
-                StartMonitor(item, PendingControl(service->ServiceState()));
-        }
-        if (!selectedCaption.empty()) {
-            int found = FList.FindCaption(selectedCaption);
-            if (found >= 0) {
-                FList.Select(found);
-                FList.EnsureVisible(found);
-            }
-        }
-    } catch (...) {
+    TFinally done([this] {
         FList.SetRedraw(true);
         FItemsBuilding = false;
-        EndBusy();
-        throw;
+    });
+    int selected = FList.Selected();
+    std::wstring selectedCaption = selected >= 0 ? FList.Text(selected) : std::wstring();
+    DeleteRows();
+    FManager->Refresh(refreshAll);
+    // The listed records in the rows' order (equal captions in the catalogue's order), so
+    // that every row is appended: no search through the rows, no row moved.
+    std::vector<TNtService*> listed;
+    for (int i = 0; i < FManager->ServiceCount(); ++i)
+        if (TNtService* service = FManager->GetService(i); IsListed(service))
+            listed.push_back(service);
+    std::stable_sort(listed.begin(), listed.end(), [](const TNtService* a, const TNtService* b) {
+        return CompareCaptions(a->DisplayName(), b->DisplayName()) < 0;
+    });
+    int rowCount = 0;
+    for (TNtService* service : listed) {
+        auto data = std::make_unique<TItemData>();
+        data->Service = service;
+        data->Caption = service->DisplayName();
+        data->StateText = GetStateText(service);
+        data->Description = service->Description();
+        data->Image = GetStateImage(service);
+        int row = FList.Insert(rowCount, data->Caption, data->Image, reinterpret_cast<LPARAM>(data.get()));
+        if (row < 0)
+            continue;
+        ++rowCount;
+        TItemData* item = data.release();  // the row owns it now; LVDeletion frees it
+        FList.SetText(row, 1, item->StateText);
+        FList.SetText(row, 2, item->Description);
+        if (IsPendingState(service->ServiceState()))
+            StartMonitor(item, PendingControl(service->ServiceState()));
     }
-    FList.SetRedraw(true);
-    FItemsBuilding = false;
-    EndBusy();
+    if (!selectedCaption.empty()) {
+        int found = FList.FindCaption(selectedCaption);
+        if (found >= 0) {
+            FList.Select(found);
+            FList.EnsureVisible(found);
+        }
+    }
 }
 
 void TFormMain::UpdateItems()
