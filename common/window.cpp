@@ -165,6 +165,9 @@ int TWindow::ShowModal()
         if (app.Terminated() && FModalResult == mrNone)
             FModalResult = mrCancel;
     }
+    // However the loop ended (a button's result, Escape, the close button), the close
+    // handler runs once, while the window is still shown.
+    FormClose();
     return FModalResult;
 }
 
@@ -202,9 +205,9 @@ LRESULT TWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         if (!FormCloseQuery())
             return 0;
         if (FModal) {
+            // ShowModal runs the close handler once its loop has ended.
             if (FModalResult == mrNone)
                 FModalResult = mrCancel;
-            FormClose();
             return 0;
         }
         FormClose();
