@@ -60,6 +60,7 @@ void TWindow::RegisterFormClass(const wchar_t* className)
 void TWindow::CreateForm(const TFormSpec& layout, HWND owner)
 {
     RegisterFormClass(layout.ClassName);
+    FName = layout.Name ? layout.Name : L"";
     RECT rc{0, 0, layout.ClientWidth, layout.ClientHeight};
     AdjustWindowRectEx(&rc, layout.Style, FALSE, layout.ExStyle);
     if (!owner)

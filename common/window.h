@@ -35,6 +35,7 @@ struct TFormSpec {
     int ClientHeight;
     DWORD Style = WS_OVERLAPPEDWINDOW;
     DWORD ExStyle = 0;
+    const wchar_t* Name = nullptr;  // the component name, under which the window keeps its layout
 };
 
 class TWindow {
@@ -46,6 +47,8 @@ public:
 
     HWND Handle() const { return FHandle; }
     static TWindow* FromHandle(HWND wnd);
+    // The component name ("FormMain"); empty when the form has none.
+    const std::wstring& Name() const { return FName; }
     // The window's caption.
     std::wstring Caption() const;
 
@@ -95,6 +98,7 @@ private:
     };
 
     HWND FHandle = nullptr;
+    std::wstring FName;
     int FModalResult = mrNone;
     SIZE FDesignClient{};
     std::vector<Anchored> FAnchored;

@@ -42,7 +42,8 @@ TFormMain::TFormMain()
                 .ClientWidth = DesignClientWidth,
                 .ClientHeight = DesignClientHeight,
                 .Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                .ExStyle = WS_EX_APPWINDOW});
+                .ExStyle = WS_EX_APPWINDOW,
+                .Name = L"FormMain"});
     CreateComponents();
     CreateMenus();
     FIdleHandler = Application().AddIdleHandler([this] { FActions.Update(); });
@@ -125,7 +126,7 @@ void TFormMain::AlignControls()
 
 void TFormMain::FormShow()
 {
-    CentreOnScreen(Handle());
+    LoadLayout();
     if (FShownOnce)
         return;
     FShownOnce = true;
@@ -155,7 +156,11 @@ bool TFormMain::FormCloseQuery()
     return true;
 }
 
-void TFormMain::FormClose() { SetTimerOn(false); }
+void TFormMain::FormClose()
+{
+    SetTimerOn(false);
+    SaveLayout();
+}
 
 void TFormMain::FormDestroy()
 {

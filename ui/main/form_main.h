@@ -137,6 +137,9 @@ private:
     std::wstring CollectNames(const std::vector<TNtService*>& services, TServiceState state);
     void ControlAllBut(const std::vector<TNtService*>& services, TServiceState settled, TServiceControl operation);
     void SetTimerOn(bool on);
+    // The window's size and the list's column widths, kept between runs.
+    void LoadLayout();
+    void SaveLayout();
 
     std::unique_ptr<TSCManager> FManager;
     bool FItemsBuilding = false;
