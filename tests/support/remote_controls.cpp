@@ -100,16 +100,33 @@ int TRemoteListView::Find(const std::wstring& caption) const
     return -1;
 }
 
+namespace {
+// A rectangle that a message fills in (starting from r), in screen coordinates.
+RECT RemoteScreenRect(HWND wnd, UINT msg, WPARAM wParam, RECT r = {})
+{
+    TRemoteMemory memory(wnd, sizeof(RECT));
+    memory.Write(&r, sizeof(r));
+    SendMessageW(wnd, msg, wParam, reinterpret_cast<LPARAM>(memory.Address()));
+    memory.Read(&r, sizeof(r));
+    MapWindowPoints(wnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+}  // namespace
+
 RECT TRemoteListView::RowRect(int index, int part) const
 {
-    TRemoteMemory memory(FWnd, sizeof(RECT));
-    RECT r{};
-    r.left = part;
-    memory.Write(&r, sizeof(r));
-    SendMessageW(FWnd, LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(memory.Address()));
-    memory.Read(&r, sizeof(r));
-    MapWindowPoints(FWnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    return r;
+    return RemoteScreenRect(FWnd, LVM_GETITEMRECT, static_cast<WPARAM>(index), RECT{part, 0, 0, 0});
+}
+
+int TRemoteListView::ColumnWidth(int column) const
+{
+    return static_cast<int>(SendMessageW(FWnd, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+}
+
+RECT TRemoteListView::HeaderItemRect(int column) const
+{
+    return RemoteScreenRect(reinterpret_cast<HWND>(SendMessageW(FWnd, LVM_GETHEADER, 0, 0)), HDM_GETITEMRECT,
+                            static_cast<WPARAM>(column));
 }
 
 POINT TRemoteListView::RowCentre(int index) const
@@ -122,15 +139,7 @@ bool TRemoteToolBar::Exists(int id) const { return SendMessageW(FWnd, TB_COMMAND
 
 bool TRemoteToolBar::Enabled(int id) const { return SendMessageW(FWnd, TB_ISBUTTONENABLED, id, 0) != 0; }
 
-RECT TRemoteToolBar::ButtonRect(int id) const
-{
-    TRemoteMemory memory(FWnd, sizeof(RECT));
-    RECT r{};
-    SendMessageW(FWnd, TB_GETRECT, id, reinterpret_cast<LPARAM>(memory.Address()));
-    memory.Read(&r, sizeof(r));
-    MapWindowPoints(FWnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
+RECT TRemoteToolBar::ButtonRect(int id) const { return RemoteScreenRect(FWnd, TB_GETRECT, static_cast<WPARAM>(id)); }
 
 std::vector<int> TRemoteToolBar::Commands() const
 {

@@ -50,6 +50,9 @@ public:
     POINT RowCentre(int index) const;
     // A row's rectangle (LVIR_BOUNDS, LVIR_LABEL, ...) in screen coordinates.
     RECT RowRect(int index, int part = LVIR_BOUNDS) const;
+    int ColumnWidth(int column) const;
+    // A column heading's rectangle in screen coordinates.
+    RECT HeaderItemRect(int column) const;
 
 private:
     HWND FWnd;

@@ -63,17 +63,39 @@ void MoveMouseTo(POINT p)
     Send(inputs);
 }
 
+namespace {
+INPUT LeftButton(bool up)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+    return input;
+}
+}  // namespace
+
 void ClickAt(POINT p)
 {
     MoveMouseTo(p);
     Sleep(50);
-    INPUT down{};
-    down.type = INPUT_MOUSE;
-    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    INPUT up = down;
-    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    std::vector<INPUT> inputs{down, up};
+    std::vector<INPUT> inputs{LeftButton(false), LeftButton(true)};
     Send(inputs);
+}
+
+void DragMouse(POINT from, POINT to)
+{
+    MoveMouseTo(from);
+    Sleep(50);
+    std::vector<INPUT> down{LeftButton(false)};
+    Send(down);
+    Sleep(50);
+    constexpr int Steps = 8;
+    for (int i = 1; i <= Steps; ++i) {
+        MoveMouseTo({from.x + (to.x - from.x) * i / Steps, from.y + (to.y - from.y) * i / Steps});
+        Sleep(30);
+    }
+    std::vector<INPUT> up{LeftButton(true)};
+    Send(up);
+    Sleep(50);
 }
 
 POINT CentreOf(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }

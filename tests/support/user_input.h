@@ -18,5 +18,8 @@ inline void PressKey(WORD key) { PressChord({key}); }
 void ClickAt(POINT screenPoint);
 // Moves the mouse to a point of the screen.
 void MoveMouseTo(POINT screenPoint);
+// Presses the left button at one point, moves to the other in a few steps and releases it there
+// (dragging a window's frame or a column's divider).
+void DragMouse(POINT from, POINT to);
 // The centre of a rectangle.
 POINT CentreOf(const RECT& r);
