@@ -7,6 +7,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace {
 constexpr const wchar_t* SizeValue = L"Size";
 constexpr const wchar_t* ColumnsValue = L"Columns";
