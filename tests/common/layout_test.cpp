@@ -208,13 +208,13 @@ TEST_F(DialogLayout, TakesFromAStoredSizeOnlyWhatItCanUse)
     }
 }
 
-// Lets everyone only read a key (and delete it, so that the scratch hive can go).
-void MakeReadOnly(HKEY root, const std::wstring& path)
+// Gives everyone only this access to a key.
+void SetKeyAccess(HKEY root, const std::wstring& path, DWORD rights)
 {
     UniqueRegKey key;
     ASSERT_EQ(OpenRegKey(root, path, READ_CONTROL | WRITE_DAC, key), ERROR_SUCCESS);
     EXPLICIT_ACCESSW access{};
-    access.grfAccessPermissions = KEY_READ | DELETE;
+    access.grfAccessPermissions = rights;
     access.grfAccessMode = SET_ACCESS;
     access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
     access.Trustee.ptstrName = const_cast<wchar_t*>(L"EVERYONE");
@@ -228,22 +228,39 @@ void MakeReadOnly(HKEY root, const std::wstring& path)
 
 TEST_F(DialogLayout, ClosesQuietlyWhenItsKeyCannotBeWrittenAndKeepsWhatWasStored)
 {
-    Store(L"Size", REG_SZ, L"500,400");
-    MakeReadOnly(User.Key(), DialogSection);
-    MakeReadOnly(User.Key(), L"Software\\Talvora\\Orvessa");
-    UniqueRegKey probe;
-    ASSERT_NE(OpenRegKey(User.Key(), DialogSection, KEY_SET_VALUE, probe), ERROR_SUCCESS)
-        << "the platform lets the key be written";
-    ScriptedMessageBoxes boxes;
+    constexpr const wchar_t* Settings = L"Software\\Talvora\\Orvessa";
+    // The rights to change the rights stay, so that the key can be given back and removed.
+    constexpr DWORD Keeper = READ_CONTROL | WRITE_DAC | DELETE;
+    struct Case {
+        const char* Name;
+        DWORD Rights;
+        std::optional<SIZE> Shown;  // nothing: the designed size
+    };
+    const Case cases[] = {
+        {"read only: the stored size", KEY_READ | Keeper, SIZE{500, 400}},
+        {"not even readable: as designed", Keeper, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Store(L"Size", REG_SZ, L"500,400");
+        SetKeyAccess(User.Key(), DialogSection, c.Rights);
+        SetKeyAccess(User.Key(), Settings, c.Rights);
+        UniqueRegKey probe;
+        ASSERT_NE(OpenRegKey(User.Key(), DialogSection, KEY_SET_VALUE, probe), ERROR_SUCCESS)
+            << "the platform lets the key be written";
+        ScriptedMessageBoxes boxes;
 
-    const RECT shown = Open([](TLayoutDialog& d) {
-        SetWindowPos(d.Handle(), nullptr, 0, 0, 520, 430, SWP_NOMOVE | SWP_NOZORDER);
-        d.SetModalResult(mrOk);
-    });
-    ExpectRect(shown, 124, 124, {500, 400});
-    EXPECT_EQ(Stored(L"Size"), L"500,400");
-    ExpectRect(Open(), 124, 124, {500, 400});
-    EXPECT_TRUE(boxes.Asked.empty()) << "reported: " << ToUtf8(boxes.Asked.front().Text);
+        const RECT shown = Open([](TLayoutDialog& d) {
+            SetWindowPos(d.Handle(), nullptr, 0, 0, 520, 430, SWP_NOMOVE | SWP_NOZORDER);
+            d.SetModalResult(mrOk);
+        });
+        ExpectRect(shown, 124, 124, c.Shown.value_or(DesignedSize()));
+        EXPECT_TRUE(boxes.Asked.empty()) << "reported: " << ToUtf8(boxes.Asked.front().Text);
+
+        SetKeyAccess(User.Key(), Settings, KEY_ALL_ACCESS);
+        SetKeyAccess(User.Key(), DialogSection, KEY_ALL_ACCESS);
+        EXPECT_EQ(Stored(L"Size"), L"500,400");
+    }
 }
 
 }  // namespace
