@@ -588,6 +588,63 @@ TEST_F(FormPropsTest, LoadingFailsWithoutADialog)
     }
 }
 
+// The kind remembered for Add...: a damaged value never narrows into a small kind by wrapping.
+TEST_F(FormPropsTest, RemembersTheKindOfTheLastNewService)
+{
+    const auto stored = ReadRegDword(HKEY_CURRENT_USER, SettingsKey, L"ServiceType");
+    UniqueRegKey settings;
+    ASSERT_EQ(CreateRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_ALL_ACCESS, settings), ERROR_SUCCESS);
+    const struct {
+        const char* Name;
+        std::function<void()> Store;
+        TExeType Kind;
+    } cases[] = {
+        {"missing", [&] { RegDeleteValueW(settings.get(), L"ServiceType"); }, etUnknown},
+        {"2", [&] { WriteRegDword(settings.get(), L"ServiceType", 2); }, etT32AppServer},
+        {"4", [&] { WriteRegDword(settings.get(), L"ServiceType", 4); }, etUnknown},
+        {"5", [&] { WriteRegDword(settings.get(), L"ServiceType", 5); }, etT32GenericServer},
+        {"260 (wraps to 4 in a byte)", [&] { WriteRegDword(settings.get(), L"ServiceType", 260); }, etT32GenericServer},
+        {"text", [&] { WriteRegText(settings.get(), L"ServiceType", L"1"); }, etUnknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        c.Store();
+        EXPECT_EQ(ReadRememberedKind(), c.Kind);
+    }
+
+    // Add...: the kind dialog preselects the remembered kind; the chosen one is stored at once,
+    // also when the properties dialog is then cancelled. Cancelling the kind stores nothing.
+    WriteRegDword(settings.get(), L"ServiceType", 5);
+    TScript::Steps = {[] {
+                          HWND kind = FindWindowW(L"TFormSelectType", nullptr);
+                          ASSERT_NE(kind, nullptr);
+                          EXPECT_EQ(SendMessageW(GetDlgItem(kind, 203), BM_GETCHECK, 0, 0), BST_CHECKED);
+                          SendMessageW(GetDlgItem(kind, 201), BM_CLICK, 0, 0);
+                          PostMessageW(kind, WM_COMMAND, IDOK, 0);
+                      },
+                      [] {
+                          HWND props = FindWindowW(TFormProps::ClassName, nullptr);
+                          ASSERT_NE(props, nullptr);
+                          EXPECT_EQ(Text(GetDlgItem(props, TFormProps::IdEditType)), L"SQL Anywhere Personal Server");
+                          PostMessageW(props, WM_CLOSE, 0, 0);
+                      },
+                      [] { PostMessageW(FindWindowW(L"TFormSelectType", nullptr), WM_CLOSE, 0, 0); }};
+    TScript::Next = 0;
+    TScript::Ticks = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 25, &TScript::Tick);
+    EXPECT_FALSE(ShowServiceProperties(Catalogue(), nullptr));
+    EXPECT_EQ(ReadRegDword(HKEY_CURRENT_USER, SettingsKey, L"ServiceType"), std::optional<DWORD>(1));
+    EXPECT_FALSE(ShowServiceProperties(Catalogue(), nullptr));
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(TScript::Next, TScript::Steps.size());
+    EXPECT_EQ(ReadRegDword(HKEY_CURRENT_USER, SettingsKey, L"ServiceType"), std::optional<DWORD>(1));
+
+    if (stored)
+        WriteRegDword(settings.get(), L"ServiceType", *stored);
+    else
+        RegDeleteValueW(settings.get(), L"ServiceType");
+}
+
 // The password prompt: masked fields of 255 characters; a mismatch is refused and the prompt
 // comes again holding the texts.
 TEST_F(FormPropsTest, PasswordPromptAsksAgainAfterAMismatch)

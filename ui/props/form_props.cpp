@@ -124,7 +124,7 @@ TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind
                 .Caption = FormCaption,
                 .ClientWidth = DesignClientWidth,
                 .ClientHeight = DesignClientHeight,
-                .Style = (WS_OVERLAPPEDWINDOW & ~(WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) | WS_CLIPCHILDREN,
+                .Style = WS_OVERLAPPEDWINDOW & ~(WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
                 .ExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT});
     // The minimum size holds from now on: the first size is the designed one.
     FSized = true;
