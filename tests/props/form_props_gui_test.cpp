@@ -4,6 +4,7 @@
 // the password prompt, and the record's handle that a refresh meanwhile leaves alone.
 #include "common/application.h"
 #include "common/errors.h"
+#include "common/format.h"
 #include "common/registry.h"
 #include "services/service_catalogue.h"
 #include "tests/sim_scm/sim_scm.h"
@@ -110,7 +111,8 @@ protected:
             else
                 RegDeleteValueW(settings.get(), L"PathHistory");
         }
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\form_props_gui_test");
+        for (const wchar_t* name : {L"form_props_gui_test", L"TalvoraApp"})
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\") + name).c_str());
     }
 
     // TalvoraApp, an application server that depends on the database, as it was at the start.
@@ -253,6 +255,7 @@ TEST_F(FormPropsTest, LoadsInstalledServices)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         ResetApp();
+        WriteServiceParameters(L"TalvoraApp", L"-a\n-b\r-c\r\n");
         Sim.Update(L"TalvoraApp", c.Setup);
         Sim.SetDelayedStartSupported(c.DelayedLevel);
         Open(Record(L"TalvoraApp"));
@@ -276,10 +279,66 @@ TEST_F(FormPropsTest, LoadsInstalledServices)
                            TFormProps::IdLabelName, TFormProps::IdLabelFile, TFormProps::IdEditType})
                 EXPECT_FALSE(Enabled(Item(id))) << id;
             EXPECT_TRUE(Enabled(Item(TFormProps::IdComboDepend)));
+            EXPECT_EQ(Text(Item(TFormProps::IdMemoParams)), L"-a\r\n-b\r\n-c\r\n") << "every line break the box's";
             Cancel();
         }});
         EXPECT_EQ(Sim.OpenHandleCount(), 1) << "only the catalogue's own";
     }
+}
+
+// The Parameters box's context menu: seven actions in their order, Open Folder and Open File
+// enabled by what the selection names.
+TEST_F(FormPropsTest, ParametersMenuActsOnTheSelection)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring file = self;
+    const std::wstring folder = file.substr(0, file.rfind(L'\\'));
+    const std::wstring root = file.substr(0, 3);
+    Open(nullptr, etNetworkServer);
+    Show({[&] {
+        HMENU menu = Form->ParamsMenu();
+        std::vector<std::wstring> items;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[64] = L"";
+            GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+            items.push_back(text);
+        }
+        EXPECT_EQ(items, (std::vector<std::wstring>{L"&Undo\tCtrl+Z", L"", L"Cu&t\tCtrl+X", L"&Copy\tCtrl+C",
+                                                    L"&Paste\tCtrl+V", L"", L"Select &All\tCtrl+A", L"",
+                                                    L"Open Folder\tF3", L"Open File\tF4"}));
+        EXPECT_EQ(Form->Actions().Find(TFormProps::ActEditCut)->Hint,
+                  L"Cut|Cuts the selection and puts it on the Clipboard");
+
+        const struct {
+            std::wstring Text;
+            bool Dir, File;
+        } cases[] = {
+            {L"", false, false},
+            {file, true, true},
+            {folder + L"\\missing.exe", true, false},
+            {folder, true, false},
+            {root + L"x", true, false},
+            {L"no folder", false, false},
+        };
+        HWND memo = Item(TFormProps::IdMemoParams);
+        SetFocus(memo);
+        for (const auto& c : cases) {
+            SetWindowTextW(memo, (L"-x " + c.Text + L" -y").c_str());
+            SendMessageW(memo, EM_SETSEL, 3, static_cast<LPARAM>(3 + c.Text.size()));
+            Form->Actions().Update();
+            EXPECT_EQ(Form->Actions().Find(TFormProps::ActOpenDir)->Enabled, c.Dir) << ToUtf8(c.Text);
+            EXPECT_EQ(Form->Actions().Find(TFormProps::ActOpenFile)->Enabled, c.File) << ToUtf8(c.Text);
+        }
+        // Select All acts on the focused box.
+        SendMessageW(memo, EM_SETSEL, 0, 0);
+        Form->Actions().Execute(TFormProps::ActEditSelectAll);
+        DWORD start = 1, end = 0;
+        SendMessageW(memo, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u);
+        EXPECT_EQ(end, static_cast<DWORD>(GetWindowTextLengthW(memo)));
+        Cancel();
+    }});
 }
 
 TEST_F(FormPropsTest, FollowsTheEnablingRulesOnEveryClick)
@@ -458,6 +517,28 @@ TEST_F(FormPropsTest, ValidatesNameAndExecutableOfANewService)
         EXPECT_EQ(boxes.Asked[0].Caption, L"Service properties");
         EXPECT_EQ(boxes.Asked[0].Flags, static_cast<UINT>(MB_ICONERROR));
     }
+}
+
+// An installer that cannot be started: the default report, and the dialog stays as it was.
+TEST_F(FormPropsTest, AFailedInstallKeepsTheDialog)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    ScriptedMessageBoxes boxes;
+    Open(nullptr, etNetworkServer);
+    Show({[&] {
+              SetWindowTextW(Item(TFormProps::IdEditName), L"nodbsvc");
+              SetWindowTextW(Item(TFormProps::IdComboFile), self);
+              Click(Item(IDOK));
+          },
+          [&] {
+              EXPECT_TRUE(IsWindowVisible(Form->Handle()));
+              EXPECT_EQ(Text(Item(TFormProps::IdEditName)), L"nodbsvc");
+              Cancel();
+          }});
+    ASSERT_EQ(boxes.Asked.size(), 1u);
+    EXPECT_EQ(boxes.Asked[0].Text.rfind(L"Error executing application (", 0), 0u) << ToUtf8(boxes.Asked[0].Text);
+    EXPECT_EQ(boxes.Asked[0].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
 }
 
 TEST_F(FormPropsTest, AppliesAChangeAndTellsWhenTheServiceRuns)

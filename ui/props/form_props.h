@@ -75,6 +75,8 @@ public:
     const std::wstring& OldUserName() const { return FOldUserName; }
     const TStringList& PathMem() const { return FPathMem; }
     TActionList& Actions() { return FActions; }
+    // The Parameters box's context menu.
+    HMENU ParamsMenu() const { return FParamsMenu.get(); }
     // The dialog's settings as the reconfiguration reads them.
     TConfigChoice ConfigChoice() const;
     // Replaces the password prompt (tests); an empty one restores the real prompt.
