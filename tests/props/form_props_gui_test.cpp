@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -203,6 +205,30 @@ TEST_F(FormPropsTest, LooksAsDescribed)
         GetWindowRect(Item(TFormProps::IdMemoParams), &after);
         EXPECT_GT(after.right - after.left, before.right - before.left);
         EXPECT_GT(after.bottom - after.top, before.bottom - before.top);
+        // The browse button's tooltip.
+        struct Found {
+            HWND Dialog;
+            HWND Tip = nullptr;
+        } found{dialog};
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND wnd, LPARAM data) -> BOOL {
+                auto* f = reinterpret_cast<Found*>(data);
+                wchar_t cls[64] = L"";
+                GetClassNameW(wnd, cls, 64);
+                if (GetWindow(wnd, GW_OWNER) == f->Dialog && lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0)
+                    f->Tip = wnd;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        ASSERT_NE(found.Tip, nullptr);
+        wchar_t tipText[80] = L"";
+        TTTOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.lpszText = tipText;
+        ASSERT_TRUE(SendMessageW(found.Tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)));
+        EXPECT_EQ(reinterpret_cast<HWND>(tool.uId), Item(TFormProps::IdBtnBrowse));
+        EXPECT_EQ(std::wstring(tipText), L"Browse files");
         // The label's accelerator moves the focus to its box.
         SetFocus(Item(TFormProps::IdEditName));
         MSG alt{Item(TFormProps::IdEditName), WM_SYSCHAR, L'p', 0};
@@ -339,6 +365,52 @@ TEST_F(FormPropsTest, ParametersMenuActsOnTheSelection)
         EXPECT_EQ(end, static_cast<DWORD>(GetWindowTextLengthW(memo)));
         Cancel();
     }});
+}
+
+// The browse button's file dialog: its title and filter, and the picked file taken into the box
+// and its folder into the history.
+TEST_F(FormPropsTest, BrowseTakesThePickedFileAndRemembersItsFolder)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring file = self;
+    Open(nullptr, etT32AppServer);
+    auto browser = [] {
+        HWND found = nullptr;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND wnd, LPARAM data) -> BOOL {
+                if (IsWindowVisible(wnd) && Text(wnd) == L"Browse file")
+                    *reinterpret_cast<HWND*>(data) = wnd;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    };
+    Show({[&] { PostMessageW(Item(TFormProps::IdBtnBrowse), BM_CLICK, 0, 0); },
+          [&] {
+              HWND dialog = browser();
+              if (!dialog) {
+                  --TScript::Next;  // not shown yet: this step again on the next tick
+                  return;
+              }
+              // The file name box of the Explorer-style dialog (edt1 or the combo cmb13).
+              HWND name = GetDlgItem(dialog, 0x480);
+              if (!name)
+                  name = GetDlgItem(dialog, 0x47c);
+              ASSERT_NE(name, nullptr);
+              SetWindowTextW(name, file.c_str());
+              PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+          },
+          [&] {
+              if (browser()) {
+                  --TScript::Next;
+                  return;
+              }
+              EXPECT_EQ(Text(Item(TFormProps::IdComboFile)), file);
+              EXPECT_GE(Form->PathMem().IndexOf(file.substr(0, file.rfind(L'\\'))), 0);
+              Cancel();
+          }});
 }
 
 TEST_F(FormPropsTest, FollowsTheEnablingRulesOnEveryClick)

@@ -136,6 +136,9 @@ TFormProps::~TFormProps()
 {
     if (FIdleHandler)
         Application().RemoveIdleHandler(FIdleHandler);
+    // The boxes outlive this part of the object by a moment (the window base destroys them).
+    RemoveWindowSubclass(Control(IdEditName), &TFormProps::EditNameProc, 0);
+    RemoveWindowSubclass(Control(IdMemoParams), &TFormProps::MemoParamsProc, 0);
 }
 
 void TFormProps::FormCreate()
