@@ -115,6 +115,8 @@ private:
     // The selected text of the Parameters box and the folder it names.
     std::wstring MemoSelection() const;
     static std::wstring FolderOfSelection(const std::wstring& selection);
+    static bool IsDirectory(const std::wstring& path);
+    static bool IsFile(const std::wstring& path);
 
     // The name box's and the Parameters box's own message handling (key filter, pasted text,
     // Escape, the context menu).
