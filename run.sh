@@ -11,6 +11,7 @@ build_project || exit 1
 export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wine-prefix}
 init_prefix
 "$ROOT/scripts/sample-services.sh"
+"$ROOT/scripts/sample-installers.sh"
 # A Wine session started without a display would keep its windows off screen: let it end.
 wineserver -w
 

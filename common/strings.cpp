@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
 
 int CompareTextCI(const std::wstring& a, const std::wstring& b)
 {
@@ -35,6 +36,29 @@ void TStringList::Add(const std::wstring& text)
         if (IgnoreDuplicates && at != FItems.end() && CompareTextCI(*at, text) == 0)
             return;
         FItems.insert(at, text);
+    }
+    Changed();
+}
+
+void TStringList::AddOrdered(std::vector<std::wstring> texts)
+{
+    if (texts.empty())
+        return;
+    if (Sorted) {
+        auto less = [](const std::wstring& a, const std::wstring& b) { return CompareTextCI(a, b) < 0; };
+        auto at = std::lower_bound(FItems.begin(), FItems.end(), texts.front(), less);
+        // The entry found is not less than the first text: the block fits before it when the
+        // last text is less still (which also rules out a duplicate of the first).
+        if (at != FItems.end() && CompareTextCI(texts.back(), *at) >= 0) {
+            BeginUpdate();
+            for (const auto& text : texts)
+                Add(text);
+            EndUpdate();
+            return;
+        }
+        FItems.insert(at, std::make_move_iterator(texts.begin()), std::make_move_iterator(texts.end()));
+    } else {
+        FItems.insert(FItems.end(), std::make_move_iterator(texts.begin()), std::make_move_iterator(texts.end()));
     }
     Changed();
 }

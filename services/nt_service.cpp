@@ -14,6 +14,20 @@ TServiceState StateOf(DWORD code)
 {
     return code >= SERVICE_STOPPED && code <= SERVICE_PAUSED ? static_cast<TServiceState>(code) : ssUnknown;
 }
+
+SERVICE_STATUS StatusOf(IServiceControlManager& scm, SC_HANDLE handle)
+{
+    SERVICE_STATUS status{};
+    Win32Check(scm.QueryServiceStatus(handle, &status));
+    return status;
+}
+
+std::vector<BYTE> ConfigOf(IServiceControlManager& scm, SC_HANDLE handle)
+{
+    return QueryGrowing(ConfigBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
+        return scm.QueryServiceConfigW(handle, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buf), size, needed);
+    });
+}
 }  // namespace
 
 TNtService* TNtService::Create(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus)
@@ -79,48 +93,53 @@ void TNtService::ReleaseHandle()
 SERVICE_STATUS TNtService::QueryStatus()
 {
     SM_ASSERT(FHandle != nullptr && (FDesiredAccess & SERVICE_QUERY_STATUS) != 0);
-    SERVICE_STATUS status{};
-    Win32Check(Scm().QueryServiceStatus(FHandle, &status));
-    return status;
+    return StatusOf(Scm(), FHandle);
 }
 
-std::vector<BYTE> TNtService::QueryConfig()
-{
-    return QueryGrowing(ConfigBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
-        return Scm().QueryServiceConfigW(FHandle, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buf), size, needed);
-    });
-}
+std::vector<BYTE> TNtService::QueryConfig() { return ConfigOf(Scm(), FHandle); }
 
 void TNtService::Refresh()
 {
-    WithHandle(RefreshAccess, [&] {
-        RefreshDescription();
-
-        SERVICE_STATUS status = QueryStatus();
-        FServiceTypes = TSCManager::ServiceType(status.dwServiceType);
-        FServiceState = StateOf(status.dwCurrentState);
-        FControlsAccepted = TSCManager::ControlAccepted(status.dwControlsAccepted);
-        FWin32ExitCode = status.dwWin32ExitCode;
-
-        std::vector<BYTE> buffer = QueryConfig();
-        const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
-        FFileName = config->lpBinaryPathName ? config->lpBinaryPathName : L"";
-        FStartType = static_cast<TServiceStartType>(std::min<DWORD>(config->dwStartType, sstDisabled));
-        FServiceStartName = config->lpServiceStartName ? config->lpServiceStartName : L"";
-        FErrorControlType = static_cast<TServiceErrorControlType>(std::min<DWORD>(config->dwErrorControl, ectCritical));
-
-        LinkGroup(config->lpLoadOrderGroup ? config->lpLoadOrderGroup : L"");
-        ReadDependencies(config->lpDependencies);
-    });
+    if (!FHandle) {
+        WithHandle(RefreshAccess, [&] { ReadState(FHandle); });
+        return;
+    }
+    // The handle is held (Active(true)) for the holder's own calls, which may be waiting in a
+    // message loop: read through a handle of our own and leave the held one as it is.
+    UniqueScHandleOf own(Scm(), Scm().OpenServiceW(FSCManager->Handle(), FServiceName.c_str(), RefreshAccess));
+    if (!own)
+        RaiseLastOSError();
+    ReadState(own.get());
 }
 
-void TNtService::RefreshDescription()
+void TNtService::ReadState(SC_HANDLE handle)
+{
+    RefreshDescription(handle);
+
+    SERVICE_STATUS status = StatusOf(Scm(), handle);
+    FServiceTypes = TSCManager::ServiceType(status.dwServiceType);
+    FServiceState = StateOf(status.dwCurrentState);
+    FControlsAccepted = TSCManager::ControlAccepted(status.dwControlsAccepted);
+    FWin32ExitCode = status.dwWin32ExitCode;
+
+    std::vector<BYTE> buffer = ConfigOf(Scm(), handle);
+    const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
+    FFileName = config->lpBinaryPathName ? config->lpBinaryPathName : L"";
+    FStartType = static_cast<TServiceStartType>(std::min<DWORD>(config->dwStartType, sstDisabled));
+    FServiceStartName = config->lpServiceStartName ? config->lpServiceStartName : L"";
+    FErrorControlType = static_cast<TServiceErrorControlType>(std::min<DWORD>(config->dwErrorControl, ectCritical));
+
+    LinkGroup(config->lpLoadOrderGroup ? config->lpLoadOrderGroup : L"");
+    ReadDependencies(config->lpDependencies);
+}
+
+void TNtService::RefreshDescription(SC_HANDLE handle)
 {
     if (!FSCManager->HasDescriptionQuery())
         return;
     std::vector<BYTE> buffer =
         QueryGrowing(DescriptionBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
-            return Scm().QueryServiceConfig2A(FHandle, SERVICE_CONFIG_DESCRIPTION, buf, size, needed);
+            return Scm().QueryServiceConfig2A(handle, SERVICE_CONFIG_DESCRIPTION, buf, size, needed);
         });
     const auto* info = reinterpret_cast<const SERVICE_DESCRIPTIONA*>(buffer.data());
     FDescription = FromAnsi(info->lpDescription);

@@ -19,7 +19,8 @@
 // failures of the group order raise Exception, violated preconditions EAssertionFailed.
 // Each operation opens the record's service handle with its own access mask and closes it
 // again; `Active(true)` keeps one open with SERVICE_ALL_ACCESS for the caller's own SCM calls
-// through `Handle()` until `Active(false)` (an operation on the record meanwhile closes it).
+// through `Handle()` until `Active(false)` (an operation on the record meanwhile closes it;
+// a Refresh meanwhile reads through a handle of its own and leaves the held one alone).
 // The catalogue talks to the SCM through the IServiceControlManager it was given (the
 // program's instance by default), so tests pass the simulated manager.
 #pragma once
@@ -132,7 +133,9 @@ private:
     void WithHandle(DWORD mask, F&& body);
     SERVICE_STATUS QueryStatus();
     std::vector<BYTE> QueryConfig();
-    void RefreshDescription();
+    // Reads description, status and configuration through handle.
+    void ReadState(SC_HANDLE handle);
+    void RefreshDescription(SC_HANDLE handle);
     void LinkGroup(const std::wstring& groupName);
     void ReadDependencies(const wchar_t* list);
     void BuildDependentBy();

@@ -56,7 +56,7 @@ int StandInCreateService(const TStandInService& service)
         dependencies.push_back(L'\0');
     }
     DWORD type = SERVICE_WIN32_OWN_PROCESS | (service.Interact ? SERVICE_INTERACTIVE_PROCESS : 0);
-    SC_HANDLE created = CreateServiceW(manager, service.Name.c_str(), service.Name.c_str(), SERVICE_ALL_ACCESS, type,
+    SC_HANDLE created = CreateServiceW(manager, service.Name.c_str(), service.DisplayName.c_str(), SERVICE_ALL_ACCESS, type,
                                        service.StartType, SERVICE_ERROR_NORMAL, service.BinaryPath.c_str(), nullptr,
                                        nullptr, dependencies.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr);
     int result = created ? 0 : static_cast<int>(GetLastError());

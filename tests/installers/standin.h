@@ -3,8 +3,9 @@
 //    the environment variable SM_INSTALLER_LOG names, when it is set;
 //  - ends at once with the exit code of SM_INSTALLER_EXIT when that is set and not 0, having
 //    installed nothing;
-//  - otherwise creates the service that its command line describes with CreateServiceW and
-//    ends with 0, or with the error number when that fails.
+//  - otherwise creates the service that its command line describes with CreateServiceW, named
+//    and titled as the real installer would, and ends with 0, or with the error number when that
+//    fails.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +15,7 @@
 
 struct TStandInService {
     std::wstring Name;
+    std::wstring DisplayName;
     std::wstring BinaryPath;
     DWORD StartType = SERVICE_DEMAND_START;
     bool Interact = false;

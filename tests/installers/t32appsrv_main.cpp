@@ -1,8 +1,11 @@
 // Stand-in for the ERP application server's self-installation:
 //   t32appsrv.exe /install /silent /auto|/manual|/disabled /interact|/nointeract
 //                 [/dependson:<service>] [/name:<name>] "/params:<lines joined by \n>"
-// installs <name> (default "T32AppSrv") with the binary path "<this program>" /service.
+// installs <name> (default "T32AppSrv"), titled "Talvora ERP <name>", with the binary path
+// "<this program>" /service. Started so by the Service Control Manager, it runs as the test
+// service does (the sample set-up of ./run.sh starts the services it installs).
 #include "tests/installers/standin.h"
+#include "tests/test_service/test_service_core.h"
 
 namespace {
 bool TakeSwitch(const std::wstring& arg, const wchar_t* prefix, std::wstring& value)
@@ -17,12 +20,14 @@ bool TakeSwitch(const std::wstring& arg, const wchar_t* prefix, std::wstring& va
 
 int wmain()
 {
+    std::vector<std::wstring> args = StandInArguments();
+    if (args.size() == 2 && args[1] == L"/service")
+        return RunTestService(true);
     if (int code = StandInPrologue())
         return code;
     TStandInService service;
     service.Name = L"T32AppSrv";
     bool install = false;
-    std::vector<std::wstring> args = StandInArguments();
     for (size_t i = 1; i < args.size(); ++i) {
         const std::wstring& a = args[i];
         std::wstring value;
@@ -48,5 +53,6 @@ int wmain()
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     service.BinaryPath = L"\"" + std::wstring(self) + L"\" /service";
+    service.DisplayName = L"Talvora ERP " + service.Name;
     return StandInCreateService(service);
 }

@@ -4,7 +4,8 @@
 
 #include <commctrl.h>
 
-TMainWindowDriver::TMainWindowDriver(const std::wstring& arguments) : FProgram(TestProgramPath(), arguments)
+TMainWindowDriver::TMainWindowDriver(const std::wstring& arguments, const std::wstring& program)
+    : FProgram(program, arguments)
 {
     FMain = FProgram.WaitForWindow(L"TFormMain");
     if (!FMain)

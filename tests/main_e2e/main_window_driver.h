@@ -28,8 +28,9 @@ enum : int { imgUnknown, imgRunning, imgPaused, imgStopped, imgStarting, imgStop
 
 class TMainWindowDriver {
 public:
-    // Starts the program with the arguments and waits for its main window and first rows.
-    explicit TMainWindowDriver(const std::wstring& arguments = {});
+    // Starts the program (the tests' copy unless another is named) with the arguments and waits
+    // for its main window and first rows.
+    explicit TMainWindowDriver(const std::wstring& arguments = {}, const std::wstring& program = TestProgramPath());
 
     TProgramUnderTest& Program() { return FProgram; }
     HWND Main() const { return FMain; }

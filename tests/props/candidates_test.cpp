@@ -109,6 +109,24 @@ TEST_F(Candidates, SameFileInTwoFoldersSortedAndOnce)
     EXPECT_EQ(list.Count(), 1);
 }
 
+// A folder's files come out in the list's own order (CompareTextCI), whatever their names hold,
+// also when two folders' files interleave.
+TEST_F(Candidates, ManyNamesInTheListsOwnOrder)
+{
+    const std::wstring F = Folders.Folder(L"F"), G = Folders.Folder(L"F\\dbsrvM");
+    const wchar_t* names[] = {L"dbsrv10.exe", L"dbsrv1.exe", L"DBSRV2.exe", L"dbsrv_b.exe", L"dbsrv-a.exe",
+                              L"dbsrv a.exe", L"dbsrv\u00e9.exe", L"dbsrvZ.exe", L"dbsrv9x.exe", L"dbsrv.x.exe"};
+    for (const wchar_t* name : names) {
+        Folders.File(L"F\\" + std::wstring(name));
+        Folders.File(L"F\\dbsrvM\\" + std::wstring(name));
+    }
+    // The folder "F\\dbsrvM" sorts among the names of F: the two folders' files interleave.
+    const Paths found = Find(L"dbsrv*.exe", F + L";" + G);
+    ASSERT_EQ(found.size(), 2 * std::size(names));
+    for (size_t i = 1; i < found.size(); ++i)
+        EXPECT_LT(CompareTextCI(found[i - 1], found[i]), 0) << ToUtf8(found[i - 1]) << " / " << ToUtf8(found[i]);
+}
+
 TEST_F(Candidates, FolderEndingInBackslashGetsNoSecondOne)
 {
     EXPECT_EQ(Find(L"dbsrv*.exe", A + L"\\"), Paths{A + L"\\dbsrv17.exe"});

@@ -91,6 +91,15 @@ protected:
         return name;
     }
 
+    // The service that dbsvc.exe installs for the name, removed afterwards like the others.
+    std::wstring InstalledByDbsvc(const std::wstring& name)
+    {
+        std::wstring installed = L"SQLANYs_" + name;
+        RemoveService(installed);
+        FServices.push_back(installed);
+        return installed;
+    }
+
     TInstallCommand Compose(const TInstallRequest& request)
     {
         auto command = ComposeInstallCommand(request);
@@ -109,6 +118,7 @@ protected:
 TEST_F(Installers, DbsvcFromTheServersFolderInstallsTheDatabaseServer)
 {
     const std::wstring name = Service(L"db");
+    const std::wstring installed = InstalledByDbsvc(name);
     const std::wstring server = DbInstallerFolder() + L"\\dbsrv17.exe";
     TInstallCommand command = Compose({etNetworkServer, server, name, TStartChoice::Manual, true, std::nullopt,
                                        {L"-n erpdb", L"-x tcpip"}});
@@ -117,7 +127,7 @@ TEST_F(Installers, DbsvcFromTheServersFolderInstallsTheDatabaseServer)
     RunInstaller(command);
 
     EXPECT_EQ(LoggedCommandLines(), command.CommandLine + L"\n");
-    auto config = QueryConfig(name);
+    auto config = QueryConfig(installed);
     ASSERT_TRUE(config.has_value());
     EXPECT_EQ(config->StartType, static_cast<DWORD>(SERVICE_DEMAND_START));
     EXPECT_EQ(config->ServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
@@ -158,6 +168,7 @@ TEST_F(Installers, ProgramInAFolderWithABlankIsStartedWhole)
     Win32Check(CopyFileW((DbInstallerFolder() + L"\\dbsvc.exe").c_str(), (folder + L"\\dbsvc.exe").c_str(), FALSE));
     Win32Check(CopyFileW((AppInstallerFolder() + L"\\t32appsrv.exe").c_str(), (FScratch / L"props.exe").c_str(), FALSE));
     const std::wstring name = Service(L"blank");
+    const std::wstring installed = InstalledByDbsvc(name);
     const std::wstring server = folder + L"\\dbsrv17.exe";
     TInstallCommand command = Compose({etLocalServer, server, name, TStartChoice::Automatic, false, std::nullopt, {}});
     EXPECT_EQ(command.CommandLine.substr(0, folder.size() + 12), L"\"" + folder + L"\\dbsvc.exe\"");
@@ -165,7 +176,7 @@ TEST_F(Installers, ProgramInAFolderWithABlankIsStartedWhole)
     RunInstaller(command);
 
     EXPECT_EQ(LoggedCommandLines(), command.CommandLine + L"\n");
-    auto config = QueryConfig(name);
+    auto config = QueryConfig(installed);
     ASSERT_TRUE(config.has_value());
     EXPECT_EQ(config->StartType, static_cast<DWORD>(SERVICE_AUTO_START));
     EXPECT_EQ(config->BinaryPath, L"\"" + server + L"\"");

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
+
 namespace {
 struct KindCase {
     const wchar_t* Path;
@@ -97,11 +99,17 @@ const CommandCase CommandCases[] = {
      {etT32AppServer, L"C:\\ERP\\t32appsrv.exe", L"<default> ", TStartChoice::Automatic, false, std::nullopt, {}},
      L"C:\\ERP\\t32appsrv.exe",
      L"C:\\ERP\\t32appsrv.exe /install /silent /auto /nointeract  /name:<default>  \"/params:\""},
-    {"per-cent signs and quotes are copied literally",
+    {"per-cent signs are copied literally, quotation marks in the parameters escaped",
      {etT32AppServer, L"C:\\100%\\t32appsrv.exe", L"A%sB", TStartChoice::Automatic, true, std::nullopt,
       {L"-x \"%d\""}},
      L"C:\\100%\\t32appsrv.exe",
-     L"C:\\100%\\t32appsrv.exe /install /silent /auto /interact  /name:A%sB \"/params:-x \"%d\"\""},
+     L"C:\\100%\\t32appsrv.exe /install /silent /auto /interact  /name:A%sB \"/params:-x \\\"%d\\\"\""},
+    {"a dependency with a blank, parameters ending in a backslash",
+     {etT32AppServer, L"C:\\ERP\\t32appsrv.exe", L"App", TStartChoice::Manual, false, L"My Service",
+      {L"-dir C:\\Data\\"}},
+     L"C:\\ERP\\t32appsrv.exe",
+     L"C:\\ERP\\t32appsrv.exe /install /silent /manual /nointeract \"/dependson:My Service\" /name:App "
+     L"\"/params:-dir C:\\Data\\\\\""},
     {"application server with a blank in its path",
      {etT32AppServer, L"C:\\Talvora ERP\\t32appsrv.exe", L"<default>", TStartChoice::Automatic, false, std::nullopt,
       {}},
@@ -116,6 +124,33 @@ TEST(ComposeInstallCommand, GivesEachKindsCommandLine)
         ASSERT_TRUE(command.has_value()) << c.Name;
         EXPECT_EQ(command->CommandLine, c.CommandLine) << c.Name;
         EXPECT_EQ(command->Program, c.Program) << c.Name;
+    }
+}
+
+// What the installer receives, split by the Windows argument rules, is exactly what was chosen.
+TEST(ComposeInstallCommand, TheApplicationServerReceivesExactlyWhatWasChosen)
+{
+    const struct {
+        std::wstring Dependency;
+        std::vector<std::wstring> Lines;
+        std::wstring Params;
+    } cases[] = {
+        {L"erpdb", {L"-port 2000", L"-log C:\\Logs"}, L"-port 2000\\n-log C:\\Logs"},
+        {L"My Service", {L"-log \"C:\\Logs\\\"", L"-dir C:\\Data\\"}, L"-log \"C:\\Logs\\\"\\n-dir C:\\Data\\"},
+        {L"a\"b", {L"\\\\server\\share\\", L"\\\"", L""}, L"\\\\server\\share\\\\n\\\"\\n"},
+    };
+    for (const auto& c : cases) {
+        auto command = ComposeInstallCommand(
+            {etT32AppServer, L"C:\\ERP\\t32appsrv.exe", L"App", TStartChoice::Automatic, false, c.Dependency, c.Lines});
+        ASSERT_TRUE(command.has_value());
+        int count = 0;
+        LPWSTR* argv = CommandLineToArgvW(command->CommandLine.c_str(), &count);
+        ASSERT_NE(argv, nullptr);
+        std::vector<std::wstring> args(argv, argv + count);
+        LocalFree(argv);
+        ASSERT_EQ(args.size(), 8u) << ToUtf8(command->CommandLine);
+        EXPECT_EQ(args[5], L"/dependson:" + c.Dependency) << ToUtf8(command->CommandLine);
+        EXPECT_EQ(args[7], L"/params:" + c.Params) << ToUtf8(command->CommandLine);
     }
 }
 

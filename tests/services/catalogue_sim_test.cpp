@@ -432,6 +432,22 @@ TEST_F(CatalogueSim, ActiveRecordKeepsAFullAccessHandle)
     EXPECT_EQ(FSim.OpenHandleCount(), 2);
     a->Active(true);
     EXPECT_EQ(FSim.OpenHandleCount(), 2);
+
+    // A refresh meanwhile (the main window's timer) reads through a handle of its own: the held
+    // one stays open, unchanged and usable, and the record still follows the service.
+    const SC_HANDLE held = a->Handle();
+    FSim.SetStatus(L"A", SERVICE_RUNNING);
+    a->Refresh();
+    EXPECT_EQ(a->Handle(), held);
+    EXPECT_EQ(a->DesiredAccess(), static_cast<DWORD>(SERVICE_ALL_ACCESS));
+    EXPECT_EQ(a->ServiceState(), ssRunning);
+    EXPECT_TRUE(FSim.QueryServiceStatus(held, &status));
+    EXPECT_EQ(FSim.OpenHandleCount(), 2);
+    FSim.Fail(TSimCall::QueryServiceConfig, ERROR_ACCESS_DENIED, L"A", 0, 1);
+    EXPECT_THROW(a->Refresh(), EOSError);
+    EXPECT_EQ(a->Handle(), held) << "also after a failed refresh";
+    EXPECT_EQ(FSim.OpenHandleCount(), 2);
+
     a->Active(false);
     EXPECT_EQ(a->Handle(), nullptr);
 }

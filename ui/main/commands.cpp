@@ -11,6 +11,7 @@
 #include "common/message_box.h"
 #include "common/text.h"
 #include "ui/about/form_about.h"
+#include "ui/props/service_properties.h"
 
 
 namespace {
@@ -267,12 +268,31 @@ void TFormMain::ActQuitExecute() { Close(); }
 
 void TFormMain::ActInstallExecute()
 {
-    // The properties dialog for a new service comes with the dialog itself.
+    bool installed = false;
+    {
+        // The dialog offers the catalogue's records as dependencies: no rebuild meanwhile.
+        TCommandScope command(FCommandDepth);
+        installed = ShowServiceProperties(*FManager, nullptr);
+    }
+    if (installed && !Application().Terminated())
+        RebuildItems(true);
 }
 
 void TFormMain::ActPropsExecute()
 {
-    // The properties dialog of the selected service comes with the dialog itself.
+    TItemData* data = SelectedData();
+    if (!data)
+        return;
+    TCommandScope command(FCommandDepth);
+    TNtService* service = data->Service;
+    if (!ShowServiceProperties(*FManager, service))
+        return;
+    try {
+        service->Refresh();
+    } catch (const Exception&) {
+        // The timer shows the service's state on its next tick.
+    }
+    UpdateItem(service);
 }
 
 void TFormMain::ActAboutExecute() { ShowAboutBox(); }

@@ -1,5 +1,6 @@
 #include "ui/props/form_select_type.h"
 
+#include "ui/props/dialog_focus.h"
 #include "ui/props/server_picture.h"
 
 #include <algorithm>
@@ -132,14 +133,8 @@ LRESULT TFormSelectType::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     }
     case WM_ACTIVATE:
         // Activation gives the focus back to the control that had it, as a dialog does.
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus && IsChild(Handle(), focus))
-                FFocused = focus;
-        } else if (FFocused && IsWindow(FFocused)) {
-            SetFocus(FFocused);
+        if (DialogActivate(Handle(), wParam, FFocused))
             return 0;
-        }
         break;
     default:
         break;

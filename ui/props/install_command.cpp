@@ -34,6 +34,27 @@ std::wstring CommandLineProgram(const std::wstring& program)
     return L"\"" + program + L"\"";
 }
 
+// The text as it stands inside a quoted argument, by the Windows argument rules: a quotation
+// mark becomes \", and the backslashes before it, or before the closing quotation mark, are
+// doubled. Other backslashes stay single, so a text without quotation marks that does not end
+// in a backslash is unchanged.
+std::wstring InsideQuotes(const std::wstring& text)
+{
+    std::wstring out;
+    size_t backslashes = 0;
+    for (wchar_t c : text) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out;
+}
+
 std::wstring Unquoted(const std::wstring& program)
 {
     if (program.size() >= 2 && program.front() == L'"' && program.back() == L'"')
@@ -56,7 +77,7 @@ TInstallCommand AppServerCommand(const TInstallRequest& r)
     std::wstring nameSwitch = SameTextAscii(r.ServiceName, DefaultServiceName) ? L"" : L"/name:" + r.ServiceName;
     std::wstring line = CommandLineProgram(r.Executable) + L" /install /silent " + AppServerStartSwitch(r.Start) + L" " +
                         (r.Interact ? L"/interact" : L"/nointeract") + L" " + DependsOnSwitch(r.Dependency) + L" " +
-                        nameSwitch + L" \"/params:" + JoinLines(r.ParameterLines, L"\\n") + L"\"";
+                        nameSwitch + L" \"/params:" + InsideQuotes(JoinLines(r.ParameterLines, L"\\n")) + L"\"";
     return {Unquoted(r.Executable), line};
 }
 }  // namespace
@@ -87,7 +108,13 @@ std::wstring AppServerStartSwitch(TStartChoice start)
 
 std::wstring DependsOnSwitch(const std::optional<std::wstring>& dependency)
 {
-    return dependency ? L"/dependson:" + *dependency : std::wstring();
+    if (!dependency)
+        return {};
+    const std::wstring text = L"/dependson:" + *dependency;
+    // A name with a blank or a quotation mark travels as one quoted argument.
+    if (dependency->find_first_of(L" \t\"") == std::wstring::npos)
+        return text;
+    return L"\"" + InsideQuotes(text) + L"\"";
 }
 
 std::optional<TInstallCommand> ComposeInstallCommand(const TInstallRequest& request)

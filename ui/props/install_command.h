@@ -1,8 +1,11 @@
 // The installers' command lines. A new database server is installed by the SQL Anywhere
 // service utility dbsvc.exe from the server executable's own folder; an ERP server installs
-// itself through its "/install" switch. Every value is copied literally: nothing is escaped,
-// and nothing is quoted beyond the quotation marks of the formats, except a program path that
-// holds a blank (see TInstallCommand).
+// itself through its "/install" switch. Values are copied literally, with three exceptions that
+// make the installer receive exactly what was chosen: a program path that holds a blank is
+// quoted (see TInstallCommand), a dependency name with a blank or a quotation mark makes the
+// dependency switch one quoted argument, and the application server's parameter text has its
+// quotation marks and the backslashes before them (or before the closing one) escaped by the
+// Windows argument rules. Texts without those characters stay exactly as the formats give them.
 #pragma once
 
 #include "ui/props/exe_type.h"
@@ -39,7 +42,8 @@ struct TInstallCommand {
 std::wstring DbsvcStartSwitch(TStartChoice start);
 // "/auto", "/manual", "/disabled".
 std::wstring AppServerStartSwitch(TStartChoice start);
-// "/dependson:" and the dependency; empty for none.
+// "/dependson:" and the dependency; empty for none. A name with a blank or a quotation mark
+// gives one quoted argument ("/dependson:My Service").
 std::wstring DependsOnSwitch(const std::optional<std::wstring>& dependency);
 
 // The installer run for a new service; nothing for etUnknown (nothing is to be run).

@@ -1,0 +1,849 @@
+// The properties dialog over the simulated manager, shown modally and driven from a timer
+// inside this process: what it loads for installed and new services, the enabling rules, the
+// name box's filter, the ways it ends (each saving the folder history), validation, applying,
+// the password prompt, and the record's handle that a refresh meanwhile leaves alone.
+#include "common/application.h"
+#include "common/errors.h"
+#include "common/format.h"
+#include "common/registry.h"
+#include "services/service_catalogue.h"
+#include "tests/sim_scm/sim_scm.h"
+#include "tests/support/message_box_hook.h"
+#include "ui/props/executables.h"
+#include "ui/props/form_password.h"
+#include "ui/props/form_props.h"
+#include "ui/props/service_parameters.h"
+#include "ui/props/service_properties.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+class TBackgroundForm : public TWindow {
+public:
+    TBackgroundForm()
+    {
+        CreateForm({.ClassName = L"TPropsDialogTestMain", .Caption = L"main", .ClientWidth = 100, .ClientHeight = 100});
+    }
+};
+
+using Step = std::function<void()>;
+
+// Runs the steps one timer tick apart while a modal window of this thread is shown; a dialog
+// still open after twenty seconds is cancelled and the test fails.
+struct TScript {
+    static inline std::vector<Step> Steps;
+    static inline size_t Next = 0;
+    static inline int Ticks = 0;
+
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        if (++Ticks > 800) {
+            if (Ticks == 801)
+                ADD_FAILURE() << "dialog still open after " << Next << " of " << Steps.size() << " steps";
+            for (const wchar_t* cls : {TFormPassword::ClassName, TFormProps::ClassName})
+                if (HWND open = FindWindowW(cls, nullptr))
+                    PostMessageW(open, WM_CLOSE, 0, 0);
+            return;
+        }
+        if (Next < Steps.size())
+            Steps[Next++]();
+    }
+};
+
+std::wstring Text(HWND wnd)
+{
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+bool Checked(HWND wnd) { return SendMessageW(wnd, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool Enabled(HWND wnd) { return IsWindowEnabled(wnd) != FALSE; }
+void Click(HWND wnd) { SendMessageW(wnd, BM_CLICK, 0, 0); }
+
+std::wstring ComboItem(HWND combo, int index)
+{
+    std::wstring text(static_cast<size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, index, 0)) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(text.size() - 1);
+    return text;
+}
+
+std::wstring ComboSelection(HWND combo)
+{
+    const int index = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    return index < 0 ? L"(none selected)" : ComboItem(combo, index);
+}
+
+class FormPropsTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Application().Initialize();
+        Background = std::make_unique<TBackgroundForm>();
+    }
+    static void TearDownTestSuite() { Background.reset(); }
+
+    FormPropsTest()
+    {
+        TSimService db = SimService(L"SQLANYs_Db");
+        db.BinaryPath = L"\"C:\\SA17\\Bin64\\dbsrv17.exe\" -n erpdb";
+        Sim.AddService(db);
+        ResetApp();
+        UniqueRegKey settings;
+        OpenRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_READ, settings);
+        if (settings) {
+            TRegValue value;
+            if (ReadRegValue(settings.get(), L"PathHistory", value) == ERROR_SUCCESS)
+                FStoredHistory = RegValueText(value);
+        }
+    }
+    ~FormPropsTest() override
+    {
+        UniqueRegKey settings;
+        if (CreateRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_ALL_ACCESS, settings) == ERROR_SUCCESS) {
+            if (FStoredHistory)
+                WriteRegText(settings.get(), L"PathHistory", *FStoredHistory);
+            else
+                RegDeleteValueW(settings.get(), L"PathHistory");
+        }
+        for (const wchar_t* name : {L"form_props_gui_test", L"TalvoraApp"})
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\") + name).c_str());
+    }
+
+    // TalvoraApp, an application server that depends on the database, as it was at the start.
+    void ResetApp()
+    {
+        FCatalogue.reset();
+        if (Sim.Exists(L"TalvoraApp"))
+            Sim.RemoveService(L"TalvoraApp");
+        TSimService app = SimService(L"TalvoraApp", {L"SQLANYs_Db"});
+        app.BinaryPath = L"C:\\ERP\\t32appsrv.exe /service";
+        Sim.AddService(app);
+    }
+
+    TSCManager& Catalogue()
+    {
+        if (!FCatalogue) {
+            FCatalogue = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", Sim);
+            FCatalogue->Refresh(true);
+        }
+        return *FCatalogue;
+    }
+    TNtService* Record(const std::wstring& name)
+    {
+        TNtService* service = nullptr;
+        EXPECT_TRUE(Catalogue().FindService(name, service));
+        return service;
+    }
+
+    // Creates and loads the dialog for the service (null: a new one of kind).
+    TFormProps& Open(TNtService* service, TExeType kind = etUnknown)
+    {
+        Form = std::make_unique<TFormProps>(Catalogue(), service, kind);
+        Form->LoadService();
+        return *Form;
+    }
+
+    int Show(std::vector<Step> steps)
+    {
+        TScript::Steps = std::move(steps);
+        TScript::Next = 0;
+        TScript::Ticks = 0;
+        UINT_PTR timer = SetTimer(nullptr, 0, 25, &TScript::Tick);
+        int result = Form->ShowModal();
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(TScript::Next, TScript::Steps.size()) << "steps left undone";
+        return result;
+    }
+
+    HWND Item(int id) const { return Form->Item(id); }
+    void Cancel() { PostMessageW(Form->Handle(), WM_COMMAND, IDCANCEL, 0); }
+
+    static inline std::unique_ptr<TBackgroundForm> Background;
+    TSimServiceControlManager Sim;
+    std::unique_ptr<TSCManager> FCatalogue;
+    std::unique_ptr<TFormProps> Form;
+    std::optional<std::wstring> FStoredHistory;
+};
+
+TEST_F(FormPropsTest, LooksAsDescribed)
+{
+    Open(nullptr, etT32AppServer);
+    Show({[&] {
+        HWND dialog = Form->Handle();
+        EXPECT_EQ(Text(dialog), L"Service properties");
+        RECT client{};
+        GetClientRect(dialog, &client);
+        EXPECT_EQ(client.right, 723);
+        EXPECT_EQ(client.bottom, 375);
+        EXPECT_TRUE(GetWindowLongW(dialog, GWL_STYLE) & WS_THICKFRAME);
+        // Tab order of the enabled controls, from the name box on.
+        const int order[] = {TFormProps::IdEditName, TFormProps::IdComboFile, TFormProps::IdBtnBrowse,
+                             TFormProps::IdRBtnStartAuto, TFormProps::IdChBoxInteract, TFormProps::IdMemoParams,
+                             TFormProps::IdComboDepend, TFormProps::IdBtnOk, TFormProps::IdBtnCancel};
+        for (size_t i = 0; i + 1 < std::size(order); ++i) {
+            HWND next = GetNextDlgTabItem(dialog, Item(order[i]), FALSE);
+            EXPECT_EQ(GetDlgCtrlID(GetParent(next) == dialog ? next : GetParent(next)), order[i + 1]) << i;
+        }
+        // Resizing: the minimum window size holds, and the boxes stretch.
+        RECT before{};
+        GetWindowRect(Item(TFormProps::IdMemoParams), &before);
+        SetWindowPos(dialog, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+        RECT frame{};
+        GetWindowRect(dialog, &frame);
+        EXPECT_EQ(frame.right - frame.left, 478);
+        EXPECT_EQ(frame.bottom - frame.top, 414);
+        SetWindowPos(dialog, nullptr, 0, 0, 900, 600, SWP_NOMOVE | SWP_NOZORDER);
+        RECT after{};
+        GetWindowRect(Item(TFormProps::IdMemoParams), &after);
+        EXPECT_GT(after.right - after.left, before.right - before.left);
+        EXPECT_GT(after.bottom - after.top, before.bottom - before.top);
+        // The browse button's tooltip.
+        struct Found {
+            HWND Dialog;
+            HWND Tip = nullptr;
+        } found{dialog};
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND wnd, LPARAM data) -> BOOL {
+                auto* f = reinterpret_cast<Found*>(data);
+                wchar_t cls[64] = L"";
+                GetClassNameW(wnd, cls, 64);
+                if (GetWindow(wnd, GW_OWNER) == f->Dialog && lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0)
+                    f->Tip = wnd;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        ASSERT_NE(found.Tip, nullptr);
+        wchar_t tipText[80] = L"";
+        TTTOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.lpszText = tipText;
+        ASSERT_TRUE(SendMessageW(found.Tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)));
+        EXPECT_EQ(reinterpret_cast<HWND>(tool.uId), Item(TFormProps::IdBtnBrowse));
+        EXPECT_EQ(std::wstring(tipText), L"Browse files");
+        // The label's accelerator moves the focus to its box.
+        SetFocus(Item(TFormProps::IdEditName));
+        MSG alt{Item(TFormProps::IdEditName), WM_SYSCHAR, L'p', 0};
+        IsDialogMessageW(dialog, &alt);
+        EXPECT_EQ(GetFocus(), Item(TFormProps::IdMemoParams));
+        Cancel();
+    }});
+}
+
+TEST_F(FormPropsTest, LoadsInstalledServices)
+{
+    const struct {
+        const char* Name;
+        std::function<void(TSimService&)> Setup;
+        bool DelayedLevel;
+        // What the dialog shows.
+        bool Default, Interact;
+        std::wstring User;
+        const wchar_t* StartButton;  // null: none checked
+        bool Delayed, DelayedEnabled;
+        std::wstring Depend;
+        std::wstring Type;
+    } cases[] = {
+        {"local system, interactive, automatic, delayed",
+         [](TSimService& s) {
+             s.StartName = L"localsystem";
+             s.ServiceType |= SERVICE_INTERACTIVE_PROCESS;
+             s.StartType = SERVICE_AUTO_START;
+             s.DelayedAutoStart = true;
+         },
+         true, true, true, L"", L"&Automatic", true, true, L"SQLANYs_Db", L"Talvora ERP Application Server"},
+        {"user account, manual",
+         [](TSimService& s) {
+             s.StartName = L".\\svcuser";
+             s.ServiceType |= SERVICE_INTERACTIVE_PROCESS;
+         },
+         true, false, false, L".\\svcuser", L"&Manual", false, false, L"SQLANYs_Db", L"Talvora ERP Application Server"},
+        {"delayed but disabled", [](TSimService& s) { s.StartType = SERVICE_DISABLED; s.DelayedAutoStart = true; },
+         true, true, false, L"", L"&Disabled", false, false, L"SQLANYs_Db", L"Talvora ERP Application Server"},
+        {"boot start, a group only",
+         [](TSimService& s) {
+             s.StartType = SERVICE_BOOT_START;
+             s.Dependencies = {L"+Group"};
+             s.BinaryPath = L"C:\\Windows\\svchost.exe -k x";
+         },
+         true, true, false, L"", nullptr, false, false, L"<none>", L"Unknown Server"},
+        {"no delayed-start level", [](TSimService& s) { s.StartType = SERVICE_AUTO_START; s.DelayedAutoStart = true; },
+         false, true, false, L"", L"&Automatic", false, false, L"SQLANYs_Db", L"Talvora ERP Application Server"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResetApp();
+        WriteServiceParameters(L"TalvoraApp", L"-a\n-b\r-c\r\n");
+        Sim.Update(L"TalvoraApp", c.Setup);
+        Sim.SetDelayedStartSupported(c.DelayedLevel);
+        Open(Record(L"TalvoraApp"));
+        Show({[&] {
+            EXPECT_EQ(Checked(Item(TFormProps::IdChBoxDefaultAccount)), c.Default);
+            EXPECT_EQ(Checked(Item(TFormProps::IdChBoxInteract)), c.Interact);
+            EXPECT_EQ(Text(Item(TFormProps::IdEditUser)), c.User);
+            EXPECT_EQ(Form->OldUserName(), c.User);
+            EXPECT_EQ(Enabled(Item(TFormProps::IdEditUser)), !c.Default);
+            EXPECT_EQ(Enabled(Item(TFormProps::IdChBoxInteract)), c.Default);
+            for (int id : {TFormProps::IdRBtnStartAuto, TFormProps::IdRBtnStartManual, TFormProps::IdRBtnStartDisabled})
+                EXPECT_EQ(Checked(Item(id)), c.StartButton && Text(Item(id)) == c.StartButton) << id;
+            EXPECT_EQ(Checked(Item(TFormProps::IdChBoxDelayedStart)), c.Delayed);
+            EXPECT_EQ(Enabled(Item(TFormProps::IdChBoxDelayedStart)), c.DelayedEnabled);
+            EXPECT_TRUE(IsWindowVisible(Item(TFormProps::IdChBoxDelayedStart)));
+            EXPECT_EQ(ComboSelection(Item(TFormProps::IdComboDepend)), c.Depend);
+            EXPECT_EQ(Text(Item(TFormProps::IdEditType)), c.Type);
+            EXPECT_EQ(Text(Item(TFormProps::IdEditName)), L"TalvoraApp");
+            EXPECT_EQ(Text(Item(TFormProps::IdComboFile)), Sim.Service(L"TalvoraApp").BinaryPath);
+            for (int id : {TFormProps::IdEditName, TFormProps::IdComboFile, TFormProps::IdBtnBrowse,
+                           TFormProps::IdLabelName, TFormProps::IdLabelFile, TFormProps::IdEditType})
+                EXPECT_FALSE(Enabled(Item(id))) << id;
+            EXPECT_TRUE(Enabled(Item(TFormProps::IdComboDepend)));
+            EXPECT_EQ(Text(Item(TFormProps::IdMemoParams)), L"-a\r\n-b\r\n-c\r\n") << "every line break the box's";
+            Cancel();
+        }});
+        EXPECT_EQ(Sim.OpenHandleCount(), 1) << "only the catalogue's own";
+    }
+}
+
+// The Parameters box's context menu: seven actions in their order, Open Folder and Open File
+// enabled by what the selection names.
+TEST_F(FormPropsTest, ParametersMenuActsOnTheSelection)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring file = self;
+    const std::wstring folder = file.substr(0, file.rfind(L'\\'));
+    const std::wstring root = file.substr(0, 3);
+    Open(nullptr, etNetworkServer);
+    Show({[&] {
+        HMENU menu = Form->ParamsMenu();
+        std::vector<std::wstring> items;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[64] = L"";
+            GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+            items.push_back(text);
+        }
+        EXPECT_EQ(items, (std::vector<std::wstring>{L"&Undo\tCtrl+Z", L"", L"Cu&t\tCtrl+X", L"&Copy\tCtrl+C",
+                                                    L"&Paste\tCtrl+V", L"", L"Select &All\tCtrl+A", L"",
+                                                    L"Open Folder\tF3", L"Open File\tF4"}));
+        EXPECT_EQ(Form->Actions().Find(TFormProps::ActEditCut)->Hint,
+                  L"Cut|Cuts the selection and puts it on the Clipboard");
+
+        const struct {
+            std::wstring Text;
+            bool Dir, File;
+        } cases[] = {
+            {L"", false, false},
+            {file, true, true},
+            {folder + L"\\missing.exe", true, false},
+            {folder, true, false},
+            {root + L"x", true, false},
+            {L"no folder", false, false},
+        };
+        HWND memo = Item(TFormProps::IdMemoParams);
+        SetFocus(memo);
+        for (const auto& c : cases) {
+            SetWindowTextW(memo, (L"-x " + c.Text + L" -y").c_str());
+            SendMessageW(memo, EM_SETSEL, 3, static_cast<LPARAM>(3 + c.Text.size()));
+            Form->Actions().Update();
+            EXPECT_EQ(Form->Actions().Find(TFormProps::ActOpenDir)->Enabled, c.Dir) << ToUtf8(c.Text);
+            EXPECT_EQ(Form->Actions().Find(TFormProps::ActOpenFile)->Enabled, c.File) << ToUtf8(c.Text);
+        }
+        // Select All acts on the focused box.
+        SendMessageW(memo, EM_SETSEL, 0, 0);
+        Form->Actions().Execute(TFormProps::ActEditSelectAll);
+        DWORD start = 1, end = 0;
+        SendMessageW(memo, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u);
+        EXPECT_EQ(end, static_cast<DWORD>(GetWindowTextLengthW(memo)));
+        Cancel();
+    }});
+}
+
+// The browse button's file dialog: its title and filter, and the picked file taken into the box
+// and its folder into the history.
+TEST_F(FormPropsTest, BrowseTakesThePickedFileAndRemembersItsFolder)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring file = self;
+    Open(nullptr, etT32AppServer);
+    auto browser = [] {
+        HWND found = nullptr;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND wnd, LPARAM data) -> BOOL {
+                if (IsWindowVisible(wnd) && Text(wnd) == L"Browse file")
+                    *reinterpret_cast<HWND*>(data) = wnd;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    };
+    Show({[&] { PostMessageW(Item(TFormProps::IdBtnBrowse), BM_CLICK, 0, 0); },
+          [&] {
+              HWND dialog = browser();
+              if (!dialog) {
+                  --TScript::Next;  // not shown yet: this step again on the next tick
+                  return;
+              }
+              // The file name box of the Explorer-style dialog (edt1 or the combo cmb13).
+              HWND name = GetDlgItem(dialog, 0x480);
+              if (!name)
+                  name = GetDlgItem(dialog, 0x47c);
+              ASSERT_NE(name, nullptr);
+              SetWindowTextW(name, file.c_str());
+              PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+          },
+          [&] {
+              if (browser()) {
+                  --TScript::Next;
+                  return;
+              }
+              EXPECT_EQ(Text(Item(TFormProps::IdComboFile)), file);
+              EXPECT_GE(Form->PathMem().IndexOf(file.substr(0, file.rfind(L'\\'))), 0);
+              Cancel();
+          }});
+}
+
+TEST_F(FormPropsTest, FollowsTheEnablingRulesOnEveryClick)
+{
+    Sim.Update(L"TalvoraApp", [](TSimService& s) { s.StartType = SERVICE_AUTO_START; });
+    Open(Record(L"TalvoraApp"));
+    Show({[&] {
+        HWND delayed = Item(TFormProps::IdChBoxDelayedStart);
+        HWND user = Item(TFormProps::IdEditUser);
+        HWND interact = Item(TFormProps::IdChBoxInteract);
+        EXPECT_TRUE(Enabled(delayed));
+        Click(delayed);
+        Click(Item(TFormProps::IdRBtnStartManual));
+        EXPECT_FALSE(Enabled(delayed));
+        EXPECT_TRUE(Checked(delayed)) << "kept while disabled";
+        Click(Item(TFormProps::IdRBtnStartAuto));
+        EXPECT_TRUE(Enabled(delayed));
+        EXPECT_FALSE(Enabled(user));
+        Click(Item(TFormProps::IdChBoxDefaultAccount));
+        EXPECT_TRUE(Enabled(user));
+        EXPECT_TRUE(Enabled(Item(TFormProps::IdLabelUser)));
+        EXPECT_FALSE(Enabled(interact));
+        Click(Item(TFormProps::IdChBoxDefaultAccount));
+        EXPECT_FALSE(Enabled(user));
+        EXPECT_TRUE(Enabled(interact));
+        Cancel();
+    }});
+}
+
+TEST_F(FormPropsTest, LoadsNewServicesOfEachKind)
+{
+    const struct {
+        TExeType Kind;
+        std::wstring Name;
+        int DependCount;
+    } cases[] = {
+        {etT32AppServer, L"<default>", 3},
+        {etT32GenericServer, L"<default>", 3},
+        {etNetworkServer, L"", 0},
+        {etLocalServer, L"", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.Kind));
+        Open(nullptr, c.Kind);
+        Show({[&] {
+            EXPECT_EQ(Text(Item(TFormProps::IdEditType)), ExeTypeName(c.Kind));
+            EXPECT_EQ(Text(Item(TFormProps::IdEditName)), c.Name);
+            EXPECT_TRUE(Checked(Item(TFormProps::IdRBtnStartAuto)));
+            EXPECT_TRUE(Checked(Item(TFormProps::IdChBoxInteract)));
+            EXPECT_TRUE(Enabled(Item(TFormProps::IdChBoxInteract)));
+            EXPECT_TRUE(Checked(Item(TFormProps::IdChBoxDefaultAccount)));
+            EXPECT_FALSE(Enabled(Item(TFormProps::IdChBoxDefaultAccount)));
+            EXPECT_FALSE(Enabled(Item(TFormProps::IdEditUser)));
+            EXPECT_FALSE(IsWindowVisible(Item(TFormProps::IdChBoxDelayedStart)));
+            for (int id : {TFormProps::IdEditName, TFormProps::IdComboFile, TFormProps::IdBtnBrowse,
+                           TFormProps::IdComboDepend, TFormProps::IdLabelDepend})
+                EXPECT_TRUE(Enabled(Item(id))) << id;
+            HWND depend = Item(TFormProps::IdComboDepend);
+            ASSERT_EQ(SendMessageW(depend, CB_GETCOUNT, 0, 0), c.DependCount);
+            EXPECT_EQ(SendMessageW(depend, CB_GETCURSEL, 0, 0), CB_ERR);
+            if (c.DependCount) {
+                EXPECT_EQ(ComboItem(depend, 0), L"<none>");
+                EXPECT_EQ(ComboItem(depend, 1), Catalogue().GetService(0)->ServiceName());
+            }
+            Cancel();
+        }});
+    }
+}
+
+TEST_F(FormPropsTest, NameBoxDropsWhatTheKeyFilterRefuses)
+{
+    Open(nullptr, etT32AppServer);
+    Show({[&] {
+        HWND name = Item(TFormProps::IdEditName);
+        EXPECT_EQ(Text(name), L"<default>") << "set by the dialog itself";
+        SetWindowTextW(name, L"");
+        for (wchar_t c : std::wstring(L"a b-c.d_9\x1b\x16Z"))
+            SendMessageW(name, WM_CHAR, c, 0);
+        EXPECT_EQ(Text(name), L"abcd_9Z");
+        SendMessageW(name, WM_CHAR, 8, 0);
+        EXPECT_EQ(Text(name), L"abcd_9");
+        // Text set or pasted from outside is filtered the same way.
+        SetWindowTextW(name, L"My Service-2");
+        EXPECT_EQ(Text(name), L"MyService2");
+        if (OpenClipboard(name)) {
+            EmptyClipboard();
+            const std::wstring pasted = L"x y\r\nz";
+            HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (pasted.size() + 1) * sizeof(wchar_t));
+            memcpy(GlobalLock(data), pasted.c_str(), (pasted.size() + 1) * sizeof(wchar_t));
+            GlobalUnlock(data);
+            SetClipboardData(CF_UNICODETEXT, data);
+            CloseClipboard();
+            SendMessageW(name, EM_SETSEL, 0, -1);
+            SendMessageW(name, WM_PASTE, 0, 0);
+            EXPECT_EQ(Text(name), L"xyz");
+        } else {
+            ADD_FAILURE() << "clipboard not available";
+        }
+        Cancel();
+    }});
+}
+
+// However the dialog ends, its close handler runs once and saves the folder history of a new
+// service, sorted and without duplicates.
+TEST_F(FormPropsTest, SavesTheFolderHistoryHoweverItEnds)
+{
+    const struct {
+        const char* Name;
+        int Result;
+        std::function<void(TFormProps&)> End;
+    } cases[] = {
+        {"Cancel", IDCANCEL, [](TFormProps& f) { Click(f.Item(IDCANCEL)); }},
+        {"Escape in the Parameters box", IDCANCEL,
+         [](TFormProps& f) {
+             SetFocus(f.Item(TFormProps::IdMemoParams));
+             SendMessageW(f.Item(TFormProps::IdMemoParams), WM_KEYDOWN, VK_ESCAPE, 0);
+         }},
+        {"close button", IDCANCEL, [](TFormProps& f) { PostMessageW(f.Handle(), WM_CLOSE, 0, 0); }},
+        {"OK", IDOK, [](TFormProps& f) { Click(f.Item(IDOK)); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        UniqueRegKey settings;
+        ASSERT_EQ(CreateRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_ALL_ACCESS, settings), ERROR_SUCCESS);
+        WriteRegText(settings.get(), L"PathHistory", L"C:\\X;;c:\\x;B:\\Y");
+        // An unknown kind installs nothing, so OK ends the dialog once the input is valid.
+        Open(nullptr, etUnknown);
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        SetWindowTextW(Form->Item(TFormProps::IdEditName), L"anything");
+        SetWindowTextW(Form->Item(TFormProps::IdComboFile), self);
+        EXPECT_EQ(Show({[&] { c.End(*Form); }}), c.Result);
+        EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, SettingsKey, L"PathHistory"), std::optional<std::wstring>(L"B:\\Y;C:\\X"));
+    }
+    // An installed service's dialog leaves the history alone.
+    UniqueRegKey settings;
+    ASSERT_EQ(CreateRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_ALL_ACCESS, settings), ERROR_SUCCESS);
+    WriteRegText(settings.get(), L"PathHistory", L"C:\\X;;c:\\x");
+    Open(Record(L"TalvoraApp"));
+    Show({[&] { Cancel(); }});
+    EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, SettingsKey, L"PathHistory"), std::optional<std::wstring>(L"C:\\X;;c:\\x"));
+}
+
+TEST_F(FormPropsTest, ValidatesNameAndExecutableOfANewService)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder = self;
+    folder.resize(folder.rfind(L'\\'));
+    const struct {
+        const char* Name;
+        std::wstring ServiceName, File;
+        std::wstring Message;
+    } cases[] = {
+        {"empty name", L"", self, L"Service name cannot by empty."},
+        {"missing file", L"a", folder + L"\\missing.exe", L"Executable file does not exist."},
+        {"a folder", L"a", folder, L"Executable file does not exist."},
+        {"no folder part", L"a", L"props_form_props_test.exe", L"Executable file does not exist."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ScriptedMessageBoxes boxes;
+        Open(nullptr, etNetworkServer);
+        SetCurrentDirectoryW(folder.c_str());
+        Show({[&] {
+                  SetWindowTextW(Item(TFormProps::IdEditName), c.ServiceName.c_str());
+                  SetWindowTextW(Item(TFormProps::IdComboFile), c.File.c_str());
+                  Click(Item(IDOK));
+              },
+              [&] {
+                  EXPECT_TRUE(IsWindowVisible(Form->Handle())) << "the dialog stays open";
+                  Cancel();
+              }});
+        ASSERT_EQ(boxes.Asked.size(), 1u);
+        EXPECT_EQ(boxes.Asked[0].Text, c.Message);
+        EXPECT_EQ(boxes.Asked[0].Caption, L"Service properties");
+        EXPECT_EQ(boxes.Asked[0].Flags, static_cast<UINT>(MB_ICONERROR));
+    }
+}
+
+// An installer that cannot be started: the default report, and the dialog stays as it was.
+TEST_F(FormPropsTest, AFailedInstallKeepsTheDialog)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    ScriptedMessageBoxes boxes;
+    Open(nullptr, etNetworkServer);
+    Show({[&] {
+              SetWindowTextW(Item(TFormProps::IdEditName), L"nodbsvc");
+              SetWindowTextW(Item(TFormProps::IdComboFile), self);
+              Click(Item(IDOK));
+          },
+          [&] {
+              EXPECT_TRUE(IsWindowVisible(Form->Handle()));
+              EXPECT_EQ(Text(Item(TFormProps::IdEditName)), L"nodbsvc");
+              Cancel();
+          }});
+    ASSERT_EQ(boxes.Asked.size(), 1u);
+    EXPECT_EQ(boxes.Asked[0].Text.rfind(L"Error executing application (", 0), 0u) << ToUtf8(boxes.Asked[0].Text);
+    EXPECT_EQ(boxes.Asked[0].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+}
+
+TEST_F(FormPropsTest, AppliesAChangeAndTellsWhenTheServiceRuns)
+{
+    const struct {
+        const char* Name;
+        DWORD State;
+        std::wstring Params;
+        size_t Messages;
+    } cases[] = {
+        {"running", SERVICE_RUNNING, L"-port 2000\r\n-log C:\\Logs", 1},
+        {"stopped, empty box", SERVICE_STOPPED, L"", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TSimService s = SimService(L"form_props_gui_test");
+        s.State = c.State;
+        Sim.AddService(s);
+        FCatalogue.reset();
+        WriteServiceParameters(L"form_props_gui_test", L"old");
+        ScriptedMessageBoxes boxes;
+        Open(Record(L"form_props_gui_test"));
+        EXPECT_EQ(Show({[&] {
+                      Click(Item(TFormProps::IdRBtnStartDisabled));
+                      HWND depend = Item(TFormProps::IdComboDepend);
+                      SendMessageW(depend, CB_SETCURSEL,
+                                   SendMessageW(depend, CB_FINDSTRINGEXACT, 0, reinterpret_cast<LPARAM>(L"SQLANYs_Db")), 0);
+                      SetWindowTextW(Item(TFormProps::IdMemoParams), c.Params.c_str());
+                      Click(Item(IDOK));
+                  }}),
+                  IDOK);
+        ASSERT_EQ(boxes.Asked.size(), c.Messages);
+        if (c.Messages) {
+            EXPECT_EQ(boxes.Asked[0].Text, L"The new configuration will take effect as soon as the service is stopped.");
+            EXPECT_EQ(boxes.Asked[0].Caption, L"Service properties");
+            EXPECT_EQ(boxes.Asked[0].Flags, static_cast<UINT>(MB_ICONINFORMATION));
+        }
+        const TSimService after = Sim.Service(L"form_props_gui_test");
+        EXPECT_EQ(after.StartType, static_cast<DWORD>(SERVICE_DISABLED));
+        EXPECT_EQ(after.Dependencies, std::vector<std::wstring>{L"SQLANYs_Db"});
+        EXPECT_EQ(ReadServiceParameters(L"form_props_gui_test"), c.Params.empty() ? L"old" : c.Params);
+        EXPECT_EQ(Sim.OpenHandleCount(), 1) << "the service handle is closed again";
+        Sim.RemoveService(L"form_props_gui_test");
+    }
+}
+
+// A failed apply keeps the dialog open with its contents; OK repeats the whole step, the
+// password prompt included. Meanwhile the timer's refresh leaves the held handle alone.
+TEST_F(FormPropsTest, ARefusedChangeKeepsTheDialogAndOkAsksAgain)
+{
+    TNtService* record = Record(L"TalvoraApp");
+    ScriptedMessageBoxes boxes;
+    Open(record);
+    int prompts = 0;
+    SC_HANDLE held = nullptr;
+    Form->SetPasswordPrompt([&](std::wstring& password) {
+        ++prompts;
+        held = record->Handle();
+        EXPECT_NE(held, nullptr);
+        // What the main window's timer does meanwhile.
+        Sim.SetStatus(L"TalvoraApp", SERVICE_RUNNING);
+        record->Refresh();
+        EXPECT_EQ(record->Handle(), held) << "neither closed nor replaced";
+        EXPECT_EQ(record->ServiceState(), ssRunning) << "the record still follows the service";
+        password = L"pw";
+        return true;
+    });
+    Sim.Fail(TSimCall::ChangeServiceConfig, ERROR_SERVICE_LOGON_FAILED, L"TalvoraApp", 0, 1);
+    EXPECT_EQ(Show({[&] {
+                        Click(Item(TFormProps::IdChBoxDefaultAccount));
+                        SetWindowTextW(Item(TFormProps::IdEditUser), L".\\svcuser");
+                        Click(Item(IDOK));
+                    },
+                    [&] {
+                        EXPECT_TRUE(IsWindowVisible(Form->Handle()));
+                        EXPECT_EQ(Text(Item(TFormProps::IdEditUser)), L".\\svcuser");
+                        EXPECT_EQ(Sim.OpenHandleCount(), 1);
+                        Click(Item(IDOK));
+                    }}),
+              IDOK);
+    EXPECT_EQ(prompts, 2);
+    ASSERT_EQ(boxes.Asked.size(), 2u);  // the default report, then the running service's note
+    EXPECT_NE(boxes.Asked[0].Text.find(L"1069"), std::wstring::npos);
+    EXPECT_EQ(Sim.Service(L"TalvoraApp").StartName, L".\\svcuser");
+}
+
+TEST_F(FormPropsTest, ACancelledPromptChangesNothing)
+{
+    ScriptedMessageBoxes boxes;
+    Open(Record(L"TalvoraApp"));
+    Form->SetPasswordPrompt([](std::wstring&) { return false; });
+    Show({[&] {
+              Click(Item(TFormProps::IdChBoxDefaultAccount));
+              SetWindowTextW(Item(TFormProps::IdEditUser), L".\\svcuser");
+              Click(Item(IDOK));
+          },
+          [&] {
+              EXPECT_TRUE(IsWindowVisible(Form->Handle()));
+              Cancel();
+          }});
+    EXPECT_TRUE(Sim.ChangeConfigCalls().empty());
+    EXPECT_TRUE(boxes.Asked.empty());
+}
+
+TEST_F(FormPropsTest, LoadingFailsWithoutADialog)
+{
+    const struct {
+        const char* Name;
+        TSimCall Call;
+        DWORD Error;
+    } cases[] = {
+        {"no access", TSimCall::OpenService, ERROR_ACCESS_DENIED},
+        {"query fails", TSimCall::QueryServiceConfig2W, ERROR_INVALID_HANDLE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TNtService* record = Record(L"TalvoraApp");
+        Sim.Fail(c.Call, c.Error, L"TalvoraApp", 0, 1);
+        try {
+            ShowServiceProperties(Catalogue(), record);
+            ADD_FAILURE() << "no error";
+        } catch (const EOSError& e) {
+            EXPECT_EQ(e.ErrorCode(), c.Error);
+        }
+        EXPECT_EQ(FindWindowW(TFormProps::ClassName, nullptr), nullptr);
+        EXPECT_EQ(Sim.OpenHandleCount(), 1);
+        Sim.ClearFaults();
+    }
+}
+
+// The kind remembered for Add...: a damaged value never narrows into a small kind by wrapping.
+TEST_F(FormPropsTest, RemembersTheKindOfTheLastNewService)
+{
+    const auto stored = ReadRegDword(HKEY_CURRENT_USER, SettingsKey, L"ServiceType");
+    UniqueRegKey settings;
+    ASSERT_EQ(CreateRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_ALL_ACCESS, settings), ERROR_SUCCESS);
+    const struct {
+        const char* Name;
+        std::function<void()> Store;
+        TExeType Kind;
+    } cases[] = {
+        {"missing", [&] { RegDeleteValueW(settings.get(), L"ServiceType"); }, etUnknown},
+        {"2", [&] { WriteRegDword(settings.get(), L"ServiceType", 2); }, etT32AppServer},
+        {"4", [&] { WriteRegDword(settings.get(), L"ServiceType", 4); }, etUnknown},
+        {"5", [&] { WriteRegDword(settings.get(), L"ServiceType", 5); }, etT32GenericServer},
+        {"260 (wraps to 4 in a byte)", [&] { WriteRegDword(settings.get(), L"ServiceType", 260); }, etT32GenericServer},
+        {"text", [&] { WriteRegText(settings.get(), L"ServiceType", L"1"); }, etUnknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        c.Store();
+        EXPECT_EQ(ReadRememberedKind(), c.Kind);
+    }
+
+    // Add...: the kind dialog preselects the remembered kind; the chosen one is stored at once,
+    // also when the properties dialog is then cancelled. Cancelling the kind stores nothing.
+    WriteRegDword(settings.get(), L"ServiceType", 5);
+    TScript::Steps = {[] {
+                          HWND kind = FindWindowW(L"TFormSelectType", nullptr);
+                          ASSERT_NE(kind, nullptr);
+                          EXPECT_EQ(SendMessageW(GetDlgItem(kind, 203), BM_GETCHECK, 0, 0), BST_CHECKED);
+                          SendMessageW(GetDlgItem(kind, 201), BM_CLICK, 0, 0);
+                          PostMessageW(kind, WM_COMMAND, IDOK, 0);
+                      },
+                      [] {
+                          HWND props = FindWindowW(TFormProps::ClassName, nullptr);
+                          ASSERT_NE(props, nullptr);
+                          EXPECT_EQ(Text(GetDlgItem(props, TFormProps::IdEditType)), L"SQL Anywhere Personal Server");
+                          PostMessageW(props, WM_CLOSE, 0, 0);
+                      },
+                      [] { PostMessageW(FindWindowW(L"TFormSelectType", nullptr), WM_CLOSE, 0, 0); }};
+    TScript::Next = 0;
+    TScript::Ticks = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 25, &TScript::Tick);
+    EXPECT_FALSE(ShowServiceProperties(Catalogue(), nullptr));
+    EXPECT_EQ(ReadRegDword(HKEY_CURRENT_USER, SettingsKey, L"ServiceType"), std::optional<DWORD>(1));
+    EXPECT_FALSE(ShowServiceProperties(Catalogue(), nullptr));
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(TScript::Next, TScript::Steps.size());
+    EXPECT_EQ(ReadRegDword(HKEY_CURRENT_USER, SettingsKey, L"ServiceType"), std::optional<DWORD>(1));
+
+    if (stored)
+        WriteRegDword(settings.get(), L"ServiceType", *stored);
+    else
+        RegDeleteValueW(settings.get(), L"ServiceType");
+}
+
+// The password prompt: masked fields of 255 characters; a mismatch is refused and the prompt
+// comes again holding the texts.
+TEST_F(FormPropsTest, PasswordPromptAsksAgainAfterAMismatch)
+{
+    ScriptedMessageBoxes boxes;
+    auto prompt = [] { return FindWindowW(TFormPassword::ClassName, nullptr); };
+    auto field = [&](int id) { return GetDlgItem(prompt(), id); };
+    TScript::Steps = {
+        [&] {
+            ASSERT_NE(prompt(), nullptr);
+            EXPECT_EQ(Text(prompt()), L"Set account password");
+            for (int id : {TFormPassword::IdEditPassword, TFormPassword::IdEditConfirm}) {
+                EXPECT_TRUE(GetWindowLongW(field(id), GWL_STYLE) & ES_PASSWORD);
+                EXPECT_EQ(SendMessageW(field(id), EM_GETLIMITTEXT, 0, 0), 255);
+                EXPECT_EQ(Text(field(id)), L"");
+            }
+            EXPECT_EQ(Text(GetDlgItem(prompt(), TFormPassword::IdLabelPassword)), L"Password");
+            EXPECT_EQ(Text(GetDlgItem(prompt(), TFormPassword::IdLabelConfirm)), L"Confirm");
+            SetWindowTextW(field(TFormPassword::IdEditPassword), L"one");
+            SetWindowTextW(field(TFormPassword::IdEditConfirm), L"One");
+            Click(GetDlgItem(prompt(), IDOK));
+        },
+        [&] {
+            ASSERT_NE(prompt(), nullptr);
+            EXPECT_EQ(Text(field(TFormPassword::IdEditPassword)), L"one");
+            EXPECT_EQ(Text(field(TFormPassword::IdEditConfirm)), L"One");
+            SetWindowTextW(field(TFormPassword::IdEditConfirm), L"one");
+            Click(GetDlgItem(prompt(), IDOK));
+        },
+    };
+    TScript::Next = 0;
+    TScript::Ticks = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 25, &TScript::Tick);
+    std::wstring password;
+    EXPECT_TRUE(AskAccountPassword(password, L"Service properties"));
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(password, L"one");
+    ASSERT_EQ(boxes.Asked.size(), 1u);
+    EXPECT_EQ(boxes.Asked[0].Text, L"Password confirmation mismatch.");
+    EXPECT_EQ(boxes.Asked[0].Caption, L"Service properties");
+    EXPECT_EQ(boxes.Asked[0].Flags, static_cast<UINT>(MB_ICONERROR));
+
+    TScript::Steps = {[&] { PostMessageW(prompt(), WM_CLOSE, 0, 0); }};
+    TScript::Next = 0;
+    timer = SetTimer(nullptr, 0, 25, &TScript::Tick);
+    EXPECT_FALSE(AskAccountPassword(password, L"Service properties"));
+    KillTimer(nullptr, timer);
+}
+}  // namespace

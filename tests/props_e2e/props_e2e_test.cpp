@@ -1,0 +1,326 @@
+// Adding and changing services with the real program over Wine's real Service Control Manager,
+// as a user does it: Insert, the kind, the properties dialog, OK, and the new row; Enter on a
+// running service, a new start type, dependency and parameters, OK and the note about the
+// running service; a new account with a mistyped and then a matching password; a cancelled
+// prompt. The installers are the test stand-ins in a folder on PATH and in "RunDirs". Pictures
+// of the dialogs go to this build folder.
+#include "tests/main_e2e/e2e_services.h"
+#include "tests/props/props_test_support.h"
+#include "tests/props_e2e/props_dialog_driver.h"
+#include "tests/support/program_driver.h"
+#include "tests/support/registered_service.h"
+#include "tests/support/scratch_folder.h"
+
+#include "common/errors.h"
+#include "common/format.h"
+#include "common/handle.h"
+#include "common/registry.h"
+#include "ui/props/executables.h"
+#include "ui/props/form_password.h"
+#include "ui/props/form_props.h"
+#include "ui/props/form_select_type.h"
+#include "ui/props/service_parameters.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+#include <memory>
+#include <vector>
+
+#ifndef PROPS_E2E_BUILD_DIR
+#error PROPS_E2E_BUILD_DIR must be defined by the build
+#endif
+
+namespace {
+const TServiceSpec RunningSpec{L"e2eprops_run", L"Talvora ERP E2E Props Running", L""};
+const TServiceSpec BaseSpec{L"SQLANYs_e2eprops_base", L"SQL Anywhere E2E Props Base", L""};
+const TServiceSpec AccountSpec{L"e2eprops_account", L"Talvora ERP E2E Props Account", L""};
+
+constexpr const wchar_t* ServicesKey = L"SYSTEM\\CurrentControlSet\\Services\\";
+// The entries of the kind dialog.
+constexpr int KindNetworkServer = 0;
+constexpr int KindAppServer = 2;
+
+std::wstring Picture(const std::wstring& name)
+{
+    std::wstring folder = FromUtf8(PROPS_E2E_BUILD_DIR);
+    for (auto& c : folder)
+        if (c == L'/')
+            c = L'\\';
+    return L"Z:" + folder + L"\\" + name;
+}
+
+struct TServiceState {
+    DWORD StartType = 0;
+    std::wstring StartName;
+};
+
+std::optional<TServiceState> Query(const std::wstring& name)
+{
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueScHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG));
+    if (!service)
+        return std::nullopt;
+    std::vector<BYTE> buffer(8192);
+    DWORD needed = 0;
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()), &needed))
+        return std::nullopt;
+    return TServiceState{config->dwStartType, config->lpServiceStartName ? config->lpServiceStartName : L""};
+}
+
+// The stored dependencies, the first of them (Wine's own query leaves them out).
+std::wstring DependOnService(const std::wstring& name)
+{
+    std::vector<wchar_t> data(512, L'\0');
+    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, (ServicesKey + name).c_str(), L"DependOnService", RRF_RT_REG_MULTI_SZ, nullptr,
+                     data.data(), &size) != ERROR_SUCCESS)
+        return L"(none)";
+    return data.data();
+}
+
+void RemoveService(const std::wstring& name)
+{
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueScHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_STOP | DELETE | SERVICE_QUERY_STATUS));
+    if (service) {
+        SERVICE_STATUS status{};
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+        DeleteService(service.get());
+    }
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (ServicesKey + name).c_str());
+}
+
+// A user setting, put back as it was at the end.
+class TScopedUserText {
+public:
+    TScopedUserText(const wchar_t* key, const wchar_t* value, const std::wstring& text)
+        : FKey(key), FValue(value), FOld(ReadRegText(HKEY_CURRENT_USER, key, value))
+    {
+        UniqueRegKey k;
+        CheckRegStatus(CreateRegKey(HKEY_CURRENT_USER, FKey, KEY_WRITE, k));
+        CheckRegStatus(WriteRegText(k.get(), FValue, text));
+    }
+    ~TScopedUserText()
+    {
+        UniqueRegKey k;
+        if (CreateRegKey(HKEY_CURRENT_USER, FKey, KEY_WRITE, k) != ERROR_SUCCESS)
+            return;
+        if (FOld)
+            WriteRegText(k.get(), FValue, *FOld);
+        else
+            RegDeleteValueW(k.get(), FValue);
+    }
+    TScopedUserText(const TScopedUserText&) = delete;
+    TScopedUserText& operator=(const TScopedUserText&) = delete;
+
+private:
+    const wchar_t* FKey;
+    const wchar_t* FValue;
+    std::optional<std::wstring> FOld;
+};
+
+class PropsE2E : public TE2EServicesTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        Register({&RunningSpec, &BaseSpec, &AccountSpec});
+        Service(RunningSpec).Start();
+        Service(RunningSpec).WaitForState(SERVICE_RUNNING, 5000);
+    }
+
+    // A SQL Anywhere folder on PATH and an ERP folder in "RunDirs", each with its installer
+    // stand-in and the server it installs.
+    PropsE2E()
+        : FSaFolder(FScratch.Folder(L"SA 17\\Bin64")),
+          FErpFolder(FScratch.Folder(L"ERP")),
+          FPath(L"PATH", FSaFolder + L";" + CurrentPath()),
+          FLog(L"SM_INSTALLER_LOG", FScratch / L"installers.log"),
+          FRunDirs(ErpKey, L"RunDirs", FErpFolder)
+    {
+        const std::wstring built = FullPath(TestServicePath() + L"\\..\\..");
+        Win32Check(CopyFileW((built + L"\\installers\\db\\dbsvc.exe").c_str(), (FSaFolder + L"\\dbsvc.exe").c_str(),
+                             FALSE));
+        Win32Check(CopyFileW((built + L"\\test_service\\SampleServer.exe").c_str(),
+                             (FSaFolder + L"\\dbsrv17.exe").c_str(), FALSE));
+        Win32Check(CopyFileW((built + L"\\installers\\app\\t32appsrv.exe").c_str(),
+                             (FErpFolder + L"\\t32appsrv.exe").c_str(), FALSE));
+    }
+    ~PropsE2E() override
+    {
+        FWindow.reset();
+        for (const auto& name : FInstalled)
+            RemoveService(name);
+    }
+
+    void SetUp() override
+    {
+        FWindow = std::make_unique<TMainWindowDriver>();
+        ASSERT_NE(FWindow->Main(), nullptr) << "no main window";
+        FDialogs = std::make_unique<TPropsDialogDriver>(*FWindow);
+    }
+
+    static std::wstring CurrentPath()
+    {
+        wchar_t buffer[32768];
+        DWORD n = GetEnvironmentVariableW(L"PATH", buffer, 32768);
+        return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
+    }
+
+    // A service the test installs, removed afterwards.
+    std::wstring Installing(const std::wstring& name)
+    {
+        RemoveService(name);
+        FInstalled.push_back(name);
+        return name;
+    }
+
+    TMainWindowDriver& Window() { return *FWindow; }
+    TPropsDialogDriver& Dialogs() { return *FDialogs; }
+
+    TScratchFolder FScratch{L"props_e2e"};
+    std::wstring FSaFolder;
+    std::wstring FErpFolder;
+    TScopedEnvironment FPath;
+    TScopedEnvironment FLog;
+    TScopedUserText FRunDirs;
+    std::vector<std::wstring> FInstalled;
+    std::unique_ptr<TMainWindowDriver> FWindow;
+    std::unique_ptr<TPropsDialogDriver> FDialogs;
+};
+
+TEST_F(PropsE2E, AddsADatabaseServerFoundOnPath)
+{
+    const std::wstring installed = Installing(L"SQLANYs_e2eprops_db");
+    HWND kind = Dialogs().PressInsert();
+    ASSERT_NE(kind, nullptr) << "no kind dialog";
+    SaveWindowPicture(kind, Picture(L"kind_dialog.bmp"));
+    HWND dialog = Dialogs().ChooseKind(kind, KindNetworkServer);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+
+    // The only server on PATH is offered and chosen.
+    EXPECT_EQ(TPropsDialogDriver::Text(dialog, TFormProps::IdComboFile), FSaFolder + L"\\dbsrv17.exe");
+    EXPECT_EQ(TPropsDialogDriver::DependencyCount(dialog), 0);
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdEditName, L"e2eprops_db");
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdMemoParams, L"-n e2edb\r\n-x tcpip");
+    TPropsDialogDriver::Click(dialog, TFormProps::IdRBtnStartManual);
+    SaveWindowPicture(dialog, Picture(L"props_new.bmp"));
+    TPropsDialogDriver::Click(dialog, IDOK);
+
+    ASSERT_TRUE(Dialogs().WaitGone(TFormProps::ClassName)) << "the dialog stays";
+    EXPECT_TRUE(WaitUntil([&] { return Window().Row(L"SQL Anywhere - e2eprops_db").has_value(); }, 8000));
+    auto state = Query(installed);
+    ASSERT_TRUE(state.has_value());
+    EXPECT_EQ(state->StartType, static_cast<DWORD>(SERVICE_DEMAND_START));
+    EXPECT_EQ(ReadRegDword(HKEY_CURRENT_USER, SettingsKey, L"ServiceType"), std::optional<DWORD>(0));
+}
+
+TEST_F(PropsE2E, AddsAnApplicationServerThatReceivesExactlyWhatWasChosen)
+{
+    const std::wstring installed = Installing(L"e2eprops_app");
+    HWND dialog = Dialogs().ChooseKind(Dialogs().PressInsert(), KindAppServer);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    EXPECT_EQ(TPropsDialogDriver::Text(dialog, TFormProps::IdEditName), L"<default>");
+    EXPECT_EQ(TPropsDialogDriver::Text(dialog, TFormProps::IdComboFile), FErpFolder + L"\\t32appsrv.exe");
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdEditName, L"e2eprops_app");
+    ASSERT_TRUE(TPropsDialogDriver::SelectDependency(dialog, BaseSpec.Name));
+    // Lines with quotation marks and a trailing backslash reach the installer as typed.
+    const std::wstring lines = L"-log \"C:\\Logs\\\"\r\n-dir C:\\Data\\";
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdMemoParams, lines);
+    TPropsDialogDriver::Click(dialog, IDOK);
+
+    ASSERT_TRUE(Dialogs().WaitGone(TFormProps::ClassName)) << "the dialog stays";
+    EXPECT_TRUE(WaitUntil([&] { return Window().Row(L"Talvora ERP e2eprops_app").has_value(); }, 8000));
+    EXPECT_EQ(DependOnService(installed), BaseSpec.Name);
+
+    std::wstring logged = ReadUtf16File(FScratch / L"installers.log");
+    ASSERT_FALSE(logged.empty());
+    logged.pop_back();  // the line's end
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(logged.c_str(), &count);
+    ASSERT_NE(argv, nullptr);
+    std::vector<std::wstring> args(argv, argv + count);
+    LocalFree(argv);
+    ASSERT_FALSE(args.empty());
+    EXPECT_EQ(args.back(), L"/params:-log \"C:\\Logs\\\"\\n-dir C:\\Data\\");
+}
+
+TEST_F(PropsE2E, ChangesARunningServiceAndTellsWhenItTakesEffect)
+{
+    HWND dialog = Dialogs().OpenProperties(RunningSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    SaveWindowPicture(dialog, Picture(L"props_installed.bmp"));
+    EXPECT_EQ(TPropsDialogDriver::Text(dialog, TFormProps::IdEditName), RunningSpec.Name);
+    EXPECT_TRUE(TPropsDialogDriver::Checked(dialog, TFormProps::IdRBtnStartManual));
+    EXPECT_FALSE(IsWindowEnabled(TPropsDialogDriver::Item(dialog, TFormProps::IdChBoxDelayedStart)))
+        << "Wine has no delayed start";
+    TPropsDialogDriver::Click(dialog, TFormProps::IdRBtnStartDisabled);
+    ASSERT_TRUE(TPropsDialogDriver::SelectDependency(dialog, BaseSpec.Name));
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdMemoParams, L"-port 2000\r\n-log C:\\Logs");
+    TPropsDialogDriver::Click(dialog, IDOK);
+
+    EXPECT_EQ(Dialogs().AnswerMessageBox(),
+              L"Service properties: The new configuration will take effect as soon as the service is stopped.");
+    EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
+    auto state = Query(RunningSpec.Name);
+    ASSERT_TRUE(state.has_value());
+    EXPECT_EQ(state->StartType, static_cast<DWORD>(SERVICE_DISABLED));
+    EXPECT_EQ(DependOnService(RunningSpec.Name), BaseSpec.Name);
+    EXPECT_EQ(ReadServiceParameters(RunningSpec.Name), L"-port 2000\r\n-log C:\\Logs");
+    EXPECT_EQ(Window().Row(RunningSpec.DisplayName)->Status, L"Running");
+}
+
+TEST_F(PropsE2E, ANewAccountAsksForItsPasswordUntilBothMatch)
+{
+    HWND dialog = Dialogs().OpenProperties(AccountSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    TPropsDialogDriver::Click(dialog, TFormProps::IdChBoxDefaultAccount);
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdEditUser, L".\\e2euser");
+    TPropsDialogDriver::Click(dialog, IDOK);
+
+    HWND prompt = Dialogs().WaitFor(TFormPassword::ClassName);
+    ASSERT_NE(prompt, nullptr) << "no password prompt";
+    SaveWindowPicture(prompt, Picture(L"password_prompt.bmp"));
+    TPropsDialogDriver::SetText(prompt, TFormPassword::IdEditPassword, L"secret");
+    TPropsDialogDriver::SetText(prompt, TFormPassword::IdEditConfirm, L"secreT");
+    TPropsDialogDriver::Click(prompt, IDOK);
+    EXPECT_EQ(Dialogs().AnswerMessageBox(), L"Service properties: Password confirmation mismatch.");
+
+    prompt = Dialogs().WaitFor(TFormPassword::ClassName);
+    ASSERT_NE(prompt, nullptr) << "the prompt does not come again";
+    TPropsDialogDriver::SetText(prompt, TFormPassword::IdEditConfirm, L"secret");
+    TPropsDialogDriver::Click(prompt, IDOK);
+
+    EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName)) << "a stopped service: no note, the dialog ends";
+    auto state = Query(AccountSpec.Name);
+    ASSERT_TRUE(state.has_value());
+    EXPECT_EQ(state->StartName, L".\\e2euser");
+}
+
+TEST_F(PropsE2E, ACancelledPromptChangesNothing)
+{
+    const auto before = Query(RunningSpec.Name);
+    ASSERT_TRUE(before.has_value());
+    HWND dialog = Dialogs().OpenProperties(RunningSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    TPropsDialogDriver::Click(dialog, TFormProps::IdRBtnStartAuto);
+    TPropsDialogDriver::Click(dialog, TFormProps::IdChBoxDefaultAccount);
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdEditUser, L".\\nobody");
+    TPropsDialogDriver::Click(dialog, IDOK);
+    HWND prompt = Dialogs().WaitFor(TFormPassword::ClassName);
+    ASSERT_NE(prompt, nullptr) << "no password prompt";
+    TPropsDialogDriver::Click(prompt, IDCANCEL);
+
+    ASSERT_TRUE(Dialogs().WaitGone(TFormPassword::ClassName));
+    EXPECT_NE(Dialogs().WaitFor(TFormProps::ClassName, 1000), nullptr) << "the dialog stays open";
+    EXPECT_EQ(Window().Program().FindWindowOfClass(L"#32770", true), nullptr) << "no message";
+    TPropsDialogDriver::Click(dialog, IDCANCEL);
+    EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
+    auto after = Query(RunningSpec.Name);
+    ASSERT_TRUE(after.has_value());
+    EXPECT_EQ(after->StartType, before->StartType);
+    EXPECT_EQ(after->StartName, before->StartName);
+}
+}  // namespace

@@ -1,0 +1,96 @@
+#include "ui/props/form_password.h"
+
+#include "common/message_box.h"
+#include "ui/props/dialog_focus.h"
+
+#include <iterator>
+#include <memory>
+
+namespace {
+const TControlSpec Components[] = {
+    {TFormPassword::IdLabelPassword, L"LabelPassword", L"STATIC", L"Password", SS_LEFT, 0, 12, 15, 60, 13},
+    {TFormPassword::IdEditPassword, L"EditPassword", L"EDIT", nullptr, ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
+     WS_EX_CLIENTEDGE, 80, 12, 196, 21},
+    {TFormPassword::IdLabelConfirm, L"LabelConfirm", L"STATIC", L"Confirm", SS_LEFT, 0, 12, 44, 60, 13},
+    {TFormPassword::IdEditConfirm, L"EditConfirm", L"EDIT", nullptr, ES_PASSWORD | ES_AUTOHSCROLL | WS_TABSTOP,
+     WS_EX_CLIENTEDGE, 80, 41, 196, 21},
+    {TFormPassword::IdBtnOk, L"BtnOk", L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 120, 78, 75, 25},
+    {TFormPassword::IdBtnCancel, L"BtnCancel", L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, 201, 78, 75, 25},
+};
+
+std::wstring TextOf(HWND wnd)
+{
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+}  // namespace
+
+TFormPassword::TFormPassword()
+{
+    CreateForm({.ClassName = ClassName,
+                .Caption = L"Set account password",
+                .ClientWidth = 288,
+                .ClientHeight = 115,
+                .Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPSIBLINGS,
+                .ExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT});
+    CreateControls(Components, std::size(Components));
+    SendMessageW(Control(IdEditPassword), EM_LIMITTEXT, MaxLength, 0);
+    SendMessageW(Control(IdEditConfirm), EM_LIMITTEXT, MaxLength, 0);
+}
+
+std::wstring TFormPassword::Password() const { return TextOf(Control(IdEditPassword)); }
+std::wstring TFormPassword::Confirmation() const { return TextOf(Control(IdEditConfirm)); }
+
+void TFormPassword::SetTexts(const std::wstring& password, const std::wstring& confirmation)
+{
+    SetWindowTextW(Control(IdEditPassword), password.c_str());
+    SetWindowTextW(Control(IdEditConfirm), confirmation.c_str());
+}
+
+void TFormPassword::FormShow()
+{
+    CentreOnScreen(Handle());
+    FFocused = Control(IdEditPassword);
+}
+
+LRESULT TFormPassword::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IdBtnOk || LOWORD(wParam) == IdBtnCancel) {
+            SetModalResult(LOWORD(wParam) == IdBtnOk ? mrOk : mrCancel);
+            return 0;
+        }
+        break;
+    case DM_GETDEFID:
+        return MAKELRESULT(IdBtnOk, DC_HASDEFID);
+    case WM_ACTIVATE:
+        // Activation gives the focus back to the control that had it, as a dialog does.
+        if (DialogActivate(Handle(), wParam, FFocused))
+            return 0;
+        break;
+    default:
+        break;
+    }
+    return TWindow::WndProc(msg, wParam, lParam);
+}
+
+bool AskAccountPassword(std::wstring& password, const std::wstring& messageCaption)
+{
+    std::wstring typed, confirmed;
+    for (;;) {
+        auto form = std::make_unique<TFormPassword>();
+        form->SetTexts(typed, confirmed);
+        if (form->ShowModal() != mrOk)
+            return false;
+        typed = form->Password();
+        confirmed = form->Confirmation();
+        form.reset();
+        if (typed == confirmed) {
+            password = typed;
+            return true;
+        }
+        AppMessageBox(L"Password confirmation mismatch.", messageCaption, MB_ICONERROR);
+    }
+}

@@ -1,0 +1,527 @@
+// The properties dialog: its controls, loading, the enabling rules, validation and applying.
+// The text boxes' own handling is in form_props_edits.cpp.
+#include "ui/props/form_props.h"
+
+#include "common/application.h"
+#include "common/busy.h"
+#include "common/errors.h"
+#include "common/message_box.h"
+#include "common/text.h"
+#include "ui/props/dialog_focus.h"
+#include "ui/props/executables.h"
+#include "ui/props/form_password.h"
+#include "ui/props/install_command.h"
+#include "ui/props/installer.h"
+#include "ui/props/server_picture.h"
+#include "ui/props/service_parameters.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+constexpr unsigned akTopLeftRight = akLeft | akTop | akRight;
+constexpr unsigned akTopRight = akTop | akRight;
+constexpr unsigned akBottomLeftRight = akLeft | akBottom | akRight;
+constexpr unsigned akBottomRight = akBottom | akRight;
+constexpr DWORD EditStyle = ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP;
+constexpr DWORD CheckStyle = BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP;
+
+// In tab order; each label comes right before its box, so that its accelerator reaches it.
+const TControlSpec Components[] = {
+    {TFormProps::IdImage1, L"Image1", L"STATIC", nullptr, SS_OWNERDRAW, 0, 8, 8, 32, 32},
+    {TFormProps::IdLabelName, L"LabelName", L"STATIC", L"Service &name", SS_LEFT, 0, 316, 8, 200, 13},
+    {TFormProps::IdEditName, L"EditName", L"EDIT", nullptr, EditStyle, WS_EX_CLIENTEDGE, 316, 24, 399, 21,
+     akTopLeftRight},
+    {TFormProps::IdLabelFile, L"LabelFile", L"STATIC", L"&Executable file", SS_LEFT, 0, 48, 54, 200, 13},
+    {TFormProps::IdComboFile, L"ComboFile", L"COMBOBOX", nullptr,
+     CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP | WS_GROUP, 0, 48, 70, 636, 200, akTopLeftRight},
+    {TFormProps::IdBtnBrowse, L"BtnBrowse", L"BUTTON", L"...", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 690, 69, 25,
+     23, akTopRight},
+    {TFormProps::IdGroupBoxStartup, L"GroupBoxStartup", L"BUTTON", L" Startup ", BS_GROUPBOX, 0, 8, 104, 300, 72},
+    {TFormProps::IdRBtnStartAuto, L"RBtnStartAuto", L"BUTTON", L"&Automatic",
+     BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 0, 20, 124, 90, 17},
+    {TFormProps::IdRBtnStartManual, L"RBtnStartManual", L"BUTTON", L"&Manual", BS_AUTORADIOBUTTON, 0, 115, 124, 85,
+     17},
+    {TFormProps::IdRBtnStartDisabled, L"RBtnStartDisabled", L"BUTTON", L"&Disabled", BS_AUTORADIOBUTTON, 0, 205, 124,
+     90, 17},
+    {TFormProps::IdChBoxDelayedStart, L"ChBoxDelayedStart", L"BUTTON", L"Delayed &start", CheckStyle, 0, 20, 149,
+     150, 17},
+    {TFormProps::IdGroupBoxAccount, L"GroupBoxAccount", L"BUTTON", L" Account ", BS_GROUPBOX, 0, 8, 184, 300, 106},
+    {TFormProps::IdChBoxDefaultAccount, L"ChBoxDefaultAccount", L"BUTTON", L"De&fault", CheckStyle, 0, 20, 204, 150,
+     17},
+    {TFormProps::IdLabelUser, L"LabelUser", L"STATIC", L"&User name", SS_LEFT, 0, 20, 232, 75, 13},
+    {TFormProps::IdEditUser, L"EditUser", L"EDIT", nullptr, EditStyle, WS_EX_CLIENTEDGE, 100, 229, 196, 21},
+    {TFormProps::IdChBoxInteract, L"ChBoxInteract", L"BUTTON", L"Interact &with desktop", CheckStyle, 0, 20, 262,
+     200, 17},
+    {TFormProps::IdLabelParams, L"LabelParams", L"STATIC", L"&Parameters", SS_LEFT, 0, 316, 104, 200, 13},
+    {TFormProps::IdMemoParams, L"MemoParams", L"EDIT", nullptr,
+     ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, 316, 120,
+     399, 170, akAll},
+    {TFormProps::IdLabelDepend, L"LabelDepend", L"STATIC", L"Depends &on", SS_LEFT, 0, 316, 298, 200, 13,
+     akLeft | akBottom},
+    {TFormProps::IdComboDepend, L"ComboDepend", L"COMBOBOX", nullptr,
+     CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_GROUP, 0, 316, 314, 399, 200, akBottomLeftRight},
+    {TFormProps::IdBtnOk, L"BtnOk", L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 559, 343, 75, 25,
+     akBottomRight},
+    {TFormProps::IdBtnCancel, L"BtnCancel", L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 640, 343,
+     75, 25, akBottomRight},
+    {TFormProps::IdLabelType, L"LabelType", L"STATIC", L"Service &type", SS_LEFT | WS_DISABLED, 0, 48, 8, 200, 13},
+    {TFormProps::IdEditType, L"EditType", L"EDIT", nullptr, EditStyle | WS_DISABLED, WS_EX_CLIENTEDGE, 48, 24, 260,
+     21},
+};
+
+// The browse dialog's filter: each pattern of the kind as both description and mask.
+std::wstring BrowseFilter(TExeType kind)
+{
+    std::wstring filter;
+    const std::wstring patterns = ExeTypePatterns(kind);
+    int position = 1;
+    for (std::wstring p = FetchToken(patterns, L';', position); !p.empty(); p = FetchToken(patterns, L';', position))
+        filter += p + L'\0' + p + L'\0';
+    filter += L'\0';
+    return filter;
+}
+}  // namespace
+
+bool TFormProps::IsDirectory(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool TFormProps::IsFile(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind)
+    : FCatalogue(catalogue), FService(service), FExeType(kind)
+{
+    CreateForm({.ClassName = ClassName,
+                .Caption = FormCaption,
+                .ClientWidth = DesignClientWidth,
+                .ClientHeight = DesignClientHeight,
+                .Style = WS_OVERLAPPEDWINDOW & ~(WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
+                .ExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT});
+    // The minimum size holds from now on: the first size is the designed one.
+    FSized = true;
+    CreateControls(Components, std::size(Components));
+    FormCreate();
+}
+
+TFormProps::~TFormProps()
+{
+    if (FIdleHandler)
+        Application().RemoveIdleHandler(FIdleHandler);
+    // The boxes outlive this part of the object by a moment (the window base destroys them).
+    RemoveWindowSubclass(Control(IdEditName), &TFormProps::EditNameProc, 0);
+    RemoveWindowSubclass(Control(IdMemoParams), &TFormProps::MemoParamsProc, 0);
+}
+
+void TFormProps::FormCreate()
+{
+    FPathMem = NewPathList();
+    SetWindowSubclass(Control(IdEditName), &TFormProps::EditNameProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(Control(IdMemoParams), &TFormProps::MemoParamsProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    CreateActions();
+    CreateTooltip();
+    FIdleHandler = Application().AddIdleHandler([this] { FActions.Update(); });
+}
+
+void TFormProps::CreateTooltip()
+{
+    FTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    if (!FTooltip)
+        return;
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = Handle();
+    tool.uId = reinterpret_cast<UINT_PTR>(Control(IdBtnBrowse));
+    tool.lpszText = const_cast<wchar_t*>(L"Browse files");
+    SendMessageW(FTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// ---- Loading ----------------------------------------------------------------------------------
+
+void TFormProps::LoadService()
+{
+    if (FService)
+        LoadInstalled();
+    else
+        LoadNew();
+    const bool adding = FService == nullptr;
+    for (int id : {IdEditName, IdComboFile, IdBtnBrowse, IdLabelName, IdLabelFile})
+        EnableWindow(Control(id), adding);
+    EnableWindow(Control(IdLabelDepend), IsWindowEnabled(Control(IdComboDepend)));
+    if (IsWindowEnabled(Control(IdComboFile)))
+        BuildExecutableList();
+}
+
+void TFormProps::LoadInstalled()
+{
+    if (CompareStringOrdinal(FService->ServiceStartName().c_str(), -1, L"LocalSystem", -1, TRUE) == CSTR_EQUAL) {
+        SetChecked(IdChBoxDefaultAccount, true);
+        SetChecked(IdChBoxInteract, FService->ServiceTypes().Contains(stInteractiveProcess));
+    } else {
+        SetChecked(IdChBoxDefaultAccount, false);
+        SetChecked(IdChBoxInteract, false);
+        SetWindowTextW(Control(IdEditUser), FService->ServiceStartName().c_str());
+    }
+    FOldUserName = Text(IdEditUser);
+
+    FExeType = ExeTypeOfFile(FService->FileName());
+    SetWindowTextW(Control(IdEditType), ExeTypeName(FExeType).c_str());
+    FSettingName = true;
+    SetWindowTextW(Control(IdEditName), FService->ServiceName().c_str());
+    FSettingName = false;
+    SetWindowTextW(Control(IdComboFile), FService->FileName().c_str());
+
+    switch (FService->StartType()) {
+    case sstAuto:
+        SetChecked(IdRBtnStartAuto, true);
+        break;
+    case sstDemand:
+        SetChecked(IdRBtnStartManual, true);
+        break;
+    case sstDisabled:
+        SetChecked(IdRBtnStartDisabled, true);
+        break;
+    default:
+        break;
+    }
+    const bool delayed = ReadDelayedStart();
+    SetChecked(IdChBoxDelayedStart, FService->StartType() == sstAuto && delayed);
+
+    SetWindowTextW(Control(IdMemoParams), BoxLineBreaks(ReadServiceParameters(FService->ServiceName())).c_str());
+
+    FillDependencies();
+    int selected = 0;
+    if (FService->DependentServiceCount() > 0) {
+        const std::wstring& first = FService->GetDependentService(0)->ServiceName();
+        for (int i = 0; i < FCatalogue.ServiceCount(); ++i)
+            if (FCatalogue.GetService(i)->ServiceName() == first) {
+                selected = i + 1;
+                break;
+            }
+    }
+    SendMessageW(Control(IdComboDepend), CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+// The service's delayed-start setting, read with the service opened for all access. A system
+// without the delayed-start level counts as not delayed, and the box then stays disabled.
+bool TFormProps::ReadDelayedStart()
+{
+    SERVICE_DELAYED_AUTO_START_INFO info{};
+    DWORD needed = 0;
+    FService->Active(true);
+    BOOL ok = FService->SCManager()->Scm().QueryServiceConfig2W(FService->Handle(),
+                                                                 SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                                                                 reinterpret_cast<LPBYTE>(&info), sizeof(info), &needed);
+    DWORD error = GetLastError();
+    FService->Active(false);
+    if (ok)
+        return info.fDelayedAutostart == TRUE;
+    if (error == ERROR_INVALID_LEVEL) {
+        FDelayedStartSupported = false;
+        return false;
+    }
+    RaiseOSError(error);
+}
+
+void TFormProps::LoadNew()
+{
+    SetWindowTextW(Control(IdEditType), ExeTypeName(FExeType).c_str());
+    SetChecked(IdRBtnStartAuto, true);
+    SetChecked(IdChBoxInteract, true);
+    SetChecked(IdChBoxDefaultAccount, true);
+    EnableWindow(Control(IdChBoxDefaultAccount), FALSE);
+    ShowWindow(Control(IdChBoxDelayedStart), SW_HIDE);
+    if (IsAppServerKind(FExeType)) {
+        FSettingName = true;
+        SetWindowTextW(Control(IdEditName), L"<default>");
+        FSettingName = false;
+        FillDependencies();
+        SendMessageW(Control(IdComboDepend), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    }
+}
+
+void TFormProps::FillDependencies()
+{
+    HWND combo = Control(IdComboDepend);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"<none>"));
+    for (int i = 0; i < FCatalogue.ServiceCount(); ++i)
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FCatalogue.GetService(i)->ServiceName().c_str()));
+}
+
+void TFormProps::BuildExecutableList()
+{
+    LoadPathHistory(FPathMem);
+    TStringList candidates = NewPathList();
+    CollectExecutableCandidates(FExeType, FPathMem, candidates);
+    HWND combo = Control(IdComboFile);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (const std::wstring& path : candidates.Items())
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    if (candidates.Count() == 1)
+        SendMessageW(combo, CB_SETCURSEL, 0, 0);
+}
+
+// ---- Showing and closing ----------------------------------------------------------------------
+
+void TFormProps::FormShow()
+{
+    CentreOnScreen(Handle());
+    RadiosStartupClick();
+    ChBoxDefaultAccountClick();
+    FFocused = GetNextDlgTabItem(Handle(), nullptr, FALSE);
+    // The stored window size, when there is one, is the last thing applied here.
+}
+
+void TFormProps::FormClose()
+{
+    // The stored window size is saved first, before the folder history.
+    if (!FService)
+        GuardedCall([&] { SavePathHistory(FPathMem); });
+}
+
+// ---- Enabling rules ---------------------------------------------------------------------------
+
+void TFormProps::RadiosStartupClick()
+{
+    EnableWindow(Control(IdChBoxDelayedStart),
+                 FService && FDelayedStartSupported && Checked(IdRBtnStartAuto) ? TRUE : FALSE);
+}
+
+void TFormProps::ChBoxDefaultAccountClick()
+{
+    const bool user = FService && !Checked(IdChBoxDefaultAccount);
+    EnableWindow(Control(IdEditUser), user);
+    EnableWindow(Control(IdLabelUser), user);
+    EnableWindow(Control(IdChBoxInteract), Checked(IdChBoxDefaultAccount));
+}
+
+// ---- Browsing, validating, applying -----------------------------------------------------------
+
+void TFormProps::BtnBrowseClick()
+{
+    const std::wstring filter = BrowseFilter(FExeType);
+    std::wstring file = Text(IdComboFile);
+    file.resize(std::max<size_t>(file.size() + 1, 32768), L'\0');
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = Handle();
+    ofn.lpstrFilter = filter.size() > 1 ? filter.c_str() : nullptr;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrTitle = L"Browse file";
+    ofn.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
+    if (!GetOpenFileNameW(&ofn))
+        return;
+    const std::wstring picked = file.c_str();
+    SetWindowTextW(Control(IdComboFile), picked.c_str());
+    FPathMem.Add(HistoryFolderOfFile(picked));
+}
+
+bool TFormProps::ValidateInput()
+{
+    if (IsWindowEnabled(Control(IdEditName)) && Text(IdEditName).empty()) {
+        AppMessageBox(L"Service name cannot by empty.", FormCaption, MB_ICONERROR);
+        return false;
+    }
+    if (IsWindowEnabled(Control(IdComboFile))) {
+        const std::wstring file = Text(IdComboFile);
+        if (!IsFile(file) || file.find_first_of(L"\\:") == std::wstring::npos) {
+            AppMessageBox(L"Executable file does not exist.", FormCaption, MB_ICONERROR);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TFormProps::ApplyChanges()
+{
+    TBusyCursor busy;
+    if (!FService) {
+        const int depend = static_cast<int>(SendMessageW(Control(IdComboDepend), CB_GETCURSEL, 0, 0));
+        TInstallRequest request{FExeType,
+                                Text(IdComboFile),
+                                Text(IdEditName),
+                                StartChoice(),
+                                Checked(IdChBoxInteract),
+                                depend > 0 ? std::optional<std::wstring>(ConfigChoice().DependText) : std::nullopt,
+                                TextLines(Text(IdMemoParams))};
+        if (auto command = ComposeInstallCommand(request))
+            RunInstaller(*command);
+        return true;
+    }
+    TPasswordPrompt prompt = FPasswordPrompt;
+    if (!prompt)
+        prompt = [](std::wstring& password) { return AskAccountPassword(password, FormCaption); };
+    bool changed = false;
+    FService->Active(true);
+    try {
+        changed = ChangeConfig(FService->SCManager()->Scm(), FService->Handle(), ConfigChoice(), prompt);
+    } catch (...) {
+        // The change's own error is what the user sees; a failing close is dropped.
+        try {
+            FService->Active(false);
+        } catch (...) {
+        }
+        throw;
+    }
+    FService->Active(false);
+    if (!changed)
+        return false;
+    if (FService->ServiceState() == ssRunning)
+        AppMessageBox(L"The new configuration will take effect as soon as the service is stopped.", FormCaption,
+                      MB_ICONINFORMATION);
+    const std::wstring parameters = Text(IdMemoParams);
+    if (!parameters.empty())
+        WriteServiceParameters(FService->ServiceName(), parameters);
+    return true;
+}
+
+void TFormProps::BtnOkClick()
+{
+    if (ValidateInput() && ApplyChanges())
+        SetModalResult(mrOk);
+}
+
+TConfigChoice TFormProps::ConfigChoice() const
+{
+    TConfigChoice choice;
+    if (Checked(IdRBtnStartAuto) || Checked(IdRBtnStartManual) || Checked(IdRBtnStartDisabled))
+        choice.Start = StartChoice();
+    choice.DelayedStartEnabled = IsWindowEnabled(Control(IdChBoxDelayedStart)) != FALSE;
+    choice.DelayedStart = Checked(IdChBoxDelayedStart);
+    choice.Interact = Checked(IdChBoxInteract);
+    HWND combo = Control(IdComboDepend);
+    choice.DependIndex = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    if (choice.DependIndex >= 0) {
+        const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(choice.DependIndex), 0);
+        if (length > 0) {
+            choice.DependText.assign(static_cast<size_t>(length) + 1, L'\0');
+            SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(choice.DependIndex),
+                         reinterpret_cast<LPARAM>(choice.DependText.data()));
+            choice.DependText.resize(static_cast<size_t>(length));
+        }
+    }
+    choice.DefaultAccount = Checked(IdChBoxDefaultAccount);
+    choice.UserName = Text(IdEditUser);
+    choice.OldUserName = FOldUserName;
+    return choice;
+}
+
+TStartChoice TFormProps::StartChoice() const
+{
+    if (Checked(IdRBtnStartManual))
+        return TStartChoice::Manual;
+    if (Checked(IdRBtnStartDisabled))
+        return TStartChoice::Disabled;
+    return TStartChoice::Automatic;
+}
+
+// ---- Small helpers ----------------------------------------------------------------------------
+
+void TFormProps::SetChecked(int id, bool checked)
+{
+    SendMessageW(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool TFormProps::Checked(int id) const { return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+std::wstring TFormProps::Text(int id) const
+{
+    HWND wnd = Control(id);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// ---- Messages ---------------------------------------------------------------------------------
+
+bool TFormProps::PreTranslateMessage(MSG& msg)
+{
+    if (TAction* action = FActions.FindShortCut(msg)) {
+        FActions.Update();
+        // A shortcut whose action is disabled keeps its ordinary meaning (F4 opens a combo box).
+        if (action->Enabled) {
+            FActions.Execute(action->Id);
+            return true;
+        }
+    }
+    return TWindow::PreTranslateMessage(msg);
+}
+
+LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        if (id == IdBtnOk) {
+            BtnOkClick();
+            return 0;
+        }
+        if (id == IdBtnCancel) {
+            SetModalResult(mrCancel);
+            return 0;
+        }
+        if (id == IdBtnBrowse && code == BN_CLICKED) {
+            BtnBrowseClick();
+            return 0;
+        }
+        if ((id == IdRBtnStartAuto || id == IdRBtnStartManual || id == IdRBtnStartDisabled) && code == BN_CLICKED) {
+            RadiosStartupClick();
+            return 0;
+        }
+        if (id == IdChBoxDefaultAccount && code == BN_CLICKED) {
+            ChBoxDefaultAccountClick();
+            return 0;
+        }
+        if (id >= ActEditUndo && id <= ActOpenFile && lParam == 0) {
+            FActions.Execute(id);
+            return 0;
+        }
+        break;
+    }
+    case DM_GETDEFID:
+        return MAKELRESULT(IdBtnOk, DC_HASDEFID);
+    case WM_NEXTDLGCTL:
+        // The dialog manager's way to move the focus (a label's accelerator, Tab in a box).
+        if (LOWORD(lParam))
+            SetFocus(reinterpret_cast<HWND>(wParam));
+        else
+            SetFocus(GetNextDlgTabItem(Handle(), GetFocus(), wParam ? TRUE : FALSE));
+        return 0;
+    case WM_GETMINMAXINFO:
+        if (FSized) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {MinWidth, MinHeight};
+            return 0;
+        }
+        break;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item->CtlID == IdImage1) {
+            DrawServerPicture(item->hDC, item->rcItem.left, item->rcItem.top);
+            return TRUE;
+        }
+        break;
+    }
+    case WM_ACTIVATE:
+        if (DialogActivate(Handle(), wParam, FFocused))
+            return 0;
+        break;
+    default:
+        break;
+    }
+    return TWindow::WndProc(msg, wParam, lParam);
+}

@@ -1,0 +1,146 @@
+// The service properties dialog: adds a service of a chosen kind by running its installer, or
+// changes an installed one (start type, delayed start, account, interaction, one dependency)
+// and stores its server parameters. Name and executable can only be set for a new service.
+#pragma once
+
+#include "common/actions.h"
+#include "common/handle.h"
+#include "common/strings.h"
+#include "common/window.h"
+#include "services/service_catalogue.h"
+#include "ui/props/change_config.h"
+#include "ui/props/exe_type.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+class TFormProps : public TWindow {
+public:
+    static constexpr const wchar_t* ClassName = L"TFormProps";
+    static constexpr const wchar_t* FormCaption = L"Service properties";
+    static constexpr int DesignClientWidth = 723;
+    static constexpr int DesignClientHeight = 375;
+    static constexpr int MinWidth = 478;
+    static constexpr int MinHeight = 414;
+
+    enum : int {
+        IdImage1 = 100,
+        IdLabelType,
+        IdEditType,
+        IdLabelName,
+        IdEditName,
+        IdLabelFile,
+        IdComboFile,
+        IdBtnBrowse,
+        IdGroupBoxStartup,
+        IdRBtnStartAuto,
+        IdRBtnStartManual,
+        IdRBtnStartDisabled,
+        IdChBoxDelayedStart,
+        IdGroupBoxAccount,
+        IdChBoxDefaultAccount,
+        IdLabelUser,
+        IdEditUser,
+        IdChBoxInteract,
+        IdLabelParams,
+        IdMemoParams,
+        IdLabelDepend,
+        IdComboDepend,
+        IdBtnOk = IDOK,
+        IdBtnCancel = IDCANCEL,
+        ActEditUndo = 1001,
+        ActEditCut,
+        ActEditCopy,
+        ActEditPaste,
+        ActEditSelectAll,
+        ActOpenDir,
+        ActOpenFile,
+    };
+
+    // catalogue: the main window's, whose services the Depends on list offers. service: the
+    // edited record (not owned), or null to add a service of kind.
+    TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind);
+    ~TFormProps() override;
+
+    // Fills the controls from the service, or for a new service of the kind; raises when the
+    // service cannot be read.
+    void LoadService();
+    void FillDependencies();
+    bool ValidateInput();
+    // False when the password prompt was cancelled (nothing changed); raises on failure.
+    bool ApplyChanges();
+
+    TExeType ExeType() const { return FExeType; }
+    const std::wstring& OldUserName() const { return FOldUserName; }
+    const TStringList& PathMem() const { return FPathMem; }
+    TActionList& Actions() { return FActions; }
+    // The Parameters box's context menu.
+    HMENU ParamsMenu() const { return FParamsMenu.get(); }
+    // The dialog's settings as the reconfiguration reads them.
+    TConfigChoice ConfigChoice() const;
+    // Replaces the password prompt (tests); an empty one restores the real prompt.
+    void SetPasswordPrompt(TPasswordPrompt prompt) { FPasswordPrompt = std::move(prompt); }
+    HWND Item(int id) const { return Control(id); }
+
+    bool PreTranslateMessage(MSG& msg) override;
+
+protected:
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void FormShow() override;
+    void FormClose() override;
+
+private:
+    void FormCreate();
+    void CreateActions();
+    void CreateTooltip();
+    void LoadInstalled();
+    void LoadNew();
+    bool ReadDelayedStart();
+    void BuildExecutableList();
+    void RadiosStartupClick();
+    void ChBoxDefaultAccountClick();
+    void BtnBrowseClick();
+    void BtnOkClick();
+    void ActOpenDirUpdate();
+    void ActOpenDirExecute();
+    void ActOpenFileUpdate();
+    void ActOpenFileExecute();
+    void ActionsUpdate();
+    void MemoParamsContextPopup(LPARAM lParam);
+    void SetChecked(int id, bool checked);
+    bool Checked(int id) const;
+    std::wstring Text(int id) const;
+    TStartChoice StartChoice() const;
+    // The selected text of the Parameters box and the folder it names.
+    std::wstring MemoSelection() const;
+    static std::wstring FolderOfSelection(const std::wstring& selection);
+    static bool IsDirectory(const std::wstring& path);
+    static bool IsFile(const std::wstring& path);
+
+    // The name box's and the Parameters box's own message handling (key filter, pasted text,
+    // Escape, the context menu).
+    static LRESULT CALLBACK EditNameProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR ref);
+    static LRESULT CALLBACK MemoParamsProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                           DWORD_PTR ref);
+
+    TSCManager& FCatalogue;
+    TNtService* FService;
+    TExeType FExeType;
+    std::wstring FOldUserName;
+    TStringList FPathMem;
+    bool FDelayedStartSupported = true;
+    bool FSettingName = false;
+    TActionList FActions;
+    UniqueMenu FParamsMenu;
+    HWND FTooltip = nullptr;  // owned by the window
+    HWND FFocused = nullptr;
+    int FIdleHandler = 0;
+    bool FSized = false;
+    TPasswordPrompt FPasswordPrompt;
+};
+
+// Key filter of the Service name box: backspace, ASCII letters and digits and "_".
+bool IsServiceNameChar(wchar_t c);
+// The text with every character the key filter refuses dropped (backspace too).
+std::wstring FilterServiceName(const std::wstring& text);

@@ -1,0 +1,200 @@
+// The properties dialog's text boxes: the edit commands and the Parameters box's context menu
+// with Open Folder and Open File, the Service name box's key filter (typed, pasted or set text),
+// and Escape and Tab in the Parameters box.
+#include "ui/props/form_props.h"
+
+#include "common/application.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+namespace {
+bool IsEditControl(HWND wnd)
+{
+    wchar_t name[16] = L"";
+    return wnd && GetClassNameW(wnd, name, 16) && CompareStringOrdinal(name, -1, L"Edit", -1, TRUE) == CSTR_EQUAL;
+}
+}  // namespace
+
+bool IsServiceNameChar(wchar_t c)
+{
+    return c == 8 || (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L'_';
+}
+
+std::wstring FilterServiceName(const std::wstring& text)
+{
+    std::wstring kept;
+    for (wchar_t c : text)
+        if (c != 8 && IsServiceNameChar(c))
+            kept += c;
+    return kept;
+}
+
+void TFormProps::CreateActions()
+{
+    // The standard edit commands act on the focused text box.
+    auto editCommand = [](UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return [msg, wParam, lParam] {
+            HWND focus = GetFocus();
+            if (IsEditControl(focus))
+                SendMessageW(focus, msg, wParam, lParam);
+        };
+    };
+    FActions.Add({ActEditUndo, L"ActEditUndo", L"&Undo", L"Undo|Reverts the last action", {{'Z', false, true}}, -1,
+                  true, editCommand(WM_UNDO)});
+    FActions.Add({ActEditCut, L"ActEditCut", L"Cu&t", L"Cut|Cuts the selection and puts it on the Clipboard",
+                  {{'X', false, true}}, -1, true, editCommand(WM_CUT)});
+    FActions.Add({ActEditCopy, L"ActEditCopy", L"&Copy", L"Copy|Copies the selection and puts it on the Clipboard",
+                  {{'C', false, true}}, -1, true, editCommand(WM_COPY)});
+    FActions.Add({ActEditPaste, L"ActEditPaste", L"&Paste", L"Paste|Inserts Clipboard contents", {{'V', false, true}},
+                  -1, true, editCommand(WM_PASTE)});
+    FActions.Add({ActEditSelectAll, L"ActEditSelectAll", L"Select &All", L"Select All|Selects the entire document",
+                  {{'A', false, true}}, -1, true, editCommand(EM_SETSEL, 0, -1)});
+    FActions.Add({ActOpenDir, L"ActOpenDir", L"Open Folder", L"", {{VK_F3}}, -1, false, [this] { ActOpenDirExecute(); }});
+    FActions.Add({ActOpenFile, L"ActOpenFile", L"Open File", L"", {{VK_F4}}, -1, false, [this] { ActOpenFileExecute(); }});
+    FActions.OnUpdate = [this] { ActionsUpdate(); };
+    FParamsMenu.reset(FActions.BuildMenu({ActEditUndo, Separator, ActEditCut, ActEditCopy, ActEditPaste, Separator,
+                                          ActEditSelectAll, Separator, ActOpenDir, ActOpenFile}));
+}
+
+void TFormProps::ActionsUpdate()
+{
+    ActOpenDirUpdate();
+    ActOpenFileUpdate();
+    for (int id : {ActEditUndo, ActEditCut, ActEditCopy, ActEditPaste, ActEditSelectAll})
+        FActions.Find(id)->Enabled = IsEditControl(GetFocus());
+}
+
+void TFormProps::ActOpenDirUpdate()
+{
+    const std::wstring selection = MemoSelection();
+    FActions.Find(ActOpenDir)->Enabled = !selection.empty() && IsDirectory(FolderOfSelection(selection));
+}
+
+void TFormProps::ActOpenFileUpdate()
+{
+    const std::wstring selection = MemoSelection();
+    FActions.Find(ActOpenFile)->Enabled = !selection.empty() && IsFile(selection);
+}
+
+void TFormProps::ActOpenDirExecute()
+{
+    ShellExecuteW(nullptr, L"explore", FolderOfSelection(MemoSelection()).c_str(), L"", L"", SW_SHOWNORMAL);
+}
+
+void TFormProps::ActOpenFileExecute()
+{
+    ShellExecuteW(nullptr, L"open", MemoSelection().c_str(), L"", L"", SW_SHOWNORMAL);
+}
+
+std::wstring TFormProps::MemoSelection() const
+{
+    DWORD start = 0, end = 0;
+    SendMessageW(Control(IdMemoParams), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const std::wstring text = Text(IdMemoParams);
+    if (end <= start || start >= text.size())
+        return {};
+    return text.substr(start, end - start);
+}
+
+std::wstring TFormProps::FolderOfSelection(const std::wstring& selection)
+{
+    const size_t slash = selection.rfind(L'\\');
+    if (slash == std::wstring::npos)
+        return {};
+    std::wstring folder = selection.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':')
+        folder += L'\\';
+    return folder;
+}
+
+void TFormProps::MemoParamsContextPopup(LPARAM lParam)
+{
+    HWND memo = Control(IdMemoParams);
+    SetFocus(memo);
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (lParam == -1) {
+        RECT r{};
+        GetWindowRect(memo, &r);
+        at = {r.left + 8, r.top + 8};
+    }
+    FActions.Update();
+    FActions.UpdateMenu(FParamsMenu.get());
+    TrackPopupMenu(FParamsMenu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(), nullptr);
+}
+
+LRESULT CALLBACK TFormProps::EditNameProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR ref)
+{
+    auto* self = reinterpret_cast<TFormProps*>(ref);
+    LRESULT result = 0;
+    bool handled = false;
+    GuardedCall([&] {
+        switch (msg) {
+        case WM_CHAR:
+            // The key filter: anything else, control characters included, is dropped.
+            handled = !IsServiceNameChar(static_cast<wchar_t>(wParam));
+            break;
+        case WM_PASTE: {
+            handled = true;
+            if (!OpenClipboard(wnd))
+                break;
+            std::wstring text;
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+                    text = p;
+                    GlobalUnlock(data);
+                }
+            }
+            CloseClipboard();
+            SendMessageW(wnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+            break;
+        }
+        case EM_REPLACESEL:
+        case WM_SETTEXT:
+            // Text from outside is filtered as typed text is; the dialog's own "<default>" and
+            // an installed service's name stay as set.
+            if (lParam && !self->FSettingName) {
+                const std::wstring kept = FilterServiceName(reinterpret_cast<const wchar_t*>(lParam));
+                result = DefSubclassProc(wnd, msg, wParam, reinterpret_cast<LPARAM>(kept.c_str()));
+                handled = true;
+            }
+            break;
+        default:
+            break;
+        }
+    });
+    return handled ? result : DefSubclassProc(wnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK TFormProps::MemoParamsProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                            DWORD_PTR ref)
+{
+    auto* self = reinterpret_cast<TFormProps*>(ref);
+    bool handled = false;
+    GuardedCall([&] {
+        switch (msg) {
+        case WM_KEYDOWN:
+            if (wParam == VK_ESCAPE) {
+                // Escape in the Parameters box cancels the dialog.
+                self->SetModalResult(mrCancel);
+                handled = true;
+            } else if (wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000) == 0) {
+                // Tab moves on, as in every other box of the dialog.
+                const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+                SetFocus(GetNextDlgTabItem(self->Handle(), wnd, back ? TRUE : FALSE));
+                handled = true;
+            }
+            break;
+        case WM_CHAR:
+            handled = wParam == VK_ESCAPE || (wParam == L'\t' && (GetKeyState(VK_CONTROL) & 0x8000) == 0);
+            break;
+        case WM_CONTEXTMENU:
+            self->MemoParamsContextPopup(lParam);
+            handled = true;
+            break;
+        default:
+            break;
+        }
+    });
+    return handled ? 0 : DefSubclassProc(wnd, msg, wParam, lParam);
+}
