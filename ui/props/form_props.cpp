@@ -5,6 +5,7 @@
 #include "common/application.h"
 #include "common/busy.h"
 #include "common/errors.h"
+#include "common/layout.h"
 #include "common/message_box.h"
 #include "common/text.h"
 #include "ui/props/dialog_focus.h"
@@ -105,7 +106,8 @@ TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind
                 .ClientWidth = DesignClientWidth,
                 .ClientHeight = DesignClientHeight,
                 .Style = WS_OVERLAPPEDWINDOW & ~(WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
-                .ExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT});
+                .ExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
+                .Name = L"FormProps"});
     // The minimum size holds from now on: the first size is the designed one.
     FSized = true;
     CreateControls(Components, std::size(Components));
@@ -281,12 +283,13 @@ void TFormProps::FormShow()
     RadiosStartupClick();
     ChBoxDefaultAccountClick();
     FFocused = GetNextDlgTabItem(Handle(), nullptr, FALSE);
-    // The stored window size, when there is one, is the last thing applied here.
+    // The stored size, then the place beside the window the user was working in.
+    LoadDialogLayout(*this);
 }
 
 void TFormProps::FormClose()
 {
-    // The stored window size is saved first, before the folder history.
+    SaveDialogLayout(*this);
     if (!FService)
         GuardedCall([&] { SavePathHistory(FPathMem); });
 }
