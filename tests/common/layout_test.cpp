@@ -7,12 +7,11 @@
 #include "common/layout.h"
 #include "common/registry.h"
 #include "common/window.h"
+#include "tests/support/key_access.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/scratch_current_user.h"
 
 #include <gtest/gtest.h>
-
-#include <aclapi.h>
 
 #include <functional>
 #include <memory>
@@ -206,24 +205,6 @@ TEST_F(DialogLayout, TakesFromAStoredSizeOnlyWhatItCanUse)
         Store(L"Size", c.Type, c.Text);
         ExpectRect(Open([](TLayoutDialog& d) { d.SetModalResult(mrCancel); }), 124, 124, c.Size.value_or(DesignedSize()));
     }
-}
-
-// Gives everyone only this access to a key.
-void SetKeyAccess(HKEY root, const std::wstring& path, DWORD rights)
-{
-    UniqueRegKey key;
-    ASSERT_EQ(OpenRegKey(root, path, READ_CONTROL | WRITE_DAC, key), ERROR_SUCCESS);
-    EXPLICIT_ACCESSW access{};
-    access.grfAccessPermissions = rights;
-    access.grfAccessMode = SET_ACCESS;
-    access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
-    access.Trustee.ptstrName = const_cast<wchar_t*>(L"EVERYONE");
-    PACL acl = nullptr;
-    ASSERT_EQ(SetEntriesInAclW(1, &access, nullptr, &acl), ERROR_SUCCESS);
-    UniqueLocal owned(acl);
-    ASSERT_EQ(SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, acl, nullptr),
-              ERROR_SUCCESS);
 }
 
 TEST_F(DialogLayout, ClosesQuietlyWhenItsKeyCannotBeWrittenAndKeepsWhatWasStored)

@@ -5,10 +5,13 @@
 #include "common/application.h"
 #include "common/errors.h"
 #include "common/format.h"
+#include "common/message_box.h"
 #include "common/registry.h"
 #include "services/service_catalogue.h"
 #include "tests/sim_scm/sim_scm.h"
+#include "tests/support/key_access.h"
 #include "tests/support/message_box_hook.h"
+#include "tests/support/scratch_current_user.h"
 #include "ui/props/executables.h"
 #include "ui/props/form_password.h"
 #include "ui/props/form_props.h"
@@ -24,6 +27,9 @@
 #include <vector>
 
 namespace {
+// Where the dialog keeps its size, under the settings key.
+constexpr const wchar_t* LayoutSection = L"Software\\Talvora\\Orvessa\\FormProps";
+
 class TBackgroundForm : public TWindow {
 public:
     TBackgroundForm()
@@ -96,23 +102,9 @@ protected:
         db.BinaryPath = L"\"C:\\SA17\\Bin64\\dbsrv17.exe\" -n erpdb";
         Sim.AddService(db);
         ResetApp();
-        UniqueRegKey settings;
-        OpenRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_READ, settings);
-        if (settings) {
-            TRegValue value;
-            if (ReadRegValue(settings.get(), L"PathHistory", value) == ERROR_SUCCESS)
-                FStoredHistory = RegValueText(value);
-        }
     }
     ~FormPropsTest() override
     {
-        UniqueRegKey settings;
-        if (CreateRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_ALL_ACCESS, settings) == ERROR_SUCCESS) {
-            if (FStoredHistory)
-                WriteRegText(settings.get(), L"PathHistory", *FStoredHistory);
-            else
-                RegDeleteValueW(settings.get(), L"PathHistory");
-        }
         for (const wchar_t* name : {L"form_props_gui_test", L"TalvoraApp"})
             RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\") + name).c_str());
     }
@@ -166,11 +158,24 @@ protected:
     HWND Item(int id) const { return Form->Item(id); }
     void Cancel() { PostMessageW(Form->Handle(), WM_COMMAND, IDCANCEL, 0); }
 
+    // The dialog's outer size, as the user drags its frame to it, and as it is.
+    void Resize(SIZE size) { SetWindowPos(Form->Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER); }
+    SIZE OuterSize() const
+    {
+        RECT r{};
+        GetWindowRect(Form->Handle(), &r);
+        return {r.right - r.left, r.bottom - r.top};
+    }
+    static std::wstring FormatSize(SIZE size) { return Fmt(L"%d,%d", {size.cx, size.cy}); }
+    static std::optional<std::wstring> StoredSize() { return ReadRegText(HKEY_CURRENT_USER, LayoutSection, L"Size"); }
+
     static inline std::unique_ptr<TBackgroundForm> Background;
+    // The settings the dialog reads and writes (the remembered kind, the folder history, its
+    // size) start empty for every test and go with it.
+    TScratchCurrentUser User;
     TSimServiceControlManager Sim;
     std::unique_ptr<TSCManager> FCatalogue;
     std::unique_ptr<TFormProps> Form;
-    std::optional<std::wstring> FStoredHistory;
 };
 
 TEST_F(FormPropsTest, LooksAsDescribed)
@@ -236,6 +241,57 @@ TEST_F(FormPropsTest, LooksAsDescribed)
         EXPECT_EQ(GetFocus(), Item(TFormProps::IdMemoParams));
         Cancel();
     }});
+}
+
+// The size kept under "FormProps" from the last time: applied when the dialog shows, raised to
+// the dialog's minimum where it is smaller; a value of another type than text, or text without
+// two usable numbers, leaves the designed size.
+TEST_F(FormPropsTest, OpensAtTheSizeItWasClosedWith)
+{
+    constexpr DWORD NoValue = REG_NONE;
+    const struct {
+        const char* Name;
+        DWORD Type;
+        std::wstring Data;
+        std::optional<SIZE> Size;  // nothing: the designed size
+    } cases[] = {
+        {"text", REG_SZ, L"800,600", SIZE{800, 600}},
+        {"expandable text reads like text", REG_EXPAND_SZ, L"810 610", SIZE{810, 610}},
+        {"below the minimum: raised to it", REG_SZ, L"100,100", SIZE{478, 414}},
+        {"narrower than the minimum only", REG_SZ, L"300,700", SIZE{478, 700}},
+        {"no value", NoValue, L"", std::nullopt},
+        {"binary", REG_BINARY, L"800,600", std::nullopt},
+        {"several texts", REG_MULTI_SZ, std::wstring(L"800,600\0", 8), std::nullopt},
+        {"not a number", REG_SZ, L"abc,600", std::nullopt},
+        {"one number", REG_SZ, L"800", std::nullopt},
+        {"a zero", REG_SZ, L"800,0", std::nullopt},
+        {"a negative number", REG_SZ, L"-800,600", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        UniqueRegKey section;
+        ASSERT_EQ(CreateRegKey(HKEY_CURRENT_USER, LayoutSection, KEY_ALL_ACCESS, section), ERROR_SUCCESS);
+        if (c.Type == NoValue)
+            RegDeleteValueW(section.get(), L"Size");
+        else
+            ASSERT_EQ(RegSetValueExW(section.get(), L"Size", 0, c.Type, reinterpret_cast<const BYTE*>(c.Data.c_str()),
+                                     static_cast<DWORD>((c.Data.size() + 1) * sizeof(wchar_t))),
+                      ERROR_SUCCESS);
+        Open(Record(L"TalvoraApp"));
+        Show({[&] {
+            if (c.Size) {
+                const SIZE shown = OuterSize();
+                EXPECT_EQ(shown.cx, c.Size->cx);
+                EXPECT_EQ(shown.cy, c.Size->cy);
+            } else {
+                RECT client{};
+                GetClientRect(Form->Handle(), &client);
+                EXPECT_EQ(client.right, 723);
+                EXPECT_EQ(client.bottom, 375);
+            }
+            Cancel();
+        }});
+    }
 }
 
 TEST_F(FormPropsTest, LoadsInstalledServices)
@@ -513,23 +569,25 @@ TEST_F(FormPropsTest, NameBoxDropsWhatTheKeyFilterRefuses)
     }});
 }
 
-// However the dialog ends, its close handler runs once and saves the folder history of a new
-// service, sorted and without duplicates.
-TEST_F(FormPropsTest, SavesTheFolderHistoryHoweverItEnds)
+// However the dialog ends, its close handler runs once and saves the dialog's size and the folder
+// history of a new service, sorted and without duplicates.
+TEST_F(FormPropsTest, SavesItsSizeAndTheFolderHistoryHoweverItEnds)
 {
     const struct {
         const char* Name;
         int Result;
         std::function<void(TFormProps&)> End;
+        SIZE Size;  // the user's, just before the end
     } cases[] = {
-        {"Cancel", IDCANCEL, [](TFormProps& f) { Click(f.Item(IDCANCEL)); }},
+        {"Cancel", IDCANCEL, [](TFormProps& f) { Click(f.Item(IDCANCEL)); }, {600, 450}},
         {"Escape in the Parameters box", IDCANCEL,
          [](TFormProps& f) {
              SetFocus(f.Item(TFormProps::IdMemoParams));
              SendMessageW(f.Item(TFormProps::IdMemoParams), WM_KEYDOWN, VK_ESCAPE, 0);
-         }},
-        {"close button", IDCANCEL, [](TFormProps& f) { PostMessageW(f.Handle(), WM_CLOSE, 0, 0); }},
-        {"OK", IDOK, [](TFormProps& f) { Click(f.Item(IDOK)); }},
+         },
+         {610, 460}},
+        {"close button", IDCANCEL, [](TFormProps& f) { PostMessageW(f.Handle(), WM_CLOSE, 0, 0); }, {620, 470}},
+        {"OK", IDOK, [](TFormProps& f) { Click(f.Item(IDOK)); }, {630, 480}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -542,16 +600,51 @@ TEST_F(FormPropsTest, SavesTheFolderHistoryHoweverItEnds)
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         SetWindowTextW(Form->Item(TFormProps::IdEditName), L"anything");
         SetWindowTextW(Form->Item(TFormProps::IdComboFile), self);
-        EXPECT_EQ(Show({[&] { c.End(*Form); }}), c.Result);
+        EXPECT_EQ(Show({[&] {
+                      Resize(c.Size);
+                      c.End(*Form);
+                  }}),
+                  c.Result);
+        EXPECT_EQ(StoredSize(), FormatSize(c.Size));
         EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, SettingsKey, L"PathHistory"), std::optional<std::wstring>(L"B:\\Y;C:\\X"));
     }
-    // An installed service's dialog leaves the history alone.
+    // An installed service's dialog keeps its size too, and leaves the history alone.
     UniqueRegKey settings;
     ASSERT_EQ(CreateRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_ALL_ACCESS, settings), ERROR_SUCCESS);
     WriteRegText(settings.get(), L"PathHistory", L"C:\\X;;c:\\x");
     Open(Record(L"TalvoraApp"));
-    Show({[&] { Cancel(); }});
+    Show({[&] {
+        Resize({640, 490});
+        Cancel();
+    }});
+    EXPECT_EQ(StoredSize(), std::optional<std::wstring>(L"640,490"));
     EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, SettingsKey, L"PathHistory"), std::optional<std::wstring>(L"C:\\X;;c:\\x"));
+}
+
+// The size is the first thing the close handler saves: when the folder history then cannot be
+// written (the settings key is read only, the dialog's own subkey is not), the failure is
+// reported and the size is already stored.
+TEST_F(FormPropsTest, SavesItsSizeBeforeTheFolderHistory)
+{
+    UniqueRegKey section;
+    ASSERT_EQ(CreateRegKey(HKEY_CURRENT_USER, LayoutSection, KEY_ALL_ACCESS, section), ERROR_SUCCESS);
+    // The rights to change the rights stay, so that the key can be given back and removed.
+    constexpr DWORD Keeper = READ_CONTROL | WRITE_DAC | DELETE;
+    SetKeyAccess(User.Key(), SettingsKey, KEY_READ | Keeper);
+    std::vector<std::optional<std::wstring>> sizeWhenReported;
+    SetMessageBoxHook([&](const std::wstring&, const std::wstring&, UINT) {
+        sizeWhenReported.push_back(StoredSize());
+        return IDOK;
+    });
+    Open(nullptr, etUnknown);
+    Show({[&] {
+        Resize({650, 500});
+        Cancel();
+    }});
+    SetMessageBoxHook(nullptr);
+    SetKeyAccess(User.Key(), SettingsKey, KEY_ALL_ACCESS);
+    ASSERT_EQ(sizeWhenReported.size(), 1u) << "the folder history's failure is reported once";
+    EXPECT_EQ(sizeWhenReported[0], std::optional<std::wstring>(L"650,500"));
 }
 
 TEST_F(FormPropsTest, ValidatesNameAndExecutableOfANewService)
