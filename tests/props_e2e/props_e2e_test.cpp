@@ -10,6 +10,8 @@
 #include "tests/support/program_driver.h"
 #include "tests/support/registered_service.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/screen_capture.h"
+#include "tests/support/user_input.h"
 
 #include "common/errors.h"
 #include "common/format.h"
@@ -38,6 +40,8 @@ const TServiceSpec BaseSpec{L"SQLANYs_e2eprops_base", L"SQL Anywhere E2E Props B
 const TServiceSpec AccountSpec{L"e2eprops_account", L"Talvora ERP E2E Props Account", L""};
 
 constexpr const wchar_t* ServicesKey = L"SYSTEM\\CurrentControlSet\\Services\\";
+// Where the properties dialog keeps its size.
+constexpr const wchar_t* PropsLayoutSection = L"Software\\Talvora\\Orvessa\\FormProps";
 // The entries of the kind dialog.
 constexpr int KindNetworkServer = 0;
 constexpr int KindAppServer = 2;
@@ -93,30 +97,32 @@ void RemoveService(const std::wstring& name)
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, (ServicesKey + name).c_str());
 }
 
-// A user setting, put back as it was at the end.
+// A user setting (the text, or no value at all), put back as it was at the end.
 class TScopedUserText {
 public:
-    TScopedUserText(const wchar_t* key, const wchar_t* value, const std::wstring& text)
+    TScopedUserText(const wchar_t* key, const wchar_t* value, const std::optional<std::wstring>& text)
         : FKey(key), FValue(value), FOld(ReadRegText(HKEY_CURRENT_USER, key, value))
     {
-        UniqueRegKey k;
-        CheckRegStatus(CreateRegKey(HKEY_CURRENT_USER, FKey, KEY_WRITE, k));
-        CheckRegStatus(WriteRegText(k.get(), FValue, text));
+        CheckRegStatus(Store(text));
     }
-    ~TScopedUserText()
-    {
-        UniqueRegKey k;
-        if (CreateRegKey(HKEY_CURRENT_USER, FKey, KEY_WRITE, k) != ERROR_SUCCESS)
-            return;
-        if (FOld)
-            WriteRegText(k.get(), FValue, *FOld);
-        else
-            RegDeleteValueW(k.get(), FValue);
-    }
+    ~TScopedUserText() { Store(FOld); }
     TScopedUserText(const TScopedUserText&) = delete;
     TScopedUserText& operator=(const TScopedUserText&) = delete;
 
 private:
+    LSTATUS Store(const std::optional<std::wstring>& text) const
+    {
+        UniqueRegKey k;
+        LSTATUS status = CreateRegKey(HKEY_CURRENT_USER, FKey, KEY_WRITE, k);
+        if (status != ERROR_SUCCESS)
+            return status;
+        if (!text) {
+            status = RegDeleteValueW(k.get(), FValue);
+            return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+        }
+        return WriteRegText(k.get(), FValue, *text);
+    }
+
     const wchar_t* FKey;
     const wchar_t* FValue;
     std::optional<std::wstring> FOld;
@@ -322,5 +328,71 @@ TEST_F(PropsE2E, ACancelledPromptChangesNothing)
     ASSERT_TRUE(after.has_value());
     EXPECT_EQ(after->StartType, before->StartType);
     EXPECT_EQ(after->StartName, before->StartName);
+}
+SIZE SizeOf(const RECT& r) { return {r.right - r.left, r.bottom - r.top}; }
+
+// The dialog's size between openings, as a user sees it: Properties..., the dialog made larger by
+// its frame, Cancel, Properties... again: the dialog at the size it was cancelled with, 24 pixels
+// right of and below the main window; and once the main window has been dragged into the corner
+// of the screen, flush with the work area's edges. The stored size is set aside and put back.
+TEST_F(PropsE2E, TheDialogComesBackAtItsSizeBesideTheMainWindow)
+{
+    TScopedUserText stored(PropsLayoutSection, L"Size", std::nullopt);
+    HWND main = Window().Main();
+    HWND dialog = Dialogs().OpenProperties(BaseSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    const RECT designed = WindowScreenRect(dialog);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(client.right, 723);
+    EXPECT_EQ(client.bottom, 375);
+    const RECT mainFrame = WindowScreenRect(main);
+    EXPECT_EQ(designed.left, mainFrame.left + 24);
+    EXPECT_EQ(designed.top, mainFrame.top + 24);
+
+    // The lower right corner of the frame, dragged 80 pixels right and 60 down.
+    ASSERT_TRUE(BringToFront(dialog));
+    DragMouse({designed.right - 2, designed.bottom - 2}, {designed.right + 78, designed.bottom + 58});
+    const SIZE resized{SizeOf(designed).cx + 80, SizeOf(designed).cy + 60};
+    EXPECT_TRUE(WaitUntil([&] { return SizeOf(WindowScreenRect(dialog)).cy == resized.cy; }, 3000));
+    ASSERT_EQ(SizeOf(WindowScreenRect(dialog)).cx, resized.cx);
+    ASSERT_EQ(SizeOf(WindowScreenRect(dialog)).cy, resized.cy);
+    ClickAt(CentreOf(WindowScreenRect(TPropsDialogDriver::Item(dialog, IDCANCEL))));
+    ASSERT_TRUE(Dialogs().WaitGone(TFormProps::ClassName)) << "Cancel did not end the dialog";
+    EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, PropsLayoutSection, L"Size"), Fmt(L"%d,%d", {resized.cx, resized.cy}));
+
+    dialog = Dialogs().OpenProperties(BaseSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog the second time";
+    const RECT reopened = WindowScreenRect(dialog);
+    EXPECT_EQ(SizeOf(reopened).cx, resized.cx);
+    EXPECT_EQ(SizeOf(reopened).cy, resized.cy);
+    EXPECT_EQ(reopened.left, mainFrame.left + 24);
+    EXPECT_EQ(reopened.top, mainFrame.top + 24);
+    TPropsDialogDriver::Click(dialog, IDCANCEL);
+    ASSERT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
+
+    // The main window dragged by its title bar into the work area's lower right corner: the
+    // dialog, larger than it, is pulled back inside.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT work = monitor.rcWork;
+    const POINT corner{work.right - SizeOf(mainFrame).cx, work.bottom - SizeOf(mainFrame).cy};
+    ASSERT_GT(corner.x + 24 + resized.cx, work.right) << "the dialog would fit beside the main window";
+    ASSERT_GT(corner.y + 24 + resized.cy, work.bottom) << "the dialog would fit below the main window";
+    ASSERT_TRUE(BringToFront(main));
+    const POINT caption{mainFrame.left + 60, mainFrame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+    DragMouse(caption, {caption.x + corner.x - mainFrame.left, caption.y + corner.y - mainFrame.top});
+    ASSERT_TRUE(WaitUntil([&] { return WindowScreenRect(main).left == corner.x; }, 3000)) << "the main window did not move";
+    ASSERT_EQ(WindowScreenRect(main).top, corner.y);
+    dialog = Dialogs().OpenProperties(BaseSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog the third time";
+    const RECT flush = WindowScreenRect(dialog);
+    EXPECT_EQ(flush.right, work.right);
+    EXPECT_EQ(flush.bottom, work.bottom);
+    EXPECT_EQ(SizeOf(flush).cx, resized.cx);
+    EXPECT_EQ(SizeOf(flush).cy, resized.cy);
+    TPropsDialogDriver::Click(dialog, IDCANCEL);
+    EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
 }
 }  // namespace
