@@ -63,24 +63,13 @@ void TApplication::Initialize()
     if (FHandle)
         return;
     FGuiThread = GetCurrentThreadId();
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &TApplication::AppWndProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    if (!wc.hIcon)
-        wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = ClassName;
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        RaiseLastOSError();
+    RegisterWindowClass(ClassName, &TApplication::AppWndProc);
     // A visible-style but zero-sized pop-up, never shown: it owns the program's windows and
     // carries the title, as the running copy's window that a second start looks for.
     FHandle = CreateWindowExW(0, ClassName, FTitle.c_str(), WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
                                                                WS_MINIMIZEBOX,
                               GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
-                              nullptr, instance, nullptr);
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!FHandle)
         RaiseLastOSError();
 }

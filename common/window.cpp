@@ -5,6 +5,8 @@
 #include "common/errors.h"
 #include "common/finally.h"
 
+#include <algorithm>
+
 
 namespace {
 constexpr const wchar_t* ThisProp = L"TWindow.this";
@@ -38,7 +40,7 @@ std::wstring TWindow::Caption() const
     return text;
 }
 
-void TWindow::RegisterFormClass(const wchar_t* className)
+void RegisterWindowClass(const wchar_t* className, WNDPROC proc, UINT style, HBRUSH background)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW existing{sizeof(existing)};
@@ -46,20 +48,23 @@ void TWindow::RegisterFormClass(const wchar_t* className)
         return;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &TWindow::StaticWndProc;
+    wc.style = style;
+    wc.lpfnWndProc = proc;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    if (!wc.hIcon)
+        wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.hbrBackground = background;
     wc.lpszClassName = className;
-    if (!RegisterClassExW(&wc))
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         RaiseLastOSError();
 }
 
 void TWindow::CreateForm(const TFormSpec& layout, HWND owner)
 {
-    RegisterFormClass(layout.ClassName);
+    RegisterWindowClass(layout.ClassName, &TWindow::StaticWndProc, CS_DBLCLKS,
+                        reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     RECT rc{0, 0, layout.ClientWidth, layout.ClientHeight};
     AdjustWindowRectEx(&rc, layout.Style, FALSE, layout.ExStyle);
     if (!owner)
@@ -122,7 +127,10 @@ void TWindow::ApplyAnchors()
                 r.top += dy;
             r.bottom += dy;
         }
-        SetWindowPos(a.Wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        // A window made smaller than its design leaves the stretched controls empty, never
+        // of a negative size.
+        SetWindowPos(a.Wnd, nullptr, r.left, r.top, std::max(0L, r.right - r.left), std::max(0L, r.bottom - r.top),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 

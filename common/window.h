@@ -85,7 +85,6 @@ protected:
 
 private:
     static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static void RegisterFormClass(const wchar_t* className);
     void ApplyAnchors();
 
     struct Anchored {
@@ -100,6 +99,11 @@ private:
     std::vector<Anchored> FAnchored;
     std::map<int, HWND> FControls;
 };
+
+// Registers a window class of the program's module once (a class already there is kept): the
+// program's icon (the system's when the module has none), the arrow cursor, the given
+// procedure, class styles and background.
+void RegisterWindowClass(const wchar_t* className, WNDPROC proc, UINT style = 0, HBRUSH background = nullptr);
 
 // Centres a window on the primary display as a whole (not the work area).
 void CentreOnScreen(HWND wnd);

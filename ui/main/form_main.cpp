@@ -14,13 +14,14 @@ constexpr int StatusPanelWidth = 100;
 const TControlSpec Components[] = {
     {TFormMain::idToolBar, L"ToolBar", TOOLBARCLASSNAMEW, nullptr,
      TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER | CCS_NORESIZE, 0, 0, 0,
-     TFormMain::DesignClientWidth, ToolBarHeight},
+     TFormMain::DesignClientWidth, ToolBarHeight, akLeft | akTop | akRight},
     {TFormMain::idList, L"LV", WC_LISTVIEWW, nullptr,
      WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, WS_EX_CLIENTEDGE, 0,
      ToolBarHeight, TFormMain::DesignClientWidth,
-     TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight},
+     TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight, akAll},
     {TFormMain::idStatusBar, L"StatusBar", STATUSCLASSNAMEW, nullptr, CCS_BOTTOM, 0, 0,
-     TFormMain::DesignClientHeight - StatusBarHeight, TFormMain::DesignClientWidth, StatusBarHeight},
+     TFormMain::DesignClientHeight - StatusBarHeight, TFormMain::DesignClientWidth, StatusBarHeight,
+     akLeft | akRight | akBottom},
 };
 
 struct TColumn {
@@ -82,7 +83,6 @@ void TFormMain::CreateComponents()
 
     int parts[] = {StatusPanelWidth, 2 * StatusPanelWidth};
     SendMessageW(FStatusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
-    AlignControls();
 }
 
 void TFormMain::CreateMenus()
@@ -110,17 +110,6 @@ void TFormMain::CreateMenus()
 
     FPopupMenu.reset(FActions.BuildMenu({ActStart, ActStop, ActPause, Separator, ActRebuild, Separator, ActInstall,
                                          ActUninstall, Separator, ActProps}));
-}
-
-void TFormMain::AlignControls()
-{
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    SetWindowPos(FToolBar, nullptr, 0, 0, client.right, ToolBarHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(FStatusBar, nullptr, 0, client.bottom - StatusBarHeight, client.right, StatusBarHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(FList.Handle(), nullptr, 0, ToolBarHeight, client.right,
-                 std::max(0L, client.bottom - ToolBarHeight - StatusBarHeight), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TFormMain::FormShow()
@@ -178,10 +167,6 @@ bool TFormMain::PreTranslateMessage(MSG& msg)
 LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_SIZE:
-        if (FList.Handle())
-            AlignControls();
-        return 0;
     case WM_TIMER:
         if (wParam == TimerUpdate)
             UpdateItems();

@@ -118,7 +118,6 @@ private:
     void CreateComponents();
     void CreateActions();
     void CreateMenus();
-    void AlignControls();
     LRESULT ListNotify(NMHDR* header);
     // Deletes every row (each deletion frees the row's TItemData).
     void DeleteRows();
