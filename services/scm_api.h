@@ -3,15 +3,14 @@
 // caller supplies, BOOL (or null handle) results with the reason in GetLastError().
 //
 // Usage:
-//   IServiceControlManager& scm = ServiceControlManager();       // the program's instance
+//   IServiceControlManager& scm = SystemServiceControlManager();  // advapi32's
 //   UniqueScHandleOf manager(scm, scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
 //   SC_HANDLE service = scm.OpenServiceW(manager.get(), L"Name", SERVICE_QUERY_STATUS);
 //   ...; scm.CloseServiceHandle(service);
 //
 // The catalogue (TSCManager), the operations on its records and TServiceMonitor take the
-// interface, so that tests can hand them the simulated manager instead of advapi32's.
-// SetServiceControlManager swaps the program's default instance (tests of windows that build
-// their own catalogue use it); pass nullptr to return to advapi32.
+// interface they are given, so that tests hand them the simulated manager instead of advapi32's;
+// the program's entry passes advapi32's down to the main window.
 #pragma once
 
 #include <windows.h>
@@ -67,11 +66,7 @@ public:
                                          LPDWORD bytesNeeded) = 0;
 };
 
-// The program's instance: advapi32's manager unless a test has swapped it.
-IServiceControlManager& ServiceControlManager();
-// Replaces the program's instance (not owned); nullptr restores advapi32's.
-void SetServiceControlManager(IServiceControlManager* scm);
-// advapi32's manager itself.
+// advapi32's manager.
 IServiceControlManager& SystemServiceControlManager();
 
 // An SC_HANDLE closed through the interface it came from.

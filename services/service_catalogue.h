@@ -3,7 +3,7 @@
 // groups. Everything here runs on the GUI thread.
 //
 // Usage (the main window's way):
-//   TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive");   // opens nothing yet
+//   TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm);   // opens nothing yet
 //   manager.Refresh(true);                    // rebuild: records and groups are new objects
 //   for (int i = 0; i < manager.ServiceCount(); ++i) {
 //       TNtService* svc = manager.GetService(i);
@@ -20,8 +20,8 @@
 // Each operation opens the record's service handle with its own access mask and closes it
 // again; `Active(true)` keeps one open with SERVICE_ALL_ACCESS for the caller's own SCM calls
 // through `Handle()` until `Active(false)` (an operation on the record meanwhile closes it).
-// The catalogue talks to the SCM through the IServiceControlManager it was given (the
-// program's instance by default), so tests pass the simulated manager.
+// The catalogue talks to the SCM through the IServiceControlManager it was given (advapi32's in
+// the program), so tests pass the simulated manager.
 #pragma once
 
 #include "services/group_order.h"
@@ -162,7 +162,7 @@ class TSCManager {
 public:
     // Stores the values; opens nothing. An empty machine name is the local computer.
     TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
-               IServiceControlManager& scm = ServiceControlManager());
+               IServiceControlManager& scm);
     // Destroys the groups, then the records, then closes the manager handle.
     ~TSCManager();
     TSCManager(const TSCManager&) = delete;

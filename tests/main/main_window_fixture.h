@@ -5,7 +5,6 @@
 #include "common/application.h"
 #include "common/busy.h"
 #include "common/delay.h"
-#include "services/scm_api.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
 #include "ui/main/form_main.h"
@@ -21,7 +20,6 @@ protected:
     {
         Application().Initialize();
         Application().ClearTerminated();  // the previous test's window ended the application
-        SetServiceControlManager(&Sim);
     }
     void TearDown() override
     {
@@ -34,13 +32,12 @@ protected:
             DelayWithMessages(50);
         }
         EXPECT_EQ(TThread::RunningCount(), 0) << "a monitor is still running";
-        SetServiceControlManager(nullptr);
     }
 
     TFormMain& Window()
     {
         if (!Form)
-            Form = std::make_unique<TFormMain>();
+            Form = std::make_unique<TFormMain>(Sim, false);
         return *Form;
     }
 

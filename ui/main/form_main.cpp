@@ -31,10 +31,10 @@ struct TColumn {
 const TColumn Columns[] = {{L"Service Name", 200}, {L"Status", 80}, {L"Description", 250}};
 }  // namespace
 
-TFormMain::TFormMain()
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FShowAllServices(showAllServices)
 {
     // FormCreate: the catalogue of the local machine; it connects on its first refresh.
-    FManager = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive");
+    FManager = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm);
     FMonitorSink = std::make_shared<TMonitorSink>();
     FMonitorSink->Form = this;
     CreateActions();

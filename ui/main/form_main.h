@@ -63,7 +63,9 @@ public:
     };
     static constexpr UINT_PTR TimerUpdate = 1;
 
-    TFormMain();
+    // The catalogue talks to the SCM through scm; showAllServices lists every service instead
+    // of the ERP's.
+    TFormMain(IServiceControlManager& scm, bool showAllServices);
     ~TFormMain() override;
 
     // The service list (also read by the properties dialog and by tests).
@@ -138,6 +140,7 @@ private:
     void SetTimerOn(bool on);
 
     std::unique_ptr<TSCManager> FManager;
+    bool FShowAllServices;
     bool FItemsBuilding = false;
     bool FDeletingRows = false;
     int FCommandDepth = 0;
