@@ -9,11 +9,6 @@ namespace {
 constexpr DWORD ConfigBufferSize = 4096;
 constexpr DWORD DescriptionBufferSize = 4096;
 constexpr DWORD RefreshAccess = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS;
-
-TServiceState StateOf(DWORD code)
-{
-    return code >= SERVICE_STOPPED && code <= SERVICE_PAUSED ? static_cast<TServiceState>(code) : ssUnknown;
-}
 }  // namespace
 
 TNtService* TNtService::Create(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus)

@@ -4,6 +4,7 @@
 
 #include "common/errors.h"
 #include "common/handle.h"
+#include "common/registry.h"
 #include "services/sc_buffer.h"
 
 #include <algorithm>
@@ -171,13 +172,9 @@ TNtService* TSCManager::Install(const std::wstring& ServiceName, const std::wstr
 
     if (!Description.empty()) {
         UniqueRegKey key;
-        std::wstring path = L"System\\CurrentControlSet\\Services\\" + ServiceName;
-        LSTATUS rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, key.put());
-        if (rc == ERROR_SUCCESS)
-            rc = RegSetValueExW(key.get(), L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(Description.c_str()),
-                                static_cast<DWORD>((Description.size() + 1) * sizeof(wchar_t)));
-        if (rc != ERROR_SUCCESS)
-            RaiseOSError(static_cast<DWORD>(rc));
+        CheckRegStatus(OpenRegKey(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\" + ServiceName,
+                                  KEY_SET_VALUE, key));
+        CheckRegStatus(WriteRegText(key.get(), L"Description", Description));
     }
 
     ENUM_SERVICE_STATUSW entry{};

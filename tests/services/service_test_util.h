@@ -5,6 +5,7 @@
 #include "common/delay.h"
 #include "common/errors.h"
 #include "common/format.h"
+#include "common/registry.h"
 #include "services/service_catalogue.h"
 
 #include <gtest/gtest.h>
@@ -19,11 +20,11 @@ public:
     explicit ScratchKey(const std::wstring& name) : FPath(L"Software\\SmServiceTests\\" + name)
     {
         RegDeleteTreeW(HKEY_CURRENT_USER, FPath.c_str());
-        RegCreateKeyExW(HKEY_CURRENT_USER, FPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr);
+        CreateRegKey(HKEY_CURRENT_USER, FPath, KEY_ALL_ACCESS, FKey);
     }
     ~ScratchKey()
     {
-        RegCloseKey(FKey);
+        FKey.reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, FPath.c_str());
     }
     ScratchKey(const ScratchKey&) = delete;
@@ -32,7 +33,7 @@ public:
     const std::wstring& Path() const { return FPath; }
     void Set(const std::wstring& value, DWORD type, const void* data, size_t bytes)
     {
-        RegSetValueExW(FKey, value.c_str(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes));
+        RegSetValueExW(FKey.get(), value.c_str(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes));
     }
     void SetMulti(const std::wstring& value, const std::wstring& text, DWORD type = REG_MULTI_SZ)
     {
@@ -41,7 +42,7 @@ public:
 
 private:
     std::wstring FPath;
-    HKEY FKey = nullptr;
+    UniqueRegKey FKey;
 };
 
 // The catalogue's record of the service, or null.
