@@ -207,7 +207,7 @@ bool TApplication::Synchronize(const std::function<void()>& call)
     return true;
 }
 
-LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
 {
     switch (msg) {
     case WM_SYNCHRONIZE: {

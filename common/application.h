@@ -68,7 +68,7 @@ public:
     HFONT DefaultFont();
 
 private:
-    static LRESULT CALLBACK AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
     bool ProcessMessage(MSG& msg);
     bool PreTranslate(MSG& msg);
 

@@ -148,9 +148,15 @@ int TWindow::ShowModal()
     std::vector<HWND> disabled;
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND wnd, LPARAM list) -> BOOL {
+        [](HWND wnd, LPARAM list) noexcept -> BOOL {
             if (IsWindowVisible(wnd) && IsWindowEnabled(wnd)) {
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(wnd);
+                // Only a window that will be enabled again is disabled; with no room to note
+                // it, it stays enabled.
+                try {
+                    reinterpret_cast<std::vector<HWND>*>(list)->push_back(wnd);
+                } catch (...) {
+                    return TRUE;
+                }
                 EnableWindow(wnd, FALSE);
             }
             return TRUE;
@@ -231,7 +237,7 @@ LRESULT TWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     return DefaultProc(msg, wParam, lParam);
 }
 
-LRESULT CALLBACK TWindow::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK TWindow::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
 {
     TWindow* self = nullptr;
     if (msg == WM_NCCREATE) {

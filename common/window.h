@@ -84,7 +84,7 @@ protected:
     bool FModal = false;
 
 private:
-    static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
     void ApplyAnchors();
 
     struct Anchored {

@@ -5,6 +5,7 @@
 #include "services/service_monitor.h"
 #include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
+#include "tests/support/message_box_hook.h"
 #include "tests/sim_scm/sim_scm.h"
 
 #include <gtest/gtest.h>
@@ -156,6 +157,32 @@ TEST_F(MonitorSim, CallbacksRunWhileTheGuiThreadSitsInAModalLoop)
     GModalReport = nullptr;
     EXPECT_TRUE(r.Terminated);
     EXPECT_EQ(r.Messages, (std::vector<std::wstring>{L"", L""}));
+}
+
+// Execute reports its own failures; one that escapes it all the same reaches the default
+// report on the GUI thread, and the terminate handler still runs.
+TEST_F(MonitorSim, AnErrorThatEscapesAThreadGoesToTheDefaultReport)
+{
+    class TThrowing final : public TThread {
+    public:
+        explicit TThrowing(bool& terminated)
+        {
+            FreeOnTerminate = true;
+            OnTerminate = [&terminated](TThread*) { terminated = true; };
+            Start();
+        }
+
+    protected:
+        void Execute() override { throw Exception(L"Lost on the way"); }
+    };
+    Application().SetTitle(L"Monitor test");
+    ScriptedMessageBoxes boxes;
+    bool terminated = false;
+    new TThrowing(terminated);
+    ASSERT_TRUE(PumpUntil([&] { return terminated; }, 8000));
+    ASSERT_EQ(boxes.Asked.size(), 1u);
+    EXPECT_EQ(boxes.Asked[0].Text, L"Lost on the way.");
+    EXPECT_EQ(boxes.Asked[0].Caption, L"Monitor test");
 }
 
 TEST_F(MonitorSim, DroppedHandlersAreNotCalled)

@@ -40,7 +40,7 @@ bool IsListed(const TNtService* service, bool showAllServices)
 
 int CompareCaptions(const std::wstring& a, const std::wstring& b) { return lstrcmpW(a.c_str(), b.c_str()); }
 
-int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM)
+int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM) noexcept
 {
     return CompareCaptions(reinterpret_cast<TItemData*>(a)->Caption, reinterpret_cast<TItemData*>(b)->Caption);
 }
