@@ -27,11 +27,7 @@ TNtService::TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcSt
 {
 }
 
-TNtService::~TNtService()
-{
-    if (FHandle)
-        Scm().CloseServiceHandle(FHandle);
-}
+TNtService::~TNtService() = default;
 
 IServiceControlManager& TNtService::Scm() const { return FSCManager->Scm(); }
 
@@ -55,34 +51,32 @@ void TNtService::StartType(TServiceStartType Value)
 void TNtService::AcquireHandle(DWORD ADesiredAccess)
 {
     SM_ASSERT((ADesiredAccess & ~static_cast<DWORD>(SERVICE_ALL_ACCESS)) == 0);
-    if (FHandle)
-        Scm().CloseServiceHandle(std::exchange(FHandle, nullptr));
+    FHandle.reset();
     FDesiredAccess = ADesiredAccess;
     SC_HANDLE h = Scm().OpenServiceW(FSCManager->Handle(), FServiceName.c_str(), ADesiredAccess);
     if (!h)
         RaiseLastOSError();
-    FHandle = h;
+    FHandle = UniqueScHandleOf(Scm(), h);
 }
 
 void TNtService::ReleaseHandle()
 {
-    SM_ASSERT(FHandle != nullptr);
-    SC_HANDLE h = std::exchange(FHandle, nullptr);
-    Win32Check(Scm().CloseServiceHandle(h));
+    SM_ASSERT(FHandle);
+    Win32Check(FHandle.Close());
 }
 
 SERVICE_STATUS TNtService::QueryStatus()
 {
-    SM_ASSERT(FHandle != nullptr && (FDesiredAccess & SERVICE_QUERY_STATUS) != 0);
+    SM_ASSERT(FHandle && (FDesiredAccess & SERVICE_QUERY_STATUS) != 0);
     SERVICE_STATUS status{};
-    Win32Check(Scm().QueryServiceStatus(FHandle, &status));
+    Win32Check(Scm().QueryServiceStatus(FHandle.get(), &status));
     return status;
 }
 
 std::vector<BYTE> TNtService::QueryConfig()
 {
     return QueryGrowing(ConfigBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
-        return Scm().QueryServiceConfigW(FHandle, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buf), size, needed);
+        return Scm().QueryServiceConfigW(FHandle.get(), reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buf), size, needed);
     });
 }
 
@@ -115,7 +109,7 @@ void TNtService::RefreshDescription()
         return;
     std::vector<BYTE> buffer =
         QueryGrowing(DescriptionBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
-            return Scm().QueryServiceConfig2A(FHandle, SERVICE_CONFIG_DESCRIPTION, buf, size, needed);
+            return Scm().QueryServiceConfig2A(FHandle.get(), SERVICE_CONFIG_DESCRIPTION, buf, size, needed);
         });
     const auto* info = reinterpret_cast<const SERVICE_DESCRIPTIONA*>(buffer.data());
     FDescription = FromAnsi(info->lpDescription);

@@ -97,9 +97,7 @@ TSCManager::~TSCManager()
     FGroups.clear();
     FServiceIndex.clear();
     FServices.clear();
-    // A destructor cannot raise: a failing close is dropped.
-    if (FHandle)
-        FScm->CloseServiceHandle(FHandle);
+    // Then the lock is released and the manager handle closed (their owners drop a failure).
 }
 
 void TSCManager::Active(bool Value)
@@ -111,10 +109,9 @@ void TSCManager::Active(bool Value)
                                            FDatabaseName.empty() ? nullptr : FDatabaseName.c_str(), FDesiredAccess);
         if (!h)
             RaiseLastOSError();
-        FHandle = h;
+        FHandle = UniqueScHandleOf(*FScm, h);
     } else {
-        SC_HANDLE h = std::exchange(FHandle, nullptr);
-        Win32Check(FScm->CloseServiceHandle(h));
+        Win32Check(FHandle.Close());
     }
 }
 
@@ -180,7 +177,7 @@ void TSCManager::EnumerateServices()
     DWORD resume = 0;
     for (;;) {
         DWORD needed = 0, returned = 0;
-        BOOL ok = FScm->EnumServicesStatusW(FHandle, EnumeratedServiceTypes, SERVICE_STATE_ALL,
+        BOOL ok = FScm->EnumServicesStatusW(FHandle.get(), EnumeratedServiceTypes, SERVICE_STATE_ALL,
                                             buffer.empty() ? nullptr
                                                            : reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
                                             static_cast<DWORD>(buffer.size()), &needed, &returned, &resume);

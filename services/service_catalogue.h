@@ -76,8 +76,8 @@ public:
     void Refresh();
 
     TSCManager* SCManager() const { return FSCManager; }
-    SC_HANDLE Handle() const { return FHandle; }
-    bool Active() const { return FHandle != nullptr; }
+    SC_HANDLE Handle() const { return FHandle.get(); }
+    bool Active() const { return static_cast<bool>(FHandle); }
     void Active(bool Value);
     DWORD DesiredAccess() const { return FDesiredAccess; }
     const std::wstring& ServiceName() const { return FServiceName; }
@@ -138,7 +138,7 @@ private:
     void BuildDependentBy();
 
     TSCManager* FSCManager;
-    SC_HANDLE FHandle = nullptr;
+    UniqueScHandleOf FHandle;
     DWORD FDesiredAccess = 0;
     std::wstring FServiceName;
     std::wstring FDisplayName;
@@ -163,7 +163,8 @@ public:
     // Stores the values; opens nothing. An empty machine name is the local computer.
     TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
                IServiceControlManager& scm);
-    // Destroys the groups, then the records, then closes the manager handle.
+    // Destroys the groups, then the records, then releases a lock still held and closes the
+    // manager handle.
     ~TSCManager();
     TSCManager(const TSCManager&) = delete;
     TSCManager& operator=(const TSCManager&) = delete;
@@ -192,8 +193,8 @@ public:
     const std::wstring& MachineName() const { return FMachineName; }
     const std::wstring& DatabaseName() const { return FDatabaseName; }
     DWORD DesiredAccess() const { return FDesiredAccess; }
-    SC_HANDLE Handle() const { return FHandle; }
-    bool Active() const { return FHandle != nullptr; }
+    SC_HANDLE Handle() const { return FHandle.get(); }
+    bool Active() const { return static_cast<bool>(FHandle); }
     void Active(bool Value);
     IServiceControlManager& Scm() const { return *FScm; }
 
@@ -234,8 +235,8 @@ private:
     std::wstring FMachineName;
     std::wstring FDatabaseName;
     DWORD FDesiredAccess;
-    SC_HANDLE FHandle = nullptr;
-    SC_LOCK FLock = nullptr;
+    UniqueScHandleOf FHandle;
+    UniqueScLockOf FLock;  // released before the handle closes
     std::vector<std::unique_ptr<TNtService>> FServices;
     std::vector<std::unique_ptr<TServiceGroup>> FGroups;
     // Whether the SCM offers QueryServiceConfig2A, asked on first need.
@@ -255,8 +256,7 @@ void TNtService::WithHandle(DWORD mask, F&& body)
         body();
     } catch (...) {
         // The operation's own failure is what the caller sees; a failing close is dropped.
-        if (FHandle)
-            Scm().CloseServiceHandle(std::exchange(FHandle, nullptr));
+        FHandle.reset();
         throw;
     }
     ReleaseHandle();

@@ -447,4 +447,12 @@ TEST_F(CatalogueSim, LockReportsOwnerAndDuration)
     EXPECT_EQ(Manager().LockOwner(), L"");
 }
 
+TEST_F(CatalogueSim, TheCataloguesEndReleasesALockStillHeld)
+{
+    Manager().Lock();
+    FManager.reset();
+    EXPECT_EQ(FSim.CallCount(TSimCall::UnlockServiceDatabase), 1);
+    EXPECT_FALSE(Manager().IsLocked());
+}
+
 }  // namespace
