@@ -4,6 +4,7 @@
 #include "common/busy.h"
 #include "common/errors.h"
 #include "common/finally.h"
+#include "common/handle.h"
 
 #include <algorithm>
 
@@ -267,6 +268,12 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARA
         Application().HandleException();
     }
     return handled ? result : DefWindowProcW(wnd, msg, wParam, lParam);
+}
+
+int FontHeightOfPoints(int points)
+{
+    UniqueWindowDC screen(nullptr);
+    return -MulDiv(points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
 }
 
 void CentreOnScreen(HWND wnd)

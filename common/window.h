@@ -105,5 +105,9 @@ private:
 // procedure, class styles and background.
 void RegisterWindowClass(const wchar_t* className, WNDPROC proc, UINT style = 0, HBRUSH background = nullptr);
 
+// The height to create a font of the given size in points with, on the screen (negative: the
+// characters' height, as CreateFontW takes it).
+int FontHeightOfPoints(int points);
+
 // Centres a window on the primary display as a whole (not the work area).
 void CentreOnScreen(HWND wnd);

@@ -18,13 +18,6 @@ constexpr DWORD CandidateAttributes = 0x1EF;
 constexpr const wchar_t* HistoryValue = L"PathHistory";
 constexpr const wchar_t* RunDirsValue = L"RunDirs";
 
-struct FindTraits {
-    using Type = HANDLE;
-    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Free(HANDLE h) noexcept { FindClose(h); }
-};
-using UniqueFindHandle = UniqueHandle<FindTraits>;
-
 std::wstring EnvironmentVariable(const wchar_t* name)
 {
     DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
