@@ -11,7 +11,7 @@
 #include "common/application.h"
 #include "common/errors.h"
 #include "common/format.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "ui/main/form_main.h"
 
 #include <windows.h>

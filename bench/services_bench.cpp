@@ -7,7 +7,7 @@
 #include "bench/bench_support.h"
 #include "common/errors.h"
 #include "common/format.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 
 #include <windows.h>
 

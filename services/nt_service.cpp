@@ -1,4 +1,4 @@
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 
 #include "common/errors.h"
 #include "services/sc_buffer.h"

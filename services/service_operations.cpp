@@ -1,6 +1,6 @@
 // The operations on one service of the catalogue, and the catalogue's installation and
 // database-lock operations.
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 
 #include "common/errors.h"
 #include "common/handle.h"

@@ -1,6 +1,6 @@
 // The service catalogue over the simulated Service Control Manager: full refresh, groups and
 // their order, dependencies, large buffers and pages, failures, lookups, sorting, handles.
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
 

@@ -1,6 +1,6 @@
 // The operations on a catalogue record over the simulated Service Control Manager: requests and
 // their access masks, waiting, removal, committing the start type, the dependants list.
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
 

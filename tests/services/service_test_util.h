@@ -6,7 +6,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/registry.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

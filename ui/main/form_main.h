@@ -10,7 +10,7 @@
 
 #include "common/actions.h"
 #include "common/window.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "services/service_monitor.h"
 #include "ui/main/images.h"
 #include "ui/main/list_view.h"
