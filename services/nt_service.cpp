@@ -1,3 +1,5 @@
+#include "services/nt_service.h"
+
 #include "services/sc_manager.h"
 
 #include "common/errors.h"

@@ -79,12 +79,6 @@ int CompareRecords(const TNtService& a, const TNtService& b, TServiceSortOrderTy
 }
 }  // namespace
 
-TServiceGroup::TServiceGroup(TSCManager* ASCManager, const std::wstring& AName, int AOrder)
-    : FSCManager(ASCManager), FName(AName), FOrder(AOrder)
-{
-    SM_ASSERT(ASCManager != nullptr);
-}
-
 TSCManager::TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
                        IServiceControlManager& scm)
     : FScm(&scm), FMachineName(AMachineName), FDatabaseName(ADatabaseName), FDesiredAccess(ADesiredAccess)
