@@ -13,7 +13,7 @@
 #include "services/sc_manager.h"
 #include "services/service_monitor.h"
 #include "ui/main/images.h"
-#include "ui/main/list_view.h"
+#include "ui/controls/list_view.h"
 #include "ui/main/service_control.h"
 
 #include <memory>
