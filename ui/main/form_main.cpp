@@ -62,8 +62,8 @@ TFormMain::~TFormMain()
 void TFormMain::CreateComponents()
 {
     CreateControls(Components, std::size(Components));
-    FToolBar = Control(idToolBar);
-    FStatusBar = Control(idStatusBar);
+    FToolBar = TToolBar(Control(idToolBar));
+    FStatusBar = TStatusBar(Control(idStatusBar));
     FList = TListView(Control(idList));
 
     FImages = CreateMainImageList();
@@ -76,13 +76,12 @@ void TFormMain::CreateComponents()
     for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i)
         FList.AddColumn(i, Columns[i].Caption, Columns[i].Width);
 
-    SendMessageW(FToolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FImages.get()));
+    FToolBar.SetImageList(FImages.get());
     FDisabledImages = CreateDisabledImageList();
-    SendMessageW(FToolBar, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(FDisabledImages.get()));
-    FActions.FillToolBar(FToolBar, {ActStart, ActStop, ActPause, Separator, ActRebuild, ActProps, Separator, ActQuit});
+    FToolBar.SetDisabledImageList(FDisabledImages.get());
+    FActions.FillToolBar(FToolBar.Handle(), {ActStart, ActStop, ActPause, Separator, ActRebuild, ActProps, Separator, ActQuit});
 
-    int parts[] = {StatusPanelWidth, 2 * StatusPanelWidth};
-    SendMessageW(FStatusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    FStatusBar.SetParts({StatusPanelWidth, 2 * StatusPanelWidth});
 }
 
 void TFormMain::CreateMenus()
@@ -119,8 +118,8 @@ void TFormMain::FormShow()
         return;
     FShownOnce = true;
     RebuildItems(true);
-    SendMessageW(FStatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(ComputerNameText().c_str()));
-    SendMessageW(FStatusBar, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(AccountText().c_str()));
+    FStatusBar.SetText(0, ComputerNameText());
+    FStatusBar.SetText(1, AccountText());
     SetTimerOn(true);
 }
 
@@ -172,7 +171,7 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
             UpdateItems();
         return 0;
     case WM_COMMAND:
-        if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1 || lParam == reinterpret_cast<LPARAM>(FToolBar)) {
+        if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1 || lParam == reinterpret_cast<LPARAM>(FToolBar.Handle())) {
             FActions.Execute(LOWORD(wParam));
             return 0;
         }

@@ -14,6 +14,8 @@
 #include "services/service_monitor.h"
 #include "ui/main/images.h"
 #include "ui/controls/list_view.h"
+#include "ui/controls/status_bar.h"
+#include "ui/controls/tool_bar.h"
 #include "ui/main/service_control.h"
 
 #include <memory>
@@ -72,7 +74,7 @@ public:
     TSCManager& Manager() { return *FManager; }
     TListView& List() { return FList; }
     TActionList& Actions() { return FActions; }
-    HWND StatusBar() const { return FStatusBar; }
+    HWND StatusBar() const { return FStatusBar.Handle(); }
 
     void RebuildItems(bool refreshAll);
     void UpdateItems();
@@ -146,8 +148,8 @@ private:
     int FCommandDepth = 0;
     bool FCloseRequested = false;
     bool FShownOnce = false;
-    HWND FToolBar = nullptr;
-    HWND FStatusBar = nullptr;
+    TToolBar FToolBar;
+    TStatusBar FStatusBar;
     TListView FList;
     UniqueImageList FImages;
     UniqueImageList FDisabledImages;
