@@ -70,7 +70,7 @@ public:
     TFormMain(IServiceControlManager& scm, bool showAllServices);
     ~TFormMain() override;
 
-    // The service list (also read by the properties dialog and by tests).
+    // The service list (also read by the properties dialog, by tests and the benchmark).
     TSCManager& Manager() { return *FManager; }
     TListView& List() { return FList; }
     TActionList& Actions() { return FActions; }
@@ -78,36 +78,12 @@ public:
 
     void RebuildItems(bool refreshAll);
     void UpdateItems();
-    void UpdateItem(TNtService* service);
-    int FindItemByService(const TNtService* service) const;
-    int FindItemByMonitor(const TServiceMonitor* monitor) const;
     void RefreshService(TNtService* service);
-    static std::wstring GetStateText(const TNtService* service);
-    static int GetStateImage(const TNtService* service);
     TItemData* ItemData(int index) const;
-    TItemData* SelectedData() const;
 
-    // Commands.
-    void ActionsUpdate();
-    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data);
-    std::wstring CollectDependencies(TNtService* service, TServiceState state);
-    std::wstring CollectDependants(TNtService* service, TServiceState state);
-    void StartDependencies(TNtService* service);
-    void StopDependants(TNtService* service);
+    // The start command (tests run it as the action would), and whether a command waits.
     void ActStartExecute();
-    void ActStopExecute();
-    void ActPauseExecute();
-    void ActRebuildExecute();
-    void ActUninstallExecute();
-    void ActQuitExecute();
-    void ActInstallExecute();
-    void ActPropsExecute();
-    void ActAboutExecute();
     bool CommandRunning() const { return FCommandDepth > 0; }
-
-    // Pending-state follow-up.
-    void MonitorNotify(const std::wstring& message);
-    void MonitorTerminated(TServiceMonitor* sender);
 
     bool PreTranslateMessage(MSG& msg) override;
 
@@ -119,6 +95,33 @@ protected:
     void FormDestroy() override;
 
 private:
+    void UpdateItem(TNtService* service);
+    int FindItemByService(const TNtService* service) const;
+    int FindItemByMonitor(const TServiceMonitor* monitor) const;
+    static std::wstring GetStateText(const TNtService* service);
+    static int GetStateImage(const TNtService* service);
+    TItemData* SelectedData() const;
+
+    // Commands.
+    void ActionsUpdate();
+    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data);
+    std::wstring CollectDependencies(TNtService* service, TServiceState state);
+    std::wstring CollectDependants(TNtService* service, TServiceState state);
+    void StartDependencies(TNtService* service);
+    void StopDependants(TNtService* service);
+    void ActStopExecute();
+    void ActPauseExecute();
+    void ActRebuildExecute();
+    void ActUninstallExecute();
+    void ActQuitExecute();
+    void ActInstallExecute();
+    void ActPropsExecute();
+    void ActAboutExecute();
+
+    // Pending-state follow-up.
+    void MonitorNotify(const std::wstring& message);
+    void MonitorTerminated(TServiceMonitor* sender);
+
     void CreateComponents();
     void CreateActions();
     void CreateMenus();
