@@ -7,6 +7,7 @@
 #include "common/delay.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
+#include "tests/support/wait_until.h"
 #include "ui/main/form_main.h"
 
 #include <gtest/gtest.h>
@@ -70,15 +71,6 @@ protected:
         Window().Actions().Update();
         return Window().Actions().Find(action)->Enabled;
     }
-    // Pumps messages until done() or the time-out; returns done().
-    bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 8000)
-    {
-        DWORD start = GetTickCount();
-        while (!done() && GetTickCount() - start < timeoutMs)
-            DelayWithMessages(20);
-        return done();
-    }
-
     TSimServiceControlManager Sim;
     ScriptedMessageBoxes Boxes;
     std::unique_ptr<TFormMain> Form;

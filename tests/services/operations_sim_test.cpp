@@ -86,7 +86,7 @@ TEST_F(OperationsSim, RefusedRequestsRaiseTheManagersError)
     EXPECT_EQ(RaisedOSError([&] { Find(L"Running")->Start(false); }), static_cast<DWORD>(ERROR_SERVICE_ALREADY_RUNNING));
     FSim.Fail(TSimCall::OpenService, ERROR_ACCESS_DENIED, L"Running");
     std::wstring message = RaisedMessage([&] { Find(L"Running")->Stop(false); });
-    EXPECT_TRUE(StartsWith(message, L"System Error.  Code: 5.\r\n")) << Narrow(message);
+    EXPECT_TRUE(StartsWith(message, L"System Error.  Code: 5.\r\n")) << ToUtf8(message);
 }
 
 TEST_F(OperationsSim, SyncRequestsWaitForTheTargetState)
