@@ -176,13 +176,13 @@ void BenchWine()
     BenchServices registered(count);
     Print(L"wine_register_500_ms", NowMs() - start);
 
-    IServiceControlManager& scm = SystemServiceControlManager();
-    std::unique_ptr<TFormMain> form = ShowMainWindow(scm);
+    std::unique_ptr<TFormMain> form = ShowMainWindow(SystemServiceControlManager());
     std::vector<std::wstring> names;
     for (TNtService* service : RowServices(*form))
         names.push_back(service->ServiceName());
     PrintCount(L"wine_rows_listed", static_cast<int>(names.size()));
 
+    IServiceControlManager& scm = SystemServiceControlManager();
     std::vector<BYTE> buffer;
     auto barePass = [&] {
         for (const std::wstring& name : names)

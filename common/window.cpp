@@ -276,6 +276,14 @@ int FontHeightOfPoints(int points)
     return -MulDiv(points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
 }
 
+RECT ChildRect(HWND parent, HWND child)
+{
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 void CentreOnScreen(HWND wnd)
 {
     RECT r{};

@@ -109,5 +109,8 @@ void RegisterWindowClass(const wchar_t* className, WNDPROC proc, UINT style = 0,
 // characters' height, as CreateFontW takes it).
 int FontHeightOfPoints(int points);
 
+// A child window's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND parent, HWND child);
+
 // Centres a window on the primary display as a whole (not the work area).
 void CentreOnScreen(HWND wnd);

@@ -183,16 +183,6 @@ TEST_F(ServiceListTest, InfoTipShowsNameFileAndAccount)
 }
 }  // namespace
 
-namespace {
-RECT ChildRect(HWND parent, HWND child)
-{
-    RECT r{};
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-}  // namespace
-
 // The tool bar, the list and the status bar follow the window's size: the bars keep their
 // heights across the full width, the list takes what lies between them (its bottom edge a
 // fixed distance above the window's, at the status bar).

@@ -34,14 +34,6 @@ const TControlSpec Controls[] = {
 };
 
 bool IsRightAligned(int id) { return id == TFormAbout::idLabelVersion; }
-
-RECT ChildRect(HWND parent, HWND child)
-{
-    RECT r{};
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
 }  // namespace
 
 TFormAbout::TFormAbout(std::wstring versionFile) : FVersionFile(std::move(versionFile)), FVersionColor(Navy)
