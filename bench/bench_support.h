@@ -38,12 +38,12 @@ public:
     BenchServices(const BenchServices&) = delete;
     BenchServices& operator=(const BenchServices&) = delete;
 
-    SC_HANDLE Manager() const { return FManager; }
+    SC_HANDLE Manager() const { return FManager.get(); }
 
 private:
     void RemoveAll();
 
-    SC_HANDLE FManager = nullptr;
+    UniqueScHandleOf FManager;
     std::vector<std::wstring> FNames;
 };
 

@@ -13,7 +13,7 @@ TProgramUnderTest::TProgramUnderTest(const std::wstring& program, const std::wst
     STARTUPINFOW si{sizeof(si)};
     PROCESS_INFORMATION pi{};
     Win32Check(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
+    UniqueKernelHandle(pi.hThread).reset();  // the thread is not needed
     FProcess.reset(pi.hProcess);
     FProcessID = pi.dwProcessId;
 }
