@@ -123,3 +123,14 @@ void BenchServices::RemoveAll()
 
 void Print(const std::wstring& label, double value) { std::printf("%s %.3f\n", ToUtf8(label).c_str(), value); }
 void PrintCount(const std::wstring& label, int value) { std::printf("%s %d\n", ToUtf8(label).c_str(), value); }
+
+int RunBenchmark(const std::function<void()>& body)
+{
+    try {
+        body();
+        return 0;
+    } catch (...) {
+        std::fprintf(stderr, "bench failed: %s\n", ToUtf8(CurrentExceptionMessage()).c_str());
+        return 1;
+    }
+}

@@ -49,3 +49,6 @@ private:
 
 void Print(const std::wstring& label, double value);
 void PrintCount(const std::wstring& label, int value);
+
+// A benchmark program's body: the exit code, 1 with the failure on stderr when it raises.
+int RunBenchmark(const std::function<void()>& body);

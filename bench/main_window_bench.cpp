@@ -209,13 +209,9 @@ void BenchWine()
 
 int main()
 {
-    try {
+    return RunBenchmark([] {
         Application().Initialize();
         BenchSimulated();
         BenchWine();
-        return 0;
-    } catch (...) {
-        std::fprintf(stderr, "bench failed: %s\n", ToUtf8(CurrentExceptionMessage()).c_str());
-        return 1;
-    }
+    });
 }

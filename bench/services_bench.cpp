@@ -91,12 +91,8 @@ void BenchWine()
 
 int main()
 {
-    try {
+    return RunBenchmark([] {
         BenchSimulated();
         BenchWine();
-        return 0;
-    } catch (...) {
-        std::fprintf(stderr, "bench failed: %s\n", ToUtf8(CurrentExceptionMessage()).c_str());
-        return 1;
-    }
+    });
 }
