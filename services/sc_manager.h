@@ -1,6 +1,6 @@
 // The service catalogue: TSCManager holds a connection to the Service Control Manager, one
-// TNtService record for every service it lists and the TServiceGroup records of the load-order
-// groups. Everything here runs on the GUI thread.
+// TNtService record (nt_service.h) for every service it lists and the TServiceGroup records
+// (service_group.h) of the load-order groups. Everything here runs on the GUI thread.
 //
 // Usage (the main window's way):
 //   TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm);   // opens nothing yet
