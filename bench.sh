@@ -8,21 +8,8 @@ source "$(dirname "$0")/scripts/common.sh"
 ensure_packages || exit 1
 build_project || exit 1
 
-WINEPREFIX=$(throwaway_prefix "$(template_prefix)")
-export WINEPREFIX
-trap 'WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
-configure_prefix
-# The Wine server that wrote the settings ran without a display: it must have ended before the run.
-wineserver -w
+enter_throwaway_prefix "$(template_prefix)"
 
-xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c '
-  source "'"$ROOT"'/scripts/common.sh"
-  start_wineserver
-  rc=0
-  wine "'"$BUILD_DIR"'/bench/services_bench.exe" || rc=1
-  # /all: the main window lists every service.
-  wine "'"$BUILD_DIR"'/bench/main_window_bench.exe" /all || rc=1
-  wine "'"$BUILD_DIR"'/bench/props_bench.exe" || rc=1
-  stop_wineserver
-  exit $rc
-'
+on_virtual_display bash -c 'rc=0; for program in "$@"; do wine "$program" || rc=1; done; exit $rc' benchmarks \
+  "$BUILD_DIR/bench/services_bench.exe" "$BUILD_DIR/bench/main_window_bench.exe" \
+  "$BUILD_DIR/bench/props_bench.exe"

@@ -16,21 +16,7 @@ if [ -n "${WINEPREFIX:-}" ]; then
 else
   source_prefix=$(template_prefix)
 fi
-WINEPREFIX=$(throwaway_prefix "$source_prefix")
-export WINEPREFIX
-trap 'WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
-configure_prefix
-# The Wine server that wrote the settings ran without a display, and so did the desktop process it
-# started: windows made under it would have no graphics driver. It must have ended before the run.
-wineserver -w
+enter_throwaway_prefix "$source_prefix"
 
 export SM_BUILD_DIR=$BUILD_DIR
-xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c '
-  source "'"$ROOT"'/scripts/common.sh"
-  start_wineserver
-  cd "'"$BUILD_DIR"'"
-  ctest --output-on-failure -j2 "$@"
-  rc=$?
-  stop_wineserver
-  exit $rc
-' ctest-run "$@"
+on_virtual_display ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 "$@"

@@ -6,22 +6,6 @@
 
 namespace {
 // These calls fail with the system's text for the error alone.
-[[noreturn]] void RaiseSystemText(DWORD errorCode) { throw Exception(SysErrorMessage(errorCode)); }
-
-void CheckCall(BOOL ok)
-{
-    if (!ok)
-        RaiseSystemText(GetLastError());
-}
-
-// A first call made with no buffer, to learn the size, must fail for lack of room.
-void ExpectTooSmall(BOOL ok)
-{
-    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-    if (error != ERROR_INSUFFICIENT_BUFFER)
-        RaiseSystemText(error);
-}
-
 UniqueKernelHandle OpenQueryToken()
 {
     UniqueKernelHandle token;
@@ -29,7 +13,7 @@ UniqueKernelHandle OpenQueryToken()
         return token;
     if (GetLastError() != ERROR_NO_TOKEN)
         RaiseSystemText(GetLastError());
-    CheckCall(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()));
+    SystemTextCheck(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()));
     return token;
 }
 }  // namespace
@@ -40,7 +24,7 @@ TTokenUser::TTokenUser()
     DWORD size = 0;
     ExpectTooSmall(GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size));
     FBuffer.resize(size);
-    CheckCall(GetTokenInformation(token.get(), TokenUser, FBuffer.data(), size, &size));
+    SystemTextCheck(GetTokenInformation(token.get(), TokenUser, FBuffer.data(), size, &size));
 }
 
 TAccountName AccountNameOf(PSID sid)
@@ -49,7 +33,7 @@ TAccountName AccountNameOf(PSID sid)
     SID_NAME_USE use;
     ExpectTooSmall(LookupAccountSidW(nullptr, sid, nullptr, &accountLength, nullptr, &domainLength, &use));
     std::wstring account(accountLength, L'\0'), domain(domainLength, L'\0');
-    CheckCall(LookupAccountSidW(nullptr, sid, account.data(), &accountLength, domain.data(), &domainLength, &use));
+    SystemTextCheck(LookupAccountSidW(nullptr, sid, account.data(), &accountLength, domain.data(), &domainLength, &use));
     // On success the lengths exclude the terminating zero.
     account.resize(accountLength);
     domain.resize(domainLength);
@@ -73,15 +57,15 @@ DWORD SessionIdOf(DWORD processID)
 
 TTableSecurity::TTableSecurity(PSID owner, PSID allowed)
 {
-    CheckCall(InitializeSecurityDescriptor(&FDescriptor, SECURITY_DESCRIPTOR_REVISION));
-    CheckCall(SetSecurityDescriptorOwner(&FDescriptor, owner, FALSE));
-    CheckCall(SetSecurityDescriptorGroup(&FDescriptor, owner, FALSE));
-    CheckCall(SetSecurityDescriptorSacl(&FDescriptor, FALSE, nullptr, TRUE));
+    SystemTextCheck(InitializeSecurityDescriptor(&FDescriptor, SECURITY_DESCRIPTOR_REVISION));
+    SystemTextCheck(SetSecurityDescriptorOwner(&FDescriptor, owner, FALSE));
+    SystemTextCheck(SetSecurityDescriptorGroup(&FDescriptor, owner, FALSE));
+    SystemTextCheck(SetSecurityDescriptorSacl(&FDescriptor, FALSE, nullptr, TRUE));
     FAcl.resize(GetLengthSid(allowed) + 24);
     auto* acl = reinterpret_cast<PACL>(FAcl.data());
-    CheckCall(InitializeAcl(acl, static_cast<DWORD>(FAcl.size()), ACL_REVISION));
-    CheckCall(AddAccessAllowedAce(acl, ACL_REVISION, TableAccess, allowed));
-    CheckCall(SetSecurityDescriptorDacl(&FDescriptor, TRUE, acl, FALSE));
+    SystemTextCheck(InitializeAcl(acl, static_cast<DWORD>(FAcl.size()), ACL_REVISION));
+    SystemTextCheck(AddAccessAllowedAce(acl, ACL_REVISION, TableAccess, allowed));
+    SystemTextCheck(SetSecurityDescriptorDacl(&FDescriptor, TRUE, acl, FALSE));
     FAttributes.nLength = sizeof(FAttributes);
     FAttributes.lpSecurityDescriptor = &FDescriptor;
     FAttributes.bInheritHandle = FALSE;
@@ -90,6 +74,6 @@ TTableSecurity::TTableSecurity(PSID owner, PSID allowed)
 TWorldSid::TWorldSid() : FBuffer(GetSidLengthRequired(1))
 {
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    CheckCall(InitializeSid(FBuffer.data(), &world, 1));
+    SystemTextCheck(InitializeSid(FBuffer.data(), &world, 1));
     *GetSidSubAuthority(FBuffer.data(), 0) = SECURITY_WORLD_RID;
 }

@@ -8,7 +8,7 @@ struct TFindApplication {
     HWND Found;
 };
 
-BOOL CALLBACK FindApplicationProc(HWND wnd, LPARAM lParam)
+BOOL CALLBACK FindApplicationProc(HWND wnd, LPARAM lParam) noexcept
 {
     auto* find = reinterpret_cast<TFindApplication*>(lParam);
     DWORD processID = 0;
@@ -30,7 +30,7 @@ struct TThreadNotification {
     LPARAM LParam;
 };
 
-BOOL CALLBACK NotifyWindowProc(HWND wnd, LPARAM lParam)
+BOOL CALLBACK NotifyWindowProc(HWND wnd, LPARAM lParam) noexcept
 {
     auto* note = reinterpret_cast<const TThreadNotification*>(lParam);
     SendNotifyMessageW(wnd, note->Message, note->WParam, note->LParam);

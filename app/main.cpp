@@ -5,6 +5,7 @@
 #include "app/switches.h"
 #include "common/application.h"
 #include "common/errors.h"
+#include "services/scm_api.h"
 #include "ui/main/form_main.h"
 
 #include <windows.h>
@@ -34,8 +35,8 @@ int RunProgram()
     app.SetTitle(ApplicationTitle);
     app.Initialize();
 
-    (void)ShowAllServices;  // read during static initialisation, before anything else runs
-    auto mainForm = std::make_unique<TFormMain>();
+    // The switch was read during static initialisation, before anything else ran.
+    auto mainForm = std::make_unique<TFormMain>(SystemServiceControlManager(), ShowAllServices);
     mainForm->Show();
     app.Run();
     return 0;

@@ -44,9 +44,10 @@ double Median(std::vector<double> values)
 
 void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar_t* name, std::vector<BYTE>& buffer)
 {
-    SC_HANDLE service = scm.OpenServiceW(manager, name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
-    if (!service)
+    UniqueScHandleOf owner(scm, scm.OpenServiceW(manager, name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
+    if (!owner)
         return;
+    SC_HANDLE service = owner.get();
     DWORD needed = 0;
     buffer.resize(4096);
     if (!scm.QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), 4096, &needed) &&
@@ -62,8 +63,7 @@ void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar
         buffer.resize(needed);
         scm.QueryServiceConfigW(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buffer.data()), needed, &needed);
     }
-    scm.CloseServiceHandle(service);
-}
+}  // the handle is closed here, as the bare sequence ends
 
 void FillSim(TSimServiceControlManager& sim, int count)
 {
@@ -84,23 +84,23 @@ void FillSim(TSimServiceControlManager& sim, int count)
 BenchServices::BenchServices(int count)
 {
     IServiceControlManager& scm = SystemServiceControlManager();
-    FManager = scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    FManager = UniqueScHandleOf(scm, scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!FManager)
         RaiseLastOSError();
     try {
         for (int i = 0; i < count; ++i) {
             std::wstring name = Fmt(L"SmBench%d_%d", {static_cast<int>(GetCurrentProcessId()), i});
             std::wstring path = Fmt(L"C:\\Talvora\\bench\\server%d.exe -n %d", {i, i});
-            SC_HANDLE h = scm.CreateServiceW(FManager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
-                                             SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                                             path.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
-            if (!h)
+            UniqueScHandleOf service(scm, scm.CreateServiceW(FManager.get(), name.c_str(), name.c_str(),
+                                                             SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                                             SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, path.c_str(),
+                                                             nullptr, nullptr, nullptr, nullptr, nullptr));
+            if (!service)
                 RaiseLastOSError();
             FNames.push_back(name);
             std::wstring text = L"Bench service " + name;
             SERVICE_DESCRIPTIONW info{text.data()};
-            scm.ChangeServiceConfig2W(h, SERVICE_CONFIG_DESCRIPTION, &info);
-            scm.CloseServiceHandle(h);
+            scm.ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &info);
         }
     } catch (...) {
         RemoveAll();  // the destructor does not run for a constructor that throws
@@ -114,16 +114,23 @@ void BenchServices::RemoveAll()
 {
     IServiceControlManager& scm = SystemServiceControlManager();
     for (const std::wstring& name : FNames) {
-        if (SC_HANDLE h = scm.OpenServiceW(FManager, name.c_str(), DELETE)) {
-            scm.DeleteService(h);
-            scm.CloseServiceHandle(h);
-        }
+        if (UniqueScHandleOf service{scm, scm.OpenServiceW(FManager.get(), name.c_str(), DELETE)})
+            scm.DeleteService(service.get());
     }
     FNames.clear();
-    if (FManager)
-        scm.CloseServiceHandle(FManager);
-    FManager = nullptr;
+    FManager.reset();
 }
 
 void Print(const std::wstring& label, double value) { std::printf("%s %.3f\n", ToUtf8(label).c_str(), value); }
 void PrintCount(const std::wstring& label, int value) { std::printf("%s %d\n", ToUtf8(label).c_str(), value); }
+
+int RunBenchmark(const std::function<void()>& body)
+{
+    try {
+        body();
+        return 0;
+    } catch (...) {
+        std::fprintf(stderr, "bench failed: %s\n", ToUtf8(CurrentExceptionMessage()).c_str());
+        return 1;
+    }
+}

@@ -38,14 +38,17 @@ public:
     BenchServices(const BenchServices&) = delete;
     BenchServices& operator=(const BenchServices&) = delete;
 
-    SC_HANDLE Manager() const { return FManager; }
+    SC_HANDLE Manager() const { return FManager.get(); }
 
 private:
     void RemoveAll();
 
-    SC_HANDLE FManager = nullptr;
+    UniqueScHandleOf FManager;
     std::vector<std::wstring> FNames;
 };
 
 void Print(const std::wstring& label, double value);
 void PrintCount(const std::wstring& label, int value);
+
+// A benchmark program's body: the exit code, 1 with the failure on stderr when it raises.
+int RunBenchmark(const std::function<void()>& body);

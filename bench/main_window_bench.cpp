@@ -6,13 +6,12 @@
 // SCM calls of one refresh pass over the same services, in the same run. Prints one line per
 // figure; the last is
 //   ratio timer_tick <tick time / bare pass time>
-// Run it through ./bench.sh with the argument /all (every service listed), on a display.
-#include "app/switches.h"
+// Run it through ./bench.sh, on a display. Every service is listed, as with the "all" switch.
 #include "bench/bench_support.h"
 #include "common/application.h"
 #include "common/errors.h"
 #include "common/format.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "ui/main/form_main.h"
 
 #include <windows.h>
@@ -74,10 +73,10 @@ int MessagesOf(const std::function<void()>& body)
     return count;
 }
 
-// A shown main window over the program's current manager; the bench makes the ticks itself.
-std::unique_ptr<TFormMain> ShowMainWindow()
+// A shown main window over scm that lists every service; the bench makes the ticks itself.
+std::unique_ptr<TFormMain> ShowMainWindow(IServiceControlManager& scm)
 {
-    auto form = std::make_unique<TFormMain>();
+    auto form = std::make_unique<TFormMain>(scm, true);
     form->Show();  // the first show rebuilds the list
     KillTimer(form->Handle(), TFormMain::TimerUpdate);
     Application().ProcessMessages();
@@ -112,8 +111,7 @@ void BenchSimulated()
     for (int count : {100, 500, 2000}) {
         TSimServiceControlManager sim;
         FillSim(sim, count);
-        SetServiceControlManager(&sim);
-        std::unique_ptr<TFormMain> form = ShowMainWindow();
+        std::unique_ptr<TFormMain> form = ShowMainWindow(sim);
         if (form->List().Count() != count)
             throw Exception(Fmt(L"%d rows listed for %d services", {form->List().Count(), count}));
         TSCManager catalogue(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", sim);
@@ -156,7 +154,6 @@ void BenchSimulated()
             sim.SetStatus(Fmt(L"BenchSvc%d", {s}), s % 2 ? SERVICE_STOPPED : SERVICE_RUNNING);
         double changedMessages = 1.0 * MessagesOf([&] { form->UpdateItems(); }) / count;
         CloseMainWindow(form);
-        SetServiceControlManager(nullptr);
 
         Print(Fmt(L"sim_rebuild_%d_ms", {count}), Median(rebuild));
         Print(Fmt(L"sim_catalogue_refresh_%d_ms", {count}), Median(refresh));
@@ -179,7 +176,7 @@ void BenchWine()
     BenchServices registered(count);
     Print(L"wine_register_500_ms", NowMs() - start);
 
-    std::unique_ptr<TFormMain> form = ShowMainWindow();
+    std::unique_ptr<TFormMain> form = ShowMainWindow(SystemServiceControlManager());
     std::vector<std::wstring> names;
     for (TNtService* service : RowServices(*form))
         names.push_back(service->ServiceName());
@@ -212,17 +209,9 @@ void BenchWine()
 
 int main()
 {
-    try {
-        if (!ShowAllServices) {
-            std::fprintf(stderr, "run it with the argument /all: the bench lists every service\n");
-            return 2;
-        }
+    return RunBenchmark([] {
         Application().Initialize();
         BenchSimulated();
         BenchWine();
-        return 0;
-    } catch (...) {
-        std::fprintf(stderr, "bench failed: %s\n", ToUtf8(CurrentExceptionMessage()).c_str());
-        return 1;
-    }
+    });
 }

@@ -10,7 +10,7 @@
 #include "common/application.h"
 #include "common/format.h"
 #include "common/window.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "ui/props/executables.h"
 #include "ui/props/form_props.h"
 

@@ -7,7 +7,7 @@
 #include "bench/bench_support.h"
 #include "common/errors.h"
 #include "common/format.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 
 #include <windows.h>
 
@@ -54,9 +54,9 @@ void BenchSimulated()
         TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", sim);
         manager.Refresh(true);  // warm up
         double catalogue = BestOf(5, [&] { manager.Refresh(true); });
-        SC_HANDLE h = sim.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-        double bare = BestOf(5, [&] { BareRefresh(sim, h); });
-        sim.CloseServiceHandle(h);
+        UniqueScHandleOf bareManager(sim, sim.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        double bare = BestOf(5, [&] { BareRefresh(sim, bareManager.get()); });
+        bareManager.reset();
         Print(Fmt(L"sim_refresh_%d_ms", {count}), catalogue);
         Print(Fmt(L"sim_bare_loop_%d_ms", {count}), bare);
         Print(Fmt(L"sim_catalogue_own_us_per_service_%d", {count}), 1000.0 * (catalogue - bare) / count);
@@ -91,12 +91,8 @@ void BenchWine()
 
 int main()
 {
-    try {
+    return RunBenchmark([] {
         BenchSimulated();
         BenchWine();
-        return 0;
-    } catch (...) {
-        std::fprintf(stderr, "bench failed: %s\n", ToUtf8(CurrentExceptionMessage()).c_str());
-        return 1;
-    }
+    });
 }

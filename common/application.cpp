@@ -50,37 +50,20 @@ TApplication& Application()
 
 TApplication::TApplication() : FGuiThread(GetCurrentThreadId()) {}
 
-TApplication::~TApplication()
-{
-    if (FHandle)
-        DestroyWindow(FHandle);
-    if (FDefaultFont)
-        DeleteObject(FDefaultFont);
-}
+TApplication::~TApplication() = default;
 
 void TApplication::Initialize()
 {
     if (FHandle)
         return;
     FGuiThread = GetCurrentThreadId();
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &TApplication::AppWndProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    if (!wc.hIcon)
-        wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = ClassName;
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        RaiseLastOSError();
+    RegisterWindowClass(ClassName, &TApplication::AppWndProc);
     // A visible-style but zero-sized pop-up, never shown: it owns the program's windows and
     // carries the title, as the running copy's window that a second start looks for.
-    FHandle = CreateWindowExW(0, ClassName, FTitle.c_str(), WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU |
-                                                               WS_MINIMIZEBOX,
-                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
-                              nullptr, instance, nullptr);
+    FHandle.reset(CreateWindowExW(0, ClassName, FTitle.c_str(),
+                                  WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                                  GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr));
     if (!FHandle)
         RaiseLastOSError();
 }
@@ -89,7 +72,7 @@ void TApplication::SetTitle(const std::wstring& title)
 {
     FTitle = title;
     if (FHandle)
-        SetWindowTextW(FHandle, FTitle.c_str());
+        SetWindowTextW(FHandle.get(), FTitle.c_str());
 }
 
 HWND TApplication::MainFormHandle() const { return FMainForm ? FMainForm->Handle() : nullptr; }
@@ -209,7 +192,7 @@ bool TApplication::Synchronize(const std::function<void()>& call)
     }
     SyncCall sync{&call, nullptr};
     DWORD_PTR result = 0;
-    if (!FHandle || !SendMessageTimeoutW(FHandle, WM_SYNCHRONIZE, 0, reinterpret_cast<LPARAM>(&sync), SMTO_BLOCK, INFINITE,
+    if (!FHandle || !SendMessageTimeoutW(FHandle.get(), WM_SYNCHRONIZE, 0, reinterpret_cast<LPARAM>(&sync), SMTO_BLOCK, INFINITE,
                                          &result) ||
         result != 1)
         return false;
@@ -218,7 +201,7 @@ bool TApplication::Synchronize(const std::function<void()>& call)
     return true;
 }
 
-LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK TApplication::AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
 {
     switch (msg) {
     case WM_SYNCHRONIZE: {
@@ -281,11 +264,9 @@ void TApplication::HandleException() noexcept
 HFONT TApplication::DefaultFont()
 {
     if (!FDefaultFont) {
-        HDC dc = GetDC(nullptr);
-        int height = -MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72);
-        ReleaseDC(nullptr, dc);
-        FDefaultFont = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
+        FDefaultFont.reset(CreateFontW(FontHeightOfPoints(8), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                       DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
     }
-    return FDefaultFont;
+    return FDefaultFont.get();
 }

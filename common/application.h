@@ -3,6 +3,8 @@
 // calls run on the GUI thread for worker threads, and the default error report.
 #pragma once
 
+#include "common/handle.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -22,7 +24,7 @@ public:
 
     // Creates the hidden application window (once).
     void Initialize();
-    HWND Handle() const { return FHandle; }
+    HWND Handle() const { return FHandle.get(); }
 
     const std::wstring& Title() const { return FTitle; }
     void SetTitle(const std::wstring& title);
@@ -68,11 +70,11 @@ public:
     HFONT DefaultFont();
 
 private:
-    static LRESULT CALLBACK AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
     bool ProcessMessage(MSG& msg);
     bool PreTranslate(MSG& msg);
 
-    HWND FHandle = nullptr;
+    UniqueWindow FHandle;
     std::wstring FTitle;
     TWindow* FMainForm = nullptr;
     std::vector<TWindow*> FForms;
@@ -84,7 +86,7 @@ private:
     };
     std::vector<IdleEntry> FIdleHandlers;
     int FNextIdleId = 1;
-    HFONT FDefaultFont = nullptr;
+    UniqueFont FDefaultFont;
 };
 
 TApplication& Application();

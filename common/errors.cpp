@@ -56,6 +56,21 @@ BOOL Win32Check(BOOL ok)
     return ok;
 }
 
+void RaiseSystemText(DWORD errorCode) { throw Exception(SysErrorMessage(errorCode)); }
+
+void SystemTextCheck(BOOL ok)
+{
+    if (!ok)
+        RaiseSystemText(GetLastError());
+}
+
+void ExpectTooSmall(BOOL ok)
+{
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    if (error != ERROR_INSUFFICIENT_BUFFER)
+        RaiseSystemText(error);
+}
+
 void AssertionFailed(const char* file, int line)
 {
     std::wstring name = FromUtf8(file);

@@ -54,6 +54,13 @@ std::wstring SysErrorMessage(DWORD errorCode);
 // Raises the last OS error when ok is false; returns ok otherwise.
 BOOL Win32Check(BOOL ok);
 
+// The other form some callers report in: an Exception with the system's text for the error
+// alone. SystemTextCheck raises it with GetLastError() when ok is false; ExpectTooSmall takes
+// a sizing call made with no buffer, which must fail for lack of room, and raises it otherwise.
+[[noreturn]] void RaiseSystemText(DWORD errorCode);
+void SystemTextCheck(BOOL ok);
+void ExpectTooSmall(BOOL ok);
+
 [[noreturn]] void AssertionFailed(const char* file, int line);
 
 #define SM_ASSERT(condition) ((condition) ? (void)0 : ::AssertionFailed(__FILE__, __LINE__))

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <winsvc.h>
 
 #include <utility>
@@ -66,11 +67,19 @@ inline void CloseMenu(HMENU h) noexcept { ::DestroyMenu(h); }
 inline void CloseWnd(HWND h) noexcept { ::DestroyWindow(h); }
 inline void CloseLocal(HLOCAL h) noexcept { ::LocalFree(h); }
 inline void CloseModule(HMODULE h) noexcept { ::FreeLibrary(h); }
+inline void CloseDC(HDC h) noexcept { ::DeleteDC(h); }
+inline void CloseImageList(HIMAGELIST h) noexcept { ::ImageList_Destroy(h); }
 
 struct FileHandleTraits {
     using Type = HANDLE;
     static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Free(HANDLE h) noexcept { ::CloseHandle(h); }
+};
+
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Free(HANDLE h) noexcept { ::FindClose(h); }
 };
 }  // namespace handle_detail
 
@@ -90,3 +99,45 @@ using UniqueMenu = UniqueNullHandle<HMENU, handle_detail::CloseMenu>;
 using UniqueWindow = UniqueNullHandle<HWND, handle_detail::CloseWnd>;
 using UniqueLocal = UniqueNullHandle<HLOCAL, handle_detail::CloseLocal>;
 using UniqueModule = UniqueNullHandle<HMODULE, handle_detail::CloseModule>;
+using UniqueFindHandle = UniqueHandle<handle_detail::FindHandleTraits>;
+using UniqueImageList = UniqueNullHandle<HIMAGELIST, handle_detail::CloseImageList>;
+// A device context of our own (CreateCompatibleDC), deleted.
+using UniqueMemoryDC = UniqueNullHandle<HDC, handle_detail::CloseDC>;
+
+// A window's device context (GetDC; null for the screen's), released to that window.
+class UniqueWindowDC {
+public:
+    explicit UniqueWindowDC(HWND wnd) noexcept : FWnd(wnd), FDC(::GetDC(wnd)) {}
+    ~UniqueWindowDC()
+    {
+        if (FDC)
+            ::ReleaseDC(FWnd, FDC);
+    }
+    UniqueWindowDC(const UniqueWindowDC&) = delete;
+    UniqueWindowDC& operator=(const UniqueWindowDC&) = delete;
+
+    HDC get() const noexcept { return FDC; }
+    explicit operator bool() const noexcept { return FDC != nullptr; }
+
+private:
+    HWND FWnd;
+    HDC FDC;
+};
+
+// An object selected into a device context for a scope: the one it replaced is selected back
+// at the scope's end (before the object or the context goes, when declared after them).
+class TSelectObjectScope {
+public:
+    TSelectObjectScope(HDC dc, HGDIOBJ object) noexcept : FDC(dc), FOld(::SelectObject(dc, object)) {}
+    ~TSelectObjectScope()
+    {
+        if (FOld && FOld != HGDI_ERROR)
+            ::SelectObject(FDC, FOld);
+    }
+    TSelectObjectScope(const TSelectObjectScope&) = delete;
+    TSelectObjectScope& operator=(const TSelectObjectScope&) = delete;
+
+private:
+    HDC FDC;
+    HGDIOBJ FOld;
+};

@@ -4,6 +4,9 @@
 #include "common/busy.h"
 #include "common/errors.h"
 #include "common/finally.h"
+#include "common/handle.h"
+
+#include <algorithm>
 
 
 namespace {
@@ -38,7 +41,7 @@ std::wstring TWindow::Caption() const
     return text;
 }
 
-void TWindow::RegisterFormClass(const wchar_t* className)
+void RegisterWindowClass(const wchar_t* className, WNDPROC proc, UINT style, HBRUSH background)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW existing{sizeof(existing)};
@@ -46,20 +49,23 @@ void TWindow::RegisterFormClass(const wchar_t* className)
         return;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &TWindow::StaticWndProc;
+    wc.style = style;
+    wc.lpfnWndProc = proc;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    if (!wc.hIcon)
+        wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.hbrBackground = background;
     wc.lpszClassName = className;
-    if (!RegisterClassExW(&wc))
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         RaiseLastOSError();
 }
 
 void TWindow::CreateForm(const TFormSpec& layout, HWND owner)
 {
-    RegisterFormClass(layout.ClassName);
+    RegisterWindowClass(layout.ClassName, &TWindow::StaticWndProc, CS_DBLCLKS,
+                        reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     FName = layout.Name ? layout.Name : L"";
     RECT rc{0, 0, layout.ClientWidth, layout.ClientHeight};
     AdjustWindowRectEx(&rc, layout.Style, FALSE, layout.ExStyle);
@@ -123,7 +129,10 @@ void TWindow::ApplyAnchors()
                 r.top += dy;
             r.bottom += dy;
         }
-        SetWindowPos(a.Wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        // A window made smaller than its design leaves the stretched controls empty, never
+        // of a negative size.
+        SetWindowPos(a.Wnd, nullptr, r.left, r.top, std::max(0L, r.right - r.left), std::max(0L, r.bottom - r.top),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -141,9 +150,15 @@ int TWindow::ShowModal()
     std::vector<HWND> disabled;
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND wnd, LPARAM list) -> BOOL {
+        [](HWND wnd, LPARAM list) noexcept -> BOOL {
             if (IsWindowVisible(wnd) && IsWindowEnabled(wnd)) {
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(wnd);
+                // Only a window that will be enabled again is disabled; with no room to note
+                // it, it stays enabled.
+                try {
+                    reinterpret_cast<std::vector<HWND>*>(list)->push_back(wnd);
+                } catch (...) {
+                    return TRUE;
+                }
                 EnableWindow(wnd, FALSE);
             }
             return TRUE;
@@ -224,7 +239,7 @@ LRESULT TWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     return DefaultProc(msg, wParam, lParam);
 }
 
-LRESULT CALLBACK TWindow::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK TWindow::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept
 {
     TWindow* self = nullptr;
     if (msg == WM_NCCREATE) {
@@ -254,6 +269,20 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARA
         Application().HandleException();
     }
     return handled ? result : DefWindowProcW(wnd, msg, wParam, lParam);
+}
+
+int FontHeightOfPoints(int points)
+{
+    UniqueWindowDC screen(nullptr);
+    return -MulDiv(points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+}
+
+RECT ChildRect(HWND parent, HWND child)
+{
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
 }
 
 void CentreOnScreen(HWND wnd)

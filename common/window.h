@@ -87,8 +87,7 @@ protected:
     bool FModal = false;
 
 private:
-    static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static void RegisterFormClass(const wchar_t* className);
+    static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
     void ApplyAnchors();
 
     struct Anchored {
@@ -104,6 +103,18 @@ private:
     std::vector<Anchored> FAnchored;
     std::map<int, HWND> FControls;
 };
+
+// Registers a window class of the program's module once (a class already there is kept): the
+// program's icon (the system's when the module has none), the arrow cursor, the given
+// procedure, class styles and background.
+void RegisterWindowClass(const wchar_t* className, WNDPROC proc, UINT style = 0, HBRUSH background = nullptr);
+
+// The height to create a font of the given size in points with, on the screen (negative: the
+// characters' height, as CreateFontW takes it).
+int FontHeightOfPoints(int points);
+
+// A child window's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND parent, HWND child);
 
 // Centres a window on the primary display as a whole (not the work area).
 void CentreOnScreen(HWND wnd);

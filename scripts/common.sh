@@ -74,3 +74,30 @@ start_wineserver() {
 }
 
 stop_wineserver() { wineserver -k >/dev/null 2>&1 || true; }
+
+# Makes a throwaway copy of a prefix and exports WINEPREFIX to it; the copy and its Wine server
+# go when the calling script exits. The copy is configured, and no Wine server runs on return:
+# the one that wrote the settings ran without a display, and so did the desktop process it
+# started, so windows made under it would have no graphics driver.
+enter_throwaway_prefix() {
+  WINEPREFIX=$(throwaway_prefix "$1")
+  export WINEPREFIX
+  trap 'WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
+  configure_prefix
+  wineserver -w
+}
+
+# Runs a command on one virtual display (1280x1024, for the whole command: several xvfb-run
+# started at once would pick the same display) with one Wine server kept running meanwhile.
+# The command's exit code is the result.
+on_virtual_display() {
+  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c '
+    source "$1/scripts/common.sh"
+    shift
+    start_wineserver
+    "$@"
+    rc=$?
+    stop_wineserver
+    exit $rc
+  ' on-virtual-display "$ROOT" "$@"
+}

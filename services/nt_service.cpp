@@ -1,4 +1,6 @@
-#include "services/service_catalogue.h"
+#include "services/nt_service.h"
+
+#include "services/sc_manager.h"
 
 #include "common/errors.h"
 #include "services/sc_buffer.h"
@@ -9,11 +11,6 @@ namespace {
 constexpr DWORD ConfigBufferSize = 4096;
 constexpr DWORD DescriptionBufferSize = 4096;
 constexpr DWORD RefreshAccess = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS;
-
-TServiceState StateOf(DWORD code)
-{
-    return code >= SERVICE_STOPPED && code <= SERVICE_PAUSED ? static_cast<TServiceState>(code) : ssUnknown;
-}
 
 SERVICE_STATUS StatusOf(IServiceControlManager& scm, SC_HANDLE handle)
 {
@@ -46,11 +43,7 @@ TNtService::TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcSt
 {
 }
 
-TNtService::~TNtService()
-{
-    if (FHandle)
-        Scm().CloseServiceHandle(FHandle);
-}
+TNtService::~TNtService() = default;
 
 IServiceControlManager& TNtService::Scm() const { return FSCManager->Scm(); }
 
@@ -74,34 +67,32 @@ void TNtService::StartType(TServiceStartType Value)
 void TNtService::AcquireHandle(DWORD ADesiredAccess)
 {
     SM_ASSERT((ADesiredAccess & ~static_cast<DWORD>(SERVICE_ALL_ACCESS)) == 0);
-    if (FHandle)
-        Scm().CloseServiceHandle(std::exchange(FHandle, nullptr));
+    FHandle.reset();
     FDesiredAccess = ADesiredAccess;
     SC_HANDLE h = Scm().OpenServiceW(FSCManager->Handle(), FServiceName.c_str(), ADesiredAccess);
     if (!h)
         RaiseLastOSError();
-    FHandle = h;
+    FHandle = UniqueScHandleOf(Scm(), h);
 }
 
 void TNtService::ReleaseHandle()
 {
-    SM_ASSERT(FHandle != nullptr);
-    SC_HANDLE h = std::exchange(FHandle, nullptr);
-    Win32Check(Scm().CloseServiceHandle(h));
+    SM_ASSERT(FHandle);
+    Win32Check(FHandle.Close());
 }
 
 SERVICE_STATUS TNtService::QueryStatus()
 {
-    SM_ASSERT(FHandle != nullptr && (FDesiredAccess & SERVICE_QUERY_STATUS) != 0);
-    return StatusOf(Scm(), FHandle);
+    SM_ASSERT(FHandle && (FDesiredAccess & SERVICE_QUERY_STATUS) != 0);
+    return StatusOf(Scm(), FHandle.get());
 }
 
-std::vector<BYTE> TNtService::QueryConfig() { return ConfigOf(Scm(), FHandle); }
+std::vector<BYTE> TNtService::QueryConfig() { return ConfigOf(Scm(), FHandle.get()); }
 
 void TNtService::Refresh()
 {
     if (!FHandle) {
-        WithHandle(RefreshAccess, [&] { ReadState(FHandle); });
+        WithHandle(RefreshAccess, [&] { ReadState(FHandle.get()); });
         return;
     }
     // The handle is held (Active(true)) for the holder's own calls, which may be waiting in a

@@ -1,4 +1,4 @@
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 
 #include "common/errors.h"
 #include "services/sc_buffer.h"
@@ -79,12 +79,6 @@ int CompareRecords(const TNtService& a, const TNtService& b, TServiceSortOrderTy
 }
 }  // namespace
 
-TServiceGroup::TServiceGroup(TSCManager* ASCManager, const std::wstring& AName, int AOrder)
-    : FSCManager(ASCManager), FName(AName), FOrder(AOrder)
-{
-    SM_ASSERT(ASCManager != nullptr);
-}
-
 TSCManager::TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
                        IServiceControlManager& scm)
     : FScm(&scm), FMachineName(AMachineName), FDatabaseName(ADatabaseName), FDesiredAccess(ADesiredAccess)
@@ -97,9 +91,7 @@ TSCManager::~TSCManager()
     FGroups.clear();
     FServiceIndex.clear();
     FServices.clear();
-    // A destructor cannot raise: a failing close is dropped.
-    if (FHandle)
-        FScm->CloseServiceHandle(FHandle);
+    // Then the lock is released and the manager handle closed (their owners drop a failure).
 }
 
 void TSCManager::Active(bool Value)
@@ -111,10 +103,9 @@ void TSCManager::Active(bool Value)
                                            FDatabaseName.empty() ? nullptr : FDatabaseName.c_str(), FDesiredAccess);
         if (!h)
             RaiseLastOSError();
-        FHandle = h;
+        FHandle = UniqueScHandleOf(*FScm, h);
     } else {
-        SC_HANDLE h = std::exchange(FHandle, nullptr);
-        Win32Check(FScm->CloseServiceHandle(h));
+        Win32Check(FHandle.Close());
     }
 }
 
@@ -180,7 +171,7 @@ void TSCManager::EnumerateServices()
     DWORD resume = 0;
     for (;;) {
         DWORD needed = 0, returned = 0;
-        BOOL ok = FScm->EnumServicesStatusW(FHandle, EnumeratedServiceTypes, SERVICE_STATE_ALL,
+        BOOL ok = FScm->EnumServicesStatusW(FHandle.get(), EnumeratedServiceTypes, SERVICE_STATE_ALL,
                                             buffer.empty() ? nullptr
                                                            : reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
                                             static_cast<DWORD>(buffer.size()), &needed, &returned, &resume);

@@ -118,8 +118,6 @@ private:
     }
 };
 
-std::atomic<IServiceControlManager*> GOverride{nullptr};
-
 }  // namespace
 
 IServiceControlManager& SystemServiceControlManager()
@@ -127,11 +125,3 @@ IServiceControlManager& SystemServiceControlManager()
     static TSystemServiceControlManager system;
     return system;
 }
-
-IServiceControlManager& ServiceControlManager()
-{
-    IServiceControlManager* scm = GOverride.load();
-    return scm ? *scm : SystemServiceControlManager();
-}
-
-void SetServiceControlManager(IServiceControlManager* scm) { GOverride.store(scm); }

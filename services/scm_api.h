@@ -3,15 +3,14 @@
 // caller supplies, BOOL (or null handle) results with the reason in GetLastError().
 //
 // Usage:
-//   IServiceControlManager& scm = ServiceControlManager();       // the program's instance
+//   IServiceControlManager& scm = SystemServiceControlManager();  // advapi32's
 //   UniqueScHandleOf manager(scm, scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
 //   SC_HANDLE service = scm.OpenServiceW(manager.get(), L"Name", SERVICE_QUERY_STATUS);
 //   ...; scm.CloseServiceHandle(service);
 //
 // The catalogue (TSCManager), the operations on its records and TServiceMonitor take the
-// interface, so that tests can hand them the simulated manager instead of advapi32's.
-// SetServiceControlManager swaps the program's default instance (tests of windows that build
-// their own catalogue use it); pass nullptr to return to advapi32.
+// interface they are given, so that tests hand them the simulated manager instead of advapi32's;
+// the program's entry passes advapi32's down to the main window.
 #pragma once
 
 #include <windows.h>
@@ -67,31 +66,46 @@ public:
                                          LPDWORD bytesNeeded) = 0;
 };
 
-// The program's instance: advapi32's manager unless a test has swapped it.
-IServiceControlManager& ServiceControlManager();
-// Replaces the program's instance (not owned); nullptr restores advapi32's.
-void SetServiceControlManager(IServiceControlManager* scm);
-// advapi32's manager itself.
+// advapi32's manager.
 IServiceControlManager& SystemServiceControlManager();
 
-// An SC_HANDLE closed through the interface it came from.
-class UniqueScHandleOf {
+// An SC_HANDLE or SC_LOCK given back through the interface it came from: closed, or the
+// database unlocked, when the owner ends or is reset. Copy is disabled, move hands it over.
+// Close() gives it back now and returns the call's result, for callers that check it.
+template <typename H, BOOL (IServiceControlManager::*Free)(H)>
+class UniqueScmObject {
 public:
-    UniqueScHandleOf(IServiceControlManager& scm, SC_HANDLE handle) noexcept : FScm(&scm), FHandle(handle) {}
-    ~UniqueScHandleOf() { reset(); }
-    UniqueScHandleOf(const UniqueScHandleOf&) = delete;
-    UniqueScHandleOf& operator=(const UniqueScHandleOf&) = delete;
-
-    SC_HANDLE get() const noexcept { return FHandle; }
-    explicit operator bool() const noexcept { return FHandle != nullptr; }
-    SC_HANDLE release() noexcept { return std::exchange(FHandle, nullptr); }
-    void reset() noexcept
+    UniqueScmObject() noexcept = default;
+    UniqueScmObject(IServiceControlManager& scm, H handle) noexcept : FScm(&scm), FHandle(handle) {}
+    ~UniqueScmObject() { reset(); }
+    UniqueScmObject(const UniqueScmObject&) = delete;
+    UniqueScmObject& operator=(const UniqueScmObject&) = delete;
+    UniqueScmObject(UniqueScmObject&& other) noexcept : FScm(other.FScm), FHandle(other.release()) {}
+    UniqueScmObject& operator=(UniqueScmObject&& other) noexcept
     {
-        if (SC_HANDLE h = release())
-            FScm->CloseServiceHandle(h);
+        if (this != &other) {
+            reset();
+            FScm = other.FScm;
+            FHandle = other.release();
+        }
+        return *this;
+    }
+
+    H get() const noexcept { return FHandle; }
+    explicit operator bool() const noexcept { return FHandle != nullptr; }
+    H release() noexcept { return std::exchange(FHandle, nullptr); }
+    // A failing give-back is dropped.
+    void reset() noexcept { Close(); }
+    BOOL Close() noexcept
+    {
+        H h = release();
+        return h ? (FScm->*Free)(h) : TRUE;
     }
 
 private:
-    IServiceControlManager* FScm;
-    SC_HANDLE FHandle;
+    IServiceControlManager* FScm = nullptr;
+    H FHandle = nullptr;
 };
+
+using UniqueScHandleOf = UniqueScmObject<SC_HANDLE, &IServiceControlManager::CloseServiceHandle>;
+using UniqueScLockOf = UniqueScmObject<SC_LOCK, &IServiceControlManager::UnlockServiceDatabase>;

@@ -3,18 +3,6 @@
 #include "common/errors.h"
 #include "common/format.h"
 
-namespace {
-bool IsPending(TServiceState s)
-{
-    return s == ssStartPending || s == ssStopPending || s == ssContinuePending || s == ssPausePending;
-}
-
-TServiceState StateOf(DWORD code)
-{
-    return code >= SERVICE_STOPPED && code <= SERVICE_PAUSED ? static_cast<TServiceState>(code) : ssUnknown;
-}
-}  // namespace
-
 TServiceMonitor::TServiceMonitor(const std::wstring& SvcName, const std::wstring& Operation, TServiceState FinalState,
                                  TServiceNotification Callback, TServiceMonitorTerminate TerminateFunc,
                                  IServiceControlManager& scm)
@@ -45,7 +33,7 @@ void TServiceMonitor::Execute()
             TServiceState s = QueryState(FScm, FSvcName);
             if (s == FFinalState)
                 break;
-            if (!IsPending(s))
+            if (!IsPendingState(s))
                 throw Exception(Fmt(L"%s: %s failed.", {FSvcName, FOperation}));
             Sleep(100);
         }
@@ -71,7 +59,7 @@ TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std
     SERVICE_STATUS status{};
     Win32Check(scm.QueryServiceStatus(service.get(), &status));
     TServiceState result = StateOf(status.dwCurrentState);
-    while (IsPending(result)) {
+    while (IsPendingState(result)) {
         DWORD checkPoint = status.dwCheckPoint;
         Sleep(1000);
         Win32Check(scm.QueryServiceStatus(service.get(), &status));

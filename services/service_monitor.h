@@ -6,7 +6,8 @@
 //   auto* m = new TServiceMonitor(L"MySvc", L"Starting", ssRunning,
 //       [this](const std::wstring& ErrMsg) { ... },            // twice: at the start with "",
 //                                                               // at the end with "" or the error
-//       [this](TServiceMonitor* Sender) { forget(Sender); });  // then this; then the object is gone
+//       [this](TServiceMonitor* Sender) { forget(Sender); },   // then this; then the object is gone
+//       manager.Scm());                                         // the catalogue's manager
 // The pointer may be kept only until the terminate handler has run. Both handlers run on the GUI
 // thread (through Application().Synchronize), which must keep processing messages meanwhile.
 //
@@ -34,7 +35,7 @@ public:
     // Starts at once and frees itself after TerminateFunc has run.
     TServiceMonitor(const std::wstring& SvcName, const std::wstring& Operation, TServiceState FinalState,
                     TServiceNotification Callback, TServiceMonitorTerminate TerminateFunc,
-                    IServiceControlManager& scm = ServiceControlManager());
+                    IServiceControlManager& scm);
 
     // The failure that ended the run, or empty; valid inside the handlers.
     const std::wstring& ErrorMessage() const { return FErrorMessage; }

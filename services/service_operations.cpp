@@ -1,9 +1,10 @@
 // The operations on one service of the catalogue, and the catalogue's installation and
 // database-lock operations.
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 
 #include "common/errors.h"
 #include "common/handle.h"
+#include "common/registry.h"
 #include "services/sc_buffer.h"
 
 #include <algorithm>
@@ -28,7 +29,7 @@ void TNtService::BuildDependentBy()
         DWORD returned = 0;
         std::vector<BYTE> buffer =
             QueryGrowing(DependentsBufferSize, ERROR_MORE_DATA, [&](BYTE* buf, DWORD size, DWORD* needed) {
-                return Scm().EnumDependentServicesW(FHandle, SERVICE_STATE_ALL,
+                return Scm().EnumDependentServicesW(FHandle.get(), SERVICE_STATE_ALL,
                                                     reinterpret_cast<LPENUM_SERVICE_STATUSW>(buf), size, needed,
                                                     &returned);
             });
@@ -64,7 +65,7 @@ void TNtService::Start(const std::vector<std::wstring>& Args, bool Sync)
     for (const std::wstring& arg : Args)
         argv.push_back(arg.c_str());
     WithHandle(SERVICE_START, [&] {
-        Win32Check(Scm().StartServiceW(FHandle, static_cast<DWORD>(argv.size()), argv.empty() ? nullptr : argv.data()));
+        Win32Check(Scm().StartServiceW(FHandle.get(), static_cast<DWORD>(argv.size()), argv.empty() ? nullptr : argv.data()));
     });
     if (Sync)
         WaitFor(ssRunning, INFINITE);
@@ -73,7 +74,7 @@ void TNtService::Start(const std::vector<std::wstring>& Args, bool Sync)
 SERVICE_STATUS TNtService::Controls(DWORD ControlType, DWORD ADesiredAccess)
 {
     SERVICE_STATUS status{};
-    WithHandle(ADesiredAccess, [&] { Win32Check(Scm().ControlService(FHandle, ControlType, &status)); });
+    WithHandle(ADesiredAccess, [&] { Win32Check(Scm().ControlService(FHandle.get(), ControlType, &status)); });
     return status;
 }
 
@@ -127,7 +128,7 @@ bool TNtService::WaitFor(TServiceState State, DWORD TimeOut)
 
 void TNtService::Delete()
 {
-    WithHandle(DELETE, [&] { Win32Check(Scm().DeleteService(FHandle)); });
+    WithHandle(DELETE, [&] { Win32Check(Scm().DeleteService(FHandle.get())); });
 }
 
 void TNtService::Commit()
@@ -138,7 +139,7 @@ void TNtService::Commit()
     WithHandle(CommitAccess, [&] {
         std::vector<BYTE> buffer = QueryConfig();
         const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
-        Win32Check(Scm().ChangeServiceConfigW(FHandle, config->dwServiceType, static_cast<DWORD>(FStartType),
+        Win32Check(Scm().ChangeServiceConfigW(FHandle.get(), config->dwServiceType, static_cast<DWORD>(FStartType),
                                               static_cast<DWORD>(FErrorControlType), nullptr, nullptr, nullptr,
                                               nullptr, nullptr, nullptr, config->lpDisplayName));
     });
@@ -160,24 +161,23 @@ TNtService* TSCManager::Install(const std::wstring& ServiceName, const std::wstr
     if (!dependencies.empty())
         dependencies += L'\0';
 
-    SC_HANDLE h = FScm->CreateServiceW(FHandle, ServiceName.c_str(), DisplayName.c_str(), DesiredAccess,
-                                       ServiceType(ServiceTypes), static_cast<DWORD>(StartType),
-                                       static_cast<DWORD>(ErrorControlType), ImageName.c_str(),
-                                       NullIfEmpty(LoadOrderGroup), nullptr, NullIfEmpty(dependencies),
-                                       NullIfEmpty(Account), NullIfEmpty(Password));
-    if (!h)
+    // The new service's handle is not needed: the record opens its own.
+    UniqueScHandleOf created(*FScm, FScm->CreateServiceW(FHandle.get(), ServiceName.c_str(), DisplayName.c_str(),
+                                                         DesiredAccess, ServiceType(ServiceTypes),
+                                                         static_cast<DWORD>(StartType),
+                                                         static_cast<DWORD>(ErrorControlType), ImageName.c_str(),
+                                                         NullIfEmpty(LoadOrderGroup), nullptr,
+                                                         NullIfEmpty(dependencies), NullIfEmpty(Account),
+                                                         NullIfEmpty(Password)));
+    if (!created)
         RaiseLastOSError();
-    FScm->CloseServiceHandle(h);
+    created.reset();
 
     if (!Description.empty()) {
         UniqueRegKey key;
-        std::wstring path = L"System\\CurrentControlSet\\Services\\" + ServiceName;
-        LSTATUS rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, key.put());
-        if (rc == ERROR_SUCCESS)
-            rc = RegSetValueExW(key.get(), L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(Description.c_str()),
-                                static_cast<DWORD>((Description.size() + 1) * sizeof(wchar_t)));
-        if (rc != ERROR_SUCCESS)
-            RaiseOSError(static_cast<DWORD>(rc));
+        CheckRegStatus(OpenRegKey(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\" + ServiceName,
+                                  KEY_SET_VALUE, key));
+        CheckRegStatus(WriteRegText(key.get(), L"Description", Description));
     }
 
     ENUM_SERVICE_STATUSW entry{};
@@ -192,17 +192,16 @@ void TSCManager::Lock()
 {
     SM_ASSERT((FDesiredAccess & SC_MANAGER_LOCK) != 0);
     Active(true);
-    SC_LOCK lock = FScm->LockServiceDatabase(FHandle);
+    SC_LOCK lock = FScm->LockServiceDatabase(FHandle.get());
     if (!lock)
         RaiseLastOSError();
-    FLock = lock;
+    FLock = UniqueScLockOf(*FScm, lock);
 }
 
 void TSCManager::Unlock()
 {
-    SM_ASSERT(Active() && (FDesiredAccess & SC_MANAGER_LOCK) != 0 && FLock != nullptr);
-    SC_LOCK lock = std::exchange(FLock, nullptr);
-    Win32Check(FScm->UnlockServiceDatabase(lock));
+    SM_ASSERT(Active() && (FDesiredAccess & SC_MANAGER_LOCK) != 0 && FLock);
+    Win32Check(FLock.Close());
 }
 
 QUERY_SERVICE_LOCK_STATUSW TSCManager::QueryLockStatus(std::vector<BYTE>& buffer)
@@ -210,7 +209,7 @@ QUERY_SERVICE_LOCK_STATUSW TSCManager::QueryLockStatus(std::vector<BYTE>& buffer
     SM_ASSERT((FDesiredAccess & SC_MANAGER_QUERY_LOCK_STATUS) != 0);
     Active(true);
     buffer = QueryGrowing(LockStatusBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
-        return FScm->QueryServiceLockStatusW(FHandle, reinterpret_cast<LPQUERY_SERVICE_LOCK_STATUSW>(buf), size, needed);
+        return FScm->QueryServiceLockStatusW(FHandle.get(), reinterpret_cast<LPQUERY_SERVICE_LOCK_STATUSW>(buf), size, needed);
     });
     return *reinterpret_cast<const QUERY_SERVICE_LOCK_STATUSW*>(buffer.data());
 }

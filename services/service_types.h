@@ -22,6 +22,18 @@ enum TServiceState : int {
     ssPaused = 7
 };
 
+// The state of an SCM current-state code; ssUnknown for any other number.
+constexpr TServiceState StateOf(unsigned long code)
+{
+    return code >= ssStopped && code <= ssPaused ? static_cast<TServiceState>(code) : ssUnknown;
+}
+
+// Starting, stopping, resuming or pausing.
+constexpr bool IsPendingState(TServiceState state)
+{
+    return state == ssStartPending || state == ssStopPending || state == ssContinuePending || state == ssPausePending;
+}
+
 // Ordinal = the SCM's start-type code.
 enum TServiceStartType : int { sstBoot = 0, sstSystem = 1, sstAuto = 2, sstDemand = 3, sstDisabled = 4 };
 

@@ -2,6 +2,8 @@
 
 #include "common/application.h"
 
+#include <exception>
+
 TThread::~TThread()
 {
     if (FThread.joinable() && FThread.get_id() != std::this_thread::get_id())
@@ -27,13 +29,18 @@ void TThread::Synchronize(const std::function<void()>& call) { Application().Syn
 
 void TThread::Run(TThread* self) noexcept
 {
+    // Nothing may leave the thread's entry. Execute reports its own failures; one that escapes
+    // it all the same goes to the default report on the GUI thread.
+    std::exception_ptr escaped;
     try {
         self->Execute();
     } catch (...) {
-        // Nothing may leave the thread's entry; Execute reports its own failures.
+        escaped = std::current_exception();
     }
     try {
-        Synchronize([self] {
+        Synchronize([self, &escaped] {
+            if (escaped)
+                GuardedCall([&escaped] { std::rethrow_exception(escaped); });
             if (self->OnTerminate)
                 GuardedCall([self] { self->OnTerminate(self); });
         });

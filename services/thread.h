@@ -9,7 +9,9 @@
 //       void Execute() override { ...; Synchronize([&] { /* on the GUI thread */ }); }
 //   };
 // Synchronize sends the call to the application window and waits: the GUI thread must keep
-// processing messages (any message loop, modal ones included) for it to return.
+// processing messages (any message loop, modal ones included) for it to return. An error that
+// escapes Execute is shown by the application's default report, on the GUI thread, before
+// OnTerminate runs.
 #pragma once
 
 #include <windows.h>

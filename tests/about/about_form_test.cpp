@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include "common/application.h"
+#include "common/handle.h"
 #include "common/format.h"
 
 #include <functional>
@@ -162,9 +163,8 @@ TEST_F(AboutWindow, ControlsTextsAndPlaces)
             GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.Control(id), WM_GETFONT, 0, 0)), sizeof(font), &font);
             EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
             EXPECT_TRUE(font.lfUnderline);
-            HDC screen = GetDC(nullptr);
-            EXPECT_EQ(font.lfHeight, -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72)) << "9 points";
-            ReleaseDC(nullptr, screen);
+            UniqueWindowDC screen(nullptr);
+            EXPECT_EQ(font.lfHeight, -MulDiv(9, GetDeviceCaps(screen.get(), LOGPIXELSY), 72)) << "9 points";
         }
         PostMessageW(ok, WM_KEYDOWN, VK_ESCAPE, 0);
     });

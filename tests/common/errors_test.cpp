@@ -27,6 +27,28 @@ TEST(Errors, PlatformErrorTexts)
     }
 }
 
+// The system's text alone: a failed call, and a sizing call that did not fail for lack of room
+// (it failed otherwise, or it succeeded where it could not have).
+TEST(Errors, SystemTextChecks)
+{
+    auto raised = [](auto call) {
+        try {
+            call();
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return std::wstring(L"nothing raised");
+    };
+    SetLastError(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(raised([] { SystemTextCheck(FALSE); }), SysErrorMessage(ERROR_ACCESS_DENIED));
+    SetLastError(ERROR_INVALID_SID);
+    EXPECT_EQ(raised([] { ExpectTooSmall(FALSE); }), SysErrorMessage(ERROR_INVALID_SID));
+    EXPECT_EQ(raised([] { ExpectTooSmall(TRUE); }), SysErrorMessage(ERROR_SUCCESS));
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(raised([] { ExpectTooSmall(FALSE); }), L"nothing raised");
+    EXPECT_EQ(raised([] { SystemTextCheck(TRUE); }), L"nothing raised");
+}
+
 TEST(Errors, AssertionFailureNamesFileAndLine)
 {
     try {

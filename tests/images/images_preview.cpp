@@ -3,6 +3,7 @@
 // and on dark blue, and in a pop-up menu (pictures drawn by the owner, Start/Resume, Stop and
 // Pause disabled; with "bitmaps", the 32-bit bitmaps instead). Ends by itself after a few seconds.
 //   images_preview.exe [seconds] [bitmaps]
+#include "common/handle.h"
 #include "ui/main/images.h"
 
 #include <windows.h>
@@ -33,15 +34,13 @@ void Paint(HWND wnd, HDC dc)
         ImageList_Draw(Images, i, dc, 10 + i * 20, 40, ILD_NORMAL);
     }
     StretchBlt(dc, 10, 70, 240 * 4, 16 * 4, dc, 10, 10, 240, 16, SRCCOPY);
-    HDC mem = CreateCompatibleDC(dc);
+    UniqueMemoryDC mem(CreateCompatibleDC(dc));
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     for (int i = 0; i < MainImageCount; ++i) {
-        HGDIOBJ old = SelectObject(mem, Bitmaps[i]);
-        AlphaBlend(dc, 10 + i * 80, 150, 64, 64, mem, 0, 0, 64, 64, blend);
-        AlphaBlend(dc, 10 + i * 80, 236, 64, 64, mem, 0, 0, 64, 64, blend);
-        SelectObject(mem, old);
+        TSelectObjectScope selected(mem.get(), Bitmaps[i]);
+        AlphaBlend(dc, 10 + i * 80, 150, 64, 64, mem.get(), 0, 0, 64, 64, blend);
+        AlphaBlend(dc, 10 + i * 80, 236, 64, 64, mem.get(), 0, 0, 64, 64, blend);
     }
-    DeleteDC(mem);
     DeleteObject(grey);
     DeleteObject(navy);
 }

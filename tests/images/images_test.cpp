@@ -1,5 +1,6 @@
 // The main window's image list: twelve 16 by 16 images, masked by white or by their alpha,
 // and the menu bitmaps drawn from the same pictures.
+#include "common/handle.h"
 #include "ui/main/images.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,15 +24,9 @@ public:
     {
         BITMAPINFO info{};
         info.bmiHeader = {sizeof(BITMAPINFOHEADER), 16, -16, 1, 32, BI_RGB};
-        FDc = CreateCompatibleDC(nullptr);
-        FBitmap = CreateDIBSection(FDc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&FBits), nullptr, 0);
-        FOld = SelectObject(FDc, FBitmap);
-    }
-    ~Canvas()
-    {
-        SelectObject(FDc, FOld);
-        DeleteObject(FBitmap);
-        DeleteDC(FDc);
+        FDc.reset(CreateCompatibleDC(nullptr));
+        FBitmap.reset(CreateDIBSection(FDc.get(), &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&FBits), nullptr, 0));
+        FSelected.emplace(FDc.get(), FBitmap.get());
     }
     void Clear(COLORREF background = Magenta)
     {
@@ -40,10 +36,10 @@ public:
     void Draw(HIMAGELIST list, int index)
     {
         Clear();
-        ASSERT_TRUE(ImageList_Draw(list, index, FDc, 0, 0, ILD_NORMAL));
+        ASSERT_TRUE(ImageList_Draw(list, index, FDc.get(), 0, 0, ILD_NORMAL));
         GdiFlush();
     }
-    HDC Dc() const { return FDc; }
+    HDC Dc() const { return FDc.get(); }
     COLORREF Pixel(int x, int y) const
     {
         const uint32_t p = FBits[y * 16 + x];
@@ -51,9 +47,9 @@ public:
     }
 
 private:
-    HDC FDc;
-    HBITMAP FBitmap;
-    HGDIOBJ FOld;
+    UniqueMemoryDC FDc;
+    UniqueBitmap FBitmap;
+    std::optional<TSelectObjectScope> FSelected;  // undone before the bitmap and the DC go
     uint32_t* FBits = nullptr;
 };
 

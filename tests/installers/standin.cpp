@@ -1,5 +1,7 @@
 #include "tests/installers/standin.h"
 
+#include "common/handle.h"
+
 #include <shellapi.h>
 
 #include <cstdlib>
@@ -32,13 +34,12 @@ int StandInPrologue()
 {
     std::wstring log = Environment(L"SM_INSTALLER_LOG");
     if (!log.empty()) {
-        HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
+        UniqueFileHandle file(CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
             std::wstring line = StandInCommandLine() + L"\n";
             DWORD written = 0;
-            WriteFile(file, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
-            CloseHandle(file);
+            WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
         }
     }
     std::wstring code = Environment(L"SM_INSTALLER_EXIT");
@@ -47,7 +48,7 @@ int StandInPrologue()
 
 int StandInCreateService(const TStandInService& service)
 {
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager)
         return static_cast<int>(GetLastError());
     std::wstring dependencies;
@@ -56,12 +57,9 @@ int StandInCreateService(const TStandInService& service)
         dependencies.push_back(L'\0');
     }
     DWORD type = SERVICE_WIN32_OWN_PROCESS | (service.Interact ? SERVICE_INTERACTIVE_PROCESS : 0);
-    SC_HANDLE created = CreateServiceW(manager, service.Name.c_str(), service.DisplayName.c_str(), SERVICE_ALL_ACCESS, type,
-                                       service.StartType, SERVICE_ERROR_NORMAL, service.BinaryPath.c_str(), nullptr,
-                                       nullptr, dependencies.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr);
-    int result = created ? 0 : static_cast<int>(GetLastError());
-    if (created)
-        CloseServiceHandle(created);
-    CloseServiceHandle(manager);
-    return result;
+    UniqueScHandle created(CreateServiceW(manager.get(), service.Name.c_str(), service.DisplayName.c_str(), SERVICE_ALL_ACCESS,
+                                          type, service.StartType, SERVICE_ERROR_NORMAL, service.BinaryPath.c_str(),
+                                          nullptr, nullptr, dependencies.empty() ? nullptr : dependencies.c_str(),
+                                          nullptr, nullptr));
+    return created ? 0 : static_cast<int>(GetLastError());
 }

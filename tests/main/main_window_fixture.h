@@ -5,9 +5,9 @@
 #include "common/application.h"
 #include "common/busy.h"
 #include "common/delay.h"
-#include "services/scm_api.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
+#include "tests/support/wait_until.h"
 #include "ui/main/form_main.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +21,6 @@ protected:
     {
         Application().Initialize();
         Application().ClearTerminated();  // the previous test's window ended the application
-        SetServiceControlManager(&Sim);
     }
     void TearDown() override
     {
@@ -34,13 +33,12 @@ protected:
             DelayWithMessages(50);
         }
         EXPECT_EQ(TThread::RunningCount(), 0) << "a monitor is still running";
-        SetServiceControlManager(nullptr);
     }
 
     TFormMain& Window()
     {
         if (!Form)
-            Form = std::make_unique<TFormMain>();
+            Form = std::make_unique<TFormMain>(Sim, false);
         return *Form;
     }
 
@@ -73,15 +71,6 @@ protected:
         Window().Actions().Update();
         return Window().Actions().Find(action)->Enabled;
     }
-    // Pumps messages until done() or the time-out; returns done().
-    bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 8000)
-    {
-        DWORD start = GetTickCount();
-        while (!done() && GetTickCount() - start < timeoutMs)
-            DelayWithMessages(20);
-        return done();
-    }
-
     TSimServiceControlManager Sim;
     ScriptedMessageBoxes Boxes;
     std::unique_ptr<TFormMain> Form;

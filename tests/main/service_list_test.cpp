@@ -2,6 +2,8 @@
 // icons, the selection across rebuilds, failing refreshes, and the monitors of pending rows.
 #include "tests/main/main_window_fixture.h"
 
+#include <optional>
+
 namespace {
 using ServiceListTest = MainWindowTest;
 
@@ -180,3 +182,34 @@ TEST_F(ServiceListTest, InfoTipShowsNameFileAndAccount)
     EXPECT_EQ(std::wstring(buffer), L"Name: SQLANY_tip\r\nFile: C:\\Db\\dbsrv.exe -n tip\r\nAccount: .\\dbuser");
 }
 }  // namespace
+
+// The tool bar, the list and the status bar follow the window's size: the bars keep their
+// heights across the full width, the list takes what lies between them (its bottom edge a
+// fixed distance above the window's, at the status bar).
+TEST_F(ServiceListTest, TheControlsFollowTheWindowsSize)
+{
+    HWND wnd = Window().Handle();
+    HWND toolBar = GetDlgItem(wnd, TFormMain::idToolBar);
+    const SIZE sizes[] = {{900, 600}, {640, 300}, {300, 120}};
+    std::optional<LONG> listGap;
+    for (const SIZE& size : sizes) {
+        SetWindowPos(wnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT client{};
+        GetClientRect(wnd, &client);
+        const RECT bar = ChildRect(wnd, toolBar);
+        const RECT list = ChildRect(wnd, Window().List().Handle());
+        const RECT status = ChildRect(wnd, Window().StatusBar());
+        EXPECT_EQ(bar.left, 0) << size.cx;
+        EXPECT_EQ(bar.top, 0) << size.cx;
+        EXPECT_EQ(bar.right, client.right) << size.cx;
+        EXPECT_EQ(status.right, client.right) << size.cx;
+        EXPECT_EQ(status.bottom, client.bottom) << size.cx;
+        EXPECT_EQ(list.left, 0) << size.cx;
+        EXPECT_EQ(list.top, bar.bottom) << size.cx;
+        EXPECT_EQ(list.right, client.right) << size.cx;
+        EXPECT_NEAR(list.bottom, status.top, 1) << size.cx;
+        if (!listGap)
+            listGap = client.bottom - list.bottom;
+        EXPECT_EQ(client.bottom - list.bottom, *listGap) << size.cx;
+    }
+}

@@ -84,8 +84,6 @@ std::set<std::wstring> EnumeratedDisplayNames()
     return names;
 }
 
-std::string Text(const std::wstring& s) { return ToUtf8(s); }
-
 class ServiceListE2E : public TE2EServicesTest {
 protected:
     static void SetUpTestSuite()
@@ -126,7 +124,7 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
         {&VanishingSpec, L"Stopped", imgStopped},
     };
     for (const Expected& e : expected) {
-        SCOPED_TRACE(Text(e.Wanted->DisplayName));
+        SCOPED_TRACE(ToUtf8(e.Wanted->DisplayName));
         auto row = window.Row(e.Wanted->DisplayName);
         ASSERT_TRUE(row.has_value()) << "not listed";
         EXPECT_EQ(row->Status, e.Status);
@@ -134,15 +132,15 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
         EXPECT_EQ(row->Description, e.Wanted->Description);
     }
     for (const TServiceSpec* wanted : {&PlainSpec, &InnerSpec, &NotPrefixSpec})
-        EXPECT_FALSE(window.Row(wanted->DisplayName).has_value()) << Text(wanted->DisplayName) << " is listed";
+        EXPECT_FALSE(window.Row(wanted->DisplayName).has_value()) << ToUtf8(wanted->DisplayName) << " is listed";
 
     // Every row is an ERP service (other tests' services may come and go), sorted by caption.
     const std::vector<TRemoteRow> rows = window.List().Rows();
     for (size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_TRUE(ErpRow(rows[i].Caption)) << Text(rows[i].Caption) << " is listed";
+        EXPECT_TRUE(ErpRow(rows[i].Caption)) << ToUtf8(rows[i].Caption) << " is listed";
         if (i > 0) {
             EXPECT_LE(lstrcmpW(rows[i - 1].Caption.c_str(), rows[i].Caption.c_str()), 0)
-                << Text(rows[i - 1].Caption) << " before " << Text(rows[i].Caption);
+                << ToUtf8(rows[i - 1].Caption) << " before " << ToUtf8(rows[i].Caption);
         }
     }
 
@@ -160,7 +158,7 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
     const DWORD started = GetTickCount();
     ASSERT_TRUE(Service(OutsideSpec).Start());
     EXPECT_TRUE(window.WaitForStatus(outside, L"Running", 2000 - (GetTickCount() - started)))
-        << "still " << Text(window.Row(outside)->Status);
+        << "still " << ToUtf8(window.Row(outside)->Status);
     EXPECT_EQ(window.Row(outside)->Image, imgRunning);
 
     // A slow stop from outside: "Stopping" with its icon, then "Stopped".
@@ -236,12 +234,12 @@ TEST_F(ServiceListE2E, WithTheAllSwitchListsEveryService)
     const std::set<std::wstring> after = EnumeratedDisplayNames();
 
     for (const auto& s : Services())
-        EXPECT_TRUE(captions.count(s->DisplayName())) << Text(s->DisplayName()) << " is not listed";
+        EXPECT_TRUE(captions.count(s->DisplayName())) << ToUtf8(s->DisplayName()) << " is not listed";
     // Every service that was there before the program started and is still there now (other
     // tests' services may come and go) has its row.
     for (const std::wstring& name : before)
         if (after.count(name)) {
-            EXPECT_TRUE(captions.count(name)) << Text(name) << " is not listed";
+            EXPECT_TRUE(captions.count(name)) << ToUtf8(name) << " is not listed";
         }
 }
 

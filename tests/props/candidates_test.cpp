@@ -2,6 +2,7 @@
 // history. The current user's registry is redirected to a scratch key for the whole program.
 #include "tests/props/props_test_support.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/scratch_key.h"
 
 #include "common/format.h"
 #include "common/handle.h"
@@ -15,24 +16,17 @@
 namespace {
 using Paths = std::vector<std::wstring>;
 
-constexpr const wchar_t* ScratchUserKey = L"Software\\props_candidates_test";
-
 // HKEY_CURRENT_USER is this program's scratch key while a test runs.
 class ScratchUserHive : public testing::Test {
 protected:
     ScratchUserHive()
     {
-        RegDeleteTreeW(HKEY_CURRENT_USER, ScratchUserKey);
-        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ScratchUserKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  FScratchKey.put(), nullptr),
-                  ERROR_SUCCESS);
-        EXPECT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, FScratchKey.get()), ERROR_SUCCESS);
+        EXPECT_NE(FScratch.Key(), nullptr);
+        EXPECT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, FScratch.Key()), ERROR_SUCCESS);
     }
     ~ScratchUserHive() override
     {
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        FScratchKey.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, ScratchUserKey);
     }
 
     static void SetUserText(const wchar_t* key, const wchar_t* value, const std::wstring& text, DWORD type = REG_SZ)
@@ -52,7 +46,7 @@ protected:
     }
 
 private:
-    UniqueRegKey FScratchKey;
+    ScratchKey FScratch{L"props_candidates_test"};
 };
 
 // Folders A and B both hold dbsrv17.exe; C holds a server and a subfolder named like one;

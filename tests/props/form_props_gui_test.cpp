@@ -7,7 +7,7 @@
 #include "common/format.h"
 #include "common/message_box.h"
 #include "common/registry.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/key_access.h"
 #include "tests/support/message_box_hook.h"

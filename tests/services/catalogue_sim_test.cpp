@@ -1,6 +1,6 @@
 // The service catalogue over the simulated Service Control Manager: full refresh, groups and
 // their order, dependencies, large buffers and pages, failures, lookups, sorting, handles.
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
 
@@ -461,6 +461,14 @@ TEST_F(CatalogueSim, LockReportsOwnerAndDuration)
     Manager().Unlock();
     EXPECT_FALSE(Manager().IsLocked());
     EXPECT_EQ(Manager().LockOwner(), L"");
+}
+
+TEST_F(CatalogueSim, TheCataloguesEndReleasesALockStillHeld)
+{
+    Manager().Lock();
+    FManager.reset();
+    EXPECT_EQ(FSim.CallCount(TSimCall::UnlockServiceDatabase), 1);
+    EXPECT_FALSE(Manager().IsLocked());
 }
 
 }  // namespace

@@ -40,6 +40,6 @@ struct MonitorReport {
     }
     bool WaitDone(DWORD ms = 10000)
     {
-        return PumpUntil([this] { return Terminated; }, ms);
+        return WaitUntil([this] { return Terminated; }, ms);
     }
 };

@@ -5,6 +5,7 @@
 #include "services/service_monitor.h"
 #include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
+#include "tests/support/message_box_hook.h"
 #include "tests/sim_scm/sim_scm.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +76,7 @@ TEST_F(MonitorSim, SettlingElsewhereFailsWithTheOperationText)
         reports.back()->Start(c.Name, c.Operation, c.Final);
     }
     // All three poll a frozen pending state until the services settle.
-    PumpUntil([] { return false; }, 1500);
+    WaitUntil([] { return false; }, 1500);
     for (auto& r : reports)
         EXPECT_FALSE(r->Terminated);
     for (const auto& c : cases)
@@ -108,9 +109,9 @@ TEST_F(MonitorSim, FailingStatusQueryEndsWithTheSystemError)
     r.Start(L"MonQueryFails", L"Starting", ssRunning);
     ASSERT_TRUE(r.WaitDone());
     ASSERT_EQ(r.Messages.size(), 2u);
-    EXPECT_TRUE(StartsWith(r.Messages[1], L"System Error.  Code: 5.\r\n")) << Narrow(r.Messages[1]);
+    EXPECT_TRUE(StartsWith(r.Messages[1], L"System Error.  Code: 5.\r\n")) << ToUtf8(r.Messages[1]);
     // Its handles were closed on the way out.
-    EXPECT_TRUE(PumpUntil([] { return Sim().OpenHandleCount() == 0; }, 3000));
+    EXPECT_TRUE(WaitUntil([] { return Sim().OpenHandleCount() == 0; }, 3000));
 }
 
 TEST_F(MonitorSim, AdvancingCheckPointKeepsTheMonitorPolling)
@@ -119,7 +120,7 @@ TEST_F(MonitorSim, AdvancingCheckPointKeepsTheMonitorPolling)
     MonitorReport r(Sim());
     r.Start(L"MonProgress", L"Starting", ssRunning);
     for (DWORD cp = 2; cp <= 4; ++cp) {
-        PumpUntil([] { return false; }, 700);
+        WaitUntil([] { return false; }, 700);
         Sim().SetStatus(L"MonProgress", SERVICE_START_PENDING, cp);
     }
     EXPECT_FALSE(r.Terminated);
@@ -158,17 +159,43 @@ TEST_F(MonitorSim, CallbacksRunWhileTheGuiThreadSitsInAModalLoop)
     EXPECT_EQ(r.Messages, (std::vector<std::wstring>{L"", L""}));
 }
 
+// Execute reports its own failures; one that escapes it all the same reaches the default
+// report on the GUI thread, and the terminate handler still runs.
+TEST_F(MonitorSim, AnErrorThatEscapesAThreadGoesToTheDefaultReport)
+{
+    class TThrowing final : public TThread {
+    public:
+        explicit TThrowing(bool& terminated)
+        {
+            FreeOnTerminate = true;
+            OnTerminate = [&terminated](TThread*) { terminated = true; };
+            Start();
+        }
+
+    protected:
+        void Execute() override { throw Exception(L"Lost on the way"); }
+    };
+    Application().SetTitle(L"Monitor test");
+    ScriptedMessageBoxes boxes;
+    bool terminated = false;
+    new TThrowing(terminated);
+    ASSERT_TRUE(WaitUntil([&] { return terminated; }, 8000));
+    ASSERT_EQ(boxes.Asked.size(), 1u);
+    EXPECT_EQ(boxes.Asked[0].Text, L"Lost on the way.");
+    EXPECT_EQ(boxes.Asked[0].Caption, L"Monitor test");
+}
+
 TEST_F(MonitorSim, DroppedHandlersAreNotCalled)
 {
     AddService(L"MonDropped", SERVICE_START_PENDING);
     MonitorReport r(Sim());
     TServiceMonitor* m = r.Start(L"MonDropped", L"Starting", ssRunning);
-    ASSERT_TRUE(PumpUntil([&] { return r.Messages.size() == 1; }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return r.Messages.size() == 1; }, 3000));
     m->DropHandlers();  // the window is going away
     int queriesBefore = Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped");
     Sim().SetStatus(L"MonDropped", SERVICE_STOPPED);
     // The monitor ends (it stops polling) without calling anything.
-    ASSERT_TRUE(PumpUntil(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             int now = Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped");
             DelayWithMessages(1500);

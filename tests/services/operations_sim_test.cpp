@@ -1,6 +1,6 @@
 // The operations on a catalogue record over the simulated Service Control Manager: requests and
 // their access masks, waiting, removal, committing the start type, the dependants list.
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
 
@@ -86,7 +86,7 @@ TEST_F(OperationsSim, RefusedRequestsRaiseTheManagersError)
     EXPECT_EQ(RaisedOSError([&] { Find(L"Running")->Start(false); }), static_cast<DWORD>(ERROR_SERVICE_ALREADY_RUNNING));
     FSim.Fail(TSimCall::OpenService, ERROR_ACCESS_DENIED, L"Running");
     std::wstring message = RaisedMessage([&] { Find(L"Running")->Stop(false); });
-    EXPECT_TRUE(StartsWith(message, L"System Error.  Code: 5.\r\n")) << Narrow(message);
+    EXPECT_TRUE(StartsWith(message, L"System Error.  Code: 5.\r\n")) << ToUtf8(message);
 }
 
 TEST_F(OperationsSim, SyncRequestsWaitForTheTargetState)

@@ -2,7 +2,7 @@
 // TestService.exe as the service process. Every service here is created by the test under a
 // name of its own and deleted afterwards.
 #include "common/application.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"

@@ -1,11 +1,13 @@
-// Helpers of the service-layer tests: a scratch registry key, a record looked up in a catalogue,
-// waiting while messages are processed, and checks on the messages of raised errors.
+// Helpers of the service-layer tests: a record looked up in a catalogue and checks on the
+// messages of raised errors (with the scratch registry key and waiting from tests/support).
 #pragma once
 
 #include "common/delay.h"
 #include "common/errors.h"
 #include "common/format.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
+#include "tests/support/scratch_key.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,52 +15,12 @@
 #include <functional>
 #include <string>
 
-// A key under HKEY_CURRENT_USER\Software\SmServiceTests, removed with everything below it.
-class ScratchKey {
-public:
-    explicit ScratchKey(const std::wstring& name) : FPath(L"Software\\SmServiceTests\\" + name)
-    {
-        RegDeleteTreeW(HKEY_CURRENT_USER, FPath.c_str());
-        RegCreateKeyExW(HKEY_CURRENT_USER, FPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr);
-    }
-    ~ScratchKey()
-    {
-        RegCloseKey(FKey);
-        RegDeleteTreeW(HKEY_CURRENT_USER, FPath.c_str());
-    }
-    ScratchKey(const ScratchKey&) = delete;
-    ScratchKey& operator=(const ScratchKey&) = delete;
-
-    const std::wstring& Path() const { return FPath; }
-    void Set(const std::wstring& value, DWORD type, const void* data, size_t bytes)
-    {
-        RegSetValueExW(FKey, value.c_str(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes));
-    }
-    void SetMulti(const std::wstring& value, const std::wstring& text, DWORD type = REG_MULTI_SZ)
-    {
-        Set(value, type, text.data(), text.size() * sizeof(wchar_t));
-    }
-
-private:
-    std::wstring FPath;
-    HKEY FKey = nullptr;
-};
-
 // The catalogue's record of the service, or null.
 inline TNtService* FindRecord(const TSCManager& manager, const std::wstring& name)
 {
     TNtService* record = nullptr;
     manager.FindService(name, record);
     return record;
-}
-
-// Processes messages until done() holds or timeoutMs pass; returns done().
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < timeoutMs)
-        DelayWithMessages(20);
-    return done();
 }
 
 // The message of the Exception that body raises, or "<no exception>".
@@ -89,5 +51,3 @@ inline bool StartsWith(const std::wstring& text, const std::wstring& prefix)
 {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
-
-inline std::string Narrow(const std::wstring& text) { return ToUtf8(text); }

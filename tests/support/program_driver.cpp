@@ -13,7 +13,7 @@ TProgramUnderTest::TProgramUnderTest(const std::wstring& program, const std::wst
     STARTUPINFOW si{sizeof(si)};
     PROCESS_INFORMATION pi{};
     Win32Check(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
+    UniqueKernelHandle(pi.hThread).reset();  // the thread is not needed
     FProcess.reset(pi.hProcess);
     FProcessID = pi.dwProcessId;
 }
@@ -120,18 +120,3 @@ void PressButton(HWND dialog, int id)
         SendMessageW(button, BM_CLICK, 0, 0);
 }
 
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs)
-{
-    const ULONGLONG start = GetTickCount64();
-    while (!done()) {
-        if (GetTickCount64() - start >= timeoutMs)
-            return done();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, stepMs, QS_ALLINPUT);
-    }
-    return true;
-}

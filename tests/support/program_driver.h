@@ -2,6 +2,8 @@
 // it, and ends it whatever happens to the test.
 #pragma once
 
+#include "tests/support/wait_until.h"
+
 #include "common/handle.h"
 
 #include <windows.h>
@@ -54,7 +56,3 @@ std::wstring WindowClass(HWND wnd);
 std::vector<std::wstring> ChildTexts(HWND parent, const wchar_t* className);
 // Presses a dialog's button with this id (IDYES, IDNO, IDOK, ...) as a click would.
 void PressButton(HWND dialog, int id);
-
-// Polls until done() holds or timeoutMs pass, keeping this thread's messages flowing (windows
-// of the test answer the program while it waits); returns done().
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000, DWORD stepMs = 25);

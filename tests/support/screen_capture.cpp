@@ -14,12 +14,13 @@ TScreenCapture::TScreenCapture(const RECT& screenRect) : FRect(screenRect)
     if (FWidth == 0 || FHeight == 0)
         return;
 
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    UniqueBitmap bitmap(CreateCompatibleBitmap(screen, FWidth, FHeight));
-    HGDIOBJ old = SelectObject(memory, bitmap.get());
-    BitBlt(memory, 0, 0, FWidth, FHeight, screen, screenRect.left, screenRect.top, SRCCOPY);
-    SelectObject(memory, old);
+    UniqueWindowDC screen(nullptr);
+    UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), FWidth, FHeight));
+    {
+        TSelectObjectScope selected(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, FWidth, FHeight, screen.get(), screenRect.left, screenRect.top, SRCCOPY);
+    }
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = FWidth;
@@ -27,9 +28,7 @@ TScreenCapture::TScreenCapture(const RECT& screenRect) : FRect(screenRect)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
-    GetDIBits(memory, bitmap.get(), 0, static_cast<UINT>(FHeight), FPixels.data(), &info, DIB_RGB_COLORS);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(FHeight), FPixels.data(), &info, DIB_RGB_COLORS);
 }
 
 COLORREF TScreenCapture::ScreenPixel(int x, int y) const

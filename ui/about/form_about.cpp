@@ -34,23 +34,12 @@ const TControlSpec Controls[] = {
 };
 
 bool IsRightAligned(int id) { return id == TFormAbout::idLabelVersion; }
-
-RECT ChildRect(HWND parent, HWND child)
-{
-    RECT r{};
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
 }  // namespace
 
 TFormAbout::TFormAbout(std::wstring versionFile) : FVersionFile(std::move(versionFile)), FVersionColor(Navy)
 {
     FPicture = CreateProductPicture();
-    HDC screen = GetDC(nullptr);
-    const int height = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
-    FLinkFont.reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    FLinkFont.reset(CreateFontW(FontHeightOfPoints(9), 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
     if (!FLinkFont)
         RaiseLastOSError();
@@ -109,14 +98,14 @@ void TFormAbout::SetLabelCaption(int id, const std::wstring& caption)
     const RECT old = ChildRect(Handle(), label);
     SetWindowTextW(label, caption.c_str());
 
-    HDC dc = GetDC(label);
-    HGDIOBJ oldFont = SelectObject(dc, LabelFont(id));
     SIZE extent{};
-    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
     TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, oldFont);
-    ReleaseDC(label, dc);
+    {
+        UniqueWindowDC dc(label);
+        TSelectObjectScope font(dc.get(), LabelFont(id));
+        GetTextExtentPoint32W(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &extent);
+        GetTextMetricsW(dc.get(), &metrics);
+    }
 
     const int width = extent.cx;
     const int left = IsRightAligned(id) ? old.right - width : old.left;
@@ -157,14 +146,12 @@ void TFormAbout::PaintBackground(HDC dc, HWND control, const RECT& rect)
     RECT shared{};
     if (!IntersectRect(&shared, &inForm, &picture))
         return;
-    HDC mem = CreateCompatibleDC(dc);
+    UniqueMemoryDC mem(CreateCompatibleDC(dc));
     if (!mem)
         return;
-    HGDIOBJ old = SelectObject(mem, FPicture.get());
+    TSelectObjectScope selected(mem.get(), FPicture.get());
     BitBlt(dc, rect.left + (shared.left - inForm.left), rect.top + (shared.top - inForm.top), shared.right - shared.left,
-           shared.bottom - shared.top, mem, shared.left, shared.top, SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+           shared.bottom - shared.top, mem.get(), shared.left, shared.top, SRCCOPY);
 }
 
 void TFormAbout::DrawImage(const DRAWITEMSTRUCT& item) { PaintBackground(item.hDC, item.hwndItem, item.rcItem); }
@@ -174,13 +161,12 @@ void TFormAbout::DrawLabel(const DRAWITEMSTRUCT& item)
     const int id = static_cast<int>(item.CtlID);
     PaintBackground(item.hDC, item.hwndItem, item.rcItem);
     const std::wstring text = LabelCaption(id);
-    HGDIOBJ oldFont = SelectObject(item.hDC, LabelFont(id));
+    TSelectObjectScope font(item.hDC, LabelFont(id));
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, LabelColor(id));
     RECT r = item.rcItem;
     DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
               DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP | (IsRightAligned(id) ? DT_RIGHT : DT_LEFT));
-    SelectObject(item.hDC, oldFont);
 }
 
 LRESULT TFormAbout::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -121,10 +121,9 @@ void DrawText(HDC dc, const wchar_t* text, RECT box, int height, int weight, COL
 {
     UniqueFont font(CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                 CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, face));
-    HGDIOBJ old = SelectObject(dc, font.get());
+    TSelectObjectScope selected(dc, font.get());
     SetTextColor(dc, color);
     DrawTextW(dc, text, -1, &box, format | DT_NOPREFIX | DT_SINGLELINE | DT_NOCLIP);
-    SelectObject(dc, old);
 }
 }  // namespace
 
@@ -150,16 +149,16 @@ UniqueBitmap CreateProductPicture()
     DrawTower(canvas, 36, 86, 96, 170, frontLamps);
     GdiFlush();
 
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
+    UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
+    if (!memory)
         RaiseLastOSError();
-    HGDIOBJ old = SelectObject(dc, picture.get());
+    HDC dc = memory.get();
+    TSelectObjectScope selected(dc, picture.get());
     SetBkMode(dc, TRANSPARENT);
     DrawText(dc, L"Talvora ERP", {200, 62, 448, 118}, 38, FW_BOLD, Ink, DT_RIGHT | DT_BOTTOM);
-    HBRUSH accent = CreateSolidBrush(RGB(240, 146, 30));
+    UniqueGdiObject accent(CreateSolidBrush(RGB(240, 146, 30)));
     RECT rule{300, 126, 448, 129};
-    FillRect(dc, &rule, accent);
-    DeleteObject(accent);
+    FillRect(dc, &rule, static_cast<HBRUSH>(accent.get()));
     DrawText(dc, L"Application servers and databases", {230, 168, 448, 186}, 13, FW_NORMAL, RGB(70, 92, 124),
              DT_RIGHT);
     DrawText(dc, L"in one view", {230, 186, 448, 204}, 13, FW_NORMAL, RGB(70, 92, 124), DT_RIGHT);
@@ -167,7 +166,5 @@ UniqueBitmap CreateProductPicture()
     DrawText(dc, L"Enterprise software since 1994", {200, BandTop, 480, H}, 12, FW_NORMAL, RGB(170, 192, 222),
              DT_RIGHT | DT_VCENTER);
     GdiFlush();
-    SelectObject(dc, old);
-    DeleteDC(dc);
     return picture;
 }

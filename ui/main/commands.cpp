@@ -44,24 +44,37 @@ bool Confirmed(const std::wstring& question, const wchar_t* caption, UINT flags 
 
 void TFormMain::CreateActions()
 {
-    auto add = [this](int id, const wchar_t* name, const wchar_t* caption, const wchar_t* hint,
-                      std::vector<TShortCut> shortCuts, int image, bool enabled, void (TFormMain::*handler)()) {
-        FActions.Add({id, name, caption, hint, std::move(shortCuts), image, enabled, [this, handler] { (this->*handler)(); }});
+    struct TActionRow {
+        int Id;
+        const wchar_t* Name;
+        const wchar_t* Caption;
+        const wchar_t* Hint;
+        std::vector<TShortCut> ShortCuts;
+        int Image;
+        bool Enabled;
+        void (TFormMain::*OnExecute)();
     };
-    add(ActStart, L"ActStart", L"Start/Resume", L"Start/resume service", {}, imgStart, false, &TFormMain::ActStartExecute);
-    add(ActStop, L"ActStop", L"Stop", L"Stop service", {}, imgStop, false, &TFormMain::ActStopExecute);
-    add(ActPause, L"ActPause", L"Pause", L"Pause service", {}, imgPause, false, &TFormMain::ActPauseExecute);
-    add(ActRebuild, L"ActRebuild", L"Refresh", L"Rebuild service list", {{VK_F5}}, imgRefresh, true,
-        &TFormMain::ActRebuildExecute);
-    add(ActUninstall, L"ActUninstall", L"Remove", L"Uninstall service", {{VK_DELETE}}, -1, false,
-        &TFormMain::ActUninstallExecute);
-    add(ActInstall, L"ActInstall", L"Add...", L"Install new service", {{VK_INSERT}}, -1, true,
-        &TFormMain::ActInstallExecute);
-    add(ActQuit, L"ActQuit", L"Quit", L"Quit application", {{VK_F4, true}, {'X', true}}, imgQuit, true,
-        &TFormMain::ActQuitExecute);
-    add(ActProps, L"ActProps", L"Properties...", L"Service properties", {{VK_RETURN}}, imgProperties, false,
-        &TFormMain::ActPropsExecute);
-    add(ActAbout, L"ActAbout", L"About...", L"", {}, -1, true, &TFormMain::ActAboutExecute);
+    static const TActionRow Rows[] = {
+        {ActStart, L"ActStart", L"Start/Resume", L"Start/resume service", {}, imgStart, false,
+         &TFormMain::ActStartExecute},
+        {ActStop, L"ActStop", L"Stop", L"Stop service", {}, imgStop, false, &TFormMain::ActStopExecute},
+        {ActPause, L"ActPause", L"Pause", L"Pause service", {}, imgPause, false, &TFormMain::ActPauseExecute},
+        {ActRebuild, L"ActRebuild", L"Refresh", L"Rebuild service list", {{VK_F5}}, imgRefresh, true,
+         &TFormMain::ActRebuildExecute},
+        {ActUninstall, L"ActUninstall", L"Remove", L"Uninstall service", {{VK_DELETE}}, -1, false,
+         &TFormMain::ActUninstallExecute},
+        {ActInstall, L"ActInstall", L"Add...", L"Install new service", {{VK_INSERT}}, -1, true,
+         &TFormMain::ActInstallExecute},
+        {ActQuit, L"ActQuit", L"Quit", L"Quit application", {{VK_F4, true}, {'X', true}}, imgQuit, true,
+         &TFormMain::ActQuitExecute},
+        {ActProps, L"ActProps", L"Properties...", L"Service properties", {{VK_RETURN}}, imgProperties, false,
+         &TFormMain::ActPropsExecute},
+        {ActAbout, L"ActAbout", L"About...", L"", {}, -1, true, &TFormMain::ActAboutExecute},
+    };
+    for (const TActionRow& row : Rows) {
+        FActions.Add({row.Id, row.Name, row.Caption, row.Hint, row.ShortCuts, row.Image, row.Enabled,
+                      [this, handler = row.OnExecute] { (this->*handler)(); }});
+    }
     FActions.OnUpdate = [this] { ActionsUpdate(); };
 }
 

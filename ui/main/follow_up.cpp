@@ -18,7 +18,8 @@ void TFormMain::StartMonitor(TItemData* data, TServiceControl operation)
         [sink](TServiceMonitor* sender) {
             if (sink->Form)
                 sink->Form->MonitorTerminated(sender);
-        });
+        },
+        FManager->Scm());
 }
 
 void TFormMain::MonitorNotify(const std::wstring& message)

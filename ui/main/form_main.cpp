@@ -14,13 +14,14 @@ constexpr int StatusPanelWidth = 100;
 const TControlSpec Components[] = {
     {TFormMain::idToolBar, L"ToolBar", TOOLBARCLASSNAMEW, nullptr,
      TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER | CCS_NORESIZE, 0, 0, 0,
-     TFormMain::DesignClientWidth, ToolBarHeight},
+     TFormMain::DesignClientWidth, ToolBarHeight, akLeft | akTop | akRight},
     {TFormMain::idList, L"LV", WC_LISTVIEWW, nullptr,
      WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, WS_EX_CLIENTEDGE, 0,
      ToolBarHeight, TFormMain::DesignClientWidth,
-     TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight},
+     TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight, akAll},
     {TFormMain::idStatusBar, L"StatusBar", STATUSCLASSNAMEW, nullptr, CCS_BOTTOM, 0, 0,
-     TFormMain::DesignClientHeight - StatusBarHeight, TFormMain::DesignClientWidth, StatusBarHeight},
+     TFormMain::DesignClientHeight - StatusBarHeight, TFormMain::DesignClientWidth, StatusBarHeight,
+     akLeft | akRight | akBottom},
 };
 
 struct TColumn {
@@ -30,10 +31,10 @@ struct TColumn {
 const TColumn Columns[] = {{L"Service Name", 200}, {L"Status", 80}, {L"Description", 250}};
 }  // namespace
 
-TFormMain::TFormMain()
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FShowAllServices(showAllServices)
 {
     // FormCreate: the catalogue of the local machine; it connects on its first refresh.
-    FManager = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive");
+    FManager = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm);
     FMonitorSink = std::make_shared<TMonitorSink>();
     FMonitorSink->Form = this;
     CreateActions();
@@ -62,8 +63,8 @@ TFormMain::~TFormMain()
 void TFormMain::CreateComponents()
 {
     CreateControls(Components, std::size(Components));
-    FToolBar = Control(idToolBar);
-    FStatusBar = Control(idStatusBar);
+    FToolBar = TToolBar(Control(idToolBar));
+    FStatusBar = TStatusBar(Control(idStatusBar));
     FList = TListView(Control(idList));
 
     FImages = CreateMainImageList();
@@ -76,14 +77,12 @@ void TFormMain::CreateComponents()
     for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i)
         FList.AddColumn(i, Columns[i].Caption, Columns[i].Width);
 
-    SendMessageW(FToolBar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FImages.get()));
+    FToolBar.SetImageList(FImages.get());
     FDisabledImages = CreateDisabledImageList();
-    SendMessageW(FToolBar, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(FDisabledImages.get()));
-    FActions.FillToolBar(FToolBar, {ActStart, ActStop, ActPause, Separator, ActRebuild, ActProps, Separator, ActQuit});
+    FToolBar.SetDisabledImageList(FDisabledImages.get());
+    FActions.FillToolBar(FToolBar.Handle(), {ActStart, ActStop, ActPause, Separator, ActRebuild, ActProps, Separator, ActQuit});
 
-    int parts[] = {StatusPanelWidth, 2 * StatusPanelWidth};
-    SendMessageW(FStatusBar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
-    AlignControls();
+    FStatusBar.SetParts({StatusPanelWidth, 2 * StatusPanelWidth});
 }
 
 void TFormMain::CreateMenus()
@@ -113,17 +112,6 @@ void TFormMain::CreateMenus()
                                          ActUninstall, Separator, ActProps}));
 }
 
-void TFormMain::AlignControls()
-{
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    SetWindowPos(FToolBar, nullptr, 0, 0, client.right, ToolBarHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(FStatusBar, nullptr, 0, client.bottom - StatusBarHeight, client.right, StatusBarHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(FList.Handle(), nullptr, 0, ToolBarHeight, client.right,
-                 std::max(0L, client.bottom - ToolBarHeight - StatusBarHeight), SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void TFormMain::FormShow()
 {
     LoadLayout();
@@ -131,8 +119,8 @@ void TFormMain::FormShow()
         return;
     FShownOnce = true;
     RebuildItems(true);
-    SendMessageW(FStatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(ComputerNameText().c_str()));
-    SendMessageW(FStatusBar, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(AccountText().c_str()));
+    FStatusBar.SetText(0, ComputerNameText());
+    FStatusBar.SetText(1, AccountText());
     SetTimerOn(true);
 }
 
@@ -183,16 +171,12 @@ bool TFormMain::PreTranslateMessage(MSG& msg)
 LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_SIZE:
-        if (FList.Handle())
-            AlignControls();
-        return 0;
     case WM_TIMER:
         if (wParam == TimerUpdate)
             UpdateItems();
         return 0;
     case WM_COMMAND:
-        if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1 || lParam == reinterpret_cast<LPARAM>(FToolBar)) {
+        if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1 || lParam == reinterpret_cast<LPARAM>(FToolBar.Handle())) {
             FActions.Execute(LOWORD(wParam));
             return 0;
         }

@@ -10,10 +10,12 @@
 
 #include "common/actions.h"
 #include "common/window.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "services/service_monitor.h"
 #include "ui/main/images.h"
-#include "ui/main/list_view.h"
+#include "ui/controls/list_view.h"
+#include "ui/controls/status_bar.h"
+#include "ui/controls/tool_bar.h"
 #include "ui/main/service_control.h"
 
 #include <memory>
@@ -63,47 +65,25 @@ public:
     };
     static constexpr UINT_PTR TimerUpdate = 1;
 
-    TFormMain();
+    // The catalogue talks to the SCM through scm; showAllServices lists every service instead
+    // of the ERP's.
+    TFormMain(IServiceControlManager& scm, bool showAllServices);
     ~TFormMain() override;
 
-    // The service list (also read by the properties dialog and by tests).
+    // The service list (also read by the properties dialog, by tests and the benchmark).
     TSCManager& Manager() { return *FManager; }
     TListView& List() { return FList; }
     TActionList& Actions() { return FActions; }
-    HWND StatusBar() const { return FStatusBar; }
+    HWND StatusBar() const { return FStatusBar.Handle(); }
 
     void RebuildItems(bool refreshAll);
     void UpdateItems();
-    void UpdateItem(TNtService* service);
-    int FindItemByService(const TNtService* service) const;
-    int FindItemByMonitor(const TServiceMonitor* monitor) const;
     void RefreshService(TNtService* service);
-    static std::wstring GetStateText(const TNtService* service);
-    static int GetStateImage(const TNtService* service);
     TItemData* ItemData(int index) const;
-    TItemData* SelectedData() const;
 
-    // Commands.
-    void ActionsUpdate();
-    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data);
-    std::wstring CollectDependencies(TNtService* service, TServiceState state);
-    std::wstring CollectDependants(TNtService* service, TServiceState state);
-    void StartDependencies(TNtService* service);
-    void StopDependants(TNtService* service);
+    // The start command (tests run it as the action would), and whether a command waits.
     void ActStartExecute();
-    void ActStopExecute();
-    void ActPauseExecute();
-    void ActRebuildExecute();
-    void ActUninstallExecute();
-    void ActQuitExecute();
-    void ActInstallExecute();
-    void ActPropsExecute();
-    void ActAboutExecute();
     bool CommandRunning() const { return FCommandDepth > 0; }
-
-    // Pending-state follow-up.
-    void MonitorNotify(const std::wstring& message);
-    void MonitorTerminated(TServiceMonitor* sender);
 
     bool PreTranslateMessage(MSG& msg) override;
 
@@ -115,10 +95,36 @@ protected:
     void FormDestroy() override;
 
 private:
+    void UpdateItem(TNtService* service);
+    int FindItemByService(const TNtService* service) const;
+    int FindItemByMonitor(const TServiceMonitor* monitor) const;
+    static std::wstring GetStateText(const TNtService* service);
+    static int GetStateImage(const TNtService* service);
+    TItemData* SelectedData() const;
+
+    // Commands.
+    void ActionsUpdate();
+    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data);
+    std::wstring CollectDependencies(TNtService* service, TServiceState state);
+    std::wstring CollectDependants(TNtService* service, TServiceState state);
+    void StartDependencies(TNtService* service);
+    void StopDependants(TNtService* service);
+    void ActStopExecute();
+    void ActPauseExecute();
+    void ActRebuildExecute();
+    void ActUninstallExecute();
+    void ActQuitExecute();
+    void ActInstallExecute();
+    void ActPropsExecute();
+    void ActAboutExecute();
+
+    // Pending-state follow-up.
+    void MonitorNotify(const std::wstring& message);
+    void MonitorTerminated(TServiceMonitor* sender);
+
     void CreateComponents();
     void CreateActions();
     void CreateMenus();
-    void AlignControls();
     LRESULT ListNotify(NMHDR* header);
     // Deletes every row (each deletion frees the row's TItemData).
     void DeleteRows();
@@ -142,13 +148,14 @@ private:
     void SaveLayout();
 
     std::unique_ptr<TSCManager> FManager;
+    bool FShowAllServices;
     bool FItemsBuilding = false;
     bool FDeletingRows = false;
     int FCommandDepth = 0;
     bool FCloseRequested = false;
     bool FShownOnce = false;
-    HWND FToolBar = nullptr;
-    HWND FStatusBar = nullptr;
+    TToolBar FToolBar;
+    TStatusBar FStatusBar;
     TListView FList;
     UniqueImageList FImages;
     UniqueImageList FDisabledImages;

@@ -297,16 +297,14 @@ void DrawMenuItemImage(const DRAWITEMSTRUCT& item, int index)
     UniqueBitmap bmp = CreateDib(N, N, 32, &bits);
     std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
     GdiFlush();
-    HDC mem = CreateCompatibleDC(item.hDC);
+    UniqueMemoryDC mem(CreateCompatibleDC(item.hDC));
     if (!mem)
         return;
-    HGDIOBJ old = SelectObject(mem, bmp.get());
+    TSelectObjectScope selected(mem.get(), bmp.get());
     const int x = item.rcItem.left + (item.rcItem.right - item.rcItem.left - N) / 2;
     const int y = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - N) / 2;
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, opacity, AC_SRC_ALPHA};
-    GdiAlphaBlend(item.hDC, x, y, N, N, mem, 0, 0, N, N, blend);
-    SelectObject(mem, old);
-    DeleteDC(mem);
+    GdiAlphaBlend(item.hDC, x, y, N, N, mem.get(), 0, 0, N, N, blend);
 }
 
 UniqueImageList CreateDisabledImageList()

@@ -28,11 +28,6 @@ enum TImageIndex : int {
 constexpr int MainImageCount = 12;
 constexpr int MainImageSize = 16;
 
-namespace handle_detail {
-inline void CloseImageList(HIMAGELIST h) noexcept { ::ImageList_Destroy(h); }
-}  // namespace handle_detail
-using UniqueImageList = UniqueNullHandle<HIMAGELIST, handle_detail::CloseImageList>;
-
 // A new image list (ILC_COLOR32 | ILC_MASK, 16 by 16) holding the twelve images in index
 // order. Images 0 to 9 are bitmaps masked by their white; 10 and 11 are drawn from their
 // vector description with an alpha channel and a mask. A list view that is handed the list

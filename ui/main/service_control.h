@@ -25,11 +25,6 @@ inline TControlInfo ControlInfo(TServiceControl operation)
     }
 }
 
-inline bool IsPendingState(TServiceState state)
-{
-    return state == ssStartPending || state == ssStopPending || state == ssContinuePending || state == ssPausePending;
-}
-
 // The operation a service found in a pending state is under.
 inline TServiceControl PendingControl(TServiceState state)
 {

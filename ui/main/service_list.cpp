@@ -2,7 +2,6 @@
 // own events (deletion, info tip, grey rows of disabled services).
 #include "ui/main/form_main.h"
 
-#include "app/switches.h"
 #include "common/busy.h"
 #include "common/finally.h"
 #include "common/text.h"
@@ -29,9 +28,9 @@ const TStateLook& LookOf(const TNtService* service)
     return StateLooks[state < std::size(StateLooks) ? state : 0];
 }
 
-bool IsListed(const TNtService* service)
+bool IsListed(const TNtService* service, bool showAllServices)
 {
-    if (ShowAllServices)
+    if (showAllServices)
         return true;
     const std::wstring& display = service->DisplayName();
     const std::wstring& name = service->ServiceName();
@@ -41,7 +40,7 @@ bool IsListed(const TNtService* service)
 
 int CompareCaptions(const std::wstring& a, const std::wstring& b) { return lstrcmpW(a.c_str(), b.c_str()); }
 
-int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM)
+int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM) noexcept
 {
     return CompareCaptions(reinterpret_cast<TItemData*>(a)->Caption, reinterpret_cast<TItemData*>(b)->Caption);
 }
@@ -76,7 +75,7 @@ void TFormMain::RebuildItems(bool refreshAll)
     // that every row is appended: no search through the rows, no row moved.
     std::vector<TNtService*> listed;
     for (int i = 0; i < FManager->ServiceCount(); ++i)
-        if (TNtService* service = FManager->GetService(i); IsListed(service))
+        if (TNtService* service = FManager->GetService(i); IsListed(service, FShowAllServices))
             listed.push_back(service);
     std::stable_sort(listed.begin(), listed.end(), [](const TNtService* a, const TNtService* b) {
         return CompareCaptions(a->DisplayName(), b->DisplayName()) < 0;

@@ -3,6 +3,7 @@
 #include "common/busy.h"
 #include "common/errors.h"
 #include "common/handle.h"
+#include "common/registry.h"
 #include "common/text.h"
 #include "ui/props/install_command.h"
 
@@ -19,13 +20,6 @@ constexpr DWORD CandidateAttributes = 0x1EF;
 
 constexpr const wchar_t* HistoryValue = L"PathHistory";
 constexpr const wchar_t* RunDirsValue = L"RunDirs";
-
-struct FindTraits {
-    using Type = HANDLE;
-    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Free(HANDLE h) noexcept { FindClose(h); }
-};
-using UniqueFindHandle = UniqueHandle<FindTraits>;
 
 std::wstring EnvironmentVariable(const wchar_t* name)
 {
@@ -176,21 +170,8 @@ void CollectExecutableCandidates(TExeType kind, const TStringList& history, TStr
 
 std::wstring ReadUserText(const wchar_t* keyPath, const wchar_t* valueName)
 {
-    UniqueRegKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return {};
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ) || size < sizeof(wchar_t))
-        return {};
-    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD read = size;
-    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &read) !=
-        ERROR_SUCCESS)
-        return {};
-    // The text ends at its first NUL (or at the data's end when it has none).
-    return std::wstring(data.data());
+    // Text values only; the text ends at its first NUL (or at the data's end when it has none).
+    return ReadRegText(HKEY_CURRENT_USER, keyPath, valueName).value_or(L"");
 }
 
 void LoadPathHistory(TStringList& history) { SplitText(ReadUserText(SettingsKey, HistoryValue), L";", &history, false); }
@@ -198,15 +179,8 @@ void LoadPathHistory(TStringList& history) { SplitText(ReadUserText(SettingsKey,
 void SavePathHistory(const TStringList& history)
 {
     UniqueRegKey key;
-    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                                     nullptr, key.put(), nullptr);
-    if (status == ERROR_SUCCESS) {
-        std::wstring text = JoinText(history, L";", false);
-        status = RegSetValueExW(key.get(), HistoryValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    }
-    if (status != ERROR_SUCCESS)
-        RaiseOSError(static_cast<DWORD>(status));
+    CheckRegStatus(CreateRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_WRITE, key));
+    CheckRegStatus(WriteRegText(key.get(), HistoryValue, JoinText(history, L";", false)));
 }
 
 std::wstring HistoryFolderOfFile(const std::wstring& fileName)

@@ -7,7 +7,7 @@
 #include "common/handle.h"
 #include "common/strings.h"
 #include "common/window.h"
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "ui/props/change_config.h"
 #include "ui/props/exe_type.h"
 

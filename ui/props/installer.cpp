@@ -19,7 +19,7 @@ void RunInstaller(const TInstallCommand& command)
                         FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process))
         throw Exception(Fmt(L"Error executing application (%s).", {command.CommandLine}));
     UniqueKernelHandle processHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    UniqueKernelHandle(process.hThread).reset();  // the thread is not needed
     WaitForSingleObject(processHandle.get(), INFINITE);
     DWORD exitCode = 0;
     Win32Check(GetExitCodeProcess(processHandle.get(), &exitCode));

@@ -23,14 +23,12 @@ void Shape(HDC dc, COLORREF pen, COLORREF fill, bool ellipse, int l, int t, int 
 {
     UniqueGdiObject p(CreatePen(PS_SOLID, 1, pen));
     UniqueGdiObject f(CreateSolidBrush(fill));
-    HGDIOBJ oldPen = SelectObject(dc, p.get());
-    HGDIOBJ oldBrush = SelectObject(dc, f.get());
+    TSelectObjectScope penSelected(dc, p.get());
+    TSelectObjectScope brushSelected(dc, f.get());
     if (ellipse)
         Ellipse(dc, l, t, r, b);
     else
         Rectangle(dc, l, t, r, b);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
 }
 }  // namespace
 

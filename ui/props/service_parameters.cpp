@@ -2,11 +2,9 @@
 
 #include "common/errors.h"
 #include "common/format.h"
-#include "common/handle.h"
+#include "common/registry.h"
 
 #include <windows.h>
-
-#include <vector>
 
 namespace {
 constexpr const wchar_t* ValueName = L"Parameters";
@@ -24,27 +22,17 @@ std::wstring ReadServiceParameters(const std::wstring& serviceName)
 {
     std::wstring path = ParametersKeyPath(serviceName);
     UniqueRegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, FromRoot(path), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+    TRegValue value;
+    if (OpenRegKey(HKEY_LOCAL_MACHINE, FromRoot(path), KEY_READ, key) != ERROR_SUCCESS ||
+        ReadRegValue(key.get(), ValueName, value) != ERROR_SUCCESS)
         return {};
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(key.get(), ValueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    if (value.Type != REG_SZ && value.Type != REG_EXPAND_SZ && value.Type != REG_BINARY)
         return {};
-    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_BINARY)
-        return {};
-    if (size == 0 || size % sizeof(wchar_t) != 0)
-        return {};
-    std::vector<wchar_t> data(size / sizeof(wchar_t));
-    DWORD read = size;
-    if (RegQueryValueExW(key.get(), ValueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &read) !=
-            ERROR_SUCCESS ||
-        read != size)
+    // Zero or an odd number of bytes is no text.
+    if (value.Data.empty() || value.Data.size() % sizeof(wchar_t) != 0)
         return {};
     // The last unit is the terminator; data stored without one loses nothing.
-    size_t length = data.size();
-    if (data.back() == L'\0')
-        --length;
-    return std::wstring(data.data(), length);
+    return RegDataText(value.Data);
 }
 
 void WriteServiceParameters(const std::wstring& serviceName, const std::wstring& text)
@@ -53,14 +41,12 @@ void WriteServiceParameters(const std::wstring& serviceName, const std::wstring&
     {
         // A failure here shows as the failure to open the key below.
         UniqueRegKey created;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, FromRoot(path), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, created.put(), nullptr);
+        CreateRegKey(HKEY_LOCAL_MACHINE, FromRoot(path), KEY_ALL_ACCESS, created);
     }
     UniqueRegKey key;
-    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, FromRoot(path), 0, KEY_WRITE, key.put());
+    LSTATUS status = OpenRegKey(HKEY_LOCAL_MACHINE, FromRoot(path), KEY_WRITE, key);
     if (status == ERROR_SUCCESS)
-        status = RegSetValueExW(key.get(), ValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        status = WriteRegText(key.get(), ValueName, text);
     if (status != ERROR_SUCCESS)
         throw Exception(Fmt(L"Unable to open key \"%s\\%s\" for write", {L"HKEY_LOCAL_MACHINE", path}));
 }

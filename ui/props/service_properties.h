@@ -1,7 +1,7 @@
 // Adding and changing services: the entry of the main window's Add... and Properties....
 #pragma once
 
-#include "services/service_catalogue.h"
+#include "services/sc_manager.h"
 #include "ui/props/exe_type.h"
 
 // Opens the properties dialog for service, or (service null) asks for the kind of a new one

@@ -1,0 +1,128 @@
+// TNtService: the catalogue's record of one service (see sc_manager.h for the catalogue and
+// how long a record lives): what the last refresh read, and the operations on the service.
+#pragma once
+
+#include "services/scm_api.h"
+#include "services/service_types.h"
+
+#include <windows.h>
+#include <winsvc.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class TSCManager;
+class TServiceGroup;
+
+class TNtService {
+public:
+    // Creates a record from one enumeration entry (only the two names are taken); the catalogue
+    // takes it over and appends it to its list.
+    static TNtService* Create(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus);
+    ~TNtService();
+    TNtService(const TNtService&) = delete;
+    TNtService& operator=(const TNtService&) = delete;
+
+    // Re-reads description, status, configuration, group and dependencies.
+    void Refresh();
+
+    TSCManager* SCManager() const { return FSCManager; }
+    SC_HANDLE Handle() const { return FHandle.get(); }
+    bool Active() const { return static_cast<bool>(FHandle); }
+    void Active(bool Value);
+    DWORD DesiredAccess() const { return FDesiredAccess; }
+    const std::wstring& ServiceName() const { return FServiceName; }
+    const std::wstring& DisplayName() const { return FDisplayName; }
+    const std::wstring& Description() const { return FDescription; }
+    const std::wstring& FileName() const { return FFileName; }
+    const std::wstring& ServiceStartName() const { return FServiceStartName; }
+    TServiceTypes ServiceTypes() const { return FServiceTypes; }
+    TServiceState ServiceState() const { return FServiceState; }
+    TServiceStartType StartType() const { return FStartType; }
+    // Writing a different value marks the record for Commit.
+    void StartType(TServiceStartType Value);
+    TServiceErrorControlType ErrorControlType() const { return FErrorControlType; }
+    DWORD Win32ExitCode() const { return FWin32ExitCode; }
+    TServiceGroup* Group() const { return FGroup; }
+    TServiceControlAccepteds ControlsAccepted() const { return FControlsAccepted; }
+    bool CommitNeeded() const { return FCommitNeeded; }
+
+    // The services and groups this one depends on, as the last refresh found them.
+    int DependentServiceCount() const { return static_cast<int>(FDependentServices.size()); }
+    TNtService* GetDependentService(int Idx) const { return FDependentServices.at(static_cast<size_t>(Idx)); }
+    int DependentGroupCount() const { return static_cast<int>(FDependentGroups.size()); }
+    TServiceGroup* GetDependentGroup(int Idx) const { return FDependentGroups.at(static_cast<size_t>(Idx)); }
+
+    // The services that depend on this one, in the SCM's order; enumerated on the first request
+    // and kept for the record's lifetime.
+    int DependentByServiceCount();
+    TNtService* GetDependentByService(int Idx);
+
+    // Operations. With Sync they wait (without limit) for the target state.
+    void Start(bool Sync);
+    void Start(const std::vector<std::wstring>& Args, bool Sync);
+    void Stop(bool Sync);
+    void Pause(bool Sync);
+    void Continue(bool Sync);
+    SERVICE_STATUS Controls(DWORD ControlType, DWORD ADesiredAccess);
+    // TimeOut in milliseconds or INFINITE; true when the service reached State.
+    bool WaitFor(TServiceState State, DWORD TimeOut);
+    void Delete();
+    // Writes a changed start type (with the error control) back to the SCM.
+    void Commit();
+
+private:
+    friend class TSCManager;
+    TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus);
+
+    IServiceControlManager& Scm() const;
+    void AcquireHandle(DWORD ADesiredAccess);
+    void ReleaseHandle();
+    // Runs body between AcquireHandle(mask) and ReleaseHandle, releasing also after a failure.
+    template <typename F>
+    void WithHandle(DWORD mask, F&& body);
+    SERVICE_STATUS QueryStatus();
+    std::vector<BYTE> QueryConfig();
+    // Reads description, status and configuration through handle.
+    void ReadState(SC_HANDLE handle);
+    void RefreshDescription(SC_HANDLE handle);
+    void LinkGroup(const std::wstring& groupName);
+    void ReadDependencies(const wchar_t* list);
+    void BuildDependentBy();
+
+    TSCManager* FSCManager;
+    UniqueScHandleOf FHandle;
+    DWORD FDesiredAccess = 0;
+    std::wstring FServiceName;
+    std::wstring FDisplayName;
+    std::wstring FDescription;
+    std::wstring FFileName;
+    std::wstring FServiceStartName;
+    std::vector<TNtService*> FDependentServices;
+    std::vector<TServiceGroup*> FDependentGroups;
+    std::optional<std::vector<TNtService*>> FDependentByServices;
+    TServiceTypes FServiceTypes;
+    TServiceState FServiceState = ssUnknown;
+    TServiceStartType FStartType = sstBoot;
+    TServiceErrorControlType FErrorControlType = ectIgnore;
+    DWORD FWin32ExitCode = 0;
+    TServiceGroup* FGroup = nullptr;
+    TServiceControlAccepteds FControlsAccepted;
+    bool FCommitNeeded = false;
+};
+
+template <typename F>
+void TNtService::WithHandle(DWORD mask, F&& body)
+{
+    AcquireHandle(mask);
+    try {
+        body();
+    } catch (...) {
+        // The operation's own failure is what the caller sees; a failing close is dropped.
+        FHandle.reset();
+        throw;
+    }
+    ReleaseHandle();
+}

@@ -1,0 +1,131 @@
+// The service catalogue: TSCManager holds a connection to the Service Control Manager, one
+// TNtService record (nt_service.h) for every service it lists and the TServiceGroup records
+// (service_group.h) of the load-order groups. Everything here runs on the GUI thread.
+//
+// Usage (the main window's way):
+//   TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm);   // opens nothing yet
+//   manager.Refresh(true);                    // rebuild: records and groups are new objects
+//   for (int i = 0; i < manager.ServiceCount(); ++i) {
+//       TNtService* svc = manager.GetService(i);
+//       svc->ServiceName(); svc->DisplayName(); svc->ServiceState(); ...
+//   }
+//   svc->Refresh();                           // re-read one record (raises on failure)
+//   svc->Start(false); svc->Stop(false); svc->Pause(false); svc->Continue(false);
+//   svc->Delete();                            // the record stays until the next Refresh(true)
+//   for (int i = 0; i < svc->DependentByServiceCount(); ++i) svc->GetDependentByService(i);
+//
+// Record pointers live until the next Clear/Refresh(true) or the catalogue's end: holders drop
+// them before a full refresh. Failures raise EOSError ("System Error.  Code: ..."), registry
+// failures of the group order raise Exception, violated preconditions EAssertionFailed.
+// Each operation opens the record's service handle with its own access mask and closes it
+// again; `Active(true)` keeps one open with SERVICE_ALL_ACCESS for the caller's own SCM calls
+// through `Handle()` until `Active(false)` (an operation on the record meanwhile closes it;
+// a Refresh meanwhile reads through a handle of its own and leaves the held one alone).
+// The catalogue talks to the SCM through the IServiceControlManager it was given (advapi32's in
+// the program), so tests pass the simulated manager.
+#pragma once
+
+#include "services/group_order.h"
+#include "services/nt_service.h"
+#include "services/scm_api.h"
+#include "services/service_group.h"
+#include "services/service_types.h"
+
+#include <windows.h>
+#include <winsvc.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class TSCManager {
+public:
+    // Stores the values; opens nothing. An empty machine name is the local computer.
+    TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
+               IServiceControlManager& scm);
+    // Destroys the groups, then the records, then releases a lock still held and closes the
+    // manager handle.
+    ~TSCManager();
+    TSCManager(const TSCManager&) = delete;
+    TSCManager& operator=(const TSCManager&) = delete;
+
+    // RefreshAll: rebuild from the SCM (records refreshed twice, so that dependencies on
+    // services listed later are found); otherwise re-read the existing records only.
+    void Refresh(bool RefreshAll);
+    void Clear();
+
+    int ServiceCount() const { return static_cast<int>(FServices.size()); }
+    TNtService* GetService(int Idx) const { return FServices.at(static_cast<size_t>(Idx)).get(); }
+    int GroupCount() const { return static_cast<int>(FGroups.size()); }
+    TServiceGroup* GetGroup(int Idx) const { return FGroups.at(static_cast<size_t>(Idx)).get(); }
+
+    // Names compare without regard to the case of ASCII letters.
+    bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const;
+    // With AutoAdd a missing group is created and returned in SvcGrp; the result is still false.
+    bool FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd = true);
+
+    void Sort(TServiceSortOrderType AOrderType, bool AOrderAsc);
+    TServiceSortOrderType OrderType() const { return FOrderType; }
+    void OrderType(TServiceSortOrderType Value);
+    bool OrderAsc() const { return FOrderAsc; }
+    void OrderAsc(bool Value);
+
+    const std::wstring& MachineName() const { return FMachineName; }
+    const std::wstring& DatabaseName() const { return FDatabaseName; }
+    DWORD DesiredAccess() const { return FDesiredAccess; }
+    SC_HANDLE Handle() const { return FHandle.get(); }
+    bool Active() const { return static_cast<bool>(FHandle); }
+    void Active(bool Value);
+    IServiceControlManager& Scm() const { return *FScm; }
+
+    // Conversions between the SCM's codes and the sets (other bits are dropped).
+    static DWORD ServiceType(TServiceTypes Types);
+    static TServiceTypes ServiceType(DWORD Code);
+    static DWORD ControlAccepted(TServiceControlAccepteds Accepted);
+    static TServiceControlAccepteds ControlAccepted(DWORD Code);
+
+    // Creates a service and returns its new, refreshed record. Empty group, account and password
+    // pass as null; Dependencies are service names, "+" before a group's name.
+    TNtService* Install(const std::wstring& ServiceName, const std::wstring& DisplayName,
+                        const std::wstring& ImageName, const std::wstring& Description, TServiceTypes ServiceTypes,
+                        TServiceStartType StartType, TServiceErrorControlType ErrorControlType, DWORD DesiredAccess,
+                        const std::wstring& LoadOrderGroup, const std::vector<std::wstring>& Dependencies,
+                        const std::wstring& Account, const std::wstring& Password);
+    void Lock();
+    void Unlock();
+    bool IsLocked();
+    std::wstring LockOwner();
+    DWORD LockDuration();
+
+    // Tests point the group order at a scratch key; the program keeps the default.
+    void SetGroupOrderLocation(const TGroupOrderLocation& location) { FGroupOrderLocation = location; }
+
+private:
+    friend class TNtService;
+    void AddService(std::unique_ptr<TNtService> service);
+    TServiceGroup* AddGroup(const std::wstring& name, int order);
+    void ReadGroupOrder();
+    void EnumerateServices();
+    void RefreshRecordQuietly(TNtService* service);
+    void RebuildIndex();
+    bool HasDescriptionQuery();
+    QUERY_SERVICE_LOCK_STATUSW QueryLockStatus(std::vector<BYTE>& buffer);
+
+    IServiceControlManager* FScm;
+    std::wstring FMachineName;
+    std::wstring FDatabaseName;
+    DWORD FDesiredAccess;
+    UniqueScHandleOf FHandle;
+    UniqueScLockOf FLock;  // released before the handle closes
+    std::vector<std::unique_ptr<TNtService>> FServices;
+    std::vector<std::unique_ptr<TServiceGroup>> FGroups;
+    // Whether the SCM offers QueryServiceConfig2A, asked on first need.
+    std::optional<bool> FQueryServiceConfig2A;
+    TServiceSortOrderType FOrderType = sotServiceName;
+    bool FOrderAsc = true;
+    TGroupOrderLocation FGroupOrderLocation;
+    // Services by ASCII-folded name, the first in list order winning: keeps lookups flat.
+    std::unordered_map<std::wstring, TNtService*> FServiceIndex;
+};
