@@ -49,10 +49,10 @@ void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar
         return;
     DWORD needed = 0;
     buffer.resize(4096);
-    if (!scm.QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), 4096, &needed) &&
+    if (!scm.QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), 4096, &needed) &&
         GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         buffer.resize(needed);
-        scm.QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), needed, &needed);
+        scm.QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), needed, &needed);
     }
     SERVICE_STATUS status{};
     scm.QueryServiceStatus(service, &status);

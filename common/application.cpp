@@ -44,8 +44,8 @@ struct SyncCall {
 
 TApplication& Application()
 {
-    static TApplication app;
-    return app;
+    static TApplication* app = new TApplication;
+    return *app;
 }
 
 TApplication::TApplication() : FGuiThread(GetCurrentThreadId()) {}
@@ -275,6 +275,16 @@ void TApplication::HandleException() noexcept
         ShowException(CurrentExceptionMessage());
     } catch (...) {
         // The report itself failed (no memory, no window station): nothing is left to tell.
+    }
+}
+
+void TApplication::HandleThreadException() noexcept
+{
+    try {
+        const std::wstring message = CurrentExceptionMessage();
+        Synchronize([this, &message] { ShowException(message); });
+    } catch (...) {
+        // The report itself failed: nothing is left to tell.
     }
 }
 

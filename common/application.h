@@ -63,6 +63,9 @@ public:
     void ShowException(const std::wstring& message);
     // Reports whatever is being handled in the current catch block.
     void HandleException() noexcept;
+    // The same from a worker thread's catch block: the report is shown on the GUI thread, and
+    // the worker waits for it. Nothing is shown once the application window is gone.
+    void HandleThreadException() noexcept;
 
     // The windows' default font, Tahoma 8 pt.
     HFONT DefaultFont();
@@ -87,6 +90,8 @@ private:
     HFONT FDefaultFont = nullptr;
 };
 
+// The program's one application object. It is never destroyed: worker threads still running
+// at the process's exit may reach it while the runtime destroys its objects.
 TApplication& Application();
 
 // The default report's text for a message: a full stop appended when the last character

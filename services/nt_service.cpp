@@ -110,7 +110,9 @@ void TNtService::Refresh()
         FErrorControlType = static_cast<TServiceErrorControlType>(std::min<DWORD>(config->dwErrorControl, ectCritical));
 
         LinkGroup(config->lpLoadOrderGroup ? config->lpLoadOrderGroup : L"");
-        ReadDependencies(config->lpDependencies);
+        // The walk stops at the buffer's end also when the list lacks its closing empty entry.
+        const wchar_t* bufferEnd = reinterpret_cast<const wchar_t*>(buffer.data()) + buffer.size() / sizeof(wchar_t);
+        ReadDependencies(config->lpDependencies, bufferEnd);
     });
 }
 
@@ -118,12 +120,13 @@ void TNtService::RefreshDescription()
 {
     if (!FSCManager->HasDescriptionQuery())
         return;
+    // Read in UTF-16: the ANSI form loses every character outside the system's code page.
     std::vector<BYTE> buffer =
         QueryGrowing(DescriptionBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
-            return Scm().QueryServiceConfig2A(FHandle, SERVICE_CONFIG_DESCRIPTION, buf, size, needed);
+            return Scm().QueryServiceConfig2W(FHandle, SERVICE_CONFIG_DESCRIPTION, buf, size, needed);
         });
-    const auto* info = reinterpret_cast<const SERVICE_DESCRIPTIONA*>(buffer.data());
-    FDescription = FromAnsi(info->lpDescription);
+    const auto* info = reinterpret_cast<const SERVICE_DESCRIPTIONW*>(buffer.data());
+    FDescription = info->lpDescription ? info->lpDescription : L"";
 }
 
 void TNtService::LinkGroup(const std::wstring& groupName)
@@ -140,11 +143,11 @@ void TNtService::LinkGroup(const std::wstring& groupName)
     FGroup->FServices.push_back(this);
 }
 
-void TNtService::ReadDependencies(const wchar_t* list)
+void TNtService::ReadDependencies(const wchar_t* list, const wchar_t* end)
 {
     FDependentServices.clear();
     FDependentGroups.clear();
-    for (const std::wstring& entry : SplitNulList(list)) {
+    for (const std::wstring& entry : SplitNulList(list, end)) {
         if (entry[0] == SC_GROUP_IDENTIFIERW) {
             TServiceGroup* group = nullptr;
             FSCManager->FindGroup(entry.substr(1), group, true);

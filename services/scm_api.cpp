@@ -124,8 +124,9 @@ std::atomic<IServiceControlManager*> GOverride{nullptr};
 
 IServiceControlManager& SystemServiceControlManager()
 {
-    static TSystemServiceControlManager system;
-    return system;
+    // Never destroyed: monitors still running at the process's exit go on using it.
+    static TSystemServiceControlManager* system = new TSystemServiceControlManager;
+    return *system;
 }
 
 IServiceControlManager& ServiceControlManager()

@@ -134,7 +134,8 @@ private:
     std::vector<BYTE> QueryConfig();
     void RefreshDescription();
     void LinkGroup(const std::wstring& groupName);
-    void ReadDependencies(const wchar_t* list);
+    // The list runs at most to end (the configuration buffer's end).
+    void ReadDependencies(const wchar_t* list, const wchar_t* end);
     void BuildDependentBy();
 
     TSCManager* FSCManager;

@@ -30,7 +30,9 @@ void TThread::Run(TThread* self) noexcept
     try {
         self->Execute();
     } catch (...) {
-        // Nothing may leave the thread's entry; Execute reports its own failures.
+        // Nothing may leave the thread's entry: an error Execute did not handle itself goes to
+        // the default report on the GUI thread.
+        Application().HandleThreadException();
     }
     try {
         Synchronize([self] {

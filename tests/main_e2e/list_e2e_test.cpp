@@ -34,7 +34,7 @@ const TServiceSpec SlowStopSpec{L"e2elist_slowstop", L"talvora32 E2E Slow Stop",
 const TServiceSpec OutsideSpec{L"e2elist_outside", L"TALVORA ERP E2E Started Outside", L"", SERVICE_DEMAND_START,
                                   L"Started by somebody else"};
 const TServiceSpec ForeignSpec{L"SQLANYs_e2elist_foreign", L"Sybase Dépôt Ωmega E2E", L"", SERVICE_DEMAND_START,
-                                  L"Line one\r\nLine two\r\nÜbersicht"};
+                                  L"Line one\r\nGröße ändern – Сервер 日本語 €\r\nÜbersicht"};
 const TServiceSpec VanishingSpec{L"e2elist_vanishing", L"Talvora ERP E2E Vanishing", L"", SERVICE_DEMAND_START,
                                     L"Removed by somebody else"};
 // Listed only with the "all" switch.

@@ -51,7 +51,8 @@ TEST_F(CatalogueSim, FullRefreshReadsEveryRecordWithItsData)
 {
     TSimService s = Svc(L"Orvessa Dépôt");
     s.DisplayName = L"Talvora Dépôt server";
-    s.Description = L"Keeps the Dépôt's data";
+    // Characters outside the ANSI code page and line breaks come through whole.
+    s.Description = L"Größe ändern – Сервер 日本語 €\r\nKeeps the Dépôt's data";
     s.BinaryPath = L"\"C:\\Program Files\\Talvora\\srv.exe\" -x";
     s.ServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
     s.StartType = SERVICE_AUTO_START;
@@ -69,7 +70,7 @@ TEST_F(CatalogueSim, FullRefreshReadsEveryRecordWithItsData)
     TNtService* r = Manager().GetService(0);
     EXPECT_EQ(r->ServiceName(), L"Orvessa Dépôt");
     EXPECT_EQ(r->DisplayName(), L"Talvora Dépôt server");
-    EXPECT_EQ(r->Description(), L"Keeps the Dépôt's data");
+    EXPECT_EQ(r->Description(), *s.Description);
     EXPECT_EQ(r->FileName(), s.BinaryPath);
     EXPECT_EQ(r->ServiceStartName(), L".\\erp");
     EXPECT_EQ(r->StartType(), sstAuto);
@@ -309,7 +310,7 @@ TEST_F(CatalogueSim, DescriptionsStayWhereTheQueryIsMissing)
     Manager().Refresh(true);
     EXPECT_EQ(Find(L"A")->Description(), L"");
     EXPECT_EQ(Find(L"A")->FileName(), s.BinaryPath);
-    EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceConfig2A), 0);
+    EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceConfig2W), 0);
 }
 
 TEST_F(CatalogueSim, RefreshWithoutRebuildOnEmptyCatalogueOnlyOpensTheManager)

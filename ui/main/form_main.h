@@ -73,6 +73,8 @@ public:
     HWND StatusBar() const { return FStatusBar; }
 
     void RebuildItems(bool refreshAll);
+    // Refreshes the rows for at most about 200 ms, going on with the row after the last one the
+    // previous call refreshed; every row when a whole pass fits in that time.
     void UpdateItems();
     void UpdateItem(TNtService* service);
     int FindItemByService(const TNtService* service) const;
@@ -137,12 +139,17 @@ private:
     std::wstring CollectNames(const std::vector<TNtService*>& services, TServiceState state);
     void ControlAllBut(const std::vector<TNtService*>& services, TServiceState settled, TServiceControl operation);
     void SetTimerOn(bool on);
+    // The monitor this window started for the service and that still runs, or null.
+    TServiceMonitor* RunningMonitorOf(const std::wstring& serviceName) const;
+    // Closes the window when it was asked to close while a command waited.
+    void CloseIfRequested();
+    class TCommandScope;
 
     std::unique_ptr<TSCManager> FManager;
     bool FItemsBuilding = false;
     bool FDeletingRows = false;
     int FCommandDepth = 0;
-    bool FCloseRequested = false;
+    bool FCloseRequested = false;  // closing waits until the running command has unwound
     bool FShownOnce = false;
     HWND FToolBar = nullptr;
     HWND FStatusBar = nullptr;
@@ -155,4 +162,9 @@ private:
     int FIdleHandler = 0;
     // The monitors' way back to this window; cut when the window ends.
     std::shared_ptr<TMonitorSink> FMonitorSink;
+    // The monitors this window started that have not ended: a rebuild hands each to its
+    // service's new row, so that one monitor at most follows a service.
+    std::vector<TServiceMonitor*> FMonitors;
+    // Where the next refresh of the rows goes on (a refresh stops after its time budget).
+    int FNextUpdateRow = 0;
 };
