@@ -22,6 +22,8 @@ xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24" bash -c '
   wine "'"$BUILD_DIR"'/bench/services_bench.exe" || rc=1
   # /all: the main window lists every service.
   wine "'"$BUILD_DIR"'/bench/main_window_bench.exe" /all || rc=1
+  # The program itself, started from outside with 1000 more services.
+  wine "'"$BUILD_DIR"'/bench/startup_bench.exe" ${SM_STARTUP_SERVICES:-1000} || rc=1
   stop_wineserver
   exit $rc
 '

@@ -65,6 +65,31 @@ void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar
     scm.CloseServiceHandle(service);
 }
 
+void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager)
+{
+    std::vector<BYTE> enumBuffer, recordBuffer;
+    std::vector<std::wstring> names;
+    DWORD resume = 0;
+    for (;;) {
+        DWORD needed = 0, returned = 0;
+        BOOL ok = scm.EnumServicesStatusW(manager, 0x13F, SERVICE_STATE_ALL,
+                                          enumBuffer.empty() ? nullptr
+                                                             : reinterpret_cast<LPENUM_SERVICE_STATUSW>(enumBuffer.data()),
+                                          static_cast<DWORD>(enumBuffer.size()), &needed, &returned, &resume);
+        DWORD error = GetLastError();
+        auto* records = reinterpret_cast<ENUM_SERVICE_STATUSW*>(enumBuffer.data());
+        for (DWORD i = 0; i < returned; ++i) {
+            names.emplace_back(records[i].lpServiceName);
+            BareRecordReads(scm, manager, records[i].lpServiceName, recordBuffer);
+        }
+        if (ok || error != ERROR_MORE_DATA)
+            break;
+        enumBuffer.assign(needed, 0);
+    }
+    for (const std::wstring& name : names)
+        BareRecordReads(scm, manager, name.c_str(), recordBuffer);
+}
+
 void FillSim(TSimServiceControlManager& sim, int count)
 {
     static const wchar_t* groups[] = {L"", L"TDI", L"Talvora", L"Databases"};

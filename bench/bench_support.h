@@ -25,6 +25,10 @@ double Median(std::vector<double> values);
 // query access, the description (UTF-16), the status, the configuration, CloseServiceHandle.
 void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar_t* name, std::vector<BYTE>& buffer);
 
+// A full refresh's SCM calls in a bare loop: the enumeration, every record read as it arrives,
+// then every record read again.
+void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager);
+
 // `count` services named BenchSvc<i>, with descriptions, groups and dependencies (some on
 // services listed later), a third of them running. Their display names begin with
 // "Talvora ERP" (so the main window lists them) and are not in the order of the names.
