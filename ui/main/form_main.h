@@ -74,8 +74,9 @@ public:
 
     void RebuildItems(bool refreshAll);
     // Refreshes the rows for at most about 200 ms, going on with the row after the last one the
-    // previous call refreshed; every row when a whole pass fits in that time.
-    void UpdateItems();
+    // previous call refreshed; every row when a whole pass fits in that time. Returns the number
+    // of rows refreshed.
+    int UpdateItems();
     void UpdateItem(TNtService* service);
     int FindItemByService(const TNtService* service) const;
     int FindItemByMonitor(const TServiceMonitor* monitor) const;

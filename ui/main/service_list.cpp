@@ -116,22 +116,24 @@ void TFormMain::RebuildItems(bool refreshAll)
     }
 }
 
-void TFormMain::UpdateItems()
+int TFormMain::UpdateItems()
 {
     if (FItemsBuilding)
-        return;
+        return 0;
     // Each record has one row, so the row at an index is the row FindItemByService would find.
     // At most one pass, from where the previous call stopped, and no longer than the budget.
     const int count = FList.Count();
     const DWORD start = GetTickCount();
     int row = FNextUpdateRow < count ? FNextUpdateRow : 0;
-    for (int done = 0; done < count && row < FList.Count(); ++done) {
+    int done = 0;
+    for (; done < count && row < FList.Count(); ++done) {
         if (done > 0 && GetTickCount() - start >= UpdateBudgetMs)
             break;
         UpdateRow(row);
         row = (row + 1) % count;
     }
     FNextUpdateRow = row;
+    return done;
 }
 
 void TFormMain::UpdateItem(TNtService* service)
