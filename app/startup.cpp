@@ -29,6 +29,9 @@ const std::wstring* PendingStartupError() noexcept { return Pending() ? &*Pendin
 void ReportStartupFailure(const std::wstring& message) noexcept
 {
     try {
+        // A quit already posted (a window that ended half made ends the application) would
+        // close the box before the user saw it.
+        Application().ClearTerminated();
         AppMessageBox(ExceptionReportText(message), ApplicationTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
     } catch (...) {
     }

@@ -50,10 +50,10 @@ void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar
     SC_HANDLE service = owner.get();
     DWORD needed = 0;
     buffer.resize(4096);
-    if (!scm.QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), 4096, &needed) &&
+    if (!scm.QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), 4096, &needed) &&
         GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         buffer.resize(needed);
-        scm.QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), needed, &needed);
+        scm.QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), needed, &needed);
     }
     SERVICE_STATUS status{};
     scm.QueryServiceStatus(service, &status);
@@ -64,6 +64,31 @@ void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar
         scm.QueryServiceConfigW(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buffer.data()), needed, &needed);
     }
 }  // the handle is closed here, as the bare sequence ends
+
+void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager)
+{
+    std::vector<BYTE> enumBuffer, recordBuffer;
+    std::vector<std::wstring> names;
+    DWORD resume = 0;
+    for (;;) {
+        DWORD needed = 0, returned = 0;
+        BOOL ok = scm.EnumServicesStatusW(manager, 0x13F, SERVICE_STATE_ALL,
+                                          enumBuffer.empty() ? nullptr
+                                                             : reinterpret_cast<LPENUM_SERVICE_STATUSW>(enumBuffer.data()),
+                                          static_cast<DWORD>(enumBuffer.size()), &needed, &returned, &resume);
+        DWORD error = GetLastError();
+        auto* records = reinterpret_cast<ENUM_SERVICE_STATUSW*>(enumBuffer.data());
+        for (DWORD i = 0; i < returned; ++i) {
+            names.emplace_back(records[i].lpServiceName);
+            BareRecordReads(scm, manager, records[i].lpServiceName, recordBuffer);
+        }
+        if (ok || error != ERROR_MORE_DATA)
+            break;
+        enumBuffer.assign(needed, 0);
+    }
+    for (const std::wstring& name : names)
+        BareRecordReads(scm, manager, name.c_str(), recordBuffer);
+}
 
 void FillSim(TSimServiceControlManager& sim, int count)
 {

@@ -22,8 +22,12 @@ double BestOf(int runs, const std::function<void()>& body);
 double Median(std::vector<double> values);
 
 // One record's reads, as a refresh makes them, without keeping anything: OpenServiceW with
-// query access, the ANSI description, the status, the configuration, CloseServiceHandle.
+// query access, the description (UTF-16), the status, the configuration, CloseServiceHandle.
 void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar_t* name, std::vector<BYTE>& buffer);
+
+// A full refresh's SCM calls in a bare loop: the enumeration, every record read as it arrives,
+// then every record read again.
+void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager);
 
 // `count` services named BenchSvc<i>, with descriptions, groups and dependencies (some on
 // services listed later), a third of them running. Their display names begin with

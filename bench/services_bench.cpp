@@ -19,33 +19,6 @@
 
 namespace {
 
-// A full refresh's SCM calls in a bare loop: the enumeration, every record read as it arrives,
-// then every record read again.
-void BareRefresh(IServiceControlManager& scm, SC_HANDLE manager)
-{
-    std::vector<BYTE> enumBuffer, recordBuffer;
-    std::vector<std::wstring> names;
-    DWORD resume = 0;
-    for (;;) {
-        DWORD needed = 0, returned = 0;
-        BOOL ok = scm.EnumServicesStatusW(manager, 0x13F, SERVICE_STATE_ALL,
-                                          enumBuffer.empty() ? nullptr
-                                                             : reinterpret_cast<LPENUM_SERVICE_STATUSW>(enumBuffer.data()),
-                                          static_cast<DWORD>(enumBuffer.size()), &needed, &returned, &resume);
-        DWORD error = GetLastError();
-        auto* records = reinterpret_cast<ENUM_SERVICE_STATUSW*>(enumBuffer.data());
-        for (DWORD i = 0; i < returned; ++i) {
-            names.emplace_back(records[i].lpServiceName);
-            BareRecordReads(scm, manager, records[i].lpServiceName, recordBuffer);
-        }
-        if (ok || error != ERROR_MORE_DATA)
-            break;
-        enumBuffer.assign(needed, 0);
-    }
-    for (const std::wstring& name : names)
-        BareRecordReads(scm, manager, name.c_str(), recordBuffer);
-}
-
 void BenchSimulated()
 {
     for (int count : {100, 500, 2000}) {
@@ -55,7 +28,7 @@ void BenchSimulated()
         manager.Refresh(true);  // warm up
         double catalogue = BestOf(5, [&] { manager.Refresh(true); });
         UniqueScHandleOf bareManager(sim, sim.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        double bare = BestOf(5, [&] { BareRefresh(sim, bareManager.get()); });
+        double bare = BestOf(5, [&] { BareFullRefresh(sim, bareManager.get()); });
         bareManager.reset();
         Print(Fmt(L"sim_refresh_%d_ms", {count}), catalogue);
         Print(Fmt(L"sim_bare_loop_%d_ms", {count}), bare);
@@ -73,13 +46,13 @@ void BenchWine()
     IServiceControlManager& scm = SystemServiceControlManager();
     TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm);
     manager.Refresh(true);  // warm up both paths
-    BareRefresh(scm, services.Manager());
+    BareFullRefresh(scm, services.Manager());
     PrintCount(L"wine_services_listed", manager.ServiceCount());
 
     // Alternated, so that both see the same machine; the best of each counts.
     double catalogue = 1e300, bare = 1e300;
     for (int i = 0; i < 5; ++i) {
-        bare = std::min(bare, BestOf(1, [&] { BareRefresh(scm, services.Manager()); }));
+        bare = std::min(bare, BestOf(1, [&] { BareFullRefresh(scm, services.Manager()); }));
         catalogue = std::min(catalogue, BestOf(1, [&] { manager.Refresh(true); }));
     }
     Print(L"wine_bare_loop_ms", bare);

@@ -44,8 +44,8 @@ struct SyncCall {
 
 TApplication& Application()
 {
-    static TApplication app;
-    return app;
+    static TApplication* app = new TApplication;
+    return *app;
 }
 
 TApplication::TApplication() : FGuiThread(GetCurrentThreadId()) {}

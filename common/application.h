@@ -89,6 +89,8 @@ private:
     UniqueFont FDefaultFont;
 };
 
+// The program's one application object. It is never destroyed: worker threads still running
+// at the process's exit may reach it while the runtime destroys its objects.
 TApplication& Application();
 
 // The default report's text for a message: a full stop appended when the last character

@@ -15,8 +15,10 @@ void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
 int AppMessageBox(const std::wstring& text, const std::wstring& caption, UINT flags)
 {
     TApplication& app = Application();
-    if (!app.IsActive() && app.Handle()) {
-        FLASHWINFO flash{sizeof(flash), app.Handle(), FLASHW_TRAY, 1, 0};
+    // The main window has the task-bar button; the hidden application window has none.
+    HWND button = app.MainFormHandle() ? app.MainFormHandle() : app.Handle();
+    if (!app.IsActive() && button) {
+        FLASHWINFO flash{sizeof(flash), button, FLASHW_TRAY, 1, 0};
         FlashWindowEx(&flash);
     }
     if (Hook())

@@ -3,7 +3,7 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
-PACKAGES=(wine wine64 g++-mingw-w64-x86-64-posix mingw-w64-tools xvfb xauth cmake make googletest imagemagick x11-apps)
+PACKAGES=(wine wine64 fonts-wine g++-mingw-w64-x86-64-posix mingw-w64-tools xvfb xauth cmake make googletest imagemagick x11-apps)
 
 log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 
@@ -40,6 +40,15 @@ configure_prefix() {
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 }
 
+# Wine's own TrueType fonts (Marlett draws the title bars' buttons, Tahoma is the windows'
+# font) come with fonts-wine, but this Wine does not load them from where the package puts
+# them: they go into the prefix's font folder (files already there are kept).
+install_wine_fonts() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
+}
+
 # Makes $WINEPREFIX a working prefix if it is not one yet.
 init_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -48,6 +57,7 @@ init_prefix() {
     wineboot --init >/dev/null 2>&1
     wineserver -w
   fi
+  install_wine_fonts
   configure_prefix
 }
 
@@ -57,6 +67,8 @@ template_prefix() {
   if [ ! -f "$template/system.reg" ]; then
     ( export WINEPREFIX="$template"; init_prefix; wineserver -w )
   fi
+  # A template made before the fonts were installed gets them too.
+  ( export WINEPREFIX="$template"; install_wine_fonts )
   printf '%s\n' "$template"
 }
 

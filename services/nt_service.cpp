@@ -121,19 +121,22 @@ void TNtService::ReadState(SC_HANDLE handle)
     FErrorControlType = static_cast<TServiceErrorControlType>(std::min<DWORD>(config->dwErrorControl, ectCritical));
 
     LinkGroup(config->lpLoadOrderGroup ? config->lpLoadOrderGroup : L"");
-    ReadDependencies(config->lpDependencies);
+    // The walk stops at the buffer's end also when the list lacks its closing empty entry.
+    const wchar_t* bufferEnd = reinterpret_cast<const wchar_t*>(buffer.data()) + buffer.size() / sizeof(wchar_t);
+    ReadDependencies(config->lpDependencies, bufferEnd);
 }
 
 void TNtService::RefreshDescription(SC_HANDLE handle)
 {
     if (!FSCManager->HasDescriptionQuery())
         return;
+    // Read in UTF-16: the ANSI form loses every character outside the system's code page.
     std::vector<BYTE> buffer =
         QueryGrowing(DescriptionBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
-            return Scm().QueryServiceConfig2A(handle, SERVICE_CONFIG_DESCRIPTION, buf, size, needed);
+            return Scm().QueryServiceConfig2W(handle, SERVICE_CONFIG_DESCRIPTION, buf, size, needed);
         });
-    const auto* info = reinterpret_cast<const SERVICE_DESCRIPTIONA*>(buffer.data());
-    FDescription = FromAnsi(info->lpDescription);
+    const auto* info = reinterpret_cast<const SERVICE_DESCRIPTIONW*>(buffer.data());
+    FDescription = info->lpDescription ? info->lpDescription : L"";
 }
 
 void TNtService::LinkGroup(const std::wstring& groupName)
@@ -150,11 +153,11 @@ void TNtService::LinkGroup(const std::wstring& groupName)
     FGroup->FServices.push_back(this);
 }
 
-void TNtService::ReadDependencies(const wchar_t* list)
+void TNtService::ReadDependencies(const wchar_t* list, const wchar_t* end)
 {
     FDependentServices.clear();
     FDependentGroups.clear();
-    for (const std::wstring& entry : SplitNulList(list)) {
+    for (const std::wstring& entry : SplitNulList(list, end)) {
         if (entry[0] == SC_GROUP_IDENTIFIERW) {
             TServiceGroup* group = nullptr;
             FSCManager->FindGroup(entry.substr(1), group, true);

@@ -89,7 +89,8 @@ private:
     void ReadState(SC_HANDLE handle);
     void RefreshDescription(SC_HANDLE handle);
     void LinkGroup(const std::wstring& groupName);
-    void ReadDependencies(const wchar_t* list);
+    // The list runs at most to end (the configuration buffer's end).
+    void ReadDependencies(const wchar_t* list, const wchar_t* end);
     void BuildDependentBy();
 
     TSCManager* FSCManager;

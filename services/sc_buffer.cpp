@@ -42,16 +42,3 @@ bool SameTextAscii(const std::wstring& a, const std::wstring& b)
     }
     return true;
 }
-
-std::wstring FromAnsi(const char* text)
-{
-    if (!text || !*text)
-        return {};
-    int len = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (len <= 1)
-        return {};
-    std::wstring result(static_cast<size_t>(len), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, result.data(), len);
-    result.resize(static_cast<size_t>(len - 1));
-    return result;
-}

@@ -122,6 +122,7 @@ private:
 
 IServiceControlManager& SystemServiceControlManager()
 {
-    static TSystemServiceControlManager system;
-    return system;
+    // Never destroyed: monitors still running at the process's exit go on using it.
+    static TSystemServiceControlManager* system = new TSystemServiceControlManager;
+    return *system;
 }

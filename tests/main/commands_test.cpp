@@ -2,6 +2,8 @@
 // with dependencies, stopping with dependants, resuming, pausing and removing.
 #include "tests/main/main_window_fixture.h"
 
+#include "common/format.h"
+
 namespace {
 using CommandsTest = MainWindowTest;
 
@@ -247,12 +249,40 @@ TEST_F(CommandsTest, ClosingTheWindowWhileACommandWaitsEndsTheWaitFirst)
     SetTimer(nullptr, 0, 300, &ProbeTick);
     Boxes.Answer(IDYES);
     Window().Actions().Execute(TFormMain::ActStart);
-    // The wait ended because the application is terminating; the window is still there, and
-    // the selected service was left alone.
+    // The wait ended because the application is terminating, the selected service was left
+    // alone, and once the command had unwound the window closed (its close handler ran).
     EXPECT_TRUE(Application().Terminated());
     EXPECT_FALSE(Window().CommandRunning());
-    EXPECT_NE(Window().Handle(), nullptr);
+    EXPECT_EQ(Window().Handle(), nullptr);
     EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_h"), 0);
     Sim.SetStatus(L"NetHang", SERVICE_RUNNING);
+}
+
+TEST_F(CommandsTest, AServiceDeletedOutsideWhileACommandWaitsOnItEndsTheCommandWithItsError)
+{
+    AddListed(L"NetGone", L"Vanishing network");
+    AddListed(L"SQLANY_g", L"Orphan db", SERVICE_STOPPED, {L"NetGone"});
+    Sim.Update(L"NetGone", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+    Window().RebuildItems(true);
+    Select(L"Orphan db");
+    GProbe = [&] { Sim.RemoveService(L"NetGone"); };
+    SetTimer(nullptr, 0, 300, &ProbeTick);
+    Boxes.Answer(IDYES);
+    Window().Actions().Execute(TFormMain::ActStart);
+    ASSERT_EQ(Boxes.Asked.size(), 2u);
+    EXPECT_EQ(Boxes.Asked[1].Text.rfind(L"System Error.  Code: 1060.", 0), 0u) << ToUtf8(Boxes.Asked[1].Text);
+    EXPECT_EQ(Boxes.Asked[1].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_FALSE(Window().CommandRunning());
+    EXPECT_EQ(BusyCount(), 0);
+    EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_g"), 0);
+    // The selected row's own service deleted too: Start reports the manager's error, and the
+    // window goes on.
+    Sim.RemoveService(L"SQLANY_g");
+    Window().UpdateItems();
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    ASSERT_EQ(Boxes.Asked.size(), 3u);
+    EXPECT_EQ(Boxes.Asked[2].Text.rfind(L"System Error.  Code: 1060.", 0), 0u) << ToUtf8(Boxes.Asked[2].Text);
+    EXPECT_EQ(Data(L"Orphan db")->Monitor, nullptr);
+    EXPECT_FALSE(Window().CommandRunning());
 }
 }  // namespace

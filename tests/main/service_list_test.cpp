@@ -2,7 +2,10 @@
 // icons, the selection across rebuilds, failing refreshes, and the monitors of pending rows.
 #include "tests/main/main_window_fixture.h"
 
+#include <algorithm>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 using ServiceListTest = MainWindowTest;
@@ -117,25 +120,85 @@ TEST_F(ServiceListTest, APendingRowIsFollowedUntilItSettles)
     EXPECT_TRUE(Boxes.Asked.empty());
 }
 
-TEST_F(ServiceListTest, TwoRebuildsWhilePendingLeaveTheSecondMonitorOnTheRow)
+TEST_F(ServiceListTest, RebuildsWhilePendingKeepOneMonitorAndItsFailureIsReportedOnce)
 {
     AddListed(L"SQLANY_pend", L"Pending", SERVICE_PAUSE_PENDING);
     Window().RebuildItems(true);
     TServiceMonitor* first = Data(L"Pending")->Monitor;
     ASSERT_NE(first, nullptr);
-    Window().RebuildItems(true);
-    TServiceMonitor* second = Data(L"Pending")->Monitor;
-    ASSERT_NE(second, nullptr);
-    EXPECT_NE(second, first);
-    // Both end with a failure (the pause falls back to running): two boxes, the row freed.
-    Sim.SetStatus(L"SQLANY_pend", SERVICE_RUNNING);
-    EXPECT_TRUE(WaitUntil([&] { return Data(L"Pending")->Monitor == nullptr && Boxes.Asked.size() == 2; }));
-    ASSERT_EQ(Boxes.Asked.size(), 2u);
-    for (const auto& box : Boxes.Asked) {
-        EXPECT_EQ(box.Text, L"SQLANY_pend: Pausing failed.");
-        EXPECT_EQ(box.Caption, L"Talvora ERP Service Manager");
-        EXPECT_EQ(box.Flags, static_cast<UINT>(MB_ICONERROR));
+    // Every rebuild hands the running monitor over to the service's new row.
+    for (int i = 0; i < 4; ++i) {
+        Window().RebuildItems(true);
+        EXPECT_EQ(Data(L"Pending")->Monitor, first);
     }
+    EXPECT_EQ(TThread::RunningCount(), 1);
+    // It fails (the pause falls back to running): one box, the row freed.
+    Sim.SetStatus(L"SQLANY_pend", SERVICE_RUNNING);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Pending")->Monitor == nullptr; }));
+    EXPECT_TRUE(WaitUntil([] { return TThread::RunningCount() == 0; }));
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text, L"SQLANY_pend: Pausing failed.");
+    EXPECT_EQ(Boxes.Asked[0].Caption, L"Talvora ERP Service Manager");
+    EXPECT_EQ(Boxes.Asked[0].Flags, static_cast<UINT>(MB_ICONERROR));
+    // Once it has ended, a rebuild finding the service pending again starts a new one.
+    Sim.SetStatus(L"SQLANY_pend", SERVICE_PAUSE_PENDING);
+    Window().RebuildItems(true);
+    EXPECT_NE(Data(L"Pending")->Monitor, nullptr);
+    Sim.SetStatus(L"SQLANY_pend", SERVICE_PAUSED);
+}
+
+TEST_F(ServiceListTest, AServiceDeletedWhileAMonitorFollowsItIsReportedOnceAndGoesWithTheNextRebuild)
+{
+    AddListed(L"SQLANY_del", L"Deleted", SERVICE_START_PENDING);
+    Window().RebuildItems(true);
+    ASSERT_NE(Data(L"Deleted")->Monitor, nullptr);
+    Select(L"Deleted");
+    Sim.RemoveService(L"SQLANY_del");
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Deleted")->Monitor == nullptr; }));
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text, L"SQLANY_del: Starting failed.");
+    // The row keeps its last values until the list is rebuilt.
+    EXPECT_EQ(Window().List().Text(Row(L"Deleted"), 1), L"Starting");
+    Window().Actions().Execute(TFormMain::ActRebuild);
+    EXPECT_EQ(Row(L"Deleted"), -1);
+    EXPECT_EQ(Window().List().Selected(), -1);
+    EXPECT_EQ(Boxes.Asked.size(), 1u);
+}
+
+TEST_F(ServiceListTest, ARefreshOfThousandsOfRowsKeepsToItsBudgetAndGoesOnWhereItStopped)
+{
+    const int count = 3000;
+    for (int i = 0; i < count; ++i)
+        AddListed(L"Svc" + std::to_wstring(i), L"Talvora ERP " + std::to_wstring(10000 + i));
+    Window().RebuildItems(true);
+    ASSERT_EQ(Window().List().Count(), count);
+
+    // Every record now costs at least a millisecond: a whole pass would take seconds.
+    auto statusReads = [&](int i) { return Sim.CallCount(TSimCall::QueryServiceStatus, L"Svc" + std::to_wstring(i)); };
+    std::vector<int> before(count);
+    for (int i = 0; i < count; ++i)
+        before[i] = statusReads(i);
+    Sim.OnCall = [](TSimCall call, const std::wstring&) {
+        if (call == TSimCall::QueryServiceStatus)
+            Sleep(1);
+    };
+    int calls = 0, most = 0, total = 0;
+    for (; total < count && calls < 400; ++calls) {
+        const int start = Sim.CallCount(TSimCall::QueryServiceStatus);
+        Window().UpdateItems();
+        const int refreshed = Sim.CallCount(TSimCall::QueryServiceStatus) - start;
+        EXPECT_GT(refreshed, 0);
+        most = std::max(most, refreshed);
+        total += refreshed;
+    }
+    Sim.OnCall = nullptr;
+    // About 200 ms a call at a millisecond or more a row (the clock's steps allow some more).
+    EXPECT_LE(most, 260);
+    // Every row was reached, each once (those the last call reached again after the end twice):
+    // every call went on where the previous one stopped.
+    ASSERT_GE(total, count);
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(statusReads(i) - before[i], i < total - count ? 2 : 1) << "row " << i;
 }
 
 TEST_F(ServiceListTest, AMonitorThatOutlivesTheWindowNeverReachesIt)

@@ -34,9 +34,12 @@ const TServiceSpec SlowStopSpec{L"e2elist_slowstop", L"talvora32 E2E Slow Stop",
 const TServiceSpec OutsideSpec{L"e2elist_outside", L"TALVORA ERP E2E Started Outside", L"", SERVICE_DEMAND_START,
                                   L"Started by somebody else"};
 const TServiceSpec ForeignSpec{L"SQLANYs_e2elist_foreign", L"Sybase Dépôt Ωmega E2E", L"", SERVICE_DEMAND_START,
-                                  L"Line one\r\nLine two\r\nÜbersicht"};
+                                  L"Line one\r\nGröße ändern – Сервер 日本語 €\r\nÜbersicht"};
 const TServiceSpec VanishingSpec{L"e2elist_vanishing", L"Talvora ERP E2E Vanishing", L"", SERVICE_DEMAND_START,
                                     L"Removed by somebody else"};
+const TServiceSpec FrozenSpec{L"e2elist_frozen", L"Talvora ERP E2E Frozen Start",
+                                 L"--start-checkpoints 1 --freeze-start 10000", SERVICE_DEMAND_START,
+                                 L"Hangs while starting"};
 // Listed only with the "all" switch.
 const TServiceSpec PlainSpec{L"e2elist_plain", L"E2E List Plain Service", L"", SERVICE_DEMAND_START, L""};
 const TServiceSpec InnerSpec{L"e2elist_inner", L"E2E List Talvora32 inside", L"", SERVICE_DEMAND_START, L""};
@@ -89,7 +92,7 @@ protected:
     static void SetUpTestSuite()
     {
         Register({&RunningSpec, &StoppedSpec, &DisabledSpec, &PausedSpec, &SlowStartSpec, &SlowStopSpec, &OutsideSpec,
-                  &ForeignSpec, &VanishingSpec, &PlainSpec, &InnerSpec, &NotPrefixSpec});
+                  &ForeignSpec, &VanishingSpec, &FrozenSpec, &PlainSpec, &InnerSpec, &NotPrefixSpec});
     }
 };
 
@@ -221,6 +224,21 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
     PressKey(VK_F5);
     EXPECT_TRUE(WaitUntil([&] { return !window.Row(vanishing).has_value(); }, 3000)) << "the row stays after F5";
     EXPECT_TRUE(window.Row(RunningSpec.DisplayName).has_value());
+}
+
+TEST_F(ServiceListE2E, QuittingWhileAMonitorFollowsAFrozenCheckPointEndsCleanly)
+{
+    ASSERT_TRUE(Service(FrozenSpec).Start());
+    ASSERT_TRUE(Service(FrozenSpec).WaitForState(SERVICE_START_PENDING, 5000));
+    TMainWindowDriver window;
+    ASSERT_NE(window.Main(), nullptr) << "no main window";
+    // The row found starting is followed: Stop stays disabled while its monitor runs.
+    ASSERT_TRUE(window.ClickRow(FrozenSpec.DisplayName));
+    EXPECT_TRUE(window.WaitForButton(cmdStop, false, 1000));
+    // Let the monitor sit in its wait on the frozen check point, then quit.
+    WaitUntil([] { return false; }, 1500);
+    EXPECT_EQ(window.Row(FrozenSpec.DisplayName)->Status, L"Starting");
+    EXPECT_EQ(window.Program().Close(), 0u);
 }
 
 TEST_F(ServiceListE2E, WithTheAllSwitchListsEveryService)

@@ -38,8 +38,9 @@ bool TMainWindowDriver::WaitForStatus(const std::wstring& caption, const std::ws
 
 bool TMainWindowDriver::ClickRow(const std::wstring& caption) const
 {
-    int index = FList.Find(caption);
-    if (index < 0)
+    // The window is on screen before its first list build: the row may come a moment later.
+    int index = -1;
+    if (!WaitUntil([&] { return (index = FList.Find(caption)) >= 0; }, 10000))
         return false;
     BringToFront(FMain);
     ClickAt(FList.RowCentre(index));

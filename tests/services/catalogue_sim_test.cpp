@@ -1,5 +1,6 @@
 // The service catalogue over the simulated Service Control Manager: full refresh, groups and
 // their order, dependencies, large buffers and pages, failures, lookups, sorting, handles.
+#include "services/sc_buffer.h"
 #include "services/sc_manager.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
@@ -8,6 +9,8 @@
 
 #include <climits>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -51,7 +54,8 @@ TEST_F(CatalogueSim, FullRefreshReadsEveryRecordWithItsData)
 {
     TSimService s = Svc(L"Orvessa Dépôt");
     s.DisplayName = L"Talvora Dépôt server";
-    s.Description = L"Keeps the Dépôt's data";
+    // Characters outside the ANSI code page and line breaks come through whole.
+    s.Description = L"Größe ändern – Сервер 日本語 €\r\nKeeps the Dépôt's data";
     s.BinaryPath = L"\"C:\\Program Files\\Talvora\\srv.exe\" -x";
     s.ServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
     s.StartType = SERVICE_AUTO_START;
@@ -69,7 +73,7 @@ TEST_F(CatalogueSim, FullRefreshReadsEveryRecordWithItsData)
     TNtService* r = Manager().GetService(0);
     EXPECT_EQ(r->ServiceName(), L"Orvessa Dépôt");
     EXPECT_EQ(r->DisplayName(), L"Talvora Dépôt server");
-    EXPECT_EQ(r->Description(), L"Keeps the Dépôt's data");
+    EXPECT_EQ(r->Description(), *s.Description);
     EXPECT_EQ(r->FileName(), s.BinaryPath);
     EXPECT_EQ(r->ServiceStartName(), L".\\erp");
     EXPECT_EQ(r->StartType(), sstAuto);
@@ -309,7 +313,7 @@ TEST_F(CatalogueSim, DescriptionsStayWhereTheQueryIsMissing)
     Manager().Refresh(true);
     EXPECT_EQ(Find(L"A")->Description(), L"");
     EXPECT_EQ(Find(L"A")->FileName(), s.BinaryPath);
-    EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceConfig2A), 0);
+    EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceConfig2W), 0);
 }
 
 TEST_F(CatalogueSim, RefreshWithoutRebuildOnEmptyCatalogueOnlyOpensTheManager)
@@ -320,6 +324,31 @@ TEST_F(CatalogueSim, RefreshWithoutRebuildOnEmptyCatalogueOnlyOpensTheManager)
     EXPECT_EQ(Manager().ServiceCount(), 0);
     EXPECT_EQ(FSim.CallCount(TSimCall::EnumServicesStatus), 0);
     EXPECT_EQ(FSim.CallCount(TSimCall::OpenService), 0);
+}
+
+// The lists of NUL-terminated names (dependencies, the group order) are walked no further than
+// the buffer they came in, whether or not they end with their empty entry.
+TEST(NulList, StopsAtItsEmptyEntryOrAtTheBuffersEnd)
+{
+    struct Case {
+        const char* Name;
+        std::wstring Buffer;
+        std::vector<std::wstring> Entries;
+    };
+    const Case cases[] = {
+        {"closed by its empty entry", std::wstring(L"Net\0+Grp\0\0After\0", 16), {L"Net", L"+Grp"}},
+        {"no empty entry", std::wstring(L"Net\0Db\0", 7), {L"Net", L"Db"}},
+        {"last name cut by the end", std::wstring(L"Net\0Datab", 9), {L"Net", L"Datab"}},
+        {"empty buffer", std::wstring(), {}},
+    };
+    for (const Case& c : cases) {
+        // A copy on the heap of exactly the buffer's length: a walk past its end reads no
+        // character of the test's own.
+        std::vector<wchar_t> buffer(c.Buffer.begin(), c.Buffer.end());
+        const wchar_t* first = buffer.empty() ? nullptr : buffer.data();
+        EXPECT_EQ(SplitNulList(first, first ? first + buffer.size() : nullptr), c.Entries) << c.Name;
+    }
+    EXPECT_TRUE(SplitNulList(nullptr).empty());
 }
 
 TEST_F(CatalogueSim, FindServiceFoldsOnlyAsciiLetters)

@@ -2,6 +2,8 @@
 // terminate handler on the GUI thread, success and the failure texts, check points that keep it
 // polling, callbacks served by a modal loop, and a window cutting its way back.
 #include "common/application.h"
+#include "common/errors.h"
+#include "common/message_box.h"
 #include "services/service_monitor.h"
 #include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
@@ -205,6 +207,33 @@ TEST_F(MonitorSim, DroppedHandlersAreNotCalled)
     EXPECT_GT(Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped"), queriesBefore);
     EXPECT_EQ(r.Messages.size(), 1u);
     EXPECT_FALSE(r.Terminated);
+}
+
+TEST_F(MonitorSim, AnErrorThatEscapesTheRunReachesTheDefaultReportOnTheGuiThread)
+{
+    AddService(L"MonEscape", SERVICE_RUNNING);
+    std::vector<AskedMessageBox> asked;
+    bool boxOnGuiThread = false;
+    SetMessageBoxHook([&](const std::wstring& text, const std::wstring& caption, UINT flags) {
+        boxOnGuiThread = Application().IsGuiThread();
+        asked.push_back({text, caption, flags});
+        return IDOK;
+    });
+    bool terminated = false;
+    // The final callback raises: nothing inside the run catches it.
+    new TServiceMonitor(
+        L"MonEscape", L"Starting", ssRunning,
+        [calls = 0](const std::wstring&) mutable {
+            if (++calls == 2)
+                throw Exception(L"The window could not take the news");
+        },
+        [&](TServiceMonitor*) { terminated = true; }, Sim());
+    EXPECT_TRUE(WaitUntil([&] { return terminated; }, 8000));
+    SetMessageBoxHook(nullptr);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].Text, L"The window could not take the news.");
+    EXPECT_EQ(asked[0].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_TRUE(boxOnGuiThread);
 }
 
 }  // namespace

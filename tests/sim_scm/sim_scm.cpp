@@ -255,6 +255,8 @@ std::vector<TSimChangeConfig> TSimServiceControlManager::ChangeConfigCalls() con
 
 bool TSimServiceControlManager::Enter(TSimCall call, const std::wstring& key)
 {
+    if (OnCall)
+        OnCall(call, key);
     ++FCalls[{call, std::wstring()}];
     if (!key.empty())
         ++FCalls[{call, key}];

@@ -18,6 +18,7 @@
 
 #include "services/scm_api.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -126,6 +127,9 @@ public:
     // Off, the delayed-start level fails with ERROR_INVALID_LEVEL as on Wine.
     void SetDelayedStartSupported(bool supported) { FDelayedStartSupported = supported; }
     void SetLockOwner(const std::wstring& owner) { FLockOwner = owner; }
+    // Runs at the start of every call, before faults apply, with the manager locked (a slow
+    // manager, a look at the caller's state at that moment). Set it while no call runs.
+    std::function<void(TSimCall call, const std::wstring& serviceKey)> OnCall;
 
     // ---- The interface --------------------------------------------------------------------
     SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override;

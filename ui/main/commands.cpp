@@ -20,18 +20,6 @@ bool IsDatabaseServer(const std::wstring& serviceName)
     return PosText(L"asany", serviceName, 1) == 1 || PosText(L"sqlany", serviceName, 1) == 1;
 }
 
-// Keeps the count of running commands for the scope of one command.
-class TCommandScope {
-public:
-    explicit TCommandScope(int& depth) : FDepth(depth) { ++FDepth; }
-    ~TCommandScope() { --FDepth; }
-    TCommandScope(const TCommandScope&) = delete;
-    TCommandScope& operator=(const TCommandScope&) = delete;
-
-private:
-    int& FDepth;
-};
-
 constexpr UINT QuestionFlags = MB_YESNOCANCEL | MB_ICONQUESTION;  // 35
 constexpr UINT WarningFlags = MB_YESNOCANCEL | MB_ICONWARNING;    // 51
 
@@ -41,6 +29,23 @@ bool Confirmed(const std::wstring& question, const wchar_t* caption, UINT flags 
     return AppMessageBox(question, caption, flags) == IDYES;
 }
 }  // namespace
+
+// Keeps the count of running commands for the scope of one command. When the outermost one
+// has unwound, a close asked for meanwhile goes ahead.
+class TFormMain::TCommandScope {
+public:
+    explicit TCommandScope(TFormMain& form) : FForm(form) { ++FForm.FCommandDepth; }
+    ~TCommandScope()
+    {
+        --FForm.FCommandDepth;
+        FForm.CloseIfRequested();
+    }
+    TCommandScope(const TCommandScope&) = delete;
+    TCommandScope& operator=(const TCommandScope&) = delete;
+
+private:
+    TFormMain& FForm;
+};
 
 void TFormMain::CreateActions()
 {
@@ -106,7 +111,7 @@ void TFormMain::ActionsUpdate()
 void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data)
 {
     TBusyCursor busy;
-    TCommandScope command(FCommandDepth);
+    TCommandScope command(*this);
     const TControlInfo info = ControlInfo(operation);
     switch (operation) {
     case scStart:
@@ -209,7 +214,7 @@ void TFormMain::ActStartExecute()
     TItemData* data = SelectedData();
     if (!data)
         return;
-    TCommandScope command(FCommandDepth);
+    TCommandScope command(*this);
     TNtService* service = data->Service;
     std::wstring dependencies = CollectDependencies(service, ssStopped);
     if (!dependencies.empty()) {
@@ -232,7 +237,7 @@ void TFormMain::ActStopExecute()
     TItemData* data = SelectedData();
     if (!data)
         return;
-    TCommandScope command(FCommandDepth);
+    TCommandScope command(*this);
     TNtService* service = data->Service;
     if (IsDatabaseServer(service->ServiceName()) &&
         !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
@@ -268,7 +273,7 @@ void TFormMain::ActUninstallExecute()
         return;
     TBusyCursor busy;
     {
-        TCommandScope command(FCommandDepth);
+        TCommandScope command(*this);
         service->Delete();
         DelayWithMessages(1000);
     }
@@ -284,7 +289,7 @@ void TFormMain::ActInstallExecute()
     bool installed = false;
     {
         // The dialog offers the catalogue's records as dependencies: no rebuild meanwhile.
-        TCommandScope command(FCommandDepth);
+        TCommandScope command(*this);
         installed = ShowServiceProperties(*FManager, nullptr);
     }
     if (installed && !Application().Terminated())
@@ -296,7 +301,7 @@ void TFormMain::ActPropsExecute()
     TItemData* data = SelectedData();
     if (!data)
         return;
-    TCommandScope command(FCommandDepth);
+    TCommandScope command(*this);
     TNtService* service = data->Service;
     if (!ShowServiceProperties(*FManager, service))
         return;

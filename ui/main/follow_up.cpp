@@ -1,8 +1,12 @@
 // Following pending states: every row found pending by a rebuild, and every service a command
-// starts, stops, pauses or resumes, is followed by a monitor thread until it settles.
+// starts, stops, pauses or resumes, is followed by a monitor thread until it settles. A rebuild
+// hands a monitor still running to its service's new row: one monitor at most follows a service,
+// and its failure is reported once.
 #include "ui/main/form_main.h"
 
 #include "common/message_box.h"
+
+#include <vector>
 
 void TFormMain::StartMonitor(TItemData* data, TServiceControl operation)
 {
@@ -20,6 +24,15 @@ void TFormMain::StartMonitor(TItemData* data, TServiceControl operation)
                 sink->Form->MonitorTerminated(sender);
         },
         FManager->Scm());
+    FMonitors.push_back(data->Monitor);
+}
+
+TServiceMonitor* TFormMain::RunningMonitorOf(const std::wstring& serviceName) const
+{
+    for (TServiceMonitor* monitor : FMonitors)
+        if (monitor->SvcName() == serviceName)
+            return monitor;
+    return nullptr;
 }
 
 void TFormMain::MonitorNotify(const std::wstring& message)
@@ -31,6 +44,7 @@ void TFormMain::MonitorNotify(const std::wstring& message)
 
 void TFormMain::MonitorTerminated(TServiceMonitor* sender)
 {
+    std::erase(FMonitors, sender);
     int index = FindItemByMonitor(sender);
     if (index >= 0)
         ItemData(index)->Monitor = nullptr;

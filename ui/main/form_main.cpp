@@ -118,10 +118,20 @@ void TFormMain::FormShow()
     if (FShownOnce)
         return;
     FShownOnce = true;
-    RebuildItems(true);
-    FStatusBar.SetText(0, ComputerNameText());
-    FStatusBar.SetText(1, AccountText());
-    SetTimerOn(true);
+    // The window is on screen and painted before the first list build, which reads every
+    // service of the machine twice and may take seconds.
+    ShowWindow(Handle(), SW_SHOW);
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // An error ends the show handler (its remaining steps are skipped) and is reported; the
+    // window stays, and the Refresh command lists the services once the cause is gone.
+    try {
+        RebuildItems(true);
+        FStatusBar.SetText(0, ComputerNameText());
+        FStatusBar.SetText(1, AccountText());
+        SetTimerOn(true);
+    } catch (...) {
+        Application().HandleException();
+    }
 }
 
 void TFormMain::SetTimerOn(bool on)
@@ -134,14 +144,22 @@ void TFormMain::SetTimerOn(bool on)
 
 bool TFormMain::FormCloseQuery()
 {
-    // A waiting command still uses the catalogue's records: end its wait first and close
-    // once it has unwound (the application is terminating, so the message loop ends then).
+    // A waiting command still uses the catalogue's records: end its wait first (the
+    // application is terminating) and close once it has unwound, so the close handler runs.
     if (FCommandDepth > 0) {
         FCloseRequested = true;
         Application().Terminate();
         return false;
     }
     return true;
+}
+
+void TFormMain::CloseIfRequested()
+{
+    if (FCloseRequested && FCommandDepth == 0 && Handle()) {
+        FCloseRequested = false;
+        Close();
+    }
 }
 
 void TFormMain::FormClose()

@@ -77,7 +77,10 @@ public:
     HWND StatusBar() const { return FStatusBar.Handle(); }
 
     void RebuildItems(bool refreshAll);
-    void UpdateItems();
+    // Refreshes the rows for at most about 200 ms, going on with the row after the last one the
+    // previous call refreshed; every row when a whole pass fits in that time. Returns the number
+    // of rows refreshed.
+    int UpdateItems();
     void RefreshService(TNtService* service);
     TItemData* ItemData(int index) const;
 
@@ -146,13 +149,18 @@ private:
     // The window's size and the list's column widths, kept between runs.
     void LoadLayout();
     void SaveLayout();
+    // The monitor this window started for the service and that still runs, or null.
+    TServiceMonitor* RunningMonitorOf(const std::wstring& serviceName) const;
+    // Closes the window when it was asked to close while a command waited.
+    void CloseIfRequested();
+    class TCommandScope;
 
     std::unique_ptr<TSCManager> FManager;
     bool FShowAllServices;
     bool FItemsBuilding = false;
     bool FDeletingRows = false;
     int FCommandDepth = 0;
-    bool FCloseRequested = false;
+    bool FCloseRequested = false;  // closing waits until the running command has unwound
     bool FShownOnce = false;
     TToolBar FToolBar;
     TStatusBar FStatusBar;
@@ -165,4 +173,9 @@ private:
     int FIdleHandler = 0;
     // The monitors' way back to this window; cut when the window ends.
     std::shared_ptr<TMonitorSink> FMonitorSink;
+    // The monitors this window started that have not ended: a rebuild hands each to its
+    // service's new row, so that one monitor at most follows a service.
+    std::vector<TServiceMonitor*> FMonitors;
+    // Where the next refresh of the rows goes on (a refresh stops after its time budget).
+    int FNextUpdateRow = 0;
 };

@@ -10,6 +10,10 @@
 #include <vector>
 
 namespace {
+// The longest a refresh of the rows keeps the window from answering (a record costs about
+// 3 ms under Wine, and "all" lists thousands).
+constexpr DWORD UpdateBudgetMs = 200;
+
 struct TStateLook {
     const wchar_t* Text;
     int Image;
@@ -70,6 +74,7 @@ void TFormMain::RebuildItems(bool refreshAll)
     int selected = FList.Selected();
     std::wstring selectedCaption = selected >= 0 ? FList.Text(selected) : std::wstring();
     DeleteRows();
+    FNextUpdateRow = 0;
     FManager->Refresh(refreshAll);
     // The listed records in the rows' order (equal captions in the catalogue's order), so
     // that every row is appended: no search through the rows, no row moved.
@@ -95,7 +100,10 @@ void TFormMain::RebuildItems(bool refreshAll)
         TItemData* item = data.release();  // the row owns it now; LVDeletion frees it
         FList.SetText(row, 1, item->StateText);
         FList.SetText(row, 2, item->Description);
-        if (IsPendingState(service->ServiceState()))
+        // A monitor still following the service goes on with the new row.
+        if (TServiceMonitor* running = RunningMonitorOf(service->ServiceName()))
+            item->Monitor = running;
+        else if (IsPendingState(service->ServiceState()))
             StartMonitor(item, PendingControl(service->ServiceState()));
     }
     if (!selectedCaption.empty()) {
@@ -107,14 +115,24 @@ void TFormMain::RebuildItems(bool refreshAll)
     }
 }
 
-void TFormMain::UpdateItems()
+int TFormMain::UpdateItems()
 {
     if (FItemsBuilding)
-        return;
+        return 0;
     // Each record has one row, so the row at an index is the row FindItemByService would find.
+    // At most one pass, from where the previous call stopped, and no longer than the budget.
     const int count = FList.Count();
-    for (int i = 0; i < count && i < FList.Count(); ++i)
-        UpdateRow(i);
+    const DWORD start = GetTickCount();
+    int row = FNextUpdateRow < count ? FNextUpdateRow : 0;
+    int done = 0;
+    for (; done < count && row < FList.Count(); ++done) {
+        if (done > 0 && GetTickCount() - start >= UpdateBudgetMs)
+            break;
+        UpdateRow(row);
+        row = (row + 1) % count;
+    }
+    FNextUpdateRow = row;
+    return done;
 }
 
 void TFormMain::UpdateItem(TNtService* service)
