@@ -3,6 +3,7 @@
 #include "common/application.h"
 #include "common/layout_values.h"
 #include "common/registry.h"
+#include "common/settings_key.h"
 #include "common/window.h"
 
 #include <commctrl.h>
@@ -64,8 +65,8 @@ SIZE OuterSize(HWND window)
 UniqueRegKey OpenLayoutKey()
 {
     UniqueRegKey key;
-    if (CreateRegKey(HKEY_CURRENT_USER, LayoutSettingsKey, KEY_ALL_ACCESS, key) != ERROR_SUCCESS &&
-        OpenRegKey(HKEY_CURRENT_USER, LayoutSettingsKey, KEY_READ, key) != ERROR_SUCCESS)
+    if (CreateRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_ALL_ACCESS, key) != ERROR_SUCCESS &&
+        OpenRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_READ, key) != ERROR_SUCCESS)
         key.reset();
     return key;
 }

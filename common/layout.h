@@ -20,8 +20,6 @@
 
 class TWindow;
 
-inline constexpr const wchar_t* LayoutSettingsKey = L"Software\\Talvora\\Orvessa";
-
 // The settings key of the current user, created when missing, opened with full access (read
 // access when full access is refused); null when it cannot be opened at all.
 UniqueRegKey OpenLayoutKey();

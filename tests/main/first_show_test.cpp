@@ -127,6 +127,9 @@ TEST_F(FirstShowTest, AnErrorIsReportedAndTheWindowStays)
         EXPECT_TRUE(window.Actions().Execute(TFormMain::ActRebuild));
         EXPECT_EQ(window.List().Count(), 2);
         EXPECT_EQ(Boxes.Asked.size(), 1u);
+        // ... and the rest of the show handler with it: the status bar and the timer.
+        EXPECT_NE(StatusText(window.StatusBar(), 0), L"");
+        EXPECT_TRUE(KillTimer(window.Handle(), TFormMain::TimerUpdate));
     }
 }
 

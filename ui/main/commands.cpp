@@ -260,7 +260,14 @@ void TFormMain::ActPauseExecute()
         ExecuteControl(data->Service, scPause, false, data);
 }
 
-void TFormMain::ActRebuildExecute() { RebuildItems(true); }
+void TFormMain::ActRebuildExecute()
+{
+    // After a first show that an error cut short, the rows would otherwise never be refreshed.
+    if (FShowCompleted)
+        RebuildItems(true);
+    else
+        CompleteShow();
+}
 
 void TFormMain::ActUninstallExecute()
 {

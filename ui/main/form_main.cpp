@@ -123,15 +123,21 @@ void TFormMain::FormShow()
     ShowWindow(Handle(), SW_SHOW);
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // An error ends the show handler (its remaining steps are skipped) and is reported; the
-    // window stays, and the Refresh command lists the services once the cause is gone.
+    // window stays, and the Refresh command completes the steps once the cause is gone.
     try {
-        RebuildItems(true);
-        FStatusBar.SetText(0, ComputerNameText());
-        FStatusBar.SetText(1, AccountText());
-        SetTimerOn(true);
+        CompleteShow();
     } catch (...) {
         Application().HandleException();
     }
+}
+
+void TFormMain::CompleteShow()
+{
+    RebuildItems(true);
+    FStatusBar.SetText(0, ComputerNameText());
+    FStatusBar.SetText(1, AccountText());
+    SetTimerOn(true);
+    FShowCompleted = true;
 }
 
 void TFormMain::SetTimerOn(bool on)

@@ -146,6 +146,8 @@ private:
     std::wstring CollectNames(const std::vector<TNtService*>& services, TServiceState state);
     void ControlAllBut(const std::vector<TNtService*>& services, TServiceState settled, TServiceControl operation);
     void SetTimerOn(bool on);
+    // The show handler's steps once the window is on screen: the list, the status bar, the timer.
+    void CompleteShow();
     // The window's size and the list's column widths, kept between runs.
     void LoadLayout();
     void SaveLayout();
@@ -162,6 +164,7 @@ private:
     int FCommandDepth = 0;
     bool FCloseRequested = false;  // closing waits until the running command has unwound
     bool FShownOnce = false;
+    bool FShowCompleted = false;  // the show handler's steps all ran (the timer is on)
     TToolBar FToolBar;
     TStatusBar FStatusBar;
     TListView FList;

@@ -10,6 +10,7 @@
 // it calls SavePathHistory(FPathMem).
 #pragma once
 
+#include "common/settings_key.h"
 #include "common/strings.h"
 #include "ui/props/exe_type.h"
 
@@ -17,8 +18,6 @@
 
 #include <string>
 
-// The current user's settings key, which keeps "PathHistory".
-inline constexpr const wchar_t* SettingsKey = L"Software\\Talvora\\Orvessa";
 // The ERP's own key under the current user, whose "RunDirs" lists its program folders.
 inline constexpr const wchar_t* ErpKey = L"SOFTWARE\\Talvora\\Kelmar32";
 
