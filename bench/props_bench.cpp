@@ -9,6 +9,7 @@
 #include "bench/bench_support.h"
 #include "common/application.h"
 #include "common/format.h"
+#include "common/handle.h"
 #include "common/window.h"
 #include "services/sc_manager.h"
 #include "ui/props/executables.h"
@@ -92,12 +93,10 @@ public:
         for (int i = 0; i < count; ++i) {
             // Names out of order, as a folder's listing gives them.
             std::wstring name = FPath + Fmt(L"\\dbsrv%d.exe", {(i * 7919) % count});
-            HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr);
-            if (file != INVALID_HANDLE_VALUE) {
-                CloseHandle(file);
+            UniqueFileHandle file(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file)
                 FFiles.push_back(name);
-            }
         }
     }
     ~TBenchFolder()

@@ -108,7 +108,7 @@ public:
         Start = NowMs();
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
             RaiseLastOSError();
-        CloseHandle(pi.hThread);
+        UniqueKernelHandle(pi.hThread).reset();  // only the process is waited for
         FProcess.reset(pi.hProcess);
         ProcessID = pi.dwProcessId;
     }

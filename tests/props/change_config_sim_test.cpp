@@ -2,6 +2,7 @@
 // ChangeServiceConfigW call for every account case, interaction, user name edit, dependency and
 // start choice, the delayed-start write, the password prompt, and what a failure leaves.
 #include "common/errors.h"
+#include "services/scm_api.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "ui/props/change_config.h"
 
@@ -75,25 +76,15 @@ protected:
     // Runs ChangeConfig on Svc, opened for all access as the dialog opens it.
     bool Run(const TConfigChoice& choice, std::optional<std::wstring> answer = std::wstring())
     {
-        SC_HANDLE manager = Sim.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-        SC_HANDLE service = Sim.OpenServiceW(manager, L"Svc", SERVICE_ALL_ACCESS);
-        bool result = false;
-        try {
-            result = ChangeConfig(Sim, service, choice, [&](std::wstring& password) {
-                ++Prompts;
-                if (!answer)
-                    return false;
-                password = *answer;
-                return true;
-            });
-        } catch (...) {
-            Sim.CloseServiceHandle(service);
-            Sim.CloseServiceHandle(manager);
-            throw;
-        }
-        Sim.CloseServiceHandle(service);
-        Sim.CloseServiceHandle(manager);
-        return result;
+        UniqueScHandleOf manager(Sim, Sim.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        UniqueScHandleOf service(Sim, Sim.OpenServiceW(manager.get(), L"Svc", SERVICE_ALL_ACCESS));
+        return ChangeConfig(Sim, service.get(), choice, [&](std::wstring& password) {
+            ++Prompts;
+            if (!answer)
+                return false;
+            password = *answer;
+            return true;
+        });
     }
 
     std::wstring RunError(const TConfigChoice& choice)
