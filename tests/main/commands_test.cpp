@@ -5,7 +5,38 @@
 #include "common/format.h"
 
 namespace {
-using CommandsTest = MainWindowTest;
+// Runs once from a timer inside the command's wait loop.
+std::function<void()> GProbe;
+void CALLBACK ProbeTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (auto probe = std::exchange(GProbe, nullptr))
+        probe();
+}
+
+class CommandsTest : public MainWindowTest {
+protected:
+    // A database that depends on a network service whose start stays pending, selected: Start
+    // on it waits for the network.
+    void SelectDependentOfPendingNetwork(const wchar_t* network, const wchar_t* networkDisplay, const wchar_t* database,
+                                         const wchar_t* databaseDisplay)
+    {
+        AddListed(network, networkDisplay);
+        AddListed(database, databaseDisplay, SERVICE_STOPPED, {network});
+        Sim.Update(network, [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+        Window().RebuildItems(true);
+        Select(databaseDisplay);
+    }
+
+    // Start, confirmed, with probe run once after delayMs, inside the wait.
+    void StartWithProbe(UINT delayMs, std::function<void()> probe)
+    {
+        GProbe = std::move(probe);
+        SetTimer(nullptr, 0, delayMs, &ProbeTick);
+        Boxes.Answer(IDYES);
+        Window().Actions().Execute(TFormMain::ActStart);
+    }
+};
 
 struct EnablingCase {
     DWORD State;
@@ -202,34 +233,18 @@ TEST_F(CommandsTest, RemoveAsksDeletesAndRebuilds)
     EXPECT_GE(Row(L"Kept database"), 0);
 }
 
-// Runs once from a timer inside the command's wait loop.
-std::function<void()> GProbe;
-void CALLBACK ProbeTick(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(nullptr, id);
-    if (auto probe = std::exchange(GProbe, nullptr))
-        probe();
-}
-
 TEST_F(CommandsTest, WhileACommandWaitsTheRebuildIsRefused)
 {
-    AddListed(L"NetSlow", L"Slow network");
-    AddListed(L"SQLANY_dep", L"Dependent db", SERVICE_STOPPED, {L"NetSlow"});
-    Sim.Update(L"NetSlow", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
-    Window().RebuildItems(true);
-    Select(L"Dependent db");
+    SelectDependentOfPendingNetwork(L"NetSlow", L"Slow network", L"SQLANY_dep", L"Dependent db");
     bool running = false;
     bool rebuildRan = true;
     bool startRan = true;
-    GProbe = [&] {
+    StartWithProbe(400, [&] {
         running = Window().CommandRunning();
         rebuildRan = Window().Actions().Execute(TFormMain::ActRebuild);
         startRan = Window().Actions().Execute(TFormMain::ActStart);
         Sim.SetStatus(L"NetSlow", SERVICE_RUNNING);
-    };
-    SetTimer(nullptr, 0, 400, &ProbeTick);
-    Boxes.Answer(IDYES);
-    Window().Actions().Execute(TFormMain::ActStart);
+    });
     EXPECT_TRUE(running);
     EXPECT_FALSE(rebuildRan);
     EXPECT_FALSE(startRan);
@@ -240,15 +255,8 @@ TEST_F(CommandsTest, WhileACommandWaitsTheRebuildIsRefused)
 
 TEST_F(CommandsTest, ClosingTheWindowWhileACommandWaitsEndsTheWaitFirst)
 {
-    AddListed(L"NetHang", L"Hanging network");
-    AddListed(L"SQLANY_h", L"Hanging db", SERVICE_STOPPED, {L"NetHang"});
-    Sim.Update(L"NetHang", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
-    Window().RebuildItems(true);
-    Select(L"Hanging db");
-    GProbe = [&] { Window().Close(); };
-    SetTimer(nullptr, 0, 300, &ProbeTick);
-    Boxes.Answer(IDYES);
-    Window().Actions().Execute(TFormMain::ActStart);
+    SelectDependentOfPendingNetwork(L"NetHang", L"Hanging network", L"SQLANY_h", L"Hanging db");
+    StartWithProbe(300, [&] { Window().Close(); });
     // The wait ended because the application is terminating, the selected service was left
     // alone, and once the command had unwound the window closed (its close handler ran).
     EXPECT_TRUE(Application().Terminated());
@@ -260,15 +268,8 @@ TEST_F(CommandsTest, ClosingTheWindowWhileACommandWaitsEndsTheWaitFirst)
 
 TEST_F(CommandsTest, AServiceDeletedOutsideWhileACommandWaitsOnItEndsTheCommandWithItsError)
 {
-    AddListed(L"NetGone", L"Vanishing network");
-    AddListed(L"SQLANY_g", L"Orphan db", SERVICE_STOPPED, {L"NetGone"});
-    Sim.Update(L"NetGone", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
-    Window().RebuildItems(true);
-    Select(L"Orphan db");
-    GProbe = [&] { Sim.RemoveService(L"NetGone"); };
-    SetTimer(nullptr, 0, 300, &ProbeTick);
-    Boxes.Answer(IDYES);
-    Window().Actions().Execute(TFormMain::ActStart);
+    SelectDependentOfPendingNetwork(L"NetGone", L"Vanishing network", L"SQLANY_g", L"Orphan db");
+    StartWithProbe(300, [&] { Sim.RemoveService(L"NetGone"); });
     ASSERT_EQ(Boxes.Asked.size(), 2u);
     EXPECT_EQ(Boxes.Asked[1].Text.rfind(L"System Error.  Code: 1060.", 0), 0u) << ToUtf8(Boxes.Asked[1].Text);
     EXPECT_EQ(Boxes.Asked[1].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));

@@ -16,49 +16,8 @@
 #include <vector>
 
 namespace {
-constexpr const wchar_t* ServicesKey = L"SYSTEM\\CurrentControlSet\\Services\\";
-
 std::wstring DbInstallerFolder() { return FullPath(TestProgramFolder() + L"\\..\\installers\\db"); }
 std::wstring AppInstallerFolder() { return FullPath(TestProgramFolder() + L"\\..\\installers\\app"); }
-
-struct TServiceConfig {
-    DWORD ServiceType;
-    DWORD StartType;
-    std::wstring BinaryPath;
-};
-
-std::optional<TServiceConfig> QueryConfig(const std::wstring& name)
-{
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    UniqueScHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG));
-    if (!service)
-        return std::nullopt;
-    std::vector<BYTE> buffer(8192);
-    DWORD needed = 0;
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    Win32Check(QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()), &needed));
-    return TServiceConfig{config->dwServiceType, config->dwStartType, config->lpBinaryPathName};
-}
-
-// The services' stored dependencies (the manager's own query leaves them out under Wine).
-std::wstring DependOnService(const std::wstring& name)
-{
-    std::vector<wchar_t> data(512, L'\0');
-    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, (ServicesKey + name).c_str(), L"DependOnService", RRF_RT_REG_MULTI_SZ, nullptr,
-                     data.data(), &size) != ERROR_SUCCESS)
-        return {};
-    return data.data();
-}
-
-void RemoveService(const std::wstring& name)
-{
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    UniqueScHandle service(OpenServiceW(manager.get(), name.c_str(), DELETE));
-    if (service)
-        DeleteService(service.get());
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (ServicesKey + name).c_str());
-}
 
 std::wstring ErrorOf(const TInstallCommand& command)
 {
@@ -127,7 +86,7 @@ TEST_F(Installers, DbsvcFromTheServersFolderInstallsTheDatabaseServer)
     RunInstaller(command);
 
     EXPECT_EQ(LoggedCommandLines(), command.CommandLine + L"\n");
-    auto config = QueryConfig(installed);
+    auto config = InstalledConfig(installed);
     ASSERT_TRUE(config.has_value());
     EXPECT_EQ(config->StartType, static_cast<DWORD>(SERVICE_DEMAND_START));
     EXPECT_EQ(config->ServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
@@ -151,7 +110,7 @@ TEST_F(Installers, ApplicationServerInstallsItselfWithTheStartTypeAsked)
         const std::wstring name = Service(c.Suffix);
         RunInstaller(Compose({etT32AppServer, AppInstallerFolder() + L"\\t32appsrv.exe", name, c.Start, false,
                               dependency, {L"-port 2000"}}));
-        auto config = QueryConfig(name);
+        auto config = InstalledConfig(name);
         ASSERT_TRUE(config.has_value()) << ToUtf8(name);
         EXPECT_EQ(config->StartType, c.StartType) << ToUtf8(name);
         EXPECT_EQ(config->ServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS)) << ToUtf8(name);
@@ -176,7 +135,7 @@ TEST_F(Installers, ProgramInAFolderWithABlankIsStartedWhole)
     RunInstaller(command);
 
     EXPECT_EQ(LoggedCommandLines(), command.CommandLine + L"\n");
-    auto config = QueryConfig(installed);
+    auto config = InstalledConfig(installed);
     ASSERT_TRUE(config.has_value());
     EXPECT_EQ(config->StartType, static_cast<DWORD>(SERVICE_AUTO_START));
     EXPECT_EQ(config->BinaryPath, L"\"" + server + L"\"");
@@ -195,7 +154,7 @@ TEST_F(Installers, NonZeroExitCodeIsReportedInHexadecimal)
         TScopedEnvironment exitCode(L"SM_INSTALLER_EXIT", L"255");
         EXPECT_EQ(ErrorOf(command), L"Error installing service (exitcode=0xFF).");
     }
-    EXPECT_FALSE(QueryConfig(name).has_value());
+    EXPECT_FALSE(InstalledConfig(name).has_value());
 }
 
 TEST_F(Installers, MissingDbsvcCannotBeExecuted)

@@ -39,7 +39,6 @@ const TServiceSpec RunningSpec{L"e2eprops_run", L"Talvora ERP E2E Props Running"
 const TServiceSpec BaseSpec{L"SQLANYs_e2eprops_base", L"SQL Anywhere E2E Props Base", L""};
 const TServiceSpec AccountSpec{L"e2eprops_account", L"Talvora ERP E2E Props Account", L""};
 
-constexpr const wchar_t* ServicesKey = L"SYSTEM\\CurrentControlSet\\Services\\";
 // Where the properties dialog keeps its size.
 constexpr const wchar_t* PropsLayoutSection = L"Software\\Talvora\\Orvessa\\FormProps";
 // The entries of the kind dialog.
@@ -53,48 +52,6 @@ std::wstring Picture(const std::wstring& name)
         if (c == L'/')
             c = L'\\';
     return L"Z:" + folder + L"\\" + name;
-}
-
-struct TServiceState {
-    DWORD StartType = 0;
-    std::wstring StartName;
-};
-
-std::optional<TServiceState> Query(const std::wstring& name)
-{
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    UniqueScHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG));
-    if (!service)
-        return std::nullopt;
-    std::vector<BYTE> buffer(8192);
-    DWORD needed = 0;
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (!QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()), &needed))
-        return std::nullopt;
-    return TServiceState{config->dwStartType, config->lpServiceStartName ? config->lpServiceStartName : L""};
-}
-
-// The stored dependencies, the first of them (Wine's own query leaves them out).
-std::wstring DependOnService(const std::wstring& name)
-{
-    std::vector<wchar_t> data(512, L'\0');
-    DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, (ServicesKey + name).c_str(), L"DependOnService", RRF_RT_REG_MULTI_SZ, nullptr,
-                     data.data(), &size) != ERROR_SUCCESS)
-        return L"(none)";
-    return data.data();
-}
-
-void RemoveService(const std::wstring& name)
-{
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    UniqueScHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_STOP | DELETE | SERVICE_QUERY_STATUS));
-    if (service) {
-        SERVICE_STATUS status{};
-        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        DeleteService(service.get());
-    }
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (ServicesKey + name).c_str());
 }
 
 // A user setting (the text, or no value at all), put back as it was at the end.
@@ -217,7 +174,7 @@ TEST_F(PropsE2E, AddsADatabaseServerFoundOnPath)
 
     ASSERT_TRUE(Dialogs().WaitGone(TFormProps::ClassName)) << "the dialog stays";
     EXPECT_TRUE(WaitUntil([&] { return Window().Row(L"SQL Anywhere - e2eprops_db").has_value(); }, 8000));
-    auto state = Query(installed);
+    auto state = InstalledConfig(installed);
     ASSERT_TRUE(state.has_value());
     EXPECT_EQ(state->StartType, static_cast<DWORD>(SERVICE_DEMAND_START));
     EXPECT_EQ(ReadRegDword(HKEY_CURRENT_USER, SettingsKey, L"ServiceType"), std::optional<DWORD>(0));
@@ -270,7 +227,7 @@ TEST_F(PropsE2E, ChangesARunningServiceAndTellsWhenItTakesEffect)
     EXPECT_EQ(Dialogs().AnswerMessageBox(),
               L"Service properties: The new configuration will take effect as soon as the service is stopped.");
     EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
-    auto state = Query(RunningSpec.Name);
+    auto state = InstalledConfig(RunningSpec.Name);
     ASSERT_TRUE(state.has_value());
     EXPECT_EQ(state->StartType, static_cast<DWORD>(SERVICE_DISABLED));
     EXPECT_EQ(DependOnService(RunningSpec.Name), BaseSpec.Name);
@@ -300,14 +257,14 @@ TEST_F(PropsE2E, ANewAccountAsksForItsPasswordUntilBothMatch)
     TPropsDialogDriver::Click(prompt, IDOK);
 
     EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName)) << "a stopped service: no note, the dialog ends";
-    auto state = Query(AccountSpec.Name);
+    auto state = InstalledConfig(AccountSpec.Name);
     ASSERT_TRUE(state.has_value());
     EXPECT_EQ(state->StartName, L".\\e2euser");
 }
 
 TEST_F(PropsE2E, ACancelledPromptChangesNothing)
 {
-    const auto before = Query(RunningSpec.Name);
+    const auto before = InstalledConfig(RunningSpec.Name);
     ASSERT_TRUE(before.has_value());
     HWND dialog = Dialogs().OpenProperties(RunningSpec.DisplayName);
     ASSERT_NE(dialog, nullptr) << "no properties dialog";
@@ -324,7 +281,7 @@ TEST_F(PropsE2E, ACancelledPromptChangesNothing)
     EXPECT_EQ(Window().Program().FindWindowOfClass(L"#32770", true), nullptr) << "no message";
     TPropsDialogDriver::Click(dialog, IDCANCEL);
     EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
-    auto after = Query(RunningSpec.Name);
+    auto after = InstalledConfig(RunningSpec.Name);
     ASSERT_TRUE(after.has_value());
     EXPECT_EQ(after->StartType, before->StartType);
     EXPECT_EQ(after->StartName, before->StartName);

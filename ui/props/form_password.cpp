@@ -1,7 +1,6 @@
 #include "ui/props/form_password.h"
 
 #include "common/message_box.h"
-#include "ui/props/dialog_focus.h"
 
 #include <iterator>
 #include <memory>
@@ -52,28 +51,6 @@ void TFormPassword::FormShow()
 {
     CentreOnScreen(Handle());
     FFocused = Control(IdEditPassword);
-}
-
-LRESULT TFormPassword::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    switch (msg) {
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IdBtnOk || LOWORD(wParam) == IdBtnCancel) {
-            SetModalResult(LOWORD(wParam) == IdBtnOk ? mrOk : mrCancel);
-            return 0;
-        }
-        break;
-    case DM_GETDEFID:
-        return MAKELRESULT(IdBtnOk, DC_HASDEFID);
-    case WM_ACTIVATE:
-        // Activation gives the focus back to the control that had it, as a dialog does.
-        if (DialogActivate(Handle(), wParam, FFocused))
-            return 0;
-        break;
-    default:
-        break;
-    }
-    return TWindow::WndProc(msg, wParam, lParam);
 }
 
 bool AskAccountPassword(std::wstring& password, const std::wstring& messageCaption)

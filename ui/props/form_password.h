@@ -3,11 +3,11 @@
 // the prompt comes again holding them.
 #pragma once
 
-#include "common/window.h"
+#include "ui/props/dialog_window.h"
 
 #include <string>
 
-class TFormPassword : public TWindow {
+class TFormPassword : public TDialogWindow {
 public:
     static constexpr const wchar_t* ClassName = L"TFormPassword";
     static constexpr int MaxLength = 255;
@@ -28,11 +28,7 @@ public:
     void SetTexts(const std::wstring& password, const std::wstring& confirmation);
 
 protected:
-    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void FormShow() override;
-
-private:
-    HWND FFocused = nullptr;
 };
 
 // Shows the prompt until two equal texts are confirmed (true, password set; both empty is an

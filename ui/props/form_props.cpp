@@ -8,12 +8,10 @@
 #include "common/layout.h"
 #include "common/message_box.h"
 #include "common/text.h"
-#include "ui/props/dialog_focus.h"
 #include "ui/props/executables.h"
 #include "ui/props/form_password.h"
 #include "ui/props/install_command.h"
 #include "ui/props/installer.h"
-#include "ui/props/server_picture.h"
 #include "ui/props/service_parameters.h"
 
 #include <commdlg.h>
@@ -99,7 +97,7 @@ bool TFormProps::IsFile(const std::wstring& path)
 }
 
 TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind)
-    : FCatalogue(catalogue), FService(service), FExeType(kind)
+    : TDialogWindow(IdImage1), FCatalogue(catalogue), FService(service), FExeType(kind)
 {
     CreateForm({.ClassName = ClassName,
                 .Caption = FormCaption,
@@ -460,7 +458,7 @@ bool TFormProps::PreTranslateMessage(MSG& msg)
             return true;
         }
     }
-    return TWindow::PreTranslateMessage(msg);
+    return TDialogWindow::PreTranslateMessage(msg);
 }
 
 LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -469,14 +467,6 @@ LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
         const int code = HIWORD(wParam);
-        if (id == IdBtnOk) {
-            BtnOkClick();
-            return 0;
-        }
-        if (id == IdBtnCancel) {
-            SetModalResult(mrCancel);
-            return 0;
-        }
         if (id == IdBtnBrowse && code == BN_CLICKED) {
             BtnBrowseClick();
             return 0;
@@ -495,8 +485,6 @@ LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         }
         break;
     }
-    case DM_GETDEFID:
-        return MAKELRESULT(IdBtnOk, DC_HASDEFID);
     case WM_NEXTDLGCTL:
         // The dialog manager's way to move the focus (a label's accelerator, Tab in a box).
         if (LOWORD(lParam))
@@ -511,20 +499,8 @@ LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item->CtlID == IdImage1) {
-            DrawServerPicture(item->hDC, item->rcItem.left, item->rcItem.top);
-            return TRUE;
-        }
-        break;
-    }
-    case WM_ACTIVATE:
-        if (DialogActivate(Handle(), wParam, FFocused))
-            return 0;
-        break;
     default:
         break;
     }
-    return TWindow::WndProc(msg, wParam, lParam);
+    return TDialogWindow::WndProc(msg, wParam, lParam);
 }

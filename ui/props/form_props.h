@@ -6,16 +6,16 @@
 #include "common/actions.h"
 #include "common/handle.h"
 #include "common/strings.h"
-#include "common/window.h"
 #include "services/sc_manager.h"
 #include "ui/props/change_config.h"
+#include "ui/props/dialog_window.h"
 #include "ui/props/exe_type.h"
 
 #include <commctrl.h>
 
 #include <string>
 
-class TFormProps : public TWindow {
+class TFormProps : public TDialogWindow {
 public:
     static constexpr const wchar_t* ClassName = L"TFormProps";
     static constexpr const wchar_t* FormCaption = L"Service properties";
@@ -101,7 +101,7 @@ private:
     void RadiosStartupClick();
     void ChBoxDefaultAccountClick();
     void BtnBrowseClick();
-    void BtnOkClick();
+    void BtnOkClick() override;
     void ActOpenDirUpdate();
     void ActOpenDirExecute();
     void ActOpenFileUpdate();
@@ -134,7 +134,6 @@ private:
     TActionList FActions;
     UniqueMenu FParamsMenu;
     HWND FTooltip = nullptr;  // owned by the window
-    HWND FFocused = nullptr;
     int FIdleHandler = 0;
     bool FSized = false;
     TPasswordPrompt FPasswordPrompt;

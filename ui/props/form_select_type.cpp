@@ -1,8 +1,5 @@
 #include "ui/props/form_select_type.h"
 
-#include "ui/props/dialog_focus.h"
-#include "ui/props/server_picture.h"
-
 #include <algorithm>
 #include <iterator>
 #include <memory>
@@ -23,7 +20,7 @@ constexpr int RadiosLeft = 72, RadiosTop = 24, RadiosWidth = 221, RadiosHeight =
 constexpr int CaptionHeight = 13;
 }  // namespace
 
-TFormSelectType::TFormSelectType()
+TFormSelectType::TFormSelectType() : TDialogWindow(IdImage1)
 {
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Add Service",
@@ -97,49 +94,16 @@ void TFormSelectType::FormShow()
     FFocused = FItems.empty() ? nullptr : FItems[static_cast<size_t>(std::max(index, 0))];
 }
 
-void TFormSelectType::Image1Paint(const DRAWITEMSTRUCT& item)
-{
-    DrawServerPicture(item.hDC, item.rcItem.left, item.rcItem.top);
-}
-
 LRESULT TFormSelectType::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_COMMAND: {
+    if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         const int id = LOWORD(wParam);
-        if (id == IdBtnOk) {
-            BtnOkClick();
-            return 0;
-        }
-        if (id == IdBtnCancel) {
-            SetModalResult(mrCancel);
-            return 0;
-        }
-        if (id >= IdFirstRadioItem && id < IdFirstRadioItem + ItemCount() && HIWORD(wParam) == BN_CLICKED) {
+        if (id >= IdFirstRadioItem && id < IdFirstRadioItem + ItemCount()) {
             RadiosClick();
             return 0;
         }
-        break;
     }
-    case DM_GETDEFID:
-        return MAKELRESULT(IdBtnOk, DC_HASDEFID);
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item->CtlID == IdImage1) {
-            Image1Paint(*item);
-            return TRUE;
-        }
-        break;
-    }
-    case WM_ACTIVATE:
-        // Activation gives the focus back to the control that had it, as a dialog does.
-        if (DialogActivate(Handle(), wParam, FFocused))
-            return 0;
-        break;
-    default:
-        break;
-    }
-    return TWindow::WndProc(msg, wParam, lParam);
+    return TDialogWindow::WndProc(msg, wParam, lParam);
 }
 
 bool SelectExeType(TExeType& kind)

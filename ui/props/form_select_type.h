@@ -2,13 +2,13 @@
 // kinds a new service can have, OK (enabled only with a selection) and Cancel.
 #pragma once
 
-#include "common/window.h"
+#include "ui/props/dialog_window.h"
 #include "ui/props/exe_type.h"
 
 #include <string>
 #include <vector>
 
-class TFormSelectType : public TWindow {
+class TFormSelectType : public TDialogWindow {
 public:
     static constexpr const wchar_t* ClassName = L"TFormSelectType";
     static constexpr int DesignClientWidth = 323;
@@ -39,11 +39,9 @@ protected:
 
 private:
     void RadiosClick();
-    void BtnOkClick();
-    void Image1Paint(const DRAWITEMSTRUCT& item);
+    void BtnOkClick() override;
 
     std::vector<HWND> FItems;
-    HWND FFocused = nullptr;
 };
 
 // Shows the kind selection with kind preselected (the first kind for etUnknown, the last one
