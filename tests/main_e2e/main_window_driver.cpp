@@ -42,9 +42,15 @@ bool TMainWindowDriver::ClickRow(const std::wstring& caption) const
     int index = -1;
     if (!WaitUntil([&] { return (index = FList.Find(caption)) >= 0; }, 10000))
         return false;
-    BringToFront(FMain);
-    ClickAt(FList.RowCentre(index));
-    return WaitUntil([&] { return FList.Selected() == FList.Find(caption); }, 2000);
+    // A click can be lost while the window is still busy with that build, or while a window
+    // of the previous test is still going: click again until the row is selected.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        BringToFront(FMain);
+        ClickAt(FList.RowCentre(FList.Find(caption)));
+        if (WaitUntil([&] { return FList.Selected() == FList.Find(caption); }, 3000))
+            return true;
+    }
+    return false;
 }
 
 bool TMainWindowDriver::WaitForButton(int command, bool enabled, DWORD timeoutMs) const

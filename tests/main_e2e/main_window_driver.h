@@ -45,12 +45,12 @@ public:
     // Selects the row with this caption by clicking it; returns whether it is selected then.
     bool ClickRow(const std::wstring& caption) const;
     // Clicks a toolbar button once it is enabled; returns whether it was enabled in time.
-    bool ClickButton(int command, DWORD timeoutMs = 3000) const;
+    bool ClickButton(int command, DWORD timeoutMs = 10000) const;
     // Waits until a toolbar button is enabled (or disabled).
-    bool WaitForButton(int command, bool enabled, DWORD timeoutMs = 3000) const;
+    bool WaitForButton(int command, bool enabled, DWORD timeoutMs = 10000) const;
 
     // A message box (a standard dialog owned by the main window), waiting for it to appear.
-    HWND WaitForMessageBox(DWORD timeoutMs = 5000) const;
+    HWND WaitForMessageBox(DWORD timeoutMs = 10000) const;
     bool WaitForNoMessageBox(DWORD timeoutMs = 5000) const;
 
 private:

@@ -32,11 +32,11 @@ public:
     static int DependencyCount(HWND dialog);
 
     // The program's visible window of this class, waited for; null on time-out.
-    HWND WaitFor(const wchar_t* className, DWORD timeoutMs = 8000) const;
+    HWND WaitFor(const wchar_t* className, DWORD timeoutMs = 15000) const;
     // Waits until the program has no visible window of this class.
-    bool WaitGone(const wchar_t* className, DWORD timeoutMs = 8000) const;
+    bool WaitGone(const wchar_t* className, DWORD timeoutMs = 15000) const;
     // Waits for a message box, checks nothing, and gives its text; presses OK on it.
-    std::wstring AnswerMessageBox(DWORD timeoutMs = 8000) const;
+    std::wstring AnswerMessageBox(DWORD timeoutMs = 15000) const;
 
 private:
     TMainWindowDriver& FWindow;

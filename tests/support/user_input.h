@@ -7,7 +7,7 @@
 #include <initializer_list>
 
 // Brings a top-level window to the front and waits until it is the foreground window.
-bool BringToFront(HWND wnd, DWORD timeoutMs = 2000);
+bool BringToFront(HWND wnd, DWORD timeoutMs = 5000);
 
 // Presses the keys in order and releases them in reverse order (a chord such as Alt+X).
 void PressChord(std::initializer_list<WORD> keys);
