@@ -350,6 +350,10 @@ TEST_F(FormPropsTest, LoadsInstalledServices)
             EXPECT_EQ(Enabled(Item(TFormProps::IdChBoxInteract)), c.Default);
             for (int id : {TFormProps::IdRBtnStartAuto, TFormProps::IdRBtnStartManual, TFormProps::IdRBtnStartDisabled})
                 EXPECT_EQ(Checked(Item(id)), c.StartButton && Text(Item(id)) == c.StartButton) << id;
+            // The name and file boxes are disabled: the first stop is the start group, at its
+            // checked button (Automatic when none is).
+            EXPECT_EQ(Text(GetNextDlgTabItem(Form->Handle(), nullptr, FALSE)),
+                      c.StartButton ? c.StartButton : L"&Automatic");
             EXPECT_EQ(Checked(Item(TFormProps::IdChBoxDelayedStart)), c.Delayed);
             EXPECT_EQ(Enabled(Item(TFormProps::IdChBoxDelayedStart)), c.DelayedEnabled);
             EXPECT_TRUE(IsWindowVisible(Item(TFormProps::IdChBoxDelayedStart)));
@@ -412,8 +416,16 @@ TEST_F(FormPropsTest, ParametersMenuActsOnTheSelection)
             EXPECT_EQ(Form->Actions().Find(TFormProps::ActOpenDir)->Enabled, c.Dir) << ToUtf8(c.Text);
             EXPECT_EQ(Form->Actions().Find(TFormProps::ActOpenFile)->Enabled, c.File) << ToUtf8(c.Text);
         }
-        // Select All acts on the focused box.
+        // The edit commands follow the focused box: cut and copy need a selection.
+        auto enabled = [&](int id) { return Form->Actions().Find(id)->Enabled; };
+        EXPECT_TRUE(enabled(TFormProps::ActEditCut));
+        EXPECT_TRUE(enabled(TFormProps::ActEditCopy));
         SendMessageW(memo, EM_SETSEL, 0, 0);
+        Form->Actions().Update();
+        EXPECT_FALSE(enabled(TFormProps::ActEditCut));
+        EXPECT_FALSE(enabled(TFormProps::ActEditCopy));
+        EXPECT_TRUE(enabled(TFormProps::ActEditSelectAll));
+        // Select All acts on the focused box.
         Form->Actions().Execute(TFormProps::ActEditSelectAll);
         DWORD start = 1, end = 0;
         SendMessageW(memo, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
@@ -904,6 +916,7 @@ TEST_F(FormPropsTest, PasswordPromptAsksAgainAfterAMismatch)
             EXPECT_EQ(Text(prompt()), L"Set account password");
             for (int id : {TFormPassword::IdEditPassword, TFormPassword::IdEditConfirm}) {
                 EXPECT_TRUE(GetWindowLongW(field(id), GWL_STYLE) & ES_PASSWORD);
+                EXPECT_EQ(SendMessageW(field(id), EM_GETPASSWORDCHAR, 0, 0), L'*');
                 EXPECT_EQ(SendMessageW(field(id), EM_GETLIMITTEXT, 0, 0), 255);
                 EXPECT_EQ(Text(field(id)), L"");
             }

@@ -34,8 +34,11 @@ TFormPassword::TFormPassword()
                 .Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPSIBLINGS,
                 .ExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT});
     CreateControls(Components, std::size(Components));
-    SendMessageW(Control(IdEditPassword), EM_LIMITTEXT, MaxLength, 0);
-    SendMessageW(Control(IdEditConfirm), EM_LIMITTEXT, MaxLength, 0);
+    for (int id : {IdEditPassword, IdEditConfirm}) {
+        SendMessageW(Control(id), EM_LIMITTEXT, MaxLength, 0);
+        // Every character shows as an asterisk, also where the common controls would draw a dot.
+        SendMessageW(Control(id), EM_SETPASSWORDCHAR, L'*', 0);
+    }
 }
 
 std::wstring TFormPassword::Password() const { return TextOf(Control(IdEditPassword)); }

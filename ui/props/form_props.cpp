@@ -298,6 +298,18 @@ void TFormProps::RadiosStartupClick()
 {
     EnableWindow(Control(IdChBoxDelayedStart),
                  FService && FDelayedStartSupported && Checked(IdRBtnStartAuto) ? TRUE : FALSE);
+    // Tab reaches the group at its checked button (at Automatic while none is checked), so the
+    // focus never rests on a button that Space would check by mistake.
+    const int radios[] = {IdRBtnStartAuto, IdRBtnStartManual, IdRBtnStartDisabled};
+    int stop = IdRBtnStartAuto;
+    for (int id : radios)
+        if (Checked(id))
+            stop = id;
+    for (int id : radios) {
+        HWND radio = Control(id);
+        LONG_PTR style = GetWindowLongPtrW(radio, GWL_STYLE);
+        SetWindowLongPtrW(radio, GWL_STYLE, id == stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+    }
 }
 
 void TFormProps::ChBoxDefaultAccountClick()

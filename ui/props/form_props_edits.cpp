@@ -61,8 +61,19 @@ void TFormProps::ActionsUpdate()
 {
     ActOpenDirUpdate();
     ActOpenFileUpdate();
-    for (int id : {ActEditUndo, ActEditCut, ActEditCopy, ActEditPaste, ActEditSelectAll})
-        FActions.Find(id)->Enabled = IsEditControl(GetFocus());
+    // The standard edit commands, as they apply to the focused box.
+    HWND focus = GetFocus();
+    const bool edit = IsEditControl(focus);
+    const bool writable = edit && (GetWindowLongPtrW(focus, GWL_STYLE) & ES_READONLY) == 0;
+    DWORD start = 0, end = 0;
+    if (edit)
+        SendMessageW(focus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const bool selection = end > start;
+    FActions.Find(ActEditUndo)->Enabled = writable && SendMessageW(focus, EM_CANUNDO, 0, 0) != 0;
+    FActions.Find(ActEditCut)->Enabled = writable && selection;
+    FActions.Find(ActEditCopy)->Enabled = edit && selection;
+    FActions.Find(ActEditPaste)->Enabled = writable && IsClipboardFormatAvailable(CF_UNICODETEXT);
+    FActions.Find(ActEditSelectAll)->Enabled = edit && GetWindowTextLengthW(focus) > 0;
 }
 
 void TFormProps::ActOpenDirUpdate()
