@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,38 +48,72 @@ std::wstring ExpandEnvironment(const std::wstring& text)
     return expanded;
 }
 
-// A found file's path, and what orders it among the folder's others: names of ASCII letters,
-// digits and "." only (nearly every server's) compare as their lower-case text does, which is
-// the order of CompareTextCI for them at a small part of its cost; any other name is compared
-// by CompareTextCI itself.
-struct TFoundFile {
-    std::wstring Path;
-    size_t NameAt;
-    bool Plain = true;
-
-    TFoundFile(const std::wstring& folderPart, const wchar_t* name) : Path(folderPart + name), NameAt(folderPart.size())
+// A folder's matching names, kept one after the other in one buffer while the folder is read
+// (no allocation per file), and what orders them: names of ASCII letters, digits and "." only
+// (nearly every server's) compare as their lower-case text does, which is the order of
+// CompareTextCI for them at a small part of its cost; any other name is compared by
+// CompareTextCI itself.
+class TFoundNames {
+public:
+    void Add(const wchar_t* name)
     {
-        for (const wchar_t* c = name; *c && Plain; ++c)
-            Plain = (*c >= L'a' && *c <= L'z') || (*c >= L'A' && *c <= L'Z') || (*c >= L'0' && *c <= L'9') || *c == L'.';
+        TName entry{static_cast<uint32_t>(FBuffer.size()), 0, true};
+        for (const wchar_t* c = name; *c; ++c) {
+            entry.Plain = entry.Plain && ((*c >= L'a' && *c <= L'z') || (*c >= L'A' && *c <= L'Z') ||
+                                          (*c >= L'0' && *c <= L'9') || *c == L'.');
+            FBuffer.push_back(*c);
+        }
+        entry.Length = static_cast<uint32_t>(FBuffer.size()) - entry.At;
+        FNames.push_back(entry);
     }
-    std::wstring_view Name() const { return std::wstring_view(Path).substr(NameAt); }
+
+    // The paths, folder part and name, in the names' order; names equal but for letter case (a
+    // case-sensitive folder) give one path, the first.
+    std::vector<std::wstring> SortedPaths(const std::wstring& folderPart)
+    {
+        auto compare = [this](const TName& a, const TName& b) { return Compare(a, b); };
+        std::sort(FNames.begin(), FNames.end(), [&](const TName& a, const TName& b) { return compare(a, b) < 0; });
+        FNames.erase(std::unique(FNames.begin(), FNames.end(),
+                                 [&](const TName& a, const TName& b) { return compare(a, b) == 0; }),
+                     FNames.end());
+        std::vector<std::wstring> paths;
+        paths.reserve(FNames.size());
+        for (const TName& name : FNames) {
+            std::wstring path;
+            path.reserve(folderPart.size() + name.Length);
+            path.append(folderPart).append(View(name));
+            paths.push_back(std::move(path));
+        }
+        return paths;
+    }
+
+private:
+    struct TName {
+        uint32_t At, Length;
+        bool Plain;
+    };
+
+    std::wstring_view View(const TName& name) const { return std::wstring_view(FBuffer).substr(name.At, name.Length); }
+
+    static wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+    int Compare(const TName& a, const TName& b) const
+    {
+        const std::wstring_view x = View(a), y = View(b);
+        if (!a.Plain || !b.Plain)
+            return CompareTextCI(std::wstring(x), std::wstring(y));
+        const size_t n = std::min(x.size(), y.size());
+        for (size_t i = 0; i < n; ++i) {
+            const wchar_t p = AsciiLower(x[i]), q = AsciiLower(y[i]);
+            if (p != q)
+                return p < q ? -1 : 1;
+        }
+        return x.size() < y.size() ? -1 : (x.size() > y.size() ? 1 : 0);
+    }
+
+    std::wstring FBuffer;
+    std::vector<TName> FNames;
 };
-
-wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-int CompareFound(const TFoundFile& a, const TFoundFile& b)
-{
-    const std::wstring_view x = a.Name(), y = b.Name();
-    if (!a.Plain || !b.Plain)
-        return CompareTextCI(std::wstring(x), std::wstring(y));
-    const size_t n = std::min(x.size(), y.size());
-    for (size_t i = 0; i < n; ++i) {
-        const wchar_t p = AsciiLower(x[i]), q = AsciiLower(y[i]);
-        if (p != q)
-            return p < q ? -1 : 1;
-    }
-    return x.size() < y.size() ? -1 : (x.size() > y.size() ? 1 : 0);
-}
 
 // Adds a folder's matching files to the list. They share the folder part, so their order is
 // that of their names: they are sorted here, cheaply, and go into the list as one block.
@@ -88,27 +123,17 @@ void SearchFolder(const std::wstring& folder, const std::wstring& pattern, TStri
     if (mask.empty() || mask.back() != L'\\')
         mask += L'\\';
     mask += pattern;
-    const std::wstring folderPart = ExtractFilePath(mask);
     WIN32_FIND_DATAW found{};
     UniqueFindHandle search(FindFirstFileW(mask.c_str(), &found));
     if (!search)
         return;
-    std::vector<TFoundFile> files;
+    TFoundNames names;
     do {
         if (IsCandidateFile(found.dwFileAttributes))
-            files.emplace_back(folderPart, found.cFileName);
+            names.Add(found.cFileName);
     } while (FindNextFileW(search.get(), &found));
     search.reset();
-    std::sort(files.begin(), files.end(), [](const TFoundFile& a, const TFoundFile& b) { return CompareFound(a, b) < 0; });
-    // Names equal but for letter case (a case-sensitive folder) give one entry, the first.
-    files.erase(std::unique(files.begin(), files.end(),
-                            [](const TFoundFile& a, const TFoundFile& b) { return CompareFound(a, b) == 0; }),
-                files.end());
-    std::vector<std::wstring> paths;
-    paths.reserve(files.size());
-    for (TFoundFile& file : files)
-        paths.push_back(std::move(file.Path));
-    list.AddOrdered(std::move(paths));
+    list.AddOrdered(names.SortedPaths(ExtractFilePath(mask)));
 }
 }  // namespace
 
