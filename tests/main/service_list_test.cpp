@@ -201,6 +201,29 @@ TEST_F(ServiceListTest, ARefreshOfThousandsOfRowsKeepsToItsBudgetAndGoesOnWhereI
         ASSERT_EQ(statusReads(i) - before[i], i < total - count ? 2 : 1) << "row " << i;
 }
 
+// A monitor's end shows its service's final state at once, also in a list too long for one
+// refresh within its budget.
+TEST_F(ServiceListTest, AMonitorsEndShowsItsRowAtOnceInAListOfThousands)
+{
+    for (int i = 0; i < 1000; ++i)
+        AddListed(L"Svc" + std::to_wstring(i), L"Talvora ERP " + std::to_wstring(10000 + i));
+    AddListed(L"SQLANY_last", L"Talvora ERP zz last", SERVICE_START_PENDING);
+    Window().RebuildItems(true);
+    ASSERT_NE(Data(L"Talvora ERP zz last")->Monitor, nullptr);
+    EXPECT_EQ(Window().List().Text(Row(L"Talvora ERP zz last"), 1), L"Starting");
+    // Every other record now costs a millisecond or more: the list's refresh reaches a few
+    // hundred rows, never the last one.
+    Sim.OnCall = [](TSimCall call, const std::wstring& name) {
+        if (call == TSimCall::QueryServiceStatus && name != L"SQLANY_last")
+            Sleep(1);
+    };
+    Sim.SetStatus(L"SQLANY_last", SERVICE_RUNNING);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Talvora ERP zz last")->Monitor == nullptr; }, 15000));
+    Sim.OnCall = nullptr;
+    EXPECT_EQ(Window().List().Text(Row(L"Talvora ERP zz last"), 1), L"Running");
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
 TEST_F(ServiceListTest, AMonitorThatOutlivesTheWindowNeverReachesIt)
 {
     AddListed(L"SQLANY_late", L"Late", SERVICE_STOP_PENDING);

@@ -135,6 +135,8 @@ void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, b
         TApplication& app = Application();
         for (;;) {
             service->Refresh();
+            // Its own row first: the list's refresh keeps to its time budget.
+            PaintItem(service);
             UpdateItems();
             app.ProcessMessages();
             DelayWithMessages(100);
@@ -317,7 +319,7 @@ void TFormMain::ActPropsExecute()
     } catch (const Exception&) {
         // The timer shows the service's state on its next tick.
     }
-    UpdateItem(service);
+    PaintItem(service);
 }
 
 void TFormMain::ActAboutExecute() { ShowAboutBox(); }

@@ -15,9 +15,9 @@ void TFormMain::StartMonitor(TItemData* data, TServiceControl operation)
     std::shared_ptr<TMonitorSink> sink = FMonitorSink;
     data->Monitor = new TServiceMonitor(
         data->Service->ServiceName(), info.Operation, info.FinalState,
-        [sink](const std::wstring& message) {
+        [sink, name = data->Service->ServiceName()](const std::wstring& message) {
             if (sink->Form)
-                sink->Form->MonitorNotify(message);
+                sink->Form->MonitorNotify(name, message);
         },
         [sink](TServiceMonitor* sender) {
             if (sink->Form)
@@ -35,8 +35,13 @@ TServiceMonitor* TFormMain::RunningMonitorOf(const std::wstring& serviceName) co
     return nullptr;
 }
 
-void TFormMain::MonitorNotify(const std::wstring& message)
+void TFormMain::MonitorNotify(const std::wstring& serviceName, const std::wstring& message)
 {
+    // The followed service's own row first: with thousands of rows a refresh of the list keeps
+    // to its time budget and may not reach it.
+    TNtService* service = nullptr;
+    if (FManager->FindService(serviceName, service))
+        UpdateItem(service);
     UpdateItems();
     if (!message.empty())
         AppMessageBox(message, Caption(), MB_ICONERROR);

@@ -122,7 +122,7 @@ private:
     void ActAboutExecute();
 
     // Pending-state follow-up.
-    void MonitorNotify(const std::wstring& message);
+    void MonitorNotify(const std::wstring& serviceName, const std::wstring& message);
     void MonitorTerminated(TServiceMonitor* sender);
 
     void CreateComponents();
@@ -136,6 +136,9 @@ private:
     LRESULT LVCustomDrawItem(NMLVCUSTOMDRAW* draw);
     void LVDblClick();
     void UpdateRow(int index);
+    // Shows the record's current values in its row, without reading the service again.
+    void PaintRow(int index);
+    void PaintItem(const TNtService* service);
     void SortItems();
     void StartMonitor(TItemData* data, TServiceControl operation);
     template <typename Match>

@@ -146,11 +146,27 @@ void TFormMain::UpdateItem(TNtService* service)
 
 void TFormMain::UpdateRow(int index)
 {
+    if (TItemData* data = ItemData(index)) {
+        RefreshService(data->Service);
+        PaintRow(index);
+    }
+}
+
+void TFormMain::PaintItem(const TNtService* service)
+{
+    if (FItemsBuilding)
+        return;
+    int index = FindItemByService(service);
+    if (index >= 0)
+        PaintRow(index);
+}
+
+void TFormMain::PaintRow(int index)
+{
     TItemData* data = ItemData(index);
     if (!data)
         return;
-    TNtService* service = data->Service;
-    RefreshService(service);
+    const TNtService* service = data->Service;
     std::wstring stateText = GetStateText(service);
     int image = GetStateImage(service);
     if (stateText != data->StateText) {

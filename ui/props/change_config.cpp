@@ -1,6 +1,7 @@
 #include "ui/props/change_config.h"
 
 #include "common/errors.h"
+#include "common/finally.h"
 #include "services/sc_buffer.h"
 
 #include <vector>
@@ -67,6 +68,8 @@ bool ChangeConfig(IServiceControlManager& scm, SC_HANDLE service, const TConfigC
     const wchar_t* startName = nullptr;
     const wchar_t* password = nullptr;
     std::wstring newPassword;
+    // The password leaves memory however the change ends.
+    TFinally wipe([&] { SecureZeroMemory(newPassword.data(), newPassword.size() * sizeof(wchar_t)); });
     if (!driver) {
         if (choice.DefaultAccount || IsBlankUserName(choice.UserName)) {
             startName = L"LocalSystem";
@@ -82,7 +85,6 @@ bool ChangeConfig(IServiceControlManager& scm, SC_HANDLE service, const TConfigC
     Win32Check(scm.ChangeServiceConfigW(service, type, StartTypeOf(choice.Start), config->dwErrorControl, nullptr,
                                         nullptr, nullptr, dependencies.c_str(), startName, password,
                                         config->lpDisplayName));
-    SecureZeroMemory(newPassword.data(), newPassword.size() * sizeof(wchar_t));
 
     if (choice.DelayedStartEnabled) {
         SERVICE_DELAYED_AUTO_START_INFO info{choice.DelayedStart ? TRUE : FALSE};

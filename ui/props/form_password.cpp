@@ -1,5 +1,6 @@
 #include "ui/props/form_password.h"
 
+#include "common/finally.h"
 #include "common/message_box.h"
 
 #include <iterator>
@@ -59,6 +60,11 @@ void TFormPassword::FormShow()
 bool AskAccountPassword(std::wstring& password, const std::wstring& messageCaption)
 {
     std::wstring typed, confirmed;
+    // The typed texts leave memory however the prompt ends.
+    TFinally wipe([&] {
+        SecureZeroMemory(typed.data(), typed.size() * sizeof(wchar_t));
+        SecureZeroMemory(confirmed.data(), confirmed.size() * sizeof(wchar_t));
+    });
     for (;;) {
         auto form = std::make_unique<TFormPassword>();
         form->SetTexts(typed, confirmed);
