@@ -8,7 +8,6 @@
 #include <algorithm>
 
 namespace {
-constexpr DWORD ConfigBufferSize = 4096;
 constexpr DWORD DescriptionBufferSize = 4096;
 constexpr DWORD RefreshAccess = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS;
 
@@ -19,12 +18,6 @@ SERVICE_STATUS StatusOf(IServiceControlManager& scm, SC_HANDLE handle)
     return status;
 }
 
-std::vector<BYTE> ConfigOf(IServiceControlManager& scm, SC_HANDLE handle)
-{
-    return QueryGrowing(ConfigBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
-        return scm.QueryServiceConfigW(handle, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buf), size, needed);
-    });
-}
 }  // namespace
 
 TNtService* TNtService::Create(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus)
@@ -87,7 +80,7 @@ SERVICE_STATUS TNtService::QueryStatus()
     return StatusOf(Scm(), FHandle.get());
 }
 
-std::vector<BYTE> TNtService::QueryConfig() { return ConfigOf(Scm(), FHandle.get()); }
+std::vector<BYTE> TNtService::QueryConfig() { return QueryServiceConfigBuffer(Scm(), FHandle.get()); }
 
 void TNtService::Refresh()
 {
@@ -113,7 +106,7 @@ void TNtService::ReadState(SC_HANDLE handle)
     FControlsAccepted = TSCManager::ControlAccepted(status.dwControlsAccepted);
     FWin32ExitCode = status.dwWin32ExitCode;
 
-    std::vector<BYTE> buffer = ConfigOf(Scm(), handle);
+    std::vector<BYTE> buffer = QueryServiceConfigBuffer(Scm(), handle);
     const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
     FFileName = config->lpBinaryPathName ? config->lpBinaryPathName : L"";
     FStartType = static_cast<TServiceStartType>(std::min<DWORD>(config->dwStartType, sstDisabled));

@@ -1,5 +1,13 @@
 #include "services/sc_buffer.h"
 
+std::vector<BYTE> QueryServiceConfigBuffer(IServiceControlManager& scm, SC_HANDLE handle)
+{
+    constexpr DWORD InitialSize = 4096;
+    return QueryGrowing(InitialSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
+        return scm.QueryServiceConfigW(handle, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buf), size, needed);
+    });
+}
+
 std::vector<std::wstring> SplitNulList(const wchar_t* list, const wchar_t* end)
 {
     std::vector<std::wstring> entries;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/errors.h"
+#include "services/scm_api.h"
 
 #include <windows.h>
 
@@ -26,6 +27,9 @@ std::vector<BYTE> QueryGrowing(DWORD initial, DWORD growError, Query&& query)
         buffer.assign(needed, 0);
     }
 }
+
+// A service's QUERY_SERVICE_CONFIGW read through handle, in a buffer grown as the manager asks.
+std::vector<BYTE> QueryServiceConfigBuffer(IServiceControlManager& scm, SC_HANDLE handle);
 
 // The entries of a list of NUL-terminated strings up to the first empty one; `end` bounds the
 // walk (a list without its empty entry stops there).

@@ -235,9 +235,9 @@ void TSCManager::OrderAsc(bool Value)
 
 bool TSCManager::HasDescriptionQuery()
 {
-    if (!FQueryServiceConfig2A)
-        FQueryServiceConfig2A = FScm->HasQueryServiceConfig2A();
-    return *FQueryServiceConfig2A;
+    if (!FQueryServiceConfig2W)
+        FQueryServiceConfig2W = FScm->HasQueryServiceConfig2W();
+    return *FQueryServiceConfig2W;
 }
 
 DWORD TSCManager::ServiceType(TServiceTypes Types)

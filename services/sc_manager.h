@@ -121,8 +121,8 @@ private:
     UniqueScLockOf FLock;  // released before the handle closes
     std::vector<std::unique_ptr<TNtService>> FServices;
     std::vector<std::unique_ptr<TServiceGroup>> FGroups;
-    // Whether the SCM offers QueryServiceConfig2A, asked on first need.
-    std::optional<bool> FQueryServiceConfig2A;
+    // Whether the SCM offers QueryServiceConfig2W, asked on first need.
+    std::optional<bool> FQueryServiceConfig2W;
     TServiceSortOrderType FOrderType = sotServiceName;
     bool FOrderAsc = true;
     TGroupOrderLocation FGroupOrderLocation;

@@ -4,7 +4,7 @@
 
 namespace {
 
-using QueryServiceConfig2AFunc = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
+using QueryServiceConfig2WFunc = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
 using ChangeServiceConfig2WFunc = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
 
 // advapi32's manager: every call forwards to the system.
@@ -42,21 +42,16 @@ public:
     {
         return ::QueryServiceConfigW(service, config, bufSize, bytesNeeded);
     }
-    bool HasQueryServiceConfig2A() override { return QueryConfig2A() != nullptr; }
-    BOOL QueryServiceConfig2A(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
+    bool HasQueryServiceConfig2W() override { return QueryConfig2W() != nullptr; }
+    BOOL QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
                               LPDWORD bytesNeeded) override
     {
-        QueryServiceConfig2AFunc f = QueryConfig2A();
+        QueryServiceConfig2WFunc f = QueryConfig2W();
         if (!f) {
             SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
             return FALSE;
         }
         return f(service, infoLevel, buffer, bufSize, bytesNeeded);
-    }
-    BOOL QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
-                              LPDWORD bytesNeeded) override
-    {
-        return ::QueryServiceConfig2W(service, infoLevel, buffer, bufSize, bytesNeeded);
     }
 
     BOOL StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args) override
@@ -107,11 +102,11 @@ public:
 
 private:
     // Looked up once in the loaded advapi32 (it exists from Windows 2000 on).
-    static QueryServiceConfig2AFunc QueryConfig2A()
+    static QueryServiceConfig2WFunc QueryConfig2W()
     {
-        static const QueryServiceConfig2AFunc entry = [] {
+        static const QueryServiceConfig2WFunc entry = [] {
             HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
-            return advapi ? reinterpret_cast<QueryServiceConfig2AFunc>(GetProcAddress(advapi, "QueryServiceConfig2A"))
+            return advapi ? reinterpret_cast<QueryServiceConfig2WFunc>(GetProcAddress(advapi, "QueryServiceConfig2W"))
                           : nullptr;
         }();
         return entry;

@@ -35,11 +35,9 @@ public:
     virtual BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) = 0;
     virtual BOOL QueryServiceConfigW(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
                                      LPDWORD bytesNeeded) = 0;
-    // True when QueryServiceConfig2A exists on this system; where it does not, the catalogue
+    // True when QueryServiceConfig2W exists on this system; where it does not, the catalogue
     // leaves descriptions alone.
-    virtual bool HasQueryServiceConfig2A() = 0;
-    virtual BOOL QueryServiceConfig2A(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
-                                      LPDWORD bytesNeeded) = 0;
+    virtual bool HasQueryServiceConfig2W() = 0;
     virtual BOOL QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
                                       LPDWORD bytesNeeded) = 0;
 

@@ -309,7 +309,7 @@ TEST_F(CatalogueSim, DescriptionsStayWhereTheQueryIsMissing)
     TSimService s = Svc(L"A");
     s.Description = L"first";
     FSim.AddService(s);
-    FSim.SetQueryServiceConfig2AAvailable(false);
+    FSim.SetQueryServiceConfig2WAvailable(false);
     Manager().Refresh(true);
     EXPECT_EQ(Find(L"A")->Description(), L"");
     EXPECT_EQ(Find(L"A")->FileName(), s.BinaryPath);

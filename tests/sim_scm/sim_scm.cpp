@@ -37,27 +37,10 @@ public:
         FAt += sizeof(wchar_t);
         return dest;
     }
-    LPSTR Put(const std::string& s)
-    {
-        auto* dest = reinterpret_cast<LPSTR>(FAt);
-        std::memcpy(FAt, s.c_str(), s.size() + 1);
-        FAt += s.size() + 1;
-        return dest;
-    }
 
 private:
     BYTE* FAt;
 };
-
-std::string ToAnsi(const std::wstring& s)
-{
-    if (s.empty())
-        return {};
-    int len = WideCharToMultiByte(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(len), '\0');
-    WideCharToMultiByte(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), result.data(), len, nullptr, nullptr);
-    return result;
-}
 
 bool StateMatches(DWORD state, DWORD filter)
 {
@@ -114,20 +97,19 @@ std::vector<std::wstring> MultiStrings(LPCWSTR list)
     return strings;
 }
 
-// SERVICE_DESCRIPTIONA or W with the text after it: the pointer is null when there is no text.
-template <class TDescription, class TText>
-BOOL PackDescription(const std::optional<TText>& text, LPBYTE buffer, DWORD bufSize, LPDWORD bytesNeeded)
+// SERVICE_DESCRIPTIONW with the text after it: the pointer is null when there is no text.
+BOOL PackDescription(const std::optional<std::wstring>& text, LPBYTE buffer, DWORD bufSize, LPDWORD bytesNeeded)
 {
-    size_t needed = sizeof(TDescription) + (text ? (text->size() + 1) * sizeof(typename TText::value_type) : 0);
+    size_t needed = sizeof(SERVICE_DESCRIPTIONW) + (text ? WideBytes(*text) : 0);
     *bytesNeeded = static_cast<DWORD>(needed);
     if (needed > bufSize || !buffer)
         return Failed(ERROR_INSUFFICIENT_BUFFER);
-    auto* info = reinterpret_cast<TDescription*>(buffer);
+    auto* info = reinterpret_cast<SERVICE_DESCRIPTIONW*>(buffer);
     info->lpDescription = text ? Packer(buffer + sizeof(*info)).Put(*text) : nullptr;
     return TRUE;
 }
 
-// The levels other than the description, alike in the A and W forms: the delayed start flag
+// The levels other than the description: the delayed start flag
 // where the platform knows it.
 BOOL PackOtherConfig2(const TSimService& s, DWORD infoLevel, bool delayedStartSupported, LPBYTE buffer, DWORD bufSize,
                       LPDWORD bytesNeeded)
@@ -516,22 +498,6 @@ BOOL TSimServiceControlManager::QueryServiceConfigW(SC_HANDLE service, LPQUERY_S
     return TRUE;
 }
 
-BOOL TSimServiceControlManager::QueryServiceConfig2A(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
-                                                     LPDWORD bytesNeeded)
-{
-    std::lock_guard lock(FMutex);
-    TSimService* s = ServiceOf(service, TSimCall::QueryServiceConfig2A, SERVICE_QUERY_CONFIG);
-    if (!s)
-        return FALSE;
-    if (infoLevel == SERVICE_CONFIG_DESCRIPTION) {
-        std::optional<std::string> text;
-        if (s->Description)
-            text = ToAnsi(*s->Description);
-        return PackDescription<SERVICE_DESCRIPTIONA>(text, buffer, bufSize, bytesNeeded);
-    }
-    return PackOtherConfig2(*s, infoLevel, FDelayedStartSupported, buffer, bufSize, bytesNeeded);
-}
-
 BOOL TSimServiceControlManager::QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
                                                      LPDWORD bytesNeeded)
 {
@@ -540,7 +506,7 @@ BOOL TSimServiceControlManager::QueryServiceConfig2W(SC_HANDLE service, DWORD in
     if (!s)
         return FALSE;
     if (infoLevel == SERVICE_CONFIG_DESCRIPTION)
-        return PackDescription<SERVICE_DESCRIPTIONW>(s->Description, buffer, bufSize, bytesNeeded);
+        return PackDescription(s->Description, buffer, bufSize, bytesNeeded);
     return PackOtherConfig2(*s, infoLevel, FDelayedStartSupported, buffer, bufSize, bytesNeeded);
 }
 

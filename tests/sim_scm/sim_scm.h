@@ -35,7 +35,6 @@ enum class TSimCall {
     EnumDependentServices,
     QueryServiceStatus,
     QueryServiceConfig,
-    QueryServiceConfig2A,
     QueryServiceConfig2W,
     StartService,
     ControlService,
@@ -123,7 +122,7 @@ public:
 
     // The most bytes one EnumServicesStatusW returns, whatever the buffer (0: no limit).
     void SetEnumPageLimit(DWORD bytes) { FEnumPageLimit = bytes; }
-    void SetQueryServiceConfig2AAvailable(bool available) { FHasConfig2A = available; }
+    void SetQueryServiceConfig2WAvailable(bool available) { FHasConfig2W = available; }
     // Off, the delayed-start level fails with ERROR_INVALID_LEVEL as on Wine.
     void SetDelayedStartSupported(bool supported) { FDelayedStartSupported = supported; }
     void SetLockOwner(const std::wstring& owner) { FLockOwner = owner; }
@@ -143,9 +142,7 @@ public:
     BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) override;
     BOOL QueryServiceConfigW(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
                              LPDWORD bytesNeeded) override;
-    bool HasQueryServiceConfig2A() override { return FHasConfig2A; }
-    BOOL QueryServiceConfig2A(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
-                              LPDWORD bytesNeeded) override;
+    bool HasQueryServiceConfig2W() override { return FHasConfig2W; }
     BOOL QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
                               LPDWORD bytesNeeded) override;
     BOOL StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args) override;
@@ -200,7 +197,7 @@ private:
     std::map<std::pair<TSimCall, std::wstring>, int> FCalls;
     std::vector<TSimChangeConfig> FChangeConfigCalls;
     DWORD FEnumPageLimit = 0;
-    bool FHasConfig2A = true;
+    bool FHasConfig2W = true;
     bool FDelayedStartSupported = true;
     bool FLocked = false;
     DWORD FLockTick = 0;

@@ -139,9 +139,8 @@ void TFormMain::UpdateItem(TNtService* service)
 {
     if (FItemsBuilding)
         return;
-    int index = FindItemByService(service);
-    if (index >= 0)
-        UpdateRow(index);
+    RefreshService(service);
+    PaintItem(service);
 }
 
 void TFormMain::UpdateRow(int index)

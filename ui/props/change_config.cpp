@@ -7,7 +7,6 @@
 #include <vector>
 
 namespace {
-constexpr DWORD ConfigBufferSize = 4096;
 constexpr DWORD DriverTypes = SERVICE_KERNEL_DRIVER | SERVICE_FILE_SYSTEM_DRIVER;
 
 DWORD StartTypeOf(const std::optional<TStartChoice>& start)
@@ -51,10 +50,7 @@ bool ChangeConfig(IServiceControlManager& scm, SC_HANDLE service, const TConfigC
                   const TPasswordPrompt& askPassword)
 {
     SM_ASSERT(service != nullptr);
-    std::vector<BYTE> buffer =
-        QueryGrowing(ConfigBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
-            return scm.QueryServiceConfigW(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buf), size, needed);
-        });
+    std::vector<BYTE> buffer = QueryServiceConfigBuffer(scm, service);
     const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
     const bool driver = (config->dwServiceType & DriverTypes) != 0;
 
