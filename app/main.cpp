@@ -3,9 +3,9 @@
 #include "app/instances.h"
 #include "app/startup.h"
 #include "app/switches.h"
-#include "common/application.h"
 #include "common/errors.h"
 #include "services/scm_api.h"
+#include "ui/base/application.h"
 #include "ui/main/form_main.h"
 
 #include <windows.h>

@@ -4,7 +4,8 @@
 // and its failure is reported once.
 #include "ui/main/form_main.h"
 
-#include "common/message_box.h"
+#include "ui/base/application.h"
+#include "ui/base/message_box.h"
 
 #include <vector>
 
@@ -23,7 +24,7 @@ void TFormMain::StartMonitor(TItemData* data, TServiceControl operation)
             if (sink->Form)
                 sink->Form->MonitorTerminated(sender);
         },
-        FManager->Scm());
+        FManager->Scm(), Application());
     FMonitors.push_back(data->Monitor);
 }
 

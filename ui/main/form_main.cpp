@@ -1,7 +1,7 @@
 // The main window itself: its components, layout and window events.
 #include "ui/main/form_main.h"
 
-#include "common/application.h"
+#include "ui/base/application.h"
 #include "ui/main/account_text.h"
 
 #include <commctrl.h>

@@ -8,14 +8,14 @@
 // refused, and closing the window is put off until the command has unwound.
 #pragma once
 
-#include "common/actions.h"
-#include "common/window.h"
 #include "services/sc_manager.h"
 #include "services/service_monitor.h"
-#include "ui/main/images.h"
+#include "ui/base/actions.h"
+#include "ui/base/window.h"
 #include "ui/controls/list_view.h"
 #include "ui/controls/status_bar.h"
 #include "ui/controls/tool_bar.h"
+#include "ui/main/images.h"
 #include "ui/main/service_control.h"
 
 #include <memory>

@@ -2,9 +2,9 @@
 // own events (deletion, info tip, grey rows of disabled services).
 #include "ui/main/form_main.h"
 
-#include "common/busy.h"
 #include "common/finally.h"
 #include "common/text.h"
+#include "ui/base/busy.h"
 
 #include <algorithm>
 #include <vector>

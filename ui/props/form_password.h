@@ -3,7 +3,7 @@
 // the prompt comes again holding them.
 #pragma once
 
-#include "ui/props/dialog_window.h"
+#include "ui/base/dialog_window.h"
 
 #include <string>
 
