@@ -72,14 +72,15 @@ void TFormMain::CreateMenus()
 {
     FActions.MenuImages = true;
     HMENU bar = CreateMenu();
+    // The "&" marks each menu's letter: Alt with it opens the menu (the text shows no "&").
     auto addSub = [bar](HMENU sub, const wchar_t* caption) {
         AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption);
     };
-    addSub(FActions.BuildMenu({ActQuit}), L"Program");
+    addSub(FActions.BuildMenu({ActQuit}), L"&Program");
     addSub(FActions.BuildMenu({ActStart, ActStop, ActPause, Separator, ActInstall, ActUninstall, Separator, ActProps}),
-           L"Service");
-    addSub(FActions.BuildMenu({ActRebuild}), L"View");
-    addSub(FActions.BuildMenu({ActAbout}), L"Help");
+           L"&Service");
+    addSub(FActions.BuildMenu({ActRebuild}), L"&View");
+    addSub(FActions.BuildMenu({ActAbout}), L"&Help");
     FMainMenu = bar;
     // The menu bar takes room from the window, not from the designed client area.
     RECT client{};
