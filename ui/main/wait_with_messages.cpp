@@ -15,5 +15,7 @@ bool WaitWithMessages(HANDLE event)
         if (woken == WAIT_FAILED)
             RaiseLastOSError();
         app.ProcessMessages();
+        // As in the main loop: the enabling of the commands follows (all refused meanwhile).
+        app.Idle();
     }
 }

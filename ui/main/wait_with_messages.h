@@ -4,6 +4,6 @@
 
 #include <windows.h>
 
-// Processes messages until the event is signalled (true) or the application is terminating
+// Processes messages, and runs the idle step after them, until the event is signalled (true) or the application is terminating
 // (false, unless the event was signalled by then).
 bool WaitWithMessages(HANDLE event);
