@@ -49,36 +49,58 @@ private:
     TFormMain& FForm;
 };
 
+// One row an action: what it shows, its handler, and where it appears. Entries of one group
+// stand together in the tool bar or a menu, with a separator between groups; the rows' order
+// is the entries' order.
+std::span<const TFormMain::TActionRow> TFormMain::ActionTable()
+{
+    static const TActionRow Rows[] = {
+        {.Id = ActStart, .Name = L"ActStart", .Caption = L"Start/Resume", .Hint = L"Start/resume service",
+         .Image = imgStart, .OnExecute = &TFormMain::ActStartExecute,
+         .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+        {.Id = ActStop, .Name = L"ActStop", .Caption = L"Stop", .Hint = L"Stop service", .Image = imgStop,
+         .OnExecute = &TFormMain::ActStopExecute, .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+        {.Id = ActPause, .Name = L"ActPause", .Caption = L"Pause", .Hint = L"Pause service", .Image = imgPause,
+         .OnExecute = &TFormMain::ActPauseExecute, .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+        {.Id = ActRebuild, .Name = L"ActRebuild", .Caption = L"Refresh", .Hint = L"Rebuild service list",
+         .ShortCuts = {{VK_F5}}, .Image = imgRefresh, .Enabled = true, .OnExecute = &TFormMain::ActRebuildExecute,
+         .ToolBarGroup = 2, .Menu = mnView, .MenuGroup = 1, .PopupGroup = 2},
+        {.Id = ActInstall, .Name = L"ActInstall", .Caption = L"Add...", .Hint = L"Install new service",
+         .ShortCuts = {{VK_INSERT}}, .Enabled = true, .OnExecute = &TFormMain::ActInstallExecute,
+         .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
+        {.Id = ActUninstall, .Name = L"ActUninstall", .Caption = L"Remove", .Hint = L"Uninstall service",
+         .ShortCuts = {{VK_DELETE}}, .OnExecute = &TFormMain::ActUninstallExecute,
+         .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
+        {.Id = ActProps, .Name = L"ActProps", .Caption = L"Properties...", .Hint = L"Service properties",
+         .ShortCuts = {{VK_RETURN}}, .Image = imgProperties, .OnExecute = &TFormMain::ActPropsExecute,
+         .ToolBarGroup = 2, .Menu = mnService, .MenuGroup = 3, .PopupGroup = 4},
+        {.Id = ActQuit, .Name = L"ActQuit", .Caption = L"Quit", .Hint = L"Quit application",
+         .ShortCuts = {{VK_F4, true}, {'X', true}}, .Image = imgQuit, .Enabled = true,
+         .OnExecute = &TFormMain::ActQuitExecute, .ToolBarGroup = 3, .Menu = mnProgram, .MenuGroup = 1},
+        {.Id = ActAbout, .Name = L"ActAbout", .Caption = L"About...", .Hint = L"", .Enabled = true,
+         .OnExecute = &TFormMain::ActAboutExecute, .Menu = mnHelp, .MenuGroup = 1},
+    };
+    return Rows;
+}
+
+std::vector<int> TFormMain::ActionEntries(int TActionRow::*group, TMainMenu menu)
+{
+    std::vector<int> entries;
+    int last = 0;
+    for (const TActionRow& row : ActionTable()) {
+        if (row.*group == 0 || (menu != mnNone && row.Menu != menu))
+            continue;
+        if (last != 0 && row.*group != last)
+            entries.push_back(Separator);
+        last = row.*group;
+        entries.push_back(row.Id);
+    }
+    return entries;
+}
+
 void TFormMain::CreateActions()
 {
-    struct TActionRow {
-        int Id;
-        const wchar_t* Name;
-        const wchar_t* Caption;
-        const wchar_t* Hint;
-        std::vector<TShortCut> ShortCuts;
-        int Image;
-        bool Enabled;
-        void (TFormMain::*OnExecute)();
-    };
-    static const TActionRow Rows[] = {
-        {ActStart, L"ActStart", L"Start/Resume", L"Start/resume service", {}, imgStart, false,
-         &TFormMain::ActStartExecute},
-        {ActStop, L"ActStop", L"Stop", L"Stop service", {}, imgStop, false, &TFormMain::ActStopExecute},
-        {ActPause, L"ActPause", L"Pause", L"Pause service", {}, imgPause, false, &TFormMain::ActPauseExecute},
-        {ActRebuild, L"ActRebuild", L"Refresh", L"Rebuild service list", {{VK_F5}}, imgRefresh, true,
-         &TFormMain::ActRebuildExecute},
-        {ActUninstall, L"ActUninstall", L"Remove", L"Uninstall service", {{VK_DELETE}}, -1, false,
-         &TFormMain::ActUninstallExecute},
-        {ActInstall, L"ActInstall", L"Add...", L"Install new service", {{VK_INSERT}}, -1, true,
-         &TFormMain::ActInstallExecute},
-        {ActQuit, L"ActQuit", L"Quit", L"Quit application", {{VK_F4, true}, {'X', true}}, imgQuit, true,
-         &TFormMain::ActQuitExecute},
-        {ActProps, L"ActProps", L"Properties...", L"Service properties", {{VK_RETURN}}, imgProperties, false,
-         &TFormMain::ActPropsExecute},
-        {ActAbout, L"ActAbout", L"About...", L"", {}, -1, true, &TFormMain::ActAboutExecute},
-    };
-    for (const TActionRow& row : Rows) {
+    for (const TActionRow& row : ActionTable()) {
         FActions.Add({row.Id, row.Name, row.Caption, row.Hint, row.ShortCuts, row.Image, row.Enabled,
                       [this, handler = row.OnExecute] { (this->*handler)(); }});
     }

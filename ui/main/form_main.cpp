@@ -13,16 +13,17 @@ constexpr int StatusBarHeight = 19;
 constexpr int StatusPanelWidth = 100;
 
 const TControlSpec Components[] = {
-    {TFormMain::idToolBar, L"ToolBar", TOOLBARCLASSNAMEW, nullptr,
-     TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER | CCS_NORESIZE, 0, 0, 0,
-     TFormMain::DesignClientWidth, ToolBarHeight, akLeft | akTop | akRight},
-    {TFormMain::idList, L"LV", WC_LISTVIEWW, nullptr,
-     WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, WS_EX_CLIENTEDGE, 0,
-     ToolBarHeight, TFormMain::DesignClientWidth,
-     TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight, akAll},
-    {TFormMain::idStatusBar, L"StatusBar", STATUSCLASSNAMEW, nullptr, CCS_BOTTOM, 0, 0,
-     TFormMain::DesignClientHeight - StatusBarHeight, TFormMain::DesignClientWidth, StatusBarHeight,
-     akLeft | akRight | akBottom},
+    {.Id = TFormMain::idToolBar, .Name = L"ToolBar", .ClassName = TOOLBARCLASSNAMEW, .Caption = nullptr,
+     .Style = TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER | CCS_NORESIZE, .ExStyle = 0,
+     .Left = 0, .Top = 0, .Width = TFormMain::DesignClientWidth, .Height = ToolBarHeight,
+     .Anchors = akLeft | akTop | akRight},
+    {.Id = TFormMain::idList, .Name = L"LV", .ClassName = WC_LISTVIEWW, .Caption = nullptr,
+     .Style = WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+     .ExStyle = WS_EX_CLIENTEDGE, .Left = 0, .Top = ToolBarHeight, .Width = TFormMain::DesignClientWidth,
+     .Height = TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight, .Anchors = akAll},
+    {.Id = TFormMain::idStatusBar, .Name = L"StatusBar", .ClassName = STATUSCLASSNAMEW, .Caption = nullptr,
+     .Style = CCS_BOTTOM, .ExStyle = 0, .Left = 0, .Top = TFormMain::DesignClientHeight - StatusBarHeight,
+     .Width = TFormMain::DesignClientWidth, .Height = StatusBarHeight, .Anchors = akLeft | akRight | akBottom},
 };
 }  // namespace
 
@@ -63,7 +64,7 @@ void TFormMain::CreateComponents()
     FToolBar.SetImageList(FImages.get());
     FDisabledImages = CreateDisabledImageList();
     FToolBar.SetDisabledImageList(FDisabledImages.get());
-    FActions.FillToolBar(FToolBar.Handle(), {ActStart, ActStop, ActPause, Separator, ActRebuild, ActProps, Separator, ActQuit});
+    FActions.FillToolBar(FToolBar.Handle(), ActionEntries(&TActionRow::ToolBarGroup));
 
     FStatusBar.SetParts({StatusPanelWidth, 2 * StatusPanelWidth});
 }
@@ -75,11 +76,10 @@ void TFormMain::CreateMenus()
     auto addSub = [bar](HMENU sub, const wchar_t* caption) {
         AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption);
     };
-    addSub(FActions.BuildMenu({ActQuit}), L"Program");
-    addSub(FActions.BuildMenu({ActStart, ActStop, ActPause, Separator, ActInstall, ActUninstall, Separator, ActProps}),
-           L"Service");
-    addSub(FActions.BuildMenu({ActRebuild}), L"View");
-    addSub(FActions.BuildMenu({ActAbout}), L"Help");
+    const std::pair<TMainMenu, const wchar_t*> menus[] = {
+        {mnProgram, L"Program"}, {mnService, L"Service"}, {mnView, L"View"}, {mnHelp, L"Help"}};
+    for (const auto& [menu, caption] : menus)
+        addSub(FActions.BuildMenu(ActionEntries(&TActionRow::MenuGroup, menu)), caption);
     FMainMenu = bar;
     // The menu bar takes room from the window, not from the designed client area.
     RECT client{};
@@ -91,8 +91,7 @@ void TFormMain::CreateMenus()
     SetWindowPos(Handle(), nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    FPopupMenu.reset(FActions.BuildMenu({ActStart, ActStop, ActPause, Separator, ActRebuild, Separator, ActInstall,
-                                         ActUninstall, Separator, ActProps}));
+    FPopupMenu.reset(FActions.BuildMenu(ActionEntries(&TActionRow::PopupGroup)));
 }
 
 void TFormMain::FormShow()

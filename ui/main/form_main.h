@@ -15,6 +15,7 @@
 #include "ui/main/service_control.h"
 #include "ui/main/service_list.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,27 @@ protected:
     void FormDestroy() override;
 
 private:
+    enum TMainMenu { mnNone, mnProgram, mnService, mnView, mnHelp };
+    // An action's row: what it shows, its handler, and the group of its entry in the tool bar,
+    // its main menu and the pop-up menu (0: not there).
+    struct TActionRow {
+        int Id = 0;
+        const wchar_t* Name = L"";
+        const wchar_t* Caption = L"";
+        const wchar_t* Hint = L"";
+        std::vector<TShortCut> ShortCuts;
+        int Image = -1;
+        bool Enabled = false;
+        void (TFormMain::*OnExecute)() = nullptr;
+        int ToolBarGroup = 0;
+        TMainMenu Menu = mnNone;
+        int MenuGroup = 0;
+        int PopupGroup = 0;
+    };
+    static std::span<const TActionRow> ActionTable();
+    // The entries of the tool bar or a menu, from the groups the rows give, separators between.
+    static std::vector<int> ActionEntries(int TActionRow::*group, TMainMenu menu = mnNone);
+
     TItemData* SelectedData() const { return FServiceList.SelectedData(); }
 
     // Commands.
