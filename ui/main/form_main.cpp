@@ -28,12 +28,19 @@ const TControlSpec Components[] = {
 }  // namespace
 
 // The list's catalogue is of the local machine; it connects on its first refresh.
-TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FServiceList(scm, showAllServices)
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices)
+    : FServiceList(scm, showAllServices),
+      FCommands(FServiceList, FActions,
+                {.SetTimerOn = [this](bool on) { SetTimerOn(on); },
+                 .Close = [this] {
+                     if (Handle())
+                         Close();
+                 },
+                 .Refresh = [this] { Refresh(); }})
 {
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
     };
-    CreateActions();
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Talvora ERP Service Manager",
                 .ClientWidth = DesignClientWidth,
@@ -64,7 +71,7 @@ void TFormMain::CreateComponents()
     FToolBar.SetImageList(FImages.get());
     FDisabledImages = CreateDisabledImageList();
     FToolBar.SetDisabledImageList(FDisabledImages.get());
-    FActions.FillToolBar(FToolBar.Handle(), ActionEntries(&TActionRow::ToolBarGroup));
+    FActions.FillToolBar(FToolBar.Handle(), TServiceCommands::ToolBarEntries());
 
     FStatusBar.SetParts({StatusPanelWidth, 2 * StatusPanelWidth});
 }
@@ -76,10 +83,13 @@ void TFormMain::CreateMenus()
     auto addSub = [bar](HMENU sub, const wchar_t* caption) {
         AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption);
     };
-    const std::pair<TMainMenu, const wchar_t*> menus[] = {
-        {mnProgram, L"Program"}, {mnService, L"Service"}, {mnView, L"View"}, {mnHelp, L"Help"}};
+    const std::pair<TServiceCommands::TMainMenu, const wchar_t*> menus[] = {
+        {TServiceCommands::mnProgram, L"Program"},
+        {TServiceCommands::mnService, L"Service"},
+        {TServiceCommands::mnView, L"View"},
+        {TServiceCommands::mnHelp, L"Help"}};
     for (const auto& [menu, caption] : menus)
-        addSub(FActions.BuildMenu(ActionEntries(&TActionRow::MenuGroup, menu)), caption);
+        addSub(FActions.BuildMenu(TServiceCommands::MenuEntries(menu)), caption);
     FMainMenu = bar;
     // The menu bar takes room from the window, not from the designed client area.
     RECT client{};
@@ -91,7 +101,7 @@ void TFormMain::CreateMenus()
     SetWindowPos(Handle(), nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    FPopupMenu.reset(FActions.BuildMenu(ActionEntries(&TActionRow::PopupGroup)));
+    FPopupMenu.reset(FActions.BuildMenu(TServiceCommands::PopupEntries()));
 }
 
 void TFormMain::FormShow()
@@ -137,19 +147,27 @@ bool TFormMain::FormCloseQuery()
 {
     // A waiting command still uses the catalogue's records: end its wait first (the
     // application is terminating) and close once it has unwound, so the close handler runs.
-    if (FCommandDepth > 0) {
-        FCloseRequested = true;
-        Application().Terminate();
+    if (FCommands.Running()) {
+        FCommands.CloseWhenDone();
         return false;
     }
     return true;
 }
 
-void TFormMain::CloseIfRequested()
+void TFormMain::Refresh()
 {
-    if (FCloseRequested && FCommandDepth == 0 && Handle()) {
-        FCloseRequested = false;
-        Close();
+    if (FShowCompleted)
+        RebuildItems(true);
+    else
+        CompleteShow();
+}
+
+void TFormMain::LVDblClick()
+{
+    if (TAction* props = FActions.Find(ActProps)) {
+        FActions.Update();
+        if (props->Enabled)
+            FActions.Execute(ActProps);
     }
 }
 
