@@ -9,10 +9,10 @@
 //   ratio timer_tick <time per row refreshed by the ticks / bare time per row>
 // Run it through ./bench.sh, on a display. Every service is listed, as with the "all" switch.
 #include "bench/bench_support.h"
-#include "common/application.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "services/sc_manager.h"
+#include "ui/base/application.h"
 #include "ui/main/form_main.h"
 
 #include <windows.h>

@@ -100,13 +100,15 @@ public:
     static DWORD ControlAccepted(TServiceControlAccepteds Accepted);
     static TServiceControlAccepteds ControlAccepted(DWORD Code);
 
-    // Creates a service and returns its new, refreshed record. Empty group, account and password
+    // Kept for the catalogue's other users (the program itself installs through the installers):
+    // creates a service and returns its new, refreshed record. Empty group, account and password
     // pass as null; Dependencies are service names, "+" before a group's name.
     TNtService* Install(const std::wstring& ServiceName, const std::wstring& DisplayName,
                         const std::wstring& ImageName, const std::wstring& Description, TServiceTypes ServiceTypes,
                         TServiceStartType StartType, TServiceErrorControlType ErrorControlType, DWORD DesiredAccess,
                         const std::wstring& LoadOrderGroup, const std::vector<std::wstring>& Dependencies,
                         const std::wstring& Account, const std::wstring& Password);
+    // The database lock: the program takes none; kept with the catalogue's interface.
     void Lock();
     void Unlock();
     bool IsLocked();

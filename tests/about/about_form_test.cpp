@@ -9,9 +9,9 @@
 
 #include <shellapi.h>
 
-#include "common/application.h"
-#include "common/handle.h"
 #include "common/format.h"
+#include "common/handle.h"
+#include "ui/base/application.h"
 
 #include <functional>
 #include <ostream>

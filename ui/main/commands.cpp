@@ -4,16 +4,16 @@
 
 #include "ui/main/images.h"
 
-#include "common/application.h"
-#include "common/busy.h"
-#include "common/delay.h"
 #include "common/errors.h"
 #include "common/finally.h"
 #include "common/format.h"
-#include "common/message_box.h"
 #include "common/text.h"
 #include "services/start_request.h"
 #include "ui/about/form_about.h"
+#include "ui/base/application.h"
+#include "ui/base/busy.h"
+#include "ui/base/delay.h"
+#include "ui/base/message_box.h"
 #include "ui/main/wait_with_messages.h"
 #include "ui/props/service_properties.h"
 

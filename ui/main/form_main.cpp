@@ -1,8 +1,8 @@
 // The main window itself: its components, layout and window events.
 #include "ui/main/form_main.h"
 
-#include "common/application.h"
-#include "common/message_box.h"
+#include "ui/base/application.h"
+#include "ui/base/message_box.h"
 #include "ui/main/account_text.h"
 
 #include <commctrl.h>

@@ -4,9 +4,9 @@
 // command or the read has unwound.
 #pragma once
 
-#include "common/actions.h"
-#include "common/window.h"
 #include "services/sc_manager.h"
+#include "ui/base/actions.h"
+#include "ui/base/window.h"
 #include "ui/controls/status_bar.h"
 #include "ui/controls/tool_bar.h"
 #include "ui/main/images.h"

@@ -1,10 +1,10 @@
-#include "common/layout.h"
+#include "ui/base/layout.h"
 
-#include "common/application.h"
 #include "common/layout_values.h"
 #include "common/registry.h"
 #include "common/settings_key.h"
-#include "common/window.h"
+#include "ui/base/application.h"
+#include "ui/base/window.h"
 
 #include <commctrl.h>
 

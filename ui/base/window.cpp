@@ -1,13 +1,12 @@
-#include "common/window.h"
+#include "ui/base/window.h"
 
-#include "common/application.h"
-#include "common/busy.h"
 #include "common/errors.h"
 #include "common/finally.h"
 #include "common/handle.h"
+#include "ui/base/application.h"
+#include "ui/base/busy.h"
 
 #include <algorithm>
-
 
 namespace {
 constexpr const wchar_t* ThisProp = L"TWindow.this";

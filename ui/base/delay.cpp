@@ -1,6 +1,6 @@
-#include "common/delay.h"
+#include "ui/base/delay.h"
 
-#include "common/application.h"
+#include "ui/base/application.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "common/actions.h"
+#include "ui/base/actions.h"
 
-#include "common/application.h"
+#include "ui/base/application.h"
 
 std::wstring ShortCutToText(const TShortCut& s)
 {
