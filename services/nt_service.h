@@ -112,12 +112,19 @@ private:
     void WithHandle(DWORD mask, F&& body);
     SERVICE_STATUS QueryStatus();
     std::vector<BYTE> QueryConfig();
-    // Reads description, status and configuration through handle.
-    void ReadState(SC_HANDLE handle);
+    // Reads description, status and configuration through handle. With a status given (the
+    // enumeration's own) the status is not queried again. With deferLinks the dependencies on
+    // services are kept by name until LinkDeferredDependencies, so that a full refresh reads
+    // each record once and still finds services listed after it.
+    void ReadState(SC_HANDLE handle, const SERVICE_STATUS* known = nullptr, bool deferLinks = false);
+    // A full refresh's one read of a new record, with the status the enumeration gave.
+    void ReadFirst(const SERVICE_STATUS& enumerated);
+    void LinkDeferredDependencies();
+    void ApplyStatus(const SERVICE_STATUS& status);
     void RefreshDescription(SC_HANDLE handle);
     void LinkGroup(const std::wstring& groupName);
     // The list runs at most to end (the configuration buffer's end).
-    void ReadDependencies(const wchar_t* list, const wchar_t* end);
+    void ReadDependencies(const wchar_t* list, const wchar_t* end, bool deferLinks);
     void BuildDependentBy();
 
     TSCManager* FSCManager;
@@ -131,6 +138,8 @@ private:
     std::vector<TNtService*> FDependentServices;
     std::vector<TServiceGroup*> FDependentGroups;
     std::optional<std::vector<TNtService*>> FDependentByServices;
+    // The service entries of the dependency list read by ReadFirst, not yet linked.
+    std::optional<std::vector<std::wstring>> FDeferredDependencies;
     TServiceTypes FServiceTypes;
     TServiceState FServiceState = ssUnknown;
     TServiceStartType FStartType = sstBoot;
