@@ -1,5 +1,6 @@
 // The operations on one service of the catalogue, and the catalogue's installation and
-// database-lock operations.
+// database-lock operations. The program itself installs through the installers and takes no
+// lock: Install and the lock operations stay as the catalogue's own, tested interface.
 #include "services/sc_manager.h"
 
 #include "common/errors.h"
@@ -143,6 +144,20 @@ void TNtService::Commit()
                                               static_cast<DWORD>(FErrorControlType), nullptr, nullptr, nullptr,
                                               nullptr, nullptr, nullptr, config->lpDisplayName));
     });
+}
+
+std::optional<bool> TNtService::DelayedStart()
+{
+    std::optional<bool> delayed;
+    WithHandle(SERVICE_ALL_ACCESS, [&] { delayed = QueryDelayedAutoStart(Scm(), FHandle.get()); });
+    return delayed;
+}
+
+bool TNtService::Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword)
+{
+    bool changed = false;
+    WithHandle(SERVICE_ALL_ACCESS, [&] { changed = ChangeServiceConfiguration(Scm(), FHandle.get(), change, askPassword); });
+    return changed;
 }
 
 // ---- Catalogue: installation and the database lock -----------------------------------------

@@ -514,6 +514,8 @@ BOOL TSimServiceControlManager::QueryServiceConfig2W(SC_HANDLE service, DWORD in
 
 BOOL TSimServiceControlManager::StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args)
 {
+    if (BeforeStart)
+        BeforeStart();
     std::lock_guard lock(FMutex);
     TSimService* s = ServiceOf(service, TSimCall::StartService, SERVICE_START);
     if (!s)

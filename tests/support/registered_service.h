@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The Windows path of TestService.exe of this build.
 std::wstring TestServicePath();
@@ -17,6 +18,9 @@ struct TServiceSpec {
     std::wstring Options;      // TestService.exe's options after --name
     DWORD StartType = SERVICE_DEMAND_START;
     std::wstring Description;  // empty: none
+    // The services it depends on, groups as "+group" entries; its own load-order group.
+    std::vector<std::wstring> Dependencies;
+    std::wstring Group;
 };
 
 class TRegisteredService {

@@ -10,7 +10,9 @@
 #include "common/format.h"
 #include "common/message_box.h"
 #include "common/text.h"
+#include "services/start_request.h"
 #include "ui/about/form_about.h"
+#include "ui/main/wait_with_messages.h"
 #include "ui/props/service_properties.h"
 
 
@@ -115,7 +117,8 @@ void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, b
     const TControlInfo info = ControlInfo(operation);
     switch (operation) {
     case scStart:
-        service->Start(false);
+        if (!RequestStart(*service))
+            return;  // the application is terminating
         break;
     case scStop:
         service->Stop(false);
@@ -136,7 +139,7 @@ void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, b
         for (;;) {
             service->Refresh();
             // Its own row first: the list's refresh keeps to its time budget.
-            PaintItem(service);
+            FServiceList.PaintService(service);
             UpdateItems();
             app.ProcessMessages();
             DelayWithMessages(100);
@@ -147,8 +150,18 @@ void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, b
                 break;
         }
     } else if (data && !data->Monitor) {
-        StartMonitor(data, operation);
+        FServiceList.StartMonitor(data, operation);
     }
+}
+
+bool TFormMain::RequestStart(const TNtService& service)
+{
+    TSCManager& manager = Manager();
+    TStartRequest request(manager.Scm(), manager.MachineName(), manager.DatabaseName(), service.ServiceName());
+    if (!WaitWithMessages(request.DoneEvent()))
+        return false;
+    request.Result();
+    return true;
 }
 
 std::vector<TNtService*> TFormMain::DependenciesOf(TNtService* service)
@@ -201,7 +214,7 @@ void TFormMain::ControlAllBut(const std::vector<TNtService*>& services, TService
         if (Application().Terminated())
             break;
         if (other->ServiceState() != settled) {
-            int row = FindItemByService(other);
+            int row = FServiceList.FindItemByService(other);
             ExecuteControl(other, operation, true, row >= 0 ? ItemData(row) : nullptr);
         }
     }
@@ -262,6 +275,15 @@ void TFormMain::ActPauseExecute()
         ExecuteControl(data->Service, scPause, false, data);
 }
 
+void TFormMain::RebuildItems(bool refreshAll)
+{
+    // While the list is read anew the old records stay in use: no command or second rebuild
+    // runs meanwhile, and a close waits until the read has unwound.
+    TCommandScope command(*this);
+    FActions.Update();
+    FServiceList.Rebuild(refreshAll);
+}
+
 void TFormMain::ActRebuildExecute()
 {
     // After a first show that an error cut short, the rows would otherwise never be refreshed.
@@ -299,7 +321,7 @@ void TFormMain::ActInstallExecute()
     {
         // The dialog offers the catalogue's records as dependencies: no rebuild meanwhile.
         TCommandScope command(*this);
-        installed = ShowServiceProperties(*FManager, nullptr);
+        installed = ShowServiceProperties(Manager(), nullptr);
     }
     if (installed && !Application().Terminated())
         RebuildItems(true);
@@ -312,14 +334,14 @@ void TFormMain::ActPropsExecute()
         return;
     TCommandScope command(*this);
     TNtService* service = data->Service;
-    if (!ShowServiceProperties(*FManager, service))
+    if (!ShowServiceProperties(Manager(), service))
         return;
     try {
         service->Refresh();
     } catch (const Exception&) {
         // The timer shows the service's state on its next tick.
     }
-    PaintItem(service);
+    FServiceList.PaintService(service);
 }
 
 void TFormMain::ActAboutExecute() { ShowAboutBox(); }

@@ -2,6 +2,7 @@
 #include "ui/main/form_main.h"
 
 #include "common/application.h"
+#include "common/message_box.h"
 #include "ui/main/account_text.h"
 
 #include <commctrl.h>
@@ -23,20 +24,14 @@ const TControlSpec Components[] = {
      TFormMain::DesignClientHeight - StatusBarHeight, TFormMain::DesignClientWidth, StatusBarHeight,
      akLeft | akRight | akBottom},
 };
-
-struct TColumn {
-    const wchar_t* Caption;
-    int Width;
-};
-const TColumn Columns[] = {{L"Service Name", 200}, {L"Status", 80}, {L"Description", 250}};
 }  // namespace
 
-TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FShowAllServices(showAllServices)
+// The list's catalogue is of the local machine; it connects on its first refresh.
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FServiceList(scm, showAllServices)
 {
-    // FormCreate: the catalogue of the local machine; it connects on its first refresh.
-    FManager = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm);
-    FMonitorSink = std::make_shared<TMonitorSink>();
-    FMonitorSink->Form = this;
+    FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
+        AppMessageBox(message, Caption(), MB_ICONERROR);
+    };
     CreateActions();
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Talvora ERP Service Manager",
@@ -53,11 +48,8 @@ TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FShowA
 TFormMain::~TFormMain()
 {
     Application().RemoveIdleHandler(FIdleHandler);
-    if (FMonitorSink)
-        FMonitorSink->Form = nullptr;
     // The rows' data goes with the rows, while this window still hears of their deletion.
-    if (Handle())
-        DeleteRows();
+    FServiceList.Detach();
 }
 
 void TFormMain::CreateComponents()
@@ -65,17 +57,8 @@ void TFormMain::CreateComponents()
     CreateControls(Components, std::size(Components));
     FToolBar = TToolBar(Control(idToolBar));
     FStatusBar = TStatusBar(Control(idStatusBar));
-    FList = TListView(Control(idList));
-
     FImages = CreateMainImageList();
-    HWND lv = FList.Handle();
-    ListView_SetExtendedListViewStyle(lv, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
-    ListView_SetImageList(lv, FImages.get(), LVSIL_SMALL);
-    // Clicking a heading does nothing.
-    HWND header = ListView_GetHeader(lv);
-    SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) & ~HDS_BUTTONS);
-    for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i)
-        FList.AddColumn(i, Columns[i].Caption, Columns[i].Width);
+    FServiceList.Attach(Control(idList), FImages.get());
 
     FToolBar.SetImageList(FImages.get());
     FDisabledImages = CreateDisabledImageList();
@@ -134,6 +117,9 @@ void TFormMain::FormShow()
 void TFormMain::CompleteShow()
 {
     RebuildItems(true);
+    // Quitting while the list was read: the window is closing or gone.
+    if (!Handle() || Application().Terminated())
+        return;
     FStatusBar.SetText(0, ComputerNameText());
     FStatusBar.SetText(1, AccountText());
     SetTimerOn(true);
@@ -178,9 +164,7 @@ void TFormMain::FormDestroy()
 {
     SetTimerOn(false);
     // Monitors that outlive the window never reach it.
-    if (FMonitorSink)
-        FMonitorSink->Form = nullptr;
-    DeleteRows();
+    FServiceList.Detach();
 }
 
 bool TFormMain::PreTranslateMessage(MSG& msg)
@@ -226,11 +210,11 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         FActions.UpdateMenu(reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_CONTEXTMENU:
-        if (reinterpret_cast<HWND>(wParam) == FList.Handle()) {
+        if (reinterpret_cast<HWND>(wParam) == List().Handle()) {
             POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
             if (p.x == -1 && p.y == -1) {
                 p = {8, 8};
-                ClientToScreen(FList.Handle(), &p);
+                ClientToScreen(List().Handle(), &p);
             }
             TrackPopupMenu(FPopupMenu.get(), TPM_RIGHTBUTTON, p.x, p.y, 0, Handle(), nullptr);
             return 0;
@@ -238,8 +222,14 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_NOTIFY: {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
-        if (header->hwndFrom == FList.Handle())
-            return ListNotify(header);
+        if (header->hwndFrom == List().Handle()) {
+            if (header->code == NM_DBLCLK) {
+                LVDblClick();
+                return 0;
+            }
+            LRESULT result = 0;
+            return FServiceList.Notify(header, result) ? result : 0;
+        }
         if (header->code == TTN_GETDISPINFOW) {
             auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
             info->lpszText = const_cast<wchar_t*>(FActions.HintOf(static_cast<int>(header->idFrom)));
@@ -248,33 +238,10 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     }
     case WM_SETFOCUS:
-        SetFocus(FList.Handle());
+        SetFocus(List().Handle());
         return 0;
     default:
         break;
     }
     return TWindow::WndProc(msg, wParam, lParam);
-}
-
-LRESULT TFormMain::ListNotify(NMHDR* header)
-{
-    switch (header->code) {
-    case LVN_DELETEITEM: {
-        auto* nm = reinterpret_cast<NMLISTVIEW*>(header);
-        LVDeletion(nm->iItem, nm->lParam);
-        return 0;
-    }
-    case LVN_GETINFOTIPW:
-        LVInfoTip(reinterpret_cast<NMLVGETINFOTIPW*>(header));
-        return 0;
-    case NM_CUSTOMDRAW:
-        return LVCustomDrawItem(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
-    case NM_DBLCLK:
-        LVDblClick();
-        return 0;
-    case LVN_BEGINLABELEDITW:
-        return TRUE;  // captions cannot be edited
-    default:
-        return 0;
-    }
 }

@@ -1,46 +1,22 @@
-// The main window: the list of the ERP's services (or every service with the "all" switch)
-// with state and description refreshed every second, the commands on the selected service,
-// and the following of pending states by monitor threads.
+// The main window: the frame around the service list (service_list.h), with the tool bar, the
+// menus and the status bar, the actions and the commands on the selected service.
 //
-// Rows point at the catalogue's records through their TItemData; every rebuild deletes the
-// rows before it refreshes the catalogue, so no row outlives its record. While a command
-// waits (FCommandDepth > 0) the commands and the rebuild that would free its records are
-// refused, and closing the window is put off until the command has unwound.
+// While a command waits or the list is read anew (FCommandDepth > 0) the commands and the
+// rebuild that would free the catalogue's records are refused, and closing the window is put
+// off until the command or the read has unwound.
 #pragma once
 
 #include "common/actions.h"
 #include "common/window.h"
 #include "services/sc_manager.h"
-#include "services/service_monitor.h"
-#include "ui/main/images.h"
-#include "ui/controls/list_view.h"
 #include "ui/controls/status_bar.h"
 #include "ui/controls/tool_bar.h"
+#include "ui/main/images.h"
 #include "ui/main/service_control.h"
+#include "ui/main/service_list.h"
 
-#include <memory>
 #include <string>
 #include <vector>
-
-// The record behind each row of the service list.
-struct TItemData {
-    TNtService* Service = nullptr;      // not owned
-    TServiceMonitor* Monitor = nullptr;  // not owned: the thread frees itself
-    // What the row shows, so that a refresh touches the control only where something changed.
-    std::wstring Caption;
-    std::wstring StateText;
-    std::wstring Description;
-    int Image = -1;
-};
-
-
-class TFormMain;
-
-// The monitors' way back to the main window: their handlers hold the sink, and the window
-// clears Form when it ends, so a monitor that outlives it reaches nothing.
-struct TMonitorSink {
-    TFormMain* Form = nullptr;
-};
 
 class TFormMain : public TWindow {
 public:
@@ -71,18 +47,18 @@ public:
     ~TFormMain() override;
 
     // The service list (also read by the properties dialog, by tests and the benchmark).
-    TSCManager& Manager() { return *FManager; }
-    TListView& List() { return FList; }
+    TServiceList& ServiceList() { return FServiceList; }
+    TSCManager& Manager() { return FServiceList.Manager(); }
+    TListView& List() { return FServiceList.View(); }
     TActionList& Actions() { return FActions; }
     HWND StatusBar() const { return FStatusBar.Handle(); }
 
+    // Rebuilds the list (TServiceList::Rebuild) as a command: nothing else runs meanwhile.
     void RebuildItems(bool refreshAll);
-    // Refreshes the rows for at most about 200 ms, going on with the row after the last one the
-    // previous call refreshed; every row when a whole pass fits in that time. Returns the number
-    // of rows refreshed.
-    int UpdateItems();
-    void RefreshService(TNtService* service);
-    TItemData* ItemData(int index) const;
+    // The timer's refresh of the rows (TServiceList::Update).
+    int UpdateItems() { return FServiceList.Update(); }
+    void RefreshService(TNtService* service) { TServiceList::RefreshService(service); }
+    TItemData* ItemData(int index) const { return FServiceList.ItemData(index); }
 
     // The start command (tests run it as the action would), and whether a command waits.
     void ActStartExecute();
@@ -98,16 +74,15 @@ protected:
     void FormDestroy() override;
 
 private:
-    void UpdateItem(TNtService* service);
-    int FindItemByService(const TNtService* service) const;
-    int FindItemByMonitor(const TServiceMonitor* monitor) const;
-    static std::wstring GetStateText(const TNtService* service);
-    static int GetStateImage(const TNtService* service);
-    TItemData* SelectedData() const;
+    TItemData* SelectedData() const { return FServiceList.SelectedData(); }
 
     // Commands.
     void ActionsUpdate();
     void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data);
+    // The start request waits until the service's process reports: it is made on a worker
+    // thread while the window goes on answering. False when the application terminated
+    // meanwhile (the request goes on alone); raises the request's error.
+    bool RequestStart(const TNtService& service);
     std::wstring CollectDependencies(TNtService* service, TServiceState state);
     std::wstring CollectDependants(TNtService* service, TServiceState state);
     void StartDependencies(TNtService* service);
@@ -121,28 +96,10 @@ private:
     void ActPropsExecute();
     void ActAboutExecute();
 
-    // Pending-state follow-up.
-    void MonitorNotify(const std::wstring& serviceName, const std::wstring& message);
-    void MonitorTerminated(TServiceMonitor* sender);
-
     void CreateComponents();
     void CreateActions();
     void CreateMenus();
-    LRESULT ListNotify(NMHDR* header);
-    // Deletes every row (each deletion frees the row's TItemData).
-    void DeleteRows();
-    void LVDeletion(int index, LPARAM data);
-    void LVInfoTip(NMLVGETINFOTIPW* tip);
-    LRESULT LVCustomDrawItem(NMLVCUSTOMDRAW* draw);
     void LVDblClick();
-    void UpdateRow(int index);
-    // Shows the record's current values in its row, without reading the service again.
-    void PaintRow(int index);
-    void PaintItem(const TNtService* service);
-    void SortItems();
-    void StartMonitor(TItemData* data, TServiceControl operation);
-    template <typename Match>
-    int FindItem(Match match) const;
     // The services a service depends on, or that depend on it, in their lists' order.
     static std::vector<TNtService*> DependenciesOf(TNtService* service);
     static std::vector<TNtService*> DependantsOf(TNtService* service);
@@ -154,34 +111,21 @@ private:
     // The window's size and the list's column widths, kept between runs.
     void LoadLayout();
     void SaveLayout();
-    // The monitor this window started for the service and that still runs, or null.
-    TServiceMonitor* RunningMonitorOf(const std::wstring& serviceName) const;
     // Closes the window when it was asked to close while a command waited.
     void CloseIfRequested();
     class TCommandScope;
 
-    std::unique_ptr<TSCManager> FManager;
-    bool FShowAllServices;
-    bool FItemsBuilding = false;
-    bool FDeletingRows = false;
+    TServiceList FServiceList;
     int FCommandDepth = 0;
     bool FCloseRequested = false;  // closing waits until the running command has unwound
     bool FShownOnce = false;
     bool FShowCompleted = false;  // the show handler's steps all ran (the timer is on)
     TToolBar FToolBar;
     TStatusBar FStatusBar;
-    TListView FList;
     UniqueImageList FImages;
     UniqueImageList FDisabledImages;
     TActionList FActions;
     HMENU FMainMenu = nullptr;   // owned by the window
     UniqueMenu FPopupMenu;
     int FIdleHandler = 0;
-    // The monitors' way back to this window; cut when the window ends.
-    std::shared_ptr<TMonitorSink> FMonitorSink;
-    // The monitors this window started that have not ended: a rebuild hands each to its
-    // service's new row, so that one monitor at most follows a service.
-    std::vector<TServiceMonitor*> FMonitors;
-    // Where the next refresh of the rows goes on (a refresh stops after its time budget).
-    int FNextUpdateRow = 0;
 };

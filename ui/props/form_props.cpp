@@ -110,6 +110,7 @@ TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind
     FSized = true;
     CreateControls(Components, std::size(Components));
     FormCreate();
+    SendMessageW(Control(IdEditName), EM_LIMITTEXT, MaxServiceNameLength, 0);
 }
 
 TFormProps::~TFormProps()
@@ -199,6 +200,9 @@ void TFormProps::LoadInstalled()
     SetChecked(IdChBoxDelayedStart, FService->StartType() == sstAuto && delayed);
 
     SetWindowTextW(Control(IdMemoParams), BoxLineBreaks(ReadServiceParameters(FService->ServiceName())).c_str());
+    // What the box shows as loaded (up to a NUL stored inside the value): an OK writes the value
+    // only when the text differs from it.
+    FLoadedParams = Text(IdMemoParams);
 
     FillDependencies();
     int selected = 0;
@@ -211,27 +215,16 @@ void TFormProps::LoadInstalled()
             }
     }
     SendMessageW(Control(IdComboDepend), CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+    FLoadedDependIndex = selected;
 }
 
-// The service's delayed-start setting, read with the service opened for all access. A system
-// without the delayed-start level counts as not delayed, and the box then stays disabled.
+// The service's delayed-start setting. A system without the delayed-start level counts as not
+// delayed, and the box then stays disabled.
 bool TFormProps::ReadDelayedStart()
 {
-    SERVICE_DELAYED_AUTO_START_INFO info{};
-    DWORD needed = 0;
-    FService->Active(true);
-    BOOL ok = FService->SCManager()->Scm().QueryServiceConfig2W(FService->Handle(),
-                                                                 SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
-                                                                 reinterpret_cast<LPBYTE>(&info), sizeof(info), &needed);
-    DWORD error = GetLastError();
-    FService->Active(false);
-    if (ok)
-        return info.fDelayedAutostart == TRUE;
-    if (error == ERROR_INVALID_LEVEL) {
-        FDelayedStartSupported = false;
-        return false;
-    }
-    RaiseOSError(error);
+    const std::optional<bool> delayed = FService->DelayedStart();
+    FDelayedStartSupported = delayed.has_value();
+    return delayed.value_or(false);
 }
 
 void TFormProps::LoadNew()
@@ -244,7 +237,7 @@ void TFormProps::LoadNew()
     ShowWindow(Control(IdChBoxDelayedStart), SW_HIDE);
     if (IsAppServerKind(FExeType)) {
         FSettingName = true;
-        SetWindowTextW(Control(IdEditName), L"<default>");
+        SetWindowTextW(Control(IdEditName), DefaultServiceName);
         FSettingName = false;
         FillDependencies();
         SendMessageW(Control(IdComboDepend), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
@@ -344,9 +337,18 @@ void TFormProps::BtnBrowseClick()
 
 bool TFormProps::ValidateInput()
 {
-    if (IsWindowEnabled(Control(IdEditName)) && Text(IdEditName).empty()) {
-        AppMessageBox(L"Service name cannot by empty.", FormCaption, MB_ICONERROR);
-        return false;
+    if (IsWindowEnabled(Control(IdEditName))) {
+        const std::wstring name = Text(IdEditName);
+        if (name.empty()) {
+            AppMessageBox(L"Service name cannot by empty.", FormCaption, MB_ICONERROR);
+            return false;
+        }
+        if (name != DefaultServiceName && !IsValidServiceName(name)) {
+            AppMessageBox(L"Service name may only hold the letters A to Z, the digits 0 to 9 and \"_\", at most 256 "
+                          L"characters.",
+                          FormCaption, MB_ICONERROR);
+            return false;
+        }
     }
     if (IsWindowEnabled(Control(IdComboFile))) {
         const std::wstring file = Text(IdComboFile);
@@ -377,26 +379,14 @@ bool TFormProps::ApplyChanges()
     TPasswordPrompt prompt = FPasswordPrompt;
     if (!prompt)
         prompt = [](std::wstring& password) { return AskAccountPassword(password, FormCaption); };
-    bool changed = false;
-    FService->Active(true);
-    try {
-        changed = ChangeConfig(FService->SCManager()->Scm(), FService->Handle(), ConfigChoice(), prompt);
-    } catch (...) {
-        // The change's own error is what the user sees; a failing close is dropped.
-        try {
-            FService->Active(false);
-        } catch (...) {
-        }
-        throw;
-    }
-    FService->Active(false);
-    if (!changed)
+    if (!FService->Reconfigure(ReconfigurationOf(ConfigChoice()), prompt))
         return false;
     if (FService->ServiceState() == ssRunning)
         AppMessageBox(L"The new configuration will take effect as soon as the service is stopped.", FormCaption,
                       MB_ICONINFORMATION);
+    // An empty box, or one as loaded, leaves the stored value as it is, type and bytes.
     const std::wstring parameters = Text(IdMemoParams);
-    if (!parameters.empty())
+    if (!parameters.empty() && parameters != FLoadedParams)
         WriteServiceParameters(FService->ServiceName(), parameters);
     return true;
 }
@@ -417,6 +407,7 @@ TConfigChoice TFormProps::ConfigChoice() const
     choice.Interact = Checked(IdChBoxInteract);
     HWND combo = Control(IdComboDepend);
     choice.DependIndex = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    choice.DependChanged = !FLoadedDependIndex || choice.DependIndex != *FLoadedDependIndex;
     if (choice.DependIndex >= 0) {
         const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(choice.DependIndex), 0);
         if (length > 0) {
@@ -479,6 +470,14 @@ LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
         const int code = HIWORD(wParam);
+        if (id == IdEditName && code == EN_CHANGE) {
+            EditNameChange();
+            return 0;
+        }
+        if (id == IdEditName && code == EN_SETFOCUS) {
+            EditNameEnter();
+            return 0;
+        }
         if (id == IdBtnBrowse && code == BN_CLICKED) {
             BtnBrowseClick();
             return 0;

@@ -13,6 +13,7 @@
 
 #include <commctrl.h>
 
+#include <optional>
 #include <string>
 
 class TFormProps : public TDialogWindow {
@@ -98,6 +99,8 @@ private:
     void LoadNew();
     bool ReadDelayedStart();
     void BuildExecutableList();
+    void EditNameChange();
+    void EditNameEnter();
     void RadiosStartupClick();
     void ChBoxDefaultAccountClick();
     void BtnBrowseClick();
@@ -130,7 +133,11 @@ private:
     std::wstring FOldUserName;
     TStringList FPathMem;
     bool FDelayedStartSupported = true;
+    // The Depends on selection and the Parameters text as loaded for an installed service.
+    std::optional<int> FLoadedDependIndex;
+    std::wstring FLoadedParams;
     bool FSettingName = false;
+    bool FNameEntered = false;
     TActionList FActions;
     UniqueMenu FParamsMenu;
     HWND FTooltip = nullptr;  // owned by the window
@@ -139,7 +146,12 @@ private:
     TPasswordPrompt FPasswordPrompt;
 };
 
+// The most characters a service name may have.
+inline constexpr size_t MaxServiceNameLength = 256;
+
 // Key filter of the Service name box: backspace, ASCII letters and digits and "_".
 bool IsServiceNameChar(wchar_t c);
 // The text with every character the key filter refuses dropped (backspace too).
 std::wstring FilterServiceName(const std::wstring& text);
+// At most MaxServiceNameLength characters, each an ASCII letter, a digit or "_".
+bool IsValidServiceName(const std::wstring& name);

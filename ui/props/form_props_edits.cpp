@@ -8,6 +8,8 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
+
 namespace {
 bool IsEditControl(HWND wnd)
 {
@@ -28,6 +30,48 @@ std::wstring FilterServiceName(const std::wstring& text)
         if (c != 8 && IsServiceNameChar(c))
             kept += c;
     return kept;
+}
+
+bool IsValidServiceName(const std::wstring& name)
+{
+    return name.size() <= MaxServiceNameLength && FilterServiceName(name) == name;
+}
+
+void TFormProps::EditNameChange()
+{
+    // Whatever way the text came in (Shift+Insert and WM_UNICHAR send no WM_CHAR or WM_PASTE,
+    // and neither does an input method), the whole text is filtered; the dialog's own
+    // "<default>" stays.
+    if (FSettingName)
+        return;
+    HWND name = Control(IdEditName);
+    const std::wstring text = Text(IdEditName);
+    if (text == DefaultServiceName)
+        return;
+    std::wstring kept = FilterServiceName(text);
+    if (kept.size() > MaxServiceNameLength)
+        kept.resize(MaxServiceNameLength);
+    if (kept == text)
+        return;
+    DWORD start = 0, end = 0;
+    SendMessageW(name, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    // The caret stays after the characters kept before it.
+    const std::wstring before = FilterServiceName(text.substr(0, std::min<size_t>(end, text.size())));
+    const auto caret = static_cast<WPARAM>(std::min(before.size(), kept.size()));
+    FSettingName = true;
+    SetWindowTextW(name, kept.c_str());
+    FSettingName = false;
+    SendMessageW(name, EM_SETSEL, caret, static_cast<LPARAM>(caret));
+}
+
+void TFormProps::EditNameEnter()
+{
+    if (FNameEntered)
+        return;
+    FNameEntered = true;
+    // The first focus selects the whole text, so typing replaces "<default>"; posted, so that a
+    // click that brought the focus has placed its caret first.
+    PostMessageW(Control(IdEditName), EM_SETSEL, 0, -1);
 }
 
 void TFormProps::CreateActions()
@@ -157,7 +201,10 @@ LRESULT CALLBACK TFormProps::EditNameProc(HWND wnd, UINT msg, WPARAM wParam, LPA
                 }
             }
             CloseClipboard();
-            SendMessageW(wnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+            // Nothing to paste (an empty clipboard, or nothing the filter keeps) changes nothing.
+            text = FilterServiceName(text);
+            if (!text.empty())
+                SendMessageW(wnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
             break;
         }
         case EM_REPLACESEL:

@@ -5,8 +5,6 @@
 #include "common/text.h"
 
 namespace {
-constexpr const wchar_t* DefaultServiceName = L"<default>";
-
 bool SameTextAscii(const std::wstring& a, const std::wstring& b)
 {
     if (a.size() != b.size())

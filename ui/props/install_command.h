@@ -18,6 +18,10 @@ class TStringList;
 
 enum class TStartChoice { Automatic, Manual, Disabled };
 
+// The service name of an application server that takes its own default name: no "/name:"
+// switch (compared without regard to the case of ASCII letters).
+inline constexpr const wchar_t* DefaultServiceName = L"<default>";
+
 // What the properties dialog hands over when OK is pressed for a new service.
 struct TInstallRequest {
     TExeType Kind = etUnknown;
