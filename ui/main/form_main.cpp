@@ -6,10 +6,15 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace {
 constexpr int ToolBarHeight = 26;
 constexpr int StatusBarHeight = 19;
 constexpr int StatusPanelWidth = 100;
+// The smallest outer size: the toolbar's buttons and a few rows of the list stay in view.
+constexpr int MinWidth = 320;
+constexpr int MinHeight = 220;
 
 const TControlSpec Components[] = {
     {TFormMain::idToolBar, L"ToolBar", TOOLBARCLASSNAMEW, nullptr,
@@ -33,7 +38,7 @@ const TColumn Columns[] = {{L"Service Name", 200}, {L"Status", 80}, {L"Descripti
 
 TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FShowAllServices(showAllServices)
 {
-    // FormCreate: the catalogue of the local machine; it connects on its first refresh.
+    // The catalogue of the local machine; it connects on its first refresh.
     FManager = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm);
     FMonitorSink = std::make_shared<TMonitorSink>();
     FMonitorSink->Form = this;
@@ -44,7 +49,9 @@ TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FShowA
                 .ClientHeight = DesignClientHeight,
                 .Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                 .ExStyle = WS_EX_APPWINDOW,
-                .Name = L"FormMain"});
+                .Name = L"FormMain",
+                .MinWidth = MinWidth,
+                .MinHeight = MinHeight});
     CreateComponents();
     CreateMenus();
     FIdleHandler = Application().AddIdleHandler([this] { FActions.Update(); });
@@ -67,7 +74,7 @@ void TFormMain::CreateComponents()
     FStatusBar = TStatusBar(Control(idStatusBar));
     FList = TListView(Control(idList));
 
-    FImages = CreateMainImageList();
+    FImages = CreateMainImageList(Scale(MainImageSize));
     HWND lv = FList.Handle();
     ListView_SetExtendedListViewStyle(lv, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
     ListView_SetImageList(lv, FImages.get(), LVSIL_SMALL);
@@ -75,14 +82,30 @@ void TFormMain::CreateComponents()
     HWND header = ListView_GetHeader(lv);
     SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) & ~HDS_BUTTONS);
     for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i)
-        FList.AddColumn(i, Columns[i].Caption, Columns[i].Width);
+        FList.AddColumn(i, Columns[i].Caption, Scale(Columns[i].Width));
 
     FToolBar.SetImageList(FImages.get());
-    FDisabledImages = CreateDisabledImageList();
+    FDisabledImages = CreateDisabledImageList(Scale(MainImageSize));
     FToolBar.SetDisabledImageList(FDisabledImages.get());
     FActions.FillToolBar(FToolBar.Handle(), {ActStart, ActStop, ActPause, Separator, ActRebuild, ActProps, Separator, ActQuit});
 
-    FStatusBar.SetParts({StatusPanelWidth, 2 * StatusPanelWidth});
+    DpiChanged();
+}
+
+void TFormMain::FitListAboveStatusBar()
+{
+    SendMessageW(FStatusBar.Handle(), WM_SIZE, 0, 0);
+    const RECT status = ChildRect(Handle(), FStatusBar.Handle());
+    const RECT list = ChildRect(Handle(), FList.Handle());
+    if (list.bottom != status.top)
+        SetWindowPos(FList.Handle(), nullptr, 0, 0, list.right - list.left, std::max(0L, status.top - list.top),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TFormMain::DpiChanged()
+{
+    FStatusBar.SetParts({Scale(StatusPanelWidth), Scale(2 * StatusPanelWidth)});
+    FitListAboveStatusBar();
 }
 
 void TFormMain::CreateMenus()
@@ -200,6 +223,12 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         if (wParam == TimerUpdate)
             UpdateItems();
         return 0;
+    case WM_SIZE: {
+        const LRESULT result = TWindow::WndProc(msg, wParam, lParam);
+        if (wParam != SIZE_MINIMIZED)
+            FitListAboveStatusBar();
+        return result;
+    }
     case WM_COMMAND:
         if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1 || lParam == reinterpret_cast<LPARAM>(FToolBar.Handle())) {
             FActions.Execute(LOWORD(wParam));
@@ -209,7 +238,7 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_MEASUREITEM: {
         auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
         if (item->CtlType == ODT_MENU) {
-            MeasureMenuItemImage(*item);
+            MeasureMenuItemImage(*item, Scale(MainImageSize));
             return TRUE;
         }
         break;
@@ -217,7 +246,7 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DRAWITEM: {
         auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
         if (item->CtlType == ODT_MENU) {
-            DrawMenuItemImage(*item, static_cast<int>(item->itemData));
+            DrawMenuItemImage(*item, static_cast<int>(item->itemData), Scale(MainImageSize));
             return TRUE;
         }
         break;

@@ -126,6 +126,10 @@ private:
     void MonitorTerminated(TServiceMonitor* sender);
 
     void CreateComponents();
+    // The status bar takes the height its font needs; the list ends above it.
+    void FitListAboveStatusBar();
+    // The status bar's panels at the window's dpi, the list above the bar.
+    void DpiChanged() override;
     void CreateActions();
     void CreateMenus();
     LRESULT ListNotify(NMHDR* header);
