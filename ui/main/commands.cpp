@@ -12,16 +12,10 @@
 #include "common/text.h"
 #include "services/start_request.h"
 #include "ui/about/form_about.h"
-#include "ui/main/wait_with_messages.h"
 #include "ui/props/service_properties.h"
 
 
 namespace {
-bool IsDatabaseServer(const std::wstring& serviceName)
-{
-    return PosText(L"asany", serviceName, 1) == 1 || PosText(L"sqlany", serviceName, 1) == 1;
-}
-
 constexpr UINT QuestionFlags = MB_YESNOCANCEL | MB_ICONQUESTION;  // 35
 constexpr UINT WarningFlags = MB_YESNOCANCEL | MB_ICONWARNING;    // 51
 
@@ -254,7 +248,7 @@ void TFormMain::ActStopExecute()
         return;
     TCommandScope command(*this);
     TNtService* service = data->Service;
-    if (IsDatabaseServer(service->ServiceName()) &&
+    if (IsDatabaseService(service->ServiceName()) &&
         !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
         return;
     std::wstring dependants = CollectDependants(service, ssRunning);
