@@ -8,11 +8,11 @@
 #include "tests/support/scratch_current_user.h"
 #include "tests/support/scratch_folder.h"
 
-#include "common/application.h"
-#include "common/busy.h"
 #include "common/format.h"
 #include "common/handle.h"
 #include "services/sc_manager.h"
+#include "ui/base/application.h"
+#include "ui/base/busy.h"
 #include "ui/props/form_props.h"
 
 #include <gtest/gtest.h>

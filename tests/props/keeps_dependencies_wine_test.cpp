@@ -6,7 +6,7 @@
 #include "tests/support/registered_service.h"
 #include "tests/support/scratch_current_user.h"
 
-#include "common/application.h"
+#include "ui/base/application.h"
 #include "common/format.h"
 #include "common/registry.h"
 #include "services/sc_manager.h"

@@ -1,10 +1,10 @@
 #include "ui/props/executables.h"
 
-#include "common/busy.h"
 #include "common/errors.h"
 #include "common/handle.h"
 #include "common/registry.h"
 #include "common/text.h"
+#include "ui/base/busy.h"
 #include "ui/props/install_command.h"
 
 #include <windows.h>

@@ -2,19 +2,20 @@
 // The text boxes' own handling is in form_props_edits.cpp.
 #include "ui/props/form_props.h"
 
-#include "common/application.h"
-#include "common/busy.h"
 #include "common/errors.h"
 #include "common/finally.h"
 #include "common/format.h"
-#include "common/layout.h"
-#include "common/message_box.h"
 #include "common/text.h"
+#include "ui/base/application.h"
+#include "ui/base/busy.h"
+#include "ui/base/layout.h"
+#include "ui/base/message_box.h"
 #include "ui/props/executables.h"
 #include "ui/props/file_paths.h"
 #include "ui/props/form_password.h"
 #include "ui/props/install_command.h"
 #include "ui/props/installer.h"
+#include "ui/props/server_picture.h"
 #include "ui/props/service_parameters.h"
 
 #include <commdlg.h>
@@ -118,7 +119,7 @@ bool TFormProps::IsFile(const std::wstring& path)
 }
 
 TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind)
-    : TDialogWindow(IdImage1), FCatalogue(catalogue), FService(service), FExeType(kind)
+    : TDialogWindow(IdImage1, DrawServerPicture), FCatalogue(catalogue), FService(service), FExeType(kind)
 {
     CreateForm({.ClassName = ClassName,
                 .Caption = FormCaption,

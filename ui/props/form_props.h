@@ -3,12 +3,12 @@
 // and stores its server parameters. Name and executable can only be set for a new service.
 #pragma once
 
-#include "common/actions.h"
 #include "common/handle.h"
 #include "common/strings.h"
 #include "services/sc_manager.h"
+#include "ui/base/actions.h"
+#include "ui/base/dialog_window.h"
 #include "ui/props/change_config.h"
-#include "ui/props/dialog_window.h"
 #include "ui/props/exe_type.h"
 
 #include <commctrl.h>

@@ -3,7 +3,7 @@
 // and Escape and Tab in the Parameters box.
 #include "ui/props/form_props.h"
 
-#include "common/application.h"
+#include "ui/base/application.h"
 #include "ui/props/file_paths.h"
 
 #include <shellapi.h>

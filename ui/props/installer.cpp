@@ -1,9 +1,9 @@
 #include "ui/props/installer.h"
 
-#include "common/delay.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/handle.h"
+#include "ui/base/delay.h"
 
 #include <windows.h>
 

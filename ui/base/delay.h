@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/base/gui_layer.h"
+
 #include <windows.h>
 
 // Waits ms milliseconds while keeping the GUI alive: waits for window input at most 20 ms at a

@@ -1,7 +1,7 @@
-#include "common/delay.h"
+#include "ui/base/delay.h"
 
-#include "common/application.h"
 #include "common/errors.h"
+#include "ui/base/application.h"
 
 #include <windows.h>
 
