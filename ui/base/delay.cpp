@@ -29,7 +29,7 @@ bool WaitWithMessages(HANDLE handle)
         if (woken == WAIT_FAILED)
             RaiseLastOSError();
         app.ProcessMessages();
-        // As in the main loop: the enabling of the commands follows what the wait allows.
+        // As in the main loop: the enabling of the commands follows (all refused meanwhile).
         app.Idle();
     }
 }

@@ -8,6 +8,7 @@
 #include "ui/base/busy.h"
 #include "ui/base/delay.h"
 #include "ui/main/images.h"
+#include "ui/props/exe_type.h"
 
 #include <algorithm>
 #include <iterator>
@@ -52,10 +53,7 @@ bool IsListed(const TNtService* service, bool showAllServices)
 {
     if (showAllServices)
         return true;
-    const std::wstring& display = service->DisplayName();
-    const std::wstring& name = service->ServiceName();
-    return PosText(L"talvora32", display, 1) == 1 || PosText(L"talvora erp", display, 1) == 1 ||
-           PosText(L"asany", name, 1) == 1 || PosText(L"sqlany", name, 1) == 1;
+    return IsErpService(service->ServiceName(), service->DisplayName());
 }
 
 int CompareCaptions(const std::wstring& a, const std::wstring& b) { return lstrcmpW(a.c_str(), b.c_str()); }
