@@ -13,7 +13,7 @@
 //   if (commands.Running()) commands.CloseWhenDone();          // a close asked for meanwhile
 #pragma once
 
-#include "common/actions.h"
+#include "ui/base/actions.h"
 #include "ui/main/service_control.h"
 #include "ui/main/service_list.h"
 
