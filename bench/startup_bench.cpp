@@ -114,7 +114,8 @@ public:
     explicit TStartedProgram(const std::wstring& arguments, const std::wstring& program = ProgramPath())
     {
         std::wstring command = L"\"" + program + L"\" " + arguments;
-        STARTUPINFOW si{sizeof(si)};
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
         PROCESS_INFORMATION pi{};
         Start = NowMs();
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))

@@ -47,12 +47,24 @@ struct TStoredDependencies {
     std::wstring Group;                  // "Group"
 };
 
+// A value, read at once into a buffer that fits the usual ones (every call is a round trip to
+// Wine's server); a larger one is read again at its size.
+LSTATUS ReadSmallValue(HKEY key, const wchar_t* name, TRegValue& value)
+{
+    value.Data.resize(512);
+    DWORD size = static_cast<DWORD>(value.Data.size());
+    LSTATUS status = RegQueryValueExW(key, name, nullptr, &value.Type, value.Data.data(), &size);
+    if (status == ERROR_SUCCESS)
+        value.Data.resize(size);
+    return status == ERROR_MORE_DATA ? ReadRegValue(key, name, value) : status;
+}
+
 // A stored list: text kinds only, whole characters, up to the first empty entry (or the end of
 // data stored without one).
 std::vector<std::wstring> StoredList(HKEY key, const wchar_t* name)
 {
     TRegValue value;
-    if (ReadRegValue(key, name, value) != ERROR_SUCCESS)
+    if (ReadSmallValue(key, name, value) != ERROR_SUCCESS)
         return {};
     if (value.Type != REG_MULTI_SZ && value.Type != REG_SZ && value.Type != REG_EXPAND_SZ)
         return {};
@@ -60,7 +72,8 @@ std::vector<std::wstring> StoredList(HKEY key, const wchar_t* name)
     return SplitNulList(text, text + value.Data.size() / sizeof(wchar_t));
 }
 
-TStoredDependencies ReadStoredDependencies(const std::wstring& service)
+// The service's dependencies, and its own group when withGroup.
+TStoredDependencies ReadStoredDependencies(const std::wstring& service, bool withGroup)
 {
     TStoredDependencies stored;
     UniqueRegKey key;
@@ -69,7 +82,7 @@ TStoredDependencies ReadStoredDependencies(const std::wstring& service)
     stored.Services = StoredList(key.get(), L"DependOnService");
     stored.Groups = StoredList(key.get(), L"DependOnGroup");
     TRegValue group;
-    if (ReadRegValue(key.get(), L"Group", group) == ERROR_SUCCESS)
+    if (withGroup && ReadSmallValue(key.get(), L"Group", group) == ERROR_SUCCESS)
         stored.Group = RegValueText(group).value_or(L"");
     return stored;
 }
@@ -159,7 +172,7 @@ std::vector<const TListedService*> DependantsInStopOrder(const std::vector<TList
             order.push_back(&s);
         }
     };
-    visit(target, ReadStoredDependencies(target).Group);
+    visit(target, ReadStoredDependencies(target, true).Group);
     return order;
 }
 
@@ -322,7 +335,7 @@ BOOL TWineServiceControlManager::CompletedConfig(SC_HANDLE service, const std::w
     // A list the manager gave is kept; an empty one is what the key holds.
     std::wstring dependencies = given.lpDependencies && *given.lpDependencies
                                     ? ListOf(given.lpDependencies)
-                                    : DependencyList(ReadStoredDependencies(name));
+                                    : DependencyList(ReadStoredDependencies(name, false));
 
     size_t needed = sizeof(QUERY_SERVICE_CONFIGW) + TextBytes(given.lpBinaryPathName) +
                     TextBytes(given.lpLoadOrderGroup) + dependencies.size() * sizeof(wchar_t) +
@@ -354,7 +367,7 @@ BOOL TWineServiceControlManager::ChangeServiceConfigW(SC_HANDLE service, DWORD s
     try {
         std::optional<TOpenedService> opened = Opened(service);
         if (!dependencies && opened) {
-            stored = DependencyList(ReadStoredDependencies(opened->Name));
+            stored = DependencyList(ReadStoredDependencies(opened->Name, false));
             dependencies = stored.c_str();
         }
     } catch (const std::bad_alloc&) {
@@ -441,7 +454,7 @@ bool TWineServiceControlManager::ListServices(std::vector<TListedService>& liste
         if (!records[i].lpServiceName)
             continue;
         listed.push_back({records[i].lpServiceName, records[i].lpDisplayName ? records[i].lpDisplayName : L"",
-                          records[i].ServiceStatus, ReadStoredDependencies(records[i].lpServiceName)});
+                          records[i].ServiceStatus, ReadStoredDependencies(records[i].lpServiceName, true)});
     }
     return true;
 }

@@ -236,7 +236,7 @@ TEST_F(FormPropsTest, LooksAsDescribed)
         EXPECT_EQ(std::wstring(tipText), L"Browse files");
         // The label's accelerator moves the focus to its box.
         SetFocus(Item(TFormProps::IdEditName));
-        MSG alt{Item(TFormProps::IdEditName), WM_SYSCHAR, L'p', 0};
+        MSG alt{Item(TFormProps::IdEditName), WM_SYSCHAR, L'p', 0, 0, {}};
         IsDialogMessageW(dialog, &alt);
         EXPECT_EQ(GetFocus(), Item(TFormProps::IdMemoParams));
         Cancel();

@@ -80,14 +80,15 @@ void TFormMain::CreateMenus()
 {
     FActions.MenuImages = true;
     HMENU bar = CreateMenu();
+    // The "&" marks each menu's letter: Alt with it opens the menu (the text shows no "&").
     auto addSub = [bar](HMENU sub, const wchar_t* caption) {
         AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption);
     };
     const std::pair<TServiceCommands::TMainMenu, const wchar_t*> menus[] = {
-        {TServiceCommands::mnProgram, L"Program"},
-        {TServiceCommands::mnService, L"Service"},
-        {TServiceCommands::mnView, L"View"},
-        {TServiceCommands::mnHelp, L"Help"}};
+        {TServiceCommands::mnProgram, L"&Program"},
+        {TServiceCommands::mnService, L"&Service"},
+        {TServiceCommands::mnView, L"&View"},
+        {TServiceCommands::mnHelp, L"&Help"}};
     for (const auto& [menu, caption] : menus)
         addSub(FActions.BuildMenu(TServiceCommands::MenuEntries(menu)), caption);
     FMainMenu = bar;

@@ -105,6 +105,7 @@ private:
     void ChBoxDefaultAccountClick();
     void BtnBrowseClick();
     void BtnOkClick() override;
+    void WarnIfNotInstalled(const TInstallRequest& request);
     void ActOpenDirUpdate();
     void ActOpenDirExecute();
     void ActOpenFileUpdate();
@@ -117,7 +118,6 @@ private:
     TStartChoice StartChoice() const;
     // The selected text of the Parameters box and the folder it names.
     std::wstring MemoSelection() const;
-    static std::wstring FolderOfSelection(const std::wstring& selection);
     static bool IsDirectory(const std::wstring& path);
     static bool IsFile(const std::wstring& path);
 
@@ -138,6 +138,7 @@ private:
     std::wstring FLoadedParams;
     bool FSettingName = false;
     bool FNameEntered = false;
+    bool FApplying = false;  // an installer is being waited for
     TActionList FActions;
     UniqueMenu FParamsMenu;
     HWND FTooltip = nullptr;  // owned by the window
