@@ -29,5 +29,8 @@ bool WaitWithMessages(HANDLE handle)
         if (woken == WAIT_FAILED)
             RaiseLastOSError();
         app.ProcessMessages();
+        // As in the main loop: the enabling of the commands follows (refused while a command
+        // waits).
+        app.Idle();
     }
 }

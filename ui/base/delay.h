@@ -9,6 +9,6 @@
 void DelayWithMessages(unsigned ms);
 
 // Waits for a kernel object (a process, an event) while keeping the GUI alive: window messages
-// are processed as they arrive. True when the object was signalled; false as soon as the
+// are processed as they arrive, the idle step after them. True when the object was signalled; false as soon as the
 // application is terminating (the object is then left as it is).
 bool WaitWithMessages(HANDLE handle);
