@@ -3,10 +3,10 @@
 #include "app/instances.h"
 #include "app/startup.h"
 #include "app/switches.h"
-#include "common/application.h"
 #include "common/errors.h"
 #include "services/scm_api.h"
 #include "services/wine_scm.h"
+#include "ui/base/application.h"
 #include "ui/main/form_main.h"
 
 #include <windows.h>

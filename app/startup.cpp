@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
-#include "common/application.h"
-#include "common/message_box.h"
+#include "ui/base/application.h"
+#include "ui/base/message_box.h"
 
 #include <windows.h>
 

@@ -7,11 +7,11 @@
 //      ratio candidate_search <search time / bare loop time at 10000 files>
 // Run it through ./bench.sh, which gives it a throwaway Wine prefix and a virtual display.
 #include "bench/bench_support.h"
-#include "common/application.h"
 #include "common/format.h"
 #include "common/handle.h"
-#include "common/window.h"
 #include "services/sc_manager.h"
+#include "ui/base/application.h"
+#include "ui/base/window.h"
 #include "ui/props/executables.h"
 #include "ui/props/form_props.h"
 

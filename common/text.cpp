@@ -7,10 +7,12 @@
 #include <windows.h>
 
 namespace {
+// The user's mapping, as the window system's CharUpperBuffW applies it, without the window system.
 std::wstring Upper(std::wstring s)
 {
     if (!s.empty())
-        CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
+        LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, s.data(), static_cast<int>(s.size()), s.data(),
+                     static_cast<int>(s.size()));
     return s;
 }
 

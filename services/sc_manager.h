@@ -77,6 +77,9 @@ public:
 
     // Names compare without regard to the case of ASCII letters.
     bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const;
+    // Whether the manager has the service now, whatever the records say (a service that may not
+    // be opened exists too).
+    bool ServiceExists(const std::wstring& SvcName);
     // With AutoAdd a missing group is created and returned in SvcGrp; the result is still false.
     bool FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd = true);
 

@@ -5,8 +5,8 @@
 
 TServiceMonitor::TServiceMonitor(const std::wstring& SvcName, const std::wstring& Operation, TServiceState FinalState,
                                  TServiceNotification Callback, TServiceMonitorTerminate TerminateFunc,
-                                 IServiceControlManager& scm)
-    : FScm(scm), FCallback(std::move(Callback)), FFinalState(FinalState), FOperation(Operation), FSvcName(SvcName)
+                                 IServiceControlManager& scm, IGuiThread& gui)
+    : TThread(gui), FScm(scm), FCallback(std::move(Callback)), FFinalState(FinalState), FOperation(Operation), FSvcName(SvcName)
 {
     FreeOnTerminate = true;
     if (TerminateFunc)

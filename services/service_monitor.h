@@ -7,9 +7,10 @@
 //       [this](const std::wstring& ErrMsg) { ... },            // twice: at the start with "",
 //                                                               // at the end with "" or the error
 //       [this](TServiceMonitor* Sender) { forget(Sender); },   // then this; then the object is gone
-//       manager.Scm());                                         // the catalogue's manager
+//       manager.Scm(),                                          // the catalogue's manager
+//       Application());                                         // the GUI thread
 // The pointer may be kept only until the terminate handler has run. Both handlers run on the GUI
-// thread (through Application().Synchronize), which must keep processing messages meanwhile.
+// thread (through its Synchronize), which must keep processing messages meanwhile.
 //
 // A window that goes away while its monitors still run must cut their way back to it: either
 // its handlers reach it through something the window clears when it ends (the main window's
@@ -35,7 +36,7 @@ public:
     // Starts at once and frees itself after TerminateFunc has run.
     TServiceMonitor(const std::wstring& SvcName, const std::wstring& Operation, TServiceState FinalState,
                     TServiceNotification Callback, TServiceMonitorTerminate TerminateFunc,
-                    IServiceControlManager& scm);
+                    IServiceControlManager& scm, IGuiThread& gui);
 
     // The failure that ended the run, or empty; valid inside the handlers.
     const std::wstring& ErrorMessage() const { return FErrorMessage; }

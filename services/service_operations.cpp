@@ -160,7 +160,16 @@ bool TNtService::Reconfigure(const TServiceReconfiguration& change, const TPassw
     return changed;
 }
 
-// ---- Catalogue: installation and the database lock -----------------------------------------
+// ---- Catalogue: presence, installation and the database lock ------------------------------
+
+bool TSCManager::ServiceExists(const std::wstring& SvcName)
+{
+    Active(true);
+    SC_HANDLE opened = FScm->OpenServiceW(FHandle.get(), SvcName.c_str(), SERVICE_QUERY_STATUS);
+    const DWORD error = opened ? ERROR_SUCCESS : GetLastError();
+    UniqueScHandleOf service(*FScm, opened);
+    return service || error != ERROR_SERVICE_DOES_NOT_EXIST;
+}
 
 TNtService* TSCManager::Install(const std::wstring& ServiceName, const std::wstring& DisplayName,
                                 const std::wstring& ImageName, const std::wstring& Description,

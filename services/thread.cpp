@@ -1,7 +1,5 @@
 #include "services/thread.h"
 
-#include "common/application.h"
-
 #include <exception>
 
 TThread::~TThread()
@@ -25,8 +23,6 @@ void TThread::Start()
         FThread = std::move(thread);
 }
 
-void TThread::Synchronize(const std::function<void()>& call) { Application().Synchronize(call); }
-
 void TThread::Run(TThread* self) noexcept
 {
     // Nothing may leave the thread's entry. Execute reports its own failures; one that escapes
@@ -37,12 +33,13 @@ void TThread::Run(TThread* self) noexcept
     } catch (...) {
         escaped = std::current_exception();
     }
+    IGuiThread& gui = self->FGui;
     try {
-        Synchronize([self, &escaped] {
+        gui.Synchronize([self, &gui, &escaped] {
             if (escaped)
-                GuardedCall([&escaped] { std::rethrow_exception(escaped); });
+                GuardedCall(gui, [&escaped] { std::rethrow_exception(escaped); });
             if (self->OnTerminate)
-                GuardedCall([self] { self->OnTerminate(self); });
+                GuardedCall(gui, [self] { self->OnTerminate(self); });
         });
     } catch (...) {
     }

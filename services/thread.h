@@ -4,15 +4,18 @@
 // Usage:
 //   class TWorker final : public TThread {
 //   public:
-//       TWorker() { FreeOnTerminate = true; Start(); }     // start once construction is done
+//       explicit TWorker(IGuiThread& gui) : TThread(gui) { FreeOnTerminate = true; Start(); }
+//                                                          // start once construction is done
 //   protected:
 //       void Execute() override { ...; Synchronize([&] { /* on the GUI thread */ }); }
 //   };
-// Synchronize sends the call to the application window and waits: the GUI thread must keep
-// processing messages (any message loop, modal ones included) for it to return. An error that
-// escapes Execute is shown by the application's default report, on the GUI thread, before
-// OnTerminate runs.
+// The GUI thread is passed in (the program passes its application). Synchronize sends the call
+// to it and waits: the GUI thread must keep processing messages (any message loop, modal ones
+// included) for it to return. An error that escapes Execute is shown by the GUI's default
+// report, on the GUI thread, before OnTerminate runs.
 #pragma once
+
+#include "common/gui_thread.h"
 
 #include <windows.h>
 
@@ -22,7 +25,7 @@
 
 class TThread {
 public:
-    TThread() = default;
+    explicit TThread(IGuiThread& gui) : FGui(gui) {}
     // A thread that does not free itself is waited for here.
     virtual ~TThread();
     TThread(const TThread&) = delete;
@@ -44,12 +47,13 @@ protected:
     void Start();
     virtual void Execute() = 0;
     // Runs call on the GUI thread and waits for it; its exception is raised again here.
-    static void Synchronize(const std::function<void()>& call);
+    void Synchronize(const std::function<void()>& call) { FGui.Synchronize(call); }
 
 private:
     static void Run(TThread* self) noexcept;
 
     static inline std::atomic<int> FRunningCount{0};
+    IGuiThread& FGui;
     std::atomic<bool> FTerminated{false};
     std::thread FThread;
 };

@@ -3,7 +3,7 @@
 #include "tests/about/program_file.h"
 #include "ui/about/form_about.h"
 
-#include "common/application.h"
+#include "ui/base/application.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -1,8 +1,8 @@
-#include "common/application.h"
-#include "common/busy.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "tests/support/message_box_hook.h"
+#include "ui/base/application.h"
+#include "ui/base/busy.h"
 
 #include <gtest/gtest.h>
 

@@ -2,12 +2,12 @@
 // the test.
 #pragma once
 
-#include "common/application.h"
-#include "common/busy.h"
-#include "common/delay.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/wait_until.h"
+#include "ui/base/application.h"
+#include "ui/base/busy.h"
+#include "ui/base/delay.h"
 #include "ui/main/form_main.h"
 
 #include <gtest/gtest.h>

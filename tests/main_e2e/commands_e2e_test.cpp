@@ -1,7 +1,7 @@
 // The commands of the real program as a user gives them, over Wine's real Service Control
 // Manager: start from the toolbar, stop a database server through its warning, pause and
-// resume, remove, F5, the Help menu's About window, Alt+X; with pictures of the toolbar and of
-// an opened menu.
+// resume, remove, F5, the Help menu's About window, Alt+X, Alt with a menu's letter; with
+// pictures of the toolbar and of an opened menu.
 #include "tests/main_e2e/e2e_services.h"
 #include "tests/main_e2e/main_window_driver.h"
 #include "tests/support/screen_capture.h"
@@ -263,6 +263,40 @@ TEST_F(CommandsE2E, AltXEndsTheProgramWithExitCodeZeroButNotFromTheAboutWindow)
 
     BringToFront(Window().Main());
     PressChord({VK_MENU, 'X'});
+    EXPECT_EQ(Window().Program().WaitForExit(5000), 0u);
+}
+
+// Alt with a menu's letter opens it: Help's About..., Service's last item (Properties...) and
+// Program's Quit, each chosen from the keyboard alone.
+TEST_F(CommandsE2E, AltWithAMenusLetterOpensTheMenu)
+{
+    ASSERT_TRUE(Window().ClickRow(PauseSpec.DisplayName));
+    struct MenuCase {
+        WORD Letter;
+        std::vector<WORD> Keys;  // after the menu opened
+        const wchar_t* Opens;    // the window class the chosen item shows
+    };
+    const MenuCase cases[] = {
+        {'H', {VK_RETURN}, L"TFormAbout"},
+        {'S', {VK_UP, VK_RETURN}, L"TFormProps"},
+    };
+    for (const MenuCase& c : cases) {
+        SCOPED_TRACE(static_cast<char>(c.Letter));
+        ASSERT_TRUE(BringToFront(Window().Main()));
+        PressChord({VK_MENU, c.Letter});
+        ASSERT_NE(Window().Program().WaitForWindow(L"#32768", 3000), nullptr) << "no menu opened";
+        for (WORD key : c.Keys)
+            PressKey(key);
+        HWND shown = Window().Program().WaitForWindow(c.Opens, 5000);
+        ASSERT_NE(shown, nullptr) << "the item's window did not open";
+        ASSERT_TRUE(BringToFront(shown));
+        PressKey(VK_ESCAPE);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(shown) || !IsWindowVisible(shown); }, 3000));
+    }
+    ASSERT_TRUE(BringToFront(Window().Main()));
+    PressChord({VK_MENU, 'P'});
+    ASSERT_NE(Window().Program().WaitForWindow(L"#32768", 3000), nullptr) << "no Program menu opened";
+    PressKey(VK_RETURN);
     EXPECT_EQ(Window().Program().WaitForExit(5000), 0u);
 }
 

@@ -34,7 +34,7 @@ struct TCase {
     DWORD ExpectStart = SERVICE_AUTO_START;
     std::optional<std::wstring> ExpectStartName = Null;
     std::optional<std::wstring> ExpectPassword = Null;
-    std::wstring ExpectDependencies;  // as the manager read it: each name followed by a NUL
+    std::wstring ExpectDependencies{};  // as the manager read it: each name followed by a NUL
     int ExpectPrompts = 0;
 };
 

@@ -2,16 +2,16 @@
 // inside this process: what it loads for installed and new services, the enabling rules, the
 // name box's filter, the ways it ends (each saving the folder history), validation, applying,
 // the password prompt, and the record's handle that a refresh meanwhile leaves alone.
-#include "common/application.h"
 #include "common/errors.h"
 #include "common/format.h"
-#include "common/message_box.h"
 #include "common/registry.h"
 #include "services/sc_manager.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/key_access.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/scratch_current_user.h"
+#include "ui/base/application.h"
+#include "ui/base/message_box.h"
 #include "ui/props/executables.h"
 #include "ui/props/form_password.h"
 #include "ui/props/form_props.h"
@@ -236,7 +236,7 @@ TEST_F(FormPropsTest, LooksAsDescribed)
         EXPECT_EQ(std::wstring(tipText), L"Browse files");
         // The label's accelerator moves the focus to its box.
         SetFocus(Item(TFormProps::IdEditName));
-        MSG alt{Item(TFormProps::IdEditName), WM_SYSCHAR, L'p', 0};
+        MSG alt{Item(TFormProps::IdEditName), WM_SYSCHAR, L'p', 0, 0, {}};
         IsDialogMessageW(dialog, &alt);
         EXPECT_EQ(GetFocus(), Item(TFormProps::IdMemoParams));
         Cancel();

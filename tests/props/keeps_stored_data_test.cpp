@@ -2,12 +2,12 @@
 // (services, groups, names without a service) stays whole while the Depends on selection is
 // the loaded one, and the "Parameters" value keeps its type and bytes while its box is as
 // loaded. The dialog is loaded and applied without being shown, over the simulated manager.
-#include "common/application.h"
 #include "common/handle.h"
 #include "services/sc_manager.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/scratch_current_user.h"
+#include "ui/base/application.h"
 #include "ui/props/form_props.h"
 
 #include <gtest/gtest.h>

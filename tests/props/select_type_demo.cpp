@@ -1,6 +1,6 @@
 // Shows the kind selection dialog on its own, for a look at it (screenshots). With a number
 // of seconds as argument it closes itself after that time. Prints the kind chosen.
-#include "common/application.h"
+#include "ui/base/application.h"
 #include "ui/props/form_select_type.h"
 
 #include <windows.h>

@@ -1,8 +1,8 @@
 // The kind selection dialog, shown modally and driven from a timer inside this process:
 // preselection, OK only with a selection, and the three ways of cancelling.
-#include "common/application.h"
 #include "common/format.h"
-#include "common/window.h"
+#include "ui/base/application.h"
+#include "ui/base/window.h"
 #include "ui/props/form_select_type.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // through it and wait for their end while messages are processed.
 #pragma once
 
-#include "common/application.h"
 #include "services/service_monitor.h"
 #include "tests/services/service_test_util.h"
+#include "ui/base/application.h"
 
 #include <string>
 #include <vector>
@@ -36,7 +36,7 @@ struct MonitorReport {
                 ErrorInHandler = sender->ErrorMessage();
                 Terminated = true;
             },
-            Scm);
+            Scm, Application());
     }
     bool WaitDone(DWORD ms = 10000)
     {

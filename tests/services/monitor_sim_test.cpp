@@ -1,14 +1,14 @@
 // The state monitor over the simulated Service Control Manager: the two callbacks and the
 // terminate handler on the GUI thread, success and the failure texts, check points that keep it
 // polling, callbacks served by a modal loop, and a window cutting its way back.
-#include "common/application.h"
 #include "common/errors.h"
-#include "common/message_box.h"
 #include "services/service_monitor.h"
 #include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
-#include "tests/support/message_box_hook.h"
 #include "tests/sim_scm/sim_scm.h"
+#include "tests/support/message_box_hook.h"
+#include "ui/base/application.h"
+#include "ui/base/message_box.h"
 
 #include <gtest/gtest.h>
 
@@ -167,7 +167,7 @@ TEST_F(MonitorSim, AnErrorThatEscapesAThreadGoesToTheDefaultReport)
 {
     class TThrowing final : public TThread {
     public:
-        explicit TThrowing(bool& terminated)
+        explicit TThrowing(bool& terminated) : TThread(Application())
         {
             FreeOnTerminate = true;
             OnTerminate = [&terminated](TThread*) { terminated = true; };
@@ -227,7 +227,7 @@ TEST_F(MonitorSim, AnErrorThatEscapesTheRunReachesTheDefaultReportOnTheGuiThread
             if (++calls == 2)
                 throw Exception(L"The window could not take the news");
         },
-        [&](TServiceMonitor*) { terminated = true; }, Sim());
+        [&](TServiceMonitor*) { terminated = true; }, Sim(), Application());
     EXPECT_TRUE(WaitUntil([&] { return terminated; }, 8000));
     SetMessageBoxHook(nullptr);
     ASSERT_EQ(asked.size(), 1u);

@@ -1,12 +1,12 @@
 // The catalogue, the operations and the monitor over Wine's real Service Control Manager, with
 // TestService.exe as the service process. Every service here is created by the test under a
 // name of its own and deleted afterwards.
-#include "common/application.h"
 #include "services/sc_manager.h"
 #include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/registered_service.h"
+#include "ui/base/application.h"
 
 #include <gtest/gtest.h>
 

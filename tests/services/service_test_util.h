@@ -2,12 +2,12 @@
 // messages of raised errors (with the scratch registry key and waiting from tests/support).
 #pragma once
 
-#include "common/delay.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "services/sc_manager.h"
 #include "tests/support/scratch_key.h"
 #include "tests/support/wait_until.h"
+#include "ui/base/delay.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include "tests/support/message_box_hook.h"
 
-#include "common/message_box.h"
+#include "ui/base/message_box.h"
 
 ScriptedMessageBoxes::ScriptedMessageBoxes(std::deque<int> answers) : FAnswers(std::move(answers))
 {

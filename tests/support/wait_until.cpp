@@ -1,6 +1,6 @@
 #include "tests/support/wait_until.h"
 
-#include "common/application.h"
+#include "ui/base/application.h"
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs)
 {

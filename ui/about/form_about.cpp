@@ -1,11 +1,11 @@
 #include "ui/about/form_about.h"
 
-#include "common/busy.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "ui/about/file_version.h"
 #include "ui/about/product_picture.h"
 #include "ui/about/shell_open.h"
+#include "ui/base/busy.h"
 
 #include <iterator>
 #include <utility>
@@ -53,6 +53,7 @@ TFormAbout::TFormAbout(std::wstring versionFile) : FVersionFile(std::move(versio
     CreateControls(Controls, std::size(Controls));
     // The picture lies under the labels written over it.
     SetWindowPos(Control(idImage), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    FFocused = Control(idBtnOk);
     for (int id : {idLabelEmail, idLabelWeb})
         SendMessageW(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(FLinkFont.get()), FALSE);
     for (const TControlSpec& control : Controls)
@@ -197,14 +198,6 @@ LRESULT TFormAbout::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         break;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE) {
-            SetFocus(Control(idBtnOk));
-            return 0;
-        }
-        break;
-    case DM_GETDEFID:
-        return MAKELRESULT(idBtnOk, DC_HASDEFID);
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case idLabelEmail:
@@ -215,10 +208,6 @@ LRESULT TFormAbout::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
             if (HIWORD(wParam) == STN_CLICKED)
                 LabelWebClick();
             return 0;
-        case IDOK:      // the OK button, Enter
-        case IDCANCEL:  // Escape
-            BtnOkClick();
-            return 0;
         default:
             break;
         }
@@ -226,7 +215,7 @@ LRESULT TFormAbout::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     default:
         break;
     }
-    return TWindow::WndProc(msg, wParam, lParam);
+    return TDialogWindow::WndProc(msg, wParam, lParam);
 }
 
 void ShowAboutBox()

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/handle.h"
-#include "common/window.h"
+#include "ui/base/dialog_window.h"
 
 #include <string>
 
@@ -17,7 +17,7 @@ inline constexpr const wchar_t* Email = L"info@talvora.example";
 inline constexpr const wchar_t* Web = L"www.talvora.example";  // host name; the scheme is in the caption
 }  // namespace Maker
 
-class TFormAbout : public TWindow {
+class TFormAbout : public TDialogWindow {
 public:
     static constexpr const wchar_t* ClassName = L"TFormAbout";
     static constexpr int DesignClientWidth = 501;
@@ -49,7 +49,8 @@ protected:
 private:
     void LabelEmailClick();
     void LabelWebClick();
-    void BtnOkClick();
+    // OK and Enter close the window as its close button does (Escape too, as a dialog's Cancel).
+    void BtnOkClick() override;
 
     // Sets a label's caption and fits the label to it; a right-aligned label keeps its right
     // edge, the others their left edge.

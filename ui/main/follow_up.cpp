@@ -4,6 +4,8 @@
 // and its failure is reported once.
 #include "ui/main/service_list.h"
 
+#include "ui/base/application.h"
+
 void TServiceList::StartMonitor(TItemData* data, TServiceControl operation)
 {
     const TControlInfo info = ControlInfo(operation);
@@ -19,7 +21,7 @@ void TServiceList::StartMonitor(TItemData* data, TServiceControl operation)
             if (sink->List)
                 sink->List->MonitorTerminated(sender);
         },
-        FManager->Scm());
+        FManager->Scm(), Application());
     FMonitors.push_back(data->Monitor);
 }
 

@@ -1,8 +1,8 @@
 // The main window itself: its components, layout and window events.
 #include "ui/main/form_main.h"
 
-#include "common/application.h"
-#include "common/message_box.h"
+#include "ui/base/application.h"
+#include "ui/base/message_box.h"
 #include "ui/main/account_text.h"
 
 #include <commctrl.h>
@@ -13,26 +13,34 @@ constexpr int StatusBarHeight = 19;
 constexpr int StatusPanelWidth = 100;
 
 const TControlSpec Components[] = {
-    {TFormMain::idToolBar, L"ToolBar", TOOLBARCLASSNAMEW, nullptr,
-     TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER | CCS_NORESIZE, 0, 0, 0,
-     TFormMain::DesignClientWidth, ToolBarHeight, akLeft | akTop | akRight},
-    {TFormMain::idList, L"LV", WC_LISTVIEWW, nullptr,
-     WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, WS_EX_CLIENTEDGE, 0,
-     ToolBarHeight, TFormMain::DesignClientWidth,
-     TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight, akAll},
-    {TFormMain::idStatusBar, L"StatusBar", STATUSCLASSNAMEW, nullptr, CCS_BOTTOM, 0, 0,
-     TFormMain::DesignClientHeight - StatusBarHeight, TFormMain::DesignClientWidth, StatusBarHeight,
-     akLeft | akRight | akBottom},
+    {.Id = TFormMain::idToolBar, .Name = L"ToolBar", .ClassName = TOOLBARCLASSNAMEW, .Caption = nullptr,
+     .Style = TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER | CCS_NORESIZE, .ExStyle = 0,
+     .Left = 0, .Top = 0, .Width = TFormMain::DesignClientWidth, .Height = ToolBarHeight,
+     .Anchors = akLeft | akTop | akRight},
+    {.Id = TFormMain::idList, .Name = L"LV", .ClassName = WC_LISTVIEWW, .Caption = nullptr,
+     .Style = WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+     .ExStyle = WS_EX_CLIENTEDGE, .Left = 0, .Top = ToolBarHeight, .Width = TFormMain::DesignClientWidth,
+     .Height = TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight, .Anchors = akAll},
+    {.Id = TFormMain::idStatusBar, .Name = L"StatusBar", .ClassName = STATUSCLASSNAMEW, .Caption = nullptr,
+     .Style = CCS_BOTTOM, .ExStyle = 0, .Left = 0, .Top = TFormMain::DesignClientHeight - StatusBarHeight,
+     .Width = TFormMain::DesignClientWidth, .Height = StatusBarHeight, .Anchors = akLeft | akRight | akBottom},
 };
 }  // namespace
 
 // The list's catalogue is of the local machine; it connects on its first refresh.
-TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FServiceList(scm, showAllServices)
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices)
+    : FServiceList(scm, showAllServices),
+      FCommands(FServiceList, FActions,
+                {.SetTimerOn = [this](bool on) { SetTimerOn(on); },
+                 .Close = [this] {
+                     if (Handle())
+                         Close();
+                 },
+                 .Refresh = [this] { Refresh(); }})
 {
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
     };
-    CreateActions();
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Talvora ERP Service Manager",
                 .ClientWidth = DesignClientWidth,
@@ -63,7 +71,7 @@ void TFormMain::CreateComponents()
     FToolBar.SetImageList(FImages.get());
     FDisabledImages = CreateDisabledImageList();
     FToolBar.SetDisabledImageList(FDisabledImages.get());
-    FActions.FillToolBar(FToolBar.Handle(), {ActStart, ActStop, ActPause, Separator, ActRebuild, ActProps, Separator, ActQuit});
+    FActions.FillToolBar(FToolBar.Handle(), TServiceCommands::ToolBarEntries());
 
     FStatusBar.SetParts({StatusPanelWidth, 2 * StatusPanelWidth});
 }
@@ -72,14 +80,17 @@ void TFormMain::CreateMenus()
 {
     FActions.MenuImages = true;
     HMENU bar = CreateMenu();
+    // The "&" marks each menu's letter: Alt with it opens the menu (the text shows no "&").
     auto addSub = [bar](HMENU sub, const wchar_t* caption) {
         AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption);
     };
-    addSub(FActions.BuildMenu({ActQuit}), L"Program");
-    addSub(FActions.BuildMenu({ActStart, ActStop, ActPause, Separator, ActInstall, ActUninstall, Separator, ActProps}),
-           L"Service");
-    addSub(FActions.BuildMenu({ActRebuild}), L"View");
-    addSub(FActions.BuildMenu({ActAbout}), L"Help");
+    const std::pair<TServiceCommands::TMainMenu, const wchar_t*> menus[] = {
+        {TServiceCommands::mnProgram, L"&Program"},
+        {TServiceCommands::mnService, L"&Service"},
+        {TServiceCommands::mnView, L"&View"},
+        {TServiceCommands::mnHelp, L"&Help"}};
+    for (const auto& [menu, caption] : menus)
+        addSub(FActions.BuildMenu(TServiceCommands::MenuEntries(menu)), caption);
     FMainMenu = bar;
     // The menu bar takes room from the window, not from the designed client area.
     RECT client{};
@@ -91,8 +102,7 @@ void TFormMain::CreateMenus()
     SetWindowPos(Handle(), nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    FPopupMenu.reset(FActions.BuildMenu({ActStart, ActStop, ActPause, Separator, ActRebuild, Separator, ActInstall,
-                                         ActUninstall, Separator, ActProps}));
+    FPopupMenu.reset(FActions.BuildMenu(TServiceCommands::PopupEntries()));
 }
 
 void TFormMain::FormShow()
@@ -138,19 +148,27 @@ bool TFormMain::FormCloseQuery()
 {
     // A waiting command still uses the catalogue's records: end its wait first (the
     // application is terminating) and close once it has unwound, so the close handler runs.
-    if (FCommandDepth > 0) {
-        FCloseRequested = true;
-        Application().Terminate();
+    if (FCommands.Running()) {
+        FCommands.CloseWhenDone();
         return false;
     }
     return true;
 }
 
-void TFormMain::CloseIfRequested()
+void TFormMain::Refresh()
 {
-    if (FCloseRequested && FCommandDepth == 0 && Handle()) {
-        FCloseRequested = false;
-        Close();
+    if (FShowCompleted)
+        RebuildItems(true);
+    else
+        CompleteShow();
+}
+
+void TFormMain::LVDblClick()
+{
+    if (TAction* props = FActions.Find(ActProps)) {
+        FActions.Update();
+        if (props->Enabled)
+            FActions.Execute(ActProps);
     }
 }
 

@@ -1,20 +1,19 @@
 // The main window: the frame around the service list (service_list.h), with the tool bar, the
-// menus and the status bar, the actions and the commands on the selected service.
-//
-// While a command waits or the list is read anew (FCommandDepth > 0) the commands and the
-// rebuild that would free the catalogue's records are refused, and closing the window is put
-// off until the command or the read has unwound.
+// menus and the status bar, and the actions of its commands on the selected service
+// (commands.h). Closing it while a command waits or the list is read anew is put off until the
+// command or the read has unwound.
 #pragma once
 
-#include "common/actions.h"
-#include "common/window.h"
 #include "services/sc_manager.h"
+#include "ui/base/actions.h"
+#include "ui/base/window.h"
 #include "ui/controls/status_bar.h"
 #include "ui/controls/tool_bar.h"
 #include "ui/main/images.h"
-#include "ui/main/service_control.h"
+#include "ui/main/commands.h"
 #include "ui/main/service_list.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,21 +23,13 @@ public:
     static constexpr int DesignClientWidth = 581;
     static constexpr int DesignClientHeight = 254;
 
-    // Control and command ids.
+    // Control ids, and the commands' ids (ActStart, ActStop, ...).
     enum : int {
         idToolBar = 100,
         idList = 101,
         idStatusBar = 102,
-        ActStart = 1001,
-        ActStop,
-        ActPause,
-        ActRebuild,
-        ActUninstall,
-        ActInstall,
-        ActQuit,
-        ActProps,
-        ActAbout,
     };
+    using enum TServiceCommands::TActionId;
     static constexpr UINT_PTR TimerUpdate = 1;
 
     // The catalogue talks to the SCM through scm; showAllServices lists every service instead
@@ -54,15 +45,15 @@ public:
     HWND StatusBar() const { return FStatusBar.Handle(); }
 
     // Rebuilds the list (TServiceList::Rebuild) as a command: nothing else runs meanwhile.
-    void RebuildItems(bool refreshAll);
+    void RebuildItems(bool refreshAll) { FCommands.Rebuild(refreshAll); }
     // The timer's refresh of the rows (TServiceList::Update).
     int UpdateItems() { return FServiceList.Update(); }
     void RefreshService(TNtService* service) { TServiceList::RefreshService(service); }
     TItemData* ItemData(int index) const { return FServiceList.ItemData(index); }
 
     // The start command (tests run it as the action would), and whether a command waits.
-    void ActStartExecute();
-    bool CommandRunning() const { return FCommandDepth > 0; }
+    void ActStartExecute() { FCommands.ActStartExecute(); }
+    bool CommandRunning() const { return FCommands.Running(); }
 
     bool PreTranslateMessage(MSG& msg) override;
 
@@ -74,50 +65,20 @@ protected:
     void FormDestroy() override;
 
 private:
-    TItemData* SelectedData() const { return FServiceList.SelectedData(); }
-
-    // Commands.
-    void ActionsUpdate();
-    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data);
-    // The start request waits until the service's process reports: it is made on a worker
-    // thread while the window goes on answering. False when the application terminated
-    // meanwhile (the request goes on alone); raises the request's error.
-    bool RequestStart(const TNtService& service);
-    std::wstring CollectDependencies(TNtService* service, TServiceState state);
-    std::wstring CollectDependants(TNtService* service, TServiceState state);
-    void StartDependencies(TNtService* service);
-    void StopDependants(TNtService* service);
-    void ActStopExecute();
-    void ActPauseExecute();
-    void ActRebuildExecute();
-    void ActUninstallExecute();
-    void ActQuitExecute();
-    void ActInstallExecute();
-    void ActPropsExecute();
-    void ActAboutExecute();
-
     void CreateComponents();
-    void CreateActions();
     void CreateMenus();
     void LVDblClick();
-    // The services a service depends on, or that depend on it, in their lists' order.
-    static std::vector<TNtService*> DependenciesOf(TNtService* service);
-    static std::vector<TNtService*> DependantsOf(TNtService* service);
-    std::wstring CollectNames(const std::vector<TNtService*>& services, TServiceState state);
-    void ControlAllBut(const std::vector<TNtService*>& services, TServiceState settled, TServiceControl operation);
     void SetTimerOn(bool on);
+    // The Refresh command: the list rebuilt, or the show handler's steps when an error cut
+    // the first show short (the rows would otherwise never be refreshed).
+    void Refresh();
     // The show handler's steps once the window is on screen: the list, the status bar, the timer.
     void CompleteShow();
     // The window's size and the list's column widths, kept between runs.
     void LoadLayout();
     void SaveLayout();
-    // Closes the window when it was asked to close while a command waited.
-    void CloseIfRequested();
-    class TCommandScope;
 
     TServiceList FServiceList;
-    int FCommandDepth = 0;
-    bool FCloseRequested = false;  // closing waits until the running command has unwound
     bool FShownOnce = false;
     bool FShowCompleted = false;  // the show handler's steps all ran (the timer is on)
     TToolBar FToolBar;
@@ -125,6 +86,7 @@ private:
     UniqueImageList FImages;
     UniqueImageList FDisabledImages;
     TActionList FActions;
+    TServiceCommands FCommands;
     HMENU FMainMenu = nullptr;   // owned by the window
     UniqueMenu FPopupMenu;
     int FIdleHandler = 0;

@@ -1,7 +1,7 @@
 // The main window's layout between runs: its size and the service list's column widths.
 #include "ui/main/form_main.h"
 
-#include "common/layout.h"
+#include "ui/base/layout.h"
 
 void TFormMain::LoadLayout()
 {

@@ -2,10 +2,10 @@
 // list control's own events (deletion, info tip, grey rows of disabled services).
 #include "ui/main/service_list.h"
 
-#include "common/busy.h"
 #include "common/finally.h"
 #include "common/text.h"
 #include "services/catalogue_reader.h"
+#include "ui/base/busy.h"
 #include "ui/main/images.h"
 #include "ui/main/wait_with_messages.h"
 

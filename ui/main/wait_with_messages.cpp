@@ -1,7 +1,7 @@
 #include "ui/main/wait_with_messages.h"
 
-#include "common/application.h"
 #include "common/errors.h"
+#include "ui/base/application.h"
 
 bool WaitWithMessages(HANDLE event)
 {

@@ -1,7 +1,7 @@
 #include "ui/props/form_password.h"
 
 #include "common/finally.h"
-#include "common/message_box.h"
+#include "ui/base/message_box.h"
 
 #include <iterator>
 #include <memory>

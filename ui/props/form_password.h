@@ -4,7 +4,7 @@
 // cut to the fields' length.
 #pragma once
 
-#include "ui/props/dialog_window.h"
+#include "ui/base/dialog_window.h"
 
 #include <string>
 

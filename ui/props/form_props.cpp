@@ -2,16 +2,20 @@
 // The text boxes' own handling is in form_props_edits.cpp.
 #include "ui/props/form_props.h"
 
-#include "common/application.h"
-#include "common/busy.h"
 #include "common/errors.h"
-#include "common/layout.h"
-#include "common/message_box.h"
+#include "common/finally.h"
+#include "common/format.h"
 #include "common/text.h"
+#include "ui/base/application.h"
+#include "ui/base/busy.h"
+#include "ui/base/layout.h"
+#include "ui/base/message_box.h"
 #include "ui/props/executables.h"
+#include "ui/props/file_paths.h"
 #include "ui/props/form_password.h"
 #include "ui/props/install_command.h"
 #include "ui/props/installer.h"
+#include "ui/props/server_picture.h"
 #include "ui/props/service_parameters.h"
 
 #include <commdlg.h>
@@ -97,7 +101,7 @@ bool TFormProps::IsFile(const std::wstring& path)
 }
 
 TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind)
-    : TDialogWindow(IdImage1), FCatalogue(catalogue), FService(service), FExeType(kind)
+    : TDialogWindow(IdImage1, DrawServerPicture), FCatalogue(catalogue), FService(service), FExeType(kind)
 {
     CreateForm({.ClassName = ClassName,
                 .Caption = FormCaption,
@@ -332,7 +336,7 @@ void TFormProps::BtnBrowseClick()
         return;
     const std::wstring picked = file.c_str();
     SetWindowTextW(Control(IdComboFile), picked.c_str());
-    FPathMem.Add(HistoryFolderOfFile(picked));
+    AddToPathHistory(FPathMem, HistoryFolderOfFile(picked));
 }
 
 bool TFormProps::ValidateInput()
@@ -365,15 +369,23 @@ bool TFormProps::ApplyChanges()
     TBusyCursor busy;
     if (!FService) {
         const int depend = static_cast<int>(SendMessageW(Control(IdComboDepend), CB_GETCURSEL, 0, 0));
+        // Full and canonical, so that the installer taken from its folder is the one beside it.
         TInstallRequest request{FExeType,
-                                Text(IdComboFile),
+                                FullPathName(Text(IdComboFile)),
                                 Text(IdEditName),
                                 StartChoice(),
                                 Checked(IdChBoxInteract),
                                 depend > 0 ? std::optional<std::wstring>(ConfigChoice().DependText) : std::nullopt,
                                 TextLines(Text(IdMemoParams))};
-        if (auto command = ComposeInstallCommand(request))
-            RunInstaller(*command);
+        const auto command = ComposeInstallCommand(request);
+        if (!command)
+            return true;
+        // The installer's wait processes messages: meanwhile OK, Cancel and closing are held off.
+        FApplying = true;
+        TFinally applied([&] { FApplying = false; });
+        if (!RunInstaller(*command))
+            return false;  // quitting: the dialog ends with the application
+        WarnIfNotInstalled(request);
         return true;
     }
     TPasswordPrompt prompt = FPasswordPrompt;
@@ -393,8 +405,19 @@ bool TFormProps::ApplyChanges()
 
 void TFormProps::BtnOkClick()
 {
-    if (ValidateInput() && ApplyChanges())
+    if (!FApplying && ValidateInput() && ApplyChanges())
         SetModalResult(mrOk);
+}
+
+// The installers tell success only by their exit code: a service that did not appear is named
+// in a warning (the main window still rebuilds its list as after a success).
+void TFormProps::WarnIfNotInstalled(const TInstallRequest& request)
+{
+    const std::optional<std::wstring> expected = ExpectedServiceName(request);
+    if (!expected || FCatalogue.ServiceExists(*expected))
+        return;
+    AppMessageBox(Fmt(L"The installer ended without an error, but the service \"%s\" was not found.", {*expected}),
+                  FormCaption, MB_ICONWARNING);
 }
 
 TConfigChoice TFormProps::ConfigChoice() const
@@ -466,6 +489,8 @@ bool TFormProps::PreTranslateMessage(MSG& msg)
 
 LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (FApplying && (msg == WM_CLOSE || (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL)))
+        return 0;
     switch (msg) {
     case WM_COMMAND: {
         const int id = LOWORD(wParam);

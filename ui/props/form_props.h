@@ -3,12 +3,12 @@
 // and stores its server parameters. Name and executable can only be set for a new service.
 #pragma once
 
-#include "common/actions.h"
 #include "common/handle.h"
 #include "common/strings.h"
 #include "services/sc_manager.h"
+#include "ui/base/actions.h"
+#include "ui/base/dialog_window.h"
 #include "ui/props/change_config.h"
-#include "ui/props/dialog_window.h"
 #include "ui/props/exe_type.h"
 
 #include <commctrl.h>
@@ -105,6 +105,7 @@ private:
     void ChBoxDefaultAccountClick();
     void BtnBrowseClick();
     void BtnOkClick() override;
+    void WarnIfNotInstalled(const TInstallRequest& request);
     void ActOpenDirUpdate();
     void ActOpenDirExecute();
     void ActOpenFileUpdate();
@@ -117,7 +118,6 @@ private:
     TStartChoice StartChoice() const;
     // The selected text of the Parameters box and the folder it names.
     std::wstring MemoSelection() const;
-    static std::wstring FolderOfSelection(const std::wstring& selection);
     static bool IsDirectory(const std::wstring& path);
     static bool IsFile(const std::wstring& path);
 
@@ -138,6 +138,7 @@ private:
     std::wstring FLoadedParams;
     bool FSettingName = false;
     bool FNameEntered = false;
+    bool FApplying = false;  // an installer is being waited for
     TActionList FActions;
     UniqueMenu FParamsMenu;
     HWND FTooltip = nullptr;  // owned by the window

@@ -3,7 +3,8 @@
 // and Escape and Tab in the Parameters box.
 #include "ui/props/form_props.h"
 
-#include "common/application.h"
+#include "ui/base/application.h"
+#include "ui/props/file_paths.h"
 
 #include <shellapi.h>
 #include <windowsx.h>
@@ -120,16 +121,21 @@ void TFormProps::ActionsUpdate()
     FActions.Find(ActEditSelectAll)->Enabled = edit && GetWindowTextLengthW(focus) > 0;
 }
 
+// The idle updates never probe a network path (a slow or missing host would hold the dialog
+// several times a second): for one, the text alone decides.
 void TFormProps::ActOpenDirUpdate()
 {
     const std::wstring selection = MemoSelection();
-    FActions.Find(ActOpenDir)->Enabled = !selection.empty() && IsDirectory(FolderOfSelection(selection));
+    const std::wstring folder = FolderOfSelection(selection);
+    FActions.Find(ActOpenDir)->Enabled =
+        !selection.empty() && (IsNetworkPath(selection) ? !folder.empty() : IsDirectory(folder));
 }
 
 void TFormProps::ActOpenFileUpdate()
 {
     const std::wstring selection = MemoSelection();
-    FActions.Find(ActOpenFile)->Enabled = !selection.empty() && IsFile(selection);
+    FActions.Find(ActOpenFile)->Enabled =
+        !selection.empty() && (IsNetworkPath(selection) ? !ExtractFileName(selection).empty() : IsFile(selection));
 }
 
 void TFormProps::ActOpenDirExecute()
@@ -150,17 +156,6 @@ std::wstring TFormProps::MemoSelection() const
     if (end <= start || start >= text.size())
         return {};
     return text.substr(start, end - start);
-}
-
-std::wstring TFormProps::FolderOfSelection(const std::wstring& selection)
-{
-    const size_t slash = selection.rfind(L'\\');
-    if (slash == std::wstring::npos)
-        return {};
-    std::wstring folder = selection.substr(0, slash);
-    if (folder.size() == 2 && folder[1] == L':')
-        folder += L'\\';
-    return folder;
 }
 
 void TFormProps::MemoParamsContextPopup(LPARAM lParam)
@@ -233,8 +228,9 @@ LRESULT CALLBACK TFormProps::MemoParamsProc(HWND wnd, UINT msg, WPARAM wParam, L
         switch (msg) {
         case WM_KEYDOWN:
             if (wParam == VK_ESCAPE) {
-                // Escape in the Parameters box cancels the dialog.
-                self->SetModalResult(mrCancel);
+                // Escape in the Parameters box cancels the dialog (not while an installer runs).
+                if (!self->FApplying)
+                    self->SetModalResult(mrCancel);
                 handled = true;
             } else if (wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000) == 0) {
                 // Tab moves on, as in every other box of the dialog.

@@ -1,5 +1,7 @@
 #include "ui/props/form_select_type.h"
 
+#include "ui/props/server_picture.h"
+
 #include <algorithm>
 #include <iterator>
 #include <memory>
@@ -20,7 +22,7 @@ constexpr int RadiosLeft = 72, RadiosTop = 24, RadiosWidth = 221, RadiosHeight =
 constexpr int CaptionHeight = 13;
 }  // namespace
 
-TFormSelectType::TFormSelectType() : TDialogWindow(IdImage1)
+TFormSelectType::TFormSelectType() : TDialogWindow(IdImage1, DrawServerPicture)
 {
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Add Service",

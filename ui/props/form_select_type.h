@@ -2,7 +2,7 @@
 // kinds a new service can have, OK (enabled only with a selection) and Cancel.
 #pragma once
 
-#include "ui/props/dialog_window.h"
+#include "ui/base/dialog_window.h"
 #include "ui/props/exe_type.h"
 
 #include <string>

@@ -1,13 +1,12 @@
-#include "common/window.h"
+#include "ui/base/window.h"
 
-#include "common/application.h"
-#include "common/busy.h"
 #include "common/errors.h"
 #include "common/finally.h"
 #include "common/handle.h"
+#include "ui/base/application.h"
+#include "ui/base/busy.h"
 
 #include <algorithm>
-
 
 namespace {
 constexpr const wchar_t* ThisProp = L"TWindow.this";
@@ -44,7 +43,8 @@ std::wstring TWindow::Caption() const
 void RegisterWindowClass(const wchar_t* className, WNDPROC proc, UINT style, HBRUSH background)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW existing{sizeof(existing)};
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
     if (GetClassInfoExW(instance, className, &existing))
         return;
     WNDCLASSEXW wc{};

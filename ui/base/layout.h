@@ -13,6 +13,7 @@
 #pragma once
 
 #include "common/handle.h"
+#include "ui/base/gui_layer.h"
 
 #include <windows.h>
 

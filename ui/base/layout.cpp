@@ -1,10 +1,10 @@
-#include "common/layout.h"
+#include "ui/base/layout.h"
 
-#include "common/application.h"
 #include "common/layout_values.h"
 #include "common/registry.h"
 #include "common/settings_key.h"
-#include "common/window.h"
+#include "ui/base/application.h"
+#include "ui/base/window.h"
 
 #include <commctrl.h>
 
@@ -52,7 +52,8 @@ SIZE OuterSize(HWND window)
     RECT r{};
     if (IsIconic(window)) {
         // A minimised window's rectangle is its icon's; the size it comes back with is kept.
-        WINDOWPLACEMENT placement{sizeof(placement)};
+        WINDOWPLACEMENT placement{};
+        placement.length = sizeof(placement);
         GetWindowPlacement(window, &placement);
         r = placement.rcNormalPosition;
     } else {

@@ -1,6 +1,6 @@
 // DelayWithMessages keeps the GUI alive and ends early once the application terminates.
-#include "common/application.h"
-#include "common/delay.h"
+#include "ui/base/application.h"
+#include "ui/base/delay.h"
 
 #include <gtest/gtest.h>
 

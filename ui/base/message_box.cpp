@@ -1,6 +1,6 @@
-#include "common/message_box.h"
+#include "ui/base/message_box.h"
 
-#include "common/application.h"
+#include "ui/base/application.h"
 
 namespace {
 MessageBoxHook& Hook()

@@ -2,6 +2,8 @@
 // when the application is not the active one, then shows a standard message box.
 #pragma once
 
+#include "ui/base/gui_layer.h"
+
 #include <windows.h>
 
 #include <functional>

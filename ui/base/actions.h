@@ -3,6 +3,8 @@
 // run whenever the application is idle, decides which are enabled.
 #pragma once
 
+#include "ui/base/gui_layer.h"
+
 #include <windows.h>
 #include <commctrl.h>
 

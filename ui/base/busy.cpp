@@ -1,4 +1,4 @@
-#include "common/busy.h"
+#include "ui/base/busy.h"
 
 #include <windows.h>
 

@@ -1,6 +1,4 @@
-#include "ui/props/dialog_window.h"
-
-#include "ui/props/server_picture.h"
+#include "ui/base/dialog_window.h"
 
 LRESULT TDialogWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -19,8 +17,8 @@ LRESULT TDialogWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return MAKELRESULT(IDOK, DC_HASDEFID);
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (FPictureId != 0 && item->CtlID == static_cast<UINT>(FPictureId)) {
-            DrawServerPicture(item->hDC, item->rcItem.left, item->rcItem.top);
+        if (FPictureId != 0 && FPainter && item->CtlID == static_cast<UINT>(FPictureId)) {
+            FPainter(item->hDC, item->rcItem.left, item->rcItem.top);
             return TRUE;
         }
         break;

@@ -1,8 +1,8 @@
-#include "common/application.h"
+#include "ui/base/application.h"
 
 #include "common/errors.h"
-#include "common/message_box.h"
-#include "common/window.h"
+#include "ui/base/message_box.h"
+#include "ui/base/window.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,15 +1,15 @@
 // A dialog's layout between runs, in a scratch hive of the current user: it opens at its
 // stored size beside the window the user works in, keeps its size however it closes, takes from
 // a hand-edited value only what it can use, and closes quietly when the key cannot be written.
-#include "common/application.h"
-#include "common/delay.h"
 #include "common/format.h"
-#include "common/layout.h"
 #include "common/registry.h"
-#include "common/window.h"
 #include "tests/support/key_access.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/scratch_current_user.h"
+#include "ui/base/application.h"
+#include "ui/base/delay.h"
+#include "ui/base/layout.h"
+#include "ui/base/window.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,8 @@
 // showing (owner disabled, own loop, result), closing and the default font.
 #pragma once
 
+#include "ui/base/gui_layer.h"
+
 #include <windows.h>
 
 #include <map>

@@ -3,6 +3,8 @@
 // zero does nothing. TBusyCursor pairs the two for one scope, so every path restores it.
 #pragma once
 
+#include "ui/base/gui_layer.h"
+
 void BeginBusy();
 void EndBusy();
 int BusyCount();

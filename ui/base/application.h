@@ -3,17 +3,20 @@
 // calls run on the GUI thread for worker threads, and the default error report.
 #pragma once
 
+#include "common/gui_thread.h"
 #include "common/handle.h"
+#include "ui/base/gui_layer.h"
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TWindow;
 
-class TApplication {
+class TApplication final : public IGuiThread {
 public:
     static constexpr const wchar_t* ClassName = L"TApplication";
 
@@ -57,14 +60,14 @@ public:
     // served by every message loop, modal ones included). On the GUI thread it runs at once.
     // An exception raised by call is raised again in the calling thread. Returns false when
     // the application window is gone and call did not run.
-    bool Synchronize(const std::function<void()>& call);
+    bool Synchronize(const std::function<void()>& call) override;
     bool IsGuiThread() const { return GetCurrentThreadId() == FGuiThread; }
 
     // The default error report: a message box titled with the application title, with the
     // error icon and the message, a full stop appended when its last character sorts after ".".
     void ShowException(const std::wstring& message);
     // Reports whatever is being handled in the current catch block.
-    void HandleException() noexcept;
+    void HandleException() noexcept override;
 
     // The windows' default font, Tahoma 8 pt.
     HFONT DefaultFont();
@@ -101,9 +104,5 @@ std::wstring ExceptionReportText(const std::wstring& message);
 template <typename F>
 void GuardedCall(F&& body) noexcept
 {
-    try {
-        body();
-    } catch (...) {
-        Application().HandleException();
-    }
+    GuardedCall(Application(), std::forward<F>(body));
 }
