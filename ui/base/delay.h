@@ -9,6 +9,7 @@
 void DelayWithMessages(unsigned ms);
 
 // Waits for a kernel object (a process, an event) while keeping the GUI alive: window messages
-// are processed as they arrive. True when the object was signalled; false as soon as the
-// application is terminating (the object is then left as it is).
+// are processed as they arrive, and the idle step runs after them as in the main loop. True
+// when the object was signalled; false as soon as the application is terminating and the object
+// is not signalled by then (it is then left as it is).
 bool WaitWithMessages(HANDLE handle);

@@ -14,7 +14,6 @@
 #include "ui/base/busy.h"
 #include "ui/base/delay.h"
 #include "ui/base/message_box.h"
-#include "ui/main/wait_with_messages.h"
 #include "ui/props/service_properties.h"
 
 

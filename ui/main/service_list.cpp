@@ -6,8 +6,8 @@
 #include "common/text.h"
 #include "services/catalogue_reader.h"
 #include "ui/base/busy.h"
+#include "ui/base/delay.h"
 #include "ui/main/images.h"
-#include "ui/main/wait_with_messages.h"
 
 #include <algorithm>
 #include <iterator>
