@@ -5,6 +5,7 @@
 #include "app/switches.h"
 #include "common/errors.h"
 #include "services/scm_api.h"
+#include "services/wine_scm.h"
 #include "ui/base/application.h"
 #include "ui/main/form_main.h"
 
@@ -35,8 +36,10 @@ int RunProgram()
     app.SetTitle(ApplicationTitle);
     app.Initialize();
 
+    // Under Wine the manager's answers about dependencies are completed from the registry.
+    IServiceControlManager& scm = RunsUnderWine() ? WineServiceControlManager() : SystemServiceControlManager();
     // The switch was read during static initialisation, before anything else ran.
-    auto mainForm = std::make_unique<TFormMain>(SystemServiceControlManager(), ShowAllServices);
+    auto mainForm = std::make_unique<TFormMain>(scm, ShowAllServices);
     mainForm->Show();
     app.Run();
     return 0;

@@ -42,7 +42,8 @@ double Median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar_t* name, std::vector<BYTE>& buffer)
+void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar_t* name, std::vector<BYTE>& buffer,
+                     bool withStatus)
 {
     UniqueScHandleOf owner(scm, scm.OpenServiceW(manager, name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
     if (!owner)
@@ -55,8 +56,10 @@ void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar
         buffer.resize(needed);
         scm.QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(), needed, &needed);
     }
-    SERVICE_STATUS status{};
-    scm.QueryServiceStatus(service, &status);
+    if (withStatus) {
+        SERVICE_STATUS status{};
+        scm.QueryServiceStatus(service, &status);
+    }
     buffer.resize(4096);
     if (!scm.QueryServiceConfigW(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(buffer.data()), 4096, &needed) &&
         GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
@@ -65,9 +68,12 @@ void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar
     }
 }  // the handle is closed here, as the bare sequence ends
 
-void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager)
+namespace {
+// The enumeration, with read(name) for every service as it arrives; returns the names.
+template <typename Read>
+std::vector<std::wstring> BareEnumeration(IServiceControlManager& scm, SC_HANDLE manager, Read&& read)
 {
-    std::vector<BYTE> enumBuffer, recordBuffer;
+    std::vector<BYTE> enumBuffer;
     std::vector<std::wstring> names;
     DWORD resume = 0;
     for (;;) {
@@ -80,14 +86,133 @@ void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager)
         auto* records = reinterpret_cast<ENUM_SERVICE_STATUSW*>(enumBuffer.data());
         for (DWORD i = 0; i < returned; ++i) {
             names.emplace_back(records[i].lpServiceName);
-            BareRecordReads(scm, manager, records[i].lpServiceName, recordBuffer);
+            read(records[i].lpServiceName);
         }
         if (ok || error != ERROR_MORE_DATA)
             break;
         enumBuffer.assign(needed, 0);
     }
+    return names;
+}
+}  // namespace
+
+void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager)
+{
+    std::vector<BYTE> recordBuffer;
+    BareEnumeration(scm, manager, [&](const wchar_t* name) { BareRecordReads(scm, manager, name, recordBuffer, false); });
+}
+
+void BareTwoPassRefresh(IServiceControlManager& scm, SC_HANDLE manager)
+{
+    std::vector<BYTE> recordBuffer;
+    const std::vector<std::wstring> names =
+        BareEnumeration(scm, manager, [&](const wchar_t* name) { BareRecordReads(scm, manager, name, recordBuffer); });
     for (const std::wstring& name : names)
         BareRecordReads(scm, manager, name.c_str(), recordBuffer);
+}
+
+// ---- The counting manager ------------------------------------------------------------------
+
+SC_HANDLE TCountingScm::OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess)
+{
+    ++Calls;
+    return FInner.OpenSCManagerW(machineName, databaseName, desiredAccess);
+}
+SC_HANDLE TCountingScm::OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess)
+{
+    ++Calls;
+    return FInner.OpenServiceW(manager, serviceName, desiredAccess);
+}
+BOOL TCountingScm::CloseServiceHandle(SC_HANDLE handle)
+{
+    ++Calls;
+    return FInner.CloseServiceHandle(handle);
+}
+BOOL TCountingScm::EnumServicesStatusW(SC_HANDLE manager, DWORD serviceType, DWORD serviceState,
+                                       LPENUM_SERVICE_STATUSW services, DWORD bufSize, LPDWORD bytesNeeded,
+                                       LPDWORD servicesReturned, LPDWORD resumeHandle)
+{
+    ++Calls;
+    return FInner.EnumServicesStatusW(manager, serviceType, serviceState, services, bufSize, bytesNeeded,
+                                      servicesReturned, resumeHandle);
+}
+BOOL TCountingScm::EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
+                                          DWORD bufSize, LPDWORD bytesNeeded, LPDWORD servicesReturned)
+{
+    ++Calls;
+    return FInner.EnumDependentServicesW(service, serviceState, services, bufSize, bytesNeeded, servicesReturned);
+}
+BOOL TCountingScm::QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status)
+{
+    ++Calls;
+    return FInner.QueryServiceStatus(service, status);
+}
+BOOL TCountingScm::QueryServiceConfigW(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
+                                       LPDWORD bytesNeeded)
+{
+    ++Calls;
+    return FInner.QueryServiceConfigW(service, config, bufSize, bytesNeeded);
+}
+BOOL TCountingScm::QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
+                                        LPDWORD bytesNeeded)
+{
+    ++Calls;
+    return FInner.QueryServiceConfig2W(service, infoLevel, buffer, bufSize, bytesNeeded);
+}
+BOOL TCountingScm::StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args)
+{
+    ++Calls;
+    return FInner.StartServiceW(service, numArgs, args);
+}
+BOOL TCountingScm::ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
+{
+    ++Calls;
+    return FInner.ControlService(service, control, status);
+}
+BOOL TCountingScm::DeleteService(SC_HANDLE service)
+{
+    ++Calls;
+    return FInner.DeleteService(service);
+}
+BOOL TCountingScm::ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                                        LPCWSTR binaryPathName, LPCWSTR loadOrderGroup, LPDWORD tagId,
+                                        LPCWSTR dependencies, LPCWSTR serviceStartName, LPCWSTR password,
+                                        LPCWSTR displayName)
+{
+    ++Calls;
+    return FInner.ChangeServiceConfigW(service, serviceType, startType, errorControl, binaryPathName, loadOrderGroup,
+                                       tagId, dependencies, serviceStartName, password, displayName);
+}
+BOOL TCountingScm::ChangeServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPVOID info)
+{
+    ++Calls;
+    return FInner.ChangeServiceConfig2W(service, infoLevel, info);
+}
+SC_HANDLE TCountingScm::CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName,
+                                       DWORD desiredAccess, DWORD serviceType, DWORD startType, DWORD errorControl,
+                                       LPCWSTR binaryPathName, LPCWSTR loadOrderGroup, LPDWORD tagId,
+                                       LPCWSTR dependencies, LPCWSTR serviceStartName, LPCWSTR password)
+{
+    ++Calls;
+    return FInner.CreateServiceW(manager, serviceName, displayName, desiredAccess, serviceType, startType,
+                                 errorControl, binaryPathName, loadOrderGroup, tagId, dependencies, serviceStartName,
+                                 password);
+}
+SC_LOCK TCountingScm::LockServiceDatabase(SC_HANDLE manager)
+{
+    ++Calls;
+    return FInner.LockServiceDatabase(manager);
+}
+BOOL TCountingScm::UnlockServiceDatabase(SC_LOCK lock)
+{
+    ++Calls;
+    return FInner.UnlockServiceDatabase(lock);
+}
+BOOL TCountingScm::QueryServiceLockStatusW(SC_HANDLE manager, LPQUERY_SERVICE_LOCK_STATUSW lockStatus, DWORD bufSize,
+                                           LPDWORD bytesNeeded)
+{
+    ++Calls;
+    return FInner.QueryServiceLockStatusW(manager, lockStatus, bufSize, bytesNeeded);
 }
 
 void FillSim(TSimServiceControlManager& sim, int count)

@@ -21,13 +21,58 @@ double BestOf(int runs, const std::function<void()>& body);
 // The middle value (the mean of the two middle ones for an even count); 0 for none.
 double Median(std::vector<double> values);
 
-// One record's reads, as a refresh makes them, without keeping anything: OpenServiceW with
-// query access, the description (UTF-16), the status, the configuration, CloseServiceHandle.
-void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar_t* name, std::vector<BYTE>& buffer);
+// One record's reads, as a record's own refresh makes them, without keeping anything:
+// OpenServiceW with query access, the description (UTF-16), the status (unless withStatus is
+// false: a full refresh takes it from the enumeration), the configuration, CloseServiceHandle.
+void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar_t* name, std::vector<BYTE>& buffer,
+                     bool withStatus = true);
 
-// A full refresh's SCM calls in a bare loop: the enumeration, every record read as it arrives,
-// then every record read again.
+// The SCM calls the catalogue's full refresh makes, in a bare loop: the enumeration, and every
+// record read once as it arrives, its status taken from the enumeration.
 void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager);
+// The calls of the earlier full refresh that read every record twice: the enumeration, every
+// record read with its status as it arrives, then every record read again.
+void BareTwoPassRefresh(IServiceControlManager& scm, SC_HANDLE manager);
+
+// A manager interface that counts the calls passed on to another one.
+class TCountingScm final : public IServiceControlManager {
+public:
+    explicit TCountingScm(IServiceControlManager& inner) : FInner(inner) {}
+    long long Calls = 0;
+
+    SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override;
+    SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess) override;
+    BOOL CloseServiceHandle(SC_HANDLE handle) override;
+    BOOL EnumServicesStatusW(SC_HANDLE manager, DWORD serviceType, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
+                             DWORD bufSize, LPDWORD bytesNeeded, LPDWORD servicesReturned,
+                             LPDWORD resumeHandle) override;
+    BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services, DWORD bufSize,
+                                LPDWORD bytesNeeded, LPDWORD servicesReturned) override;
+    BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) override;
+    BOOL QueryServiceConfigW(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
+                             LPDWORD bytesNeeded) override;
+    bool HasQueryServiceConfig2W() override { return FInner.HasQueryServiceConfig2W(); }
+    BOOL QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
+                              LPDWORD bytesNeeded) override;
+    BOOL StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args) override;
+    BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) override;
+    BOOL DeleteService(SC_HANDLE service) override;
+    BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                              LPCWSTR binaryPathName, LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies,
+                              LPCWSTR serviceStartName, LPCWSTR password, LPCWSTR displayName) override;
+    BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPVOID info) override;
+    SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName, DWORD desiredAccess,
+                             DWORD serviceType, DWORD startType, DWORD errorControl, LPCWSTR binaryPathName,
+                             LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies, LPCWSTR serviceStartName,
+                             LPCWSTR password) override;
+    SC_LOCK LockServiceDatabase(SC_HANDLE manager) override;
+    BOOL UnlockServiceDatabase(SC_LOCK lock) override;
+    BOOL QueryServiceLockStatusW(SC_HANDLE manager, LPQUERY_SERVICE_LOCK_STATUSW lockStatus, DWORD bufSize,
+                                 LPDWORD bytesNeeded) override;
+
+private:
+    IServiceControlManager& FInner;
+};
 
 // `count` services named BenchSvc<i>, with descriptions, groups and dependencies (some on
 // services listed later), a third of them running. Their display names begin with

@@ -1,6 +1,7 @@
 // The main window's service list, timed. Over the simulated manager with 100, 500 and 2000
-// listed services: RebuildItems beside the catalogue's own full refresh of the same services,
-// and a timer tick (UpdateItems) beside the record refreshes it makes, so that the difference
+// listed services: RebuildItems (the catalogue read on its worker thread and handed over) beside
+// the catalogue's own full refresh of the same services, and a timer tick (UpdateItems: the
+// states from one enumeration, then whole records) beside the record refreshes it makes, so that the difference
 // per row is the window's own cost (it should not grow with the count). Over Wine's manager
 // with 500 services registered for the run and every service listed: the ticks of one pass
 // over every row against the bare SCM calls of one refresh pass over the same services, in the

@@ -1,23 +1,32 @@
 // The program's start and its answers, timed from outside as a user sees them, over Wine's
 // manager with extra services registered for the run (1000 by default, or the number given as
 // the argument). The program (ServiceManager.exe of the build folder) is started
+//   - once with "/all" before the services are registered: its private bytes with the full list;
 //   - once without a switch (the ERP's view): the time until its main window is on screen;
 //   - five times with "/all" (every service listed): the time until its window is on screen and
-//     until the list holds every service, each beside a start of this program that makes the
-//     bare SCM calls of one full refresh of the catalogue (the enumeration and every record read
-//     twice) and ends: both are new processes, whose first pass over the services costs more
-//     than any later one in the same process; after the last start, how long the window takes
-//     to answer a message while its timer refreshes the rows, and how long closing it takes.
-// Prints one line per figure; the last is
-//   ratio startup_full_list <start to full list / bare full refresh, median of the pairs>
+//     until the list holds every service (the longest wait for an answer meanwhile), each beside
+//     a start of this program that makes the bare SCM calls of one full refresh of the
+//     catalogue and ends, and beside Wine's own "wmic path Win32_Service get
+//     Name,DisplayName,State,StartMode" listing the same services to a file; all are new
+//     processes, whose first pass over the services costs more than any later one in the same
+//     process; the orders inside a round alternate. After the last start: how long the window
+//     takes to answer a message while its timer refreshes the rows and during an F5, how long a
+//     service's state changed from outside takes to show in its row, its private bytes, and how
+//     long closing it takes.
+// Prints one line per figure; the last are
+//   ratio startup_full_list <start to full list / bare full refresh, median of the rounds>
+//   ratio startup_vs_peer <start to full list / wmic's listing, median of the rounds>
 // Run it through ./bench.sh, which gives it a throwaway Wine prefix and a display.
 #include "bench/bench_support.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/handle.h"
+#include "tests/support/registered_service.h"
+#include "tests/support/remote_controls.h"
 
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,6 +40,8 @@ constexpr DWORD PollMs = 10;
 constexpr int Pairs = 5;
 constexpr const wchar_t* BareSwitch = L"--bare-full-refresh";
 constexpr double GiveUpMs = 120000;
+// The main window's Refresh command (F5).
+constexpr WPARAM RebuildCommand = 1004;
 
 std::wstring ThisProgramPath()
 {
@@ -103,7 +114,8 @@ public:
     explicit TStartedProgram(const std::wstring& arguments, const std::wstring& program = ProgramPath())
     {
         std::wstring command = L"\"" + program + L"\" " + arguments;
-        STARTUPINFOW si{sizeof(si)};
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
         PROCESS_INFORMATION pi{};
         Start = NowMs();
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
@@ -133,14 +145,31 @@ public:
     // Milliseconds from the start until the list holds `rows` rows. One question at a time,
     // waited for: a busy program would otherwise gather a queue of questions it has not
     // answered, which costs it time on every call it makes to Wine's server meanwhile.
+    // LongestAnswerMs keeps the longest of the waits for an answer meanwhile.
     double WaitForRows(int rows)
     {
-        while (RowCount(Main, static_cast<DWORD>(GiveUpMs)) < rows) {
+        for (;;) {
+            const double asked = NowMs();
+            const int count = RowCount(Main, static_cast<DWORD>(GiveUpMs));
+            LongestAnswerMs = std::max(LongestAnswerMs, NowMs() - asked);
+            if (count >= rows)
+                break;
             if (NowMs() - Start > GiveUpMs)
                 throw Exception(Fmt(L"the list never held %d rows", {rows}));
             Sleep(PollMs);
         }
         return NowMs() - Start;
+    }
+    // The process's private bytes now; Wine reports none for another process (it gives the
+    // swap's use there), so under Wine the working set stands in for them.
+    double PrivateBytes() const
+    {
+        PROCESS_MEMORY_COUNTERS_EX counters{};
+        counters.cb = sizeof(counters);
+        if (!GetProcessMemoryInfo(FProcess.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                  sizeof(counters)))
+            RaiseLastOSError();
+        return static_cast<double>(counters.PrivateUsage ? counters.PrivateUsage : counters.WorkingSetSize);
     }
     // Milliseconds from the start until the process has ended by itself.
     double WaitForEnd()
@@ -160,6 +189,7 @@ public:
     }
 
     double Start = 0;
+    double LongestAnswerMs = 0;
     DWORD ProcessID = 0;
     HWND Main = nullptr;
 
@@ -167,11 +197,11 @@ private:
     UniqueKernelHandle FProcess;
 };
 
-// The times the window takes to answer a message, sampled for a few seconds while its timer runs.
-std::vector<double> AnswerTimes(HWND main)
+// The times the window takes to answer a message, sampled for a while (5 s by default).
+std::vector<double> AnswerTimes(HWND main, double forMs = 5000)
 {
     std::vector<double> times;
-    const double until = NowMs() + 5000;
+    const double until = NowMs() + forMs;
     while (NowMs() < until) {
         const double asked = NowMs();
         DWORD_PTR result = 0;
@@ -190,6 +220,72 @@ double Largest(const std::vector<double>& values)
     return largest;
 }
 
+// Milliseconds from the start of Wine's wmic listing every service's name, display name,
+// state and start mode to a file until its end.
+double PeerListingMs()
+{
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring output = std::wstring(temp) + L"sm_bench_wmic.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    UniqueFileHandle file(CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    if (!file)
+        RaiseLastOSError();
+    std::wstring command =
+        L"\"" + std::wstring(system) + L"\\wbem\\wmic.exe\" path Win32_Service get Name,DisplayName,State,StartMode";
+    STARTUPINFOW si{sizeof(si)};
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = file.get();
+    si.hStdError = file.get();
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi{};
+    const double start = NowMs();
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        RaiseLastOSError();
+    UniqueKernelHandle thread(pi.hThread), process(pi.hProcess);
+    if (WaitForSingleObject(process.get(), static_cast<DWORD>(GiveUpMs)) != WAIT_OBJECT_0)
+        throw Exception(L"wmic did not end");
+    const double ms = NowMs() - start;
+    file.reset();
+    DeleteFileW(output.c_str());
+    return ms;
+}
+
+// The longest time from a service's state changed from outside (as the manager reports it)
+// until its row shows it, over a few starts and stops.
+double RowStateAgeMaxMs(HWND main, const TRegisteredService& service)
+{
+    TRemoteListView list(FindWindowExW(main, nullptr, WC_LISTVIEWW, nullptr));
+    double most = 0;
+    auto follow = [&](DWORD state, const wchar_t* word) {
+        if (!service.WaitForState(state, static_cast<DWORD>(GiveUpMs)))
+            throw Exception(L"the age service did not change its state");
+        const double changed = NowMs();
+        for (;;) {
+            const int row = list.Find(service.DisplayName());
+            if (row >= 0 && list.Text(row, 1) == word)
+                break;
+            if (NowMs() - changed > GiveUpMs)
+                throw Exception(L"the row never showed the state");
+            Sleep(PollMs);
+        }
+        most = std::max(most, NowMs() - changed);
+    };
+    for (int round = 0; round < 3; ++round) {
+        // A moment apart, so that the change falls anywhere in the window's second.
+        Sleep(300 + 250 * round);
+        service.Start();
+        follow(SERVICE_RUNNING, L"Running");
+        Sleep(200 + 250 * round);
+        service.Control(SERVICE_CONTROL_STOP);
+        follow(SERVICE_STOPPED, L"Stopped");
+    }
+    return most;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -205,8 +301,23 @@ int wmain(int argc, wchar_t** argv)
     }
     try {
         const int count = argc > 1 ? std::max(1, _wtoi(argv[1])) : 1000;
+        // The private bytes of the full list without the services of the run.
+        double bytesBefore = 0;
+        {
+            UniqueScHandleOf manager(SystemServiceControlManager(),
+                                     SystemServiceControlManager().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+            TStartedProgram all(L"/all");
+            all.WaitForWindow();
+            all.WaitForRows(EnumeratedCount(manager.get()));
+            Sleep(1500);
+            bytesBefore = all.PrivateBytes();
+            all.Close();
+        }
+
         double start = NowMs();
         BenchServices registered(count);
+        // A service that runs, whose state changes from outside.
+        TRegisteredService ageService({.Name = Fmt(L"SmBenchAge%d", {static_cast<int>(GetCurrentProcessId())})});
         Print(Fmt(L"wine_register_%d_ms", {count}), NowMs() - start);
         const int listed = EnumeratedCount(registered.Manager());
         PrintCount(L"wine_services_listed", listed);
@@ -218,37 +329,57 @@ int wmain(int argc, wchar_t** argv)
             erp.Close();
         }
 
-        // Pairs of a start with "/all" to the full list and a start that makes the bare calls of
-        // one full refresh, in turn first and second, so that both sides of a pair see the same
-        // machine (its load moves these times by half); the ratio is the median of the pairs'.
+        // Rounds of a start with "/all" to the full list, a start that makes the bare calls of
+        // one full refresh and wmic's listing, in turn in another order, so that all see the
+        // same machine (its load moves these times by half); the ratios are the medians of the
+        // rounds'.
         auto bareStart = [] { return TStartedProgram(BareSwitch, ThisProgramPath()).WaitForEnd(); };
-        std::vector<double> onScreen, fullList, bare, ratio, answers, closing;
+        std::vector<double> onScreen, fullList, bare, peer, ratio, peerRatio, answers, rebuildAnswers, closing;
+        double answerDuringStart = 0, rowAge = 0, bytesAfter = 0;
         for (int pair = 0; pair < Pairs; ++pair) {
-            double bareMs = 0;
-            if (pair % 2)
+            double bareMs = 0, peerMs = 0;
+            if (pair % 2) {
                 bareMs = bareStart();
+                peerMs = PeerListingMs();
+            }
             TStartedProgram all(L"/all");
             onScreen.push_back(all.WaitForWindow());
             const double fullMs = all.WaitForRows(listed);
+            answerDuringStart = std::max(answerDuringStart, all.LongestAnswerMs);
             if (pair == Pairs - 1) {
                 answers = AnswerTimes(all.Main);
+                // F5: the list is read anew; sampled for longer than the start's read took.
+                PostMessageW(all.Main, WM_COMMAND, RebuildCommand, 0);
+                rebuildAnswers = AnswerTimes(all.Main, std::max(2000.0, 1.5 * (fullMs - onScreen.back())));
+                rowAge = RowStateAgeMaxMs(all.Main, ageService);
+                bytesAfter = all.PrivateBytes();
                 closing.push_back(all.Close());
             } else {
                 all.Close();
             }
-            if (!(pair % 2))
+            if (!(pair % 2)) {
+                peerMs = PeerListingMs();
                 bareMs = bareStart();
+            }
             fullList.push_back(fullMs);
             bare.push_back(bareMs);
+            peer.push_back(peerMs);
             ratio.push_back(fullMs / bareMs);
+            peerRatio.push_back(fullMs / peerMs);
         }
         Print(L"all_window_on_screen_ms", Median(onScreen));
         Print(L"all_full_list_ms", Median(fullList));
         Print(L"wine_bare_full_refresh_ms", Median(bare));
+        Print(L"wine_peer_listing_ms", Median(peer));
+        Print(L"all_answer_during_start_max_ms", answerDuringStart);
         Print(L"all_answer_median_ms", Median(answers));
         Print(L"all_answer_max_ms", Largest(answers));
+        Print(L"all_answer_during_rebuild_max_ms", Largest(rebuildAnswers));
+        Print(L"row_state_age_max_ms", rowAge);
+        Print(L"bytes_per_service", (bytesAfter - bytesBefore) / (count + 1));
         Print(L"all_close_ms", closing.front());
         Print(L"ratio startup_full_list", Median(ratio));
+        Print(L"ratio startup_vs_peer", Median(peerRatio));
         return 0;
     } catch (...) {
         std::fprintf(stderr, "bench failed: %s\n", ToUtf8(CurrentExceptionMessage()).c_str());

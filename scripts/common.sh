@@ -3,7 +3,7 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build}
-PACKAGES=(wine wine64 fonts-wine g++-mingw-w64-x86-64-posix mingw-w64-tools xvfb xauth cmake make googletest imagemagick x11-apps)
+PACKAGES=(wine wine64 fonts-wine g++-mingw-w64-x86-64-posix mingw-w64-tools clang xvfb xauth cmake make googletest imagemagick x11-apps)
 
 log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 

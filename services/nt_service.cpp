@@ -96,15 +96,24 @@ void TNtService::Refresh()
     ReadState(own.get());
 }
 
-void TNtService::ReadState(SC_HANDLE handle)
+void TNtService::ReadFirst(const SERVICE_STATUS& enumerated)
 {
-    RefreshDescription(handle);
+    WithHandle(RefreshAccess, [&] { ReadState(FHandle.get(), &enumerated, true); });
+}
 
-    SERVICE_STATUS status = StatusOf(Scm(), handle);
+void TNtService::ApplyStatus(const SERVICE_STATUS& status)
+{
     FServiceTypes = TSCManager::ServiceType(status.dwServiceType);
     FServiceState = StateOf(status.dwCurrentState);
     FControlsAccepted = TSCManager::ControlAccepted(status.dwControlsAccepted);
     FWin32ExitCode = status.dwWin32ExitCode;
+}
+
+void TNtService::ReadState(SC_HANDLE handle, const SERVICE_STATUS* known, bool deferLinks)
+{
+    RefreshDescription(handle);
+
+    ApplyStatus(known ? *known : StatusOf(Scm(), handle));
 
     std::vector<BYTE> buffer = QueryServiceConfigBuffer(Scm(), handle);
     const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
@@ -116,7 +125,7 @@ void TNtService::ReadState(SC_HANDLE handle)
     LinkGroup(config->lpLoadOrderGroup ? config->lpLoadOrderGroup : L"");
     // The walk stops at the buffer's end also when the list lacks its closing empty entry.
     const wchar_t* bufferEnd = reinterpret_cast<const wchar_t*>(buffer.data()) + buffer.size() / sizeof(wchar_t);
-    ReadDependencies(config->lpDependencies, bufferEnd);
+    ReadDependencies(config->lpDependencies, bufferEnd, deferLinks);
 }
 
 void TNtService::RefreshDescription(SC_HANDLE handle)
@@ -146,19 +155,39 @@ void TNtService::LinkGroup(const std::wstring& groupName)
     FGroup->FServices.push_back(this);
 }
 
-void TNtService::ReadDependencies(const wchar_t* list, const wchar_t* end)
+void TNtService::ReadDependencies(const wchar_t* list, const wchar_t* end, bool deferLinks)
 {
     FDependentServices.clear();
     FDependentGroups.clear();
+    FDeferredDependencies.reset();
+    if (deferLinks)
+        FDeferredDependencies.emplace();
+    // Groups are found (or made) at once, in the order met: the catalogue's group order
+    // depends on it.
     for (const std::wstring& entry : SplitNulList(list, end)) {
         if (entry[0] == SC_GROUP_IDENTIFIERW) {
             TServiceGroup* group = nullptr;
             FSCManager->FindGroup(entry.substr(1), group, true);
             FDependentGroups.push_back(group);
+        } else if (deferLinks) {
+            FDeferredDependencies->push_back(entry);
         } else {
             TNtService* service = nullptr;
             if (FSCManager->FindService(entry, service))
                 FDependentServices.push_back(service);
         }
     }
+}
+
+void TNtService::LinkDeferredDependencies()
+{
+    if (!FDeferredDependencies)
+        return;
+    // Repeated entries count again; names without a record are dropped.
+    for (const std::wstring& name : *FDeferredDependencies) {
+        TNtService* service = nullptr;
+        if (FSCManager->FindService(name, service))
+            FDependentServices.push_back(service);
+    }
+    FDeferredDependencies.reset();
 }

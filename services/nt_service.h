@@ -3,6 +3,7 @@
 #pragma once
 
 #include "services/scm_api.h"
+#include "services/service_config.h"
 #include "services/service_types.h"
 
 #include <windows.h>
@@ -31,6 +32,8 @@ public:
     TSCManager* SCManager() const { return FSCManager; }
     SC_HANDLE Handle() const { return FHandle.get(); }
     bool Active() const { return static_cast<bool>(FHandle); }
+    // Opens (SERVICE_ALL_ACCESS) or closes the handle for a caller's own calls through Handle();
+    // the program's own such calls are the two below, which hold it through THandleScope.
     void Active(bool Value);
     DWORD DesiredAccess() const { return FDesiredAccess; }
     const std::wstring& ServiceName() const { return FServiceName; }
@@ -70,12 +73,36 @@ public:
     // TimeOut in milliseconds or INFINITE; true when the service reached State.
     bool WaitFor(TServiceState State, DWORD TimeOut);
     void Delete();
-    // Writes a changed start type (with the error control) back to the SCM.
+    // Writes a changed start type (with the error control) back to the SCM. The program changes
+    // a configuration through Reconfigure; Commit stays as the record's own narrower way.
     void Commit();
+
+    // The delayed automatic start setting, read with the service opened for all access; none
+    // when the platform lacks the setting. Raises when the service cannot be opened or read.
+    std::optional<bool> DelayedStart();
+    // Changes the configuration as described (see service_config.h), with the service opened
+    // for all access while the change and its password prompt run. False when the prompt was
+    // cancelled (nothing changed); raises on failure. A Refresh meanwhile reads through a
+    // handle of its own.
+    bool Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword);
 
 private:
     friend class TSCManager;
     TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus);
+
+    // The record's handle, opened with a mask for one scope. Close() closes it, raising when
+    // that fails; a scope left otherwise (by an error) closes it and drops a failing close.
+    class THandleScope {
+    public:
+        THandleScope(TNtService& service, DWORD mask) : FService(service) { FService.AcquireHandle(mask); }
+        ~THandleScope() { FService.FHandle.reset(); }
+        THandleScope(const THandleScope&) = delete;
+        THandleScope& operator=(const THandleScope&) = delete;
+        void Close() { FService.ReleaseHandle(); }
+
+    private:
+        TNtService& FService;
+    };
 
     IServiceControlManager& Scm() const;
     void AcquireHandle(DWORD ADesiredAccess);
@@ -85,12 +112,19 @@ private:
     void WithHandle(DWORD mask, F&& body);
     SERVICE_STATUS QueryStatus();
     std::vector<BYTE> QueryConfig();
-    // Reads description, status and configuration through handle.
-    void ReadState(SC_HANDLE handle);
+    // Reads description, status and configuration through handle. With a status given (the
+    // enumeration's own) the status is not queried again. With deferLinks the dependencies on
+    // services are kept by name until LinkDeferredDependencies, so that a full refresh reads
+    // each record once and still finds services listed after it.
+    void ReadState(SC_HANDLE handle, const SERVICE_STATUS* known = nullptr, bool deferLinks = false);
+    // A full refresh's one read of a new record, with the status the enumeration gave.
+    void ReadFirst(const SERVICE_STATUS& enumerated);
+    void LinkDeferredDependencies();
+    void ApplyStatus(const SERVICE_STATUS& status);
     void RefreshDescription(SC_HANDLE handle);
     void LinkGroup(const std::wstring& groupName);
     // The list runs at most to end (the configuration buffer's end).
-    void ReadDependencies(const wchar_t* list, const wchar_t* end);
+    void ReadDependencies(const wchar_t* list, const wchar_t* end, bool deferLinks);
     void BuildDependentBy();
 
     TSCManager* FSCManager;
@@ -104,6 +138,8 @@ private:
     std::vector<TNtService*> FDependentServices;
     std::vector<TServiceGroup*> FDependentGroups;
     std::optional<std::vector<TNtService*>> FDependentByServices;
+    // The service entries of the dependency list read by ReadFirst, not yet linked.
+    std::optional<std::vector<std::wstring>> FDeferredDependencies;
     TServiceTypes FServiceTypes;
     TServiceState FServiceState = ssUnknown;
     TServiceStartType FStartType = sstBoot;
@@ -117,13 +153,8 @@ private:
 template <typename F>
 void TNtService::WithHandle(DWORD mask, F&& body)
 {
-    AcquireHandle(mask);
-    try {
-        body();
-    } catch (...) {
-        // The operation's own failure is what the caller sees; a failing close is dropped.
-        FHandle.reset();
-        throw;
-    }
-    ReleaseHandle();
+    // The operation's own failure is what the caller sees; a failing close is dropped then.
+    THandleScope scope(*this, mask);
+    body();
+    scope.Close();
 }

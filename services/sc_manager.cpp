@@ -139,14 +139,39 @@ void TSCManager::RebuildIndex()
 void TSCManager::Refresh(bool RefreshAll)
 {
     Active(true);
-    if (RefreshAll) {
-        Clear();
-        ReadGroupOrder();
-        EnumerateServices();
+    if (!RefreshAll) {
+        for (auto& service : FServices)
+            RefreshRecordQuietly(service.get());
+        return;
     }
-    // The second pass of a full refresh finds dependencies on services listed later.
+    Clear();
+    ReadGroupOrder();
+    // Dependencies are linked also when the enumeration fails part way: the records read
+    // so far find each other.
+    auto link = [this] {
+        for (auto& service : FServices)
+            service->LinkDeferredDependencies();
+    };
+    try {
+        EnumerateServices();
+    } catch (...) {
+        link();
+        throw;
+    }
+    link();
+}
+
+void TSCManager::TakeRecords(TSCManager& source)
+{
+    Clear();
+    FServices = std::move(source.FServices);
+    FGroups = std::move(source.FGroups);
+    source.Clear();
     for (auto& service : FServices)
-        RefreshRecordQuietly(service.get());
+        service->FSCManager = this;
+    for (auto& group : FGroups)
+        group->FSCManager = this;
+    RebuildIndex();
 }
 
 void TSCManager::ReadGroupOrder()
@@ -165,7 +190,8 @@ void TSCManager::RefreshRecordQuietly(TNtService* service)
     }
 }
 
-void TSCManager::EnumerateServices()
+template <typename Each>
+void TSCManager::ForEachEnumerated(Each&& each)
 {
     SM_ASSERT((FDesiredAccess & SC_MANAGER_ENUMERATE_SERVICE) != 0);
     std::vector<BYTE> buffer;
@@ -181,7 +207,8 @@ void TSCManager::EnumerateServices()
             RaiseOSError(error);
         auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
         for (DWORD i = 0; i < returned; ++i)
-            RefreshRecordQuietly(TNtService::Create(this, records[i]));
+            if (!each(records[i]))
+                return;
         if (ok)
             return;
         // More to come: a buffer of the size reported. An answer that returned nothing and asks
@@ -190,6 +217,39 @@ void TSCManager::EnumerateServices()
             RaiseOSError(error);
         buffer.assign(needed, 0);
     }
+}
+
+void TSCManager::EnumerateServices()
+{
+    ForEachEnumerated([this](const ENUM_SERVICE_STATUSW& entry) {
+        if (FStop && FStop->load())
+            return false;
+        TNtService* service = TNtService::Create(this, entry);
+        try {
+            service->ReadFirst(entry.ServiceStatus);
+        } catch (const std::exception&) {
+            // The record keeps its names and whatever the read got before it failed.
+        }
+        return true;
+    });
+}
+
+int TSCManager::RefreshStatuses()
+{
+    Active(true);
+    int changed = 0;
+    ForEachEnumerated([this, &changed](const ENUM_SERVICE_STATUSW& entry) {
+        TNtService* service = nullptr;
+        if (entry.lpServiceName && FindService(entry.lpServiceName, service)) {
+            const TServiceState state = service->ServiceState();
+            const TServiceControlAccepteds accepted = service->ControlsAccepted();
+            service->ApplyStatus(entry.ServiceStatus);
+            if (service->ServiceState() != state || service->ControlsAccepted() != accepted)
+                ++changed;
+        }
+        return true;
+    });
+    return changed;
 }
 
 bool TSCManager::FindService(const std::wstring& SvcName, TNtService*& NtSvc) const

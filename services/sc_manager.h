@@ -1,6 +1,8 @@
 // The service catalogue: TSCManager holds a connection to the Service Control Manager, one
 // TNtService record (nt_service.h) for every service it lists and the TServiceGroup records
-// (service_group.h) of the load-order groups. Everything here runs on the GUI thread.
+// (service_group.h) of the load-order groups. A catalogue is used by one thread at a time: the
+// main window reads a new one on a worker thread and then takes its records over (TakeRecords)
+// on the GUI thread; nothing is shared between the two until then.
 //
 // Usage (the main window's way):
 //   TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm);   // opens nothing yet
@@ -34,6 +36,7 @@
 #include <windows.h>
 #include <winsvc.h>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,10 +54,21 @@ public:
     TSCManager(const TSCManager&) = delete;
     TSCManager& operator=(const TSCManager&) = delete;
 
-    // RefreshAll: rebuild from the SCM (records refreshed twice, so that dependencies on
-    // services listed later are found); otherwise re-read the existing records only.
+    // RefreshAll: rebuild from the SCM, every record read once with the status its enumeration
+    // gave, and the dependencies linked once every record exists (so that services listed later
+    // are found); otherwise re-read the existing records only.
     void Refresh(bool RefreshAll);
     void Clear();
+    // Takes every record's status from one enumeration of the SCM; a record the SCM no longer
+    // lists keeps what it had. Returns the number of records whose status changed.
+    int RefreshStatuses();
+    // Replaces the records and groups with source's (read by another catalogue, on another
+    // thread), which is left empty. The connection and the settings stay this catalogue's.
+    void TakeRecords(TSCManager& source);
+    // A full refresh looks at the flag between records and stops reading when it is set (a
+    // read whose result nobody will take); null: never.
+    void StopWhen(const std::atomic<bool>* flag) { FStop = flag; }
+    const TGroupOrderLocation& GroupOrderLocation() const { return FGroupOrderLocation; }
 
     int ServiceCount() const { return static_cast<int>(FServices.size()); }
     TNtService* GetService(int Idx) const { return FServices.at(static_cast<size_t>(Idx)).get(); }
@@ -63,6 +77,9 @@ public:
 
     // Names compare without regard to the case of ASCII letters.
     bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const;
+    // Whether the manager has the service now, whatever the records say (a service that may not
+    // be opened exists too).
+    bool ServiceExists(const std::wstring& SvcName);
     // With AutoAdd a missing group is created and returned in SvcGrp; the result is still false.
     bool FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd = true);
 
@@ -86,13 +103,15 @@ public:
     static DWORD ControlAccepted(TServiceControlAccepteds Accepted);
     static TServiceControlAccepteds ControlAccepted(DWORD Code);
 
-    // Creates a service and returns its new, refreshed record. Empty group, account and password
+    // Kept for the catalogue's other users (the program itself installs through the installers):
+    // creates a service and returns its new, refreshed record. Empty group, account and password
     // pass as null; Dependencies are service names, "+" before a group's name.
     TNtService* Install(const std::wstring& ServiceName, const std::wstring& DisplayName,
                         const std::wstring& ImageName, const std::wstring& Description, TServiceTypes ServiceTypes,
                         TServiceStartType StartType, TServiceErrorControlType ErrorControlType, DWORD DesiredAccess,
                         const std::wstring& LoadOrderGroup, const std::vector<std::wstring>& Dependencies,
                         const std::wstring& Account, const std::wstring& Password);
+    // The database lock: the program takes none; kept with the catalogue's interface.
     void Lock();
     void Unlock();
     bool IsLocked();
@@ -108,6 +127,9 @@ private:
     TServiceGroup* AddGroup(const std::wstring& name, int order);
     void ReadGroupOrder();
     void EnumerateServices();
+    // Calls each(entry) for every service the SCM enumerates, page after page.
+    template <typename Each>
+    void ForEachEnumerated(Each&& each);
     void RefreshRecordQuietly(TNtService* service);
     void RebuildIndex();
     bool HasDescriptionQuery();
@@ -128,4 +150,5 @@ private:
     TGroupOrderLocation FGroupOrderLocation;
     // Services by ASCII-folded name, the first in list order winning: keeps lookups flat.
     std::unordered_map<std::wstring, TNtService*> FServiceIndex;
+    const std::atomic<bool>* FStop = nullptr;
 };

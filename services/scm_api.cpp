@@ -7,6 +7,10 @@ namespace {
 using QueryServiceConfig2WFunc = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
 using ChangeServiceConfig2WFunc = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
 
+// An entry of a module as void (*)(), the function type that casts to any other without a warning.
+using TProc = void (*)();
+TProc ProcAddress(HMODULE module, const char* name) { return reinterpret_cast<TProc>(GetProcAddress(module, name)); }
+
 // advapi32's manager: every call forwards to the system.
 class TSystemServiceControlManager final : public IServiceControlManager {
 public:
@@ -77,7 +81,7 @@ public:
         HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
         if (!advapi)
             return FALSE;
-        auto f = reinterpret_cast<ChangeServiceConfig2WFunc>(GetProcAddress(advapi, "ChangeServiceConfig2W"));
+        auto f = reinterpret_cast<ChangeServiceConfig2WFunc>(ProcAddress(advapi, "ChangeServiceConfig2W"));
         if (!f)
             return FALSE;
         return f(service, infoLevel, info);
@@ -106,7 +110,7 @@ private:
     {
         static const QueryServiceConfig2WFunc entry = [] {
             HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
-            return advapi ? reinterpret_cast<QueryServiceConfig2WFunc>(GetProcAddress(advapi, "QueryServiceConfig2W"))
+            return advapi ? reinterpret_cast<QueryServiceConfig2WFunc>(ProcAddress(advapi, "QueryServiceConfig2W"))
                           : nullptr;
         }();
         return entry;

@@ -1,5 +1,6 @@
 // The operations on one service of the catalogue, and the catalogue's installation and
-// database-lock operations.
+// database-lock operations. The program itself installs through the installers and takes no
+// lock: Install and the lock operations stay as the catalogue's own, tested interface.
 #include "services/sc_manager.h"
 
 #include "common/errors.h"
@@ -145,7 +146,30 @@ void TNtService::Commit()
     });
 }
 
-// ---- Catalogue: installation and the database lock -----------------------------------------
+std::optional<bool> TNtService::DelayedStart()
+{
+    std::optional<bool> delayed;
+    WithHandle(SERVICE_ALL_ACCESS, [&] { delayed = QueryDelayedAutoStart(Scm(), FHandle.get()); });
+    return delayed;
+}
+
+bool TNtService::Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword)
+{
+    bool changed = false;
+    WithHandle(SERVICE_ALL_ACCESS, [&] { changed = ChangeServiceConfiguration(Scm(), FHandle.get(), change, askPassword); });
+    return changed;
+}
+
+// ---- Catalogue: presence, installation and the database lock ------------------------------
+
+bool TSCManager::ServiceExists(const std::wstring& SvcName)
+{
+    Active(true);
+    SC_HANDLE opened = FScm->OpenServiceW(FHandle.get(), SvcName.c_str(), SERVICE_QUERY_STATUS);
+    const DWORD error = opened ? ERROR_SUCCESS : GetLastError();
+    UniqueScHandleOf service(*FScm, opened);
+    return service || error != ERROR_SERVICE_DOES_NOT_EXIST;
+}
 
 TNtService* TSCManager::Install(const std::wstring& ServiceName, const std::wstring& DisplayName,
                                 const std::wstring& ImageName, const std::wstring& Description,

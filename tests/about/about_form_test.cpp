@@ -241,9 +241,9 @@ struct CloseCase {
 TEST_F(AboutWindow, EnterEscapeOkAndCloseButtonCloseIt)
 {
     const CloseCase cases[] = {
-        {"Enter", [](TFormAbout& f) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0); }},
+        {"Enter", [](TFormAbout&) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0); }},
         {"Enter on the window", [](TFormAbout& f) { PostMessageW(f.Handle(), WM_KEYDOWN, VK_RETURN, 0); }},
-        {"Escape", [](TFormAbout& f) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); }},
+        {"Escape", [](TFormAbout&) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); }},
         {"OK clicked", [](TFormAbout& f) { PostMessageW(f.Control(TFormAbout::idBtnOk), BM_CLICK, 0, 0); }},
         {"close button", [](TFormAbout& f) { PostMessageW(f.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };

@@ -249,7 +249,7 @@ TEST_F(DpiRender, PropertiesDialog)
 
 TEST_F(DpiRender, PasswordPrompt)
 {
-    TFormPassword form;
+    TFormPassword form(L"Service properties");
     Look(form, "password");
 }
 

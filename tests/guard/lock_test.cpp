@@ -51,7 +51,8 @@ TEST(GuardLockTest, TwoProcessesIncrementingUnderTheLockLoseNoIncrement)
     UniqueKernelHandle handles[4];
     for (int i = 0; i < 2; ++i) {
         std::wstring commandLine = L"\"" + program + L"\" " + name + L" " + std::to_wstring(iterations);
-        STARTUPINFOW startup{sizeof(startup)};
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
         ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                    &startup, &started[i]))
             << GetLastError();

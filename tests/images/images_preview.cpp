@@ -54,7 +54,8 @@ void ShowMenu(HWND wnd)
     HMENU menu = CreatePopupMenu();
     for (int i = 0; i < MainImageCount; ++i) {
         menuBitmaps.push_back(CreateImageBitmap(i));
-        MENUITEMINFOW item{sizeof(item)};
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof(item);
         item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP | MIIM_STATE;
         item.wID = 100 + i;
         item.dwTypeData = const_cast<wchar_t*>(Captions[i]);

@@ -23,7 +23,7 @@ public:
     Canvas()
     {
         BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), 16, -16, 1, 32, BI_RGB};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), 16, -16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         FDc.reset(CreateCompatibleDC(nullptr));
         FBitmap.reset(CreateDIBSection(FDc.get(), &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&FBits), nullptr, 0));
         FSelected.emplace(FDc.get(), FBitmap.get());
@@ -165,12 +165,13 @@ TEST(MainImages, MenuBitmapsArePremultipliedWithClearSurroundings)
 // the surroundings left alone.
 TEST(MainImages, MenuItemPicturesDrawnByTheOwner)
 {
-    MEASUREITEMSTRUCT measure{ODT_MENU};
+    MEASUREITEMSTRUCT measure{ODT_MENU, 0, 0, 0, 0, 0};
     MeasureMenuItemImage(measure);
     EXPECT_GE(measure.itemWidth, 16u);
     EXPECT_EQ(measure.itemHeight, 16u);
     Canvas canvas;
-    DRAWITEMSTRUCT item{ODT_MENU};
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_MENU;
     item.hDC = canvas.Dc();
     item.rcItem = {0, 0, 16, 16};
     canvas.Clear();

@@ -42,6 +42,11 @@ int StandInPrologue()
             WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
         }
     }
+    const std::wstring mode = Environment(L"SM_INSTALLER_MODE");
+    if (mode == L"hang")
+        Sleep(INFINITE);
+    if (mode == L"nothing")
+        ExitProcess(0);
     std::wstring code = Environment(L"SM_INSTALLER_EXIT");
     return code.empty() ? 0 : static_cast<int>(wcstoul(code.c_str(), nullptr, 0));
 }

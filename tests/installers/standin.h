@@ -1,6 +1,8 @@
 // What the installer stand-ins share. Each one
 //  - appends the command line it was given (UTF-16, one line ending with LF) to the file that
 //    the environment variable SM_INSTALLER_LOG names, when it is set;
+//  - never ends when SM_INSTALLER_MODE is "hang", and ends at once with 0, having installed
+//    nothing, when it is "nothing";
 //  - ends at once with the exit code of SM_INSTALLER_EXIT when that is set and not 0, having
 //    installed nothing;
 //  - otherwise creates the service that its command line describes with CreateServiceW, named

@@ -3,6 +3,10 @@
 #include "tests/main/main_window_fixture.h"
 
 #include "common/format.h"
+#include "common/handle.h"
+#include "services/start_request.h"
+
+#include <atomic>
 
 namespace {
 // Runs once from a timer inside the command's wait loop.
@@ -285,5 +289,88 @@ TEST_F(CommandsTest, AServiceDeletedOutsideWhileACommandWaitsOnItEndsTheCommandW
     EXPECT_EQ(Boxes.Asked[2].Text.rfind(L"System Error.  Code: 1060.", 0), 0u) << ToUtf8(Boxes.Asked[2].Text);
     EXPECT_EQ(Data(L"Orphan db")->Monitor, nullptr);
     EXPECT_FALSE(Window().CommandRunning());
+}
+// A start request blocks until the service's process reports (the simulated start call
+// blocks until the test releases it): the window answers meanwhile and refuses the commands,
+// and quitting ends the wait while the request finishes alone.
+class BlockedStartTest : public CommandsTest {
+protected:
+    void SetUp() override
+    {
+        CommandsTest::SetUp();
+        Release.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        Sim.BeforeStart = [this] {
+            Blocked = true;
+            WaitForSingleObject(Release.get(), 10000);
+        };
+        AddListed(L"SQLANY_never", L"Never reports");
+        AddListed(L"SQLANY_other", L"Other db");
+        Window().RebuildItems(true);
+        Select(L"Never reports");
+    }
+    void TearDown() override
+    {
+        SetEvent(Release.get());
+        EXPECT_TRUE(WaitUntil([] { return TStartRequest::RunningCount() == 0; }));
+        Sim.BeforeStart = nullptr;
+        CommandsTest::TearDown();
+    }
+    UniqueKernelHandle Release;
+    std::atomic<bool> Blocked{false};
+};
+
+TEST_F(BlockedStartTest, TheWindowAnswersWhileTheStartRequestWaitsAndItsResultIsAsBefore)
+{
+    bool blocked = false, running = false, rebuildRan = true, stopRan = true;
+    std::wstring otherState;
+    GProbe = [&] {
+        blocked = Blocked;
+        running = Window().CommandRunning();
+        rebuildRan = Window().Actions().Execute(TFormMain::ActRebuild);
+        stopRan = Window().Actions().Execute(TFormMain::ActStop);
+        // The timer's refresh goes on meanwhile.
+        Sim.SetStatus(L"SQLANY_other", SERVICE_RUNNING);
+        Window().UpdateItems();
+        otherState = Window().List().Text(Row(L"Other db"), 1);
+        SetEvent(Release.get());
+    };
+    SetTimer(nullptr, 0, 200, &ProbeTick);
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    EXPECT_TRUE(blocked);
+    EXPECT_TRUE(running);
+    EXPECT_FALSE(rebuildRan);
+    EXPECT_FALSE(stopRan);
+    EXPECT_EQ(otherState, L"Running");
+    EXPECT_TRUE(Boxes.Asked.empty());
+    EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_never"), 1);
+    // As before: the service is followed until it runs.
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Never reports")->Monitor == nullptr; }));
+    EXPECT_EQ(Window().List().Text(Row(L"Never reports"), 1), L"Running");
+    EXPECT_FALSE(Window().CommandRunning());
+}
+
+TEST_F(BlockedStartTest, AFailingStartRequestIsReportedAsBefore)
+{
+    Sim.Fail(TSimCall::StartService, ERROR_SERVICE_DISABLED, L"SQLANY_never");
+    SetEvent(Release.get());
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"System Error.  Code: 1058.", 0), 0u) << ToUtf8(Boxes.Asked[0].Text);
+    EXPECT_EQ(Data(L"Never reports")->Monitor, nullptr);
+    EXPECT_FALSE(Window().CommandRunning());
+    EXPECT_EQ(BusyCount(), 0);
+}
+
+TEST_F(BlockedStartTest, QuittingWhileTheStartRequestWaitsClosesTheWindow)
+{
+    GProbe = [&] { Window().Close(); };
+    SetTimer(nullptr, 0, 200, &ProbeTick);
+    Window().Actions().Execute(TFormMain::ActStart);
+    EXPECT_TRUE(Blocked);
+    EXPECT_TRUE(Application().Terminated());
+    EXPECT_FALSE(Window().CommandRunning());
+    EXPECT_EQ(Window().Handle(), nullptr);
+    EXPECT_EQ(TStartRequest::RunningCount(), 1);  // still blocked; it ends alone once released
+    EXPECT_TRUE(Boxes.Asked.empty());
 }
 }  // namespace

@@ -2,12 +2,14 @@
 // ChangeServiceConfigW call for every account case, interaction, user name edit, dependency and
 // start choice, the delayed-start write, the password prompt, and what a failure leaves.
 #include "common/errors.h"
+#include "services/sc_manager.h"
 #include "services/scm_api.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "ui/props/change_config.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +34,7 @@ struct TCase {
     DWORD ExpectStart = SERVICE_AUTO_START;
     std::optional<std::wstring> ExpectStartName = Null;
     std::optional<std::wstring> ExpectPassword = Null;
-    std::wstring ExpectDependencies;  // as the manager read it: each name followed by a NUL
+    std::wstring ExpectDependencies{};  // as the manager read it: each name followed by a NUL
     int ExpectPrompts = 0;
 };
 
@@ -71,14 +73,16 @@ protected:
         Sim.AddService(s);
         Sim.AddService(SimService(L"Db"));
         Sim.AddService(SimService(L"Net"));
+        Catalogue = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", Sim);
+        Catalogue->Refresh(true);
     }
 
-    // Runs ChangeConfig on Svc, opened for all access as the dialog opens it.
+    // Reconfigures Svc's record as the dialog's OK does.
     bool Run(const TConfigChoice& choice, std::optional<std::wstring> answer = std::wstring())
     {
-        UniqueScHandleOf manager(Sim, Sim.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-        UniqueScHandleOf service(Sim, Sim.OpenServiceW(manager.get(), L"Svc", SERVICE_ALL_ACCESS));
-        return ChangeConfig(Sim, service.get(), choice, [&](std::wstring& password) {
+        TNtService* record = nullptr;
+        Catalogue->FindService(L"Svc", record);
+        return record->Reconfigure(ReconfigurationOf(choice), [&](std::wstring& password) {
             ++Prompts;
             if (!answer)
                 return false;
@@ -98,6 +102,7 @@ protected:
     }
 
     TSimServiceControlManager Sim;
+    std::unique_ptr<TSCManager> Catalogue;
     int Prompts = 0;
 };
 
@@ -198,6 +203,21 @@ TEST_F(ChangeConfigSim, PassesTheExactArgumentsOfEachCase)
          .StartName = L"",
          .Choice = Choice(false, L"", L"", true),
          .ExpectType = SERVICE_KERNEL_DRIVER},
+        {.Name = "file system driver with a new account",
+         .Type = SERVICE_FILE_SYSTEM_DRIVER,
+         .StartName = L"\\FileSystem\\Fs",
+         .Choice = Choice(false, L".\\user", L"\\FileSystem\\Fs", true),
+         .ExpectType = SERVICE_FILE_SYSTEM_DRIVER},
+        {.Name = "adapter set to default",
+         .Type = SERVICE_ADAPTER,
+         .StartName = L"\\Driver\\Ad",
+         .Choice = Choice(true, L"", L"\\Driver\\Ad", true),
+         .ExpectType = SERVICE_ADAPTER},
+        {.Name = "recognizer driver",
+         .Type = SERVICE_RECOGNIZER_DRIVER,
+         .StartName = L"",
+         .Choice = Choice(false, L"", L"", false),
+         .ExpectType = SERVICE_RECOGNIZER_DRIVER},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -294,6 +314,7 @@ TEST_F(ChangeConfigSim, ReadsALargeConfigurationWithAGrownBuffer)
 TEST(ChangeConfigPrecondition, AMissingHandleIsAnAssertionFailure)
 {
     TSimServiceControlManager sim;
-    EXPECT_THROW(ChangeConfig(sim, nullptr, TConfigChoice{}, [](std::wstring&) { return true; }), EAssertionFailed);
+    EXPECT_THROW(ChangeServiceConfiguration(sim, nullptr, TServiceReconfiguration{}, [](std::wstring&) { return true; }),
+                 EAssertionFailed);
 }
 }  // namespace

@@ -231,7 +231,7 @@ TEST_F(FormPropsTest, LooksAsDescribed)
         EXPECT_EQ(std::wstring(tipText), L"Browse files");
         // The label's accelerator moves the focus to its box.
         SetFocus(Item(TFormProps::IdEditName));
-        MSG alt{Item(TFormProps::IdEditName), WM_SYSCHAR, L'p', 0};
+        MSG alt{Item(TFormProps::IdEditName), WM_SYSCHAR, L'p', 0, 0, {}};
         IsDialogMessageW(dialog, &alt);
         EXPECT_EQ(GetFocus(), Item(TFormProps::IdMemoParams));
         Cancel();
@@ -574,6 +574,105 @@ TEST_F(FormPropsTest, NameBoxDropsWhatTheKeyFilterRefuses)
         }
         Cancel();
     }});
+}
+
+void SetClipboardText(HWND owner, const std::wstring* text)
+{
+    ASSERT_TRUE(OpenClipboard(owner));
+    EmptyClipboard();
+    if (text) {
+        HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text->size() + 1) * sizeof(wchar_t));
+        memcpy(GlobalLock(data), text->c_str(), (text->size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(data);
+        SetClipboardData(CF_UNICODETEXT, data);
+    }
+    CloseClipboard();
+}
+
+// Shift+Insert, which the edit control pastes by itself under Wine (no WM_PASTE).
+void ShiftInsert(HWND wnd)
+{
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    BYTE shifted[256];
+    memcpy(shifted, keys, sizeof(keys));
+    shifted[VK_SHIFT] = 0x80;
+    SetKeyboardState(shifted);
+    SendMessageW(wnd, WM_KEYDOWN, VK_INSERT, 0);
+    SendMessageW(wnd, WM_KEYUP, VK_INSERT, 0);
+    SetKeyboardState(keys);
+}
+
+// Whatever way text enters the Service name box, only letters, digits and "_" stay, at most
+// 256 of them; a paste of nothing changes nothing.
+TEST_F(FormPropsTest, NameBoxTakesOnlyWhatItAllowsHoweverItArrives)
+{
+    const std::wstring evil = L"Evil1 /disabled /dependson:SQLANYs_Db";
+    const struct {
+        const char* Name;
+        std::wstring Before;
+        std::function<void(HWND)> Enter;
+        std::wstring After;
+    } cases[] = {
+        {"typed", L"", [](HWND w) { for (wchar_t c : std::wstring(L"a b-c")) SendMessageW(w, WM_CHAR, c, 0); }, L"abc"},
+        {"WM_UNICHAR", L"ab", [](HWND w) { for (wchar_t c : std::wstring(L" -c")) SendMessageW(w, WM_UNICHAR, c, 0); },
+         L"abc"},
+        {"replaced selection", L"", [](HWND w) { SendMessageW(w, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"x y")); },
+         L"xy"},
+        {"set", L"", [&](HWND w) { SetWindowTextW(w, evil.c_str()); }, L"Evil1disableddependsonSQLANYs_Db"},
+        {"pasted", L"", [&](HWND w) { SetClipboardText(w, &evil); SendMessageW(w, WM_PASTE, 0, 0); },
+         L"Evil1disableddependsonSQLANYs_Db"},
+        {"Shift+Insert", L"", [&](HWND w) { SetClipboardText(w, &evil); ShiftInsert(w); },
+         L"Evil1disableddependsonSQLANYs_Db"},
+        {"Shift+Insert in the middle", L"abcd",
+         [&](HWND w) {
+             const std::wstring pasted = L"- x -";
+             SetClipboardText(w, &pasted);
+             SendMessageW(w, EM_SETSEL, 2, 2);
+             ShiftInsert(w);
+             SendMessageW(w, WM_CHAR, L'_', 0);
+         },
+         L"abx_cd"},
+        {"paste of an empty clipboard", L"abc",
+         [](HWND w) { SetClipboardText(w, nullptr); SendMessageW(w, EM_SETSEL, 0, -1); SendMessageW(w, WM_PASTE, 0, 0); },
+         L"abc"},
+        {"Shift+Insert of an empty clipboard", L"abc",
+         [](HWND w) { SetClipboardText(w, nullptr); SendMessageW(w, EM_SETSEL, 0, -1); ShiftInsert(w); }, L"abc"},
+        {"too long", L"", [](HWND w) { SetWindowTextW(w, std::wstring(40000, L'n').c_str()); },
+         std::wstring(256, L'n')},
+        {"typed past the end", std::wstring(256, L'n'), [](HWND w) { SendMessageW(w, WM_CHAR, L'x', 0); },
+         std::wstring(256, L'n')},
+    };
+    Open(nullptr, etT32AppServer);
+    Show({[&] {
+        HWND name = Item(TFormProps::IdEditName);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.Name);
+            SetWindowTextW(name, c.Before.c_str());
+            SendMessageW(name, EM_SETSEL, c.Before.size(), c.Before.size());
+            c.Enter(name);
+            EXPECT_EQ(Text(name), c.After);
+        }
+        Cancel();
+    }});
+}
+
+// "<default>" is wholly selected when the name box first gets the focus: typing replaces it.
+TEST_F(FormPropsTest, TypingReplacesTheDefaultName)
+{
+    Open(nullptr, etT32AppServer);
+    Show({[&] { SetFocus(Item(TFormProps::IdEditName)); },
+          [&] {
+              HWND name = Item(TFormProps::IdEditName);
+              DWORD start = 1, end = 0;
+              SendMessageW(name, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+              EXPECT_EQ(start, 0u);
+              EXPECT_EQ(end, 9u);
+              for (wchar_t c : std::wstring(L"MyApp"))
+                  SendMessageW(name, WM_CHAR, c, 0);
+              EXPECT_EQ(Text(name), L"MyApp");
+              Cancel();
+          }});
 }
 
 // However the dialog ends, its close handler runs once and saves the dialog's size and the folder
@@ -946,5 +1045,53 @@ TEST_F(FormPropsTest, PasswordPromptAsksAgainAfterAMismatch)
     timer = SetTimer(nullptr, 0, 25, &TScript::Tick);
     EXPECT_FALSE(AskAccountPassword(password, L"Service properties"));
     KillTimer(nullptr, timer);
+}
+// A password past the fields' 255 characters is refused with a message, however it came:
+// pasted (the field would cut it) or set whole; it is never cut so that the two fields match.
+TEST_F(FormPropsTest, PasswordPromptRefusesAPasswordTooLong)
+{
+    ScriptedMessageBoxes boxes;
+    auto prompt = [] { return FindWindowW(TFormPassword::ClassName, nullptr); };
+    auto field = [&](int id) { return GetDlgItem(prompt(), id); };
+    const std::wstring tooLong(300, L'p');
+    TScript::Steps = {
+        [&] {
+            ASSERT_NE(prompt(), nullptr);
+            ASSERT_TRUE(OpenClipboard(prompt()));
+            EmptyClipboard();
+            HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (tooLong.size() + 1) * sizeof(wchar_t));
+            memcpy(GlobalLock(data), tooLong.c_str(), (tooLong.size() + 1) * sizeof(wchar_t));
+            GlobalUnlock(data);
+            SetClipboardData(CF_UNICODETEXT, data);
+            CloseClipboard();
+            SendMessageW(field(TFormPassword::IdEditPassword), WM_PASTE, 0, 0);
+        },
+        [&] {
+            ASSERT_EQ(boxes.Asked.size(), 1u);
+            EXPECT_EQ(Text(field(TFormPassword::IdEditPassword)), L"") << "emptied, not cut";
+            SetWindowTextW(field(TFormPassword::IdEditPassword), tooLong.c_str());
+            SetWindowTextW(field(TFormPassword::IdEditConfirm), tooLong.c_str());
+            Click(GetDlgItem(prompt(), IDOK));
+        },
+        [&] {
+            ASSERT_NE(prompt(), nullptr) << "asked again";
+            ASSERT_EQ(boxes.Asked.size(), 2u);
+            SetWindowTextW(field(TFormPassword::IdEditPassword), L"short");
+            SetWindowTextW(field(TFormPassword::IdEditConfirm), L"short");
+            Click(GetDlgItem(prompt(), IDOK));
+        },
+    };
+    TScript::Next = 0;
+    TScript::Ticks = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 25, &TScript::Tick);
+    std::wstring password;
+    EXPECT_TRUE(AskAccountPassword(password, L"Service properties"));
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(password, L"short");
+    for (const AskedMessageBox& asked : boxes.Asked) {
+        EXPECT_EQ(asked.Text, L"The password cannot be longer than 255 characters.");
+        EXPECT_EQ(asked.Caption, L"Service properties");
+        EXPECT_EQ(asked.Flags, static_cast<UINT>(MB_ICONERROR));
+    }
 }
 }  // namespace

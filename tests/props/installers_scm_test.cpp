@@ -215,7 +215,7 @@ TEST_F(ServiceParameters, ReadsTextTypesOnly)
         {"number", REG_DWORD, &number, sizeof(number), L""},
         {"expandable, not expanded", REG_EXPAND_SZ, expand, sizeof(expand), L"%PATH%;x"},
         {"binary text", REG_BINARY, binary, sizeof(binary), L"-n db"},
-        {"odd size", REG_BINARY, binary, 3, L""},
+        {"odd size", REG_BINARY, binary, 3, L"-"},
         {"zero size", REG_SZ, binary, 0, L""},
         {"no terminator", REG_SZ, unterminated, sizeof(unterminated), L"abc"},
     };

@@ -2,6 +2,7 @@
 // rules around them.
 #include "ui/props/exe_type.h"
 #include "ui/props/executables.h"
+#include "ui/props/file_paths.h"
 #include "ui/props/install_command.h"
 #include "ui/props/service_parameters.h"
 
@@ -199,5 +200,62 @@ TEST(HistoryFolderOfFile, KeepsARootsBackslashOnly)
     };
     for (const auto& [file, folder] : cases)
         EXPECT_EQ(HistoryFolderOfFile(file), folder) << ToUtf8(file);
+}
+// Network paths in every form are told from the text alone; local ones, however written, not.
+TEST(IsNetworkPath, EveryFormOfANetworkPath)
+{
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"\\\\host\\share", true},
+        {L"//host/share", true},
+        {L"\\/host\\share", true},
+        {L"/\\host\\share", true},
+        {L"\\\\?\\UNC\\host\\share", true},
+        {L"\\??\\UNC\\host\\share", true},
+        {L"\\??\\unc\\host\\share", true},
+        {L"C:\\SA17\\Bin64", false},
+        {L"C:/SA17/Bin64", false},
+        {L"C:\\SA17\\..\\SA16  ", false},
+        {L".", false},
+        {L"\\Windows", false},
+        {L"", false},
+    };
+    for (const auto& [path, network] : cases)
+        EXPECT_EQ(IsNetworkPath(path), network) << ToUtf8(path);
+}
+
+// The chosen executable is made full and canonical before its folder gives the installer.
+TEST(FullPathName, CanonicalBeforeTheFolderIsTaken)
+{
+    const struct {
+        const wchar_t *Typed, *Full, *Installer;
+    } cases[] = {
+        {L"C:/Program Files/SQL Anywhere 17/Bin64/dbsrv17.exe", L"C:\\Program Files\\SQL Anywhere 17\\Bin64\\dbsrv17.exe",
+         L"C:\\Program Files\\SQL Anywhere 17\\Bin64\\dbsvc.exe"},
+        {L"C:\\SA17\\Bin32\\..\\Bin64\\.\\dbsrv17.exe", L"C:\\SA17\\Bin64\\dbsrv17.exe", L"C:\\SA17\\Bin64\\dbsvc.exe"},
+        {L"C:\\SA17\\Bin64\\dbsrv17.exe  ", L"C:\\SA17\\Bin64\\dbsrv17.exe", L"C:\\SA17\\Bin64\\dbsvc.exe"},
+        {L"C:\\SA17\\Bin64\\dbsrv17.exe", L"C:\\SA17\\Bin64\\dbsrv17.exe", L"C:\\SA17\\Bin64\\dbsvc.exe"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FullPathName(c.Typed), c.Full) << ToUtf8(c.Typed);
+        auto command = ComposeInstallCommand({etNetworkServer, FullPathName(c.Typed), L"erpdb"});
+        ASSERT_TRUE(command.has_value());
+        EXPECT_EQ(command->Program, c.Installer) << ToUtf8(c.Typed);
+    }
+}
+
+// A folder whose name holds ";" cannot be kept in the ";"-separated history.
+TEST(AddToPathHistory, RefusesWhatTheValueCannotKeep)
+{
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"D:\\SA\\Bin64", true},
+        {L"D:\\SA;old\\Bin64", false},
+        {L";", false},
+        {L"", false},
+    };
+    for (const auto& [folder, added] : cases) {
+        TStringList history = NewPathList();
+        EXPECT_EQ(AddToPathHistory(history, folder), added) << ToUtf8(folder);
+        EXPECT_EQ(history.Count(), added ? 1 : 0) << ToUtf8(folder);
+    }
 }
 }  // namespace

@@ -88,19 +88,128 @@ TEST_F(CatalogueSim, FullRefreshReadsEveryRecordWithItsData)
     EXPECT_EQ(Manager().GetService(1)->ServiceName(), L"Plain");
 }
 
-TEST_F(CatalogueSim, DependencyListedLaterIsFoundOnlyBySecondPass)
+// Everything a catalogue holds, record by record and group by group, with the links as names.
+std::vector<std::wstring> Dump(const TSCManager& m)
 {
-    FSim.AddService(Svc(L"App", {L"Db"}));
-    FSim.AddService(Svc(L"Db"));
+    std::vector<std::wstring> lines;
+    for (int i = 0; i < m.ServiceCount(); ++i) {
+        const TNtService* r = m.GetService(i);
+        std::wstring line = Fmt(L"%s|%s|%s|%s|%s|%d|%d|%d|%d|%d|%d|%s|", {r->ServiceName(), r->DisplayName(),
+                                r->Description(), r->FileName(), r->ServiceStartName(),
+                                static_cast<int>(TSCManager::ServiceType(r->ServiceTypes())),
+                                static_cast<int>(r->ServiceState()), static_cast<int>(r->StartType()),
+                                static_cast<int>(r->ErrorControlType()), static_cast<int>(r->Win32ExitCode()),
+                                static_cast<int>(TSCManager::ControlAccepted(r->ControlsAccepted())),
+                                r->Group() ? r->Group()->Name() : L"<none>"});
+        for (int d = 0; d < r->DependentServiceCount(); ++d)
+            line += L" " + r->GetDependentService(d)->ServiceName();
+        line += L" |";
+        for (int d = 0; d < r->DependentGroupCount(); ++d)
+            line += L" +" + r->GetDependentGroup(d)->Name();
+        lines.push_back(line);
+    }
+    for (int i = 0; i < m.GroupCount(); ++i) {
+        const TServiceGroup* g = m.GetGroup(i);
+        std::wstring line = L"group " + g->Name() + L" " + std::to_wstring(g->Order()) + L":";
+        for (int k = 0; k < g->ServiceCount(); ++k)
+            line += L" " + g->GetService(k)->ServiceName();
+        lines.push_back(line);
+    }
+    return lines;
+}
 
-    // With the second refresh of App failing, App keeps what the first pass found: nothing.
-    FSim.Fail(TSimCall::QueryServiceConfig, ERROR_ACCESS_DENIED, L"App", 1, 1);
-    Manager().Refresh(true);
-    EXPECT_EQ(Find(L"App")->DependentServiceCount(), 0);
+// A full refresh reads every record once and ends as a second pass over the records would
+// leave it: dependencies on services listed later, repeated and unknown entries, groups met
+// in dependency lists and load-order groups in the order met.
+TEST_F(CatalogueSim, AFullRefreshReadsEachRecordOnceAndEndsAsTwoPassesWould)
+{
+    TSimService app = Svc(L"App", {L"Db", L"+Late", L"Missing", L"db", L"Net", L"+Net", L"+"}, L"Mid");
+    app.State = SERVICE_RUNNING;
+    app.ControlsAccepted = SERVICE_ACCEPT_STOP;
+    app.Description = L"the application";
+    FSim.AddService(app);
+    FSim.AddService(Svc(L"Net", {L"Db"}, L"net"));
+    TSimService db = Svc(L"Db", {L"App"}, L"Late");
+    db.State = SERVICE_PAUSED;
+    db.Win32ExitCode = 1066;
+    FSim.AddService(db);
+    FSim.AddService(Svc(L"Locked", {L"Db"}, L"Locked group"));
+    FSim.AddService(Svc(L"Tail", {L"Locked", L"+Tail group"}));
+    FSim.Fail(TSimCall::OpenService, ERROR_ACCESS_DENIED, L"Locked");
 
     Manager().Refresh(true);
-    ASSERT_EQ(Find(L"App")->DependentServiceCount(), 1);
+    for (const wchar_t* name : {L"App", L"Net", L"Db", L"Tail"}) {
+        EXPECT_EQ(FSim.CallCount(TSimCall::OpenService, name), 1) << ToUtf8(name);
+        EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceConfig, name), 1) << ToUtf8(name);
+        EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceStatus, name), 0) << ToUtf8(name);
+    }
+    ASSERT_EQ(Find(L"App")->DependentServiceCount(), 3);
     EXPECT_EQ(Find(L"App")->GetDependentService(0), Find(L"Db"));
+    EXPECT_EQ(Find(L"App")->GetDependentService(2), Find(L"Net"));
+    EXPECT_EQ(Find(L"App")->ServiceState(), ssRunning);
+    EXPECT_EQ(Find(L"Locked")->ServiceState(), ssUnknown);
+
+    // The same catalogue read the old way: the full refresh, then every record again.
+    TSCManager twoPass(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", FSim);
+    twoPass.SetGroupOrderLocation(Manager().GroupOrderLocation());
+    twoPass.Refresh(true);
+    twoPass.Refresh(false);
+    const std::vector<std::wstring> once = Dump(Manager()), twice = Dump(twoPass);
+    ASSERT_EQ(once.size(), twice.size());
+    for (size_t i = 0; i < once.size(); ++i)
+        EXPECT_EQ(once[i], twice[i]) << i;
+    // Five records; the groups Base, Net, Mid, Late, "" and Tail group (Locked was never read).
+    EXPECT_EQ(once.size(), 5u + 6u);
+}
+
+// The records of another catalogue (read on a worker) become this one's, linked to it.
+TEST_F(CatalogueSim, TakenRecordsBelongToTheTakingCatalogue)
+{
+    FSim.AddService(Svc(L"A", {L"B"}, L"Net"));
+    FSim.AddService(Svc(L"B"));
+    Manager().Refresh(true);
+    TNtService* old = Find(L"A");
+    ASSERT_NE(old, nullptr);
+
+    TSCManager reader(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", FSim);
+    reader.SetGroupOrderLocation(Manager().GroupOrderLocation());
+    FSim.AddService(Svc(L"C"));
+    reader.Refresh(true);
+    const std::vector<std::wstring> read = Dump(reader);
+    Manager().TakeRecords(reader);
+    EXPECT_EQ(reader.ServiceCount(), 0);
+    EXPECT_EQ(reader.GroupCount(), 0);
+    EXPECT_EQ(Dump(Manager()), read);
+    EXPECT_EQ(Find(L"C")->SCManager(), &Manager());
+    EXPECT_EQ(Find(L"A")->Group()->SCManager(), &Manager());
+    EXPECT_EQ(Find(L"A")->GetDependentService(0), Find(L"B"));
+    // The records work through the taking catalogue's connection.
+    reader.Active(false);
+    Find(L"A")->Refresh();
+    EXPECT_EQ(Find(L"A")->GetDependentService(0), Find(L"B"));
+}
+
+// One enumeration gives every record its status; a service no longer listed keeps its own.
+TEST_F(CatalogueSim, StatusesComeFromOneEnumeration)
+{
+    FSim.AddService(Svc(L"A"));
+    FSim.AddService(Svc(L"B"));
+    FSim.AddService(Svc(L"Gone"));
+    Manager().Refresh(true);
+    FSim.SetStatus(L"A", SERVICE_RUNNING);
+    FSim.Update(L"B", [](TSimService& s) { s.ControlsAccepted = SERVICE_ACCEPT_STOP; });
+    FSim.SetStatus(L"Gone", SERVICE_PAUSED);
+    FSim.RemoveService(L"Gone");
+    const int enumerations = FSim.CallCount(TSimCall::EnumServicesStatus);
+    const int opens = FSim.CallCount(TSimCall::OpenService);
+
+    EXPECT_EQ(Manager().RefreshStatuses(), 2);
+    EXPECT_EQ(FSim.CallCount(TSimCall::OpenService), opens);
+    EXPECT_LE(FSim.CallCount(TSimCall::EnumServicesStatus) - enumerations, 2);  // the size, then the list
+    EXPECT_EQ(Find(L"A")->ServiceState(), ssRunning);
+    EXPECT_EQ(Find(L"B")->ControlsAccepted(), (TServiceControlAccepteds{caStop}));
+    EXPECT_EQ(Find(L"Gone")->ServiceState(), ssStopped);
+    EXPECT_EQ(Manager().RefreshStatuses(), 0);
 }
 
 TEST_F(CatalogueSim, DependencyEntriesLandInServicesOrGroups)
@@ -258,8 +367,8 @@ TEST_F(CatalogueSim, EnumerationFailingAfterSomePagesKeepsTheRecordsAdded)
     int added = Manager().ServiceCount();
     EXPECT_GT(added, 0);
     EXPECT_LT(added, 600);
-    // The final pass did not run: every record was refreshed once.
-    EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceStatus, L"Svc0"), 1);
+    // Every record added was read once.
+    EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceConfig, L"Svc0"), 1);
 }
 
 TEST_F(CatalogueSim, RecordsThatCannotBeReadStayWithWhatWasRead)

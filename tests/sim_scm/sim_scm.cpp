@@ -446,7 +446,7 @@ BOOL TSimServiceControlManager::EnumDependentServicesW(SC_HANDLE service, DWORD 
         if (StateMatches(d->State, serviceState))
             entries.push_back({d->Name, d->DisplayName, StatusOf(*d)});
     for (const std::wstring& extra : s->ExtraDependents)
-        entries.push_back({extra, extra, SERVICE_STATUS{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED}});
+        entries.push_back({extra, extra, SERVICE_STATUS{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, 0, 0, 0, 0, 0}});
 
     size_t total = 0;
     for (const EnumEntry& e : entries)
@@ -514,6 +514,8 @@ BOOL TSimServiceControlManager::QueryServiceConfig2W(SC_HANDLE service, DWORD in
 
 BOOL TSimServiceControlManager::StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args)
 {
+    if (BeforeStart)
+        BeforeStart();
     std::lock_guard lock(FMutex);
     TSimService* s = ServiceOf(service, TSimCall::StartService, SERVICE_START);
     if (!s)
@@ -646,8 +648,8 @@ BOOL TSimServiceControlManager::ChangeServiceConfig2W(SC_HANDLE service, DWORD i
 SC_HANDLE TSimServiceControlManager::CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName,
                                                     DWORD desiredAccess, DWORD serviceType, DWORD startType,
                                                     DWORD errorControl, LPCWSTR binaryPathName,
-                                                    LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies,
-                                                    LPCWSTR serviceStartName, LPCWSTR password)
+                                                    LPCWSTR loadOrderGroup, LPDWORD, LPCWSTR dependencies,
+                                                    LPCWSTR serviceStartName, LPCWSTR)
 {
     std::lock_guard lock(FMutex);
     std::wstring key = serviceName ? KeyOf(serviceName) : std::wstring();

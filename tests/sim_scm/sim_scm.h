@@ -129,6 +129,9 @@ public:
     // Runs at the start of every call, before faults apply, with the manager locked (a slow
     // manager, a look at the caller's state at that moment). Set it while no call runs.
     std::function<void(TSimCall call, const std::wstring& serviceKey)> OnCall;
+    // Runs at the start of every StartServiceW before the manager is locked: a start request
+    // that blocks (a service whose process never reports) while other calls go on.
+    std::function<void()> BeforeStart;
 
     // ---- The interface --------------------------------------------------------------------
     SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override;

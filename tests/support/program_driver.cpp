@@ -10,7 +10,8 @@ TProgramUnderTest::TProgramUnderTest(const std::wstring& program, const std::wst
     std::wstring commandLine = L"\"" + program + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
-    STARTUPINFOW si{sizeof(si)};
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
     Win32Check(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     UniqueKernelHandle(pi.hThread).reset();  // the thread is not needed

@@ -19,10 +19,16 @@ TRegisteredService::TRegisteredService(const TServiceSpec& wanted) : FSpec(wante
     FCommand = L"\"" + TestServicePath() + L"\" --name " + wanted.Name;
     if (!wanted.Options.empty())
         FCommand += L" " + wanted.Options;
+    std::wstring dependencies;
+    for (const std::wstring& entry : FSpec.Dependencies)
+        dependencies.append(entry).push_back(L'\0');
+    dependencies.push_back(L'\0');
     UniqueScHandle manager = OpenManager();
     UniqueScHandle service(CreateServiceW(manager.get(), FSpec.Name.c_str(), FSpec.DisplayName.c_str(),
                                           SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, FSpec.StartType,
-                                          SERVICE_ERROR_NORMAL, FCommand.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                          SERVICE_ERROR_NORMAL, FCommand.c_str(),
+                                          FSpec.Group.empty() ? nullptr : FSpec.Group.c_str(), nullptr,
+                                          FSpec.Dependencies.empty() ? nullptr : dependencies.c_str(), nullptr,
                                           nullptr));
     if (!service) {
         ADD_FAILURE() << "CreateServiceW " << ToUtf8(wanted.Name) << " failed: " << GetLastError();

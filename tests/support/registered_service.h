@@ -7,16 +7,20 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The Windows path of TestService.exe of this build.
 std::wstring TestServicePath();
 
 struct TServiceSpec {
-    std::wstring Name;
-    std::wstring DisplayName;  // empty: the name
-    std::wstring Options;      // TestService.exe's options after --name
+    std::wstring Name{};
+    std::wstring DisplayName{};  // empty: the name
+    std::wstring Options{};      // TestService.exe's options after --name
     DWORD StartType = SERVICE_DEMAND_START;
-    std::wstring Description;  // empty: none
+    std::wstring Description{};  // empty: none
+    // The services it depends on, groups as "+group" entries; its own load-order group.
+    std::vector<std::wstring> Dependencies{};
+    std::wstring Group{};
 };
 
 class TRegisteredService {

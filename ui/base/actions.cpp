@@ -139,7 +139,8 @@ HMENU TActionList::BuildMenu(const std::vector<int>& entries)
         std::wstring text = a->Caption;
         if (!a->ShortCuts.empty())
             text += L"\t" + ShortCutToText(a->ShortCuts.front());
-        MENUITEMINFOW mii{sizeof(mii)};
+        MENUITEMINFOW mii{};
+        mii.cbSize = sizeof(mii);
         mii.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE;
         mii.wID = static_cast<UINT>(a->Id);
         mii.dwTypeData = text.data();

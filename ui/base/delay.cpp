@@ -1,5 +1,6 @@
 #include "ui/base/delay.h"
 
+#include "common/errors.h"
 #include "ui/base/application.h"
 
 #include <windows.h>
@@ -13,5 +14,20 @@ void DelayWithMessages(unsigned ms)
             return;
         if (MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT) == WAIT_OBJECT_0)
             app.ProcessMessages();
+    }
+}
+
+bool WaitWithMessages(HANDLE handle)
+{
+    TApplication& app = Application();
+    for (;;) {
+        if (app.Terminated())
+            return false;
+        const DWORD woken = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0)
+            return true;
+        if (woken == WAIT_FAILED)
+            RaiseLastOSError();
+        app.ProcessMessages();
     }
 }

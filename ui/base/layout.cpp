@@ -52,7 +52,8 @@ SIZE OuterSize(HWND window)
     RECT r{};
     if (IsIconic(window)) {
         // A minimised window's rectangle is its icon's; the size it comes back with is kept.
-        WINDOWPLACEMENT placement{sizeof(placement)};
+        WINDOWPLACEMENT placement{};
+        placement.length = sizeof(placement);
         GetWindowPlacement(window, &placement);
         r = placement.rcNormalPosition;
     } else {

@@ -43,7 +43,8 @@ std::wstring WindowText(HWND wnd)
 void RegisterWindowClass(const wchar_t* className, WNDPROC proc, UINT style, HBRUSH background)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW existing{sizeof(existing)};
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
     if (GetClassInfoExW(instance, className, &existing))
         return;
     WNDCLASSEXW wc{};

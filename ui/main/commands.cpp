@@ -1,16 +1,20 @@
 // The commands on the selected service: the actions, their enabling rules, and starting,
 // stopping, pausing, resuming and removing services with their dependencies and dependants.
-#include "ui/main/form_main.h"
+#include "ui/main/commands.h"
+
+#include "ui/main/images.h"
 
 #include "common/errors.h"
 #include "common/finally.h"
 #include "common/format.h"
 #include "common/text.h"
+#include "services/start_request.h"
 #include "ui/about/form_about.h"
 #include "ui/base/application.h"
 #include "ui/base/busy.h"
 #include "ui/base/delay.h"
 #include "ui/base/message_box.h"
+#include "ui/main/wait_with_messages.h"
 #include "ui/props/service_properties.h"
 
 
@@ -32,60 +36,99 @@ bool Confirmed(const std::wstring& question, const wchar_t* caption, UINT flags 
 
 // Keeps the count of running commands for the scope of one command. When the outermost one
 // has unwound, a close asked for meanwhile goes ahead.
-class TFormMain::TCommandScope {
+class TServiceCommands::TCommandScope {
 public:
-    explicit TCommandScope(TFormMain& form) : FForm(form) { ++FForm.FCommandDepth; }
+    explicit TCommandScope(TServiceCommands& commands) : FCommands(commands) { ++FCommands.FCommandDepth; }
     ~TCommandScope()
     {
-        --FForm.FCommandDepth;
-        FForm.CloseIfRequested();
+        --FCommands.FCommandDepth;
+        FCommands.CloseIfRequested();
     }
     TCommandScope(const TCommandScope&) = delete;
     TCommandScope& operator=(const TCommandScope&) = delete;
 
 private:
-    TFormMain& FForm;
+    TServiceCommands& FCommands;
 };
 
-void TFormMain::CreateActions()
+TServiceCommands::TServiceCommands(TServiceList& list, TActionList& actions, THost host)
+    : FList(list), FActions(actions), FHost(std::move(host))
 {
-    struct TActionRow {
-        int Id;
-        const wchar_t* Name;
-        const wchar_t* Caption;
-        const wchar_t* Hint;
-        std::vector<TShortCut> ShortCuts;
-        int Image;
-        bool Enabled;
-        void (TFormMain::*OnExecute)();
-    };
-    static const TActionRow Rows[] = {
-        {ActStart, L"ActStart", L"Start/Resume", L"Start/resume service", {}, imgStart, false,
-         &TFormMain::ActStartExecute},
-        {ActStop, L"ActStop", L"Stop", L"Stop service", {}, imgStop, false, &TFormMain::ActStopExecute},
-        {ActPause, L"ActPause", L"Pause", L"Pause service", {}, imgPause, false, &TFormMain::ActPauseExecute},
-        {ActRebuild, L"ActRebuild", L"Refresh", L"Rebuild service list", {{VK_F5}}, imgRefresh, true,
-         &TFormMain::ActRebuildExecute},
-        {ActUninstall, L"ActUninstall", L"Remove", L"Uninstall service", {{VK_DELETE}}, -1, false,
-         &TFormMain::ActUninstallExecute},
-        {ActInstall, L"ActInstall", L"Add...", L"Install new service", {{VK_INSERT}}, -1, true,
-         &TFormMain::ActInstallExecute},
-        {ActQuit, L"ActQuit", L"Quit", L"Quit application", {{VK_F4, true}, {'X', true}}, imgQuit, true,
-         &TFormMain::ActQuitExecute},
-        {ActProps, L"ActProps", L"Properties...", L"Service properties", {{VK_RETURN}}, imgProperties, false,
-         &TFormMain::ActPropsExecute},
-        {ActAbout, L"ActAbout", L"About...", L"", {}, -1, true, &TFormMain::ActAboutExecute},
-    };
-    for (const TActionRow& row : Rows) {
+    for (const TActionRow& row : ActionTable()) {
         FActions.Add({row.Id, row.Name, row.Caption, row.Hint, row.ShortCuts, row.Image, row.Enabled,
                       [this, handler = row.OnExecute] { (this->*handler)(); }});
     }
     FActions.OnUpdate = [this] { ActionsUpdate(); };
 }
 
-void TFormMain::ActionsUpdate()
+void TServiceCommands::CloseWhenDone()
 {
-    TItemData* data = SelectedData();
+    // The waiting command's loop ends as the application terminates; the window closes once
+    // the command has unwound, so that its close handler runs.
+    FCloseRequested = true;
+    Application().Terminate();
+}
+
+void TServiceCommands::CloseIfRequested()
+{
+    if (FCloseRequested && FCommandDepth == 0) {
+        FCloseRequested = false;
+        FHost.Close();
+    }
+}
+
+// One row an action: what it shows, its handler, and where it appears. Entries of one group
+// stand together in the tool bar or a menu, with a separator between groups; the rows' order
+// is the entries' order.
+std::span<const TServiceCommands::TActionRow> TServiceCommands::ActionTable()
+{
+    static const TActionRow Rows[] = {
+        {.Id = ActStart, .Name = L"ActStart", .Caption = L"Start/Resume", .Hint = L"Start/resume service",
+         .Image = imgStart, .OnExecute = &TServiceCommands::ActStartExecute,
+         .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+        {.Id = ActStop, .Name = L"ActStop", .Caption = L"Stop", .Hint = L"Stop service", .Image = imgStop,
+         .OnExecute = &TServiceCommands::ActStopExecute, .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+        {.Id = ActPause, .Name = L"ActPause", .Caption = L"Pause", .Hint = L"Pause service", .Image = imgPause,
+         .OnExecute = &TServiceCommands::ActPauseExecute, .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+        {.Id = ActRebuild, .Name = L"ActRebuild", .Caption = L"Refresh", .Hint = L"Rebuild service list",
+         .ShortCuts = {{VK_F5}}, .Image = imgRefresh, .Enabled = true, .OnExecute = &TServiceCommands::ActRebuildExecute,
+         .ToolBarGroup = 2, .Menu = mnView, .MenuGroup = 1, .PopupGroup = 2},
+        {.Id = ActInstall, .Name = L"ActInstall", .Caption = L"Add...", .Hint = L"Install new service",
+         .ShortCuts = {{VK_INSERT}}, .Enabled = true, .OnExecute = &TServiceCommands::ActInstallExecute,
+         .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
+        {.Id = ActUninstall, .Name = L"ActUninstall", .Caption = L"Remove", .Hint = L"Uninstall service",
+         .ShortCuts = {{VK_DELETE}}, .OnExecute = &TServiceCommands::ActUninstallExecute,
+         .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
+        {.Id = ActProps, .Name = L"ActProps", .Caption = L"Properties...", .Hint = L"Service properties",
+         .ShortCuts = {{VK_RETURN}}, .Image = imgProperties, .OnExecute = &TServiceCommands::ActPropsExecute,
+         .ToolBarGroup = 2, .Menu = mnService, .MenuGroup = 3, .PopupGroup = 4},
+        {.Id = ActQuit, .Name = L"ActQuit", .Caption = L"Quit", .Hint = L"Quit application",
+         .ShortCuts = {{VK_F4, true}, {'X', true}}, .Image = imgQuit, .Enabled = true,
+         .OnExecute = &TServiceCommands::ActQuitExecute, .ToolBarGroup = 3, .Menu = mnProgram, .MenuGroup = 1},
+        {.Id = ActAbout, .Name = L"ActAbout", .Caption = L"About...", .Hint = L"", .Enabled = true,
+         .OnExecute = &TServiceCommands::ActAboutExecute, .Menu = mnHelp, .MenuGroup = 1},
+    };
+    return Rows;
+}
+
+std::vector<int> TServiceCommands::ActionEntries(int TActionRow::*group, TMainMenu menu)
+{
+    std::vector<int> entries;
+    int last = 0;
+    for (const TActionRow& row : ActionTable()) {
+        if (row.*group == 0 || (menu != mnNone && row.Menu != menu))
+            continue;
+        if (last != 0 && row.*group != last)
+            entries.push_back(Separator);
+        last = row.*group;
+        entries.push_back(row.Id);
+    }
+    return entries;
+}
+
+void TServiceCommands::ActionsUpdate()
+{
+    TItemData* data = FList.SelectedData();
     const bool row = data != nullptr && data->Service != nullptr;
     const bool free = row && data->Monitor == nullptr;
     const TServiceState state = row ? data->Service->ServiceState() : ssUnknown;
@@ -108,14 +151,15 @@ void TFormMain::ActionsUpdate()
     set(ActAbout, true);
 }
 
-void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data)
+void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data)
 {
     TBusyCursor busy;
     TCommandScope command(*this);
     const TControlInfo info = ControlInfo(operation);
     switch (operation) {
     case scStart:
-        service->Start(false);
+        if (!RequestStart(*service))
+            return;  // the application is terminating
         break;
     case scStop:
         service->Stop(false);
@@ -130,14 +174,14 @@ void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, b
     DelayWithMessages(100);
     if (wait) {
         // The wait loop refreshes the list itself; the timer comes back on every path.
-        SetTimerOn(false);
-        TFinally timerBack([this] { SetTimerOn(true); });
+        FHost.SetTimerOn(false);
+        TFinally timerBack([this] { FHost.SetTimerOn(true); });
         TApplication& app = Application();
         for (;;) {
             service->Refresh();
             // Its own row first: the list's refresh keeps to its time budget.
-            PaintItem(service);
-            UpdateItems();
+            FList.PaintService(service);
+            FList.Update();
             app.ProcessMessages();
             DelayWithMessages(100);
             const TServiceState state = service->ServiceState();
@@ -147,11 +191,21 @@ void TFormMain::ExecuteControl(TNtService* service, TServiceControl operation, b
                 break;
         }
     } else if (data && !data->Monitor) {
-        StartMonitor(data, operation);
+        FList.StartMonitor(data, operation);
     }
 }
 
-std::vector<TNtService*> TFormMain::DependenciesOf(TNtService* service)
+bool TServiceCommands::RequestStart(const TNtService& service)
+{
+    TSCManager& manager = FList.Manager();
+    TStartRequest request(manager.Scm(), manager.MachineName(), manager.DatabaseName(), service.ServiceName());
+    if (!WaitWithMessages(request.DoneEvent()))
+        return false;
+    request.Result();
+    return true;
+}
+
+std::vector<TNtService*> TServiceCommands::DependenciesOf(TNtService* service)
 {
     std::vector<TNtService*> list;
     for (int i = 0; i < service->DependentServiceCount(); ++i)
@@ -159,7 +213,7 @@ std::vector<TNtService*> TFormMain::DependenciesOf(TNtService* service)
     return list;
 }
 
-std::vector<TNtService*> TFormMain::DependantsOf(TNtService* service)
+std::vector<TNtService*> TServiceCommands::DependantsOf(TNtService* service)
 {
     std::vector<TNtService*> list;
     for (int i = 0; i < service->DependentByServiceCount(); ++i)
@@ -169,11 +223,11 @@ std::vector<TNtService*> TFormMain::DependantsOf(TNtService* service)
 
 // The display names, in double quotes and one a line, of the services found in state; only
 // direct dependencies or dependants count.
-std::wstring TFormMain::CollectNames(const std::vector<TNtService*>& services, TServiceState state)
+std::wstring TServiceCommands::CollectNames(const std::vector<TNtService*>& services, TServiceState state)
 {
     std::wstring text;
     for (TNtService* other : services) {
-        RefreshService(other);
+        TServiceList::RefreshService(other);
         if (other->ServiceState() == state) {
             if (!text.empty())
                 text += L"\r\n";
@@ -183,37 +237,37 @@ std::wstring TFormMain::CollectNames(const std::vector<TNtService*>& services, T
     return text;
 }
 
-std::wstring TFormMain::CollectDependencies(TNtService* service, TServiceState state)
+std::wstring TServiceCommands::CollectDependencies(TNtService* service, TServiceState state)
 {
     return CollectNames(DependenciesOf(service), state);
 }
 
-std::wstring TFormMain::CollectDependants(TNtService* service, TServiceState state)
+std::wstring TServiceCommands::CollectDependants(TNtService* service, TServiceState state)
 {
     return CollectNames(DependantsOf(service), state);
 }
 
 // Applies operation to every service not already settled, one after the other, each waited for.
-void TFormMain::ControlAllBut(const std::vector<TNtService*>& services, TServiceState settled, TServiceControl operation)
+void TServiceCommands::ControlAllBut(const std::vector<TNtService*>& services, TServiceState settled, TServiceControl operation)
 {
     TBusyCursor busy;
     for (TNtService* other : services) {
         if (Application().Terminated())
             break;
         if (other->ServiceState() != settled) {
-            int row = FindItemByService(other);
-            ExecuteControl(other, operation, true, row >= 0 ? ItemData(row) : nullptr);
+            int row = FList.FindItemByService(other);
+            ExecuteControl(other, operation, true, row >= 0 ? FList.ItemData(row) : nullptr);
         }
     }
 }
 
-void TFormMain::StartDependencies(TNtService* service) { ControlAllBut(DependenciesOf(service), ssRunning, scStart); }
+void TServiceCommands::StartDependencies(TNtService* service) { ControlAllBut(DependenciesOf(service), ssRunning, scStart); }
 
-void TFormMain::StopDependants(TNtService* service) { ControlAllBut(DependantsOf(service), ssStopped, scStop); }
+void TServiceCommands::StopDependants(TNtService* service) { ControlAllBut(DependantsOf(service), ssStopped, scStop); }
 
-void TFormMain::ActStartExecute()
+void TServiceCommands::ActStartExecute()
 {
-    TItemData* data = SelectedData();
+    TItemData* data = FList.SelectedData();
     if (!data)
         return;
     TCommandScope command(*this);
@@ -234,9 +288,9 @@ void TFormMain::ActStartExecute()
         ExecuteControl(service, scContinue, false, data);
 }
 
-void TFormMain::ActStopExecute()
+void TServiceCommands::ActStopExecute()
 {
-    TItemData* data = SelectedData();
+    TItemData* data = FList.SelectedData();
     if (!data)
         return;
     TCommandScope command(*this);
@@ -256,24 +310,26 @@ void TFormMain::ActStopExecute()
     ExecuteControl(service, scStop, false, data);
 }
 
-void TFormMain::ActPauseExecute()
+void TServiceCommands::ActPauseExecute()
 {
-    if (TItemData* data = SelectedData())
+    if (TItemData* data = FList.SelectedData())
         ExecuteControl(data->Service, scPause, false, data);
 }
 
-void TFormMain::ActRebuildExecute()
+void TServiceCommands::Rebuild(bool refreshAll)
 {
-    // After a first show that an error cut short, the rows would otherwise never be refreshed.
-    if (FShowCompleted)
-        RebuildItems(true);
-    else
-        CompleteShow();
+    // While the list is read anew the old records stay in use: no command or second rebuild
+    // runs meanwhile, and a close waits until the read has unwound.
+    TCommandScope command(*this);
+    FActions.Update();
+    FList.Rebuild(refreshAll);
 }
 
-void TFormMain::ActUninstallExecute()
+void TServiceCommands::ActRebuildExecute() { FHost.Refresh(); }
+
+void TServiceCommands::ActUninstallExecute()
 {
-    TItemData* data = SelectedData();
+    TItemData* data = FList.SelectedData();
     if (!data)
         return;
     TNtService* service = data->Service;
@@ -288,47 +344,38 @@ void TFormMain::ActUninstallExecute()
     }
     // The command's own last step: nothing uses the old records after it.
     if (!Application().Terminated())
-        RebuildItems(true);
+        Rebuild(true);
 }
 
-void TFormMain::ActQuitExecute() { Close(); }
+void TServiceCommands::ActQuitExecute() { FHost.Close(); }
 
-void TFormMain::ActInstallExecute()
+void TServiceCommands::ActInstallExecute()
 {
     bool installed = false;
     {
         // The dialog offers the catalogue's records as dependencies: no rebuild meanwhile.
         TCommandScope command(*this);
-        installed = ShowServiceProperties(*FManager, nullptr);
+        installed = ShowServiceProperties(FList.Manager(), nullptr);
     }
     if (installed && !Application().Terminated())
-        RebuildItems(true);
+        Rebuild(true);
 }
 
-void TFormMain::ActPropsExecute()
+void TServiceCommands::ActPropsExecute()
 {
-    TItemData* data = SelectedData();
+    TItemData* data = FList.SelectedData();
     if (!data)
         return;
     TCommandScope command(*this);
     TNtService* service = data->Service;
-    if (!ShowServiceProperties(*FManager, service))
+    if (!ShowServiceProperties(FList.Manager(), service))
         return;
     try {
         service->Refresh();
     } catch (const Exception&) {
         // The timer shows the service's state on its next tick.
     }
-    PaintItem(service);
+    FList.PaintService(service);
 }
 
-void TFormMain::ActAboutExecute() { ShowAboutBox(); }
-
-void TFormMain::LVDblClick()
-{
-    if (TAction* props = FActions.Find(ActProps)) {
-        FActions.Update();
-        if (props->Enabled)
-            FActions.Execute(ActProps);
-    }
-}
+void TServiceCommands::ActAboutExecute() { ShowAboutBox(); }

@@ -2,6 +2,7 @@
 #include "ui/main/form_main.h"
 
 #include "ui/base/application.h"
+#include "ui/base/message_box.h"
 #include "ui/main/account_text.h"
 
 #include <commctrl.h>
@@ -17,32 +18,34 @@ constexpr int MinWidth = 320;
 constexpr int MinHeight = 220;
 
 const TControlSpec Components[] = {
-    {TFormMain::idToolBar, L"ToolBar", TOOLBARCLASSNAMEW, nullptr,
-     TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER | CCS_NORESIZE, 0, 0, 0,
-     TFormMain::DesignClientWidth, ToolBarHeight, akLeft | akTop | akRight},
-    {TFormMain::idList, L"LV", WC_LISTVIEWW, nullptr,
-     WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS, WS_EX_CLIENTEDGE, 0,
-     ToolBarHeight, TFormMain::DesignClientWidth,
-     TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight, akAll},
-    {TFormMain::idStatusBar, L"StatusBar", STATUSCLASSNAMEW, nullptr, CCS_BOTTOM, 0, 0,
-     TFormMain::DesignClientHeight - StatusBarHeight, TFormMain::DesignClientWidth, StatusBarHeight,
-     akLeft | akRight | akBottom},
+    {.Id = TFormMain::idToolBar, .Name = L"ToolBar", .ClassName = TOOLBARCLASSNAMEW, .Caption = nullptr,
+     .Style = TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER | CCS_NORESIZE, .ExStyle = 0,
+     .Left = 0, .Top = 0, .Width = TFormMain::DesignClientWidth, .Height = ToolBarHeight,
+     .Anchors = akLeft | akTop | akRight},
+    {.Id = TFormMain::idList, .Name = L"LV", .ClassName = WC_LISTVIEWW, .Caption = nullptr,
+     .Style = WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+     .ExStyle = WS_EX_CLIENTEDGE, .Left = 0, .Top = ToolBarHeight, .Width = TFormMain::DesignClientWidth,
+     .Height = TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight, .Anchors = akAll},
+    {.Id = TFormMain::idStatusBar, .Name = L"StatusBar", .ClassName = STATUSCLASSNAMEW, .Caption = nullptr,
+     .Style = CCS_BOTTOM, .ExStyle = 0, .Left = 0, .Top = TFormMain::DesignClientHeight - StatusBarHeight,
+     .Width = TFormMain::DesignClientWidth, .Height = StatusBarHeight, .Anchors = akLeft | akRight | akBottom},
 };
-
-struct TColumn {
-    const wchar_t* Caption;
-    int Width;
-};
-const TColumn Columns[] = {{L"Service Name", 200}, {L"Status", 80}, {L"Description", 250}};
 }  // namespace
 
-TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FShowAllServices(showAllServices)
+// The list's catalogue is of the local machine; it connects on its first refresh.
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices)
+    : FServiceList(scm, showAllServices),
+      FCommands(FServiceList, FActions,
+                {.SetTimerOn = [this](bool on) { SetTimerOn(on); },
+                 .Close = [this] {
+                     if (Handle())
+                         Close();
+                 },
+                 .Refresh = [this] { Refresh(); }})
 {
-    // The catalogue of the local machine; it connects on its first refresh.
-    FManager = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm);
-    FMonitorSink = std::make_shared<TMonitorSink>();
-    FMonitorSink->Form = this;
-    CreateActions();
+    FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
+        AppMessageBox(message, Caption(), MB_ICONERROR);
+    };
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Talvora ERP Service Manager",
                 .ClientWidth = DesignClientWidth,
@@ -60,11 +63,8 @@ TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices) : FShowA
 TFormMain::~TFormMain()
 {
     Application().RemoveIdleHandler(FIdleHandler);
-    if (FMonitorSink)
-        FMonitorSink->Form = nullptr;
     // The rows' data goes with the rows, while this window still hears of their deletion.
-    if (Handle())
-        DeleteRows();
+    FServiceList.Detach();
 }
 
 void TFormMain::CreateComponents()
@@ -72,22 +72,13 @@ void TFormMain::CreateComponents()
     CreateControls(Components, std::size(Components));
     FToolBar = TToolBar(Control(idToolBar));
     FStatusBar = TStatusBar(Control(idStatusBar));
-    FList = TListView(Control(idList));
-
     FImages = CreateMainImageList(Scale(MainImageSize));
-    HWND lv = FList.Handle();
-    ListView_SetExtendedListViewStyle(lv, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
-    ListView_SetImageList(lv, FImages.get(), LVSIL_SMALL);
-    // Clicking a heading does nothing.
-    HWND header = ListView_GetHeader(lv);
-    SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) & ~HDS_BUTTONS);
-    for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i)
-        FList.AddColumn(i, Columns[i].Caption, Scale(Columns[i].Width));
+    FServiceList.Attach(Control(idList), FImages.get());
 
     FToolBar.SetImageList(FImages.get());
     FDisabledImages = CreateDisabledImageList(Scale(MainImageSize));
     FToolBar.SetDisabledImageList(FDisabledImages.get());
-    FActions.FillToolBar(FToolBar.Handle(), {ActStart, ActStop, ActPause, Separator, ActRebuild, ActProps, Separator, ActQuit});
+    FActions.FillToolBar(FToolBar.Handle(), TServiceCommands::ToolBarEntries());
 
     DpiChanged();
 }
@@ -96,9 +87,10 @@ void TFormMain::FitListAboveStatusBar()
 {
     SendMessageW(FStatusBar.Handle(), WM_SIZE, 0, 0);
     const RECT status = ChildRect(Handle(), FStatusBar.Handle());
-    const RECT list = ChildRect(Handle(), FList.Handle());
+    HWND listView = Control(idList);
+    const RECT list = ChildRect(Handle(), listView);
     if (list.bottom != status.top)
-        SetWindowPos(FList.Handle(), nullptr, 0, 0, list.right - list.left, std::max(0L, status.top - list.top),
+        SetWindowPos(listView, nullptr, 0, 0, list.right - list.left, std::max(0L, status.top - list.top),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -116,11 +108,13 @@ void TFormMain::CreateMenus()
     auto addSub = [bar](HMENU sub, const wchar_t* caption) {
         AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(sub), caption);
     };
-    addSub(FActions.BuildMenu({ActQuit}), L"&Program");
-    addSub(FActions.BuildMenu({ActStart, ActStop, ActPause, Separator, ActInstall, ActUninstall, Separator, ActProps}),
-           L"&Service");
-    addSub(FActions.BuildMenu({ActRebuild}), L"&View");
-    addSub(FActions.BuildMenu({ActAbout}), L"&Help");
+    const std::pair<TServiceCommands::TMainMenu, const wchar_t*> menus[] = {
+        {TServiceCommands::mnProgram, L"&Program"},
+        {TServiceCommands::mnService, L"&Service"},
+        {TServiceCommands::mnView, L"&View"},
+        {TServiceCommands::mnHelp, L"&Help"}};
+    for (const auto& [menu, caption] : menus)
+        addSub(FActions.BuildMenu(TServiceCommands::MenuEntries(menu)), caption);
     FMainMenu = bar;
     // The menu bar takes room from the window, not from the designed client area.
     RECT client{};
@@ -132,8 +126,7 @@ void TFormMain::CreateMenus()
     SetWindowPos(Handle(), nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    FPopupMenu.reset(FActions.BuildMenu({ActStart, ActStop, ActPause, Separator, ActRebuild, Separator, ActInstall,
-                                         ActUninstall, Separator, ActProps}));
+    FPopupMenu.reset(FActions.BuildMenu(TServiceCommands::PopupEntries()));
 }
 
 void TFormMain::FormShow()
@@ -158,6 +151,9 @@ void TFormMain::FormShow()
 void TFormMain::CompleteShow()
 {
     RebuildItems(true);
+    // Quitting while the list was read: the window is closing or gone.
+    if (!Handle() || Application().Terminated())
+        return;
     FStatusBar.SetText(0, ComputerNameText());
     FStatusBar.SetText(1, AccountText());
     SetTimerOn(true);
@@ -176,19 +172,27 @@ bool TFormMain::FormCloseQuery()
 {
     // A waiting command still uses the catalogue's records: end its wait first (the
     // application is terminating) and close once it has unwound, so the close handler runs.
-    if (FCommandDepth > 0) {
-        FCloseRequested = true;
-        Application().Terminate();
+    if (FCommands.Running()) {
+        FCommands.CloseWhenDone();
         return false;
     }
     return true;
 }
 
-void TFormMain::CloseIfRequested()
+void TFormMain::Refresh()
 {
-    if (FCloseRequested && FCommandDepth == 0 && Handle()) {
-        FCloseRequested = false;
-        Close();
+    if (FShowCompleted)
+        RebuildItems(true);
+    else
+        CompleteShow();
+}
+
+void TFormMain::LVDblClick()
+{
+    if (TAction* props = FActions.Find(ActProps)) {
+        FActions.Update();
+        if (props->Enabled)
+            FActions.Execute(ActProps);
     }
 }
 
@@ -202,9 +206,7 @@ void TFormMain::FormDestroy()
 {
     SetTimerOn(false);
     // Monitors that outlive the window never reach it.
-    if (FMonitorSink)
-        FMonitorSink->Form = nullptr;
-    DeleteRows();
+    FServiceList.Detach();
 }
 
 bool TFormMain::PreTranslateMessage(MSG& msg)
@@ -256,11 +258,11 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         FActions.UpdateMenu(reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_CONTEXTMENU:
-        if (reinterpret_cast<HWND>(wParam) == FList.Handle()) {
+        if (reinterpret_cast<HWND>(wParam) == List().Handle()) {
             POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
             if (p.x == -1 && p.y == -1) {
                 p = {8, 8};
-                ClientToScreen(FList.Handle(), &p);
+                ClientToScreen(List().Handle(), &p);
             }
             TrackPopupMenu(FPopupMenu.get(), TPM_RIGHTBUTTON, p.x, p.y, 0, Handle(), nullptr);
             return 0;
@@ -268,8 +270,14 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_NOTIFY: {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
-        if (header->hwndFrom == FList.Handle())
-            return ListNotify(header);
+        if (header->hwndFrom == List().Handle()) {
+            if (header->code == NM_DBLCLK) {
+                LVDblClick();
+                return 0;
+            }
+            LRESULT result = 0;
+            return FServiceList.Notify(header, result) ? result : 0;
+        }
         if (header->code == TTN_GETDISPINFOW) {
             auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
             info->lpszText = const_cast<wchar_t*>(FActions.HintOf(static_cast<int>(header->idFrom)));
@@ -278,33 +286,10 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     }
     case WM_SETFOCUS:
-        SetFocus(FList.Handle());
+        SetFocus(List().Handle());
         return 0;
     default:
         break;
     }
     return TWindow::WndProc(msg, wParam, lParam);
-}
-
-LRESULT TFormMain::ListNotify(NMHDR* header)
-{
-    switch (header->code) {
-    case LVN_DELETEITEM: {
-        auto* nm = reinterpret_cast<NMLISTVIEW*>(header);
-        LVDeletion(nm->iItem, nm->lParam);
-        return 0;
-    }
-    case LVN_GETINFOTIPW:
-        LVInfoTip(reinterpret_cast<NMLVGETINFOTIPW*>(header));
-        return 0;
-    case NM_CUSTOMDRAW:
-        return LVCustomDrawItem(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
-    case NM_DBLCLK:
-        LVDblClick();
-        return 0;
-    case LVN_BEGINLABELEDITW:
-        return TRUE;  // captions cannot be edited
-    default:
-        return 0;
-    }
 }

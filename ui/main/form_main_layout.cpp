@@ -8,7 +8,7 @@ void TFormMain::LoadLayout()
     UniqueRegKey settings = OpenLayoutKey();
     // Columns stored beside a size that cannot be used are not used either.
     if (LoadFormSize(*this, settings.get()))
-        LoadColumnWidths(FList.Handle(), settings.get(), Name());
+        LoadColumnWidths(List().Handle(), settings.get(), Name());
     CentreOnScreen(Handle());
 }
 
@@ -17,5 +17,5 @@ void TFormMain::SaveLayout()
     // A key that cannot be written keeps what it held; the window closes all the same.
     UniqueRegKey settings = OpenLayoutKey();
     SaveFormSize(*this, settings.get());
-    SaveColumnWidths(FList.Handle(), settings.get(), Name());
+    SaveColumnWidths(List().Handle(), settings.get(), Name());
 }

@@ -1,13 +1,17 @@
-// The service list: rebuilding it from the catalogue, refreshing its rows, and the list's
-// own events (deletion, info tip, grey rows of disabled services).
-#include "ui/main/form_main.h"
+// The service list: its columns, rebuilding it from the catalogue, refreshing its rows, and the
+// list control's own events (deletion, info tip, grey rows of disabled services).
+#include "ui/main/service_list.h"
 
 #include "common/finally.h"
 #include "common/text.h"
+#include "services/catalogue_reader.h"
 #include "ui/base/busy.h"
+#include "ui/base/window.h"
+#include "ui/main/images.h"
+#include "ui/main/wait_with_messages.h"
 
 #include <algorithm>
-#include <vector>
+#include <iterator>
 
 namespace {
 // The longest a refresh of the rows keeps the window from answering (a record costs about
@@ -26,11 +30,24 @@ const TStateLook StateLooks[] = {
     {L"Pause pending", imgStopping}, {L"Paused", imgPaused},
 };
 
-const TStateLook& LookOf(const TNtService* service)
+const TStateLook& LookOf(const TNtService& service)
 {
-    size_t state = static_cast<size_t>(service->ServiceState());
+    size_t state = static_cast<size_t>(service.ServiceState());
     return StateLooks[state < std::size(StateLooks) ? state : 0];
 }
+
+// The list's columns: the first is the row's caption, by which the rows are sorted.
+struct TColumn {
+    const wchar_t* Caption;
+    int Width;
+    std::wstring (*Value)(const TNtService& service);
+};
+const TColumn Columns[] = {
+    {.Caption = L"Service Name", .Width = 200, .Value = [](const TNtService& s) { return s.DisplayName(); }},
+    {.Caption = L"Status", .Width = 80, .Value = [](const TNtService& s) { return std::wstring(LookOf(s).Text); }},
+    {.Caption = L"Description", .Width = 250, .Value = [](const TNtService& s) { return s.Description(); }},
+};
+constexpr int ColumnCount = static_cast<int>(std::size(Columns));
 
 bool IsListed(const TNtService* service, bool showAllServices)
 {
@@ -46,36 +63,94 @@ int CompareCaptions(const std::wstring& a, const std::wstring& b) { return lstrc
 
 int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM) noexcept
 {
-    return CompareCaptions(reinterpret_cast<TItemData*>(a)->Caption, reinterpret_cast<TItemData*>(b)->Caption);
+    return CompareCaptions(reinterpret_cast<TItemData*>(a)->Texts[0], reinterpret_cast<TItemData*>(b)->Texts[0]);
 }
 }  // namespace
 
-std::wstring TFormMain::GetStateText(const TNtService* service) { return LookOf(service).Text; }
-
-int TFormMain::GetStateImage(const TNtService* service) { return LookOf(service).Image; }
-
-TItemData* TFormMain::ItemData(int index) const { return reinterpret_cast<TItemData*>(FList.Data(index)); }
-
-TItemData* TFormMain::SelectedData() const
+TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices)
+    : FManager(std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm)),
+      FShowAllServices(showAllServices),
+      FMonitorSink(std::make_shared<TMonitorSink>(TMonitorSink{this}))
 {
-    int index = FList.Selected();
+}
+
+TServiceList::~TServiceList() { Detach(); }
+
+void TServiceList::Attach(HWND listView, HIMAGELIST images)
+{
+    FView = TListView(listView);
+    ListView_SetExtendedListViewStyle(listView, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
+    ListView_SetImageList(listView, images, LVSIL_SMALL);
+    // Clicking a heading does nothing.
+    HWND header = ListView_GetHeader(listView);
+    SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) & ~HDS_BUTTONS);
+    // The widths are designed at 96 dpi and scaled with the window's (stored ones are pixels).
+    const TWindow* window = TWindow::FromHandle(GetParent(listView));
+    for (int i = 0; i < ColumnCount; ++i)
+        FView.AddColumn(i, Columns[i].Caption, window ? window->Scale(Columns[i].Width) : Columns[i].Width);
+}
+
+void TServiceList::Detach()
+{
+    // Monitors that outlive the list never reach it.
+    FMonitorSink->List = nullptr;
+    if (FView.Handle() && IsWindow(FView.Handle()))
+        DeleteRows();
+    FView = TListView();
+}
+
+TItemData* TServiceList::ItemData(int index) const { return reinterpret_cast<TItemData*>(FView.Data(index)); }
+
+TItemData* TServiceList::SelectedData() const
+{
+    int index = FView.Selected();
     return index < 0 ? nullptr : ItemData(index);
 }
 
-void TFormMain::RebuildItems(bool refreshAll)
+void TServiceList::Rebuild(bool refreshAll)
 {
     TBusyCursor busy;
+    std::unique_ptr<TCatalogueReader> reader;
+    TSCManager* read = nullptr;
+    if (refreshAll) {
+        // The old rows stay, and go on being refreshed, until the new records are there.
+        FReading = true;
+        TFinally readingDone([this] { FReading = false; });
+        reader = std::make_unique<TCatalogueReader>(*FManager);
+        if (!WaitWithMessages(reader->DoneEvent()))
+            return;  // the application is terminating: the read is dropped
+        read = &reader->Result();
+        FManager->Active(true);
+    }
+
+    // The hand-over: the rows go, the catalogue takes the new records, the rows are built
+    // from them (in memory: the control draws once at the end).
     FItemsBuilding = true;
-    FList.SetRedraw(false);
+    FView.SetRedraw(false);
     TFinally done([this] {
-        FList.SetRedraw(true);
+        FView.SetRedraw(true);
         FItemsBuilding = false;
     });
-    int selected = FList.Selected();
-    std::wstring selectedCaption = selected >= 0 ? FList.Text(selected) : std::wstring();
+    int selected = FView.Selected();
+    std::wstring selectedCaption = selected >= 0 ? FView.Text(selected) : std::wstring();
     DeleteRows();
     FNextUpdateRow = 0;
-    FManager->Refresh(refreshAll);
+    if (read)
+        FManager->TakeRecords(*read);
+    else
+        FManager->Refresh(false);
+    BuildRows();
+    if (!selectedCaption.empty()) {
+        int found = FView.FindCaption(selectedCaption);
+        if (found >= 0) {
+            FView.Select(found);
+            FView.EnsureVisible(found);
+        }
+    }
+}
+
+void TServiceList::BuildRows()
+{
     // The listed records in the rows' order (equal captions in the catalogue's order), so
     // that every row is appended: no search through the rows, no row moved.
     std::vector<TNtService*> listed;
@@ -89,43 +164,43 @@ void TFormMain::RebuildItems(bool refreshAll)
     for (TNtService* service : listed) {
         auto data = std::make_unique<TItemData>();
         data->Service = service;
-        data->Caption = service->DisplayName();
-        data->StateText = GetStateText(service);
-        data->Description = service->Description();
-        data->Image = GetStateImage(service);
-        int row = FList.Insert(rowCount, data->Caption, data->Image, reinterpret_cast<LPARAM>(data.get()));
+        for (const TColumn& column : Columns)
+            data->Texts.push_back(column.Value(*service));
+        data->Image = LookOf(*service).Image;
+        int row = FView.Insert(rowCount, data->Texts[0], data->Image, reinterpret_cast<LPARAM>(data.get()));
         if (row < 0)
             continue;
         ++rowCount;
         TItemData* item = data.release();  // the row owns it now; LVDeletion frees it
-        FList.SetText(row, 1, item->StateText);
-        FList.SetText(row, 2, item->Description);
+        for (int column = 1; column < ColumnCount; ++column)
+            FView.SetText(row, column, item->Texts[static_cast<size_t>(column)]);
         // A monitor still following the service goes on with the new row.
         if (TServiceMonitor* running = RunningMonitorOf(service->ServiceName()))
             item->Monitor = running;
         else if (IsPendingState(service->ServiceState()))
             StartMonitor(item, PendingControl(service->ServiceState()));
     }
-    if (!selectedCaption.empty()) {
-        int found = FList.FindCaption(selectedCaption);
-        if (found >= 0) {
-            FList.Select(found);
-            FList.EnsureVisible(found);
-        }
-    }
 }
 
-int TFormMain::UpdateItems()
+int TServiceList::Update()
 {
-    if (FItemsBuilding)
+    if (FItemsBuilding || FView.Count() == 0)
         return 0;
+    const DWORD start = GetTickCount();
+    // Every row's state from one enumeration; a service the manager no longer lists keeps
+    // its row as it is, as after a failed refresh.
+    try {
+        if (FManager->RefreshStatuses() > 0)
+            PaintStates();
+    } catch (...) {
+        // The rows show their last values; the whole-record refresh below tries on.
+    }
     // Each record has one row, so the row at an index is the row FindItemByService would find.
     // At most one pass, from where the previous call stopped, and no longer than the budget.
-    const int count = FList.Count();
-    const DWORD start = GetTickCount();
+    const int count = FView.Count();
     int row = FNextUpdateRow < count ? FNextUpdateRow : 0;
     int done = 0;
-    for (; done < count && row < FList.Count(); ++done) {
+    for (; done < count && row < FView.Count(); ++done) {
         if (done > 0 && GetTickCount() - start >= UpdateBudgetMs)
             break;
         UpdateRow(row);
@@ -135,15 +210,22 @@ int TFormMain::UpdateItems()
     return done;
 }
 
-void TFormMain::UpdateItem(TNtService* service)
+void TServiceList::PaintStates()
+{
+    const int count = FView.Count();
+    for (int i = 0; i < count; ++i)
+        PaintRow(i);
+}
+
+void TServiceList::UpdateService(TNtService* service)
 {
     if (FItemsBuilding)
         return;
     RefreshService(service);
-    PaintItem(service);
+    PaintService(service);
 }
 
-void TFormMain::UpdateRow(int index)
+void TServiceList::UpdateRow(int index)
 {
     if (TItemData* data = ItemData(index)) {
         RefreshService(data->Service);
@@ -151,7 +233,7 @@ void TFormMain::UpdateRow(int index)
     }
 }
 
-void TFormMain::PaintItem(const TNtService* service)
+void TServiceList::PaintService(const TNtService* service)
 {
     if (FItemsBuilding)
         return;
@@ -160,56 +242,54 @@ void TFormMain::PaintItem(const TNtService* service)
         PaintRow(index);
 }
 
-void TFormMain::PaintRow(int index)
+void TServiceList::PaintRow(int index)
 {
     TItemData* data = ItemData(index);
     if (!data)
         return;
-    const TNtService* service = data->Service;
-    std::wstring stateText = GetStateText(service);
-    int image = GetStateImage(service);
-    if (stateText != data->StateText) {
-        data->StateText = stateText;
-        FList.SetText(index, 1, stateText);
+    const TNtService& service = *data->Service;
+    for (int column = 1; column < ColumnCount; ++column) {
+        std::wstring text = Columns[column].Value(service);
+        std::wstring& shown = data->Texts[static_cast<size_t>(column)];
+        if (text != shown) {
+            shown = std::move(text);
+            FView.SetText(index, column, shown);
+        }
     }
-    if (service->Description() != data->Description) {
-        data->Description = service->Description();
-        FList.SetText(index, 2, data->Description);
-    }
-    if (image != data->Image) {
+    if (int image = LookOf(service).Image; image != data->Image) {
         data->Image = image;
-        FList.SetImage(index, image);
+        FView.SetImage(index, image);
     }
-    if (service->DisplayName() != data->Caption) {
-        data->Caption = service->DisplayName();
-        FList.SetText(index, 0, data->Caption);
+    if (std::wstring caption = Columns[0].Value(service); caption != data->Texts[0]) {
+        data->Texts[0] = std::move(caption);
+        FView.SetText(index, 0, data->Texts[0]);
         SortItems();
     }
 }
 
-void TFormMain::SortItems() { ListView_SortItems(FList.Handle(), &CompareRows, 0); }
+void TServiceList::SortItems() { ListView_SortItems(FView.Handle(), &CompareRows, 0); }
 
 template <typename Match>
-int TFormMain::FindItem(Match match) const
+int TServiceList::FindItem(Match match) const
 {
-    const int count = FList.Count();
+    const int count = FView.Count();
     for (int i = 0; i < count; ++i)
         if (TItemData* data = ItemData(i); data && match(*data))
             return i;
     return -1;
 }
 
-int TFormMain::FindItemByService(const TNtService* service) const
+int TServiceList::FindItemByService(const TNtService* service) const
 {
     return FindItem([service](const TItemData& data) { return data.Service == service; });
 }
 
-int TFormMain::FindItemByMonitor(const TServiceMonitor* monitor) const
+int TServiceList::FindItemByMonitor(const TServiceMonitor* monitor) const
 {
     return FindItem([monitor](const TItemData& data) { return data.Monitor == monitor; });
 }
 
-void TFormMain::RefreshService(TNtService* service)
+void TServiceList::RefreshService(TNtService* service)
 {
     try {
         service->Refresh();
@@ -218,24 +298,47 @@ void TFormMain::RefreshService(TNtService* service)
     }
 }
 
-void TFormMain::DeleteRows()
+void TServiceList::DeleteRows()
 {
     FDeletingRows = true;
-    FList.DeleteAll();
+    FView.DeleteAll();
     FDeletingRows = false;
 }
 
-void TFormMain::LVDeletion(int index, LPARAM data)
+bool TServiceList::Notify(NMHDR* header, LRESULT& result)
+{
+    result = 0;
+    switch (header->code) {
+    case LVN_DELETEITEM: {
+        auto* nm = reinterpret_cast<NMLISTVIEW*>(header);
+        LVDeletion(nm->iItem, nm->lParam);
+        return true;
+    }
+    case LVN_GETINFOTIPW:
+        LVInfoTip(reinterpret_cast<NMLVGETINFOTIPW*>(header));
+        return true;
+    case NM_CUSTOMDRAW:
+        result = LVCustomDrawItem(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+        return true;
+    case LVN_BEGINLABELEDITW:
+        result = TRUE;  // captions cannot be edited
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TServiceList::LVDeletion(int index, LPARAM data)
 {
     delete reinterpret_cast<TItemData*>(data);
     // A row deleted on its own is cleared, so that nothing reads the freed data before the
     // control drops it. Deleting all rows, the control drops each right after its notice, and
     // clearing it would cost a change of the row with its two notices, for every row.
-    if (!FDeletingRows && index >= 0 && FList.Handle())
-        FList.SetData(index, 0);
+    if (!FDeletingRows && index >= 0 && FView.Handle())
+        FView.SetData(index, 0);
 }
 
-void TFormMain::LVInfoTip(NMLVGETINFOTIPW* tip)
+void TServiceList::LVInfoTip(NMLVGETINFOTIPW* tip)
 {
     TItemData* data = ItemData(tip->iItem);
     if (!data || !tip->pszText || tip->cchTextMax <= 0)
@@ -247,7 +350,7 @@ void TFormMain::LVInfoTip(NMLVGETINFOTIPW* tip)
     lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
 }
 
-LRESULT TFormMain::LVCustomDrawItem(NMLVCUSTOMDRAW* draw)
+LRESULT TServiceList::LVCustomDrawItem(NMLVCUSTOMDRAW* draw)
 {
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:

@@ -1,13 +1,11 @@
-// Writing the properties dialog's settings to an installed service: start type, delayed
-// automatic start, interaction with the desktop, one dependency, and the account with its
-// password. Everything else (display name, command line, load-order group, error control) is
-// passed back unchanged. The configuration is read afresh at the moment of the change.
+// What OK in the properties dialog asks of an installed service: the dialog's controls at that
+// moment, and the reconfiguration they describe (see services/service_config.h), which the
+// service's record then carries out.
 #pragma once
 
-#include "services/scm_api.h"
+#include "services/service_config.h"
 #include "ui/props/install_command.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -19,21 +17,20 @@ struct TConfigChoice {
     bool Interact = false;
     int DependIndex = -1;  // 0 is "<none>", -1 no selection
     std::wstring DependText;
+    // False while the Depends on selection is the one the dialog loaded: the stored list is
+    // then kept whole (the dialog shows only its first service).
+    bool DependChanged = true;
     bool DefaultAccount = false;
     std::wstring UserName;
     std::wstring OldUserName;  // the User name box as the dialog filled it
 };
 
-// Asks for the new account's password; false when the user cancelled.
-using TPasswordPrompt = std::function<bool(std::wstring& password)>;
-
-// One ChangeServiceConfigW with the choice, then (only when the Delayed start box is enabled)
-// ChangeServiceConfig2W with the delayed-start level. A changed, non-empty user name asks for
-// its password first: true when the change was made, false when that prompt was cancelled
-// (nothing changed). Boot and system start types pass as unchanged, and drivers keep their
-// account, password and type. Failures raise the system's error; the handle must be open.
-bool ChangeConfig(IServiceControlManager& scm, SC_HANDLE service, const TConfigChoice& choice,
-                  const TPasswordPrompt& askPassword);
+// The reconfiguration the controls describe. Start type from the checked button (none
+// checked: unchanged); delayed start only while its box is enabled; dependencies unchanged
+// while the selection is the loaded one, else the one service selected or (for "<none>" or no
+// selection) none; the account: LocalSystem when Default is checked or the user name is blank,
+// a new account when the user name differs from the loaded one, else unchanged.
+TServiceReconfiguration ReconfigurationOf(const TConfigChoice& choice);
 
 // The account rule's test for "no user name": empty once blanks and control characters are
 // stripped from both ends.

@@ -1,6 +1,7 @@
 #include "ui/props/exe_type.h"
 
 #include "common/text.h"
+#include "ui/props/file_paths.h"
 
 #include <algorithm>
 
@@ -15,13 +16,6 @@ constexpr const wchar_t* KindPatterns[ExeTypeCount] = {
 };
 
 int TableIndex(TExeType kind) { return std::min<int>(kind, etUnknown); }
-
-// The file name of a path: what follows its last "\" or ":".
-std::wstring BaseName(const std::wstring& path)
-{
-    size_t at = path.find_last_of(L"\\:");
-    return at == std::wstring::npos ? path : path.substr(at + 1);
-}
 
 // Whether the stem begins with the text of one of the entry's masks (stars deleted, extension
 // dropped). The walk over the masks ends at the first empty one.
@@ -61,7 +55,7 @@ TExeType ExeTypeOfFile(const std::wstring& imagePath)
 {
     int exeAt = PosText(L".exe", imagePath, 1);
     std::wstring head = exeAt > 0 ? imagePath.substr(0, static_cast<size_t>(exeAt - 1)) : imagePath;
-    std::wstring stem = DropExtension(BaseName(head));
+    std::wstring stem = DropExtension(ExtractFileName(head));
     for (int kind = etNetworkServer; kind < etUnknown; ++kind) {
         if (EntryFits(KindPatterns[kind], stem))
             return static_cast<TExeType>(kind);

@@ -157,7 +157,8 @@ void FindExecutables(const std::wstring& pattern, const std::wstring& folders, T
     while (position > 0) {
         std::wstring folder = FetchToken(folders, L';', position);
         // An empty element (two ";" in a row) is passed over: the folders after it still count.
-        if (folder.empty() || folder.rfind(L"\\\\", 0) == 0)
+        // A network folder, in whatever form, is never searched.
+        if (folder.empty() || IsNetworkPath(folder))
             continue;
         SearchFolder(folder, pattern, list);
     }
@@ -199,6 +200,15 @@ std::wstring ReadUserText(const wchar_t* keyPath, const wchar_t* valueName)
     return ReadRegText(HKEY_CURRENT_USER, keyPath, valueName).value_or(L"");
 }
 
+bool AddToPathHistory(TStringList& history, const std::wstring& folder)
+{
+    // The history is stored ";"-separated: a folder holding ";" would come back as two.
+    if (folder.empty() || folder.find(L';') != std::wstring::npos)
+        return false;
+    history.Add(folder);
+    return true;
+}
+
 void LoadPathHistory(TStringList& history) { SplitText(ReadUserText(SettingsKey, HistoryValue), L";", &history, false); }
 
 void SavePathHistory(const TStringList& history)
@@ -206,15 +216,4 @@ void SavePathHistory(const TStringList& history)
     UniqueRegKey key;
     CheckRegStatus(CreateRegKey(HKEY_CURRENT_USER, SettingsKey, KEY_WRITE, key));
     CheckRegStatus(WriteRegText(key.get(), HistoryValue, JoinText(history, L";", false)));
-}
-
-std::wstring HistoryFolderOfFile(const std::wstring& fileName)
-{
-    size_t at = fileName.find_last_of(L"\\:");
-    if (at == std::wstring::npos)
-        return {};
-    // "C:\x.exe" keeps "C:\", "\x.exe" keeps "\"; elsewhere the trailing "\" goes.
-    if (at > 0 && fileName[at] == L'\\' && fileName[at - 1] != L'\\' && fileName[at - 1] != L':')
-        return fileName.substr(0, at);
-    return fileName.substr(0, at + 1);
 }

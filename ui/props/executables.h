@@ -13,6 +13,7 @@
 #include "common/settings_key.h"
 #include "common/strings.h"
 #include "ui/props/exe_type.h"
+#include "ui/props/file_paths.h"
 
 #include <windows.h>
 
@@ -27,7 +28,7 @@ TStringList NewPathList();
 
 // Adds to list the plain files matching pattern in each folder of folders (separated by ";"),
 // as the folder (with a "\" appended when missing) followed by the file's name. Subfolders are
-// not searched, folders beginning with "\\" (network folders) and empty elements are skipped,
+// not searched, network folders (IsNetworkPath) and empty elements are skipped,
 // and a file is taken only when its attributes lie within read-only, hidden, system, volume
 // label, archive, device, normal and temporary. The busy cursor shows meanwhile.
 void FindExecutables(const std::wstring& pattern, const std::wstring& folders, TStringList& list);
@@ -44,6 +45,10 @@ std::wstring ExecutableFolders(TExeType kind, const TStringList& history);
 // Adds to candidates the matches of every pattern of the kind in ExecutableFolders.
 void CollectExecutableCandidates(TExeType kind, const TStringList& history, TStringList& candidates);
 
+// Adds a browsed folder to the history; false (nothing added) for an empty folder or one whose
+// name holds ";", which the ";"-separated value cannot keep.
+bool AddToPathHistory(TStringList& history, const std::wstring& folder);
+
 // Fills history from "PathHistory" (empty pieces dropped; the list's own rules sort it and
 // drop duplicates). A missing value gives an empty history.
 void LoadPathHistory(TStringList& history);
@@ -51,9 +56,6 @@ void LoadPathHistory(TStringList& history);
 // missing. Raises the system's error when that fails.
 void SavePathHistory(const TStringList& history);
 
-// The folder the history keeps for a picked file: its path without the file name and without
-// a trailing "\", except that a root keeps it ('C:\').
-std::wstring HistoryFolderOfFile(const std::wstring& fileName);
 
 // A text value under the current user, REG_SZ or REG_EXPAND_SZ (not expanded); empty when it
 // is missing or unreadable.

@@ -5,6 +5,7 @@
 
 #include <iterator>
 #include <memory>
+#include <utility>
 
 namespace {
 const TControlSpec Components[] = {
@@ -20,7 +21,12 @@ const TControlSpec Components[] = {
 
 }  // namespace
 
-TFormPassword::TFormPassword()
+namespace {
+// Posted by a field's EN_MAXTEXT: the refusal waits until the field has finished its input.
+constexpr UINT WmRefuseTooLong = WM_APP + 1;
+}  // namespace
+
+TFormPassword::TFormPassword(std::wstring messageCaption) : FMessageCaption(std::move(messageCaption))
 {
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Set account password",
@@ -51,6 +57,27 @@ void TFormPassword::FormShow()
     FFocused = Control(IdEditPassword);
 }
 
+LRESULT TFormPassword::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const int id = LOWORD(wParam);
+    if (msg == WM_COMMAND && HIWORD(wParam) == EN_MAXTEXT && (id == IdEditPassword || id == IdEditConfirm)) {
+        PostMessageW(Handle(), WmRefuseTooLong, static_cast<WPARAM>(id), 0);
+        return 0;
+    }
+    if (msg == WmRefuseTooLong) {
+        RefuseTooLong(static_cast<int>(wParam));
+        return 0;
+    }
+    return TDialogWindow::WndProc(msg, wParam, lParam);
+}
+
+void TFormPassword::RefuseTooLong(int id)
+{
+    SetWindowTextW(Control(id), L"");
+    AppMessageBox(TooLongText, FMessageCaption, MB_ICONERROR);
+    SetFocus(Control(id));
+}
+
 bool AskAccountPassword(std::wstring& password, const std::wstring& messageCaption)
 {
     std::wstring typed, confirmed;
@@ -60,13 +87,17 @@ bool AskAccountPassword(std::wstring& password, const std::wstring& messageCapti
         SecureZeroMemory(confirmed.data(), confirmed.size() * sizeof(wchar_t));
     });
     for (;;) {
-        auto form = std::make_unique<TFormPassword>();
+        auto form = std::make_unique<TFormPassword>(messageCaption);
         form->SetTexts(typed, confirmed);
         if (form->ShowModal() != mrOk)
             return false;
         typed = form->Password();
         confirmed = form->Confirmation();
         form.reset();
+        if (typed.size() > TFormPassword::MaxLength || confirmed.size() > TFormPassword::MaxLength) {
+            AppMessageBox(TFormPassword::TooLongText, messageCaption, MB_ICONERROR);
+            continue;
+        }
         if (typed == confirmed) {
             password = typed;
             return true;

@@ -3,12 +3,15 @@
 #include "ui/props/form_props.h"
 
 #include "common/errors.h"
+#include "common/finally.h"
+#include "common/format.h"
 #include "common/text.h"
 #include "ui/base/application.h"
 #include "ui/base/busy.h"
 #include "ui/base/layout.h"
 #include "ui/base/message_box.h"
 #include "ui/props/executables.h"
+#include "ui/props/file_paths.h"
 #include "ui/props/form_password.h"
 #include "ui/props/install_command.h"
 #include "ui/props/installer.h"
@@ -111,6 +114,7 @@ TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind
     FSized = true;
     CreateControls(Components, std::size(Components));
     FormCreate();
+    SendMessageW(Control(IdEditName), EM_LIMITTEXT, MaxServiceNameLength, 0);
 }
 
 TFormProps::~TFormProps()
@@ -200,6 +204,9 @@ void TFormProps::LoadInstalled()
     SetChecked(IdChBoxDelayedStart, FService->StartType() == sstAuto && delayed);
 
     SetWindowTextW(Control(IdMemoParams), BoxLineBreaks(ReadServiceParameters(FService->ServiceName())).c_str());
+    // What the box shows as loaded (up to a NUL stored inside the value): an OK writes the value
+    // only when the text differs from it.
+    FLoadedParams = Text(IdMemoParams);
 
     FillDependencies();
     int selected = 0;
@@ -212,27 +219,16 @@ void TFormProps::LoadInstalled()
             }
     }
     SendMessageW(Control(IdComboDepend), CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+    FLoadedDependIndex = selected;
 }
 
-// The service's delayed-start setting, read with the service opened for all access. A system
-// without the delayed-start level counts as not delayed, and the box then stays disabled.
+// The service's delayed-start setting. A system without the delayed-start level counts as not
+// delayed, and the box then stays disabled.
 bool TFormProps::ReadDelayedStart()
 {
-    SERVICE_DELAYED_AUTO_START_INFO info{};
-    DWORD needed = 0;
-    FService->Active(true);
-    BOOL ok = FService->SCManager()->Scm().QueryServiceConfig2W(FService->Handle(),
-                                                                 SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
-                                                                 reinterpret_cast<LPBYTE>(&info), sizeof(info), &needed);
-    DWORD error = GetLastError();
-    FService->Active(false);
-    if (ok)
-        return info.fDelayedAutostart == TRUE;
-    if (error == ERROR_INVALID_LEVEL) {
-        FDelayedStartSupported = false;
-        return false;
-    }
-    RaiseOSError(error);
+    const std::optional<bool> delayed = FService->DelayedStart();
+    FDelayedStartSupported = delayed.has_value();
+    return delayed.value_or(false);
 }
 
 void TFormProps::LoadNew()
@@ -245,7 +241,7 @@ void TFormProps::LoadNew()
     ShowWindow(Control(IdChBoxDelayedStart), SW_HIDE);
     if (IsAppServerKind(FExeType)) {
         FSettingName = true;
-        SetWindowTextW(Control(IdEditName), L"<default>");
+        SetWindowTextW(Control(IdEditName), DefaultServiceName);
         FSettingName = false;
         FillDependencies();
         SendMessageW(Control(IdComboDepend), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
@@ -340,14 +336,23 @@ void TFormProps::BtnBrowseClick()
         return;
     const std::wstring picked = file.c_str();
     SetWindowTextW(Control(IdComboFile), picked.c_str());
-    FPathMem.Add(HistoryFolderOfFile(picked));
+    AddToPathHistory(FPathMem, HistoryFolderOfFile(picked));
 }
 
 bool TFormProps::ValidateInput()
 {
-    if (IsWindowEnabled(Control(IdEditName)) && Text(IdEditName).empty()) {
-        AppMessageBox(L"Service name cannot by empty.", FormCaption, MB_ICONERROR);
-        return false;
+    if (IsWindowEnabled(Control(IdEditName))) {
+        const std::wstring name = Text(IdEditName);
+        if (name.empty()) {
+            AppMessageBox(L"Service name cannot by empty.", FormCaption, MB_ICONERROR);
+            return false;
+        }
+        if (name != DefaultServiceName && !IsValidServiceName(name)) {
+            AppMessageBox(L"Service name may only hold the letters A to Z, the digits 0 to 9 and \"_\", at most 256 "
+                          L"characters.",
+                          FormCaption, MB_ICONERROR);
+            return false;
+        }
     }
     if (IsWindowEnabled(Control(IdComboFile))) {
         const std::wstring file = Text(IdComboFile);
@@ -364,48 +369,55 @@ bool TFormProps::ApplyChanges()
     TBusyCursor busy;
     if (!FService) {
         const int depend = static_cast<int>(SendMessageW(Control(IdComboDepend), CB_GETCURSEL, 0, 0));
+        // Full and canonical, so that the installer taken from its folder is the one beside it.
         TInstallRequest request{FExeType,
-                                Text(IdComboFile),
+                                FullPathName(Text(IdComboFile)),
                                 Text(IdEditName),
                                 StartChoice(),
                                 Checked(IdChBoxInteract),
                                 depend > 0 ? std::optional<std::wstring>(ConfigChoice().DependText) : std::nullopt,
                                 TextLines(Text(IdMemoParams))};
-        if (auto command = ComposeInstallCommand(request))
-            RunInstaller(*command);
+        const auto command = ComposeInstallCommand(request);
+        if (!command)
+            return true;
+        // The installer's wait processes messages: meanwhile OK, Cancel and closing are held off.
+        FApplying = true;
+        TFinally applied([&] { FApplying = false; });
+        if (!RunInstaller(*command))
+            return false;  // quitting: the dialog ends with the application
+        WarnIfNotInstalled(request);
         return true;
     }
     TPasswordPrompt prompt = FPasswordPrompt;
     if (!prompt)
         prompt = [](std::wstring& password) { return AskAccountPassword(password, FormCaption); };
-    bool changed = false;
-    FService->Active(true);
-    try {
-        changed = ChangeConfig(FService->SCManager()->Scm(), FService->Handle(), ConfigChoice(), prompt);
-    } catch (...) {
-        // The change's own error is what the user sees; a failing close is dropped.
-        try {
-            FService->Active(false);
-        } catch (...) {
-        }
-        throw;
-    }
-    FService->Active(false);
-    if (!changed)
+    if (!FService->Reconfigure(ReconfigurationOf(ConfigChoice()), prompt))
         return false;
     if (FService->ServiceState() == ssRunning)
         AppMessageBox(L"The new configuration will take effect as soon as the service is stopped.", FormCaption,
                       MB_ICONINFORMATION);
+    // An empty box, or one as loaded, leaves the stored value as it is, type and bytes.
     const std::wstring parameters = Text(IdMemoParams);
-    if (!parameters.empty())
+    if (!parameters.empty() && parameters != FLoadedParams)
         WriteServiceParameters(FService->ServiceName(), parameters);
     return true;
 }
 
 void TFormProps::BtnOkClick()
 {
-    if (ValidateInput() && ApplyChanges())
+    if (!FApplying && ValidateInput() && ApplyChanges())
         SetModalResult(mrOk);
+}
+
+// The installers tell success only by their exit code: a service that did not appear is named
+// in a warning (the main window still rebuilds its list as after a success).
+void TFormProps::WarnIfNotInstalled(const TInstallRequest& request)
+{
+    const std::optional<std::wstring> expected = ExpectedServiceName(request);
+    if (!expected || FCatalogue.ServiceExists(*expected))
+        return;
+    AppMessageBox(Fmt(L"The installer ended without an error, but the service \"%s\" was not found.", {*expected}),
+                  FormCaption, MB_ICONWARNING);
 }
 
 TConfigChoice TFormProps::ConfigChoice() const
@@ -418,6 +430,7 @@ TConfigChoice TFormProps::ConfigChoice() const
     choice.Interact = Checked(IdChBoxInteract);
     HWND combo = Control(IdComboDepend);
     choice.DependIndex = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    choice.DependChanged = !FLoadedDependIndex || choice.DependIndex != *FLoadedDependIndex;
     if (choice.DependIndex >= 0) {
         const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(choice.DependIndex), 0);
         if (length > 0) {
@@ -470,10 +483,20 @@ bool TFormProps::PreTranslateMessage(MSG& msg)
 
 LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (FApplying && (msg == WM_CLOSE || (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL)))
+        return 0;
     switch (msg) {
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
         const int code = HIWORD(wParam);
+        if (id == IdEditName && code == EN_CHANGE) {
+            EditNameChange();
+            return 0;
+        }
+        if (id == IdEditName && code == EN_SETFOCUS) {
+            EditNameEnter();
+            return 0;
+        }
         if (id == IdBtnBrowse && code == BN_CLICKED) {
             BtnBrowseClick();
             return 0;

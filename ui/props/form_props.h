@@ -13,6 +13,7 @@
 
 #include <commctrl.h>
 
+#include <optional>
 #include <string>
 
 class TFormProps : public TDialogWindow {
@@ -98,10 +99,13 @@ private:
     void LoadNew();
     bool ReadDelayedStart();
     void BuildExecutableList();
+    void EditNameChange();
+    void EditNameEnter();
     void RadiosStartupClick();
     void ChBoxDefaultAccountClick();
     void BtnBrowseClick();
     void BtnOkClick() override;
+    void WarnIfNotInstalled(const TInstallRequest& request);
     void ActOpenDirUpdate();
     void ActOpenDirExecute();
     void ActOpenFileUpdate();
@@ -114,7 +118,6 @@ private:
     TStartChoice StartChoice() const;
     // The selected text of the Parameters box and the folder it names.
     std::wstring MemoSelection() const;
-    static std::wstring FolderOfSelection(const std::wstring& selection);
     static bool IsDirectory(const std::wstring& path);
     static bool IsFile(const std::wstring& path);
 
@@ -130,7 +133,12 @@ private:
     std::wstring FOldUserName;
     TStringList FPathMem;
     bool FDelayedStartSupported = true;
+    // The Depends on selection and the Parameters text as loaded for an installed service.
+    std::optional<int> FLoadedDependIndex;
+    std::wstring FLoadedParams;
     bool FSettingName = false;
+    bool FNameEntered = false;
+    bool FApplying = false;  // an installer is being waited for
     TActionList FActions;
     UniqueMenu FParamsMenu;
     HWND FTooltip = nullptr;  // owned by the window
@@ -139,7 +147,12 @@ private:
     TPasswordPrompt FPasswordPrompt;
 };
 
+// The most characters a service name may have.
+inline constexpr size_t MaxServiceNameLength = 256;
+
 // Key filter of the Service name box: backspace, ASCII letters and digits and "_".
 bool IsServiceNameChar(wchar_t c);
 // The text with every character the key filter refuses dropped (backspace too).
 std::wstring FilterServiceName(const std::wstring& text);
+// At most MaxServiceNameLength characters, each an ASCII letter, a digit or "_".
+bool IsValidServiceName(const std::wstring& name);

@@ -4,9 +4,12 @@
 #include "ui/props/form_props.h"
 
 #include "ui/base/application.h"
+#include "ui/props/file_paths.h"
 
 #include <shellapi.h>
 #include <windowsx.h>
+
+#include <algorithm>
 
 namespace {
 bool IsEditControl(HWND wnd)
@@ -28,6 +31,48 @@ std::wstring FilterServiceName(const std::wstring& text)
         if (c != 8 && IsServiceNameChar(c))
             kept += c;
     return kept;
+}
+
+bool IsValidServiceName(const std::wstring& name)
+{
+    return name.size() <= MaxServiceNameLength && FilterServiceName(name) == name;
+}
+
+void TFormProps::EditNameChange()
+{
+    // Whatever way the text came in (Shift+Insert and WM_UNICHAR send no WM_CHAR or WM_PASTE,
+    // and neither does an input method), the whole text is filtered; the dialog's own
+    // "<default>" stays.
+    if (FSettingName)
+        return;
+    HWND name = Control(IdEditName);
+    const std::wstring text = Text(IdEditName);
+    if (text == DefaultServiceName)
+        return;
+    std::wstring kept = FilterServiceName(text);
+    if (kept.size() > MaxServiceNameLength)
+        kept.resize(MaxServiceNameLength);
+    if (kept == text)
+        return;
+    DWORD start = 0, end = 0;
+    SendMessageW(name, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    // The caret stays after the characters kept before it.
+    const std::wstring before = FilterServiceName(text.substr(0, std::min<size_t>(end, text.size())));
+    const auto caret = static_cast<WPARAM>(std::min(before.size(), kept.size()));
+    FSettingName = true;
+    SetWindowTextW(name, kept.c_str());
+    FSettingName = false;
+    SendMessageW(name, EM_SETSEL, caret, static_cast<LPARAM>(caret));
+}
+
+void TFormProps::EditNameEnter()
+{
+    if (FNameEntered)
+        return;
+    FNameEntered = true;
+    // The first focus selects the whole text, so typing replaces "<default>"; posted, so that a
+    // click that brought the focus has placed its caret first.
+    PostMessageW(Control(IdEditName), EM_SETSEL, 0, -1);
 }
 
 void TFormProps::CreateActions()
@@ -76,16 +121,21 @@ void TFormProps::ActionsUpdate()
     FActions.Find(ActEditSelectAll)->Enabled = edit && GetWindowTextLengthW(focus) > 0;
 }
 
+// The idle updates never probe a network path (a slow or missing host would hold the dialog
+// several times a second): for one, the text alone decides.
 void TFormProps::ActOpenDirUpdate()
 {
     const std::wstring selection = MemoSelection();
-    FActions.Find(ActOpenDir)->Enabled = !selection.empty() && IsDirectory(FolderOfSelection(selection));
+    const std::wstring folder = FolderOfSelection(selection);
+    FActions.Find(ActOpenDir)->Enabled =
+        !selection.empty() && (IsNetworkPath(selection) ? !folder.empty() : IsDirectory(folder));
 }
 
 void TFormProps::ActOpenFileUpdate()
 {
     const std::wstring selection = MemoSelection();
-    FActions.Find(ActOpenFile)->Enabled = !selection.empty() && IsFile(selection);
+    FActions.Find(ActOpenFile)->Enabled =
+        !selection.empty() && (IsNetworkPath(selection) ? !ExtractFileName(selection).empty() : IsFile(selection));
 }
 
 void TFormProps::ActOpenDirExecute()
@@ -106,17 +156,6 @@ std::wstring TFormProps::MemoSelection() const
     if (end <= start || start >= text.size())
         return {};
     return text.substr(start, end - start);
-}
-
-std::wstring TFormProps::FolderOfSelection(const std::wstring& selection)
-{
-    const size_t slash = selection.rfind(L'\\');
-    if (slash == std::wstring::npos)
-        return {};
-    std::wstring folder = selection.substr(0, slash);
-    if (folder.size() == 2 && folder[1] == L':')
-        folder += L'\\';
-    return folder;
 }
 
 void TFormProps::MemoParamsContextPopup(LPARAM lParam)
@@ -157,7 +196,10 @@ LRESULT CALLBACK TFormProps::EditNameProc(HWND wnd, UINT msg, WPARAM wParam, LPA
                 }
             }
             CloseClipboard();
-            SendMessageW(wnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+            // Nothing to paste (an empty clipboard, or nothing the filter keeps) changes nothing.
+            text = FilterServiceName(text);
+            if (!text.empty())
+                SendMessageW(wnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
             break;
         }
         case EM_REPLACESEL:
@@ -186,8 +228,9 @@ LRESULT CALLBACK TFormProps::MemoParamsProc(HWND wnd, UINT msg, WPARAM wParam, L
         switch (msg) {
         case WM_KEYDOWN:
             if (wParam == VK_ESCAPE) {
-                // Escape in the Parameters box cancels the dialog.
-                self->SetModalResult(mrCancel);
+                // Escape in the Parameters box cancels the dialog (not while an installer runs).
+                if (!self->FApplying)
+                    self->SetModalResult(mrCancel);
                 handled = true;
             } else if (wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000) == 0) {
                 // Tab moves on, as in every other box of the dialog.

@@ -3,9 +3,9 @@
 #include "common/format.h"
 #include "common/strings.h"
 #include "common/text.h"
+#include "ui/props/file_paths.h"
 
 namespace {
-constexpr const wchar_t* DefaultServiceName = L"<default>";
 
 std::wstring JoinLines(const std::vector<std::wstring>& lines, const std::wstring& separator)
 {
@@ -106,6 +106,15 @@ std::wstring DependsOnSwitch(const std::optional<std::wstring>& dependency)
     return L"\"" + InsideQuotes(text) + L"\"";
 }
 
+std::optional<std::wstring> ExpectedServiceName(const TInstallRequest& request)
+{
+    if (IsDatabaseKind(request.Kind))
+        return L"SQLANYs_" + request.ServiceName;
+    if (IsAppServerKind(request.Kind) && !SameTextAscii(request.ServiceName, DefaultServiceName))
+        return request.ServiceName;
+    return std::nullopt;
+}
+
 std::optional<TInstallCommand> ComposeInstallCommand(const TInstallRequest& request)
 {
     if (IsDatabaseKind(request.Kind))
@@ -113,12 +122,6 @@ std::optional<TInstallCommand> ComposeInstallCommand(const TInstallRequest& requ
     if (IsAppServerKind(request.Kind))
         return AppServerCommand(request);
     return std::nullopt;
-}
-
-std::wstring ExtractFilePath(const std::wstring& path)
-{
-    size_t at = path.find_last_of(L"\\:");
-    return at == std::wstring::npos ? std::wstring() : path.substr(0, at + 1);
 }
 
 std::vector<std::wstring> TextLines(const std::wstring& text)

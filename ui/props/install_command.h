@@ -18,6 +18,10 @@ class TStringList;
 
 enum class TStartChoice { Automatic, Manual, Disabled };
 
+// The service name of an application server that takes its own default name: no "/name:"
+// switch (compared without regard to the case of ASCII letters).
+inline constexpr const wchar_t* DefaultServiceName = L"<default>";
+
 // What the properties dialog hands over when OK is pressed for a new service.
 struct TInstallRequest {
     TExeType Kind = etUnknown;
@@ -46,11 +50,13 @@ std::wstring AppServerStartSwitch(TStartChoice start);
 // gives one quoted argument ("/dependson:My Service").
 std::wstring DependsOnSwitch(const std::optional<std::wstring>& dependency);
 
+// The name under which the installer creates the service: "SQLANYs_<name>" for dbsvc.exe, the
+// name itself for an application server; nothing when the server chooses its own ("<default>")
+// or nothing is run.
+std::optional<std::wstring> ExpectedServiceName(const TInstallRequest& request);
+
 // The installer run for a new service; nothing for etUnknown (nothing is to be run).
 std::optional<TInstallCommand> ComposeInstallCommand(const TInstallRequest& request);
-
-// The folder part of a path: up to and including its last "\" or drive colon.
-std::wstring ExtractFilePath(const std::wstring& path);
 
 // The lines of a multi-line box's text, split at CR LF, LF or CR: an empty line between
 // others counts, a line break at the very end starts no further line, an empty text has none.

@@ -3,10 +3,11 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/handle.h"
+#include "ui/base/delay.h"
 
 #include <windows.h>
 
-void RunInstaller(const TInstallCommand& command)
+bool RunInstaller(const TInstallCommand& command)
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -20,9 +21,11 @@ void RunInstaller(const TInstallCommand& command)
         throw Exception(Fmt(L"Error executing application (%s).", {command.CommandLine}));
     UniqueKernelHandle processHandle(process.hProcess);
     UniqueKernelHandle(process.hThread).reset();  // the thread is not needed
-    WaitForSingleObject(processHandle.get(), INFINITE);
+    if (!WaitWithMessages(processHandle.get()))
+        return false;
     DWORD exitCode = 0;
     Win32Check(GetExitCodeProcess(processHandle.get(), &exitCode));
     if (exitCode != 0)
         throw Exception(Fmt(L"Error installing service (exitcode=0x%x).", {exitCode}));
+    return true;
 }

@@ -28,10 +28,8 @@ std::wstring ReadServiceParameters(const std::wstring& serviceName)
         return {};
     if (value.Type != REG_SZ && value.Type != REG_EXPAND_SZ && value.Type != REG_BINARY)
         return {};
-    // Zero or an odd number of bytes is no text.
-    if (value.Data.empty() || value.Data.size() % sizeof(wchar_t) != 0)
-        return {};
-    // The last unit is the terminator; data stored without one loses nothing.
+    // Whole characters only (an odd last byte is dropped); the last unit is the terminator, and
+    // data stored without one loses nothing.
     return RegDataText(value.Data);
 }
 

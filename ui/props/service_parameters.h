@@ -7,8 +7,8 @@
 #include <string>
 
 // The stored text: REG_SZ, REG_EXPAND_SZ (not expanded) or REG_BINARY data as UTF-16 without
-// its terminating NUL. Any other type, a missing key or value, data of odd or zero size and
-// every failure give the empty text.
+// its terminating NUL; of data of odd size its whole characters. Any other type, a missing key
+// or value, data of zero size and every failure give the empty text.
 std::wstring ReadServiceParameters(const std::wstring& serviceName);
 
 // Stores the text exactly as given, as REG_SZ with its terminating NUL, creating the key when

@@ -1,0 +1,36 @@
+// Wine's Service Control Manager keeps every service's dependencies in the service's registry
+// key (HKLM\SYSTEM\CurrentControlSet\Services\<name>, values "DependOnService" and
+// "DependOnGroup") but answers as if there were none: QueryServiceConfigW gives an empty
+// dependency list and EnumDependentServicesW succeeds with no services. Under Wine the program
+// reaches the manager through this adapter, which completes those two answers from the keys,
+// as Windows gives them, keeps the stored dependencies through a change that leaves them
+// alone, and passes every other call through unchanged.
+//
+// Usage (at start-up):
+//   IServiceControlManager& scm = RunsUnderWine() ? WineServiceControlManager() : SystemServiceControlManager();
+//
+// - QueryServiceConfigW: an empty dependency list is replaced by the key's services, then its
+//   groups as "+group" entries, each in stored order; everything is packed into the caller's
+//   buffer, and a buffer too small fails with ERROR_INSUFFICIENT_BUFFER and the size needed.
+// - EnumDependentServicesW: when the manager lists none, every service that depends on this
+//   one, by name ("DependOnService") or through this one's load-order group ("DependOnGroup"),
+//   directly or through other dependants, in the order in which they can be stopped (a service
+//   after every service that depends on it), filtered by the state asked for; packed
+//   ENUM_SERVICE_STATUSW records, or ERROR_MORE_DATA with the bytes needed.
+// - ChangeServiceConfigW without a dependency list ("unchanged"), which Wine takes as an empty
+//   one, passes the stored list, so that the dependencies stay.
+// - A stored value of another kind than text counts as no entries; data of odd size keeps its
+//   whole characters, data without its terminating NUL keeps its last entry.
+// - Only handles opened through the adapter are completed (it remembers each one's service name
+//   and access until it is closed); any other handle is answered by the manager alone.
+// The adapter is safe to use from several threads at once.
+#pragma once
+
+#include "services/scm_api.h"
+
+// True when the program runs under Wine (its ntdll exports wine_get_version).
+bool RunsUnderWine();
+
+// The adapter over advapi32's manager; made on first use and never destroyed (monitor threads
+// may still use it while the process ends).
+IServiceControlManager& WineServiceControlManager();

@@ -1,0 +1,211 @@
+// The service list read anew on a worker thread over the simulated manager: services that come
+// and go between the read and the hand-over, a refused enumeration, and what the window does
+// while a read is under way (answers, refuses F5 and the commands, quits cleanly); the timer's
+// refresh of every row's state at thousands of rows.
+#include "tests/main/main_window_fixture.h"
+
+#include "common/errors.h"
+#include "common/format.h"
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace {
+using ListReadTest = MainWindowTest;
+
+// Runs once from a timer while the GUI thread waits in a message loop.
+std::function<void()> GProbe;
+void CALLBACK ProbeTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (auto probe = std::exchange(GProbe, nullptr))
+        GuardedCall(probe);
+}
+void ProbeAfter(UINT ms, std::function<void()> probe)
+{
+    GProbe = std::move(probe);
+    SetTimer(nullptr, 0, ms, &ProbeTick);
+}
+
+TEST_F(ListReadTest, ServicesDeletedAndCreatedBetweenTheReadAndTheHandOver)
+{
+    AddListed(L"SQLANY_a", L"Db a", SERVICE_RUNNING);
+    AddListed(L"SQLANY_x", L"Db x", SERVICE_RUNNING);
+    AddListed(L"SQLANY_z", L"Db z");
+    Sim.Update(L"SQLANY_x", [](TSimService& s) { s.Description = L"read before it went"; });
+    // The reader's last step is closing the last record: by then every record is read, and
+    // the manager changes before the rows are built.
+    DWORD readerThread = 0;
+    Sim.OnCall = [&](TSimCall call, const std::wstring& key) {
+        if (call != TSimCall::CloseServiceHandle || key != L"SQLANY_Z" || readerThread)
+            return;
+        readerThread = GetCurrentThreadId();
+        Sim.RemoveService(L"SQLANY_x");
+        TSimService fresh;
+        fresh.Name = L"SQLANY_new";
+        fresh.DisplayName = L"Db new";
+        Sim.AddService(fresh);
+    };
+    Window().RebuildItems(true);
+    Sim.OnCall = nullptr;
+    ASSERT_NE(readerThread, 0u);
+    EXPECT_NE(readerThread, GetCurrentThreadId());
+
+    // The rows are those read: the deleted service as it was read, the new one not yet.
+    EXPECT_EQ(Window().List().Count(), 3);
+    EXPECT_EQ(Row(L"Db new"), -1);
+    ASSERT_GE(Row(L"Db x"), 0);
+    EXPECT_EQ(Window().List().Text(Row(L"Db x"), 1), L"Running");
+    // The timer's refresh leaves the vanished service's row as a failed refresh does.
+    Sim.SetStatus(L"SQLANY_a", SERVICE_STOPPED);
+    Window().UpdateItems();
+    EXPECT_EQ(Window().List().Text(Row(L"Db a"), 1), L"Stopped");
+    EXPECT_EQ(Window().List().Text(Row(L"Db x"), 1), L"Running");
+    EXPECT_EQ(Window().List().Text(Row(L"Db x"), 2), L"read before it went");
+    // Stopping it reports the manager's error; the next rebuild shows the manager as it is.
+    Select(L"Db x");
+    Boxes.Answer(IDYES);
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+    ASSERT_EQ(Boxes.Asked.size(), 2u);
+    EXPECT_EQ(Boxes.Asked[1].Text.rfind(L"System Error.  Code: 1060.", 0), 0u) << ToUtf8(Boxes.Asked[1].Text);
+    Window().RebuildItems(true);
+    EXPECT_EQ(Row(L"Db x"), -1);
+    EXPECT_GE(Row(L"Db new"), 0);
+    EXPECT_EQ(Sim.OpenHandleCount(), 1);  // the catalogue's own: the reader's connection is closed
+}
+
+TEST_F(ListReadTest, AnEnumerationRefusedOnTheWorkerIsReportedAndTheOldRowsStay)
+{
+    AddListed(L"SQLANY_a", L"Db a");
+    AddListed(L"SQLANY_b", L"Db b");
+    Window().RebuildItems(true);
+    Select(L"Db b");
+    AddListed(L"SQLANY_c", L"Db c");
+    Sim.Fail(TSimCall::EnumServicesStatus, ERROR_ACCESS_DENIED, L"", 0, 1);
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
+
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"System Error.  Code: 5.", 0), 0u) << ToUtf8(Boxes.Asked[0].Text);
+    EXPECT_EQ(Boxes.Asked[0].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_EQ(Window().List().Count(), 2);
+    EXPECT_EQ(Window().List().Text(Window().List().Selected()), L"Db b");
+    EXPECT_EQ(BusyCount(), 0);
+    EXPECT_FALSE(Window().CommandRunning());
+    // The old rows' records are still the catalogue's and work.
+    Sim.SetStatus(L"SQLANY_b", SERVICE_RUNNING);
+    Window().UpdateItems();
+    EXPECT_EQ(Window().List().Text(Row(L"Db b"), 1), L"Running");
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
+    EXPECT_EQ(Window().List().Count(), 3);
+}
+
+class SlowReadTest : public ListReadTest {
+protected:
+    // Twenty listed services, then every record the reader reads costs 30 ms.
+    void SetUp() override
+    {
+        ListReadTest::SetUp();
+        for (int i = 0; i < 20; ++i)
+            AddListed(Fmt(L"SQLANY_%d", {i}), Fmt(L"Db %d", {10 + i}), SERVICE_RUNNING);
+        Window().RebuildItems(true);
+        Select(L"Db 15");
+        AddListed(L"SQLANY_more", L"Db more");
+        const DWORD gui = GetCurrentThreadId();
+        Sim.OnCall = [this, gui](TSimCall call, const std::wstring&) {
+            if (call == TSimCall::QueryServiceConfig && GetCurrentThreadId() != gui) {
+                ++Reads;
+                Sleep(30);
+            }
+        };
+    }
+    void TearDown() override
+    {
+        Sim.OnCall = nullptr;
+        ListReadTest::TearDown();
+    }
+    std::atomic<int> Reads{0};
+};
+
+TEST_F(SlowReadTest, WhileTheListIsReadTheWindowAnswersWithItsOldRowsAndRefusesF5AndTheCommands)
+{
+    bool probed = false, running = false, rebuildRan = true, stopRan = true, busy = false;
+    int rows = 0, readsThen = 0;
+    std::wstring selected;
+    ProbeAfter(150, [&] {
+        probed = true;
+        readsThen = Reads;
+        running = Window().CommandRunning();
+        busy = BusyCount() > 0;
+        rows = Window().List().Count();
+        selected = Window().List().Text(Window().List().Selected());
+        rebuildRan = Window().Actions().Execute(TFormMain::ActRebuild);
+        stopRan = Window().Actions().Execute(TFormMain::ActStop);
+    });
+    Window().Actions().Execute(TFormMain::ActRebuild);
+    ASSERT_TRUE(probed);
+    EXPECT_GT(readsThen, 0);
+    EXPECT_LT(readsThen, 21);
+    EXPECT_TRUE(running);
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(rows, 20);
+    EXPECT_EQ(selected, L"Db 15");
+    EXPECT_FALSE(rebuildRan);
+    EXPECT_FALSE(stopRan);
+    EXPECT_TRUE(Boxes.Asked.empty());
+    // The read was handed over: the new service is listed, the selection kept.
+    EXPECT_EQ(Window().List().Count(), 21);
+    EXPECT_EQ(Window().List().Text(Window().List().Selected()), L"Db 15");
+    EXPECT_EQ(BusyCount(), 0);
+}
+
+TEST_F(SlowReadTest, QuittingWhileTheListIsReadStopsTheReadAndClosesTheWindow)
+{
+    int readsAtClose = 0;
+    ProbeAfter(150, [&] {
+        readsAtClose = Reads;
+        Window().Close();
+    });
+    Window().Actions().Execute(TFormMain::ActRebuild);
+    // The read stopped after the record it was reading, and the window closed once the read
+    // had unwound; the old rows went with it.
+    EXPECT_TRUE(Application().Terminated());
+    EXPECT_EQ(Window().Handle(), nullptr);
+    EXPECT_GT(readsAtClose, 0);
+    EXPECT_LE(Reads, readsAtClose + 1);
+    EXPECT_EQ(Sim.OpenHandleCount(), 1);
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+// With "all" and thousands of services every row's state is current after every tick, while a
+// tick re-reads whole records only as far as its budget reaches.
+TEST_F(ListReadTest, EveryTickShowsEveryRowsStateAtThousandsOfServices)
+{
+    const int count = 3000;
+    for (int i = 0; i < count; ++i)
+        AddListed(L"Svc" + std::to_wstring(i), L"Service " + std::to_wstring(10000 + i));
+    Form = std::make_unique<TFormMain>(Sim, true);
+    Window().RebuildItems(true);
+    ASSERT_EQ(Window().List().Count(), count);
+    Sim.OnCall = [](TSimCall call, const std::wstring&) {
+        if (call == TSimCall::QueryServiceStatus)
+            Sleep(1);
+    };
+    const DWORD states[] = {SERVICE_RUNNING, SERVICE_PAUSED, SERVICE_STOPPED};
+    const wchar_t* const words[] = {L"Running", L"Paused", L"Stopped"};
+    for (int tick = 0; tick < 3; ++tick) {
+        // Services spread over the whole list change, some of them every tick.
+        for (int i = tick; i < count; i += 7)
+            Sim.SetStatus(L"Svc" + std::to_wstring(i), states[tick]);
+        const int reads = Sim.CallCount(TSimCall::QueryServiceStatus);
+        Window().UpdateItems();
+        EXPECT_LE(Sim.CallCount(TSimCall::QueryServiceStatus) - reads, 260) << "tick " << tick;
+        for (int i = 0; i < count; ++i) {
+            const TSimService s = Sim.Service(L"Svc" + std::to_wstring(i));
+            const int which = s.State == SERVICE_RUNNING ? 0 : s.State == SERVICE_PAUSED ? 1 : 2;
+            ASSERT_EQ(Window().List().Text(i, 1), words[which]) << "tick " << tick << " row " << i;
+        }
+    }
+    Sim.OnCall = nullptr;
+}
+}  // namespace

@@ -1,0 +1,173 @@
+// Add... as the dialog's OK runs it, over Wine's Service Control Manager with the installer
+// stand-ins: the installer is the one beside the server however its path was written; an
+// installer that ends with 0 without creating the service gets a warning naming the service;
+// an installer that never ends is waited for while messages go on (busy cursor, OK and
+// closing held off), and quitting ends the wait, leaving the installer running.
+#include "tests/props/props_test_support.h"
+#include "tests/support/message_box_hook.h"
+#include "tests/support/scratch_current_user.h"
+#include "tests/support/scratch_folder.h"
+
+#include "common/format.h"
+#include "common/handle.h"
+#include "services/sc_manager.h"
+#include "ui/base/application.h"
+#include "ui/base/busy.h"
+#include "ui/props/form_props.h"
+
+#include <gtest/gtest.h>
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+namespace {
+std::wstring DbInstallerFolder() { return FullPath(TestProgramFolder() + L"\\..\\installers\\db"); }
+
+// The installers this process started and left running, ended by their process ids.
+void EndChildInstallers()
+{
+    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID != GetCurrentProcessId() || _wcsicmp(entry.szExeFile, L"dbsvc.exe") != 0)
+            continue;
+        UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process) {
+            TerminateProcess(process.get(), 1);
+            WaitForSingleObject(process.get(), 5000);
+        }
+    }
+}
+
+// The application's main form, so that the dialogs' ends do not end the application.
+class TBackgroundForm : public TWindow {
+public:
+    TBackgroundForm() { CreateForm({.ClassName = L"TInstallTestMain", .Caption = L"main", .ClientWidth = 80, .ClientHeight = 80}); }
+};
+
+class InstallFromDialog : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Application().Initialize();
+        Background = std::make_unique<TBackgroundForm>();
+    }
+    static void TearDownTestSuite() { Background.reset(); }
+    static inline std::unique_ptr<TBackgroundForm> Background;
+
+    InstallFromDialog()
+        : FLog(L"SM_INSTALLER_LOG", FScratch / L"installers.log"), FMode(L"SM_INSTALLER_MODE", std::nullopt)
+    {
+        RemoveService(Installed);
+    }
+    ~InstallFromDialog() override
+    {
+        EndChildInstallers();
+        RemoveService(Installed);
+    }
+
+    // A new network server named Name whose executable is typed as given, applied as OK does.
+    bool Apply(const std::wstring& executable)
+    {
+        Form = std::make_unique<TFormProps>(Catalogue, nullptr, etNetworkServer);
+        Form->LoadService();
+        SetWindowTextW(Form->Item(TFormProps::IdEditName), Name);
+        SetWindowTextW(Form->Item(TFormProps::IdComboFile), executable.c_str());
+        return Form->ApplyChanges();
+    }
+
+    std::wstring Logged() const { return ReadUtf16File(FScratch / L"installers.log"); }
+
+    static constexpr const wchar_t* Name = L"props_dialog_install";
+    const std::wstring Installed = std::wstring(L"SQLANYs_") + Name;
+    TScratchCurrentUser User;
+    TScratchFolder FScratch{L"props_install_from_dialog"};
+    TScopedEnvironment FLog;
+    TScopedEnvironment FMode;
+    TSCManager Catalogue{L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", SystemServiceControlManager()};
+    std::unique_ptr<TFormProps> Form;
+};
+
+TEST_F(InstallFromDialog, TheInstallerIsTheOneBesideTheServerHoweverThePathIsWritten)
+{
+    const std::wstring folder = DbInstallerFolder();  // "Z:\...\installers\db"
+    std::wstring slashes = folder + L"\\dbsrv17.exe";
+    for (wchar_t& c : slashes)
+        if (c == L'\\')
+            c = L'/';
+    const std::wstring forms[] = {
+        slashes,
+        folder + L"\\..\\db\\.\\dbsrv17.exe",
+        folder + L"\\dbsrv17.exe  ",
+    };
+    for (const std::wstring& typed : forms) {
+        SCOPED_TRACE(ToUtf8(typed));
+        ScriptedMessageBoxes boxes;
+        DeleteFileW((FScratch / L"installers.log").c_str());
+        EXPECT_TRUE(Apply(typed));
+        EXPECT_TRUE(boxes.Asked.empty());
+        EXPECT_EQ(Logged().rfind(folder + L"\\dbsvc.exe ", 0), 0u) << ToUtf8(Logged());
+        EXPECT_NE(Logged().find(L"\"" + folder + L"\\dbsrv17.exe\""), std::wstring::npos) << "the canonical server";
+        EXPECT_TRUE(InstalledConfig(Installed).has_value());
+        RemoveService(Installed);
+    }
+}
+
+TEST_F(InstallFromDialog, AnInstallerThatCreatesNothingIsWarnedAbout)
+{
+    TScopedEnvironment nothing(L"SM_INSTALLER_MODE", L"nothing");
+    ScriptedMessageBoxes boxes;
+    EXPECT_TRUE(Apply(DbInstallerFolder() + L"\\dbsrv17.exe")) << "the list is rebuilt as after a success";
+    ASSERT_EQ(boxes.Asked.size(), 1u);
+    EXPECT_EQ(boxes.Asked[0].Text,
+              L"The installer ended without an error, but the service \"SQLANYs_props_dialog_install\" was not found.");
+    EXPECT_EQ(boxes.Asked[0].Caption, L"Service properties");
+    EXPECT_EQ(boxes.Asked[0].Flags, static_cast<UINT>(MB_ICONWARNING));
+}
+
+// Timer ticks come while the installer hangs: they check the wait and then quit.
+struct THangScript {
+    static inline std::function<void()> OnTick;
+    static inline int Ticks = 0;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        ++Ticks;
+        if (OnTick)
+            OnTick();
+    }
+};
+
+TEST_F(InstallFromDialog, QuittingEndsTheWaitForAnInstallerThatNeverEnds)
+{
+    TScopedEnvironment hang(L"SM_INSTALLER_MODE", L"hang");
+    ScriptedMessageBoxes boxes;
+    int busy = 0;
+    THangScript::Ticks = 0;
+    THangScript::OnTick = [&] {
+        if (THangScript::Ticks == 5) {
+            busy = BusyCount();
+            // OK and closing are held off while the installer runs.
+            SendMessageW(Form->Handle(), WM_COMMAND, IDOK, 0);
+            SendMessageW(Form->Handle(), WM_CLOSE, 0, 0);
+        }
+        if (THangScript::Ticks == 10)
+            Application().Terminate();
+    };
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, &THangScript::Tick);
+    EXPECT_FALSE(Apply(DbInstallerFolder() + L"\\dbsrv17.exe"));
+    KillTimer(nullptr, timer);
+    THangScript::OnTick = nullptr;
+    Application().ClearTerminated();
+    EXPECT_GE(THangScript::Ticks, 10) << "messages were processed during the wait";
+    EXPECT_GT(busy, 0) << "under the busy cursor";
+    EXPECT_EQ(BusyCount(), 0);
+    EXPECT_TRUE(boxes.Asked.empty());
+    const std::wstring logged = Logged();
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), L'\n'), 1) << "one installer run";
+    EXPECT_FALSE(InstalledConfig(Installed).has_value());
+}
+}  // namespace
