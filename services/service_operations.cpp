@@ -156,7 +156,8 @@ std::optional<bool> TNtService::DelayedStart()
 bool TNtService::Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword)
 {
     bool changed = false;
-    WithHandle(SERVICE_ALL_ACCESS, [&] { changed = ChangeServiceConfiguration(Scm(), FHandle.get(), change, askPassword); });
+    WithHandle(SERVICE_ALL_ACCESS,
+               [&] { changed = ChangeServiceConfiguration(Scm(), FHandle.get(), change, askPassword); });
     return changed;
 }
 

@@ -10,6 +10,7 @@
 #include "tests/support/key_access.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/scratch_current_user.h"
+#include "tests/support/user_input.h"
 #include "ui/base/application.h"
 #include "ui/base/message_box.h"
 #include "ui/props/executables.h"
@@ -576,19 +577,6 @@ TEST_F(FormPropsTest, NameBoxDropsWhatTheKeyFilterRefuses)
     }});
 }
 
-void SetClipboardText(HWND owner, const std::wstring* text)
-{
-    ASSERT_TRUE(OpenClipboard(owner));
-    EmptyClipboard();
-    if (text) {
-        HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text->size() + 1) * sizeof(wchar_t));
-        memcpy(GlobalLock(data), text->c_str(), (text->size() + 1) * sizeof(wchar_t));
-        GlobalUnlock(data);
-        SetClipboardData(CF_UNICODETEXT, data);
-    }
-    CloseClipboard();
-}
-
 // Shift+Insert, which the edit control pastes by itself under Wine (no WM_PASTE).
 void ShiftInsert(HWND wnd)
 {
@@ -620,24 +608,24 @@ TEST_F(FormPropsTest, NameBoxTakesOnlyWhatItAllowsHoweverItArrives)
         {"replaced selection", L"", [](HWND w) { SendMessageW(w, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"x y")); },
          L"xy"},
         {"set", L"", [&](HWND w) { SetWindowTextW(w, evil.c_str()); }, L"Evil1disableddependsonSQLANYs_Db"},
-        {"pasted", L"", [&](HWND w) { SetClipboardText(w, &evil); SendMessageW(w, WM_PASTE, 0, 0); },
+        {"pasted", L"", [&](HWND w) { ASSERT_TRUE(SetClipboardText(evil.c_str())); SendMessageW(w, WM_PASTE, 0, 0); },
          L"Evil1disableddependsonSQLANYs_Db"},
-        {"Shift+Insert", L"", [&](HWND w) { SetClipboardText(w, &evil); ShiftInsert(w); },
+        {"Shift+Insert", L"", [&](HWND w) { ASSERT_TRUE(SetClipboardText(evil.c_str())); ShiftInsert(w); },
          L"Evil1disableddependsonSQLANYs_Db"},
         {"Shift+Insert in the middle", L"abcd",
          [&](HWND w) {
              const std::wstring pasted = L"- x -";
-             SetClipboardText(w, &pasted);
+             ASSERT_TRUE(SetClipboardText(pasted.c_str()));
              SendMessageW(w, EM_SETSEL, 2, 2);
              ShiftInsert(w);
              SendMessageW(w, WM_CHAR, L'_', 0);
          },
          L"abx_cd"},
         {"paste of an empty clipboard", L"abc",
-         [](HWND w) { SetClipboardText(w, nullptr); SendMessageW(w, EM_SETSEL, 0, -1); SendMessageW(w, WM_PASTE, 0, 0); },
+         [](HWND w) { ASSERT_TRUE(SetClipboardText(nullptr)); SendMessageW(w, EM_SETSEL, 0, -1); SendMessageW(w, WM_PASTE, 0, 0); },
          L"abc"},
         {"Shift+Insert of an empty clipboard", L"abc",
-         [](HWND w) { SetClipboardText(w, nullptr); SendMessageW(w, EM_SETSEL, 0, -1); ShiftInsert(w); }, L"abc"},
+         [](HWND w) { ASSERT_TRUE(SetClipboardText(nullptr)); SendMessageW(w, EM_SETSEL, 0, -1); ShiftInsert(w); }, L"abc"},
         {"too long", L"", [](HWND w) { SetWindowTextW(w, std::wstring(40000, L'n').c_str()); },
          std::wstring(256, L'n')},
         {"typed past the end", std::wstring(256, L'n'), [](HWND w) { SendMessageW(w, WM_CHAR, L'x', 0); },
@@ -1057,13 +1045,7 @@ TEST_F(FormPropsTest, PasswordPromptRefusesAPasswordTooLong)
     TScript::Steps = {
         [&] {
             ASSERT_NE(prompt(), nullptr);
-            ASSERT_TRUE(OpenClipboard(prompt()));
-            EmptyClipboard();
-            HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (tooLong.size() + 1) * sizeof(wchar_t));
-            memcpy(GlobalLock(data), tooLong.c_str(), (tooLong.size() + 1) * sizeof(wchar_t));
-            GlobalUnlock(data);
-            SetClipboardData(CF_UNICODETEXT, data);
-            CloseClipboard();
+            ASSERT_TRUE(SetClipboardText(tooLong.c_str()));
             SendMessageW(field(TFormPassword::IdEditPassword), WM_PASTE, 0, 0);
         },
         [&] {

@@ -210,6 +210,30 @@ TEST_F(PropsE2E, AddsAnApplicationServerThatReceivesExactlyWhatWasChosen)
     EXPECT_EQ(args.back(), L"/params:-log \"C:\\Logs\\\"\\n-dir C:\\Data\\");
 }
 
+// Keys as a user presses them: the first ones replace "<default>", and Shift+Insert of a text
+// with blanks and switches (which Wine's edit box pastes without WM_PASTE) leaves none of them.
+TEST_F(PropsE2E, TheNameBoxTakesTypedAndPastedTextOnlyAsItAllows)
+{
+    HWND dialog = Dialogs().ChooseKind(Dialogs().PressInsert(), KindAppServer);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    ASSERT_TRUE(BringToFront(dialog));
+    for (WORD key : {'M', 'Y', 'A', 'P', 'P'})
+        PressKey(key);
+    EXPECT_TRUE(WaitUntil([&] { return TPropsDialogDriver::Text(dialog, TFormProps::IdEditName) == L"myapp"; }, 5000))
+        << ToUtf8(TPropsDialogDriver::Text(dialog, TFormProps::IdEditName));
+
+    const std::wstring pasted = L"Evil1 /disabled /dependson:SQLANYs_TalvoraDB";
+    ASSERT_TRUE(SetClipboardText(pasted.c_str()));
+    PressChord({VK_SHIFT, VK_INSERT});
+    EXPECT_TRUE(WaitUntil(
+        [&] { return TPropsDialogDriver::Text(dialog, TFormProps::IdEditName) == L"myappEvil1disableddependsonSQLANYs_TalvoraDB"; },
+        5000))
+        << ToUtf8(TPropsDialogDriver::Text(dialog, TFormProps::IdEditName));
+    SaveWindowPicture(dialog, Picture(L"props_name_typed.bmp"));
+    TPropsDialogDriver::Click(dialog, IDCANCEL);
+    EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
+}
+
 TEST_F(PropsE2E, ChangesARunningServiceAndTellsWhenItTakesEffect)
 {
     HWND dialog = Dialogs().OpenProperties(RunningSpec.DisplayName);

@@ -1,5 +1,6 @@
 #include "tests/support/user_input.h"
 
+#include <cstring>
 #include <vector>
 
 bool BringToFront(HWND wnd, DWORD timeoutMs)
@@ -12,6 +13,22 @@ bool BringToFront(HWND wnd, DWORD timeoutMs)
         Sleep(50);
     } while (GetTickCount() - start < timeoutMs);
     return GetForegroundWindow() == wnd;
+}
+
+bool SetClipboardText(const wchar_t* text)
+{
+    if (!OpenClipboard(nullptr))
+        return false;
+    EmptyClipboard();
+    if (text) {
+        const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+        HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        memcpy(GlobalLock(data), text, bytes);
+        GlobalUnlock(data);
+        SetClipboardData(CF_UNICODETEXT, data);
+    }
+    CloseClipboard();
+    return true;
 }
 
 namespace {

@@ -14,6 +14,10 @@ void PressChord(std::initializer_list<WORD> keys);
 // Presses and releases one key.
 inline void PressKey(WORD key) { PressChord({key}); }
 
+// Puts the text on the clipboard as Unicode text; null empties the clipboard. False when the
+// clipboard cannot be opened.
+bool SetClipboardText(const wchar_t* text);
+
 // A left click at a point of the screen.
 void ClickAt(POINT screenPoint);
 // Moves the mouse to a point of the screen.

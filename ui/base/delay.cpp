@@ -22,12 +22,14 @@ bool WaitWithMessages(HANDLE handle)
     TApplication& app = Application();
     for (;;) {
         if (app.Terminated())
-            return false;
+            return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
         const DWORD woken = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT);
         if (woken == WAIT_OBJECT_0)
             return true;
         if (woken == WAIT_FAILED)
             RaiseLastOSError();
         app.ProcessMessages();
+        // As in the main loop: the enabling of the commands follows (all refused meanwhile).
+        app.Idle();
     }
 }

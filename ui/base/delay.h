@@ -8,7 +8,8 @@
 // time and processes whatever arrived; returns early once the application is terminating.
 void DelayWithMessages(unsigned ms);
 
-// Waits for a kernel object (a process, an event) while keeping the GUI alive: window messages
-// are processed as they arrive. True when the object was signalled; false as soon as the
-// application is terminating (the object is then left as it is).
+// Waits on the GUI thread for a kernel object (a worker's event, an installer's process) while
+// the windows go on painting and answering and monitors' calls are served: processes messages,
+// and runs the idle step after them, until the object is signalled (true) or the application
+// is terminating (false, unless the object was signalled by then).
 bool WaitWithMessages(HANDLE handle);

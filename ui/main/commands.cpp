@@ -14,16 +14,10 @@
 #include "ui/base/busy.h"
 #include "ui/base/delay.h"
 #include "ui/base/message_box.h"
-#include "ui/main/wait_with_messages.h"
 #include "ui/props/service_properties.h"
 
 
 namespace {
-bool IsDatabaseServer(const std::wstring& serviceName)
-{
-    return PosText(L"asany", serviceName, 1) == 1 || PosText(L"sqlany", serviceName, 1) == 1;
-}
-
 constexpr UINT QuestionFlags = MB_YESNOCANCEL | MB_ICONQUESTION;
 constexpr UINT WarningFlags = MB_YESNOCANCEL | MB_ICONWARNING;
 
@@ -295,7 +289,7 @@ void TServiceCommands::ActStopExecute()
         return;
     TCommandScope command(*this);
     TNtService* service = data->Service;
-    if (IsDatabaseServer(service->ServiceName()) &&
+    if (IsDatabaseService(service->ServiceName()) &&
         !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
         return;
     std::wstring dependants = CollectDependants(service, ssRunning);

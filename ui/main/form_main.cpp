@@ -73,7 +73,7 @@ void TFormMain::CreateComponents()
     FToolBar = TToolBar(Control(idToolBar));
     FStatusBar = TStatusBar(Control(idStatusBar));
     FImages = CreateMainImageList(Scale(MainImageSize));
-    FServiceList.Attach(Control(idList), FImages.get());
+    FServiceList.Attach(Control(idList), FImages.get(), [this](int designPixels) { return Scale(designPixels); });
 
     FToolBar.SetImageList(FImages.get());
     FDisabledImages = CreateDisabledImageList(Scale(MainImageSize));
@@ -87,10 +87,9 @@ void TFormMain::FitListAboveStatusBar()
 {
     SendMessageW(FStatusBar.Handle(), WM_SIZE, 0, 0);
     const RECT status = ChildRect(Handle(), FStatusBar.Handle());
-    HWND listView = Control(idList);
-    const RECT list = ChildRect(Handle(), listView);
+    const RECT list = ChildRect(Handle(), Control(idList));
     if (list.bottom != status.top)
-        SetWindowPos(listView, nullptr, 0, 0, list.right - list.left, std::max(0L, status.top - list.top),
+        SetWindowPos(Control(idList), nullptr, 0, 0, list.right - list.left, std::max(0L, status.top - list.top),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -6,9 +6,9 @@
 #include "common/text.h"
 #include "services/catalogue_reader.h"
 #include "ui/base/busy.h"
-#include "ui/base/window.h"
+#include "ui/base/delay.h"
 #include "ui/main/images.h"
-#include "ui/main/wait_with_messages.h"
+#include "ui/props/exe_type.h"
 
 #include <algorithm>
 #include <iterator>
@@ -53,10 +53,7 @@ bool IsListed(const TNtService* service, bool showAllServices)
 {
     if (showAllServices)
         return true;
-    const std::wstring& display = service->DisplayName();
-    const std::wstring& name = service->ServiceName();
-    return PosText(L"talvora32", display, 1) == 1 || PosText(L"talvora erp", display, 1) == 1 ||
-           PosText(L"asany", name, 1) == 1 || PosText(L"sqlany", name, 1) == 1;
+    return IsErpService(service->ServiceName(), service->DisplayName());
 }
 
 int CompareCaptions(const std::wstring& a, const std::wstring& b) { return lstrcmpW(a.c_str(), b.c_str()); }
@@ -76,7 +73,7 @@ TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices)
 
 TServiceList::~TServiceList() { Detach(); }
 
-void TServiceList::Attach(HWND listView, HIMAGELIST images)
+void TServiceList::Attach(HWND listView, HIMAGELIST images, const std::function<int(int)>& scale)
 {
     FView = TListView(listView);
     ListView_SetExtendedListViewStyle(listView, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
@@ -84,10 +81,8 @@ void TServiceList::Attach(HWND listView, HIMAGELIST images)
     // Clicking a heading does nothing.
     HWND header = ListView_GetHeader(listView);
     SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) & ~HDS_BUTTONS);
-    // The widths are designed at 96 dpi and scaled with the window's (stored ones are pixels).
-    const TWindow* window = TWindow::FromHandle(GetParent(listView));
     for (int i = 0; i < ColumnCount; ++i)
-        FView.AddColumn(i, Columns[i].Caption, window ? window->Scale(Columns[i].Width) : Columns[i].Width);
+        FView.AddColumn(i, Columns[i].Caption, scale(Columns[i].Width));
 }
 
 void TServiceList::Detach()

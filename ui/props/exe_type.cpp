@@ -4,18 +4,84 @@
 #include "ui/props/file_paths.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
-constexpr const wchar_t* KindNames[ExeTypeCount] = {
-    L"SQL Anywhere Network Server", L"SQL Anywhere Personal Server", L"Talvora ERP Application Server",
-    L"Special Application Server",  L"Unknown Server",
+constexpr const wchar_t* DatabaseNames = L"asany;sqlany";
+constexpr const wchar_t* ErpDisplayNames = L"talvora32;talvora erp";
+
+// One row per kind, in the order of the values.
+constexpr TServerKind Kinds[] = {
+    {.Kind = etNetworkServer,
+     .Name = L"SQL Anywhere Network Server",
+     .Patterns = L"dbsrv*.exe",
+     .Installer = TInstallerForm::Dbsvc,
+     .DbsvcType = L"network",
+     .Folders = TExecutableFolders::Path,
+     .NamePrefixes = DatabaseNames,
+     .DisplayPrefixes = L"",
+     .Database = true},
+    {.Kind = etLocalServer,
+     .Name = L"SQL Anywhere Personal Server",
+     .Patterns = L"dbeng*.exe",
+     .Installer = TInstallerForm::Dbsvc,
+     .DbsvcType = L"standalone",
+     .Folders = TExecutableFolders::Path,
+     .NamePrefixes = DatabaseNames,
+     .DisplayPrefixes = L"",
+     .Database = true},
+    {.Kind = etT32AppServer,
+     .Name = L"Talvora ERP Application Server",
+     .Patterns = L"t32appsrv.exe",
+     .Installer = TInstallerForm::SelfInstall,
+     .DbsvcType = L"",
+     .Folders = TExecutableFolders::RunDirs,
+     .NamePrefixes = L"",
+     .DisplayPrefixes = ErpDisplayNames,
+     .Database = false},
+    {.Kind = etT32GenericServer,
+     .Name = L"Special Application Server",
+     .Patterns = L"t32*.exe",
+     .Installer = TInstallerForm::SelfInstall,
+     .DbsvcType = L"",
+     .Folders = TExecutableFolders::RunDirs,
+     .NamePrefixes = L"",
+     .DisplayPrefixes = ErpDisplayNames,
+     .Database = false},
+    {.Kind = etUnknown,
+     .Name = L"Unknown Server",
+     .Patterns = L"",
+     .Installer = TInstallerForm::None,
+     .DbsvcType = L"",
+     .Folders = TExecutableFolders::HistoryOnly,
+     .NamePrefixes = L"",
+     .DisplayPrefixes = L"",
+     .Database = false},
 };
 
-constexpr const wchar_t* KindPatterns[ExeTypeCount] = {
-    L"dbsrv*.exe", L"dbeng*.exe", L"t32appsrv.exe", L"t32*.exe", L"",
-};
+// Every value has its row, at its own index: a stored number always means the same kind.
+constexpr bool RowsInValueOrder()
+{
+    for (size_t i = 0; i < std::size(Kinds); ++i)
+        if (Kinds[i].Kind != static_cast<TExeType>(i))
+            return false;
+    return true;
+}
+static_assert(std::size(Kinds) == ExeTypeCount, "one row per kind");
+static_assert(RowsInValueOrder(), "each kind's row at the index of its value");
 
-int TableIndex(TExeType kind) { return std::min<int>(kind, etUnknown); }
+// Whether the text begins with one of the ";"-separated prefixes, without regard to case.
+bool BeginsWithOneOf(const wchar_t* prefixes, const std::wstring& text)
+{
+    const std::wstring list = prefixes;
+    int position = 1;
+    while (position > 0) {
+        const std::wstring prefix = FetchToken(list, L';', position);
+        if (!prefix.empty() && PosText(prefix, text, 1) == 1)
+            return true;
+    }
+    return false;
+}
 
 // Whether the stem begins with the text of one of the entry's masks (stars deleted, extension
 // dropped). The walk over the masks ends at the first empty one.
@@ -35,13 +101,29 @@ bool EntryFits(std::wstring entry, const std::wstring& stem)
 }
 }  // namespace
 
-std::wstring ExeTypeName(TExeType kind) { return KindNames[TableIndex(kind)]; }
+const TServerKind& ServerKind(TExeType kind) { return Kinds[std::min<int>(kind, etUnknown)]; }
 
-std::wstring ExeTypePatterns(TExeType kind) { return KindPatterns[TableIndex(kind)]; }
+std::wstring ExeTypeName(TExeType kind) { return ServerKind(kind).Name; }
 
-bool IsDatabaseKind(TExeType kind) { return kind == etNetworkServer || kind == etLocalServer; }
+std::wstring ExeTypePatterns(TExeType kind) { return ServerKind(kind).Patterns; }
 
-bool IsAppServerKind(TExeType kind) { return kind == etT32AppServer || kind == etT32GenericServer; }
+bool IsAppServerKind(TExeType kind) { return ServerKind(kind).Installer == TInstallerForm::SelfInstall; }
+
+bool IsErpService(const std::wstring& serviceName, const std::wstring& displayName)
+{
+    for (const TServerKind& kind : Kinds)
+        if (BeginsWithOneOf(kind.NamePrefixes, serviceName) || BeginsWithOneOf(kind.DisplayPrefixes, displayName))
+            return true;
+    return false;
+}
+
+bool IsDatabaseService(const std::wstring& serviceName)
+{
+    for (const TServerKind& kind : Kinds)
+        if (kind.Database && BeginsWithOneOf(kind.NamePrefixes, serviceName))
+            return true;
+    return false;
+}
 
 std::wstring DropExtension(const std::wstring& text)
 {
@@ -57,7 +139,7 @@ TExeType ExeTypeOfFile(const std::wstring& imagePath)
     std::wstring head = exeAt > 0 ? imagePath.substr(0, static_cast<size_t>(exeAt - 1)) : imagePath;
     std::wstring stem = DropExtension(ExtractFileName(head));
     for (int kind = etNetworkServer; kind < etUnknown; ++kind) {
-        if (EntryFits(KindPatterns[kind], stem))
+        if (EntryFits(Kinds[kind].Patterns, stem))
             return static_cast<TExeType>(kind);
     }
     return etUnknown;

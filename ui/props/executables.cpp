@@ -167,12 +167,13 @@ void FindExecutables(const std::wstring& pattern, const std::wstring& folders, T
 std::wstring ExecutableFolders(TExeType kind, const TStringList& history)
 {
     std::wstring folders;
-    if (IsDatabaseKind(kind)) {
+    const TExecutableFolders rule = ServerKind(kind).Folders;
+    if (rule == TExecutableFolders::Path) {
         std::wstring path = ExpandEnvironment(EnvironmentVariable(L"PATH"));
         if (!path.empty())
             folders += L";" + path;
     }
-    if (IsAppServerKind(kind)) {
+    if (rule == TExecutableFolders::RunDirs) {
         std::wstring runDirs = ReadUserText(ErpKey, RunDirsValue);
         if (!runDirs.empty())
             folders += L";" + runDirs;

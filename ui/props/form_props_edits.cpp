@@ -10,6 +10,8 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 namespace {
 bool IsEditControl(HWND wnd)
@@ -77,29 +79,57 @@ void TFormProps::EditNameEnter()
 
 void TFormProps::CreateActions()
 {
-    // The standard edit commands act on the focused text box.
-    auto editCommand = [](UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) {
-        return [msg, wParam, lParam] {
-            HWND focus = GetFocus();
-            if (IsEditControl(focus))
-                SendMessageW(focus, msg, wParam, lParam);
-        };
+    // The Parameters box's context menu, in order; a standard edit command is a message sent to
+    // the focused text box, the others are the dialog's own.
+    struct TEditCommandRow {
+        int Id;
+        const wchar_t* Name;
+        const wchar_t* Caption;
+        const wchar_t* Hint;
+        TShortCut ShortCut;
+        bool SeparatorBefore = false;
+        UINT Message = 0;
+        LPARAM LParam = 0;
+        void (TFormProps::*OnExecute)() = nullptr;
     };
-    FActions.Add({ActEditUndo, L"ActEditUndo", L"&Undo", L"Undo|Reverts the last action", {{'Z', false, true}}, -1,
-                  true, editCommand(WM_UNDO)});
-    FActions.Add({ActEditCut, L"ActEditCut", L"Cu&t", L"Cut|Cuts the selection and puts it on the Clipboard",
-                  {{'X', false, true}}, -1, true, editCommand(WM_CUT)});
-    FActions.Add({ActEditCopy, L"ActEditCopy", L"&Copy", L"Copy|Copies the selection and puts it on the Clipboard",
-                  {{'C', false, true}}, -1, true, editCommand(WM_COPY)});
-    FActions.Add({ActEditPaste, L"ActEditPaste", L"&Paste", L"Paste|Inserts Clipboard contents", {{'V', false, true}},
-                  -1, true, editCommand(WM_PASTE)});
-    FActions.Add({ActEditSelectAll, L"ActEditSelectAll", L"Select &All", L"Select All|Selects the entire document",
-                  {{'A', false, true}}, -1, true, editCommand(EM_SETSEL, 0, -1)});
-    FActions.Add({ActOpenDir, L"ActOpenDir", L"Open Folder", L"", {{VK_F3}}, -1, false, [this] { ActOpenDirExecute(); }});
-    FActions.Add({ActOpenFile, L"ActOpenFile", L"Open File", L"", {{VK_F4}}, -1, false, [this] { ActOpenFileExecute(); }});
+    static const TEditCommandRow Rows[] = {
+        {.Id = ActEditUndo, .Name = L"ActEditUndo", .Caption = L"&Undo", .Hint = L"Undo|Reverts the last action",
+         .ShortCut = {'Z', false, true}, .Message = WM_UNDO},
+        {.Id = ActEditCut, .Name = L"ActEditCut", .Caption = L"Cu&t",
+         .Hint = L"Cut|Cuts the selection and puts it on the Clipboard", .ShortCut = {'X', false, true},
+         .SeparatorBefore = true, .Message = WM_CUT},
+        {.Id = ActEditCopy, .Name = L"ActEditCopy", .Caption = L"&Copy",
+         .Hint = L"Copy|Copies the selection and puts it on the Clipboard", .ShortCut = {'C', false, true},
+         .Message = WM_COPY},
+        {.Id = ActEditPaste, .Name = L"ActEditPaste", .Caption = L"&Paste", .Hint = L"Paste|Inserts Clipboard contents",
+         .ShortCut = {'V', false, true}, .Message = WM_PASTE},
+        {.Id = ActEditSelectAll, .Name = L"ActEditSelectAll", .Caption = L"Select &All",
+         .Hint = L"Select All|Selects the entire document", .ShortCut = {'A', false, true}, .SeparatorBefore = true,
+         .Message = EM_SETSEL, .LParam = -1},
+        {.Id = ActOpenDir, .Name = L"ActOpenDir", .Caption = L"Open Folder", .Hint = L"", .ShortCut = {VK_F3},
+         .SeparatorBefore = true, .OnExecute = &TFormProps::ActOpenDirExecute},
+        {.Id = ActOpenFile, .Name = L"ActOpenFile", .Caption = L"Open File", .Hint = L"", .ShortCut = {VK_F4},
+         .OnExecute = &TFormProps::ActOpenFileExecute},
+    };
+    std::vector<int> menu;
+    for (const TEditCommandRow& row : Rows) {
+        std::function<void()> execute;
+        if (row.OnExecute)
+            execute = [this, handler = row.OnExecute] { (this->*handler)(); };
+        else
+            execute = [message = row.Message, lParam = row.LParam] {
+                HWND focus = GetFocus();
+                if (IsEditControl(focus))
+                    SendMessageW(focus, message, 0, lParam);
+            };
+        FActions.Add({row.Id, row.Name, row.Caption, row.Hint, {row.ShortCut}, -1, row.OnExecute == nullptr,
+                      std::move(execute)});
+        if (row.SeparatorBefore)
+            menu.push_back(Separator);
+        menu.push_back(row.Id);
+    }
     FActions.OnUpdate = [this] { ActionsUpdate(); };
-    FParamsMenu.reset(FActions.BuildMenu({ActEditUndo, Separator, ActEditCut, ActEditCopy, ActEditPaste, Separator,
-                                          ActEditSelectAll, Separator, ActOpenDir, ActOpenFile}));
+    FParamsMenu.reset(FActions.BuildMenu(menu));
 }
 
 void TFormProps::ActionsUpdate()

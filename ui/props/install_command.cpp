@@ -53,11 +53,11 @@ std::wstring Unquoted(const std::wstring& program)
 
 TInstallCommand DbsvcCommand(const TInstallRequest& r)
 {
-    const wchar_t* format = r.Kind == etNetworkServer ? L"%s -y -t network -as %s %s -w %s \"%s\" %s"
-                                                      : L"%s -y -t standalone -as %s %s -w %s \"%s\" %s";
     std::wstring program = ExtractFilePath(r.Executable) + L"dbsvc.exe";
-    std::wstring line = Fmt(format, {CommandLineProgram(program), r.Interact ? L"-i" : L"", DbsvcStartSwitch(r.Start),
-                                     r.ServiceName, r.Executable, JoinLines(r.ParameterLines, L" ")});
+    std::wstring line =
+        Fmt(L"%s -y -t %s -as %s %s -w %s \"%s\" %s",
+            {CommandLineProgram(program), ServerKind(r.Kind).DbsvcType, r.Interact ? L"-i" : L"", DbsvcStartSwitch(r.Start),
+             r.ServiceName, r.Executable, JoinLines(r.ParameterLines, L" ")});
     return {Unquoted(program), line};
 }
 
@@ -108,19 +108,29 @@ std::wstring DependsOnSwitch(const std::optional<std::wstring>& dependency)
 
 std::optional<std::wstring> ExpectedServiceName(const TInstallRequest& request)
 {
-    if (IsDatabaseKind(request.Kind))
+    switch (ServerKind(request.Kind).Installer) {
+    case TInstallerForm::Dbsvc:
         return L"SQLANYs_" + request.ServiceName;
-    if (IsAppServerKind(request.Kind) && !SameTextAscii(request.ServiceName, DefaultServiceName))
-        return request.ServiceName;
+    case TInstallerForm::SelfInstall:
+        if (!SameTextAscii(request.ServiceName, DefaultServiceName))
+            return request.ServiceName;
+        break;
+    case TInstallerForm::None:
+        break;
+    }
     return std::nullopt;
 }
 
 std::optional<TInstallCommand> ComposeInstallCommand(const TInstallRequest& request)
 {
-    if (IsDatabaseKind(request.Kind))
+    switch (ServerKind(request.Kind).Installer) {
+    case TInstallerForm::Dbsvc:
         return DbsvcCommand(request);
-    if (IsAppServerKind(request.Kind))
+    case TInstallerForm::SelfInstall:
         return AppServerCommand(request);
+    case TInstallerForm::None:
+        break;
+    }
     return std::nullopt;
 }
 

@@ -1,0 +1,160 @@
+// OK in the properties dialog over Wine's Service Control Manager (through the program's
+// adapter, which reports the dependencies Wine stores but does not tell): the registry's
+// DependOnService and DependOnGroup stay byte for byte while the Depends on selection is the
+// loaded one; a changed selection writes the one service, or none.
+#include "tests/support/message_box_hook.h"
+#include "tests/support/registered_service.h"
+#include "tests/support/scratch_current_user.h"
+
+#include "ui/base/application.h"
+#include "common/format.h"
+#include "common/registry.h"
+#include "services/sc_manager.h"
+#include "services/wine_scm.h"
+#include "ui/props/form_props.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+using TList = std::vector<std::wstring>;
+constexpr const wchar_t* Edited = L"PropsWineKeepsEdited";
+
+// DependOnService and DependOnGroup as the registry keeps them (type and bytes; none: absent).
+struct TStoredDependencies {
+    std::optional<TRegValue> Services, Groups;
+};
+
+std::optional<TRegValue> StoredValue(const wchar_t* name)
+{
+    UniqueRegKey key;
+    TRegValue value;
+    if (OpenRegKey(HKEY_LOCAL_MACHINE, std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\") + Edited, KEY_READ, key) !=
+            ERROR_SUCCESS ||
+        ReadRegValue(key.get(), name, value) != ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+TStoredDependencies Stored() { return {StoredValue(L"DependOnService"), StoredValue(L"DependOnGroup")}; }
+
+bool Same(const std::optional<TRegValue>& a, const std::optional<TRegValue>& b)
+{
+    return a.has_value() == b.has_value() && (!a || (a->Type == b->Type && a->Data == b->Data));
+}
+
+// The entries of a stored list, empty when absent.
+TList Entries(const std::optional<TRegValue>& value)
+{
+    TList entries;
+    if (!value)
+        return entries;
+    const std::wstring text = RegDataText(value->Data);
+    for (size_t at = 0; at < text.size() && text[at];) {
+        const size_t end = text.find(L'\0', at);
+        entries.push_back(text.substr(at, end - at));
+        at = end == std::wstring::npos ? text.size() : end + 1;
+    }
+    return entries;
+}
+
+class TBackgroundForm : public TWindow {
+public:
+    TBackgroundForm() { CreateForm({.ClassName = L"TWineKeepsMain", .Caption = L"main", .ClientWidth = 80, .ClientHeight = 80}); }
+};
+
+class KeepsDependenciesOverWine : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Application().Initialize();
+        Background = std::make_unique<TBackgroundForm>();
+        for (const wchar_t* name : {L"PropsWineKeepsDb", L"PropsWineKeepsNet", L"PropsWineKeepsSpare"})
+            Others.push_back(std::make_unique<TRegisteredService>(TServiceSpec{.Name = name}));
+    }
+    static void TearDownTestSuite()
+    {
+        Others.clear();
+        Background.reset();
+    }
+
+    // The edited service registered anew with the dependencies, and its dialog loaded over the
+    // program's adapter.
+    void Load(const TList& dependencies)
+    {
+        Form.reset();
+        Catalogue.reset();
+        EditedService.reset();
+        EditedService = std::make_unique<TRegisteredService>(TServiceSpec{.Name = Edited, .Dependencies = dependencies});
+        Catalogue = std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", WineServiceControlManager());
+        Catalogue->Refresh(true);
+        TNtService* record = nullptr;
+        ASSERT_TRUE(Catalogue->FindService(Edited, record));
+        Form = std::make_unique<TFormProps>(*Catalogue, record, etUnknown);
+        Form->LoadService();
+    }
+
+    static inline std::unique_ptr<TBackgroundForm> Background;
+    static inline std::vector<std::unique_ptr<TRegisteredService>> Others;
+    TScratchCurrentUser User;
+    std::unique_ptr<TRegisteredService> EditedService;
+    std::unique_ptr<TSCManager> Catalogue;
+    std::unique_ptr<TFormProps> Form;
+};
+
+TEST_F(KeepsDependenciesOverWine, DependenciesChangeOnlyWithTheSelection)
+{
+    ASSERT_TRUE(RunsUnderWine());
+    const struct {
+        const char* Name;
+        TList Stored;
+        const wchar_t* Shown;
+    } lists[] = {
+        {"one", {L"PropsWineKeepsDb"}, L"PropsWineKeepsDb"},
+        {"several with groups", {L"PropsWineKeepsDb", L"+PropsWineNetwork", L"PropsWineKeepsNet", L"+PropsWineOther"},
+         L"PropsWineKeepsDb"},
+        {"a group only", {L"+PropsWineNetwork"}, L"<none>"},
+        {"a name with no service", {L"PropsWineGhost", L"PropsWineKeepsNet"}, L"PropsWineKeepsNet"},
+    };
+    for (const auto& l : lists) {
+        SCOPED_TRACE(l.Name);
+        const struct {
+            const char* Name;
+            std::optional<std::wstring> Select;
+            std::optional<TList> Services, Groups;  // none: as stored, byte for byte
+        } selections[] = {
+            {"unchanged", std::nullopt, std::nullopt, std::nullopt},
+            {"another service", L"PropsWineKeepsSpare", TList{L"PropsWineKeepsSpare"}, TList{}},
+            {"<none>", L"<none>", std::wstring(l.Shown) == L"<none>" ? std::nullopt : std::optional(TList{}),
+             std::wstring(l.Shown) == L"<none>" ? std::nullopt : std::optional(TList{})},
+        };
+        for (const auto& s : selections) {
+            SCOPED_TRACE(s.Name);
+            Load(l.Stored);
+            const TStoredDependencies before = Stored();
+            HWND combo = Form->Item(TFormProps::IdComboDepend);
+            EXPECT_EQ(Form->ConfigChoice().DependText, l.Shown);
+            if (s.Select)
+                SendMessageW(combo, CB_SETCURSEL,
+                             SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                          reinterpret_cast<LPARAM>(s.Select->c_str())),
+                             0);
+            ScriptedMessageBoxes boxes;
+            ASSERT_TRUE(Form->ApplyChanges());
+            const TStoredDependencies after = Stored();
+            if (s.Services)
+                EXPECT_EQ(Entries(after.Services), *s.Services);
+            else
+                EXPECT_TRUE(Same(after.Services, before.Services)) << "DependOnService kept";
+            if (s.Groups)
+                EXPECT_EQ(Entries(after.Groups), *s.Groups);
+            else
+                EXPECT_TRUE(Same(after.Groups, before.Groups)) << "DependOnGroup kept";
+        }
+    }
+}
+}  // namespace
