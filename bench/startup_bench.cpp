@@ -236,7 +236,8 @@ double PeerListingMs()
         RaiseLastOSError();
     std::wstring command =
         L"\"" + std::wstring(system) + L"\\wbem\\wmic.exe\" path Win32_Service get Name,DisplayName,State,StartMode";
-    STARTUPINFOW si{sizeof(si)};
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = file.get();
     si.hStdError = file.get();

@@ -19,6 +19,17 @@ std::wstring Upper(std::wstring s)
 constexpr wchar_t Quote = L'"';
 }  // namespace
 
+bool SameTextAscii(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
 int PosText(const std::wstring& sub, const std::wstring& text, int from)
 {
     if (sub.empty() || from < 1 || static_cast<size_t>(from) > text.size())

@@ -10,6 +10,10 @@ class TStringList;
 // sub is never found.
 int PosText(const std::wstring& sub, const std::wstring& text, int from = 1);
 
+// Whether the texts are equal when the case of ASCII letters is ignored (other characters
+// compare as they are).
+bool SameTextAscii(const std::wstring& a, const std::wstring& b);
+
 // Walks source one token at a time. position starts at 1, is advanced by each call and is
 // 0 when nothing is left.
 std::wstring FetchToken(const std::wstring& source, wchar_t delimiter, int& position, bool ignoreQuotes = false,

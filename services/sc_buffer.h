@@ -37,4 +37,3 @@ std::vector<std::wstring> SplitNulList(const wchar_t* list, const wchar_t* end =
 
 // Upper-case ASCII letters made lower-case, every other character kept.
 std::wstring AsciiLower(const std::wstring& text);
-bool SameTextAscii(const std::wstring& a, const std::wstring& b);

@@ -1,6 +1,7 @@
 #include "services/sc_manager.h"
 
 #include "common/errors.h"
+#include "common/text.h"
 #include "services/sc_buffer.h"
 
 #include <algorithm>

@@ -36,12 +36,7 @@ public:
     }
 };
 
-std::wstring Text(HWND wnd)
-{
-    wchar_t buffer[512] = {};
-    GetWindowTextW(wnd, buffer, 512);
-    return buffer;
-}
+std::wstring Text(HWND wnd) { return WindowText(wnd); }
 
 RECT PlaceIn(HWND parent, HWND child)
 {

@@ -63,12 +63,7 @@ struct TScript {
     }
 };
 
-std::wstring Text(HWND wnd)
-{
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
+std::wstring Text(HWND wnd) { return WindowText(wnd); }
 
 bool Checked(HWND wnd) { return SendMessageW(wnd, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 bool Enabled(HWND wnd) { return IsWindowEnabled(wnd) != FALSE; }

@@ -73,12 +73,7 @@ TFormSelectType& Form(HWND dialog) { return *dynamic_cast<TFormSelectType*>(TWin
 HWND Ok(HWND dialog) { return GetDlgItem(dialog, IDOK); }
 HWND Item(HWND dialog, int index) { return Form(dialog).Item(index); }
 
-std::wstring Text(HWND wnd)
-{
-    wchar_t text[256] = L"";
-    GetWindowTextW(wnd, text, 256);
-    return text;
-}
+std::wstring Text(HWND wnd) { return WindowText(wnd); }
 
 void PressKey(WPARAM key) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); }
 

@@ -1,17 +1,20 @@
 // Dependencies with the real program over Wine's real Service Control Manager, whose own answers
 // list none: Start on an application server whose database is stopped asks and starts both;
 // Stop on the database with the application server running asks and stops both; Properties...
-// of the application server shows its dependency on the database.
+// of the application server shows its dependency on the database, and OK without a change keeps
+// every stored dependency.
 #include "tests/main_e2e/e2e_services.h"
 #include "tests/props_e2e/props_dialog_driver.h"
 #include "tests/support/user_input.h"
 
 #include "common/format.h"
+#include "common/registry.h"
 #include "ui/props/form_props.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -20,10 +23,26 @@ const TServiceSpec AppSpec{.Name = L"e2edeps_app",
                            .DisplayName = L"Talvora ERP E2E Deps Application Server",
                            .Options = L"--start-checkpoints 3",
                            .Dependencies = {L"SQLANYs_e2edeps_db", L"+e2edeps_network"}};
+const TServiceSpec KeptSpec{.Name = L"e2edeps_kept",
+                            .DisplayName = L"Talvora ERP E2E Deps Kept",
+                            .Dependencies = {L"SQLANYs_e2edeps_db", L"e2edeps_app", L"+e2edeps_network"}};
+
+// The service's stored dependency values, type and bytes.
+std::vector<TRegValue> StoredDependencyValues(const std::wstring& name)
+{
+    std::vector<TRegValue> values(2);
+    UniqueRegKey key;
+    if (OpenRegKey(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\" + name, KEY_QUERY_VALUE, key) ==
+        ERROR_SUCCESS) {
+        ReadRegValue(key.get(), L"DependOnService", values[0]);
+        ReadRegValue(key.get(), L"DependOnGroup", values[1]);
+    }
+    return values;
+}
 
 class DependenciesE2E : public TE2EServicesTest {
 protected:
-    static void SetUpTestSuite() { Register({&DbSpec, &AppSpec}); }
+    static void SetUpTestSuite() { Register({&DbSpec, &AppSpec, &KeptSpec}); }
 
     void SetUp() override
     {
@@ -135,6 +154,26 @@ TEST_F(DependenciesE2E, PropertiesOfTheApplicationServerShowItsDatabase)
     SaveWindowPicture(dialog, BuildFilePath(L"props_dependency.bmp"));
     TPropsDialogDriver::Click(dialog, IDCANCEL);
     EXPECT_TRUE(dialogs.WaitGone(TFormProps::ClassName));
+}
+
+TEST_F(DependenciesE2E, OkWithoutAChangeKeepsTheStoredDependenciesByteForByte)
+{
+    const std::vector<TRegValue> before = StoredDependencyValues(KeptSpec.Name);
+    ASSERT_EQ(before[0].Type, static_cast<DWORD>(REG_MULTI_SZ));
+    ASSERT_EQ(before[1].Type, static_cast<DWORD>(REG_MULTI_SZ));
+
+    TPropsDialogDriver dialogs(Window());
+    HWND dialog = dialogs.OpenProperties(KeptSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    EXPECT_EQ(TPropsDialogDriver::Text(dialog, TFormProps::IdComboDepend), DbSpec.Name);
+    TPropsDialogDriver::Click(dialog, IDOK);
+    ASSERT_TRUE(dialogs.WaitGone(TFormProps::ClassName)) << "the dialog stays";
+
+    const std::vector<TRegValue> after = StoredDependencyValues(KeptSpec.Name);
+    for (size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(after[i].Type, before[i].Type) << i;
+        EXPECT_EQ(after[i].Data, before[i].Data) << i;
+    }
 }
 
 }  // namespace

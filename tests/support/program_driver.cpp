@@ -91,13 +91,6 @@ DWORD TProgramUnderTest::Close(DWORD timeoutMs) const
     return WaitForExit(timeoutMs);
 }
 
-std::wstring WindowText(HWND wnd)
-{
-    std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 2);
-    int n = GetWindowTextW(wnd, buffer.data(), static_cast<int>(buffer.size()));
-    return std::wstring(buffer.data(), static_cast<size_t>(n));
-}
-
 std::wstring WindowClass(HWND wnd)
 {
     wchar_t name[256] = {};

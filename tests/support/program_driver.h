@@ -5,6 +5,7 @@
 #include "tests/support/wait_until.h"
 
 #include "common/handle.h"
+#include "ui/base/window.h"
 
 #include <windows.h>
 
@@ -48,8 +49,7 @@ private:
 // className is null), only a visible one when visibleOnly; null when there is none.
 HWND FindProcessWindow(DWORD processID, const wchar_t* className, bool visibleOnly);
 
-// The text of a window.
-std::wstring WindowText(HWND wnd);
+// The text of a window: the program's own WindowText (ui/base/window.h).
 std::wstring WindowClass(HWND wnd);
 
 // The texts of a window's direct children of a class ("Static", "Button"), in z-order.

@@ -38,7 +38,6 @@ bool IsRightAligned(int id) { return id == TFormAbout::idLabelVersion; }
 
 TFormAbout::TFormAbout(std::wstring versionFile) : FVersionFile(std::move(versionFile)), FVersionColor(Navy)
 {
-    FPicture = CreateProductPicture();
     FLinkFont.reset(CreateFontW(FontHeightOfPoints(9), 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
     if (!FLinkFont)
@@ -51,6 +50,7 @@ TFormAbout::TFormAbout(std::wstring versionFile) : FVersionFile(std::move(versio
                 .Style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
                 .ExStyle = WS_EX_DLGMODALFRAME});
     CreateControls(Controls, std::size(Controls));
+    FPicture = ScaledPicture(CreateProductPicture());
     // The picture lies under the labels written over it.
     SetWindowPos(Control(idImage), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     FFocused = Control(idBtnOk);
@@ -84,13 +84,7 @@ void TFormAbout::LabelWebClick() { ShellOpen(Handle(), std::wstring(L"http://") 
 
 void TFormAbout::BtnOkClick() { Close(); }
 
-std::wstring TFormAbout::LabelCaption(int id) const
-{
-    HWND label = Control(id);
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(label)) + 1, L'\0');
-    text.resize(GetWindowTextW(label, text.data(), static_cast<int>(text.size())));
-    return text;
-}
+std::wstring TFormAbout::LabelCaption(int id) const { return WindowText(Control(id)); }
 
 void TFormAbout::SetLabelCaption(int id, const std::wstring& caption)
 {
@@ -143,7 +137,7 @@ void TFormAbout::PaintBackground(HDC dc, HWND control, const RECT& rect)
     MapWindowPoints(control, Handle(), reinterpret_cast<POINT*>(&inForm), 2);
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     FillRect(dc, &rect, white);
-    RECT picture{0, 0, ProductPictureWidth, ProductPictureHeight};
+    RECT picture{0, 0, Scale(ProductPictureWidth), Scale(ProductPictureHeight)};
     RECT shared{};
     if (!IntersectRect(&shared, &inForm, &picture))
         return;
@@ -153,6 +147,24 @@ void TFormAbout::PaintBackground(HDC dc, HWND control, const RECT& rect)
     TSelectObjectScope selected(mem.get(), FPicture.get());
     BitBlt(dc, rect.left + (shared.left - inForm.left), rect.top + (shared.top - inForm.top), shared.right - shared.left,
            shared.bottom - shared.top, mem.get(), shared.left, shared.top, SRCCOPY);
+}
+
+UniqueBitmap TFormAbout::ScaledPicture(UniqueBitmap design) const
+{
+    if (Dpi() == DesignDpi || !design)
+        return design;
+    UniqueWindowDC screen(nullptr);
+    UniqueBitmap scaled(CreateCompatibleBitmap(screen.get(), Scale(ProductPictureWidth), Scale(ProductPictureHeight)));
+    UniqueMemoryDC from(CreateCompatibleDC(screen.get()));
+    UniqueMemoryDC to(CreateCompatibleDC(screen.get()));
+    if (!scaled || !from || !to)
+        return design;
+    TSelectObjectScope fromPicture(from.get(), design.get());
+    TSelectObjectScope toPicture(to.get(), scaled.get());
+    SetStretchBltMode(to.get(), HALFTONE);
+    StretchBlt(to.get(), 0, 0, Scale(ProductPictureWidth), Scale(ProductPictureHeight), from.get(), 0, 0,
+               ProductPictureWidth, ProductPictureHeight, SRCCOPY);
+    return scaled;
 }
 
 void TFormAbout::DrawImage(const DRAWITEMSTRUCT& item) { PaintBackground(item.hDC, item.hwndItem, item.rcItem); }

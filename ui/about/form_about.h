@@ -56,6 +56,8 @@ private:
     // edge, the others their left edge.
     void SetLabelCaption(int id, const std::wstring& caption);
     std::wstring LabelCaption(int id) const;
+    // The product picture at the window's dpi (the design one at 96 dpi).
+    UniqueBitmap ScaledPicture(UniqueBitmap design) const;
     void DrawImage(const DRAWITEMSTRUCT& item);
     void DrawLabel(const DRAWITEMSTRUCT& item);
     // The window's own background under a rectangle of a control: the picture where it

@@ -264,9 +264,7 @@ void TApplication::HandleException() noexcept
 HFONT TApplication::DefaultFont()
 {
     if (!FDefaultFont) {
-        FDefaultFont.reset(CreateFontW(FontHeightOfPoints(8), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                       DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+        FDefaultFont = CreateDefaultFont();
     }
     return FDefaultFont.get();
 }

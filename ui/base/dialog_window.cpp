@@ -18,7 +18,9 @@ LRESULT TDialogWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (FPictureId != 0 && FPainter && item->CtlID == static_cast<UINT>(FPictureId)) {
-            FPainter(item->hDC, item->rcItem.left, item->rcItem.top);
+            // The picture is drawn at 96 dpi and scaled with the window's.
+            TScaledDrawing scaled(item->hDC, item->rcItem.left, item->rcItem.top, Dpi());
+            FPainter(item->hDC, 0, 0);
             return TRUE;
         }
         break;

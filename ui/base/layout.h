@@ -1,7 +1,8 @@
 // Window layout kept between runs in the current user's hive: under the settings key, one
 // subkey per window named after its component name, with the text values "Size" (the outer
 // size, "%d,%d") and, for a window with a list, "Columns" (the column widths joined with ";").
-// Positions are not kept: a window is cascaded from the window the user was last working in.
+// Positions are not kept: a dialog is cascaded from the window the user was last working in,
+// the main window is centred on the screen.
 //
 // Every load and save opens the key, works and closes it; nothing stays in memory between
 // them. Loads take what they can use and ignore the rest (the values may be edited by hand); a

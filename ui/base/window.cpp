@@ -31,12 +31,12 @@ TWindow* TWindow::FromHandle(HWND wnd)
     return static_cast<TWindow*>(GetPropW(wnd, ThisProp));
 }
 
-std::wstring TWindow::Caption() const
+std::wstring TWindow::Caption() const { return FHandle ? WindowText(FHandle) : std::wstring(); }
+
+std::wstring WindowText(HWND wnd)
 {
-    if (!FHandle)
-        return {};
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(FHandle)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(FHandle, text.data(), static_cast<int>(text.size()))));
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -67,7 +67,10 @@ void TWindow::CreateForm(const TFormSpec& layout, HWND owner)
     RegisterWindowClass(layout.ClassName, &TWindow::StaticWndProc, CS_DBLCLKS,
                         reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     FName = layout.Name ? layout.Name : L"";
-    RECT rc{0, 0, layout.ClientWidth, layout.ClientHeight};
+    FDpi = ScreenDpi();
+    FDesignClient = {layout.ClientWidth, layout.ClientHeight};
+    FMinSize = {layout.MinWidth, layout.MinHeight};
+    RECT rc{0, 0, Scale(layout.ClientWidth), Scale(layout.ClientHeight)};
     AdjustWindowRectEx(&rc, layout.Style, FALSE, layout.ExStyle);
     if (!owner)
         owner = Application().Handle();
@@ -79,29 +82,29 @@ void TWindow::CreateForm(const TFormSpec& layout, HWND owner)
         Application().UnregisterForm(this);
         RaiseOSError(error);
     }
-    SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(Application().DefaultFont()), FALSE);
-    RECT client{};
-    GetClientRect(wnd, &client);
-    FDesignClient = {client.right, client.bottom};
+    SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
 }
+
+HFONT TWindow::Font() const { return FFont ? FFont.get() : Application().DefaultFont(); }
 
 void TWindow::CreateControls(const TControlSpec* table, size_t count, HWND parent)
 {
     if (!parent)
         parent = FHandle;
-    HFONT font = Application().DefaultFont();
+    HFONT font = Font();
     for (size_t i = 0; i < count; ++i) {
         const TControlSpec& s = table[i];
         HWND ctl = CreateWindowExW(s.ExStyle, s.ClassName, s.Caption ? s.Caption : L"", WS_CHILD | WS_VISIBLE | s.Style,
-                                   s.Left, s.Top, s.Width, s.Height, parent,
+                                   Scale(s.Left), Scale(s.Top), Scale(s.Width), Scale(s.Height), parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(s.Id)), GetModuleHandleW(nullptr),
                                    nullptr);
         if (!ctl)
             RaiseLastOSError();
         SendMessageW(ctl, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         FControls[s.Id] = ctl;
-        if (s.Anchors != akTopLeft)
-            FAnchored.push_back({ctl, RECT{s.Left, s.Top, s.Left + s.Width, s.Top + s.Height}, s.Anchors});
+        // Controls of a child window stay where the child puts them when the dpi changes.
+        if (parent == FHandle)
+            FLaidOut.push_back({ctl, RECT{s.Left, s.Top, s.Left + s.Width, s.Top + s.Height}, s.Anchors});
     }
 }
 
@@ -115,10 +118,12 @@ void TWindow::ApplyAnchors()
 {
     RECT client{};
     GetClientRect(FHandle, &client);
-    const int dx = client.right - FDesignClient.cx;
-    const int dy = client.bottom - FDesignClient.cy;
-    for (const Anchored& a : FAnchored) {
-        RECT r = a.Start;
+    const int dx = client.right - Scale(FDesignClient.cx);
+    const int dy = client.bottom - Scale(FDesignClient.cy);
+    for (const Anchored& a : FLaidOut) {
+        if (a.Anchors == akTopLeft)
+            continue;
+        RECT r{Scale(a.Start.left), Scale(a.Start.top), Scale(a.Start.right), Scale(a.Start.bottom)};
         if (a.Anchors & akRight) {
             if (!(a.Anchors & akLeft))
                 r.left += dx;
@@ -217,6 +222,17 @@ LRESULT TWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         if (wParam != SIZE_MINIMIZED)
             ApplyAnchors();
         break;
+    case WM_GETMINMAXINFO:
+        if (FMinSize.cx > 0 || FMinSize.cy > 0) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {std::max<LONG>(info->ptMinTrackSize.x, Scale(FMinSize.cx)),
+                                    std::max<LONG>(info->ptMinTrackSize.y, Scale(FMinSize.cy))};
+            return 0;
+        }
+        break;
+    case 0x02E0:  // WM_DPICHANGED: the window went to a screen of another dpi
+        ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_CLOSE:
         if (!FormCloseQuery())
             return 0;
@@ -271,10 +287,59 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARA
     return handled ? result : DefWindowProcW(wnd, msg, wParam, lParam);
 }
 
-int FontHeightOfPoints(int points)
+void TWindow::ChangeDpi(int dpi, const RECT* suggested)
+{
+    if (dpi <= 0 || dpi == FDpi)
+        return;
+    FDpi = dpi;
+    FFont.reset();
+    if (dpi != ScreenDpi()) {
+        FFont = CreateDefaultFont(dpi);
+        if (!FFont)
+            RaiseLastOSError();
+    }
+    SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    for (const Anchored& a : FLaidOut) {
+        SendMessageW(a.Wnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+        SetWindowPos(a.Wnd, nullptr, Scale(a.Start.left), Scale(a.Start.top), Scale(a.Start.right - a.Start.left),
+                     Scale(a.Start.bottom - a.Start.top), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (suggested)
+        SetWindowPos(FHandle, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyAnchors();
+    DpiChanged();
+    RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+TScaledDrawing::TScaledDrawing(HDC dc, int left, int top, int dpi) : FDc(dc), FMode(SetGraphicsMode(dc, GM_ADVANCED))
+{
+    GetWorldTransform(dc, &FSaved);
+    const float scale = static_cast<float>(dpi) / DesignDpi;
+    const XFORM transform{scale, 0, 0, scale, static_cast<float>(left), static_cast<float>(top)};
+    SetWorldTransform(dc, &transform);
+}
+
+TScaledDrawing::~TScaledDrawing()
+{
+    SetWorldTransform(FDc, &FSaved);
+    SetGraphicsMode(FDc, FMode);
+}
+
+int ScreenDpi()
 {
     UniqueWindowDC screen(nullptr);
-    return -MulDiv(points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    return dpi > 0 ? dpi : DesignDpi;
+}
+
+int FontHeightOfPoints(int points, int dpi) { return -MulDiv(points, dpi > 0 ? dpi : ScreenDpi(), 72); }
+
+UniqueFont CreateDefaultFont(int dpi)
+{
+    return UniqueFont(CreateFontW(FontHeightOfPoints(8, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                  L"Tahoma"));
 }
 
 RECT ChildRect(HWND parent, HWND child)

@@ -1,8 +1,13 @@
 // The base of every window of the program: the window procedure trampoline (this stored at
 // WM_NCCREATE, cleared at WM_NCDESTROY), controls created from a table, anchors, modal
 // showing (owner disabled, own loop, result), closing and the default font.
+//
+// Sizes in the tables are designed at 96 dots per inch; the window lays itself out at the
+// screen's dpi (the form, every control of a table, the minimum size and the font scale with
+// it) and again when the system moves it to a screen of another dpi (WM_DPICHANGED).
 #pragma once
 
+#include "common/handle.h"
 #include "ui/base/gui_layer.h"
 
 #include <windows.h>
@@ -26,19 +31,25 @@ struct TControlSpec {
     const wchar_t* Caption;
     DWORD Style;  // WS_CHILD | WS_VISIBLE are added
     DWORD ExStyle;
-    int Left, Top, Width, Height;  // pixels, in the parent's client area
+    int Left, Top, Width, Height;  // pixels at 96 dpi, in the parent's client area
     unsigned Anchors = akTopLeft;
 };
 
 struct TFormSpec {
     const wchar_t* ClassName;  // one window class per form
     const wchar_t* Caption;
-    int ClientWidth;
+    int ClientWidth;   // pixels at 96 dpi
     int ClientHeight;
     DWORD Style = WS_OVERLAPPEDWINDOW;
     DWORD ExStyle = 0;
     const wchar_t* Name = nullptr;  // the component name, under which the window keeps its layout
+    // The smallest outer size the user can give the window, at 96 dpi; 0 for no limit.
+    int MinWidth = 0;
+    int MinHeight = 0;
 };
+
+// The dpi the tables are designed at.
+constexpr int DesignDpi = 96;
 
 class TWindow {
 public:
@@ -65,6 +76,13 @@ public:
     // Asks the window to close, as its close button does.
     void Close();
 
+    // The dots per inch the window is laid out at.
+    int Dpi() const { return FDpi; }
+    // A designed size (pixels at 96 dpi) at the window's dpi.
+    int Scale(int designPixels) const { return MulDiv(designPixels, FDpi, DesignDpi); }
+    // The window's font: Tahoma 8 pt at its dpi.
+    HFONT Font() const;
+
     // Called by the message loop for each message meant for this window or its controls;
     // true when the message was handled (shortcuts, dialog keys).
     virtual bool PreTranslateMessage(MSG& msg);
@@ -75,6 +93,8 @@ protected:
     // Creates the controls of the table, with the window's font.
     void CreateControls(const TControlSpec* table, size_t count, HWND parent = nullptr);
     HWND Control(int id) const;
+    // Called after the window was laid out again at a new dpi (controls, font, size done).
+    virtual void DpiChanged() {}
 
     // The window's own messages; the default goes to DefWindowProcW. Exceptions never leave it.
     virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -91,7 +111,9 @@ protected:
 private:
     static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
     void ApplyAnchors();
+    void ChangeDpi(int dpi, const RECT* suggested);
 
+    // A control of a table with its designed rectangle (96 dpi).
     struct Anchored {
         HWND Wnd;
         RECT Start;
@@ -101,8 +123,11 @@ private:
     HWND FHandle = nullptr;
     std::wstring FName;
     int FModalResult = mrNone;
-    SIZE FDesignClient{};
-    std::vector<Anchored> FAnchored;
+    SIZE FDesignClient{};  // at 96 dpi
+    SIZE FMinSize{};       // at 96 dpi
+    int FDpi = DesignDpi;
+    UniqueFont FFont;      // when the dpi is not the screen's, whose font the application has
+    std::vector<Anchored> FLaidOut;
     std::map<int, HWND> FControls;
 };
 
@@ -111,9 +136,31 @@ private:
 // procedure, class styles and background.
 void RegisterWindowClass(const wchar_t* className, WNDPROC proc, UINT style = 0, HBRUSH background = nullptr);
 
-// The height to create a font of the given size in points with, on the screen (negative: the
-// characters' height, as CreateFontW takes it).
-int FontHeightOfPoints(int points);
+// The height to create a font of the given size in points with, on the screen or at the given
+// dpi (negative: the characters' height, as CreateFontW takes it).
+int FontHeightOfPoints(int points, int dpi = 0);
+// The screen's dots per inch, as fonts are made for it.
+int ScreenDpi();
+// The windows' font, Tahoma 8 pt, at the given dpi (0: the screen's).
+UniqueFont CreateDefaultFont(int dpi = 0);
+
+// Drawing at 96 dpi on a device context for a window at another dpi: for its lifetime the
+// context's world transform puts the design's origin at (left, top) and scales by dpi / 96.
+class TScaledDrawing {
+public:
+    TScaledDrawing(HDC dc, int left, int top, int dpi);
+    ~TScaledDrawing();
+    TScaledDrawing(const TScaledDrawing&) = delete;
+    TScaledDrawing& operator=(const TScaledDrawing&) = delete;
+
+private:
+    HDC FDc;
+    int FMode;
+    XFORM FSaved{};
+};
+
+// The text of a window (a control's caption or contents), whole.
+std::wstring WindowText(HWND wnd);
 
 // A child window's rectangle in its parent's client coordinates.
 RECT ChildRect(HWND parent, HWND child);

@@ -18,8 +18,8 @@
 
 
 namespace {
-constexpr UINT QuestionFlags = MB_YESNOCANCEL | MB_ICONQUESTION;  // 35
-constexpr UINT WarningFlags = MB_YESNOCANCEL | MB_ICONWARNING;    // 51
+constexpr UINT QuestionFlags = MB_YESNOCANCEL | MB_ICONQUESTION;
+constexpr UINT WarningFlags = MB_YESNOCANCEL | MB_ICONWARNING;
 
 // Only Yes goes ahead; No, Cancel and closing the box end the command without a change.
 bool Confirmed(const std::wstring& question, const wchar_t* caption, UINT flags = QuestionFlags)

@@ -72,7 +72,7 @@ private:
         const wchar_t* Name = L"";
         const wchar_t* Caption = L"";
         const wchar_t* Hint = L"";
-        std::vector<TShortCut> ShortCuts;
+        std::vector<TShortCut> ShortCuts{};
         int Image = -1;
         bool Enabled = false;
         void (TServiceCommands::*OnExecute)() = nullptr;

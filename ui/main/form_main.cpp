@@ -7,10 +7,15 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace {
 constexpr int ToolBarHeight = 26;
 constexpr int StatusBarHeight = 19;
 constexpr int StatusPanelWidth = 100;
+// The smallest outer size: the toolbar's buttons and a few rows of the list stay in view.
+constexpr int MinWidth = 320;
+constexpr int MinHeight = 220;
 
 const TControlSpec Components[] = {
     {.Id = TFormMain::idToolBar, .Name = L"ToolBar", .ClassName = TOOLBARCLASSNAMEW, .Caption = nullptr,
@@ -47,7 +52,9 @@ TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices)
                 .ClientHeight = DesignClientHeight,
                 .Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                 .ExStyle = WS_EX_APPWINDOW,
-                .Name = L"FormMain"});
+                .Name = L"FormMain",
+                .MinWidth = MinWidth,
+                .MinHeight = MinHeight});
     CreateComponents();
     CreateMenus();
     FIdleHandler = Application().AddIdleHandler([this] { FActions.Update(); });
@@ -65,15 +72,31 @@ void TFormMain::CreateComponents()
     CreateControls(Components, std::size(Components));
     FToolBar = TToolBar(Control(idToolBar));
     FStatusBar = TStatusBar(Control(idStatusBar));
-    FImages = CreateMainImageList();
-    FServiceList.Attach(Control(idList), FImages.get());
+    FImages = CreateMainImageList(Scale(MainImageSize));
+    FServiceList.Attach(Control(idList), FImages.get(), [this](int designPixels) { return Scale(designPixels); });
 
     FToolBar.SetImageList(FImages.get());
-    FDisabledImages = CreateDisabledImageList();
+    FDisabledImages = CreateDisabledImageList(Scale(MainImageSize));
     FToolBar.SetDisabledImageList(FDisabledImages.get());
     FActions.FillToolBar(FToolBar.Handle(), TServiceCommands::ToolBarEntries());
 
-    FStatusBar.SetParts({StatusPanelWidth, 2 * StatusPanelWidth});
+    DpiChanged();
+}
+
+void TFormMain::FitListAboveStatusBar()
+{
+    SendMessageW(FStatusBar.Handle(), WM_SIZE, 0, 0);
+    const RECT status = ChildRect(Handle(), FStatusBar.Handle());
+    const RECT list = ChildRect(Handle(), Control(idList));
+    if (list.bottom != status.top)
+        SetWindowPos(Control(idList), nullptr, 0, 0, list.right - list.left, std::max(0L, status.top - list.top),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TFormMain::DpiChanged()
+{
+    FStatusBar.SetParts({Scale(StatusPanelWidth), Scale(2 * StatusPanelWidth)});
+    FitListAboveStatusBar();
 }
 
 void TFormMain::CreateMenus()
@@ -201,6 +224,12 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         if (wParam == TimerUpdate)
             UpdateItems();
         return 0;
+    case WM_SIZE: {
+        const LRESULT result = TWindow::WndProc(msg, wParam, lParam);
+        if (wParam != SIZE_MINIMIZED)
+            FitListAboveStatusBar();
+        return result;
+    }
     case WM_COMMAND:
         if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1 || lParam == reinterpret_cast<LPARAM>(FToolBar.Handle())) {
             FActions.Execute(LOWORD(wParam));
@@ -210,7 +239,7 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_MEASUREITEM: {
         auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
         if (item->CtlType == ODT_MENU) {
-            MeasureMenuItemImage(*item);
+            MeasureMenuItemImage(*item, Scale(MainImageSize));
             return TRUE;
         }
         break;
@@ -218,7 +247,7 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DRAWITEM: {
         auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
         if (item->CtlType == ODT_MENU) {
-            DrawMenuItemImage(*item, static_cast<int>(item->itemData));
+            DrawMenuItemImage(*item, static_cast<int>(item->itemData), Scale(MainImageSize));
             return TRUE;
         }
         break;

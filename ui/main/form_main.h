@@ -66,6 +66,10 @@ protected:
 
 private:
     void CreateComponents();
+    // The status bar takes the height its font needs; the list ends above it.
+    void FitListAboveStatusBar();
+    // The status bar's panels at the window's dpi, the list above the bar.
+    void DpiChanged() override;
     void CreateMenus();
     void LVDblClick();
     void SetTimerOn(bool on);

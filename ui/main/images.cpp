@@ -215,16 +215,16 @@ UniqueBitmap CreateBitmap24(const TBitmap16& picture)
     return bmp;
 }
 
-// A monochrome mask: set bits are transparent.
-UniqueBitmap CreateMaskFromAlpha(const std::vector<uint32_t>& pixels)
+// A monochrome mask of a size by size picture: set bits are transparent.
+UniqueBitmap CreateMaskFromAlpha(const std::vector<uint32_t>& pixels, int size)
 {
-    constexpr int Stride = ((N + 15) / 16) * 2;
-    std::array<BYTE, Stride * N> bits{};
-    for (int y = 0; y < N; ++y)
-        for (int x = 0; x < N; ++x)
-            if ((pixels[y * N + x] >> 24) < 128)
-                bits[y * Stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
-    UniqueBitmap mask(CreateBitmap(N, N, 1, 1, bits.data()));
+    const int stride = ((size + 15) / 16) * 2;
+    std::vector<BYTE> bits(static_cast<size_t>(stride) * size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            if ((pixels[static_cast<size_t>(y) * size + x] >> 24) < 128)
+                bits[static_cast<size_t>(y) * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+    UniqueBitmap mask(CreateBitmap(size, size, 1, 1, bits.data()));
     if (!mask)
         RaiseLastOSError();
     return mask;
@@ -277,16 +277,16 @@ UniqueBitmap CreateImageBitmap(int index, int size)
     return bmp;
 }
 
-void MeasureMenuItemImage(MEASUREITEMSTRUCT& item)
+void MeasureMenuItemImage(MEASUREITEMSTRUCT& item, int size)
 {
     // A little air between the picture and the caption.
-    item.itemWidth = N + 4;
-    item.itemHeight = N;
+    item.itemWidth = static_cast<UINT>(size + size / 4);
+    item.itemHeight = static_cast<UINT>(size);
 }
 
-void DrawMenuItemImage(const DRAWITEMSTRUCT& item, int index)
+void DrawMenuItemImage(const DRAWITEMSTRUCT& item, int index, int size)
 {
-    std::vector<uint32_t> pixels = ImagePixels(index, N);
+    std::vector<uint32_t> pixels = ImagePixels(index, size);
     BYTE opacity = 255;
     if (item.itemState & (ODS_GRAYED | ODS_DISABLED)) {
         // Grey, at half strength.
@@ -294,29 +294,29 @@ void DrawMenuItemImage(const DRAWITEMSTRUCT& item, int index)
         opacity = 110;
     }
     void* bits = nullptr;
-    UniqueBitmap bmp = CreateDib(N, N, 32, &bits);
+    UniqueBitmap bmp = CreateDib(size, size, 32, &bits);
     std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
     GdiFlush();
     UniqueMemoryDC mem(CreateCompatibleDC(item.hDC));
     if (!mem)
         return;
     TSelectObjectScope selected(mem.get(), bmp.get());
-    const int x = item.rcItem.left + (item.rcItem.right - item.rcItem.left - N) / 2;
-    const int y = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - N) / 2;
+    const int x = item.rcItem.left + (item.rcItem.right - item.rcItem.left - size) / 2;
+    const int y = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - size) / 2;
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, opacity, AC_SRC_ALPHA};
-    GdiAlphaBlend(item.hDC, x, y, N, N, mem.get(), 0, 0, N, N, blend);
+    GdiAlphaBlend(item.hDC, x, y, size, size, mem.get(), 0, 0, size, size, blend);
 }
 
-UniqueImageList CreateDisabledImageList()
+UniqueImageList CreateDisabledImageList(int size)
 {
-    UniqueImageList list(ImageList_Create(N, N, ILC_COLOR32, MainImageCount, 0));
+    UniqueImageList list(ImageList_Create(size, size, ILC_COLOR32, MainImageCount, 0));
     if (!list)
         RaiseLastOSError();
     for (int i = 0; i < MainImageCount; ++i) {
-        std::vector<uint32_t> pixels = ImagePixels(i, N);
+        std::vector<uint32_t> pixels = ImagePixels(i, size);
         Greyed(pixels, 110);
         void* bits = nullptr;
-        UniqueBitmap image = CreateDib(N, N, 32, &bits);
+        UniqueBitmap image = CreateDib(size, size, 32, &bits);
         std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
         GdiFlush();
         CheckAdded(ImageList_Add(list.get(), image.get(), nullptr));
@@ -324,16 +324,16 @@ UniqueImageList CreateDisabledImageList()
     return list;
 }
 
-UniqueImageList CreateMainImageList()
+UniqueImageList CreateMainImageList(int size)
 {
-    UniqueImageList list(ImageList_Create(N, N, ILC_COLOR32 | ILC_MASK, MainImageCount, 0));
+    UniqueImageList list(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, MainImageCount, 0));
     if (!list)
         RaiseLastOSError();
     for (int i = 0; i < MainImageCount; ++i) {
-        if (IsVectorImage(i)) {
-            const std::vector<uint32_t> pixels = ImagePixels(i, N);
-            UniqueBitmap image = CreateImageBitmap(i, N);
-            UniqueBitmap mask = CreateMaskFromAlpha(pixels);
+        if (IsVectorImage(i) || size != N) {
+            const std::vector<uint32_t> pixels = ImagePixels(i, size);
+            UniqueBitmap image = CreateImageBitmap(i, size);
+            UniqueBitmap mask = CreateMaskFromAlpha(pixels, size);
             CheckAdded(ImageList_Add(list.get(), image.get(), mask.get()));
         } else {
             UniqueBitmap image = CreateBitmap24(BitmapImage(i));

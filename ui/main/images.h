@@ -28,14 +28,15 @@ enum TImageIndex : int {
 constexpr int MainImageCount = 12;
 constexpr int MainImageSize = 16;
 
-// A new image list (ILC_COLOR32 | ILC_MASK, 16 by 16) holding the twelve images in index
-// order. Images 0 to 9 are bitmaps masked by their white; 10 and 11 are drawn from their
-// vector description with an alpha channel and a mask. A list view that is handed the list
-// must not destroy it (LVS_SHAREIMAGELISTS), or the owner releases it.
-UniqueImageList CreateMainImageList();
+// A new image list (ILC_COLOR32 | ILC_MASK, size by size, 16 by 16 at 96 dpi) holding the
+// twelve images in index order. Images 0 to 9 are bitmaps masked by their white (enlarged
+// pixel by pixel at other sizes); 10 and 11 are drawn from their vector description with an
+// alpha channel and a mask. A list view that is handed the list must not destroy it
+// (LVS_SHAREIMAGELISTS), or the owner releases it.
+UniqueImageList CreateMainImageList(int size = MainImageSize);
 
 // The twelve images greyed at half strength, for disabled toolbar buttons.
-UniqueImageList CreateDisabledImageList();
+UniqueImageList CreateDisabledImageList(int size = MainImageSize);
 
 // The picture of an image at size by size pixels: premultiplied BGRA, rows from the top,
 // transparent around the picture. Bitmaps are enlarged pixel by pixel; vector images are
@@ -50,6 +51,6 @@ UniqueBitmap CreateImageBitmap(int index, int size = MainImageSize);
 // Menu item pictures drawn by the menu's owner window: the item gets HBMMENU_CALLBACK as its
 // hbmpItem, and the owner answers WM_MEASUREITEM and WM_DRAWITEM for it (CtlType ODT_MENU)
 // with these two, knowing the item's image from its id (itemID) or data (itemData).
-void MeasureMenuItemImage(MEASUREITEMSTRUCT& item);
+void MeasureMenuItemImage(MEASUREITEMSTRUCT& item, int size = MainImageSize);
 // Draws the image centred in the item's picture area, greyed when the item is disabled.
-void DrawMenuItemImage(const DRAWITEMSTRUCT& item, int index);
+void DrawMenuItemImage(const DRAWITEMSTRUCT& item, int index, int size = MainImageSize);

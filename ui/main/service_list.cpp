@@ -73,7 +73,7 @@ TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices)
 
 TServiceList::~TServiceList() { Detach(); }
 
-void TServiceList::Attach(HWND listView, HIMAGELIST images)
+void TServiceList::Attach(HWND listView, HIMAGELIST images, const std::function<int(int)>& scale)
 {
     FView = TListView(listView);
     ListView_SetExtendedListViewStyle(listView, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
@@ -82,7 +82,7 @@ void TServiceList::Attach(HWND listView, HIMAGELIST images)
     HWND header = ListView_GetHeader(listView);
     SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) & ~HDS_BUTTONS);
     for (int i = 0; i < ColumnCount; ++i)
-        FView.AddColumn(i, Columns[i].Caption, Columns[i].Width);
+        FView.AddColumn(i, Columns[i].Caption, scale(Columns[i].Width));
 }
 
 void TServiceList::Detach()

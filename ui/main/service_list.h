@@ -10,7 +10,7 @@
 //
 // Usage (the main window's way):
 //   TServiceList list(scm, showAll);
-//   list.Attach(listViewHandle, images);     // once the window has made its list control
+//   list.Attach(listViewHandle, images, scale); // once the window has made its list control
 //   list.Rebuild(true);                       // waits, processing messages, for the read
 //   list.Update();                            // every second: states of every row, whole
 //                                             // records as far as the time budget reaches
@@ -56,8 +56,9 @@ public:
     TServiceList(const TServiceList&) = delete;
     TServiceList& operator=(const TServiceList&) = delete;
 
-    // Takes the window's list control: its columns, styles and the shared state images.
-    void Attach(HWND listView, HIMAGELIST images);
+    // Takes the window's list control: its columns, styles and the shared state images; scale
+    // turns a designed width into pixels at the window's dpi.
+    void Attach(HWND listView, HIMAGELIST images, const std::function<int(int)>& scale);
     // The window ends: monitors no longer reach the list, the rows and their data go.
     void Detach();
 

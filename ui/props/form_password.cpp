@@ -19,12 +19,6 @@ const TControlSpec Components[] = {
     {TFormPassword::IdBtnCancel, L"BtnCancel", L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 0, 201, 78, 75, 25},
 };
 
-std::wstring TextOf(HWND wnd)
-{
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 }  // namespace
 
 namespace {
@@ -48,8 +42,8 @@ TFormPassword::TFormPassword(std::wstring messageCaption) : FMessageCaption(std:
     }
 }
 
-std::wstring TFormPassword::Password() const { return TextOf(Control(IdEditPassword)); }
-std::wstring TFormPassword::Confirmation() const { return TextOf(Control(IdEditConfirm)); }
+std::wstring TFormPassword::Password() const { return WindowText(Control(IdEditPassword)); }
+std::wstring TFormPassword::Confirmation() const { return WindowText(Control(IdEditConfirm)); }
 
 void TFormPassword::SetTexts(const std::wstring& password, const std::wstring& confirmation)
 {

@@ -485,13 +485,7 @@ void TFormProps::SetChecked(int id, bool checked)
 
 bool TFormProps::Checked(int id) const { return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-std::wstring TFormProps::Text(int id) const
-{
-    HWND wnd = Control(id);
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(wnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
+std::wstring TFormProps::Text(int id) const { return WindowText(Control(id)); }
 
 // ---- Messages ---------------------------------------------------------------------------------
 
@@ -552,7 +546,7 @@ LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_GETMINMAXINFO:
         if (FSized) {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            info->ptMinTrackSize = {MinWidth, MinHeight};
+            info->ptMinTrackSize = {Scale(MinWidth), Scale(MinHeight)};
             return 0;
         }
         break;

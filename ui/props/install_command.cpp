@@ -6,16 +6,6 @@
 #include "ui/props/file_paths.h"
 
 namespace {
-bool SameTextAscii(const std::wstring& a, const std::wstring& b)
-{
-    if (a.size() != b.size())
-        return false;
-    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
 
 std::wstring JoinLines(const std::vector<std::wstring>& lines, const std::wstring& separator)
 {

@@ -29,8 +29,8 @@ struct TInstallRequest {
     std::wstring ServiceName;              // the Service name box, untrimmed
     TStartChoice Start = TStartChoice::Automatic;
     bool Interact = false;
-    std::optional<std::wstring> Dependency;  // none for "<none>" or no selection
-    std::vector<std::wstring> ParameterLines;
+    std::optional<std::wstring> Dependency{};  // none for "<none>" or no selection
+    std::vector<std::wstring> ParameterLines{};
 };
 
 // An installer run: the program to start and the whole command line. The program is handed
