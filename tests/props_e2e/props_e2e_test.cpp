@@ -217,9 +217,18 @@ TEST_F(PropsE2E, TheNameBoxTakesTypedAndPastedTextOnlyAsItAllows)
     HWND dialog = Dialogs().ChooseKind(Dialogs().PressInsert(), KindAppServer);
     ASSERT_NE(dialog, nullptr) << "no properties dialog";
     ASSERT_TRUE(BringToFront(dialog));
+    // The keys go where the focus is: wait until the dialog has given it to the name box.
+    HWND name = TPropsDialogDriver::Item(dialog, TFormProps::IdEditName);
+    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            GUITHREADINFO info{.cbSize = sizeof(info)};
+            return GetGUIThreadInfo(thread, &info) && info.hwndFocus == name;
+        },
+        10000));
     for (WORD key : {'M', 'Y', 'A', 'P', 'P'})
         PressKey(key);
-    EXPECT_TRUE(WaitUntil([&] { return TPropsDialogDriver::Text(dialog, TFormProps::IdEditName) == L"myapp"; }, 5000))
+    EXPECT_TRUE(WaitUntil([&] { return TPropsDialogDriver::Text(dialog, TFormProps::IdEditName) == L"myapp"; }, 10000))
         << ToUtf8(TPropsDialogDriver::Text(dialog, TFormProps::IdEditName));
 
     const std::wstring pasted = L"Evil1 /disabled /dependson:SQLANYs_TalvoraDB";
@@ -227,7 +236,7 @@ TEST_F(PropsE2E, TheNameBoxTakesTypedAndPastedTextOnlyAsItAllows)
     PressChord({VK_SHIFT, VK_INSERT});
     EXPECT_TRUE(WaitUntil(
         [&] { return TPropsDialogDriver::Text(dialog, TFormProps::IdEditName) == L"myappEvil1disableddependsonSQLANYs_TalvoraDB"; },
-        5000))
+        10000))
         << ToUtf8(TPropsDialogDriver::Text(dialog, TFormProps::IdEditName));
     SaveWindowPicture(dialog, Picture(L"props_name_typed.bmp"));
     TPropsDialogDriver::Click(dialog, IDCANCEL);
