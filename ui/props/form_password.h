@@ -24,7 +24,7 @@ public:
     };
 
     // messageCaption: the caption of the messages the prompt shows.
-    explicit TFormPassword(std::wstring messageCaption);
+    explicit TFormPassword(std::wstring messageCaption = L"Service properties");
 
     std::wstring Password() const;
     std::wstring Confirmation() const;
