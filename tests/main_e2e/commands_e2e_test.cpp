@@ -291,7 +291,9 @@ TEST_F(CommandsE2E, AltWithAMenusLetterOpensTheMenu)
         ASSERT_NE(shown, nullptr) << "the item's window did not open";
         ASSERT_TRUE(BringToFront(shown));
         PressKey(VK_ESCAPE);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(shown) || !IsWindowVisible(shown); }, 3000));
+        // The main window takes keys again once the modal window has ended and enabled it.
+        ASSERT_TRUE(WaitUntil(
+            [&] { return (!IsWindow(shown) || !IsWindowVisible(shown)) && IsWindowEnabled(Window().Main()); }, 3000));
     }
     ASSERT_TRUE(BringToFront(Window().Main()));
     PressChord({VK_MENU, 'P'});

@@ -222,7 +222,8 @@ TEST_F(PropsE2E, TheNameBoxTakesTypedAndPastedTextOnlyAsItAllows)
     const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
     ASSERT_TRUE(WaitUntil(
         [&] {
-            GUITHREADINFO info{.cbSize = sizeof(info)};
+            GUITHREADINFO info{};
+            info.cbSize = sizeof(info);
             return GetGUIThreadInfo(thread, &info) && info.hwndFocus == name;
         },
         10000));
