@@ -35,8 +35,8 @@ class WineScmTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        for (const TServiceSpec* spec : {&DbSpec, &AppSpec, &ReportSpec, &ByGroupSpec, &LoneSpec})
-            FServices.push_back(std::make_unique<TRegisteredService>(*spec));
+        for (const TServiceSpec* service : {&DbSpec, &AppSpec, &ReportSpec, &ByGroupSpec, &LoneSpec})
+            FServices.push_back(std::make_unique<TRegisteredService>(*service));
         for (size_t running : {0u, 1u}) {
             FServices[running]->Start();
             FServices[running]->WaitForState(SERVICE_RUNNING, 5000);
@@ -81,7 +81,7 @@ TEST_F(WineScmTest, RunsUnderWine) { EXPECT_TRUE(RunsUnderWine()); }
 TEST_F(WineScmTest, ConfigurationListsTheStoredServicesThenTheGroups)
 {
     struct Case {
-        const TServiceSpec* Spec;
+        const TServiceSpec* Service;
         Names Expected;
     };
     const Case cases[] = {
@@ -91,7 +91,7 @@ TEST_F(WineScmTest, ConfigurationListsTheStoredServicesThenTheGroups)
         {&ByGroupSpec, {L"+WineScmDbGroup"}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(DependenciesOf(c.Spec->Name), c.Expected) << ToUtf8(c.Spec->Name);
+        EXPECT_EQ(DependenciesOf(c.Service->Name), c.Expected) << ToUtf8(c.Service->Name);
 
     // The rest of the answer is the manager's.
     UniqueScHandleOf service = Open(DbSpec.Name);
@@ -136,7 +136,7 @@ TEST_F(WineScmTest, DependantsByNameAndGroupInStopOrderFilteredByState)
     ASSERT_EQ(FServices[0]->State(), static_cast<DWORD>(SERVICE_RUNNING));
     ASSERT_EQ(FServices[1]->State(), static_cast<DWORD>(SERVICE_RUNNING));
     struct Case {
-        const TServiceSpec* Spec;
+        const TServiceSpec* Service;
         DWORD State;
         std::set<std::wstring> Expected;
     };
@@ -150,9 +150,9 @@ TEST_F(WineScmTest, DependantsByNameAndGroupInStopOrderFilteredByState)
         {&LoneSpec, SERVICE_STATE_ALL, {}},
     };
     for (const Case& c : cases) {
-        Names got = DependantsOf(c.Spec->Name, c.State);
+        Names got = DependantsOf(c.Service->Name, c.State);
         EXPECT_EQ(std::set<std::wstring>(got.begin(), got.end()), c.Expected)
-            << ToUtf8(c.Spec->Name) << " state " << c.State;
+            << ToUtf8(c.Service->Name) << " state " << c.State;
         EXPECT_EQ(got.size(), c.Expected.size()) << "listed twice";
     }
     // The report depends on the application server: it has to stop first.
