@@ -3,16 +3,32 @@
 #include <cstring>
 #include <vector>
 
+namespace {
+// The window is in front and its own thread has taken the activation and the keyboard focus, so
+// that keys sent now reach it (Wine reports the foreground before the thread has handled it).
+bool TakesKeys(HWND wnd)
+{
+    if (GetForegroundWindow() != wnd)
+        return false;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(wnd, nullptr), &info))
+        return false;
+    return info.hwndActive == wnd && (info.hwndFocus == wnd || IsChild(wnd, info.hwndFocus));
+}
+}  // namespace
+
 bool BringToFront(HWND wnd, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
     do {
-        if (GetForegroundWindow() == wnd)
+        if (TakesKeys(wnd))
             return true;
-        SetForegroundWindow(wnd);
+        if (GetForegroundWindow() != wnd)
+            SetForegroundWindow(wnd);
         Sleep(50);
     } while (GetTickCount() - start < timeoutMs);
-    return GetForegroundWindow() == wnd;
+    return TakesKeys(wnd);
 }
 
 bool SetClipboardText(const wchar_t* text)

@@ -6,7 +6,8 @@
 
 #include <initializer_list>
 
-// Brings a top-level window to the front and waits until it is the foreground window.
+// Brings a top-level window to the front and waits until it is the foreground window and its
+// thread has given it the activation and the keyboard focus.
 bool BringToFront(HWND wnd, DWORD timeoutMs = 5000);
 
 // Presses the keys in order and releases them in reverse order (a chord such as Alt+X).
