@@ -362,8 +362,8 @@ TEST_F(PropsE2E, TheDialogComesBackAtItsSizeBesideTheMainWindow)
     TPropsDialogDriver::Click(dialog, IDCANCEL);
     ASSERT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
 
-    // The main window dragged by its title bar into the work area's lower right corner: the
-    // dialog, larger than it, is pulled back inside.
+    // The main window moved into the work area's lower right corner: the dialog, larger than it,
+    // is pulled back inside.
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     GetMonitorInfoW(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
@@ -371,9 +371,7 @@ TEST_F(PropsE2E, TheDialogComesBackAtItsSizeBesideTheMainWindow)
     const POINT corner{work.right - SizeOf(mainFrame).cx, work.bottom - SizeOf(mainFrame).cy};
     ASSERT_GT(corner.x + 24 + resized.cx, work.right) << "the dialog would fit beside the main window";
     ASSERT_GT(corner.y + 24 + resized.cy, work.bottom) << "the dialog would fit below the main window";
-    ASSERT_TRUE(BringToFront(main));
-    const POINT caption{mainFrame.left + 60, mainFrame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
-    DragMouse(caption, {caption.x + corner.x - mainFrame.left, caption.y + corner.y - mainFrame.top});
+    SetWindowPos(main, nullptr, corner.x, corner.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_TRUE(WaitUntil([&] { return WindowScreenRect(main).left == corner.x; }, 3000)) << "the main window did not move";
     ASSERT_EQ(WindowScreenRect(main).top, corner.y);
     dialog = Dialogs().OpenProperties(BaseSpec.DisplayName);

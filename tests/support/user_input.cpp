@@ -116,16 +116,19 @@ void ClickAt(POINT p)
 
 void DragMouse(POINT from, POINT to)
 {
+    // Wine's move and size loop starts only after the button press has been handled, and follows
+    // the pointer from its own message loop: the pauses leave it the time on a busy machine.
     MoveMouseTo(from);
-    Sleep(50);
+    Sleep(100);
     std::vector<INPUT> down{LeftButton(false)};
     Send(down);
-    Sleep(50);
+    Sleep(200);
     constexpr int Steps = 8;
     for (int i = 1; i <= Steps; ++i) {
         MoveMouseTo({from.x + (to.x - from.x) * i / Steps, from.y + (to.y - from.y) * i / Steps});
-        Sleep(30);
+        Sleep(60);
     }
+    Sleep(200);
     std::vector<INPUT> up{LeftButton(true)};
     Send(up);
     Sleep(50);
