@@ -93,11 +93,24 @@ std::vector<TRemoteRow> TRemoteListView::Rows() const
 
 int TRemoteListView::Find(const std::wstring& caption) const
 {
-    const int count = Count();
-    for (int i = 0; i < count; ++i)
-        if (Text(i, 0) == caption)
-            return i;
-    return -1;
+    // One LVM_FINDITEMW a match instead of reading every row: with thousands of rows each read
+    // is a message the window must answer. The control compares without case; the exact caption
+    // is checked here.
+    const size_t textBytes = (caption.size() + 1) * sizeof(wchar_t);
+    TRemoteMemory memory(FWnd, TextOffset + textBytes);
+    memory.Write(caption.c_str(), textBytes, TextOffset);
+    LVFINDINFOW find{};
+    find.flags = LVFI_STRING;
+    find.psz = reinterpret_cast<const wchar_t*>(static_cast<BYTE*>(memory.Address()) + TextOffset);
+    memory.Write(&find, sizeof(find));
+    int from = -1;
+    for (;;) {
+        const int found = static_cast<int>(
+            SendMessageW(FWnd, LVM_FINDITEMW, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(memory.Address())));
+        if (found < 0 || found <= from || Text(found, 0) == caption)
+            return found > from ? found : -1;
+        from = found;
+    }
 }
 
 namespace {
