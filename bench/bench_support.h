@@ -3,7 +3,7 @@
 // manager for a run, and the printing of figures as `<name> <value>` lines.
 #pragma once
 
-#include "services/scm_api.h"
+#include "services/forwarding_scm.h"
 #include "tests/sim_scm/sim_scm.h"
 
 #include <windows.h>
@@ -35,43 +35,13 @@ void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager);
 void BareTwoPassRefresh(IServiceControlManager& scm, SC_HANDLE manager);
 
 // A manager interface that counts the calls passed on to another one.
-class TCountingScm final : public IServiceControlManager {
+class TCountingScm final : public TForwardingScm {
 public:
-    explicit TCountingScm(IServiceControlManager& inner) : FInner(inner) {}
+    using TForwardingScm::TForwardingScm;
     long long Calls = 0;
 
-    SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override;
-    SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess) override;
-    BOOL CloseServiceHandle(SC_HANDLE handle) override;
-    BOOL EnumServicesStatusW(SC_HANDLE manager, DWORD serviceType, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
-                             DWORD bufSize, LPDWORD bytesNeeded, LPDWORD servicesReturned,
-                             LPDWORD resumeHandle) override;
-    BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services, DWORD bufSize,
-                                LPDWORD bytesNeeded, LPDWORD servicesReturned) override;
-    BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) override;
-    BOOL QueryServiceConfigW(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
-                             LPDWORD bytesNeeded) override;
-    bool HasQueryServiceConfig2W() override { return FInner.HasQueryServiceConfig2W(); }
-    BOOL QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
-                              LPDWORD bytesNeeded) override;
-    BOOL StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args) override;
-    BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) override;
-    BOOL DeleteService(SC_HANDLE service) override;
-    BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
-                              LPCWSTR binaryPathName, LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies,
-                              LPCWSTR serviceStartName, LPCWSTR password, LPCWSTR displayName) override;
-    BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPVOID info) override;
-    SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName, DWORD desiredAccess,
-                             DWORD serviceType, DWORD startType, DWORD errorControl, LPCWSTR binaryPathName,
-                             LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies, LPCWSTR serviceStartName,
-                             LPCWSTR password) override;
-    SC_LOCK LockServiceDatabase(SC_HANDLE manager) override;
-    BOOL UnlockServiceDatabase(SC_LOCK lock) override;
-    BOOL QueryServiceLockStatusW(SC_HANDLE manager, LPQUERY_SERVICE_LOCK_STATUSW lockStatus, DWORD bufSize,
-                                 LPDWORD bytesNeeded) override;
-
-private:
-    IServiceControlManager& FInner;
+protected:
+    void Passing() override { ++Calls; }
 };
 
 // `count` services named BenchSvc<i>, with descriptions, groups and dependencies (some on

@@ -1,6 +1,7 @@
 #include "services/wine_scm.h"
 
 #include "common/registry.h"
+#include "services/forwarding_scm.h"
 #include "services/sc_buffer.h"
 
 #include <cstring>
@@ -177,83 +178,36 @@ std::vector<const TListedService*> DependantsInStopOrder(const std::vector<TList
 }
 
 // advapi32's manager with the dependency answers completed from the services' keys.
-class TWineServiceControlManager final : public IServiceControlManager {
+class TWineServiceControlManager final : public TForwardingScm {
 public:
-    explicit TWineServiceControlManager(IServiceControlManager& inner) : FInner(inner) {}
+    using TForwardingScm::TForwardingScm;
 
-    SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override
-    {
-        return FInner.OpenSCManagerW(machineName, databaseName, desiredAccess);
-    }
     SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess) override
     {
-        return Remember(FInner.OpenServiceW(manager, serviceName, desiredAccess), serviceName, desiredAccess);
+        return Remember(Inner().OpenServiceW(manager, serviceName, desiredAccess), serviceName, desiredAccess);
     }
     BOOL CloseServiceHandle(SC_HANDLE handle) override
     {
         // Forgotten first: once closed, the manager may hand the same value out again.
         Forget(handle);
-        return FInner.CloseServiceHandle(handle);
-    }
-
-    BOOL EnumServicesStatusW(SC_HANDLE manager, DWORD serviceType, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
-                             DWORD bufSize, LPDWORD bytesNeeded, LPDWORD servicesReturned,
-                             LPDWORD resumeHandle) override
-    {
-        return FInner.EnumServicesStatusW(manager, serviceType, serviceState, services, bufSize, bytesNeeded,
-                                          servicesReturned, resumeHandle);
+        return Inner().CloseServiceHandle(handle);
     }
     BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services, DWORD bufSize,
                                 LPDWORD bytesNeeded, LPDWORD servicesReturned) override;
-
-    BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) override
-    {
-        return FInner.QueryServiceStatus(service, status);
-    }
     BOOL QueryServiceConfigW(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
                              LPDWORD bytesNeeded) override;
-    bool HasQueryServiceConfig2W() override { return FInner.HasQueryServiceConfig2W(); }
-    BOOL QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
-                              LPDWORD bytesNeeded) override
-    {
-        return FInner.QueryServiceConfig2W(service, infoLevel, buffer, bufSize, bytesNeeded);
-    }
-
-    BOOL StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args) override
-    {
-        return FInner.StartServiceW(service, numArgs, args);
-    }
-    BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) override
-    {
-        return FInner.ControlService(service, control, status);
-    }
-    BOOL DeleteService(SC_HANDLE service) override { return FInner.DeleteService(service); }
-
     BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
                               LPCWSTR binaryPathName, LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies,
                               LPCWSTR serviceStartName, LPCWSTR password, LPCWSTR displayName) override;
-    BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPVOID info) override
-    {
-        return FInner.ChangeServiceConfig2W(service, infoLevel, info);
-    }
-
     SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName, DWORD desiredAccess,
                              DWORD serviceType, DWORD startType, DWORD errorControl, LPCWSTR binaryPathName,
                              LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies, LPCWSTR serviceStartName,
                              LPCWSTR password) override
     {
-        return Remember(FInner.CreateServiceW(manager, serviceName, displayName, desiredAccess, serviceType,
-                                              startType, errorControl, binaryPathName, loadOrderGroup, tagId,
-                                              dependencies, serviceStartName, password),
+        return Remember(Inner().CreateServiceW(manager, serviceName, displayName, desiredAccess, serviceType,
+                                               startType, errorControl, binaryPathName, loadOrderGroup, tagId,
+                                               dependencies, serviceStartName, password),
                         serviceName, desiredAccess);
-    }
-
-    SC_LOCK LockServiceDatabase(SC_HANDLE manager) override { return FInner.LockServiceDatabase(manager); }
-    BOOL UnlockServiceDatabase(SC_LOCK lock) override { return FInner.UnlockServiceDatabase(lock); }
-    BOOL QueryServiceLockStatusW(SC_HANDLE manager, LPQUERY_SERVICE_LOCK_STATUSW lockStatus, DWORD bufSize,
-                                 LPDWORD bytesNeeded) override
-    {
-        return FInner.QueryServiceLockStatusW(manager, lockStatus, bufSize, bytesNeeded);
     }
 
 private:
@@ -298,7 +252,6 @@ private:
     // error when it cannot list them.
     bool ListServices(std::vector<TListedService>& listed);
 
-    IServiceControlManager& FInner;
     mutable std::mutex FMutex;
     std::unordered_map<SC_HANDLE, TOpenedService> FOpened;
 };
@@ -309,7 +262,7 @@ BOOL TWineServiceControlManager::QueryServiceConfigW(SC_HANDLE service, LPQUERY_
     try {
         std::optional<TOpenedService> opened = Opened(service);
         if (!opened)
-            return FInner.QueryServiceConfigW(service, config, bufSize, bytesNeeded);
+            return Inner().QueryServiceConfigW(service, config, bufSize, bytesNeeded);
         return CompletedConfig(service, opened->Name, config, bufSize, bytesNeeded);
     } catch (const std::bad_alloc&) {
         return Failed(ERROR_NOT_ENOUGH_MEMORY);
@@ -323,7 +276,7 @@ BOOL TWineServiceControlManager::CompletedConfig(SC_HANDLE service, const std::w
     std::vector<BYTE> answer(FirstConfigSize);
     for (int attempt = 0;; ++attempt) {
         DWORD needed = 0;
-        if (FInner.QueryServiceConfigW(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(answer.data()),
+        if (Inner().QueryServiceConfigW(service, reinterpret_cast<LPQUERY_SERVICE_CONFIGW>(answer.data()),
                                        static_cast<DWORD>(answer.size()), &needed))
             break;
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= answer.size() || attempt == GrowAttempts)
@@ -373,7 +326,7 @@ BOOL TWineServiceControlManager::ChangeServiceConfigW(SC_HANDLE service, DWORD s
     } catch (const std::bad_alloc&) {
         return Failed(ERROR_NOT_ENOUGH_MEMORY);
     }
-    return FInner.ChangeServiceConfigW(service, serviceType, startType, errorControl, binaryPathName, loadOrderGroup,
+    return Inner().ChangeServiceConfigW(service, serviceType, startType, errorControl, binaryPathName, loadOrderGroup,
                                        tagId, dependencies, serviceStartName, password, displayName);
 }
 
@@ -384,13 +337,13 @@ BOOL TWineServiceControlManager::EnumDependentServicesW(SC_HANDLE service, DWORD
     try {
         std::optional<TOpenedService> opened = Opened(service);
         if (!opened)
-            return FInner.EnumDependentServicesW(service, serviceState, services, bufSize, bytesNeeded,
+            return Inner().EnumDependentServicesW(service, serviceState, services, bufSize, bytesNeeded,
                                                  servicesReturned);
         if (!bytesNeeded || !servicesReturned || serviceState == 0 || (serviceState & ~SERVICE_STATE_ALL) != 0)
             return Failed(ERROR_INVALID_PARAMETER);
         if (!MayEnumerateDependents(opened->Access))
             return Failed(ERROR_ACCESS_DENIED);
-        if (!FInner.EnumDependentServicesW(service, serviceState, services, bufSize, bytesNeeded, servicesReturned))
+        if (!Inner().EnumDependentServicesW(service, serviceState, services, bufSize, bytesNeeded, servicesReturned))
             return FALSE;
         if (*servicesReturned > 0)
             return TRUE;
@@ -432,7 +385,7 @@ BOOL TWineServiceControlManager::CompletedDependants(const std::wstring& name, D
 
 bool TWineServiceControlManager::ListServices(std::vector<TListedService>& listed)
 {
-    UniqueScHandleOf manager(FInner, FInner.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    UniqueScHandleOf manager(Inner(), Inner().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
     if (!manager)
         return false;
     // Wine starts every enumeration from the first service whatever the resume handle says, so
@@ -441,7 +394,7 @@ bool TWineServiceControlManager::ListServices(std::vector<TListedService>& liste
     DWORD returned = 0;
     for (int attempt = 0;; ++attempt) {
         DWORD needed = 0, resume = 0;
-        if (FInner.EnumServicesStatusW(manager.get(), SERVICE_TYPE_ALL, SERVICE_STATE_ALL,
+        if (Inner().EnumServicesStatusW(manager.get(), SERVICE_TYPE_ALL, SERVICE_STATE_ALL,
                                        reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
                                        static_cast<DWORD>(buffer.size()), &needed, &returned, &resume))
             break;
