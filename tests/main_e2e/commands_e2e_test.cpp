@@ -266,17 +266,22 @@ TEST_F(CommandsE2E, AltXEndsTheProgramWithExitCodeZeroButNotFromTheAboutWindow)
     EXPECT_EQ(Window().Program().WaitForExit(5000), 0u);
 }
 
-// Presses Alt with a menu's letter until the menu is open. Under load Wine may deliver the
-// activation of the main window (after a modal window) late, which closes a menu that had just
-// opened; pressing the chord again is what a user would do.
+// Presses Alt with a menu's letter until the menu is open and stays open. Under load Wine may
+// deliver the activation of the main window (after a modal window) late, which closes a menu
+// that had just opened; pressing the chord again is what a user would do.
 bool OpenMenuWithAlt(TMainWindowDriver& window, WORD letter)
 {
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    auto menuOpen = [&] { return window.Program().FindWindowOfClass(L"#32768", true) != nullptr; };
+    for (int attempt = 0; attempt < 4; ++attempt) {
         if (!BringToFront(window.Main()))
             return false;
         PressChord({VK_MENU, letter});
-        if (window.Program().WaitForWindow(L"#32768", 2000))
-            return true;
+        if (window.Program().WaitForWindow(L"#32768", 2000)) {
+            Sleep(400);
+            if (menuOpen())
+                return true;
+            continue;
+        }
         PressKey(VK_ESCAPE);
     }
     return false;
