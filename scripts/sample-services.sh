@@ -38,8 +38,11 @@ for entry in "${samples[@]}"; do
   binary=$exe
   [ -n "$program" ] && binary="C:\\Talvora\\Samples\\$program"
   args=(create "$name" binPath= "\"$binary\" --name $name $options" DisplayName= "$display" start= "$start")
-  [ -n "$dependency" ] && args+=(depend= "$dependency")
   wine sc "${args[@]}" >/dev/null 2>&1 || log "could not create $name"
+  # Written as the list it is: Wine's sc stores "depend=" without the list's closing NUL, so
+  # whatever follows in its memory became further entries.
+  [ -n "$dependency" ] && wine reg add "HKLM\\System\\CurrentControlSet\\Services\\$name" /v DependOnService \
+    /t REG_MULTI_SZ /d "$dependency" /f >/dev/null 2>&1
   wine reg add "HKLM\\System\\CurrentControlSet\\Services\\$name" /v Description /t REG_SZ /d "$description" /f \
     >/dev/null 2>&1
 done

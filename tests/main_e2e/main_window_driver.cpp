@@ -67,6 +67,14 @@ bool TMainWindowDriver::ClickButton(int command, DWORD timeoutMs) const
     return true;
 }
 
+bool TMainWindowDriver::SendButtonCommand(int command, DWORD timeoutMs) const
+{
+    if (!WaitForButton(command, true, timeoutMs))
+        return false;
+    PostMessageW(FMain, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), reinterpret_cast<LPARAM>(FToolBar.Handle()));
+    return true;
+}
+
 HWND TMainWindowDriver::WaitForMessageBox(DWORD timeoutMs) const
 {
     HWND box = FProgram.WaitForWindow(L"#32770", timeoutMs);

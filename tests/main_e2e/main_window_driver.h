@@ -46,6 +46,9 @@ public:
     bool ClickRow(const std::wstring& caption) const;
     // Clicks a toolbar button once it is enabled; returns whether it was enabled in time.
     bool ClickButton(int command, DWORD timeoutMs = 10000) const;
+    // Sends a toolbar button's command once the button is enabled, as the toolbar does when it
+    // is clicked, for tests about what the command does rather than about the click.
+    bool SendButtonCommand(int command, DWORD timeoutMs = 10000) const;
     // Waits until a toolbar button is enabled (or disabled).
     bool WaitForButton(int command, bool enabled, DWORD timeoutMs = 10000) const;
 
