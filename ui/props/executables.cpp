@@ -62,7 +62,6 @@ public:
             entry.Plain = entry.Plain && ((*c >= L'a' && *c <= L'z') || (*c >= L'A' && *c <= L'Z') ||
                                           (*c >= L'0' && *c <= L'9') || *c == L'.');
             FBuffer.push_back(*c);
-            FLower.push_back(AsciiLower(*c));
         }
         entry.Length = static_cast<uint32_t>(FBuffer.size()) - entry.At;
         FNames.push_back(entry);
@@ -95,21 +94,24 @@ private:
     };
 
     std::wstring_view View(const TName& name) const { return std::wstring_view(FBuffer).substr(name.At, name.Length); }
-    std::wstring_view Lower(const TName& name) const { return std::wstring_view(FLower).substr(name.At, name.Length); }
 
     static wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
     int Compare(const TName& a, const TName& b) const
     {
+        const std::wstring_view x = View(a), y = View(b);
         if (!a.Plain || !b.Plain)
-            return CompareTextCI(std::wstring(View(a)), std::wstring(View(b)));
-        const int c = Lower(a).compare(Lower(b));
-        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+            return CompareTextCI(std::wstring(x), std::wstring(y));
+        const size_t n = std::min(x.size(), y.size());
+        for (size_t i = 0; i < n; ++i) {
+            const wchar_t p = AsciiLower(x[i]), q = AsciiLower(y[i]);
+            if (p != q)
+                return p < q ? -1 : 1;
+        }
+        return x.size() < y.size() ? -1 : (x.size() > y.size() ? 1 : 0);
     }
 
     std::wstring FBuffer;
-    // The names again in lower case, at the same places: plain names compare as these do.
-    std::wstring FLower;
     std::vector<TName> FNames;
 };
 
