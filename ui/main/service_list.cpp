@@ -89,6 +89,7 @@ void TServiceList::Detach()
 {
     // Monitors that outlive the list never reach it.
     FMonitorSink->List = nullptr;
+    FReadAhead.reset();
     if (FView.Handle() && IsWindow(FView.Handle()))
         DeleteRows();
     FView = TListView();
@@ -111,7 +112,7 @@ void TServiceList::Rebuild(bool refreshAll)
         // The old rows stay, and go on being refreshed, until the new records are there.
         FReading = true;
         TFinally readingDone([this] { FReading = false; });
-        reader = std::make_unique<TCatalogueReader>(*FManager);
+        reader = FReadAhead ? std::move(FReadAhead) : std::make_unique<TCatalogueReader>(*FManager);
         if (!WaitWithMessages(reader->DoneEvent()))
             return;  // the application is terminating: the read is dropped
         read = &reader->Result();
@@ -141,6 +142,15 @@ void TServiceList::Rebuild(bool refreshAll)
             FView.Select(found);
             FView.EnsureVisible(found);
         }
+    }
+}
+
+void TServiceList::ReadAhead() noexcept
+{
+    try {
+        FReadAhead = std::make_unique<TCatalogueReader>(*FManager);
+    } catch (...) {
+        FReadAhead.reset();
     }
 }
 
