@@ -33,7 +33,7 @@ const TControlSpec Components[] = {
 }  // namespace
 
 // The list's catalogue is of the local machine; it connects on its first refresh.
-TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead)
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices)
     : FServiceList(scm, showAllServices),
       FCommands(FServiceList, FActions,
                 {.SetTimerOn = [this](bool on) { SetTimerOn(on); },
@@ -46,8 +46,6 @@ TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool rea
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
     };
-    if (readAhead)
-        FServiceList.ReadAhead();
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Talvora ERP Service Manager",
                 .ClientWidth = DesignClientWidth,
@@ -137,7 +135,7 @@ void TFormMain::FormShow()
         return;
     FShownOnce = true;
     // The window is on screen and painted before the first list build, which reads every
-    // service of the machine and may take seconds.
+    // service of the machine twice and may take seconds.
     ShowWindow(Handle(), SW_SHOW);
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // An error ends the show handler (its remaining steps are skipped) and is reported; the

@@ -89,7 +89,6 @@ void TServiceList::Detach()
 {
     // Monitors that outlive the list never reach it.
     FMonitorSink->List = nullptr;
-    FReadAhead.reset();
     if (FView.Handle() && IsWindow(FView.Handle()))
         DeleteRows();
     FView = TListView();
@@ -112,7 +111,7 @@ void TServiceList::Rebuild(bool refreshAll)
         // The old rows stay, and go on being refreshed, until the new records are there.
         FReading = true;
         TFinally readingDone([this] { FReading = false; });
-        reader = FReadAhead ? std::move(FReadAhead) : std::make_unique<TCatalogueReader>(*FManager);
+        reader = std::make_unique<TCatalogueReader>(*FManager);
         if (!WaitWithMessages(reader->DoneEvent()))
             return;  // the application is terminating: the read is dropped
         read = &reader->Result();
@@ -142,15 +141,6 @@ void TServiceList::Rebuild(bool refreshAll)
             FView.Select(found);
             FView.EnsureVisible(found);
         }
-    }
-}
-
-void TServiceList::ReadAhead() noexcept
-{
-    try {
-        FReadAhead = std::make_unique<TCatalogueReader>(*FManager);
-    } catch (...) {
-        FReadAhead.reset();
     }
 }
 

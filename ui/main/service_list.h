@@ -10,7 +10,6 @@
 //
 // Usage (the main window's way):
 //   TServiceList list(scm, showAll);
-//   list.ReadAhead();                         // optional: the first read starts now
 //   list.Attach(listViewHandle, images, scale); // once the window has made its list control
 //   list.Rebuild(true);                       // waits, processing messages, for the read
 //   list.Update();                            // every second: states of every row, whole
@@ -19,7 +18,6 @@
 //   list.Detach();                            // the window ends: monitors cut off, rows gone
 #pragma once
 
-#include "services/catalogue_reader.h"
 #include "services/sc_manager.h"
 #include "services/service_monitor.h"
 #include "ui/controls/list_view.h"
@@ -75,9 +73,6 @@ public:
     // processed (the application terminating ends the wait and drops the read); its error is
     // raised with the old rows kept. Otherwise the existing records are re-read.
     void Rebuild(bool refreshAll);
-    // Starts the read of the next full rebuild now, so that it runs while the window is made.
-    // A failure to start it leaves the rebuild to start its own read.
-    void ReadAhead() noexcept;
     // The timer's refresh: every row's state from one enumeration, changed rows shown at once,
     // then whole records re-read for at most about 200 ms, going on with the row after the
     // last one the previous call re-read. Returns the number of records re-read.
@@ -123,8 +118,6 @@ private:
     bool FItemsBuilding = false;
     bool FReading = false;
     bool FDeletingRows = false;
-    // A read started ahead of the next full rebuild, which takes it over.
-    std::unique_ptr<TCatalogueReader> FReadAhead;
     // Where the next re-read of whole records goes on (it stops after its time budget).
     int FNextUpdateRow = 0;
     std::shared_ptr<TMonitorSink> FMonitorSink;
