@@ -135,7 +135,7 @@ void TFormMain::FormShow()
         return;
     FShownOnce = true;
     // The window is on screen and painted before the first list build, which reads every
-    // service of the machine twice and may take seconds.
+    // service of the machine and may take seconds.
     ShowWindow(Handle(), SW_SHOW);
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // An error ends the show handler (its remaining steps are skipped) and is reported; the
