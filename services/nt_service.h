@@ -77,14 +77,20 @@ public:
     // a configuration through Reconfigure; Commit stays as the record's own narrower way.
     void Commit();
 
-    // The delayed automatic start setting, read with the service opened for all access; none
-    // when the platform lacks the setting. Raises when the service cannot be opened or read.
+    // The delayed automatic start setting, read with the service opened for querying its
+    // configuration; none when the platform lacks the setting. Raises when the service cannot
+    // be opened or read.
     std::optional<bool> DelayedStart();
+    // The dependency list as the manager stores it, services (also those that do not exist)
+    // and "+group" entries in order, read afresh with the service opened for querying.
+    std::vector<std::wstring> StoredDependencies();
     // Changes the configuration as described (see service_config.h), with the service opened
-    // for all access while the change and its password prompt run. False when the prompt was
-    // cancelled (nothing changed); raises on failure. A Refresh meanwhile reads through a
-    // handle of its own.
-    bool Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword);
+    // for querying and changing its configuration while the change and its password prompt run;
+    // an empty change opens nothing. False when the prompt was cancelled (nothing changed);
+    // raises on failure, with progress (when given) telling what was written before. A Refresh
+    // meanwhile reads through a handle of its own.
+    bool Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword,
+                     TReconfigurationProgress* progress = nullptr);
 
 private:
     friend class TSCManager;

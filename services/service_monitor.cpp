@@ -49,10 +49,10 @@ void TServiceMonitor::Execute()
 
 TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std::wstring& SvcName)
 {
-    UniqueScHandleOf manager(scm, scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueScHandleOf manager(scm, scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager)
         return ssUnknown;
-    UniqueScHandleOf service(scm, scm.OpenServiceW(manager.get(), SvcName.c_str(), SERVICE_ALL_ACCESS));
+    UniqueScHandleOf service(scm, scm.OpenServiceW(manager.get(), SvcName.c_str(), SERVICE_QUERY_STATUS));
     if (!service)
         return ssUnknown;
 

@@ -149,15 +149,32 @@ void TNtService::Commit()
 std::optional<bool> TNtService::DelayedStart()
 {
     std::optional<bool> delayed;
-    WithHandle(SERVICE_ALL_ACCESS, [&] { delayed = QueryDelayedAutoStart(Scm(), FHandle.get()); });
+    WithHandle(SERVICE_QUERY_CONFIG, [&] { delayed = QueryDelayedAutoStart(Scm(), FHandle.get()); });
     return delayed;
 }
 
-bool TNtService::Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword)
+std::vector<std::wstring> TNtService::StoredDependencies()
 {
+    std::vector<std::wstring> entries;
+    WithHandle(SERVICE_QUERY_CONFIG, [&] {
+        std::vector<BYTE> buffer = QueryConfig();
+        const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
+        const wchar_t* end = reinterpret_cast<const wchar_t*>(buffer.data()) + buffer.size() / sizeof(wchar_t);
+        entries = SplitNulList(config->lpDependencies, end);
+    });
+    return entries;
+}
+
+bool TNtService::Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword,
+                             TReconfigurationProgress* progress)
+{
+    if (progress)
+        *progress = {};
+    if (change.Empty())
+        return true;
     bool changed = false;
-    WithHandle(SERVICE_ALL_ACCESS,
-               [&] { changed = ChangeServiceConfiguration(Scm(), FHandle.get(), change, askPassword); });
+    WithHandle(SERVICE_QUERY_CONFIG | SERVICE_CHANGE_CONFIG,
+               [&] { changed = ChangeServiceConfiguration(Scm(), FHandle.get(), change, askPassword, progress); });
     return changed;
 }
 

@@ -177,6 +177,49 @@ std::vector<const TListedService*> DependantsInStopOrder(const std::vector<TList
     return order;
 }
 
+// The two dependency values of a service's key as stored (none: the value is missing).
+struct TKeptDependencies {
+    std::wstring Service;
+    std::optional<TRegValue> OnService;
+    std::optional<TRegValue> OnGroup;
+};
+
+TKeptDependencies KeepDependencies(const std::wstring& service)
+{
+    TKeptDependencies kept{service, std::nullopt, std::nullopt};
+    UniqueRegKey key;
+    if (OpenRegKey(HKEY_LOCAL_MACHINE, ServicesKey + service, KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
+        return kept;
+    TRegValue value;
+    if (ReadRegValue(key.get(), L"DependOnService", value) == ERROR_SUCCESS)
+        kept.OnService = value;
+    if (ReadRegValue(key.get(), L"DependOnGroup", value) == ERROR_SUCCESS)
+        kept.OnGroup = value;
+    return kept;
+}
+
+LSTATUS RestoreValue(HKEY key, const wchar_t* name, const std::optional<TRegValue>& value)
+{
+    if (!value) {
+        const LSTATUS status = RegDeleteValueW(key, name);
+        return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+    }
+    return RegSetValueExW(key, name, 0, value->Type, value->Data.empty() ? nullptr : value->Data.data(),
+                          static_cast<DWORD>(value->Data.size()));
+}
+
+// Puts the values back as kept; a key that has gone (the service deleted meanwhile) is left.
+LSTATUS RestoreDependencies(const TKeptDependencies& kept)
+{
+    UniqueRegKey key;
+    const LSTATUS opened = OpenRegKey(HKEY_LOCAL_MACHINE, ServicesKey + kept.Service, KEY_QUERY_VALUE | KEY_SET_VALUE, key);
+    if (opened != ERROR_SUCCESS)
+        return opened == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : opened;
+    const LSTATUS service = RestoreValue(key.get(), L"DependOnService", kept.OnService);
+    const LSTATUS group = RestoreValue(key.get(), L"DependOnGroup", kept.OnGroup);
+    return service != ERROR_SUCCESS ? service : group;
+}
+
 // advapi32's manager with the dependency answers completed from the services' keys.
 class TWineServiceControlManager final : public TForwardingScm {
 public:
@@ -315,19 +358,26 @@ BOOL TWineServiceControlManager::ChangeServiceConfigW(SC_HANDLE service, DWORD s
                                                       LPCWSTR serviceStartName, LPCWSTR password, LPCWSTR displayName)
 {
     // Wine takes a missing list, which means "unchanged", as an empty one and erases the stored
-    // dependencies: it is given the stored list instead.
-    std::wstring stored;
+    // dependencies: the two values are put back afterwards exactly as they were, type and bytes.
+    std::optional<TKeptDependencies> kept;
     try {
         std::optional<TOpenedService> opened = Opened(service);
-        if (!dependencies && opened) {
-            stored = DependencyList(ReadStoredDependencies(opened->Name, false));
-            dependencies = stored.c_str();
-        }
+        if (!dependencies && opened)
+            kept = KeepDependencies(opened->Name);
     } catch (const std::bad_alloc&) {
         return Failed(ERROR_NOT_ENOUGH_MEMORY);
     }
-    return Inner().ChangeServiceConfigW(service, serviceType, startType, errorControl, binaryPathName, loadOrderGroup,
-                                       tagId, dependencies, serviceStartName, password, displayName);
+    const BOOL ok = Inner().ChangeServiceConfigW(service, serviceType, startType, errorControl, binaryPathName,
+                                                loadOrderGroup, tagId, dependencies, serviceStartName, password,
+                                                displayName);
+    if (kept) {
+        const DWORD error = GetLastError();
+        const LSTATUS restored = RestoreDependencies(*kept);
+        if (ok && restored != ERROR_SUCCESS)
+            return Failed(static_cast<DWORD>(restored));
+        SetLastError(error);
+    }
+    return ok;
 }
 
 BOOL TWineServiceControlManager::EnumDependentServicesW(SC_HANDLE service, DWORD serviceState,

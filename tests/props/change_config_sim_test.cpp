@@ -30,32 +30,49 @@ struct TCase {
     std::optional<std::wstring> Password = std::nullopt;
     // What the manager must receive (Called false: no call at all).
     bool Called = true;
-    DWORD ExpectType = Own;
-    DWORD ExpectStart = SERVICE_AUTO_START;
+    bool Result = true;
+    DWORD ExpectType = SERVICE_NO_CHANGE;
+    DWORD ExpectStart = SERVICE_NO_CHANGE;
     std::optional<std::wstring> ExpectStartName = Null;
     std::optional<std::wstring> ExpectPassword = Null;
-    std::wstring ExpectDependencies{};  // as the manager read it: each name followed by a NUL
+    std::optional<std::wstring> ExpectDependencies = Null;  // as the manager read it: each name and a NUL
     int ExpectPrompts = 0;
 };
 
-TConfigChoice Choice(bool defaultAccount, const std::wstring& user, const std::wstring& oldUser, bool interact,
-                     std::optional<TStartChoice> start = TStartChoice::Automatic)
+// The dialog as loaded for a service with that account, interaction and start, nothing edited.
+TConfigChoice Loaded(bool defaultAccount, const std::wstring& user, bool interact,
+                     std::optional<TStartChoice> start = TStartChoice::Manual)
 {
     TConfigChoice c;
-    c.Start = start;
-    c.Interact = interact;
-    c.DependIndex = 0;
-    c.DependText = L"<none>";
-    c.DefaultAccount = defaultAccount;
-    c.UserName = user;
-    c.OldUserName = oldUser;
+    c.Start = c.LoadedStart = start;
+    c.Interact = c.LoadedInteract = interact;
+    c.DependIndex = 1;
+    c.DependText = L"Db";
+    c.DependChanged = false;
+    c.DefaultAccount = c.LoadedDefaultAccount = defaultAccount;
+    c.UserName = c.OldUserName = user;
+    return c;
+}
+
+template <typename F>
+TConfigChoice Edited(TConfigChoice c, F&& edit)
+{
+    edit(c);
     return c;
 }
 
 TConfigChoice WithDependency(TConfigChoice c, int index, const std::wstring& text)
 {
+    c.DependChanged = true;
     c.DependIndex = index;
     c.DependText = text;
+    return c;
+}
+
+TConfigChoice NewUser(TConfigChoice c, const std::wstring& user)
+{
+    c.DefaultAccount = false;
+    c.UserName = user;
     return c;
 }
 
@@ -82,13 +99,16 @@ protected:
     {
         TNtService* record = nullptr;
         Catalogue->FindService(L"Svc", record);
-        return record->Reconfigure(ReconfigurationOf(choice), [&](std::wstring& password) {
-            ++Prompts;
-            if (!answer)
-                return false;
-            password = *answer;
-            return true;
-        });
+        return record->Reconfigure(
+            ReconfigurationOf(choice),
+            [&](std::wstring& password) {
+                ++Prompts;
+                if (!answer)
+                    return false;
+                password = *answer;
+                return true;
+            },
+            &Progress);
     }
 
     std::wstring RunError(const TConfigChoice& choice)
@@ -104,134 +124,161 @@ protected:
     TSimServiceControlManager Sim;
     std::unique_ptr<TSCManager> Catalogue;
     int Prompts = 0;
+    TReconfigurationProgress Progress;
 };
 
-TEST_F(ChangeConfigSim, PassesTheExactArgumentsOfEachCase)
+// Only what the user changed is written; an unedited OK writes nothing at all.
+TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
 {
+    const std::wstring user = L".\\svcuser";
+    const TConfigChoice system = Loaded(true, L"", false);
+    const TConfigChoice account = Loaded(false, user, false);
     const TCase cases[] = {
+        {.Name = "LocalSystem, nothing edited", .Choice = system, .Called = false},
+        {.Name = "user account, nothing edited", .StartName = user, .Choice = account, .Called = false},
+        {.Name = "boot start, nothing edited",
+         .Choice = Loaded(true, L"", false, std::nullopt),
+         .Called = false},
+        // Interact left checked but disabled under a user account (Default checked and
+        // unchecked again) never sends the interactive flag with that account.
+        {.Name = "disabled Interact under a user account",
+         .StartName = user,
+         .Choice = Edited(account, [](TConfigChoice& c) { c.Interact = true; }),
+         .Called = false},
+        {.Name = "start type only, user account with a stale Interact",
+         .StartName = user,
+         .Choice = Edited(account,
+                          [](TConfigChoice& c) {
+                              c.Interact = true;
+                              c.Start = TStartChoice::Disabled;
+                          }),
+         .ExpectStart = SERVICE_DISABLED},
+        {.Name = "start type only",
+         .Choice = Edited(system, [](TConfigChoice& c) { c.Start = TStartChoice::Automatic; }),
+         .ExpectStart = SERVICE_AUTO_START},
+        {.Name = "interaction only",
+         .Choice = Edited(system, [](TConfigChoice& c) { c.Interact = true; }),
+         .ExpectType = Interactive},
+        {.Name = "interaction cleared",
+         .Type = Interactive,
+         .Choice = Edited(Loaded(true, L"", true), [](TConfigChoice& c) { c.Interact = false; }),
+         .ExpectType = Own},
         // Account rule a: Default checked.
-        {.Name = "default, nothing edited",
-         .Choice = Choice(true, L"", L"", false),
+        {.Name = "default wins over a typed user",
+         .StartName = user,
+         .Choice = Edited(account,
+                          [](TConfigChoice& c) {
+                              c.DefaultAccount = true;
+                              c.UserName = L".\\other";
+                          }),
+         .ExpectType = Own,
          .ExpectStartName = L"LocalSystem"},
         {.Name = "default with interaction",
-         .Choice = Choice(true, L"", L"", true),
+         .StartName = user,
+         .Choice = Edited(account,
+                          [](TConfigChoice& c) {
+                              c.DefaultAccount = true;
+                              c.Interact = true;
+                          }),
          .ExpectType = Interactive,
-         .ExpectStartName = L"LocalSystem"},
-        {.Name = "default clears a stored interaction",
-         .Type = Interactive,
-         .Choice = Choice(true, L"", L"", false),
-         .ExpectStartName = L"LocalSystem"},
-        {.Name = "default wins over a typed user",
-         .StartName = L".\\svcuser",
-         .Choice = Choice(true, L".\\other", L".\\svcuser", false),
          .ExpectStartName = L"LocalSystem"},
         // Rule b: a user name of blanks and control characters only.
-        {.Name = "empty user name",
-         .StartName = L".\\svcuser",
-         .Choice = Choice(false, L"", L".\\svcuser", true),
-         .ExpectType = Interactive,
+        {.Name = "emptied user name",
+         .StartName = user,
+         .Choice = NewUser(account, L""),
+         .ExpectType = Own,
          .ExpectStartName = L"LocalSystem"},
         {.Name = "blank user name",
-         .StartName = L".\\svcuser",
-         .Choice = Choice(false, L" \t ", L".\\svcuser", false),
+         .StartName = user,
+         .Choice = NewUser(account, L" \t "),
+         .ExpectType = Own,
          .ExpectStartName = L"LocalSystem"},
         // Rule c: a changed user name asks for the password and clears the interaction.
-        {.Name = "new account",
-         .Choice = Choice(false, L".\\svcuser", L"", true),
+        {.Name = "new account clears a stored interaction",
+         .Type = Interactive,
+         .Choice = NewUser(Loaded(true, L"", true), user),
          .Password = L"secret",
-         .ExpectStartName = L".\\svcuser",
+         .ExpectType = Own,
+         .ExpectStartName = user,
          .ExpectPassword = L"secret",
          .ExpectPrompts = 1},
         {.Name = "letter case only counts as a change",
-         .StartName = L".\\svcuser",
-         .Choice = Choice(false, L".\\SvcUser", L".\\svcuser", false),
+         .StartName = user,
+         .Choice = NewUser(account, L".\\SvcUser"),
          .Password = L"pw",
+         .ExpectType = Own,
          .ExpectStartName = L".\\SvcUser",
          .ExpectPassword = L"pw",
          .ExpectPrompts = 1},
-        {.Name = "surrounding blanks are passed as typed",
-         .StartName = L".\\svcuser",
-         .Choice = Choice(false, L" .\\svcuser ", L".\\svcuser", false),
+        {.Name = "surrounding blanks are no change",
+         .StartName = user,
+         .Choice = NewUser(account, L" .\\svcuser\t"),
+         .Called = false},
+        {.Name = "a new name is passed trimmed",
+         .StartName = user,
+         .Choice = NewUser(account, L"  .\\other "),
          .Password = L"",
-         .ExpectStartName = L" .\\svcuser ",
+         .ExpectType = Own,
+         .ExpectStartName = L".\\other",
          .ExpectPassword = L"",
          .ExpectPrompts = 1},
-        {.Name = "new account clears a stored interaction",
-         .Type = Interactive,
-         .Choice = Choice(false, L".\\x", L"", false),
-         .Password = L"p",
-         .ExpectStartName = L".\\x",
-         .ExpectPassword = L"p",
-         .ExpectPrompts = 1},
         {.Name = "prompt cancelled",
-         .Choice = Choice(false, L".\\svcuser", L"", true),
+         .Choice = NewUser(system, user),
          .Called = false,
+         .Result = false,
          .ExpectPrompts = 1},
-        // Rule d: the user name unchanged keeps account and password.
-        {.Name = "user account, nothing edited",
+        // Built-in accounts: no prompt; the service accounts take the empty password.
+        {.Name = "LocalSystem typed with .\\",
+         .StartName = user,
+         .Choice = NewUser(account, L".\\LOCALSYSTEM"),
+         .ExpectType = Own,
+         .ExpectStartName = L"LocalSystem"},
+        {.Name = "LocalSystem typed for LocalSystem", .Choice = NewUser(system, L"localsystem"), .Called = false},
+        {.Name = "local service",
+         .Choice = NewUser(system, L"NT AUTHORITY\\LocalService"),
+         .ExpectType = Own,
+         .ExpectStartName = L"NT AUTHORITY\\LocalService",
+         .ExpectPassword = L""},
+        {.Name = "network service in other letter case",
          .Type = Interactive,
-         .StartName = L".\\svcuser",
-         .Choice = Choice(false, L".\\svcuser", L".\\svcuser", false)},
-        {.Name = "user account with interaction",
-         .StartName = L".\\svcuser",
-         .Choice = Choice(false, L".\\svcuser", L".\\svcuser", true),
-         .ExpectType = Interactive},
-        // Start choices; boot and system start (no button) pass as unchanged.
-        {.Name = "manual",
-         .Choice = Choice(true, L"", L"", false, TStartChoice::Manual),
-         .ExpectStart = SERVICE_DEMAND_START,
-         .ExpectStartName = L"LocalSystem"},
-        {.Name = "disabled",
-         .Choice = Choice(true, L"", L"", false, TStartChoice::Disabled),
-         .ExpectStart = SERVICE_DISABLED,
-         .ExpectStartName = L"LocalSystem"},
-        {.Name = "no start button",
-         .Choice = Choice(true, L"", L"", false, std::nullopt),
-         .ExpectStart = SERVICE_NO_CHANGE,
-         .ExpectStartName = L"LocalSystem"},
-        // Dependencies: one service replaces all; no selection is the empty list too.
+         .Choice = NewUser(Loaded(true, L"", true), L"nt authority\\networkservice"),
+         .ExpectType = Own,
+         .ExpectStartName = L"nt authority\\networkservice",
+         .ExpectPassword = L""},
+        // Dependencies: a changed selection replaces all; "<none>" and no selection empty it.
         {.Name = "one dependency",
-         .Choice = WithDependency(Choice(true, L"", L"", false), 3, L"Net"),
-         .ExpectStartName = L"LocalSystem",
+         .Choice = WithDependency(system, 3, L"Net"),
          .ExpectDependencies = OneDependency(L"Net")},
-        {.Name = "no selection",
-         .Choice = WithDependency(Choice(true, L"", L"", false), -1, L""),
-         .ExpectStartName = L"LocalSystem"},
+        {.Name = "none", .Choice = WithDependency(system, 0, L"<none>"), .ExpectDependencies = L""},
+        {.Name = "no selection", .Choice = WithDependency(system, -1, L""), .ExpectDependencies = L""},
         // Drivers keep type, account and password.
-        {.Name = "driver",
+        {.Name = "driver with a start type",
          .Type = SERVICE_KERNEL_DRIVER,
          .StartName = L"",
-         .Choice = Choice(false, L"", L"", true),
-         .ExpectType = SERVICE_KERNEL_DRIVER},
+         .Choice = Edited(Loaded(false, L"", false), [](TConfigChoice& c) { c.Start = TStartChoice::Disabled; }),
+         .ExpectStart = SERVICE_DISABLED},
         {.Name = "file system driver with a new account",
          .Type = SERVICE_FILE_SYSTEM_DRIVER,
          .StartName = L"\\FileSystem\\Fs",
-         .Choice = Choice(false, L".\\user", L"\\FileSystem\\Fs", true),
-         .ExpectType = SERVICE_FILE_SYSTEM_DRIVER},
+         .Choice = NewUser(Loaded(false, L"\\FileSystem\\Fs", false), L".\\user")},
         {.Name = "adapter set to default",
          .Type = SERVICE_ADAPTER,
          .StartName = L"\\Driver\\Ad",
-         .Choice = Choice(true, L"", L"\\Driver\\Ad", true),
-         .ExpectType = SERVICE_ADAPTER},
-        {.Name = "recognizer driver",
-         .Type = SERVICE_RECOGNIZER_DRIVER,
-         .StartName = L"",
-         .Choice = Choice(false, L"", L"", false),
-         .ExpectType = SERVICE_RECOGNIZER_DRIVER},
+         .Choice = Edited(Loaded(false, L"\\Driver\\Ad", false), [](TConfigChoice& c) { c.DefaultAccount = true; })},
     };
+    Sim.AddAccount(L".\\svcuser");
+    Sim.AddAccount(L"other");
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        TSimServiceControlManager& sim = Sim;
-        sim.Update(L"Svc", [&](TSimService& s) {
+        Sim.Update(L"Svc", [&](TSimService& s) {
             s.ServiceType = c.Type;
             s.StartName = c.StartName;
         });
-        const size_t before = sim.ChangeConfigCalls().size();
+        const size_t before = Sim.ChangeConfigCalls().size();
         Prompts = 0;
-        const bool result = Run(c.Choice, c.Password);
-        EXPECT_EQ(result, c.Called);
+        EXPECT_EQ(Run(c.Choice, c.Password), c.Result);
         EXPECT_EQ(Prompts, c.ExpectPrompts);
-        const auto calls = sim.ChangeConfigCalls();
+        const auto calls = Sim.ChangeConfigCalls();
         ASSERT_EQ(calls.size(), before + (c.Called ? 1 : 0));
         if (!c.Called)
             continue;
@@ -243,7 +290,7 @@ TEST_F(ChangeConfigSim, PassesTheExactArgumentsOfEachCase)
         EXPECT_EQ(call.BinaryPath, Null);
         EXPECT_EQ(call.LoadOrderGroup, Null);
         EXPECT_FALSE(call.TagGiven);
-        EXPECT_EQ(call.Dependencies, std::optional<std::wstring>(c.ExpectDependencies)) << "the empty list, never null";
+        EXPECT_EQ(call.Dependencies, c.ExpectDependencies);
         EXPECT_EQ(call.StartName, c.ExpectStartName);
         EXPECT_EQ(call.Password, c.ExpectPassword);
         EXPECT_EQ(call.DisplayName, std::optional<std::wstring>(L"The Service"));
@@ -251,7 +298,7 @@ TEST_F(ChangeConfigSim, PassesTheExactArgumentsOfEachCase)
     EXPECT_EQ(Sim.CallCount(TSimCall::ChangeServiceConfig2), 0) << "the Delayed start box was disabled";
 }
 
-TEST_F(ChangeConfigSim, WritesDelayedStartOnlyWhenTheBoxIsEnabled)
+TEST_F(ChangeConfigSim, WritesDelayedStartOnlyWhenTheBoxIsEnabledAndChanged)
 {
     const struct {
         const char* Name;
@@ -261,52 +308,78 @@ TEST_F(ChangeConfigSim, WritesDelayedStartOnlyWhenTheBoxIsEnabled)
     } cases[] = {
         {"enabled, checked", true, true, false, true, 1},
         {"enabled, unchecked", true, false, true, false, 1},
+        {"enabled, as loaded", true, true, true, true, 0},
         {"disabled leaves it", false, false, true, true, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         Sim.Update(L"Svc", [&](TSimService& s) { s.DelayedAutoStart = c.Stored; });
         const int before = Sim.CallCount(TSimCall::ChangeServiceConfig2);
-        TConfigChoice choice = Choice(true, L"", L"", false);
+        const size_t changes = Sim.ChangeConfigCalls().size();
+        TConfigChoice choice = Loaded(true, L"", false, TStartChoice::Automatic);
         choice.DelayedStartEnabled = c.Enabled;
         choice.DelayedStart = c.Checked;
+        choice.LoadedDelayedStart = c.Stored;
         EXPECT_TRUE(Run(choice));
         EXPECT_EQ(Sim.Service(L"Svc").DelayedAutoStart, c.ExpectDelayed);
         EXPECT_EQ(Sim.CallCount(TSimCall::ChangeServiceConfig2) - before, c.ExpectWrites);
+        EXPECT_EQ(Sim.ChangeConfigCalls().size(), changes) << "nothing else was changed";
     }
 }
 
-TEST_F(ChangeConfigSim, FailuresRaiseTheSystemErrorAndStopWhereTheyHappen)
+TEST_F(ChangeConfigSim, FailuresRaiseTheSystemErrorAndTellWhatWasWritten)
 {
-    TConfigChoice delayed = Choice(true, L"", L"", false);
-    delayed.DelayedStartEnabled = true;
-    delayed.DelayedStart = true;
+    TConfigChoice delayed = Edited(Loaded(true, L"", false), [](TConfigChoice& c) {
+        c.Start = TStartChoice::Automatic;
+        c.DelayedStartEnabled = true;
+        c.DelayedStart = true;
+    });
 
     // A refused change leaves delayed start untouched.
     Sim.Fail(TSimCall::ChangeServiceConfig, ERROR_CIRCULAR_DEPENDENCY, L"Svc", 0, 1);
     EXPECT_EQ(RunError(delayed), std::to_wstring(ERROR_CIRCULAR_DEPENDENCY));
+    EXPECT_FALSE(Progress.ConfigurationWritten);
     EXPECT_EQ(Sim.CallCount(TSimCall::ChangeServiceConfig2), 0);
     EXPECT_FALSE(Sim.Service(L"Svc").DelayedAutoStart);
 
     // A missing delayed-start level fails after the main change, which stays.
     Sim.SetDelayedStartSupported(false);
-    TConfigChoice manual = delayed;
-    manual.Start = TStartChoice::Disabled;
-    EXPECT_EQ(RunError(manual), std::to_wstring(ERROR_INVALID_LEVEL));
-    EXPECT_EQ(Sim.Service(L"Svc").StartType, static_cast<DWORD>(SERVICE_DISABLED));
+    EXPECT_EQ(RunError(delayed), std::to_wstring(ERROR_INVALID_LEVEL));
+    EXPECT_TRUE(Progress.ConfigurationWritten);
+    EXPECT_FALSE(Progress.DelayedStartWritten);
+    EXPECT_EQ(Sim.Service(L"Svc").StartType, static_cast<DWORD>(SERVICE_AUTO_START));
 
     // The configuration cannot be read: nothing is changed.
     const size_t calls = Sim.ChangeConfigCalls().size();
     Sim.Fail(TSimCall::QueryServiceConfig, ERROR_ACCESS_DENIED, L"Svc", 0, 1);
-    EXPECT_EQ(RunError(Choice(true, L"", L"", false)), std::to_wstring(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RunError(delayed), std::to_wstring(ERROR_ACCESS_DENIED));
     EXPECT_EQ(Sim.ChangeConfigCalls().size(), calls);
+}
+
+// What Windows' manager refuses reaches the user as its error: an unknown account (1057), the
+// interactive flag with an account other than LocalSystem (87).
+TEST_F(ChangeConfigSim, TheManagersRefusalOfAnAccountIsRaised)
+{
+    EXPECT_EQ(RunError(NewUser(Loaded(true, L"", false), L".\\nobody")), std::to_wstring(ERROR_INVALID_SERVICE_ACCOUNT));
+    EXPECT_EQ(Sim.Service(L"Svc").StartName, L"LocalSystem");
+    Sim.AddAccount(L"nobody");
+    TSimServiceControlManager& sim = Sim;
+    SC_HANDLE manager = sim.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = sim.OpenServiceW(manager, L"Svc", SERVICE_CHANGE_CONFIG);
+    EXPECT_FALSE(sim.ChangeServiceConfigW(service, Interactive, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr,
+                                          nullptr, nullptr, L".\\nobody", L"", nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(sim.ChangeServiceConfigW(service, Own, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr, nullptr,
+                                         nullptr, L".\\nobody", L"", nullptr));
+    sim.CloseServiceHandle(service);
+    sim.CloseServiceHandle(manager);
 }
 
 TEST_F(ChangeConfigSim, ReadsALargeConfigurationWithAGrownBuffer)
 {
     std::wstring longPath = L"C:\\" + std::wstring(5000, L'x') + L".exe";
     Sim.Update(L"Svc", [&](TSimService& s) { s.BinaryPath = longPath; });
-    EXPECT_TRUE(Run(Choice(true, L"", L"", false)));
+    EXPECT_TRUE(Run(Edited(Loaded(true, L"", false), [](TConfigChoice& c) { c.Start = TStartChoice::Disabled; })));
     EXPECT_EQ(Sim.ChangeConfigCalls().back().DisplayName, std::optional<std::wstring>(L"The Service"));
     EXPECT_EQ(Sim.Service(L"Svc").BinaryPath, longPath);
 }

@@ -97,6 +97,7 @@ protected:
         TSimService db = SimService(L"SQLANYs_Db");
         db.BinaryPath = L"\"C:\\SA17\\Bin64\\dbsrv17.exe\" -n erpdb";
         Sim.AddService(db);
+        Sim.AddAccount(L".\\svcuser");
         ResetApp();
     }
     ~FormPropsTest() override
@@ -591,8 +592,8 @@ void ShiftInsert(HWND wnd)
     SetKeyboardState(keys);
 }
 
-// Whatever way text enters the Service name box, only letters, digits and "_" stay, at most
-// 256 of them; a paste of nothing changes nothing.
+// Whatever way text enters the Service name box, only letters, digits and "_" stay; text past 256
+// of them is refused with a message, never cut; a paste of nothing changes nothing.
 TEST_F(FormPropsTest, NameBoxTakesOnlyWhatItAllowsHoweverItArrives)
 {
     const std::wstring evil = L"Evil1 /disabled /dependson:SQLANYs_Db";
@@ -601,6 +602,7 @@ TEST_F(FormPropsTest, NameBoxTakesOnlyWhatItAllowsHoweverItArrives)
         std::wstring Before;
         std::function<void(HWND)> Enter;
         std::wstring After;
+        size_t Messages = 0;
     } cases[] = {
         {"typed", L"", [](HWND w) { for (wchar_t c : std::wstring(L"a b-c")) SendMessageW(w, WM_CHAR, c, 0); }, L"abc"},
         {"WM_UNICHAR", L"ab", [](HWND w) { for (wchar_t c : std::wstring(L" -c")) SendMessageW(w, WM_UNICHAR, c, 0); },
@@ -626,10 +628,14 @@ TEST_F(FormPropsTest, NameBoxTakesOnlyWhatItAllowsHoweverItArrives)
          L"abc"},
         {"Shift+Insert of an empty clipboard", L"abc",
          [](HWND w) { ASSERT_TRUE(SetClipboardText(nullptr)); SendMessageW(w, EM_SETSEL, 0, -1); ShiftInsert(w); }, L"abc"},
-        {"too long", L"", [](HWND w) { SetWindowTextW(w, std::wstring(40000, L'n').c_str()); },
-         std::wstring(256, L'n')},
+        {"too long", L"ab", [](HWND w) { SetWindowTextW(w, std::wstring(40000, L'n').c_str()); }, L"ab", 1},
+        {"pasted past the end", std::wstring(250, L'n'),
+         [](HWND w) { ASSERT_TRUE(SetClipboardText(L"abcdefg")); SendMessageW(w, WM_PASTE, 0, 0); },
+         std::wstring(250, L'n'), 1},
         {"typed past the end", std::wstring(256, L'n'), [](HWND w) { SendMessageW(w, WM_CHAR, L'x', 0); },
-         std::wstring(256, L'n')},
+         std::wstring(256, L'n'), 1},
+        {"full length", std::wstring(255, L'n'), [](HWND w) { SendMessageW(w, WM_CHAR, L'x', 0); },
+         std::wstring(255, L'n') + L'x'},
     };
     Open(nullptr, etT32AppServer);
     Show({[&] {
@@ -638,8 +644,13 @@ TEST_F(FormPropsTest, NameBoxTakesOnlyWhatItAllowsHoweverItArrives)
             SCOPED_TRACE(c.Name);
             SetWindowTextW(name, c.Before.c_str());
             SendMessageW(name, EM_SETSEL, c.Before.size(), c.Before.size());
+            ScriptedMessageBoxes boxes;
             c.Enter(name);
             EXPECT_EQ(Text(name), c.After);
+            EXPECT_EQ(boxes.Asked.size(), c.Messages);
+            if (c.Messages && !boxes.Asked.empty()) {
+                EXPECT_EQ(boxes.Asked[0].Text, L"Service name cannot be longer than 256 characters.");
+            }
         }
         Cancel();
     }});
@@ -661,6 +672,44 @@ TEST_F(FormPropsTest, TypingReplacesTheDefaultName)
               EXPECT_EQ(Text(name), L"MyApp");
               Cancel();
           }});
+}
+
+// "<default>" is a whole: an edit anywhere in it (the caret put there by a click, a part
+// selected) leaves only what was typed or pasted, never what is left of the placeholder.
+TEST_F(FormPropsTest, AnEditOfTheDefaultNameReplacesItWhole)
+{
+    const struct {
+        const char* Name;
+        DWORD Start, End;
+        std::function<void(HWND)> Enter;
+        std::wstring After;
+    } cases[] = {
+        {"typed at the start", 0, 0, [](HWND w) { SendMessageW(w, WM_CHAR, L'E', 0); }, L"E"},
+        {"typed in the middle", 4, 4, [](HWND w) { SendMessageW(w, WM_CHAR, L'E', 0); }, L"E"},
+        {"typed at the end", 9, 9,
+         [](HWND w) {
+             for (wchar_t c : std::wstring(L"ERP2"))
+                 SendMessageW(w, WM_CHAR, c, 0);
+         },
+         L"ERP2"},
+        {"typed over a part", 1, 4, [](HWND w) { SendMessageW(w, WM_CHAR, L'x', 0); }, L"x"},
+        {"pasted in the middle", 3, 3,
+         [](HWND w) { ASSERT_TRUE(SetClipboardText(L"App 2")); SendMessageW(w, WM_PASTE, 0, 0); }, L"App2"},
+        {"backspace", 9, 9, [](HWND w) { SendMessageW(w, WM_CHAR, VK_BACK, 0); }, L""},
+    };
+    Open(nullptr, etT32AppServer);
+    Show({[&] {
+        HWND name = Item(TFormProps::IdEditName);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.Name);
+            Form->LoadService();
+            ASSERT_EQ(Text(name), L"<default>");
+            SendMessageW(name, EM_SETSEL, c.Start, c.End);
+            c.Enter(name);
+            EXPECT_EQ(Text(name), c.After);
+        }
+        Cancel();
+    }});
 }
 
 // However the dialog ends, its close handler runs once and saves the dialog's size and the folder

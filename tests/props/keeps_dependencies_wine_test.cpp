@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -154,6 +155,81 @@ TEST_F(KeepsDependenciesOverWine, DependenciesChangeOnlyWithTheSelection)
                 EXPECT_EQ(Entries(after.Groups), *s.Groups);
             else
                 EXPECT_TRUE(Same(after.Groups, before.Groups)) << "DependOnGroup kept";
+        }
+    }
+}
+
+// Every value of the service's key, type and bytes.
+std::map<std::wstring, TRegValue> KeyValues()
+{
+    std::map<std::wstring, TRegValue> values;
+    UniqueRegKey key;
+    if (OpenRegKey(HKEY_LOCAL_MACHINE, std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\") + Edited, KEY_READ, key) !=
+        ERROR_SUCCESS)
+        return values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumValueW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        TRegValue value;
+        EXPECT_EQ(ReadRegValue(key.get(), name, value), ERROR_SUCCESS);
+        values.emplace(name, value);
+    }
+    return values;
+}
+
+void SetValue(const wchar_t* name, DWORD type, const void* data, DWORD size)
+{
+    UniqueRegKey key;
+    ASSERT_EQ(OpenRegKey(HKEY_LOCAL_MACHINE, std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\") + Edited,
+                         KEY_SET_VALUE, key),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+}
+
+// A start type changed with the dependency left as loaded: Wine's manager, given "unchanged",
+// erases both values; the key must end byte for byte as before but for the start type, whatever
+// the type the values are stored as.
+TEST_F(KeepsDependenciesOverWine, AChangeOfAnotherFieldKeepsTheKeyByteForByte)
+{
+    ASSERT_TRUE(RunsUnderWine());
+    const wchar_t text[] = L"PropsWineKeepsDb";
+    const wchar_t list[] = L"PropsWineKeepsDb\0PropsWineKeepsNet\0";
+    const wchar_t unterminated[] = {L'N', L'e', L't'};
+    const DWORD number = 7;
+    const BYTE odd[] = {0x41, 0, 0x42};
+    const struct {
+        const char* Name;
+        DWORD Type;
+        const void* Data;
+        DWORD Size;
+    } values[] = {
+        {"multi-string", REG_MULTI_SZ, list, sizeof(list)},
+        {"multi-string without its end", REG_MULTI_SZ, unterminated, sizeof(unterminated)},
+        {"string", REG_SZ, text, sizeof(text)},
+        {"expandable string", REG_EXPAND_SZ, text, sizeof(text)},
+        {"binary of odd size", REG_BINARY, odd, sizeof(odd)},
+        {"number", REG_DWORD, &number, sizeof(number)},
+        {"empty", REG_MULTI_SZ, nullptr, 0},
+    };
+    for (const auto& v : values) {
+        SCOPED_TRACE(v.Name);
+        Load({});
+        SetValue(L"DependOnService", v.Type, v.Data, v.Size);
+        SetValue(L"DependOnGroup", v.Type, v.Data, v.Size);
+        auto before = KeyValues();
+        SendMessageW(Form->Item(TFormProps::IdRBtnStartDisabled), BM_CLICK, 0, 0);
+        ScriptedMessageBoxes boxes;
+        ASSERT_TRUE(Form->ApplyChanges());
+        auto after = KeyValues();
+        EXPECT_EQ(RegValueDword(after[L"Start"]), std::optional<DWORD>(SERVICE_DISABLED));
+        after[L"Start"] = before[L"Start"];
+        ASSERT_EQ(before.size(), after.size());
+        for (const auto& [name, value] : before) {
+            SCOPED_TRACE(ToUtf8(name));
+            EXPECT_EQ(value.Type, after[name].Type);
+            EXPECT_EQ(value.Data, after[name].Data);
         }
     }
 }

@@ -107,8 +107,10 @@ TEST_F(KeepsStoredData, DependenciesChangeOnlyWithTheSelection)
             EXPECT_EQ(Form->ConfigChoice().DependText, l.Shown);
             if (s.Select)
                 Select(*s.Select);
+            const size_t calls = Sim.ChangeConfigCalls().size();
             Apply();
-            ASSERT_FALSE(Sim.ChangeConfigCalls().empty());
+            // A selection as loaded writes nothing at all.
+            EXPECT_EQ(Sim.ChangeConfigCalls().size() == calls, !s.Select || *s.Select == l.Shown);
             EXPECT_EQ(Sim.Service(Edited).Dependencies, s.Expect);
         }
     }

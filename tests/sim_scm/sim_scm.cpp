@@ -321,7 +321,12 @@ SC_HANDLE TSimServiceControlManager::OpenSCManagerW(LPCWSTR machineName, LPCWSTR
         SetLastError(ERROR_DATABASE_DOES_NOT_EXIST);
         return nullptr;
     }
-    return NewHandle(true, desiredAccess | SC_MANAGER_CONNECT, L"");
+    const DWORD access = MappedManagerAccess(desiredAccess | SC_MANAGER_CONNECT, FManagerGrantedAccess);
+    if ((access & ~FManagerGrantedAccess) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return NewHandle(true, access, L"");
 }
 
 SC_HANDLE TSimServiceControlManager::OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess)
@@ -336,11 +341,17 @@ SC_HANDLE TSimServiceControlManager::OpenServiceW(SC_HANDLE manager, LPCWSTR ser
         SetLastError(ERROR_INVALID_ADDRESS);
         return nullptr;
     }
-    if (!FindByKey(key)) {
+    const TSimService* s = FindByKey(key);
+    if (!s) {
         SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
         return nullptr;
     }
-    return NewHandle(false, desiredAccess, key);
+    const DWORD access = MappedServiceAccess(desiredAccess, s->GrantedAccess);
+    if ((access & ~s->GrantedAccess) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return NewHandle(false, access, key);
 }
 
 BOOL TSimServiceControlManager::CloseServiceHandle(SC_HANDLE handle)
@@ -395,7 +406,8 @@ BOOL TSimServiceControlManager::EnumServicesStatusW(SC_HANDLE manager, DWORD ser
     size_t rest = 0;
     for (size_t i = first + count; i < entries.size(); ++i)
         rest += EnumEntryBytes(entries[i].Name, entries[i].Display);
-    *bytesNeeded = static_cast<DWORD>(rest);
+    // Windows gives an estimate, not the exact size: more than the rest takes.
+    *bytesNeeded = static_cast<DWORD>(rest == 0 ? 0 : rest + rest / 4 + sizeof(ENUM_SERVICE_STATUSW));
     if (rest == 0) {
         if (resumeHandle)
             *resumeHandle = 0;
@@ -605,6 +617,9 @@ BOOL TSimServiceControlManager::ChangeServiceConfigW(SC_HANDLE service, DWORD se
                                   tagId != nullptr});
     if (s->MarkedForDelete)
         return Failed(ERROR_SERVICE_MARKED_FOR_DELETE);
+    if (DWORD refused = AccountRefusal(serviceType != SERVICE_NO_CHANGE ? serviceType : s->ServiceType,
+                                       serviceStartName ? serviceStartName : s->StartName, serviceStartName != nullptr))
+        return Failed(refused);
     if (serviceType != SERVICE_NO_CHANGE)
         s->ServiceType = serviceType;
     if (startType != SERVICE_NO_CHANGE)
@@ -661,8 +676,13 @@ SC_HANDLE TSimServiceControlManager::CreateServiceW(SC_HANDLE manager, LPCWSTR s
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (FindByKey(key)) {
-        SetLastError(ERROR_SERVICE_EXISTS);
+    if (const TSimService* existing = FindByKey(key)) {
+        SetLastError(existing->MarkedForDelete ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
+        return nullptr;
+    }
+    if (DWORD refused = AccountRefusal(serviceType, serviceStartName ? serviceStartName : L"LocalSystem",
+                                       serviceStartName != nullptr)) {
+        SetLastError(refused);
         return nullptr;
     }
     TSimService s;
@@ -726,4 +746,72 @@ BOOL TSimServiceControlManager::QueryServiceLockStatusW(SC_HANDLE manager, LPQUE
     lockStatus->lpLockOwner = Packer(reinterpret_cast<BYTE*>(lockStatus + 1)).Put(owner);
     lockStatus->dwLockDuration = FLocked ? (GetTickCount() - FLockTick) / 1000 : 0;
     return TRUE;
+}
+
+// ---- Accounts and rights -------------------------------------------------------------------
+
+namespace {
+// An account name compared as Windows resolves it: any letter case, ".\name" as "name".
+std::wstring AccountKey(std::wstring name)
+{
+    if (name.rfind(L".\\", 0) == 0)
+        name.erase(0, 2);
+    if (!name.empty())
+        CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+}  // namespace
+
+void TSimServiceControlManager::AddAccount(const std::wstring& name)
+{
+    std::lock_guard lock(FMutex);
+    FAccounts.push_back(AccountKey(name));
+}
+
+DWORD TSimServiceControlManager::AccountRefusal(DWORD serviceType, const std::wstring& startName, bool nameGiven) const
+{
+    if ((serviceType & (SERVICE_DRIVER | SERVICE_ADAPTER)) != 0)
+        return 0;  // a driver's "account" names its driver object
+    const std::wstring key = AccountKey(startName);
+    const bool localSystem = key == L"LOCALSYSTEM";
+    if (nameGiven && !localSystem && key != L"NT AUTHORITY\\LOCALSERVICE" && key != L"NT AUTHORITY\\NETWORKSERVICE" &&
+        std::find(FAccounts.begin(), FAccounts.end(), key) == FAccounts.end())
+        return ERROR_INVALID_SERVICE_ACCOUNT;
+    if ((serviceType & SERVICE_INTERACTIVE_PROCESS) != 0 && !localSystem)
+        return ERROR_INVALID_PARAMETER;
+    return 0;
+}
+
+DWORD TSimServiceControlManager::MappedServiceAccess(DWORD access, DWORD granted)
+{
+    DWORD mapped = access & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL | MAXIMUM_ALLOWED);
+    if (access & GENERIC_READ)
+        mapped |= STANDARD_RIGHTS_READ | SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS | SERVICE_INTERROGATE |
+                  SERVICE_ENUMERATE_DEPENDENTS;
+    if (access & GENERIC_WRITE)
+        mapped |= STANDARD_RIGHTS_WRITE | SERVICE_CHANGE_CONFIG;
+    if (access & GENERIC_EXECUTE)
+        mapped |= STANDARD_RIGHTS_EXECUTE | SERVICE_START | SERVICE_STOP | SERVICE_PAUSE_CONTINUE |
+                  SERVICE_USER_DEFINED_CONTROL;
+    if (access & GENERIC_ALL)
+        mapped |= SERVICE_ALL_ACCESS;
+    if (access & MAXIMUM_ALLOWED)
+        mapped |= granted;
+    return mapped;
+}
+
+DWORD TSimServiceControlManager::MappedManagerAccess(DWORD access, DWORD granted)
+{
+    DWORD mapped = access & ~(GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL | MAXIMUM_ALLOWED);
+    if (access & GENERIC_READ)
+        mapped |= STANDARD_RIGHTS_READ | SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_QUERY_LOCK_STATUS;
+    if (access & GENERIC_WRITE)
+        mapped |= STANDARD_RIGHTS_WRITE | SC_MANAGER_CREATE_SERVICE | SC_MANAGER_MODIFY_BOOT_CONFIG;
+    if (access & GENERIC_EXECUTE)
+        mapped |= STANDARD_RIGHTS_EXECUTE | SC_MANAGER_CONNECT | SC_MANAGER_LOCK;
+    if (access & GENERIC_ALL)
+        mapped |= SC_MANAGER_ALL_ACCESS;
+    if (access & MAXIMUM_ALLOWED)
+        mapped |= granted;
+    return mapped;
 }

@@ -72,6 +72,10 @@ struct TSimService {
     DWORD StateAfterPause = SERVICE_PAUSED;
     DWORD StateAfterContinue = SERVICE_RUNNING;
 
+    // The rights the service's permissions grant; an open asking for more is refused with
+    // ERROR_ACCESS_DENIED, as a service's security descriptor makes Windows do.
+    DWORD GrantedAccess = SERVICE_ALL_ACCESS;
+
     // Entries EnumDependentServicesW adds after the real dependants (group entries, strays).
     std::vector<std::wstring> ExtraDependents;
 
@@ -126,6 +130,12 @@ public:
     // Off, the delayed-start level fails with ERROR_INVALID_LEVEL as on Wine.
     void SetDelayedStartSupported(bool supported) { FDelayedStartSupported = supported; }
     void SetLockOwner(const std::wstring& owner) { FLockOwner = owner; }
+    // The rights the manager grants this caller; an OpenSCManagerW asking for more is refused.
+    void SetManagerGrantedAccess(DWORD access) { FManagerGrantedAccess = access; }
+    // An account that ChangeServiceConfigW and CreateServiceW accept besides the built-in ones
+    // (LocalSystem, NT AUTHORITY\LocalService and NT AUTHORITY\NetworkService); ".\name" is
+    // the same as "name". Any other account is refused with ERROR_INVALID_SERVICE_ACCOUNT.
+    void AddAccount(const std::wstring& name);
     // Runs at the start of every call, before faults apply, with the manager locked (a slow
     // manager, a look at the caller's state at that moment). Set it while no call runs.
     std::function<void(TSimCall call, const std::wstring& serviceKey)> OnCall;
@@ -190,6 +200,12 @@ private:
     TSimService* ServiceOf(SC_HANDLE handle, TSimCall call, DWORD access);
     void RemoveIfUnused(const std::wstring& key);
     std::vector<const TSimService*> DependantsOf(const TSimService& service);
+    // What Windows refuses of a configuration: an unknown account (1057), the interactive flag
+    // with an account other than LocalSystem (87). Zero when it is accepted.
+    DWORD AccountRefusal(DWORD serviceType, const std::wstring& startName, bool nameGiven) const;
+    // Generic rights mapped to the specific ones of a service or of the manager.
+    static DWORD MappedServiceAccess(DWORD access, DWORD granted);
+    static DWORD MappedManagerAccess(DWORD access, DWORD granted);
 
     mutable std::recursive_mutex FMutex;
     std::vector<TSimService> FServices;  // enumeration order
@@ -205,4 +221,6 @@ private:
     bool FLocked = false;
     DWORD FLockTick = 0;
     std::wstring FLockOwner = L"SimAdmin";
+    DWORD FManagerGrantedAccess = SC_MANAGER_ALL_ACCESS;
+    std::vector<std::wstring> FAccounts;  // upper case, without ".\"
 };

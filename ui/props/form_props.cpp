@@ -104,6 +104,33 @@ std::wstring BrowseFilter(TExeType kind)
     filter += L'\0';
     return filter;
 }
+
+// A failure after part of the change was written: the error, then what is in force and what
+// is not.
+std::wstring PartlyAppliedText(const std::wstring& error, const TServiceReconfiguration& change,
+                               const TReconfigurationProgress& progress, bool parameters)
+{
+    std::vector<std::wstring> made, notMade;
+    auto add = [&](bool wanted, bool done, const wchar_t* what) {
+        if (wanted)
+            (done ? made : notMade).emplace_back(what);
+    };
+    const bool configuration = progress.ConfigurationWritten;
+    add(change.StartType.has_value(), configuration, L"start type");
+    add(change.Account != TAccountChange::Unchanged, configuration, L"account");
+    add(change.Interact.has_value() && change.Account == TAccountChange::Unchanged, configuration,
+        L"desktop interaction");
+    add(change.Dependencies.has_value(), configuration, L"dependency");
+    add(change.DelayedStart.has_value(), progress.DelayedStartWritten, L"delayed start");
+    add(parameters, false, L"parameters");
+    auto join = [](const std::vector<std::wstring>& items) {
+        std::wstring text;
+        for (const std::wstring& item : items)
+            text += (text.empty() ? L"" : L", ") + item;
+        return text.empty() ? std::wstring(L"none") : text;
+    };
+    return Fmt(L"%s\n\nChanges made: %s.\nChanges not made: %s.", {error, join(made), join(notMade)});
+}
 }  // namespace
 
 bool TFormProps::IsDirectory(const std::wstring& path)
@@ -132,7 +159,9 @@ TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind
     FSized = true;
     CreateControls(Components, std::size(Components));
     FormCreate();
-    SendMessageW(Control(IdEditName), EM_LIMITTEXT, MaxServiceNameLength, 0);
+    // Past MaxServiceNameLength the box refuses the text with a message (EditNameChange); its own
+    // limit would cut a paste silently.
+    SendMessageW(Control(IdEditName), EM_LIMITTEXT, 0, 0);
 }
 
 TFormProps::~TFormProps()
@@ -200,12 +229,13 @@ void TFormProps::LoadInstalled()
         SetWindowTextW(Control(IdEditUser), FService->ServiceStartName().c_str());
     }
     FOldUserName = Text(IdEditUser);
+    // A driver's account field names its driver object: nothing there is written.
+    FDriver = FService->ServiceTypes().Contains(stKernelDriver) || FService->ServiceTypes().Contains(stFileSystemDriver) ||
+              FService->ServiceTypes().Contains(stAdapter) || FService->ServiceTypes().Contains(stRecognizerDriver);
 
     FExeType = ExeTypeOfFile(FService->FileName());
     SetWindowTextW(Control(IdEditType), ExeTypeName(FExeType).c_str());
-    FSettingName = true;
-    SetWindowTextW(Control(IdEditName), FService->ServiceName().c_str());
-    FSettingName = false;
+    SetNameText(FService->ServiceName());
     SetWindowTextW(Control(IdComboFile), FService->FileName().c_str());
 
     switch (FService->StartType()) {
@@ -230,17 +260,28 @@ void TFormProps::LoadInstalled()
     FLoadedParams = Text(IdMemoParams);
 
     FillDependencies();
-    int selected = 0;
+    // The first service it depends on; one that does not exist is shown by its stored name.
+    std::wstring first;
     if (FService->DependentServiceCount() > 0) {
-        const std::wstring& first = FService->GetDependentService(0)->ServiceName();
-        for (int i = 0; i < FCatalogue.ServiceCount(); ++i)
-            if (FCatalogue.GetService(i)->ServiceName() == first) {
-                selected = i + 1;
+        first = FService->GetDependentService(0)->ServiceName();
+    } else {
+        for (const std::wstring& entry : FService->StoredDependencies())
+            if (entry[0] != SC_GROUP_IDENTIFIERW) {
+                first = entry;
                 break;
             }
     }
-    SendMessageW(Control(IdComboDepend), CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
-    FLoadedDependIndex = selected;
+    HWND depend = Control(IdComboDepend);
+    LRESULT selected = 0;
+    if (!first.empty()) {
+        selected = SendMessageW(depend, CB_FINDSTRINGEXACT, 0, reinterpret_cast<LPARAM>(first.c_str()));
+        if (selected <= 0)
+            selected = SendMessageW(depend, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(first.c_str()));
+    }
+    SendMessageW(depend, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+    FLoadedDependIndex = static_cast<int>(selected);
+    // What OK compares against: only controls changed from these are written.
+    FLoaded = ConfigChoice();
 }
 
 // The service's delayed-start setting. A system without the delayed-start level counts as not
@@ -261,9 +302,7 @@ void TFormProps::LoadNew()
     EnableWindow(Control(IdChBoxDefaultAccount), FALSE);
     ShowWindow(Control(IdChBoxDelayedStart), SW_HIDE);
     if (IsAppServerKind(FExeType)) {
-        FSettingName = true;
-        SetWindowTextW(Control(IdEditName), DefaultServiceName);
-        FSettingName = false;
+        SetNameText(DefaultServiceName);
         FillDependencies();
         SendMessageW(Control(IdComboDepend), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     }
@@ -274,8 +313,12 @@ void TFormProps::FillDependencies()
     HWND combo = Control(IdComboDepend);
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"<none>"));
-    for (int i = 0; i < FCatalogue.ServiceCount(); ++i)
-        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FCatalogue.GetService(i)->ServiceName().c_str()));
+    // A service cannot depend on itself: the edited one is not offered.
+    for (int i = 0; i < FCatalogue.ServiceCount(); ++i) {
+        const std::wstring& name = FCatalogue.GetService(i)->ServiceName();
+        if (!FService || CompareStringOrdinal(name.c_str(), -1, FService->ServiceName().c_str(), -1, TRUE) != CSTR_EQUAL)
+            SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    }
 }
 
 void TFormProps::BuildExecutableList()
@@ -332,10 +375,12 @@ void TFormProps::RadiosStartupClick()
 
 void TFormProps::ChBoxDefaultAccountClick()
 {
-    const bool user = FService && !Checked(IdChBoxDefaultAccount);
+    const bool user = FService && !FDriver && !Checked(IdChBoxDefaultAccount);
     EnableWindow(Control(IdEditUser), user);
     EnableWindow(Control(IdLabelUser), user);
-    EnableWindow(Control(IdChBoxInteract), Checked(IdChBoxDefaultAccount));
+    EnableWindow(Control(IdChBoxInteract), !FDriver && Checked(IdChBoxDefaultAccount));
+    if (FDriver)
+        EnableWindow(Control(IdChBoxDefaultAccount), FALSE);
 }
 
 // ---- Browsing, validating, applying -----------------------------------------------------------
@@ -382,6 +427,17 @@ bool TFormProps::ValidateInput()
             return false;
         }
     }
+    // A new account's name is checked before its password is asked for and before anything is
+    // written.
+    if (FService) {
+        const TServiceReconfiguration change = ReconfigurationOf(ConfigChoice());
+        const std::wstring refusal =
+            change.Account == TAccountChange::NewAccount ? AccountNameRefusal(change.UserName) : std::wstring();
+        if (!refusal.empty()) {
+            AppMessageBox(refusal, FormCaption, MB_ICONERROR);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -412,15 +468,31 @@ bool TFormProps::ApplyChanges()
     TPasswordPrompt prompt = FPasswordPrompt;
     if (!prompt)
         prompt = [](std::wstring& password) { return AskAccountPassword(password, FormCaption); };
-    if (!FService->Reconfigure(ReconfigurationOf(ConfigChoice()), prompt))
-        return false;
-    if (FService->ServiceState() == ssRunning)
+    // Everything is written before anything is shown: the configuration, the delayed start,
+    // then "Parameters" (an empty box, or one as loaded, leaves the stored value as it is,
+    // type and bytes).
+    const TConfigChoice choice = ConfigChoice();
+    const TServiceReconfiguration change = ReconfigurationOf(choice);
+    const std::wstring parameters = Text(IdMemoParams);
+    const bool writeParameters = !parameters.empty() && parameters != FLoadedParams;
+    TReconfigurationProgress progress;
+    bool parametersWritten = false;
+    try {
+        if (!FService->Reconfigure(change, prompt, &progress))
+            return false;
+        if (writeParameters) {
+            WriteServiceParameters(FService->ServiceName(), parameters);
+            parametersWritten = true;
+        }
+    } catch (const Exception& e) {
+        if (!progress.ConfigurationWritten && !progress.DelayedStartWritten)
+            throw;
+        throw Exception(PartlyAppliedText(e.Message(), change, progress, writeParameters));
+    }
+    const bool written = progress.ConfigurationWritten || progress.DelayedStartWritten || parametersWritten;
+    if (written && FService->ServiceState() == ssRunning)
         AppMessageBox(L"The new configuration will take effect as soon as the service is stopped.", FormCaption,
                       MB_ICONINFORMATION);
-    // An empty box, or one as loaded, leaves the stored value as it is, type and bytes.
-    const std::wstring parameters = Text(IdMemoParams);
-    if (!parameters.empty() && parameters != FLoadedParams)
-        WriteServiceParameters(FService->ServiceName(), parameters);
     return true;
 }
 
@@ -464,6 +536,10 @@ TConfigChoice TFormProps::ConfigChoice() const
     choice.DefaultAccount = Checked(IdChBoxDefaultAccount);
     choice.UserName = Text(IdEditUser);
     choice.OldUserName = FOldUserName;
+    choice.LoadedStart = FLoaded.Start;
+    choice.LoadedDelayedStart = FLoaded.DelayedStart;
+    choice.LoadedInteract = FLoaded.Interact;
+    choice.LoadedDefaultAccount = FLoaded.DefaultAccount;
     return choice;
 }
 

@@ -101,6 +101,8 @@ private:
     void BuildExecutableList();
     void EditNameChange();
     void EditNameEnter();
+    // Sets the Service name box's text as the dialog's own (not filtered).
+    void SetNameText(const std::wstring& text);
     void RadiosStartupClick();
     void ChBoxDefaultAccountClick();
     void BtnBrowseClick();
@@ -133,10 +135,14 @@ private:
     std::wstring FOldUserName;
     TStringList FPathMem;
     bool FDelayedStartSupported = true;
+    bool FDriver = false;  // the edited service is a driver: its account controls stay disabled
     // The Depends on selection and the Parameters text as loaded for an installed service.
     std::optional<int> FLoadedDependIndex;
     std::wstring FLoadedParams;
+    // The controls as loaded for an installed service.
+    TConfigChoice FLoaded;
     bool FSettingName = false;
+    std::wstring FLastName;  // the Service name box's text as last accepted
     bool FNameEntered = false;
     bool FApplying = false;  // an installer is being waited for
     TActionList FActions;

@@ -4,6 +4,7 @@
 #include "ui/props/form_props.h"
 
 #include "ui/base/application.h"
+#include "ui/base/message_box.h"
 #include "ui/props/file_paths.h"
 
 #include <shellapi.h>
@@ -40,31 +41,65 @@ bool IsValidServiceName(const std::wstring& name)
     return name.size() <= MaxServiceNameLength && FilterServiceName(name) == name;
 }
 
+namespace {
+// What an edit put into before to make after: the part of after between what the two share at
+// their start and at their end.
+std::wstring InsertedText(const std::wstring& before, const std::wstring& after)
+{
+    size_t prefix = 0;
+    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
+        ++prefix;
+    size_t suffix = 0;
+    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
+           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    return after.substr(prefix, after.size() - prefix - suffix);
+}
+}  // namespace
+
 void TFormProps::EditNameChange()
 {
     // Whatever way the text came in (Shift+Insert and WM_UNICHAR send no WM_CHAR or WM_PASTE,
     // and neither does an input method), the whole text is filtered; the dialog's own
-    // "<default>" stays.
+    // "<default>" stays, and is a whole: any edit of it leaves only what was typed or pasted.
     if (FSettingName)
         return;
     HWND name = Control(IdEditName);
     const std::wstring text = Text(IdEditName);
-    if (text == DefaultServiceName)
+    if (text == FLastName)
         return;
-    std::wstring kept = FilterServiceName(text);
-    if (kept.size() > MaxServiceNameLength)
-        kept.resize(MaxServiceNameLength);
+    std::wstring kept;
+    size_t caret = 0;
+    if (FLastName == DefaultServiceName) {
+        kept = FilterServiceName(InsertedText(FLastName, text));
+        caret = kept.size();
+    } else {
+        kept = FilterServiceName(text);
+        DWORD start = 0, end = 0;
+        SendMessageW(name, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        // The caret stays after the characters kept before it.
+        caret = std::min(FilterServiceName(text.substr(0, std::min<size_t>(end, text.size()))).size(), kept.size());
+    }
+    if (kept.size() > MaxServiceNameLength) {
+        // Refused whole, never cut: the box goes back to what it held.
+        SetNameText(FLastName);
+        SendMessageW(name, EM_SETSEL, FLastName.size(), static_cast<LPARAM>(FLastName.size()));
+        AppMessageBox(L"Service name cannot be longer than 256 characters.", FormCaption, MB_ICONERROR);
+        return;
+    }
+    FLastName = kept;
     if (kept == text)
         return;
-    DWORD start = 0, end = 0;
-    SendMessageW(name, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    // The caret stays after the characters kept before it.
-    const std::wstring before = FilterServiceName(text.substr(0, std::min<size_t>(end, text.size())));
-    const auto caret = static_cast<WPARAM>(std::min(before.size(), kept.size()));
+    SetNameText(kept);
+    SendMessageW(name, EM_SETSEL, static_cast<WPARAM>(caret), static_cast<LPARAM>(caret));
+}
+
+void TFormProps::SetNameText(const std::wstring& text)
+{
     FSettingName = true;
-    SetWindowTextW(name, kept.c_str());
+    SetWindowTextW(Control(IdEditName), text.c_str());
     FSettingName = false;
-    SendMessageW(name, EM_SETSEL, caret, static_cast<LPARAM>(caret));
+    FLastName = text;
 }
 
 void TFormProps::EditNameEnter()
