@@ -304,6 +304,7 @@ TEST_F(FormPropsTest, LoadsInstalledServices)
         bool Delayed, DelayedEnabled;
         std::wstring Depend;
         std::wstring Type;
+        bool Driver = false;  // its account controls all disabled
     } cases[] = {
         {"local system, interactive, automatic, delayed",
          [](TSimService& s) {
@@ -330,6 +331,14 @@ TEST_F(FormPropsTest, LoadsInstalledServices)
          true, true, false, L"", nullptr, false, false, L"<none>", L"Unknown Server"},
         {"no delayed-start level", [](TSimService& s) { s.StartType = SERVICE_AUTO_START; s.DelayedAutoStart = true; },
          false, true, false, L"", L"&Automatic", false, false, L"SQLANYs_Db", L"Talvora ERP Application Server"},
+        {"a dependency on a missing service", [](TSimService& s) { s.Dependencies = {L"+Group", L"Ghost"}; }, true,
+         true, false, L"", L"&Manual", false, false, L"Ghost", L"Talvora ERP Application Server"},
+        {"kernel driver",
+         [](TSimService& s) {
+             s.ServiceType = SERVICE_KERNEL_DRIVER;
+             s.StartName = L"";
+         },
+         true, false, false, L"", L"&Manual", false, false, L"SQLANYs_Db", L"Talvora ERP Application Server", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -343,8 +352,13 @@ TEST_F(FormPropsTest, LoadsInstalledServices)
             EXPECT_EQ(Checked(Item(TFormProps::IdChBoxInteract)), c.Interact);
             EXPECT_EQ(Text(Item(TFormProps::IdEditUser)), c.User);
             EXPECT_EQ(Form->OldUserName(), c.User);
-            EXPECT_EQ(Enabled(Item(TFormProps::IdEditUser)), !c.Default);
-            EXPECT_EQ(Enabled(Item(TFormProps::IdChBoxInteract)), c.Default);
+            EXPECT_EQ(Enabled(Item(TFormProps::IdEditUser)), !c.Default && !c.Driver);
+            EXPECT_EQ(Enabled(Item(TFormProps::IdChBoxInteract)), c.Default && !c.Driver);
+            EXPECT_EQ(Enabled(Item(TFormProps::IdChBoxDefaultAccount)), !c.Driver);
+            EXPECT_EQ(SendMessageW(Item(TFormProps::IdComboDepend), CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                   reinterpret_cast<LPARAM>(L"TalvoraApp")),
+                      CB_ERR)
+                << "a service is never offered as its own dependency";
             for (int id : {TFormProps::IdRBtnStartAuto, TFormProps::IdRBtnStartManual, TFormProps::IdRBtnStartDisabled})
                 EXPECT_EQ(Checked(Item(id)), c.StartButton && Text(Item(id)) == c.StartButton) << id;
             // The name and file boxes are disabled: the first stop is the start group, at its
@@ -949,6 +963,115 @@ TEST_F(FormPropsTest, ACancelledPromptChangesNothing)
           }});
     EXPECT_TRUE(Sim.ChangeConfigCalls().empty());
     EXPECT_TRUE(boxes.Asked.empty());
+}
+
+// Account names are checked before the password is asked for and before anything is written;
+// the built-in accounts need no password; the manager's own refusal is shown as its error.
+TEST_F(FormPropsTest, ChecksTheAccountNameBeforeAskingForItsPassword)
+{
+    const std::wstring refused = L"is not a valid account name.";
+    const struct {
+        const char* Name;
+        std::wstring Typed;
+        std::wstring Message;  // empty: none; else a part of the one message shown
+        int Prompts;
+        std::optional<std::wstring> Written;  // the account written, none: no change at all
+    } cases[] = {
+        {"dot and backslash only", L".\\", L"User name \".\\\" " + refused, 0, std::nullopt},
+        {"two backslashes", L"a\\b\\c", L"User name \"a\\b\\c\" " + refused, 0, std::nullopt},
+        {"no domain", L"\\user", refused, 0, std::nullopt},
+        {"no user", L"DOMAIN\\", refused, 0, std::nullopt},
+        {"a tab inside", L"svc\tuser", refused, 0, std::nullopt},
+        {"a quotation mark", L"svc\"user", refused, 0, std::nullopt},
+        {"each refused character", L".\\a/b[]:;|=,+*?<>", refused, 0, std::nullopt},
+        {"a user part too long", L".\\" + std::wstring(105, L'u'), refused, 0, std::nullopt},
+        {"300 characters", std::wstring(300, L'u'), refused, 0, std::nullopt},
+        {"trimmed", L"  .\\svcuser\t", L"", 1, L".\\svcuser"},
+        {"LocalSystem as it is", L".\\LOCALSYSTEM", L"", 0, std::nullopt},
+        {"local service", L"NT AUTHORITY\\LocalService", L"", 0, L"NT AUTHORITY\\LocalService"},
+        {"network service", L" nt authority\\networkservice ", L"", 0, L"nt authority\\networkservice"},
+        {"an unknown account, refused by the manager", L".\\" + std::wstring(104, L'u'), L"1057", 1, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResetApp();
+        const size_t calls = Sim.ChangeConfigCalls().size();
+        ScriptedMessageBoxes boxes;
+        Open(Record(L"TalvoraApp"));
+        int prompts = 0;
+        Form->SetPasswordPrompt([&](std::wstring& password) {
+            ++prompts;
+            password = L"pw";
+            return true;
+        });
+        Show({[&] {
+            Click(Item(TFormProps::IdChBoxDefaultAccount));
+            SetWindowTextW(Item(TFormProps::IdEditUser), c.Typed.c_str());
+            Click(Item(IDOK));
+            if (IsWindow(Form->Handle()) && IsWindowVisible(Form->Handle()))
+                Cancel();
+        }});
+        EXPECT_EQ(prompts, c.Prompts);
+        EXPECT_EQ(boxes.Asked.size(), c.Message.empty() ? 0u : 1u);
+        if (!c.Message.empty() && !boxes.Asked.empty()) {
+            EXPECT_NE(boxes.Asked[0].Text.find(c.Message), std::wstring::npos) << ToUtf8(boxes.Asked[0].Text);
+        }
+        const auto after = Sim.ChangeConfigCalls();
+        const bool refusedByManager = c.Message == L"1057";
+        EXPECT_EQ(after.size(), calls + (c.Written || refusedByManager ? 1 : 0));
+        if (c.Written && after.size() > calls) {
+            EXPECT_EQ(after.back().StartName, c.Written);
+            EXPECT_EQ(Sim.Service(L"TalvoraApp").StartName, *c.Written);
+        }
+        if (!c.Written) {
+            EXPECT_EQ(Sim.Service(L"TalvoraApp").StartName, L"LocalSystem");
+        }
+    }
+}
+
+// OK with nothing edited writes nothing and says nothing about a new configuration.
+TEST_F(FormPropsTest, AnUneditedOkWritesNothing)
+{
+    Sim.SetStatus(L"TalvoraApp", SERVICE_RUNNING);
+    WriteServiceParameters(L"TalvoraApp", L"-x");
+    ScriptedMessageBoxes boxes;
+    Open(Record(L"TalvoraApp"));
+    const int opens = Sim.CallCount(TSimCall::OpenService, L"TalvoraApp");
+    EXPECT_EQ(Show({[&] { Click(Item(IDOK)); }}), IDOK);
+    EXPECT_TRUE(boxes.Asked.empty());
+    EXPECT_TRUE(Sim.ChangeConfigCalls().empty());
+    EXPECT_EQ(Sim.CallCount(TSimCall::ChangeServiceConfig2), 0);
+    EXPECT_EQ(Sim.CallCount(TSimCall::OpenService, L"TalvoraApp"), opens) << "not even opened";
+}
+
+// Everything is written before anything is shown; a failure part way names what is in force.
+TEST_F(FormPropsTest, AFailurePartWayTellsWhatWasWritten)
+{
+    Sim.SetStatus(L"TalvoraApp", SERVICE_RUNNING);
+    WriteServiceParameters(L"TalvoraApp", L"old");
+    Sim.Fail(TSimCall::ChangeServiceConfig2, ERROR_ACCESS_DENIED, L"TalvoraApp", 0, 1);
+    ScriptedMessageBoxes boxes;
+    Open(Record(L"TalvoraApp"));
+    EXPECT_EQ(Show({[&] {
+                        Click(Item(TFormProps::IdRBtnStartAuto));
+                        Click(Item(TFormProps::IdChBoxDelayedStart));
+                        SetWindowTextW(Item(TFormProps::IdMemoParams), L"new");
+                        Click(Item(IDOK));
+                    },
+                    [&] {
+                        EXPECT_TRUE(IsWindowVisible(Form->Handle()));
+                        Cancel();
+                    }}),
+              IDCANCEL);
+    ASSERT_EQ(boxes.Asked.size(), 1u) << "the error alone: no note about the new configuration";
+    const std::wstring& text = boxes.Asked[0].Text;
+    EXPECT_NE(text.find(L"Code: 5."), std::wstring::npos) << ToUtf8(text);
+    EXPECT_NE(text.find(L"\n\nChanges made: start type.\nChanges not made: delayed start, parameters."),
+              std::wstring::npos)
+        << ToUtf8(text);
+    EXPECT_EQ(Sim.Service(L"TalvoraApp").StartType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_FALSE(Sim.Service(L"TalvoraApp").DelayedAutoStart);
+    EXPECT_EQ(ReadServiceParameters(L"TalvoraApp"), L"old");
 }
 
 TEST_F(FormPropsTest, LoadingFailsWithoutADialog)
