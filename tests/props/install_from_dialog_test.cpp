@@ -141,6 +141,32 @@ struct THangScript {
     }
 };
 
+// With "<default>" there is no name to look for: the services before and after tell it.
+TEST_F(InstallFromDialog, AnInstallerThatCreatesNothingIsNoticedWithTheDefaultName)
+{
+    auto apply = [&] {
+        Form = std::make_unique<TFormProps>(Catalogue, nullptr, etT32AppServer);
+        Form->LoadService();
+        EXPECT_EQ(WindowText(Form->Item(TFormProps::IdEditName)), L"<default>");
+        SetWindowTextW(Form->Item(TFormProps::IdComboFile),
+                       FullPath(TestProgramFolder() + L"\\..\\installers\\app\\t32appsrv.exe").c_str());
+        EXPECT_TRUE(Form->ApplyChanges());
+    };
+    RemoveService(L"T32AppSrv");
+    {
+        TScopedEnvironment nothing(L"SM_INSTALLER_MODE", L"nothing");
+        ScriptedMessageBoxes boxes;
+        apply();
+        ASSERT_EQ(boxes.Asked.size(), 1u);
+        EXPECT_EQ(boxes.Asked[0].Text, L"The installer ended without an error, but no new service was found.");
+        EXPECT_EQ(boxes.Asked[0].Flags, static_cast<UINT>(MB_ICONWARNING));
+    }
+    ScriptedMessageBoxes boxes;
+    apply();
+    EXPECT_TRUE(boxes.Asked.empty()) << "the service it installed was found";
+    RemoveService(L"T32AppSrv");
+}
+
 TEST_F(InstallFromDialog, QuittingEndsTheWaitForAnInstallerThatNeverEnds)
 {
     TScopedEnvironment hang(L"SM_INSTALLER_MODE", L"hang");

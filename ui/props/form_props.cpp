@@ -457,12 +457,16 @@ bool TFormProps::ApplyChanges()
         const auto command = ComposeInstallCommand(request);
         if (!command)
             return true;
+        // With no name to look for ("<default>"), a new service is told by comparing the lists.
+        std::optional<std::vector<std::wstring>> before;
+        if (!ExpectedServiceName(request))
+            before = ServiceNamesNow();
         // The installer's wait processes messages: meanwhile OK, Cancel and closing are held off.
         FApplying = true;
         TFinally applied([&] { FApplying = false; });
         if (!RunInstaller(*command))
             return false;  // quitting: the dialog ends with the application
-        WarnIfNotInstalled(request);
+        WarnIfNotInstalled(request, before);
         return true;
     }
     TPasswordPrompt prompt = FPasswordPrompt;
@@ -503,14 +507,61 @@ void TFormProps::BtnOkClick()
 }
 
 // The installers tell success only by their exit code: a service that did not appear is named
-// in a warning (the main window still rebuilds its list as after a success).
-void TFormProps::WarnIfNotInstalled(const TInstallRequest& request)
+// in a warning (the main window still rebuilds its list as after a success). Without a name
+// to look for, a list of the services that gained none tells it.
+void TFormProps::WarnIfNotInstalled(const TInstallRequest& request,
+                                    const std::optional<std::vector<std::wstring>>& before)
 {
-    const std::optional<std::wstring> expected = ExpectedServiceName(request);
-    if (!expected || FCatalogue.ServiceExists(*expected))
+    if (const std::optional<std::wstring> expected = ExpectedServiceName(request)) {
+        if (!FCatalogue.ServiceExists(*expected))
+            AppMessageBox(Fmt(L"The installer ended without an error, but the service \"%s\" was not found.", {*expected}),
+                          FormCaption, MB_ICONWARNING);
         return;
-    AppMessageBox(Fmt(L"The installer ended without an error, but the service \"%s\" was not found.", {*expected}),
-                  FormCaption, MB_ICONWARNING);
+    }
+    if (!before)
+        return;
+    const std::optional<std::vector<std::wstring>> after = ServiceNamesNow();
+    if (!after)
+        return;
+    for (const std::wstring& name : *after)
+        if (!std::binary_search(before->begin(), before->end(), name))
+            return;
+    AppMessageBox(L"The installer ended without an error, but no new service was found.", FormCaption, MB_ICONWARNING);
+}
+
+// The names of every service the manager lists now, in upper case and sorted; none when they
+// cannot be listed.
+std::optional<std::vector<std::wstring>> TFormProps::ServiceNamesNow()
+{
+    try {
+        FCatalogue.Active(true);
+        IServiceControlManager& scm = FCatalogue.Scm();
+        // The whole list in one answer (Wine ignores the resume handle); the size the manager
+        // asks for is an estimate, so the buffer grows until the call succeeds.
+        std::vector<BYTE> buffer(64 * 1024);
+        DWORD returned = 0;
+        for (int attempt = 0;; ++attempt) {
+            DWORD needed = 0, resume = 0;
+            if (scm.EnumServicesStatusW(FCatalogue.Handle(), SERVICE_TYPE_ALL, SERVICE_STATE_ALL,
+                                        reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
+                                        static_cast<DWORD>(buffer.size()), &needed, &returned, &resume))
+                break;
+            if (GetLastError() != ERROR_MORE_DATA || attempt == 8)
+                return std::nullopt;
+            buffer.resize(buffer.size() + std::max<DWORD>(needed, 4096));
+        }
+        std::vector<std::wstring> names;
+        const auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+        for (DWORD i = 0; i < returned; ++i) {
+            std::wstring name = records[i].lpServiceName ? records[i].lpServiceName : L"";
+            CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+            names.push_back(std::move(name));
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    } catch (const Exception&) {
+        return std::nullopt;
+    }
 }
 
 TConfigChoice TFormProps::ConfigChoice() const

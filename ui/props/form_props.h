@@ -15,6 +15,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class TFormProps : public TDialogWindow {
 public:
@@ -107,7 +108,8 @@ private:
     void ChBoxDefaultAccountClick();
     void BtnBrowseClick();
     void BtnOkClick() override;
-    void WarnIfNotInstalled(const TInstallRequest& request);
+    void WarnIfNotInstalled(const TInstallRequest& request, const std::optional<std::vector<std::wstring>>& before);
+    std::optional<std::vector<std::wstring>> ServiceNamesNow();
     void ActOpenDirUpdate();
     void ActOpenDirExecute();
     void ActOpenFileUpdate();
