@@ -7,6 +7,7 @@
 #include "tests/support/message_box_hook.h"
 #include "tests/support/scratch_current_user.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/user_input.h"
 
 #include "common/format.h"
 #include "common/handle.h"
@@ -197,5 +198,70 @@ TEST_F(InstallFromDialog, QuittingEndsTheWaitForAnInstallerThatNeverEnds)
     const std::wstring logged = Logged();
     EXPECT_EQ(std::count(logged.begin(), logged.end(), L'\n'), 1) << "one installer run";
     EXPECT_FALSE(InstalledConfig(Installed).has_value());
+}
+
+// The message box this thread shows now, if any.
+HWND ThreadMessageBox()
+{
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND wnd, LPARAM out) {
+            wchar_t name[16] = L"";
+            if (IsWindowVisible(wnd) && GetClassNameW(wnd, name, 16) && std::wstring(name) == L"#32770") {
+                *reinterpret_cast<HWND*>(out) = wnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The error after a failing installer, started with the keyboard, is owned by the dialog, is
+// the active window and closes with each of Enter, Space and Escape.
+TEST_F(InstallFromDialog, TheErrorAfterAFailingInstallerAnswersTheKeyboard)
+{
+    TScopedEnvironment fail(L"SM_INSTALLER_EXIT", L"1");
+    for (WORD key : {VK_RETURN, VK_SPACE, VK_ESCAPE}) {
+        SCOPED_TRACE(key);
+        Form = std::make_unique<TFormProps>(Catalogue, nullptr, etNetworkServer);
+        Form->LoadService();
+        SetWindowTextW(Form->Item(TFormProps::IdEditName), Name);
+        SetWindowTextW(Form->Item(TFormProps::IdComboFile), (DbInstallerFolder() + L"\\dbsvc.exe").c_str());
+        HWND box = nullptr;
+        bool closed = false;
+        THangScript::Ticks = 0;
+        THangScript::OnTick = [&] {
+            const int tick = THangScript::Ticks;
+            if (tick == 3) {
+                EXPECT_TRUE(BringToFront(Form->Handle()));
+                SetFocus(Form->Item(IDOK));
+                PressKey(VK_RETURN);
+            } else if (tick > 3 && !box && !closed) {
+                box = ThreadMessageBox();
+                if (box) {
+                    EXPECT_EQ(GetWindow(box, GW_OWNER), Form->Handle());
+                    EXPECT_EQ(GetForegroundWindow(), box);
+                    EXPECT_EQ(GetActiveWindow(), box);
+                    PressKey(key);
+                }
+            } else if (box && !closed) {
+                closed = !IsWindow(box);
+                if (closed || tick > 200)
+                    PostMessageW(Form->Handle(), WM_COMMAND, IDCANCEL, 0);
+                if (!closed && tick > 200)
+                    PostMessageW(box, WM_CLOSE, 0, 0);
+            } else if (tick > 400) {
+                PostMessageW(Form->Handle(), WM_COMMAND, IDCANCEL, 0);
+            }
+        };
+        UINT_PTR timer = SetTimer(nullptr, 0, 25, &THangScript::Tick);
+        Form->ShowModal();
+        KillTimer(nullptr, timer);
+        THangScript::OnTick = nullptr;
+        EXPECT_NE(box, nullptr) << "the error was shown";
+        EXPECT_TRUE(closed) << "the key closed it";
+    }
 }
 }  // namespace

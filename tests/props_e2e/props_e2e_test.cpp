@@ -244,6 +244,28 @@ TEST_F(PropsE2E, TheNameBoxTakesTypedAndPastedTextOnlyAsItAllows)
     EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
 }
 
+// The error after an installer that refuses the name (the service exists) is owned by the
+// dialog, is in front, and closes with each of Enter, Space and Escape: keys only.
+TEST_F(PropsE2E, TheErrorAfterAFailingInstallerAnswersTheKeyboard)
+{
+    HWND dialog = Dialogs().ChooseKind(Dialogs().PressInsert(), KindAppServer);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdEditName, BaseSpec.Name);
+    for (WORD key : {VK_RETURN, VK_SPACE, VK_ESCAPE}) {
+        SCOPED_TRACE(key);
+        TPropsDialogDriver::Click(dialog, IDOK);
+        HWND box = Dialogs().WaitFor(L"#32770");
+        ASSERT_NE(box, nullptr) << "no error shown";
+        EXPECT_NE(MessageBoxText(box).find(L"Error installing service (exitcode=0x"), std::wstring::npos);
+        EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
+        EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == box; }, 5000)) << "the error is in front";
+        PressKey(key);
+        ASSERT_TRUE(Dialogs().WaitGone(L"#32770", 5000)) << "the key left the error open";
+    }
+    TPropsDialogDriver::Click(dialog, IDCANCEL);
+    EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
+}
+
 TEST_F(PropsE2E, ChangesARunningServiceAndTellsWhenItTakesEffect)
 {
     HWND dialog = Dialogs().OpenProperties(RunningSpec.DisplayName);
