@@ -1,5 +1,6 @@
 // The program's own checks and questions: AppMessageBox flashes the task-bar button once
-// when the application is not the active one, then shows a standard message box.
+// when the application is not the active one, then shows a standard message box, owned by the
+// window the user works in and brought to the front, so that it answers the keyboard.
 #pragma once
 
 #include "ui/base/gui_layer.h"
