@@ -161,6 +161,17 @@ protected:
         for (const std::string& fault : faults)
             all += "\n  " + fault;
         EXPECT_TRUE(faults.empty()) << name << " at " << ExpectedDpi() << " dpi:" << all;
+        // The whole window lies in the work area of its monitor.
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window.Handle(), MONITOR_DEFAULTTONEAREST), &monitor));
+        RECT shown{}, inside{};
+        GetWindowRect(window.Handle(), &shown);
+        IntersectRect(&inside, &shown, &monitor.rcWork);
+        EXPECT_TRUE(EqualRect(&inside, &shown))
+            << name << " at " << ExpectedDpi() << " dpi: " << shown.left << "," << shown.top << " to " << shown.right
+            << "," << shown.bottom << " is not inside the work area " << monitor.rcWork.right << " by "
+            << monitor.rcWork.bottom;
         if (const char* folder = std::getenv("SM_SHOT_DIR")) {
             RECT r{};
             GetWindowRect(window.Handle(), &r);
@@ -257,6 +268,18 @@ TEST_F(DpiRender, AboutWindow)
 {
     TFormAbout form(ProgramFile());
     Look(form, "about");
+    // The e-mail and web lines are in a face that scales to the dpi, at the size asked for.
+    for (int id : {TFormAbout::idLabelEmail, TFormAbout::idLabelWeb}) {
+        HWND label = GetDlgItem(form.Handle(), id);
+        HDC dc = GetDC(label);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, old);
+        ReleaseDC(label, dc);
+        EXPECT_NE(metrics.tmPitchAndFamily & (TMPF_TRUETYPE | TMPF_VECTOR), 0) << "a bitmap font";
+        EXPECT_NEAR(metrics.tmHeight - metrics.tmInternalLeading, MulDiv(9, ExpectedDpi(), 72), 1);
+    }
 }
 
 }  // namespace

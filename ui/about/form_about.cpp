@@ -34,12 +34,43 @@ const TControlSpec Controls[] = {
 };
 
 bool IsRightAligned(int id) { return id == TFormAbout::idLabelVersion; }
+
+// Whether the font as the system realized it scales (TrueType or vector), and is of that face.
+bool ScalableFace(HFONT font, const wchar_t* face)
+{
+    HDC dc = GetDC(nullptr);
+    if (!dc)
+        return false;
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    wchar_t realized[LF_FACESIZE] = L"";
+    const bool read = GetTextMetricsW(dc, &metrics) && GetTextFaceW(dc, LF_FACESIZE, realized) > 0;
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return read && (metrics.tmPitchAndFamily & (TMPF_TRUETYPE | TMPF_VECTOR)) != 0 &&
+           CompareStringOrdinal(realized, -1, face, -1, TRUE) == CSTR_EQUAL;
+}
+
+// The e-mail and web lines' font: "MS Sans Serif" where it scales; where it is a bitmap font
+// (as Wine serves it), a scalable face of the same look, as Windows' own substitution takes.
+UniqueFont CreateLinkFont()
+{
+    for (const wchar_t* face : {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma"}) {
+        UniqueFont font(CreateFontW(FontHeightOfPoints(9), 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET,
+                                    OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face));
+        if (font && ScalableFace(font.get(), face))
+            return font;
+    }
+    // No scalable face of that look: the named one as it comes.
+    return UniqueFont(CreateFontW(FontHeightOfPoints(9), 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                                  L"MS Sans Serif"));
+}
 }  // namespace
 
 TFormAbout::TFormAbout(std::wstring versionFile) : FVersionFile(std::move(versionFile)), FVersionColor(Navy)
 {
-    FLinkFont.reset(CreateFontW(FontHeightOfPoints(9), 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"));
+    FLinkFont = CreateLinkFont();
     if (!FLinkFont)
         RaiseLastOSError();
 

@@ -144,6 +144,7 @@ void TWindow::ApplyAnchors()
 void TWindow::Show()
 {
     FormShow();
+    FitToWorkArea(FHandle);
     ShowWindow(FHandle, SW_SHOW);
     SetForegroundWindow(FHandle);
 }
@@ -348,6 +349,29 @@ RECT ChildRect(HWND parent, HWND child)
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+void FitToWorkArea(HWND wnd)
+{
+    if (!wnd || IsIconic(wnd) || IsZoomed(wnd))
+        return;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    const RECT& work = monitor.rcWork;
+    // Twice: the window's minimum size may make it larger again than it was asked to be.
+    for (int pass = 0; pass < 2; ++pass) {
+        RECT r{};
+        GetWindowRect(wnd, &r);
+        const LONG width = std::min(r.right - r.left, work.right - work.left);
+        const LONG height = std::min(r.bottom - r.top, work.bottom - work.top);
+        const LONG left = std::max(work.left, std::min(r.left, work.right - width));
+        const LONG top = std::max(work.top, std::min(r.top, work.bottom - height));
+        if (left == r.left && top == r.top && width == r.right - r.left && height == r.bottom - r.top)
+            return;
+        SetWindowPos(wnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+    }
 }
 
 void CentreOnScreen(HWND wnd)

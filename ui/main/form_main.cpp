@@ -131,6 +131,7 @@ void TFormMain::CreateMenus()
 void TFormMain::FormShow()
 {
     LoadLayout();
+    FitToWorkArea(Handle());
     if (FShownOnce)
         return;
     FShownOnce = true;
