@@ -9,6 +9,7 @@
 
 namespace {
 constexpr DWORD DescriptionBufferSize = 4096;
+constexpr DWORD DependentsBufferSize = 40960;
 constexpr DWORD RefreshAccess = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS;
 
 SERVICE_STATUS StatusOf(IServiceControlManager& scm, SC_HANDLE handle)
@@ -50,13 +51,6 @@ void TNtService::Active(bool Value)
         ReleaseHandle();
 }
 
-void TNtService::StartType(TServiceStartType Value)
-{
-    if (Value != FStartType)
-        FCommitNeeded = true;
-    FStartType = Value;
-}
-
 void TNtService::AcquireHandle(DWORD ADesiredAccess)
 {
     SM_ASSERT((ADesiredAccess & ~static_cast<DWORD>(SERVICE_ALL_ACCESS)) == 0);
@@ -79,8 +73,6 @@ SERVICE_STATUS TNtService::QueryStatus()
     SM_ASSERT(FHandle && (FDesiredAccess & SERVICE_QUERY_STATUS) != 0);
     return StatusOf(Scm(), FHandle.get());
 }
-
-std::vector<BYTE> TNtService::QueryConfig() { return QueryServiceConfigBuffer(Scm(), FHandle.get()); }
 
 void TNtService::Refresh()
 {
@@ -190,4 +182,126 @@ void TNtService::LinkDeferredDependencies()
             FDependentServices.push_back(service);
     }
     FDeferredDependencies.reset();
+}
+
+// ---- Dependants ----------------------------------------------------------------------------
+
+void TNtService::BuildDependentBy()
+{
+    if (FDependentByServices)
+        return;
+    WithHandle(SERVICE_ENUMERATE_DEPENDENTS, [&] {
+        // Created empty first: a failing enumeration leaves it so, and it is not tried again.
+        FDependentByServices.emplace();
+        DWORD returned = 0;
+        std::vector<BYTE> buffer =
+            QueryGrowing(DependentsBufferSize, ERROR_MORE_DATA, [&](BYTE* buf, DWORD size, DWORD* needed) {
+                return Scm().EnumDependentServicesW(FHandle.get(), SERVICE_STATE_ALL,
+                                                    reinterpret_cast<LPENUM_SERVICE_STATUSW>(buf), size, needed,
+                                                    &returned);
+            });
+        const auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+        for (DWORD i = 0; i < returned; ++i) {
+            std::wstring name = records[i].lpServiceName ? records[i].lpServiceName : L"";
+            TNtService* service = nullptr;
+            if (!name.empty() && name[0] != SC_GROUP_IDENTIFIERW && FSCManager->FindService(name, service))
+                FDependentByServices->push_back(service);
+        }
+    });
+}
+
+int TNtService::DependentByServiceCount()
+{
+    BuildDependentBy();
+    return static_cast<int>(FDependentByServices->size());
+}
+
+TNtService* TNtService::GetDependentByService(int Idx)
+{
+    BuildDependentBy();
+    return FDependentByServices->at(static_cast<size_t>(Idx));
+}
+
+// ---- Start and controls --------------------------------------------------------------------
+
+void TNtService::Start(bool Sync)
+{
+    WithHandle(SERVICE_START, [&] { Win32Check(Scm().StartServiceW(FHandle.get(), 0, nullptr)); });
+    if (Sync)
+        WaitFor(ssRunning, INFINITE);
+}
+
+SERVICE_STATUS TNtService::Controls(DWORD ControlType, DWORD ADesiredAccess)
+{
+    SERVICE_STATUS status{};
+    WithHandle(ADesiredAccess, [&] { Win32Check(Scm().ControlService(FHandle.get(), ControlType, &status)); });
+    return status;
+}
+
+void TNtService::Stop(bool Sync)
+{
+    Controls(SERVICE_CONTROL_STOP, SERVICE_STOP);
+    if (Sync)
+        WaitFor(ssStopped, INFINITE);
+}
+
+void TNtService::Pause(bool Sync)
+{
+    Controls(SERVICE_CONTROL_PAUSE, SERVICE_PAUSE_CONTINUE);
+    if (Sync)
+        WaitFor(ssPaused, INFINITE);
+}
+
+void TNtService::Continue(bool Sync)
+{
+    Controls(SERVICE_CONTROL_CONTINUE, SERVICE_PAUSE_CONTINUE);
+    if (Sync)
+        WaitFor(ssRunning, INFINITE);
+}
+
+// ---- Waiting -------------------------------------------------------------------------------
+
+bool TNtService::WaitFor(TServiceState State, DWORD TimeOut)
+{
+    bool reached = false;
+    WithHandle(SERVICE_QUERY_STATUS, [&] {
+        DWORD start = GetTickCount();
+        DWORD lastCheckPoint = 0;
+        for (;;) {
+            SERVICE_STATUS status = QueryStatus();
+            reached = status.dwCurrentState == static_cast<DWORD>(State);
+            if (reached)
+                return;
+            if (status.dwCheckPoint > lastCheckPoint) {
+                lastCheckPoint = status.dwCheckPoint;
+                start = GetTickCount();
+            } else if (TimeOut != INFINITE && GetTickCount() - start > std::max(TimeOut, status.dwWaitHint)) {
+                return;
+            }
+            Sleep(std::clamp<DWORD>(status.dwWaitHint / 10, 1000, 10000));
+        }
+    });
+    return reached;
+}
+
+// ---- Removal and configuration -------------------------------------------------------------
+
+void TNtService::Delete()
+{
+    WithHandle(DELETE, [&] { Win32Check(Scm().DeleteService(FHandle.get())); });
+}
+
+std::optional<bool> TNtService::DelayedStart()
+{
+    std::optional<bool> delayed;
+    WithHandle(SERVICE_ALL_ACCESS, [&] { delayed = QueryDelayedAutoStart(Scm(), FHandle.get()); });
+    return delayed;
+}
+
+bool TNtService::Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword)
+{
+    bool changed = false;
+    WithHandle(SERVICE_ALL_ACCESS,
+               [&] { changed = ChangeServiceConfiguration(Scm(), FHandle.get(), change, askPassword); });
+    return changed;
 }

@@ -44,13 +44,10 @@ public:
     TServiceTypes ServiceTypes() const { return FServiceTypes; }
     TServiceState ServiceState() const { return FServiceState; }
     TServiceStartType StartType() const { return FStartType; }
-    // Writing a different value marks the record for Commit.
-    void StartType(TServiceStartType Value);
     TServiceErrorControlType ErrorControlType() const { return FErrorControlType; }
     DWORD Win32ExitCode() const { return FWin32ExitCode; }
     TServiceGroup* Group() const { return FGroup; }
     TServiceControlAccepteds ControlsAccepted() const { return FControlsAccepted; }
-    bool CommitNeeded() const { return FCommitNeeded; }
 
     // The services and groups this one depends on, as the last refresh found them.
     int DependentServiceCount() const { return static_cast<int>(FDependentServices.size()); }
@@ -65,7 +62,6 @@ public:
 
     // Operations. With Sync they wait (without limit) for the target state.
     void Start(bool Sync);
-    void Start(const std::vector<std::wstring>& Args, bool Sync);
     void Stop(bool Sync);
     void Pause(bool Sync);
     void Continue(bool Sync);
@@ -73,9 +69,6 @@ public:
     // TimeOut in milliseconds or INFINITE; true when the service reached State.
     bool WaitFor(TServiceState State, DWORD TimeOut);
     void Delete();
-    // Writes a changed start type (with the error control) back to the SCM. The program changes
-    // a configuration through Reconfigure; Commit stays as the record's own narrower way.
-    void Commit();
 
     // The delayed automatic start setting, read with the service opened for all access; none
     // when the platform lacks the setting. Raises when the service cannot be opened or read.
@@ -111,7 +104,6 @@ private:
     template <typename F>
     void WithHandle(DWORD mask, F&& body);
     SERVICE_STATUS QueryStatus();
-    std::vector<BYTE> QueryConfig();
     // Reads description, status and configuration through handle. With a status given (the
     // enumeration's own) the status is not queried again. With deferLinks the dependencies on
     // services are kept by name until LinkDeferredDependencies, so that a full refresh reads
@@ -147,7 +139,6 @@ private:
     DWORD FWin32ExitCode = 0;
     TServiceGroup* FGroup = nullptr;
     TServiceControlAccepteds FControlsAccepted;
-    bool FCommitNeeded = false;
 };
 
 template <typename F>

@@ -54,18 +54,6 @@ enum TServiceType : int {
 // Members of TServiceControlAccepteds; their SCM bits are 0x1, 0x2 and 0x4.
 enum TServiceControlAccepted : int { caStop, caPauseContinue, caShutdown };
 
-enum TServiceSortOrderType : int {
-    sotServiceName,
-    sotDisplayName,
-    sotDescription,
-    sotFileName,
-    sotServiceState,
-    sotStartType,
-    sotErrorControlType,
-    sotLoadOrderGroup,
-    sotWin32ExitCode
-};
-
 // A set of up to eight members in one byte, member n being bit n.
 template <typename E>
 class TSmallSet {
