@@ -1,9 +1,8 @@
 #include "services/nt_service.h"
 
-#include "services/sc_manager.h"
-
 #include "common/errors.h"
 #include "services/sc_buffer.h"
+#include "services/service_group.h"
 
 #include <algorithm>
 
@@ -21,17 +20,9 @@ SERVICE_STATUS StatusOf(IServiceControlManager& scm, SC_HANDLE handle)
 
 }  // namespace
 
-TNtService* TNtService::Create(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus)
-{
-    SM_ASSERT(ASCManager != nullptr);
-    std::unique_ptr<TNtService> service(new TNtService(ASCManager, SvcStatus));
-    TNtService* result = service.get();
-    ASCManager->AddService(std::move(service));
-    return result;
-}
-
-TNtService::TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus)
-    : FSCManager(ASCManager),
+TNtService::TNtService(TSCManager* owner, IRecordCatalogue& catalogue, const ENUM_SERVICE_STATUSW& SvcStatus)
+    : FSCManager(owner),
+      FCatalogue(&catalogue),
       FServiceName(SvcStatus.lpServiceName ? SvcStatus.lpServiceName : L""),
       FDisplayName(SvcStatus.lpDisplayName ? SvcStatus.lpDisplayName : L"")
 {
@@ -39,7 +30,7 @@ TNtService::TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcSt
 
 TNtService::~TNtService() = default;
 
-IServiceControlManager& TNtService::Scm() const { return FSCManager->Scm(); }
+IServiceControlManager& TNtService::Scm() const { return FCatalogue->Scm(); }
 
 void TNtService::Active(bool Value)
 {
@@ -56,7 +47,7 @@ void TNtService::AcquireHandle(DWORD ADesiredAccess)
     SM_ASSERT((ADesiredAccess & ~static_cast<DWORD>(SERVICE_ALL_ACCESS)) == 0);
     FHandle.reset();
     FDesiredAccess = ADesiredAccess;
-    SC_HANDLE h = Scm().OpenServiceW(FSCManager->Handle(), FServiceName.c_str(), ADesiredAccess);
+    SC_HANDLE h = Scm().OpenServiceW(FCatalogue->Handle(), FServiceName.c_str(), ADesiredAccess);
     if (!h)
         RaiseLastOSError();
     FHandle = UniqueScHandleOf(Scm(), h);
@@ -82,7 +73,7 @@ void TNtService::Refresh()
     }
     // The handle is held (Active(true)) for the holder's own calls, which may be waiting in a
     // message loop: read through a handle of our own and leave the held one as it is.
-    UniqueScHandleOf own(Scm(), Scm().OpenServiceW(FSCManager->Handle(), FServiceName.c_str(), RefreshAccess));
+    UniqueScHandleOf own(Scm(), Scm().OpenServiceW(FCatalogue->Handle(), FServiceName.c_str(), RefreshAccess));
     if (!own)
         RaiseLastOSError();
     ReadState(own.get());
@@ -95,9 +86,9 @@ void TNtService::ReadFirst(const SERVICE_STATUS& enumerated)
 
 void TNtService::ApplyStatus(const SERVICE_STATUS& status)
 {
-    FServiceTypes = TSCManager::ServiceType(status.dwServiceType);
+    FServiceTypes = ServiceTypesOf(status.dwServiceType);
     FServiceState = StateOf(status.dwCurrentState);
-    FControlsAccepted = TSCManager::ControlAccepted(status.dwControlsAccepted);
+    FControlsAccepted = ControlsAcceptedOf(status.dwControlsAccepted);
     FWin32ExitCode = status.dwWin32ExitCode;
 }
 
@@ -122,7 +113,7 @@ void TNtService::ReadState(SC_HANDLE handle, const SERVICE_STATUS* known, bool d
 
 void TNtService::RefreshDescription(SC_HANDLE handle)
 {
-    if (!FSCManager->HasDescriptionQuery())
+    if (!FCatalogue->HasDescriptionQuery())
         return;
     // Read in UTF-16: the ANSI form loses every character outside the system's code page.
     std::vector<BYTE> buffer =
@@ -136,7 +127,7 @@ void TNtService::RefreshDescription(SC_HANDLE handle)
 void TNtService::LinkGroup(const std::wstring& groupName)
 {
     TServiceGroup* group = nullptr;
-    FSCManager->FindGroup(groupName, group, true);
+    FCatalogue->FindGroup(groupName, group, true);
     if (group == FGroup)
         return;
     if (FGroup) {
@@ -159,13 +150,13 @@ void TNtService::ReadDependencies(const wchar_t* list, const wchar_t* end, bool 
     for (const std::wstring& entry : SplitNulList(list, end)) {
         if (entry[0] == SC_GROUP_IDENTIFIERW) {
             TServiceGroup* group = nullptr;
-            FSCManager->FindGroup(entry.substr(1), group, true);
+            FCatalogue->FindGroup(entry.substr(1), group, true);
             FDependentGroups.push_back(group);
         } else if (deferLinks) {
             FDeferredDependencies->push_back(entry);
         } else {
             TNtService* service = nullptr;
-            if (FSCManager->FindService(entry, service))
+            if (FCatalogue->FindService(entry, service))
                 FDependentServices.push_back(service);
         }
     }
@@ -178,7 +169,7 @@ void TNtService::LinkDeferredDependencies()
     // Repeated entries count again; names without a record are dropped.
     for (const std::wstring& name : *FDeferredDependencies) {
         TNtService* service = nullptr;
-        if (FSCManager->FindService(name, service))
+        if (FCatalogue->FindService(name, service))
             FDependentServices.push_back(service);
     }
     FDeferredDependencies.reset();
@@ -204,7 +195,7 @@ void TNtService::BuildDependentBy()
         for (DWORD i = 0; i < returned; ++i) {
             std::wstring name = records[i].lpServiceName ? records[i].lpServiceName : L"";
             TNtService* service = nullptr;
-            if (!name.empty() && name[0] != SC_GROUP_IDENTIFIERW && FSCManager->FindService(name, service))
+            if (!name.empty() && name[0] != SC_GROUP_IDENTIFIERW && FCatalogue->FindService(name, service))
                 FDependentByServices->push_back(service);
         }
     });

@@ -2,6 +2,7 @@
 // how long a record lives): what the last refresh read, and the operations on the service.
 #pragma once
 
+#include "services/record_catalogue.h"
 #include "services/scm_api.h"
 #include "services/service_config.h"
 #include "services/service_types.h"
@@ -19,9 +20,6 @@ class TServiceGroup;
 
 class TNtService {
 public:
-    // Creates a record from one enumeration entry (only the two names are taken); the catalogue
-    // takes it over and appends it to its list.
-    static TNtService* Create(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus);
     ~TNtService();
     TNtService(const TNtService&) = delete;
     TNtService& operator=(const TNtService&) = delete;
@@ -80,8 +78,11 @@ public:
     bool Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword);
 
 private:
+    // The catalogue makes its records, reads them and hands them over to another catalogue; a
+    // record reaches its catalogue through IRecordCatalogue alone.
     friend class TSCManager;
-    TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus);
+    // A record of one enumeration entry (only the two names are taken), held by owner.
+    TNtService(TSCManager* owner, IRecordCatalogue& catalogue, const ENUM_SERVICE_STATUSW& SvcStatus);
 
     // The record's handle, opened with a mask for one scope. Close() closes it, raising when
     // that fails; a scope left otherwise (by an error) closes it and drops a failing close.
@@ -120,6 +121,7 @@ private:
     void BuildDependentBy();
 
     TSCManager* FSCManager;
+    IRecordCatalogue* FCatalogue;  // the same catalogue
     UniqueScHandleOf FHandle;
     DWORD FDesiredAccess = 0;
     std::wstring FServiceName;

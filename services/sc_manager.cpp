@@ -7,33 +7,8 @@
 #include <climits>
 
 namespace {
-constexpr DWORD ServiceTypeBits[] = {SERVICE_KERNEL_DRIVER,      SERVICE_FILE_SYSTEM_DRIVER, SERVICE_ADAPTER,
-                                     SERVICE_RECOGNIZER_DRIVER,  SERVICE_WIN32_OWN_PROCESS,  SERVICE_WIN32_SHARE_PROCESS,
-                                     SERVICE_INTERACTIVE_PROCESS};
-constexpr DWORD ControlAcceptedBits[] = {SERVICE_ACCEPT_STOP, SERVICE_ACCEPT_PAUSE_CONTINUE, SERVICE_ACCEPT_SHUTDOWN};
-
 // Drivers, Win32 services and interactive ones.
 constexpr DWORD EnumeratedServiceTypes = 0x13F;
-
-template <typename Set, typename E, size_t N>
-DWORD SetToCode(Set set, const DWORD (&bits)[N])
-{
-    DWORD code = 0;
-    for (size_t i = 0; i < N; ++i)
-        if (set.Contains(static_cast<E>(i)))
-            code |= bits[i];
-    return code;
-}
-
-template <typename Set, typename E, size_t N>
-Set CodeToSet(DWORD code, const DWORD (&bits)[N])
-{
-    Set set;
-    for (size_t i = 0; i < N; ++i)
-        if (code & bits[i])
-            set.Include(static_cast<E>(i));
-    return set;
-}
 }  // namespace
 
 TSCManager::TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
@@ -123,8 +98,10 @@ void TSCManager::TakeRecords(TSCManager& source)
     FServices = std::move(source.FServices);
     FGroups = std::move(source.FGroups);
     source.Clear();
-    for (auto& service : FServices)
+    for (auto& service : FServices) {
         service->FSCManager = this;
+        service->FCatalogue = this;
+    }
     for (auto& group : FGroups)
         group->FSCManager = this;
     RebuildIndex();
@@ -180,7 +157,8 @@ void TSCManager::EnumerateServices()
     ForEachEnumerated([this](const ENUM_SERVICE_STATUSW& entry) {
         if (FStop && FStop->load())
             return false;
-        TNtService* service = TNtService::Create(this, entry);
+        TNtService* service = new TNtService(this, *this, entry);
+        AddService(std::unique_ptr<TNtService>(service));
         try {
             service->ReadFirst(entry.ServiceStatus);
         } catch (const std::exception&) {
@@ -241,24 +219,4 @@ bool TSCManager::HasDescriptionQuery()
     if (!FQueryServiceConfig2W)
         FQueryServiceConfig2W = FScm->HasQueryServiceConfig2W();
     return *FQueryServiceConfig2W;
-}
-
-DWORD TSCManager::ServiceType(TServiceTypes Types)
-{
-    return SetToCode<TServiceTypes, TServiceType>(Types, ServiceTypeBits);
-}
-
-TServiceTypes TSCManager::ServiceType(DWORD Code)
-{
-    return CodeToSet<TServiceTypes, TServiceType>(Code, ServiceTypeBits);
-}
-
-DWORD TSCManager::ControlAccepted(TServiceControlAccepteds Accepted)
-{
-    return SetToCode<TServiceControlAccepteds, TServiceControlAccepted>(Accepted, ControlAcceptedBits);
-}
-
-TServiceControlAccepteds TSCManager::ControlAccepted(DWORD Code)
-{
-    return CodeToSet<TServiceControlAccepteds, TServiceControlAccepted>(Code, ControlAcceptedBits);
 }

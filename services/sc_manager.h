@@ -29,6 +29,7 @@
 
 #include "services/group_order.h"
 #include "services/nt_service.h"
+#include "services/record_catalogue.h"
 #include "services/scm_api.h"
 #include "services/service_group.h"
 #include "services/service_types.h"
@@ -43,7 +44,7 @@
 #include <unordered_map>
 #include <vector>
 
-class TSCManager {
+class TSCManager final : public IRecordCatalogue {
 public:
     // Stores the values; opens nothing. An empty machine name is the local computer.
     TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
@@ -75,32 +76,25 @@ public:
     TServiceGroup* GetGroup(int Idx) const { return FGroups.at(static_cast<size_t>(Idx)).get(); }
 
     // Names compare without regard to the case of ASCII letters.
-    bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const;
+    bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const override;
     // Whether the manager has the service now, whatever the records say (a service that may not
     // be opened exists too).
     bool ServiceExists(const std::wstring& SvcName);
     // With AutoAdd a missing group is created and returned in SvcGrp; the result is still false.
-    bool FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd = true);
+    bool FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd = true) override;
 
     const std::wstring& MachineName() const { return FMachineName; }
     const std::wstring& DatabaseName() const { return FDatabaseName; }
     DWORD DesiredAccess() const { return FDesiredAccess; }
-    SC_HANDLE Handle() const { return FHandle.get(); }
+    SC_HANDLE Handle() const override { return FHandle.get(); }
     bool Active() const { return static_cast<bool>(FHandle); }
     void Active(bool Value);
-    IServiceControlManager& Scm() const { return *FScm; }
-
-    // Conversions between the SCM's codes and the sets (other bits are dropped).
-    static DWORD ServiceType(TServiceTypes Types);
-    static TServiceTypes ServiceType(DWORD Code);
-    static DWORD ControlAccepted(TServiceControlAccepteds Accepted);
-    static TServiceControlAccepteds ControlAccepted(DWORD Code);
+    IServiceControlManager& Scm() const override { return *FScm; }
 
     // Tests point the group order at a scratch key; the program keeps the default.
     void SetGroupOrderLocation(const TGroupOrderLocation& location) { FGroupOrderLocation = location; }
 
 private:
-    friend class TNtService;
     void AddService(std::unique_ptr<TNtService> service);
     TServiceGroup* AddGroup(const std::wstring& name, int order);
     void ReadGroupOrder();
@@ -110,7 +104,7 @@ private:
     void ForEachEnumerated(Each&& each);
     void RefreshRecordQuietly(TNtService* service);
     void RebuildIndex();
-    bool HasDescriptionQuery();
+    bool HasDescriptionQuery() override;
 
     IServiceControlManager* FScm;
     std::wstring FMachineName;

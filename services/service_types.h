@@ -3,8 +3,8 @@
 // Usage:
 //   TServiceState s = svc->ServiceState();                 // ordinal = SCM current-state code
 //   if (svc->ControlsAccepted().Contains(caPauseContinue)) ...
-//   DWORD bits = TSCManager::ServiceType(svc->ServiceTypes());   // set -> SCM code
-//   TServiceTypes t = TSCManager::ServiceType(DWORD(0x110));      // SCM code -> set
+//   DWORD bits = ServiceTypeCode(svc->ServiceTypes());   // set -> SCM code
+//   TServiceTypes t = ServiceTypesOf(0x110);              // SCM code -> set
 #pragma once
 
 #include <cstdint>
@@ -85,3 +85,9 @@ private:
 
 using TServiceTypes = TSmallSet<TServiceType>;
 using TServiceControlAccepteds = TSmallSet<TServiceControlAccepted>;
+
+// Conversions between the SCM's codes and the sets (other bits are dropped).
+unsigned long ServiceTypeCode(TServiceTypes types);
+TServiceTypes ServiceTypesOf(unsigned long code);
+unsigned long ControlsAcceptedCode(TServiceControlAccepteds accepted);
+TServiceControlAccepteds ControlsAcceptedOf(unsigned long code);

@@ -95,7 +95,7 @@ TNtService* InstallService(TSCManager& catalogue, const std::wstring& name, cons
         list += L'\0';
     IServiceControlManager& scm = catalogue.Scm();
     UniqueScHandleOf created(scm, scm.CreateServiceW(catalogue.Handle(), name.c_str(), displayName.c_str(),
-                                                     desiredAccess, TSCManager::ServiceType(types),
+                                                     desiredAccess, ServiceTypeCode(types),
                                                      static_cast<DWORD>(startType), static_cast<DWORD>(errorControl),
                                                      imageName.c_str(), NullIfEmpty(loadOrderGroup), nullptr,
                                                      NullIfEmpty(list), NullIfEmpty(account), NullIfEmpty(password)));

@@ -96,10 +96,10 @@ std::vector<std::wstring> Dump(const TSCManager& m)
         const TNtService* r = m.GetService(i);
         std::wstring line = Fmt(L"%s|%s|%s|%s|%s|%d|%d|%d|%d|%d|%d|%s|", {r->ServiceName(), r->DisplayName(),
                                 r->Description(), r->FileName(), r->ServiceStartName(),
-                                static_cast<int>(TSCManager::ServiceType(r->ServiceTypes())),
+                                static_cast<int>(ServiceTypeCode(r->ServiceTypes())),
                                 static_cast<int>(r->ServiceState()), static_cast<int>(r->StartType()),
                                 static_cast<int>(r->ErrorControlType()), static_cast<int>(r->Win32ExitCode()),
-                                static_cast<int>(TSCManager::ControlAccepted(r->ControlsAccepted())),
+                                static_cast<int>(ControlsAcceptedCode(r->ControlsAccepted())),
                                 r->Group() ? r->Group()->Name() : L"<none>"});
         for (int d = 0; d < r->DependentServiceCount(); ++d)
             line += L" " + r->GetDependentService(d)->ServiceName();
@@ -530,14 +530,14 @@ TEST_F(CatalogueSim, SortOrdersByTheChosenKey)
 
 TEST_F(CatalogueSim, SetsConvertBothWays)
 {
-    EXPECT_EQ(TSCManager::ServiceType(DWORD(0x110)), (TServiceTypes{stWin32OwnProcess, stInteractiveProcess}));
-    EXPECT_EQ(TSCManager::ServiceType(DWORD(0x13F | 0x200)),
+    EXPECT_EQ(ServiceTypesOf((0x110)), (TServiceTypes{stWin32OwnProcess, stInteractiveProcess}));
+    EXPECT_EQ(ServiceTypesOf((0x13F | 0x200)),
               (TServiceTypes{stKernelDriver, stFileSystemDriver, stAdapter, stRecognizerDriver, stWin32OwnProcess,
                              stWin32ShareProcess, stInteractiveProcess}));
-    EXPECT_EQ(TSCManager::ServiceType(TServiceTypes{stFileSystemDriver, stWin32ShareProcess}), 0x22u);
-    EXPECT_EQ(TSCManager::ServiceType(TServiceTypes{stInteractiveProcess}), 0x100u);
-    EXPECT_EQ(TSCManager::ControlAccepted(DWORD(0x7 | 0x8)), (TServiceControlAccepteds{caStop, caPauseContinue, caShutdown}));
-    EXPECT_EQ(TSCManager::ControlAccepted(TServiceControlAccepteds{caPauseContinue}), 0x2u);
+    EXPECT_EQ(ServiceTypeCode(TServiceTypes{stFileSystemDriver, stWin32ShareProcess}), 0x22u);
+    EXPECT_EQ(ServiceTypeCode(TServiceTypes{stInteractiveProcess}), 0x100u);
+    EXPECT_EQ(ControlsAcceptedOf((0x7 | 0x8)), (TServiceControlAccepteds{caStop, caPauseContinue, caShutdown}));
+    EXPECT_EQ(ControlsAcceptedCode(TServiceControlAccepteds{caPauseContinue}), 0x2u);
     EXPECT_EQ((TServiceTypes{stInteractiveProcess}).Byte(), 0x40);
 }
 
