@@ -140,8 +140,10 @@ TSimServiceControlManager::~TSimServiceControlManager() = default;
 std::wstring TSimServiceControlManager::KeyOf(const std::wstring& name)
 {
     std::wstring key = name;
+    // The user's upper-case mapping, as CharUpperBuffW applies it, without the window system.
     if (!key.empty())
-        CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+        LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, key.data(), static_cast<int>(key.size()), key.data(),
+                     static_cast<int>(key.size()));
     return key;
 }
 
@@ -750,17 +752,13 @@ BOOL TSimServiceControlManager::QueryServiceLockStatusW(SC_HANDLE manager, LPQUE
 
 // ---- Accounts and rights -------------------------------------------------------------------
 
-namespace {
 // An account name compared as Windows resolves it: any letter case, ".\name" as "name".
-std::wstring AccountKey(std::wstring name)
+std::wstring TSimServiceControlManager::AccountKey(std::wstring name)
 {
     if (name.rfind(L".\\", 0) == 0)
         name.erase(0, 2);
-    if (!name.empty())
-        CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
-    return name;
+    return KeyOf(name);
 }
-}  // namespace
 
 void TSimServiceControlManager::AddAccount(const std::wstring& name)
 {

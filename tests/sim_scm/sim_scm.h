@@ -189,6 +189,7 @@ private:
     };
 
     static std::wstring KeyOf(const std::wstring& name);
+    static std::wstring AccountKey(std::wstring name);
     TSimService& Find(const std::wstring& name);
     TSimService* FindByKey(const std::wstring& key);
     void RebuildIndex();
