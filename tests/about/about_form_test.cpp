@@ -155,10 +155,20 @@ TEST_F(AboutWindow, ControlsTextsAndPlaces)
 
         for (int id : {TFormAbout::idLabelEmail, TFormAbout::idLabelWeb}) {
             LOGFONTW font{};
-            GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.Control(id), WM_GETFONT, 0, 0)), sizeof(font), &font);
-            EXPECT_STREQ(font.lfFaceName, L"MS Sans Serif");
+            const auto handle = reinterpret_cast<HFONT>(SendMessageW(form.Control(id), WM_GETFONT, 0, 0));
+            GetObjectW(handle, sizeof(font), &font);
+            // "MS Sans Serif" where that face scales; where it is a bitmap font (as Wine serves
+            // it), a scalable face of the same look.
+            const std::wstring face = font.lfFaceName;
+            EXPECT_TRUE(face == L"MS Sans Serif" || face == L"Microsoft Sans Serif" || face == L"Tahoma")
+                << ToUtf8(face);
             EXPECT_TRUE(font.lfUnderline);
             UniqueWindowDC screen(nullptr);
+            HGDIOBJ old = SelectObject(screen.get(), handle);
+            TEXTMETRICW metrics{};
+            GetTextMetricsW(screen.get(), &metrics);
+            SelectObject(screen.get(), old);
+            EXPECT_NE(metrics.tmPitchAndFamily & (TMPF_TRUETYPE | TMPF_VECTOR), 0) << "a bitmap font";
             EXPECT_EQ(font.lfHeight, -MulDiv(9, GetDeviceCaps(screen.get(), LOGPIXELSY), 72)) << "9 points";
         }
         PostMessageW(ok, WM_KEYDOWN, VK_ESCAPE, 0);

@@ -72,6 +72,11 @@ void TWindow::CreateForm(const TFormSpec& layout, HWND owner)
     FMinSize = {layout.MinWidth, layout.MinHeight};
     RECT rc{0, 0, Scale(layout.ClientWidth), Scale(layout.ClientHeight)};
     AdjustWindowRectEx(&rc, layout.Style, FALSE, layout.ExStyle);
+    // The designed size, scaled, never exceeds the work area (a large dpi on a small screen);
+    // a size the user stored is restored as it was.
+    const SIZE work = PrimaryWorkArea();
+    rc.right = rc.left + std::min(rc.right - rc.left, work.cx);
+    rc.bottom = rc.top + std::min(rc.bottom - rc.top, work.cy);
     if (!owner)
         owner = Application().Handle();
     Application().RegisterForm(this);
@@ -144,7 +149,6 @@ void TWindow::ApplyAnchors()
 void TWindow::Show()
 {
     FormShow();
-    FitToWorkArea(FHandle);
     ShowWindow(FHandle, SW_SHOW);
     SetForegroundWindow(FHandle);
 }
@@ -351,27 +355,13 @@ RECT ChildRect(HWND parent, HWND child)
     return r;
 }
 
-void FitToWorkArea(HWND wnd)
+SIZE PrimaryWorkArea()
 {
-    if (!wnd || IsIconic(wnd) || IsZoomed(wnd))
-        return;
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
-    if (!GetMonitorInfoW(MonitorFromWindow(wnd, MONITOR_DEFAULTTONEAREST), &monitor))
-        return;
-    const RECT& work = monitor.rcWork;
-    // Twice: the window's minimum size may make it larger again than it was asked to be.
-    for (int pass = 0; pass < 2; ++pass) {
-        RECT r{};
-        GetWindowRect(wnd, &r);
-        const LONG width = std::min(r.right - r.left, work.right - work.left);
-        const LONG height = std::min(r.bottom - r.top, work.bottom - work.top);
-        const LONG left = std::max(work.left, std::min(r.left, work.right - width));
-        const LONG top = std::max(work.top, std::min(r.top, work.bottom - height));
-        if (left == r.left && top == r.top && width == r.right - r.left && height == r.bottom - r.top)
-            return;
-        SetWindowPos(wnd, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
-    }
+    if (!GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return {monitor.rcWork.right - monitor.rcWork.left, monitor.rcWork.bottom - monitor.rcWork.top};
 }
 
 void CentreOnScreen(HWND wnd)

@@ -167,6 +167,5 @@ RECT ChildRect(HWND parent, HWND child);
 
 // Centres a window on the primary display as a whole (not the work area).
 void CentreOnScreen(HWND wnd);
-// Makes the window no larger than the work area of its monitor and moves it inside it (a
-// maximized or minimized window is left as it is). Every window is fitted as it is shown.
-void FitToWorkArea(HWND wnd);
+// The size of the primary monitor's work area; a window's designed size never exceeds it.
+SIZE PrimaryWorkArea();

@@ -131,7 +131,6 @@ void TFormMain::CreateMenus()
 void TFormMain::FormShow()
 {
     LoadLayout();
-    FitToWorkArea(Handle());
     if (FShownOnce)
         return;
     FShownOnce = true;
