@@ -2,8 +2,8 @@
 # Builds the program and runs every test under Wine, on a virtual display, in a throwaway
 # prefix, then the compilers' check (the test clang_check, label check) on its own: it takes
 # both cores for minutes the first time, which would slow the windows' tests beside it.
-# Prints CTest's summaries; the exit code is 0 when both passed. Arguments go to ctest, for
-# both steps (for example: ./test.sh -L unit, ./test.sh -R clang_check).
+# Prints CTest's summary and the check's; the exit code is 0 when both passed. Arguments go to
+# ctest and choose for both steps (for example: ./test.sh -L unit, ./test.sh -R clang_check).
 set -uo pipefail
 source "$(dirname "$0")/scripts/common.sh"
 
@@ -28,8 +28,10 @@ if selected -LE '^check$' "$@" || ! selected -L '^check$' "$@"; then
   export SM_BUILD_DIR=$BUILD_DIR
   on_virtual_display ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 -LE '^check$' "$@" || rc=1
 fi
-# The compilers' check, when selected.
+# The compilers' check, when selected: run as the test would, not through ctest, whose logs of
+# the tests' run (for --rerun-failed) stay as they are.
 if selected -L '^check$' "$@"; then
-  ctest --test-dir "$BUILD_DIR" --output-on-failure -L '^check$' "$@" || rc=1
+  log "the compilers' check (test clang_check)"
+  "$ROOT/scripts/clang-check.sh" "$BUILD_DIR" || rc=1
 fi
 exit $rc
