@@ -1,6 +1,6 @@
 #include "ui/base/message_box.h"
 
-#include "ui/base/application.h"
+#include "ui/base/window.h"
 
 namespace {
 MessageBoxHook& Hook()
@@ -59,10 +59,9 @@ void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
 
 int AppMessageBox(const std::wstring& text, const std::wstring& caption, UINT flags)
 {
-    TApplication& app = Application();
     // The main window has the task-bar button; the hidden application window has none.
-    HWND button = app.MainFormHandle() ? app.MainFormHandle() : app.Handle();
-    if (!app.IsActive() && button) {
+    HWND button = TWindow::MainFormHandle() ? TWindow::MainFormHandle() : TWindow::HostWindow();
+    if (!ProcessIsForeground() && button) {
         FLASHWINFO flash{sizeof(flash), button, FLASHW_TRAY, 1, 0};
         FlashWindowEx(&flash);
     }
@@ -73,10 +72,10 @@ int AppMessageBox(const std::wstring& text, const std::wstring& caption, UINT fl
     // top. When no other program's window is in front, the box is brought to the front and kept
     // there, so that Enter, Space and Escape reach it; otherwise the flash above tells of it.
     HWND owner = GetActiveWindow();
-    if (!owner && app.MainFormHandle()) {
-        owner = GetLastActivePopup(app.MainFormHandle());
+    if (!owner && TWindow::MainFormHandle()) {
+        owner = GetLastActivePopup(TWindow::MainFormHandle());
         if (!IsWindowVisible(owner) || !IsWindowEnabled(owner))
-            owner = app.MainFormHandle();
+            owner = TWindow::MainFormHandle();
     }
     if (owner && GetForegroundWindow() != owner && NothingElseInFront())
         SetForegroundWindow(owner);
