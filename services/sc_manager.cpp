@@ -163,6 +163,10 @@ void TSCManager::Refresh(bool RefreshAll)
 
 void TSCManager::TakeRecords(TSCManager& source)
 {
+    // The old records stay until the new ones have taken what they need of them.
+    std::vector<std::unique_ptr<TServiceGroup>> oldGroups = std::move(FGroups);
+    std::vector<std::unique_ptr<TNtService>> oldServices = std::move(FServices);
+    std::unordered_map<std::wstring, TNtService*> oldIndex = std::move(FServiceIndex);
     Clear();
     FServices = std::move(source.FServices);
     FGroups = std::move(source.FGroups);
@@ -172,6 +176,15 @@ void TSCManager::TakeRecords(TSCManager& source)
     for (auto& group : FGroups)
         group->FSCManager = this;
     RebuildIndex();
+    for (auto& service : FServices) {
+        if (service->RecordRead())
+            continue;
+        auto old = oldIndex.find(AsciiLower(service->ServiceName()));
+        if (old != oldIndex.end() && old->second->RecordRead())
+            service->TakeValuesOf(*old->second);
+    }
+    oldGroups.clear();
+    oldServices.clear();
 }
 
 void TSCManager::ReadGroupOrder()
@@ -225,6 +238,10 @@ void TSCManager::EnumerateServices()
         if (FStop && FStop->load())
             return false;
         TNtService* service = TNtService::Create(this, entry);
+        if (FReadWhen && !FReadWhen(service->ServiceName(), service->DisplayName())) {
+            service->ApplyStatus(entry.ServiceStatus);
+            return true;
+        }
         try {
             service->ReadFirst(entry.ServiceStatus);
         } catch (const std::exception&) {

@@ -222,7 +222,10 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_TIMER:
         if (wParam == TimerUpdate)
-            UpdateItems();
+            FServiceList.Update();
+        return 0;
+    case TServiceList::ResultsMessage:
+        FServiceList.TakeResults();
         return 0;
     case WM_SIZE: {
         const LRESULT result = TWindow::WndProc(msg, wParam, lParam);
