@@ -9,7 +9,7 @@ namespace {
 constexpr DWORD DependentsBufferSize = 40960;
 // Drivers, Win32 services and interactive ones: what the catalogue enumerates.
 constexpr DWORD EnumeratedServiceTypes = 0x13F;
-constexpr size_t FirstEnumBufferSize = 64 * 1024;
+constexpr size_t FirstEnumBufferSize = 256 * 1024;
 
 bool SameStatus(const SERVICE_STATUS& a, const SERVICE_STATUS& b)
 {
@@ -145,6 +145,15 @@ unsigned TCatalogueWorker::Tick(std::vector<std::wstring> reread, int maxRecords
     return ticket;
 }
 
+void TCatalogueWorker::Prefer(const std::vector<std::wstring>& names)
+{
+    std::lock_guard lock(FMutex);
+    // In reverse, so that the first named ends first in the queue.
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        if (auto queued = FQueued.find(AsciiLower(*name)); queued != FQueued.end() && !queued->second->Urgent)
+            FFill.splice(FFill.begin(), FFill, queued->second);
+}
+
 void TCatalogueWorker::Restart()
 {
     std::lock_guard lock(FMutex);
@@ -154,6 +163,12 @@ void TCatalogueWorker::Restart()
     }
     FFill.clear();
     FStatusesRestarted = true;
+}
+
+bool TCatalogueWorker::Filling() const
+{
+    std::lock_guard lock(FMutex);
+    return !FFill.empty();
 }
 
 bool TCatalogueWorker::Done(unsigned ticket) const

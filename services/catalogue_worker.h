@@ -78,10 +78,15 @@ public:
     // The timer's work: one enumeration (what changed since the last one), then the records
     // named re-read in order, at most maxRecords and for at most budgetMs.
     unsigned Tick(std::vector<std::wstring> reread, int maxRecords, DWORD budgetMs);
+    // Moves the reads to fill in of these services, if they are queued, before the others
+    // (rows the user scrolled into view).
+    void Prefer(const std::vector<std::wstring>& names);
     // Drops the reads queued to fill in (a rebuild made new records), and makes the next tick
     // give every service's state.
     void Restart();
 
+    // Whether reads to fill in are still queued.
+    bool Filling() const;
     // Whether the request has ended and its results wait in Take() (or were taken).
     bool Done(unsigned ticket) const;
     // Signalled whenever a request ends.

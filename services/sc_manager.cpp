@@ -15,6 +15,7 @@ constexpr DWORD ControlAcceptedBits[] = {SERVICE_ACCEPT_STOP, SERVICE_ACCEPT_PAU
 
 // Drivers, Win32 services and interactive ones.
 constexpr DWORD EnumeratedServiceTypes = 0x13F;
+constexpr size_t FirstEnumBufferSize = 256 * 1024;
 
 template <typename Set, typename E, size_t N>
 DWORD SetToCode(Set set, const DWORD (&bits)[N])
@@ -207,7 +208,9 @@ template <typename Each>
 void TSCManager::ForEachEnumerated(Each&& each)
 {
     SM_ASSERT((FDesiredAccess & SC_MANAGER_ENUMERATE_SERVICE) != 0);
-    std::vector<BYTE> buffer;
+    // Room for a few thousand services at once: each call walks every service (under Wine, a
+    // round trip through the manager's process), and asking for the size first doubles that.
+    std::vector<BYTE> buffer(FirstEnumBufferSize);
     DWORD resume = 0;
     for (;;) {
         DWORD needed = 0, returned = 0;
@@ -228,7 +231,8 @@ void TSCManager::ForEachEnumerated(Each&& each)
         // for no more room than it had would never end.
         if (returned == 0 && needed <= buffer.size())
             RaiseOSError(error);
-        buffer.assign(needed, 0);
+        if (needed > buffer.size())
+            buffer.assign(needed, 0);
     }
 }
 

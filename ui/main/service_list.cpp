@@ -236,13 +236,26 @@ void TServiceList::BuildRows()
 
 void TServiceList::Update()
 {
-    if (!FWorker || FTickPending)
+    if (!FWorker)
+        return;
+    // Records still to be filled in of rows the user scrolled into view come next.
+    std::vector<std::wstring> inView;
+    const int top = ListView_GetTopIndex(FView.Handle());
+    const int bottom = std::min(FView.Count(), top + ListView_GetCountPerPage(FView.Handle()) + 1);
+    for (int row = std::max(0, top); row < bottom; ++row)
+        if (TItemData* data = ItemData(row); data && !data->Service->RecordRead())
+            inView.push_back(data->Service->ServiceName());
+    if (!inView.empty())
+        FWorker->Prefer(inView);
+    if (FTickPending)
         return;
     // The rows to re-read whole, from where the last tick stopped, as far as the calls allowed
-    // this tick reach (a short list re-reads a record every few ticks).
+    // this tick reach (a short list re-reads a record every few ticks); none while records are
+    // still being filled in, which are read anyway.
     const int count = FView.Count();
-    FReadCredit = std::min(FReadCredit + count, std::max(count, RecordReadCalls) * 2);
-    const int records = std::min(count, FReadCredit / RecordReadCalls);
+    const bool filling = FWorker->Filling();
+    FReadCredit = std::min(FReadCredit + (filling ? 0 : count), std::max(count, RecordReadCalls) * 2);
+    const int records = filling ? 0 : std::min(count, FReadCredit / RecordReadCalls);
     std::vector<std::wstring> names;
     const int start = FNextUpdateRow < count ? FNextUpdateRow : 0;
     for (int i = 0; i < records; ++i)
