@@ -175,7 +175,7 @@ void BenchSimulated()
 // nor reads).
 void BenchCalls()
 {
-    constexpr int shown = 7, hidden = 2000, ticks = 10;
+    constexpr int shown = 7, hidden = 2000, ticks = 40;
     long long buildCalls[2] = {}, tickCalls[2] = {};
     for (int withHidden : {0, 1}) {
         TSimServiceControlManager sim;

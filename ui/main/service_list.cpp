@@ -254,7 +254,9 @@ void TServiceList::Update()
     // still being filled in, which are read anyway.
     const int count = FView.Count();
     const bool filling = FWorker->Filling();
-    FReadCredit = std::min(FReadCredit + (filling ? 0 : count), std::max(count, RecordReadCalls) * 2);
+    // What a tick leaves unspent of its calls carries over (less than a record's, unless the
+    // time budget cut the tick short), so that ticks spend about a call a row on average.
+    FReadCredit = std::min(FReadCredit, std::max(count, RecordReadCalls)) + (filling ? 0 : count);
     const int records = filling ? 0 : std::min(count, FReadCredit / RecordReadCalls);
     std::vector<std::wstring> names;
     const int start = FNextUpdateRow < count ? FNextUpdateRow : 0;
