@@ -33,7 +33,7 @@ const TControlSpec Components[] = {
 }  // namespace
 
 // The list's catalogue is of the local machine; it connects on its first refresh.
-TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices)
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead)
     : FServiceList(scm, showAllServices),
       FCommands(FServiceList, FActions,
                 {.SetTimerOn = [this](bool on) { SetTimerOn(on); },
@@ -46,6 +46,8 @@ TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices)
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
     };
+    if (readAhead)
+        FServiceList.ReadAhead();
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Talvora ERP Service Manager",
                 .ClientWidth = DesignClientWidth,

@@ -97,6 +97,7 @@ void TServiceList::Detach()
 {
     // Monitors that outlive the list never reach it.
     FMonitorSink->List = nullptr;
+    FReadAhead.reset();
     FWorker.reset();
     if (FView.Handle() && IsWindow(FView.Handle()))
         DeleteRows();
@@ -129,7 +130,7 @@ void TServiceList::Rebuild(bool refreshAll)
         FReading = true;
         FEndedDuringRead.clear();
         TFinally readingDone([this] { FReading = false; });
-        reader = std::make_unique<TCatalogueReader>(*FManager, ReadFilter());
+        reader = FReadAhead ? std::move(FReadAhead) : std::make_unique<TCatalogueReader>(*FManager, ReadFilter());
         if (!WaitWithMessages(reader->DoneEvent()))
             return;  // the application is terminating: the read is dropped
         read = &reader->Result();
@@ -196,6 +197,15 @@ void TServiceList::FillIn(const std::unordered_set<const TNtService*>& unread)
         if (row < top || row >= top + inView)
             add(row);
     FWorker->Read(names, false);
+}
+
+void TServiceList::ReadAhead() noexcept
+{
+    try {
+        FReadAhead = std::make_unique<TCatalogueReader>(*FManager, ReadFilter());
+    } catch (...) {
+        FReadAhead.reset();
+    }
 }
 
 void TServiceList::BuildRows()

@@ -18,6 +18,7 @@
 //
 // Usage (the main window's way):
 //   TServiceList list(scm, showAll);
+//   list.ReadAhead();                         // optional: the first read starts now
 //   list.Attach(listViewHandle, images, scale); // once the window has made its list control
 //   list.Rebuild(true);                       // waits, processing messages, for the read
 //   list.Update();                            // every second: the worker's tick is asked for
@@ -26,6 +27,7 @@
 //   list.Detach();                            // the window ends: monitors cut off, rows gone
 #pragma once
 
+#include "services/catalogue_reader.h"
 #include "services/catalogue_worker.h"
 #include "services/sc_manager.h"
 #include "services/service_monitor.h"
@@ -102,6 +104,9 @@ public:
     // Enumerates the service's dependants on the worker and reads their records, waiting
     // without freezing; raises the enumeration's error. False when the application terminated.
     bool ReadDependants(TNtService* service);
+    // Starts the read of the next full rebuild now, so that it runs while the window is made.
+    // A failure to start it leaves the rebuild to start its own read.
+    void ReadAhead() noexcept;
     // Re-reads the record and shows it in its row.
     void UpdateService(TNtService* service);
     // Shows the record's current values in its row, without reading the service again.
@@ -157,6 +162,8 @@ private:
     bool FItemsBuilding = false;
     bool FReading = false;
     bool FDeletingRows = false;
+    // A read started ahead of the next full rebuild, which takes it over.
+    std::unique_ptr<TCatalogueReader> FReadAhead;
     // Where the next re-read of whole records goes on (it stops after its time budget).
     int FNextUpdateRow = 0;
     std::unique_ptr<TCatalogueWorker> FWorker;
