@@ -10,6 +10,8 @@ constexpr DWORD DependentsBufferSize = 40960;
 // Drivers, Win32 services and interactive ones: what the catalogue enumerates.
 constexpr DWORD EnumeratedServiceTypes = 0x13F;
 constexpr size_t FirstEnumBufferSize = 256 * 1024;
+// How often records filled in are announced to the GUI thread at most.
+constexpr DWORD FillNotifyMs = 50;
 
 bool SameStatus(const SERVICE_STATUS& a, const SERVICE_STATUS& b)
 {
@@ -183,11 +185,25 @@ std::vector<TWorkerResult> TCatalogueWorker::Take()
     return std::exchange(FResults, {});
 }
 
-void TCatalogueWorker::Push(TWorkerResult result)
+void TCatalogueWorker::Push(TWorkerResult result, bool soon)
 {
     const bool wasEmpty = FResults.empty();
     FResults.push_back(std::move(result));
-    if (wasEmpty && FNotify)
+    if (!wasEmpty)
+        return;  // announced already, not yet taken
+    // Records filled in are announced in batches: the GUI thread wakes a few times a second
+    // for them, not once a record.
+    if (soon || GetTickCount() - FLastNotify >= FillNotifyMs)
+        Notify();
+    else
+        FNotifyDue = true;
+}
+
+void TCatalogueWorker::Notify()
+{
+    FNotifyDue = false;
+    FLastNotify = GetTickCount();
+    if (FNotify)
         FNotify();
 }
 
@@ -238,7 +254,7 @@ bool TCatalogueWorker::ReadNext(std::unique_lock<std::mutex>& lock, bool urgentO
         result.Record.Error = std::make_exception_ptr(EOSError(GetLastError()));
     }
     lock.lock();
-    Push(std::move(result));
+    Push(std::move(result), FInFlight->Urgent);
     std::vector<unsigned> tickets = std::move(FInFlight->Tickets);
     FInFlight.reset();
     Complete(tickets);
@@ -343,11 +359,16 @@ void TCatalogueWorker::Run() noexcept
 {
     std::unique_lock lock(FMutex);
     for (;;) {
+        // Nothing more to read soon: what waits is announced before the thread sleeps.
+        if (FNotifyDue && FUrgent.empty() && FFill.empty() && FDependantsJobs.empty() && !FTickJob)
+            Notify();
         FWake.wait(lock, [this] {
             return FStop || !FUrgent.empty() || !FDependantsJobs.empty() || FTickJob || !FFill.empty();
         });
         if (FStop)
             break;
+        if (FNotifyDue && GetTickCount() - FLastNotify >= FillNotifyMs)
+            Notify();
         try {
             if (ReadNext(lock, true))
                 continue;

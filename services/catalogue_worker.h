@@ -119,8 +119,9 @@ private:
     bool ReadNext(std::unique_lock<std::mutex>& lock, bool urgentOnly);
     void RunTick(std::unique_lock<std::mutex>& lock, TTickJob job);
     void RunDependants(std::unique_lock<std::mutex>& lock, const TDependantsJob& job);
-    // Called with the lock held.
-    void Push(TWorkerResult result);
+    // Called with the lock held. soon: announced at once (else with the next batch).
+    void Push(TWorkerResult result, bool soon = true);
+    void Notify();
     void Complete(const std::vector<unsigned>& tickets);
     unsigned NewTicket(int parts);
     void Queue(const std::wstring& name, unsigned ticket, bool urgent);
@@ -136,6 +137,8 @@ private:
     std::condition_variable FWake;
     bool FStop = false;
     std::function<void()> FNotify;
+    bool FNotifyDue = false;
+    DWORD FLastNotify = 0;
     std::list<TEntry> FUrgent;
     std::list<TEntry> FFill;
     std::unordered_map<std::wstring, std::list<TEntry>::iterator> FQueued;
