@@ -30,7 +30,7 @@
 #include "common/handle.h"
 #include "tests/support/registered_service.h"
 #include "tests/support/remote_controls.h"
-#include "ui/props/exe_type.h"
+#include "erp/exe_type.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -303,8 +303,9 @@ TEST_F(WineScmTest, AConnectionsQuestionsShareOneIndexUntilItEnumeratesAgain)
               ERROR_SUCCESS);
     // ...is not seen by the connection's next question (while its index is young)...
     const Names again = dependantsThrough(connection.get(), LoneSpec.Name);
-    if (GetTickCount() - asked < 800)
+    if (GetTickCount() - asked < 800) {
         EXPECT_EQ(again, Names{});
+    }
     // ...but by another connection, and by this one once it has enumerated the services.
     UniqueScHandleOf other(Adapter(), Adapter().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     EXPECT_EQ(dependantsThrough(other.get(), LoneSpec.Name), Names{L"WineScmLate"});
