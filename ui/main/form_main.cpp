@@ -136,8 +136,8 @@ void TFormMain::FormShow()
     if (FShownOnce)
         return;
     FShownOnce = true;
-    // The window is on screen and painted before the first list build, which reads every
-    // service of the machine and may take seconds.
+    // The window is on screen and painted before the first list build, which enumerates every
+    // service of the machine (and reads the records the view shows) and may take a while.
     ShowWindow(Handle(), SW_SHOW);
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // An error ends the show handler (its remaining steps are skipped) and is reported; the
