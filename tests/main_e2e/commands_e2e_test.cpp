@@ -101,7 +101,7 @@ TEST_F(CommandsE2E, StoppingADatabaseServerAsksFirstAndOnlyYesStopsIt)
 
     ASSERT_TRUE(Window().ClickButton(cmdStop));
     Answer(L"Stop service", warning, IDNO);
-    Sleep(1200);
+    ASSERT_TRUE(Window().WaitForIdle());
     EXPECT_EQ(Window().Row(caption)->Status, L"Running");
     EXPECT_EQ(Service(DatabaseSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
 
