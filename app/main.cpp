@@ -39,7 +39,7 @@ int RunProgram()
     // Under Wine the manager's answers about dependencies are completed from the registry.
     IServiceControlManager& scm = RunsUnderWine() ? WineServiceControlManager() : SystemServiceControlManager();
     // The switch was read during static initialisation, before anything else ran.
-    auto mainForm = std::make_unique<TFormMain>(scm, ShowAllServices);
+    auto mainForm = std::make_unique<TFormMain>(scm, ShowAllServices, /*readAhead*/ true);
     mainForm->Show();
     app.Run();
     return 0;

@@ -3,19 +3,6 @@
 #include "common/format.h"
 
 namespace {
-TServiceStartType StartTypeOf(TStartChoice start)
-{
-    switch (start) {
-    case TStartChoice::Manual:
-        return sstDemand;
-    case TStartChoice::Disabled:
-        return sstDisabled;
-    case TStartChoice::Automatic:
-        break;
-    }
-    return sstAuto;
-}
-
 // The account the controls name: empty for LocalSystem.
 std::wstring AccountOf(bool defaultAccount, const std::wstring& userName)
 {
@@ -50,7 +37,7 @@ TServiceReconfiguration ReconfigurationOf(const TConfigChoice& choice)
 {
     TServiceReconfiguration change;
     if (choice.Start && choice.Start != choice.LoadedStart)
-        change.StartType = StartTypeOf(*choice.Start);
+        change.StartType = StartChoiceRow(*choice.Start).StartType;
     if (choice.DelayedStartEnabled && choice.DelayedStart != choice.LoadedDelayedStart)
         change.DelayedStart = choice.DelayedStart;
     if (choice.DependChanged) {

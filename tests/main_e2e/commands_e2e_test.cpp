@@ -258,6 +258,8 @@ TEST_F(CommandsE2E, AltXEndsTheProgramWithExitCodeZeroButNotFromTheAboutWindow)
     Sleep(500);
     EXPECT_TRUE(Window().Program().Running());
     EXPECT_TRUE(IsWindowVisible(about));
+    // On a busy machine a late activation may have taken the keyboard from it meanwhile.
+    ASSERT_TRUE(BringToFront(about));
     PressKey(VK_ESCAPE);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about) || !IsWindowVisible(about); }, 3000));
 
