@@ -107,6 +107,8 @@ void TNtService::ApplyStatus(const SERVICE_STATUS& status)
     FServiceState = StateOf(status.dwCurrentState);
     FControlsAccepted = TSCManager::ControlAccepted(status.dwControlsAccepted);
     FWin32ExitCode = status.dwWin32ExitCode;
+    FCheckPoint = status.dwCheckPoint;
+    FWaitHint = status.dwWaitHint;
 }
 
 void TNtService::ReadState(SC_HANDLE handle, const SERVICE_STATUS* known, bool deferLinks)

@@ -48,6 +48,10 @@ public:
     void StartType(TServiceStartType Value);
     TServiceErrorControlType ErrorControlType() const { return FErrorControlType; }
     DWORD Win32ExitCode() const { return FWin32ExitCode; }
+    // The progress of a pending state as the last status read gave it: the check point grows
+    // while the service works, and the wait hint is how long (ms) the next step may take.
+    DWORD CheckPoint() const { return FCheckPoint; }
+    DWORD WaitHint() const { return FWaitHint; }
     TServiceGroup* Group() const { return FGroup; }
     TServiceControlAccepteds ControlsAccepted() const { return FControlsAccepted; }
     bool CommitNeeded() const { return FCommitNeeded; }
@@ -145,6 +149,8 @@ private:
     TServiceStartType FStartType = sstBoot;
     TServiceErrorControlType FErrorControlType = ectIgnore;
     DWORD FWin32ExitCode = 0;
+    DWORD FCheckPoint = 0;
+    DWORD FWaitHint = 0;
     TServiceGroup* FGroup = nullptr;
     TServiceControlAccepteds FControlsAccepted;
     bool FCommitNeeded = false;

@@ -105,6 +105,9 @@ const KeyPixel KeyPixels[] = {
     {imgQuit, 7, 4, "power symbol's bar", IsRed},
     {imgQuit, 3, 10, "power symbol's ring, left", IsRed},
     {imgQuit, 7, 10, "inside the power ring", IsBackground},
+    {imgRestart, 3, 12, "restart's square", IsBlack},
+    {imgRestart, 10, 12, "restart's triangle", IsBlack},
+    {imgRestart, 8, 3, "restart's arrow", IsBlue},
 };
 
 TEST(MainImages, ListHoldsTwelveImagesOfSixteenPixels)

@@ -66,30 +66,30 @@ TEST_F(CommandsE2E, StartFromTheToolbarShowsStartingThenRunning)
     const std::wstring caption = StartSpec.DisplayName;
     ASSERT_TRUE(Window().ClickRow(caption));
     EXPECT_EQ(Window().Row(caption)->Status, L"Stopped");
-    ASSERT_TRUE(Window().ClickButton(cmdStart));
+    ASSERT_TRUE(Window().ClickButton(ActStart));
 
     EXPECT_TRUE(Window().WaitForStatus(caption, L"Starting", 2000));
     EXPECT_EQ(Window().Row(caption)->Image, imgStarting);
     // The row is followed by a monitor meanwhile: nothing more can be done with it.
-    EXPECT_FALSE(Window().ToolBar().Enabled(cmdStart));
-    EXPECT_FALSE(Window().ToolBar().Enabled(cmdStop));
+    EXPECT_FALSE(Window().ToolBar().Enabled(ActStart));
+    EXPECT_FALSE(Window().ToolBar().Enabled(ActStop));
 
     EXPECT_TRUE(Window().WaitForStatus(caption, L"Running", 6000));
     EXPECT_EQ(Window().Row(caption)->Image, imgRunning);
     EXPECT_EQ(Service(StartSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
-    EXPECT_TRUE(Window().WaitForButton(cmdStop, true));
-    EXPECT_FALSE(Window().ToolBar().Enabled(cmdStart));
+    EXPECT_TRUE(Window().WaitForButton(ActStop, true));
+    EXPECT_FALSE(Window().ToolBar().Enabled(ActStart));
 }
 
 TEST_F(CommandsE2E, AStartThatFallsBackToStoppedIsReportedOnce)
 {
     const std::wstring caption = FailSpec.DisplayName;
     ASSERT_TRUE(Window().ClickRow(caption));
-    ASSERT_TRUE(Window().ClickButton(cmdStart));
+    ASSERT_TRUE(Window().ClickButton(ActStart));
     Answer(L"Talvora ERP Service Manager", L"e2ecmd_fail: Starting failed.", IDOK);
     EXPECT_EQ(Window().Row(caption)->Status, L"Stopped");
     EXPECT_EQ(Window().WaitForMessageBox(1500), nullptr) << "reported twice";
-    EXPECT_TRUE(Window().WaitForButton(cmdStart, true)) << "the row stays busy";
+    EXPECT_TRUE(Window().WaitForButton(ActStart, true)) << "the row stays busy";
 }
 
 TEST_F(CommandsE2E, StoppingADatabaseServerAsksFirstAndOnlyYesStopsIt)
@@ -99,13 +99,13 @@ TEST_F(CommandsE2E, StoppingADatabaseServerAsksFirstAndOnlyYesStopsIt)
     ASSERT_TRUE(Window().ClickRow(caption));
     ASSERT_EQ(Window().Row(caption)->Status, L"Running");
 
-    ASSERT_TRUE(Window().ClickButton(cmdStop));
+    ASSERT_TRUE(Window().ClickButton(ActStop));
     Answer(L"Stop service", warning, IDNO);
     Sleep(1200);
     EXPECT_EQ(Window().Row(caption)->Status, L"Running");
     EXPECT_EQ(Service(DatabaseSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
 
-    ASSERT_TRUE(Window().ClickButton(cmdStop));
+    ASSERT_TRUE(Window().ClickButton(ActStop));
     Answer(L"Stop service", warning, IDYES);
     EXPECT_TRUE(Window().WaitForStatus(caption, L"Stopped", 5000));
     EXPECT_EQ(Window().Row(caption)->Image, imgStopped);
@@ -116,17 +116,17 @@ TEST_F(CommandsE2E, PauseAndResumeAServiceThatAcceptsIt)
 {
     // A service that does not accept pause cannot be paused.
     ASSERT_TRUE(Window().ClickRow(NoPauseSpec.DisplayName));
-    EXPECT_TRUE(Window().WaitForButton(cmdStop, true));
-    EXPECT_FALSE(Window().ToolBar().Enabled(cmdPause));
+    EXPECT_TRUE(Window().WaitForButton(ActStop, true));
+    EXPECT_FALSE(Window().ToolBar().Enabled(ActPause));
 
     const std::wstring caption = PauseSpec.DisplayName;
     ASSERT_TRUE(Window().ClickRow(caption));
-    ASSERT_TRUE(Window().ClickButton(cmdPause));
+    ASSERT_TRUE(Window().ClickButton(ActPause));
     EXPECT_TRUE(Window().WaitForStatus(caption, L"Paused", 5000));
     EXPECT_EQ(Window().Row(caption)->Image, imgPaused);
     EXPECT_EQ(Service(PauseSpec).State(), static_cast<DWORD>(SERVICE_PAUSED));
 
-    ASSERT_TRUE(Window().ClickButton(cmdStart)) << "Start/Resume stays disabled for a paused service";
+    ASSERT_TRUE(Window().ClickButton(ActStart)) << "Start/Resume stays disabled for a paused service";
     EXPECT_TRUE(Window().WaitForStatus(caption, L"Running", 5000));
     EXPECT_EQ(Window().Row(caption)->Image, imgRunning);
     EXPECT_EQ(Service(PauseSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
@@ -173,13 +173,13 @@ TEST_F(CommandsE2E, F5RebuildsTheListAndKeepsTheSelection)
 TEST_F(CommandsE2E, ToolbarAndServiceMenuPictures)
 {
     // Left to right: Start/Resume, Stop, Pause, a separator, Refresh, Properties..., a separator, Quit.
-    const std::vector<int> expected{cmdStart, cmdStop, cmdPause, 0, cmdRebuild, cmdProps, 0, cmdQuit};
+    const std::vector<int> expected{ActStart, ActStop, ActPause, 0, ActRebuild, ActProps, 0, ActQuit};
     EXPECT_EQ(Window().ToolBar().Commands(), expected);
 
     ASSERT_TRUE(Window().ClickRow(PauseSpec.DisplayName));
-    ASSERT_TRUE(Window().WaitForButton(cmdPause, true));
+    ASSERT_TRUE(Window().WaitForButton(ActPause, true));
     // The mouse over Refresh shows its hint.
-    MoveMouseTo(CentreOf(Window().ToolBar().ButtonRect(cmdRebuild)));
+    MoveMouseTo(CentreOf(Window().ToolBar().ButtonRect(ActRebuild)));
     EXPECT_NE(Window().Program().WaitForWindow(TOOLTIPS_CLASSW, 3000), nullptr) << "no tooltip";
     Sleep(200);
     RECT toolbar = WindowScreenRect(Window().ToolBar().Handle());
@@ -236,7 +236,7 @@ TEST_F(CommandsE2E, QuittingWhileAMonitorFollowsARowEndsTheProgramCleanly)
 {
     const std::wstring caption = SlowSpec.DisplayName;
     ASSERT_TRUE(Window().ClickRow(caption));
-    ASSERT_TRUE(Window().ClickButton(cmdStart));
+    ASSERT_TRUE(Window().ClickButton(ActStart));
     ASSERT_TRUE(Window().WaitForStatus(caption, L"Starting", 2000));
     BringToFront(Window().Main());
     PressChord({VK_MENU, VK_F4});
@@ -248,7 +248,7 @@ TEST_F(CommandsE2E, QuittingWhileAMonitorFollowsARowEndsTheProgramCleanly)
 TEST_F(CommandsE2E, AltXEndsTheProgramWithExitCodeZeroButNotFromTheAboutWindow)
 {
     BringToFront(Window().Main());
-    PostMessageW(Window().Main(), WM_COMMAND, cmdAbout, 0);  // Help / About..., as the menu sends it
+    PostMessageW(Window().Main(), WM_COMMAND, ActAbout, 0);  // Help / About..., as the menu sends it
     HWND about = Window().Program().WaitForWindow(L"TFormAbout", 5000);
     ASSERT_NE(about, nullptr) << "no About window";
     ASSERT_TRUE(BringToFront(about));

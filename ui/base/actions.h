@@ -64,7 +64,8 @@ public:
     HMENU BuildMenu(const std::vector<int>& entries);
     // Brings the enabled state of the menu's items in line with the actions (WM_INITMENUPOPUP).
     void UpdateMenu(HMENU menu) const;
-    // The tooltip text of a toolbar button (TTN_GETDISPINFO).
+    // The tooltip text of a toolbar button (TTN_GETDISPINFO): of a hint "Short|Long" the part
+    // before the bar; valid until the next call.
     const wchar_t* HintOf(int id);
 
     // Menu items with an image get HBMMENU_CALLBACK and their image index as item data: the
@@ -76,4 +77,5 @@ private:
 
     std::vector<TAction> FActions;
     std::vector<HWND> FToolBars;
+    std::wstring FHintText;
 };

@@ -16,10 +16,15 @@
 #include "ui/base/message_box.h"
 #include "ui/props/service_properties.h"
 
+#include <algorithm>
+
 
 namespace {
 constexpr UINT QuestionFlags = MB_YESNOCANCEL | MB_ICONQUESTION;
 constexpr UINT WarningFlags = MB_YESNOCANCEL | MB_ICONWARNING;
+// A pending service whose check point stands still longer than its wait hint, and never less
+// than this, counts as hung.
+constexpr DWORD MinWaitHint = 1000;
 
 // Only Yes goes ahead; No, Cancel and closing the box end the command without a change.
 bool Confirmed(const std::wstring& question, const wchar_t* caption, UINT flags = QuestionFlags)
@@ -49,7 +54,8 @@ TServiceCommands::TServiceCommands(TServiceList& list, TActionList& actions, THo
     : FList(list), FActions(actions), FHost(std::move(host))
 {
     for (const TActionRow& row : ActionTable()) {
-        FActions.Add({row.Id, row.Name, row.Caption, row.Hint, row.ShortCuts, row.Image, row.Enabled,
+        // Enabled at start as with no row selected.
+        FActions.Add({row.Id, row.Name, row.Caption, row.Hint, row.ShortCuts, row.Image, row.Enabled(TCommandState{}),
                       [this, handler = row.OnExecute] { (this->*handler)(); }});
     }
     FActions.OnUpdate = [this] { ActionsUpdate(); };
@@ -71,35 +77,46 @@ void TServiceCommands::CloseIfRequested()
     }
 }
 
-// One row an action: what it shows, its handler, and where it appears. Entries of one group
-// stand together in the tool bar or a menu, with a separator between groups; the rows' order
-// is the entries' order.
+// One row a command, with its handler; the rows' order is the order of the entries in the tool
+// bar and the menus. Entries of one group stand together, with a separator between groups.
 std::span<const TServiceCommands::TActionRow> TServiceCommands::ActionTable()
 {
+    using S = TCommandState;
     static const TActionRow Rows[] = {
         {.Id = ActStart, .Name = L"ActStart", .Caption = L"Start/Resume", .Hint = L"Start/resume service",
          .Image = imgStart, .OnExecute = &TServiceCommands::ActStartExecute,
+         .Enabled = [](const S& s) { return s.Idle && s.Free && (s.State == ssStopped || s.State == ssPaused); },
          .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
         {.Id = ActStop, .Name = L"ActStop", .Caption = L"Stop", .Hint = L"Stop service", .Image = imgStop,
-         .OnExecute = &TServiceCommands::ActStopExecute, .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+         .OnExecute = &TServiceCommands::ActStopExecute,
+         .Enabled = [](const S& s) { return s.Idle && s.Free && (s.State == ssRunning || s.State == ssPaused); },
+         .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+        {.Id = ActRestart, .Name = L"ActRestart", .Caption = L"Restart", .Hint = L"Restart|Stop and start the service again",
+         .ShortCuts = {{.Key = 'R', .Ctrl = true}}, .Image = imgRestart, .OnExecute = &TServiceCommands::ActRestartExecute,
+         .Enabled = [](const S& s) { return s.Idle && s.Free && s.State == ssRunning && s.Controls.Contains(caStop); },
+         .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
         {.Id = ActPause, .Name = L"ActPause", .Caption = L"Pause", .Hint = L"Pause service", .Image = imgPause,
-         .OnExecute = &TServiceCommands::ActPauseExecute, .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+         .OnExecute = &TServiceCommands::ActPauseExecute,
+         .Enabled = [](const S& s) { return s.Idle && s.Free && s.State == ssRunning && s.Controls.Contains(caPauseContinue); },
+         .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
         {.Id = ActRebuild, .Name = L"ActRebuild", .Caption = L"Refresh", .Hint = L"Rebuild service list",
-         .ShortCuts = {{VK_F5}}, .Image = imgRefresh, .Enabled = true, .OnExecute = &TServiceCommands::ActRebuildExecute,
-         .ToolBarGroup = 2, .Menu = mnView, .MenuGroup = 1, .PopupGroup = 2},
+         .ShortCuts = {{VK_F5}}, .Image = imgRefresh, .OnExecute = &TServiceCommands::ActRebuildExecute,
+         .Enabled = [](const S& s) { return s.Idle; }, .ToolBarGroup = 2, .Menu = mnView, .MenuGroup = 1, .PopupGroup = 2},
         {.Id = ActInstall, .Name = L"ActInstall", .Caption = L"Add...", .Hint = L"Install new service",
-         .ShortCuts = {{VK_INSERT}}, .Enabled = true, .OnExecute = &TServiceCommands::ActInstallExecute,
-         .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
+         .ShortCuts = {{VK_INSERT}}, .OnExecute = &TServiceCommands::ActInstallExecute,
+         .Enabled = [](const S& s) { return s.Idle; }, .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
         {.Id = ActUninstall, .Name = L"ActUninstall", .Caption = L"Remove", .Hint = L"Uninstall service",
          .ShortCuts = {{VK_DELETE}}, .OnExecute = &TServiceCommands::ActUninstallExecute,
+         .Enabled = [](const S& s) { return s.Idle && s.Row && s.State == ssStopped; },
          .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
         {.Id = ActProps, .Name = L"ActProps", .Caption = L"Properties...", .Hint = L"Service properties",
          .ShortCuts = {{VK_RETURN}}, .Image = imgProperties, .OnExecute = &TServiceCommands::ActPropsExecute,
-         .ToolBarGroup = 2, .Menu = mnService, .MenuGroup = 3, .PopupGroup = 4},
+         .Enabled = [](const S& s) { return s.Idle && s.Row; }, .ToolBarGroup = 2, .Menu = mnService, .MenuGroup = 3,
+         .PopupGroup = 4},
         {.Id = ActQuit, .Name = L"ActQuit", .Caption = L"Quit", .Hint = L"Quit application",
-         .ShortCuts = {{VK_F4, true}, {'X', true}}, .Image = imgQuit, .Enabled = true,
-         .OnExecute = &TServiceCommands::ActQuitExecute, .ToolBarGroup = 3, .Menu = mnProgram, .MenuGroup = 1},
-        {.Id = ActAbout, .Name = L"ActAbout", .Caption = L"About...", .Hint = L"", .Enabled = true,
+         .ShortCuts = {{VK_F4, true}, {'X', true}}, .Image = imgQuit, .OnExecute = &TServiceCommands::ActQuitExecute,
+         .ToolBarGroup = 3, .Menu = mnProgram, .MenuGroup = 1},
+        {.Id = ActAbout, .Name = L"ActAbout", .Caption = L"About...", .Hint = L"",
          .OnExecute = &TServiceCommands::ActAboutExecute, .Menu = mnHelp, .MenuGroup = 1},
     };
     return Rows;
@@ -120,32 +137,32 @@ std::vector<int> TServiceCommands::ActionEntries(int TActionRow::*group, TMainMe
     return entries;
 }
 
-void TServiceCommands::ActionsUpdate()
+TServiceCommands::TCommandState TServiceCommands::CommandState() const
 {
-    TItemData* data = FList.SelectedData();
-    const bool row = data != nullptr && data->Service != nullptr;
-    const bool free = row && data->Monitor == nullptr;
-    const TServiceState state = row ? data->Service->ServiceState() : ssUnknown;
+    TCommandState state;
     // A waiting command still uses the catalogue's records: nothing that acts on them or
     // rebuilds them runs meanwhile.
-    const bool idle = FCommandDepth == 0;
-
-    auto set = [this](int id, bool enabled) {
-        if (TAction* a = FActions.Find(id))
-            a->Enabled = enabled;
-    };
-    set(ActStart, idle && free && (state == ssStopped || state == ssPaused));
-    set(ActStop, idle && free && (state == ssRunning || state == ssPaused));
-    set(ActPause, idle && free && state == ssRunning && data->Service->ControlsAccepted().Contains(caPauseContinue));
-    set(ActUninstall, idle && row && state == ssStopped);
-    set(ActProps, idle && row);
-    set(ActRebuild, idle);
-    set(ActInstall, idle);
-    set(ActQuit, true);
-    set(ActAbout, true);
+    state.Idle = FCommandDepth == 0;
+    const TItemData* data = FList.SelectedData();
+    if (data && data->Service) {
+        state.Row = true;
+        state.Free = data->Monitor == nullptr;
+        state.State = data->Service->ServiceState();
+        state.Controls = data->Service->ControlsAccepted();
+    }
+    return state;
 }
 
-void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data)
+void TServiceCommands::ActionsUpdate()
+{
+    const TCommandState state = CommandState();
+    for (const TActionRow& row : ActionTable())
+        if (TAction* a = FActions.Find(row.Id))
+            a->Enabled = row.Enabled(state);
+}
+
+void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data,
+                                      bool timeLimited)
 {
     TBusyCursor busy;
     TCommandScope command(*this);
@@ -171,6 +188,9 @@ void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl opera
         FHost.SetTimerOn(false);
         TFinally timerBack([this] { FHost.SetTimerOn(true); });
         TApplication& app = Application();
+        // The manager's measure of progress: the check point should grow within the wait hint.
+        DWORD lastCheckPoint = 0;
+        DWORD lastProgress = GetTickCount();
         for (;;) {
             service->Refresh();
             // Its own row first: the list's refresh keeps to its time budget.
@@ -183,6 +203,13 @@ void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl opera
                 throw Exception(Fmt(L"%s: %s failed.", {service->ServiceName(), info.Operation}));
             if (state == info.FinalState || app.Terminated())
                 break;
+            if (service->CheckPoint() != lastCheckPoint) {
+                lastCheckPoint = service->CheckPoint();
+                lastProgress = GetTickCount();
+            } else if (timeLimited && GetTickCount() - lastProgress > std::max<DWORD>(service->WaitHint(), MinWaitHint)) {
+                throw Exception(Fmt(L"%s: %s did not end within the time the service asked for.",
+                                    {service->ServiceName(), info.Operation}));
+            }
         }
     } else if (data && !data->Monitor) {
         FList.StartMonitor(data, operation);
@@ -282,26 +309,68 @@ void TServiceCommands::ActStartExecute()
         ExecuteControl(service, scContinue, false, data);
 }
 
+bool TServiceCommands::ConfirmStopAndStopDependants(TNtService* service, std::vector<TNtService*>& running)
+{
+    if (IsDatabaseService(service->ServiceName()) &&
+        !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
+        return false;
+    std::wstring dependants = CollectDependants(service, ssRunning);
+    running.clear();
+    for (TNtService* other : DependantsOf(service))
+        if (other->ServiceState() == ssRunning)
+            running.push_back(other);
+    if (!dependants.empty()) {
+        if (!Confirmed(Fmt(L"These services are dependent and must also be stopped. Continue?\r\n\r\n%s", {dependants}),
+                       L"Stop service"))
+            return false;
+        StopDependants(service);
+        if (Application().Terminated())
+            return false;
+    }
+    return true;
+}
+
 void TServiceCommands::ActStopExecute()
 {
     TItemData* data = FList.SelectedData();
     if (!data)
         return;
     TCommandScope command(*this);
-    TNtService* service = data->Service;
-    if (IsDatabaseService(service->ServiceName()) &&
-        !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
+    std::vector<TNtService*> running;
+    if (ConfirmStopAndStopDependants(data->Service, running))
+        ExecuteControl(data->Service, scStop, false, data);
+}
+
+// Stop with Stop's questions, waited for within the service's own time limits; then the service
+// started again, and the dependants that ran before once it runs. Without such dependants the
+// start is followed as Start follows it.
+void TServiceCommands::ActRestartExecute()
+{
+    TItemData* data = FList.SelectedData();
+    if (!data)
         return;
-    std::wstring dependants = CollectDependants(service, ssRunning);
-    if (!dependants.empty()) {
-        if (!Confirmed(Fmt(L"These services are dependent and must also be stopped. Continue?\r\n\r\n%s", {dependants}),
-                       L"Stop service"))
-            return;
-        StopDependants(service);
-        if (Application().Terminated())
-            return;
+    TCommandScope command(*this);
+    TNtService* service = data->Service;
+    std::vector<TNtService*> dependants;
+    if (!ConfirmStopAndStopDependants(service, dependants))
+        return;
+    ExecuteControl(service, scStop, true, data, true);
+    if (Application().Terminated())
+        return;
+    if (dependants.empty()) {
+        ExecuteControl(service, scStart, false, data);
+        return;
     }
-    ExecuteControl(service, scStop, false, data);
+    ExecuteControl(service, scStart, true, data);
+    for (TNtService* other : dependants) {
+        if (Application().Terminated())
+            break;
+        TServiceList::RefreshService(other);
+        if (other->ServiceState() != ssStopped)
+            continue;
+        const int row = FList.FindItemByService(other);
+        ExecuteControl(other, scStart, false, row >= 0 ? FList.ItemData(row) : nullptr);
+    }
 }
 
 void TServiceCommands::ActPauseExecute()

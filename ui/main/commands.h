@@ -14,6 +14,7 @@
 #pragma once
 
 #include "ui/base/actions.h"
+#include "ui/main/command_ids.h"
 #include "ui/main/service_control.h"
 #include "ui/main/service_list.h"
 
@@ -24,18 +25,8 @@
 
 class TServiceCommands {
 public:
-    // The actions' command ids.
-    enum TActionId : int {
-        ActStart = 1001,
-        ActStop,
-        ActPause,
-        ActRebuild,
-        ActUninstall,
-        ActInstall,
-        ActQuit,
-        ActProps,
-        ActAbout,
-    };
+    // The actions' command ids (command_ids.h).
+    using enum TActionId;
     enum TMainMenu { mnNone, mnProgram, mnService, mnView, mnHelp };
 
     // What the window does for the commands.
@@ -65,8 +56,20 @@ public:
     void ActStartExecute();
 
 private:
-    // An action's row: what it shows, its handler, and the group of its entry in the tool bar,
-    // its main menu and the pop-up menu (0: not there).
+    // What the enabling rules look at.
+    struct TCommandState {
+        bool Idle = true;   // no command waits and no read runs
+        bool Row = false;   // a row is selected
+        bool Free = false;  // a row, and no monitor follows it
+        TServiceState State = ssUnknown;
+        TServiceControlAccepteds Controls{};
+    };
+    using TEnablingRule = bool (*)(const TCommandState&);
+    static bool Always(const TCommandState&) { return true; }
+
+    // A command: what it shows, its handler, when it is enabled (also at start, with no row
+    // selected), and the group of its entry in the tool bar, its main menu and the pop-up menu
+    // (0: not there). A hint "Short|Long" shows its short part as the tool tip.
     struct TActionRow {
         int Id = 0;
         const wchar_t* Name = L"";
@@ -74,8 +77,8 @@ private:
         const wchar_t* Hint = L"";
         std::vector<TShortCut> ShortCuts{};
         int Image = -1;
-        bool Enabled = false;
         void (TServiceCommands::*OnExecute)() = nullptr;
+        TEnablingRule Enabled = Always;
         int ToolBarGroup = 0;
         TMainMenu Menu = mnNone;
         int MenuGroup = 0;
@@ -83,10 +86,15 @@ private:
     };
     static std::span<const TActionRow> ActionTable();
     static std::vector<int> ActionEntries(int TActionRow::*group, TMainMenu menu = mnNone);
+    TCommandState CommandState() const;
     class TCommandScope;
 
     void ActionsUpdate();
-    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data);
+    // With wait the command waits, answering messages, until the operation's final state; with
+    // timeLimited as well, a check point that stands still beyond the service's wait hint ends
+    // the wait with an error.
+    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data,
+                        bool timeLimited = false);
     // The start request waits until the service's process reports: it is made on a worker
     // thread while the window goes on answering. False when the application terminated
     // meanwhile (the request goes on alone); raises the request's error.
@@ -95,6 +103,11 @@ private:
     std::wstring CollectDependants(TNtService* service, TServiceState state);
     void StartDependencies(TNtService* service);
     void StopDependants(TNtService* service);
+    // Stop's questions (the database warning, the running dependants) and, once both are
+    // answered Yes, the dependants stopped and waited for. False when the command ends there;
+    // running receives the dependants that ran before.
+    bool ConfirmStopAndStopDependants(TNtService* service, std::vector<TNtService*>& running);
+
     // The services a service depends on, or that depend on it, in their lists' order.
     static std::vector<TNtService*> DependenciesOf(TNtService* service);
     static std::vector<TNtService*> DependantsOf(TNtService* service);
@@ -103,6 +116,7 @@ private:
     void CloseIfRequested();
 
     void ActStopExecute();
+    void ActRestartExecute();
     void ActPauseExecute();
     void ActRebuildExecute();
     void ActUninstallExecute();

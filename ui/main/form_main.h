@@ -29,7 +29,7 @@ public:
         idList = 101,
         idStatusBar = 102,
     };
-    using enum TServiceCommands::TActionId;
+    using enum TActionId;
     static constexpr UINT_PTR TimerUpdate = 1;
 
     // The catalogue talks to the SCM through scm; showAllServices lists every service instead
