@@ -107,7 +107,8 @@ const KeyPixel KeyPixels[] = {
     {imgQuit, 7, 10, "inside the power ring", IsBackground},
     {imgRestart, 3, 12, "restart's square", IsBlack},
     {imgRestart, 10, 12, "restart's triangle", IsBlack},
-    {imgRestart, 8, 3, "restart's arrow", IsBlue},
+    {imgRestart, 8, 2, "restart's arrow", IsBlue},
+    {imgRestart, 12, 6, "restart's arrow head", IsBlue},
 };
 
 TEST(MainImages, ListHoldsTwelveImagesOfSixteenPixels)

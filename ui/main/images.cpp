@@ -136,24 +136,35 @@ TBitmap16 CircularArrow()
 }
 
 // A blue arrow arching from a black square over to a black triangle: the service stopped and
-// started again. Drawn like the circular arrow, with hard edges.
+// started again. Picture rows: B arrow, K square and triangle, . transparent.
 TBitmap16 RestartArrow()
 {
-    constexpr COLORREF Blue = RGB(0, 70, 200);
-    constexpr double Cx = 8.0, Cy = 9.0, Inner = 4.6, Outer = 6.6;
-    const TVectorImage arrow{16.0,
-                             {{Blue, {ArcBandContour(Cx, Cy, Inner, Outer, 40.0, 180.0)}},
-                              {Blue, {{{Cx + 3.0, Cy - 6.6}, {Cx + 7.6, Cy - 4.6}, {Cx + 3.2, Cy - 0.6}}}}}};
-    const std::vector<uint32_t> pixels = RenderVectorImage(arrow, N);
+    static const char* const Rows[N] = {
+        "................",  //
+        ".....BBBBBB.....",  //
+        "...BBBBBBBBBB...",  //
+        "..BBB......BBB..",  //
+        "..BB........BB..",  //
+        "..BB......BBBBBB",  //
+        "..BB.......BBBB.",  //
+        "............BB..",  //
+        "................",  //
+        ".........K......",  //
+        ".KKKKK...KK.....",  //
+        ".KKKKK...KKK....",  //
+        ".KKKKK...KKKK...",  //
+        ".KKKKK...KKK....",  //
+        ".KKKKK...KK.....",  //
+        ".........K......",  //
+    };
     TBitmap16 b = Blank();
-    for (int i = 0; i < N * N; ++i)
-        if ((pixels[i] >> 24) >= 128)
-            b[i] = Blue;
-    FillBox(b, 1, 10, 5, 14, Black);
-    for (int row = 0; row < 7; ++row) {
-        const int width = 1 + (3 - std::abs(row - 3)) * 4 / 3;
-        FillBox(b, 9, 9 + row, 9 + width - 1, 9 + row, Black);
-    }
+    for (int y = 0; y < N; ++y)
+        for (int x = 0; x < N; ++x) {
+            if (Rows[y][x] == 'B')
+                b[y * N + x] = RGB(0, 70, 200);
+            else if (Rows[y][x] == 'K')
+                b[y * N + x] = Black;
+        }
     return b;
 }
 
