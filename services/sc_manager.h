@@ -65,6 +65,9 @@ public:
     // Replaces the records and groups with source's (read by another catalogue, on another
     // thread), which is left empty. The connection and the settings stay this catalogue's.
     void TakeRecords(TSCManager& source);
+    // Takes over the connection source opened (on the thread that read it) when this catalogue
+    // has none yet, so that connecting waits on no other thread; source keeps it otherwise.
+    void TakeConnection(TSCManager& source);
     // A full refresh looks at the flag between records and stops reading when it is set (a
     // read whose result nobody will take); null: never.
     void StopWhen(const std::atomic<bool>* flag) { FStop = flag; }

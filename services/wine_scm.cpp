@@ -1,5 +1,6 @@
 #include "services/wine_scm.h"
 
+#include "common/computer_name.h"
 #include "common/registry.h"
 #include "services/forwarding_scm.h"
 #include "services/sc_buffer.h"
@@ -182,6 +183,16 @@ class TWineServiceControlManager final : public TForwardingScm {
 public:
     using TForwardingScm::TForwardingScm;
 
+    // Wine's manager ignores the machine name and would answer with this computer's services:
+    // another computer's name is refused as an unreachable computer is.
+    SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override
+    {
+        if (machineName && *machineName && !IsThisComputerName(machineName)) {
+            SetLastError(RPC_S_SERVER_UNAVAILABLE);
+            return nullptr;
+        }
+        return Inner().OpenSCManagerW(machineName, databaseName, desiredAccess);
+    }
     SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess) override
     {
         return Remember(Inner().OpenServiceW(manager, serviceName, desiredAccess), serviceName, desiredAccess);

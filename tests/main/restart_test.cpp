@@ -180,6 +180,8 @@ TEST_F(RestartTest, AStopThatAdvancesItsCheckPointIsWaitedFor)
     int step = 0;
     UINT_PTR timer = SetTimer(nullptr, 0, 250, &AdvanceTick);
     std::function<void()> advance = [&] {
+        if (State(L"SQLANY_slow") != SERVICE_STOP_PENDING)
+            return;
         if (++step < 8)
             Sim.SetStatus(L"SQLANY_slow", SERVICE_STOP_PENDING, static_cast<DWORD>(step), 100);
         else

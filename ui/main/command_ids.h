@@ -14,6 +14,7 @@ enum TActionId : int {
     ActProps,
     ActAbout,
     ActRestart,
+    ActConnect,
 };
 
 // The images of the main window's image list, in list order; images.cpp holds their pictures.

@@ -2,8 +2,11 @@
 // stopping, pausing, resuming and removing services with their dependencies and dependants.
 #include "ui/main/commands.h"
 
+#include "ui/main/connection.h"
+#include "ui/main/form_connect.h"
 #include "ui/main/images.h"
 
+#include "common/computer_name.h"
 #include "common/errors.h"
 #include "common/finally.h"
 #include "common/format.h"
@@ -56,7 +59,7 @@ TServiceCommands::TServiceCommands(TServiceList& list, TActionList& actions, THo
     for (const TActionRow& row : ActionTable()) {
         // Enabled at start as with no row selected.
         FActions.Add({row.Id, row.Name, row.Caption, row.Hint, row.ShortCuts, row.Image, row.Enabled(TCommandState{}),
-                      [this, handler = row.OnExecute] { (this->*handler)(); }});
+                      [this, handler = row.OnExecute] { RunHandler(handler); }});
     }
     FActions.OnUpdate = [this] { ActionsUpdate(); };
 }
@@ -102,9 +105,12 @@ std::span<const TServiceCommands::TActionRow> TServiceCommands::ActionTable()
         {.Id = ActRebuild, .Name = L"ActRebuild", .Caption = L"Refresh", .Hint = L"Rebuild service list",
          .ShortCuts = {{VK_F5}}, .Image = imgRefresh, .OnExecute = &TServiceCommands::ActRebuildExecute,
          .Enabled = [](const S& s) { return s.Idle; }, .ToolBarGroup = 2, .Menu = mnView, .MenuGroup = 1, .PopupGroup = 2},
+        // The installers run on this computer.
         {.Id = ActInstall, .Name = L"ActInstall", .Caption = L"Add...", .Hint = L"Install new service",
          .ShortCuts = {{VK_INSERT}}, .OnExecute = &TServiceCommands::ActInstallExecute,
-         .Enabled = [](const S& s) { return s.Idle; }, .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
+         .Enabled = [](const S& s) { return s.Idle && !s.Remote; },
+         .RemoteHint = L"Install new service|Installs on this computer only: connect to the local computer first",
+         .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
         {.Id = ActUninstall, .Name = L"ActUninstall", .Caption = L"Remove", .Hint = L"Uninstall service",
          .ShortCuts = {{VK_DELETE}}, .OnExecute = &TServiceCommands::ActUninstallExecute,
          .Enabled = [](const S& s) { return s.Idle && s.Row && s.State == ssStopped; },
@@ -113,9 +119,12 @@ std::span<const TServiceCommands::TActionRow> TServiceCommands::ActionTable()
          .ShortCuts = {{VK_RETURN}}, .Image = imgProperties, .OnExecute = &TServiceCommands::ActPropsExecute,
          .Enabled = [](const S& s) { return s.Idle && s.Row; }, .ToolBarGroup = 2, .Menu = mnService, .MenuGroup = 3,
          .PopupGroup = 4},
+        {.Id = ActConnect, .Name = L"ActConnect", .Caption = L"Connect to another computer...",
+         .Hint = L"Connect|Show and manage the services of another computer", .OnExecute = &TServiceCommands::ActConnectExecute,
+         .Enabled = [](const S& s) { return s.Idle; }, .Menu = mnProgram, .MenuGroup = 1},
         {.Id = ActQuit, .Name = L"ActQuit", .Caption = L"Quit", .Hint = L"Quit application",
          .ShortCuts = {{VK_F4, true}, {'X', true}}, .Image = imgQuit, .OnExecute = &TServiceCommands::ActQuitExecute,
-         .ToolBarGroup = 3, .Menu = mnProgram, .MenuGroup = 1},
+         .ToolBarGroup = 3, .Menu = mnProgram, .MenuGroup = 2},
         {.Id = ActAbout, .Name = L"ActAbout", .Caption = L"About...", .Hint = L"",
          .OnExecute = &TServiceCommands::ActAboutExecute, .Menu = mnHelp, .MenuGroup = 1},
     };
@@ -150,6 +159,7 @@ TServiceCommands::TCommandState TServiceCommands::CommandState() const
         state.State = data->Service->ServiceState();
         state.Controls = data->Service->ControlsAccepted();
     }
+    state.Remote = !FList.Manager().MachineName().empty();
     return state;
 }
 
@@ -157,8 +167,33 @@ void TServiceCommands::ActionsUpdate()
 {
     const TCommandState state = CommandState();
     for (const TActionRow& row : ActionTable())
-        if (TAction* a = FActions.Find(row.Id))
+        if (TAction* a = FActions.Find(row.Id)) {
             a->Enabled = row.Enabled(state);
+            if (row.RemoteHint)
+                a->Hint = state.Remote ? row.RemoteHint : row.Hint;
+        }
+}
+
+void TServiceCommands::RunHandler(void (TServiceCommands::*handler)())
+{
+    try {
+        (this->*handler)();
+    } catch (const EOSError&) {
+        RaiseIfConnectionLost();
+        throw;
+    }
+}
+
+void TServiceCommands::RaiseIfConnectionLost() const
+{
+    const std::wstring& machine = FList.Manager().MachineName();
+    try {
+        throw;
+    } catch (const EOSError& error) {
+        if (!machine.empty() && IsConnectionError(error.ErrorCode()))
+            throw Exception(ConnectionLostText(machine, error.Message()));
+    } catch (...) {
+    }
 }
 
 void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data,
@@ -385,7 +420,39 @@ void TServiceCommands::Rebuild(bool refreshAll)
     // runs meanwhile, and a close waits until the read has unwound.
     TCommandScope command(*this);
     FActions.Update();
-    FList.Rebuild(refreshAll);
+    // Before the first connection has been made, a failure to connect says so.
+    const bool connected = FList.Manager().Active();
+    try {
+        FList.Rebuild(refreshAll);
+    } catch (const EOSError& error) {
+        const std::wstring& machine = FList.Manager().MachineName();
+        if (!connected && !machine.empty())
+            throw Exception(ConnectFailureText(machine, error));
+        RaiseIfConnectionLost();
+        throw;
+    }
+}
+
+void TServiceCommands::Connect(const std::wstring& machineName)
+{
+    // The records of the old catalogue go: nothing that uses them runs meanwhile.
+    TCommandScope command(*this);
+    FActions.Update();
+    bool connected = false;
+    try {
+        connected = FList.Connect(machineName);
+    } catch (const std::exception& error) {
+        throw Exception(ConnectFailureText(machineName.empty() ? ThisComputerName() : machineName, error));
+    }
+    if (connected)
+        FHost.Connected();
+}
+
+void TServiceCommands::ActConnectExecute()
+{
+    std::wstring machine = FList.Manager().MachineName();
+    if (AskComputer(machine))
+        Connect(machine);
 }
 
 void TServiceCommands::ActRebuildExecute() { FHost.Refresh(); }

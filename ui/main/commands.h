@@ -34,6 +34,7 @@ public:
         std::function<void(bool on)> SetTimerOn;  // the timed refresh of the rows
         std::function<void()> Close;              // closes the window
         std::function<void()> Refresh;            // the Refresh command (the window's first show may be due)
+        std::function<void()> Connected;          // the list was connected to another computer
     };
 
     // Adds the actions to the list, with the enabling rules as its update handler.
@@ -54,6 +55,10 @@ public:
     void Rebuild(bool refreshAll);
     // The start command (tests run it as the action would).
     void ActStartExecute();
+    // Connects the list to the computer (empty: this one) as a command: nothing else runs
+    // meanwhile. A failure raises a message that says what went wrong, and the list keeps its
+    // rows. Connect to another computer... asks for the computer, then does this.
+    void Connect(const std::wstring& machineName);
 
 private:
     // What the enabling rules look at.
@@ -63,6 +68,7 @@ private:
         bool Free = false;  // a row, and no monitor follows it
         TServiceState State = ssUnknown;
         TServiceControlAccepteds Controls{};
+        bool Remote = false;  // the list shows another computer's services
     };
     using TEnablingRule = bool (*)(const TCommandState&);
     static bool Always(const TCommandState&) { return true; }
@@ -79,6 +85,8 @@ private:
         int Image = -1;
         void (TServiceCommands::*OnExecute)() = nullptr;
         TEnablingRule Enabled = Always;
+        // The hint while another computer is connected, when it differs.
+        const wchar_t* RemoteHint = nullptr;
         int ToolBarGroup = 0;
         TMainMenu Menu = mnNone;
         int MenuGroup = 0;
@@ -124,6 +132,13 @@ private:
     void ActInstallExecute();
     void ActPropsExecute();
     void ActAboutExecute();
+    void ActConnectExecute();
+    // Runs a command's handler; with another computer connected, a lost connection is
+    // reported as such.
+    void RunHandler(void (TServiceCommands::*handler)());
+    // Raises the lost connection's message when the error being handled says the connected
+    // computer no longer answers; returns otherwise.
+    void RaiseIfConnectionLost() const;
 
     TServiceList& FList;
     TActionList& FActions;

@@ -33,15 +33,16 @@ const TControlSpec Components[] = {
 }  // namespace
 
 // The list's catalogue is of the local machine; it connects on its first refresh.
-TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices)
-    : FServiceList(scm, showAllServices),
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName)
+    : FServiceList(scm, showAllServices, machineName),
       FCommands(FServiceList, FActions,
                 {.SetTimerOn = [this](bool on) { SetTimerOn(on); },
                  .Close = [this] {
                      if (Handle())
                          Close();
                  },
-                 .Refresh = [this] { Refresh(); }})
+                 .Refresh = [this] { Refresh(); },
+                 .Connected = [this] { Connected(); }})
 {
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
@@ -149,11 +150,28 @@ void TFormMain::FormShow()
 
 void TFormMain::CompleteShow()
 {
+    // The computer's name first: a failed read of another computer's list names it.
+    ShowComputerName();
     RebuildItems(true);
     // Quitting while the list was read: the window is closing or gone.
     if (!Handle() || Application().Terminated())
         return;
-    FStatusBar.SetText(0, ComputerNameText());
+    FStatusBar.SetText(1, AccountText());
+    SetTimerOn(true);
+    FShowCompleted = true;
+}
+
+void TFormMain::ShowComputerName()
+{
+    const std::wstring& machine = Manager().MachineName();
+    FStatusBar.SetText(0, machine.empty() ? ComputerNameText() : machine);
+}
+
+void TFormMain::Connected()
+{
+    ShowComputerName();
+    if (FShowCompleted)
+        return;
     FStatusBar.SetText(1, AccountText());
     SetTimerOn(true);
     FShowCompleted = true;

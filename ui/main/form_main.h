@@ -34,7 +34,8 @@ public:
 
     // The catalogue talks to the SCM through scm; showAllServices lists every service instead
     // of the ERP's.
-    TFormMain(IServiceControlManager& scm, bool showAllServices);
+    // machineName: the computer whose services the window shows first; empty for this one.
+    TFormMain(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName = {});
     ~TFormMain() override;
 
     // The service list (also read by the properties dialog, by tests and the benchmark).
@@ -53,6 +54,9 @@ public:
 
     // The start command (tests run it as the action would), and whether a command waits.
     void ActStartExecute() { FCommands.ActStartExecute(); }
+    // Connects to the computer (empty: this one), as Connect to another computer... does once
+    // it has asked.
+    void Connect(const std::wstring& machineName) { FCommands.Connect(machineName); }
     bool CommandRunning() const { return FCommands.Running(); }
 
     bool PreTranslateMessage(MSG& msg) override;
@@ -78,6 +82,11 @@ private:
     void Refresh();
     // The show handler's steps once the window is on screen: the list, the status bar, the timer.
     void CompleteShow();
+    // Panel 0: the name of the computer the list shows.
+    void ShowComputerName();
+    // After a connection: the computer's name, and the show handler's steps if an error cut
+    // the first show short.
+    void Connected();
     // The window's size and the list's column widths, kept between runs.
     void LoadLayout();
     void SaveLayout();

@@ -64,8 +64,8 @@ int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM) noexcept
 }
 }  // namespace
 
-TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices)
-    : FManager(std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm)),
+TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName)
+    : FManager(std::make_unique<TSCManager>(machineName, SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm)),
       FShowAllServices(showAllServices),
       FMonitorSink(std::make_shared<TMonitorSink>(TMonitorSink{this}))
 {
@@ -115,7 +115,8 @@ void TServiceList::Rebuild(bool refreshAll)
         if (!WaitWithMessages(reader->DoneEvent()))
             return;  // the application is terminating: the read is dropped
         read = &reader->Result();
-        FManager->Active(true);
+        // The worker's connection, when the catalogue has none yet: no wait here.
+        FManager->TakeConnection(*read);
     }
 
     // The hand-over: the rows go, the catalogue takes the new records, the rows are built

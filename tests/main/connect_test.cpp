@@ -1,0 +1,200 @@
+// The main window connected to other computers' managers (simulated): the list, the status
+// bar, the commands and their follow-up on that computer, the way back, and the faults of a
+// remote connection (unknown, refused, lost, slow), after which the list keeps its rows.
+#include "tests/main/main_window_fixture.h"
+
+#include "common/computer_name.h"
+#include "common/errors.h"
+#include "common/format.h"
+#include "tests/sim_scm/sim_computers.h"
+#include "ui/main/account_text.h"
+
+namespace {
+std::function<void()> GProbe;
+void CALLBACK ProbeTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (auto probe = std::exchange(GProbe, nullptr))
+        probe();
+}
+
+TSimService Service(const std::wstring& name, const std::wstring& display, DWORD state = SERVICE_STOPPED,
+                    std::vector<std::wstring> dependencies = {})
+{
+    TSimService s = SimService(name, std::move(dependencies));
+    s.DisplayName = display;
+    s.State = state;
+    return s;
+}
+
+class ConnectTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        Net.Local().AddService(Service(L"SQLANYs_here", L"Database here", SERVICE_RUNNING));
+        Net.Computer(L"erp-far").AddService(Service(L"SQLANYs_far", L"Database far", SERVICE_RUNNING));
+        Net.Computer(L"erp-far").AddService(Service(L"App_far", L"Talvora ERP App far", SERVICE_STOPPED, {L"SQLANYs_far"}));
+        Form = std::make_unique<TFormMain>(Net, false);
+        Window().Show();
+    }
+    std::wstring Panel0()
+    {
+        wchar_t text[300] = L"";
+        SendMessageW(Window().StatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    // The message of a connection that failed.
+    std::wstring ConnectError(const std::wstring& machine)
+    {
+        try {
+            Window().Connect(machine);
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return L"(connected)";
+    }
+    TSimComputers Net;
+};
+
+TEST_F(ConnectTest, ShowsAnotherComputersServicesAndGoesBack)
+{
+    ASSERT_GE(Row(L"Database here"), 0);
+    EXPECT_EQ(Panel0(), ComputerNameText());
+    Window().Connect(L"erp-far");
+    EXPECT_EQ(Window().Manager().MachineName(), L"erp-far");
+    EXPECT_EQ(Row(L"Database here"), -1);
+    ASSERT_GE(Row(L"Database far"), 0);
+    EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Running");
+    EXPECT_EQ(Panel0(), L"erp-far");
+    // Add... installs here only, and says so.
+    EXPECT_FALSE(Enabled(TFormMain::ActInstall));
+    EXPECT_NE(Window().Actions().Find(TFormMain::ActInstall)->Hint.find(L"this computer only"), std::wstring::npos);
+    // The timer reads the other computer.
+    Net.Computer(L"erp-far").SetStatus(L"SQLANYs_far", SERVICE_PAUSED);
+    Window().UpdateItems();
+    EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Paused");
+
+    Window().Connect(L"");
+    EXPECT_GE(Row(L"Database here"), 0);
+    EXPECT_EQ(Row(L"Database far"), -1);
+    EXPECT_EQ(Panel0(), ComputerNameText());
+    EXPECT_TRUE(Enabled(TFormMain::ActInstall));
+    EXPECT_EQ(Window().Actions().Find(TFormMain::ActInstall)->Hint, L"Install new service");
+}
+
+TEST_F(ConnectTest, CommandsAndTheirFollowUpActOnTheConnectedComputer)
+{
+    Net.Local().AddService(Service(L"App_far", L"Talvora ERP App here"));
+    Window().Connect(L"erp-far");
+    Net.Computer(L"erp-far").Update(L"App_far", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+    Select(L"Talvora ERP App far");
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    EXPECT_EQ(Net.Computer(L"erp-far").CallCount(TSimCall::StartService, L"App_far"), 1);
+    EXPECT_EQ(Net.Local().CallCount(TSimCall::StartService), 0);
+    // The monitor asks the same computer: it sees the start end.
+    ASSERT_NE(Data(L"Talvora ERP App far"), nullptr);
+    ASSERT_NE(Data(L"Talvora ERP App far")->Monitor, nullptr);
+    Net.Computer(L"erp-far").SetStatus(L"App_far", SERVICE_RUNNING);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Talvora ERP App far")->Monitor == nullptr; }));
+    EXPECT_EQ(Window().List().Text(Row(L"Talvora ERP App far"), 1), L"Running");
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+struct FaultCase {
+    const wchar_t* What;
+    TSimComputerMode Mode;
+    const wchar_t* Expected;
+};
+
+TEST_F(ConnectTest, AFailedConnectionSaysWhyAndKeepsTheList)
+{
+    const FaultCase cases[] = {
+        {L"unknown or unreachable", TSimComputerMode::Unreachable,
+         L"The computer \"erp-none\" cannot be reached: it is unknown, switched off, or does not answer over the "
+         L"network.\r\n\r\nSystem Error.  Code: 1722."},
+        {L"refused", TSimComputerMode::Refusing,
+         L"The computer \"erp-none\" refused the connection to its services: your account has no right to manage "
+         L"them there.\r\n\r\nSystem Error.  Code: 5."},
+    };
+    for (const FaultCase& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.What));
+        Net.SetMode(L"erp-none", c.Mode);
+        const std::wstring message = ConnectError(L"erp-none");
+        EXPECT_EQ(message.rfind(c.Expected, 0), 0u) << ToUtf8(message);
+        EXPECT_EQ(Window().Manager().MachineName(), L"");
+        EXPECT_GE(Row(L"Database here"), 0);
+        EXPECT_EQ(Panel0(), ComputerNameText());
+        EXPECT_FALSE(Window().CommandRunning());
+        EXPECT_EQ(BusyCount(), 0);
+    }
+    // The list stays usable.
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
+    EXPECT_GE(Row(L"Database here"), 0);
+}
+
+TEST_F(ConnectTest, ALostComputerKeepsItsLastRowsAndEachActionSaysSo)
+{
+    Window().Connect(L"erp-far");
+    Net.SetMode(L"erp-far", TSimComputerMode::Lost);
+    // Between two ticks: the timer reports nothing, the rows keep their last values.
+    Window().UpdateItems();
+    EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Running");
+    EXPECT_TRUE(Boxes.Asked.empty());
+    // Refresh, then a command on a row: each says the connection was lost.
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
+    Select(L"Database far");
+    Boxes.Answer(IDYES);
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+    ASSERT_EQ(Boxes.Asked.size(), 3u);
+    for (size_t i : {0u, 2u}) {
+        EXPECT_EQ(Boxes.Asked[i].Text.rfind(L"The connection to the computer \"erp-far\" was lost.", 0), 0u)
+            << ToUtf8(Boxes.Asked[i].Text);
+        EXPECT_EQ(Boxes.Asked[i].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    }
+    EXPECT_GE(Row(L"Database far"), 0);
+    EXPECT_GE(Row(L"Talvora ERP App far"), 0);
+    // Back once it answers again.
+    Net.SetMode(L"erp-far", TSimComputerMode::Reachable);
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
+    EXPECT_EQ(Boxes.Asked.size(), 3u);
+}
+
+TEST_F(ConnectTest, ASlowComputerIsReadWhileTheWindowAnswersAndRefusesOtherCommands)
+{
+    Net.SetDelay(L"erp-far", 150);
+    bool running = false, rebuildRan = true, connectRan = true;
+    std::wstring rowMeanwhile;
+    GProbe = [&] {
+        running = Window().CommandRunning();
+        rebuildRan = Window().Actions().Execute(TFormMain::ActRebuild);
+        connectRan = Window().Actions().Execute(TFormMain::ActConnect);
+        rowMeanwhile = Row(L"Database here") >= 0 ? L"here" : L"gone";
+    };
+    SetTimer(nullptr, 0, 100, &ProbeTick);
+    Window().Connect(L"erp-far");
+    EXPECT_TRUE(running);
+    EXPECT_FALSE(rebuildRan);
+    EXPECT_FALSE(connectRan);
+    EXPECT_EQ(rowMeanwhile, L"here");  // the old rows until the new ones are there
+    EXPECT_GE(Row(L"Database far"), 0);
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+TEST_F(ConnectTest, AComputerUnreachableFromTheStartIsNamedAndCanBeLeft)
+{
+    Form.reset();
+    Application().ClearTerminated();  // the first window's end ended the application
+    Net.SetMode(L"erp-none", TSimComputerMode::Unreachable);
+    Form = std::make_unique<TFormMain>(Net, false, L"erp-none");
+    Window().Show();
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"The computer \"erp-none\" cannot be reached", 0), 0u)
+        << ToUtf8(Boxes.Asked[0].Text);
+    EXPECT_EQ(Panel0(), L"erp-none");
+    EXPECT_EQ(Window().List().Count(), 0);
+    Window().Connect(L"");
+    EXPECT_GE(Row(L"Database here"), 0);
+    EXPECT_EQ(Panel0(), ComputerNameText());
+}
+}  // namespace

@@ -1,0 +1,87 @@
+// The list's connection to a computer's Service Control Manager, and what its failures say.
+#include "ui/main/connection.h"
+
+#include "common/errors.h"
+#include "common/finally.h"
+#include "common/format.h"
+#include "services/catalogue_reader.h"
+#include "ui/base/busy.h"
+#include "ui/base/delay.h"
+#include "ui/main/service_list.h"
+
+bool TServiceList::Connect(const std::wstring& machineName)
+{
+    TBusyCursor busy;
+    auto manager = std::make_unique<TSCManager>(machineName, FManager->DesiredAccess(), FManager->DatabaseName(),
+                                                FManager->Scm());
+    manager->SetGroupOrderLocation(FManager->GroupOrderLocation());
+    std::unique_ptr<TCatalogueReader> reader;
+    {
+        // The old rows stay, and go on being refreshed, until the new records are there.
+        FReading = true;
+        TFinally readingDone([this] { FReading = false; });
+        reader = std::make_unique<TCatalogueReader>(*manager);
+        if (!WaitWithMessages(reader->DoneEvent()))
+            return false;
+    }
+    TSCManager& read = reader->Result();
+    manager->TakeConnection(read);
+
+    FItemsBuilding = true;
+    FView.SetRedraw(false);
+    TFinally done([this] {
+        FView.SetRedraw(true);
+        FItemsBuilding = false;
+    });
+    DeleteRows();
+    FNextUpdateRow = 0;
+    // The running monitors follow the old computer's services: they reach nothing any more.
+    FMonitorSink->List = nullptr;
+    FMonitorSink = std::make_shared<TMonitorSink>(TMonitorSink{this});
+    FMonitors.clear();
+    FManager = std::move(manager);
+    FManager->TakeRecords(read);
+    BuildRows();
+    return true;
+}
+
+bool IsConnectionError(DWORD error)
+{
+    switch (error) {
+    case ERROR_BAD_NETPATH:           // 53
+    case ERROR_UNEXP_NET_ERR:         // 59
+    case ERROR_NETNAME_DELETED:       // 64
+    case ERROR_INVALID_COMPUTERNAME:  // 1210
+    case RPC_S_INVALID_NET_ADDR:      // 1707
+    case RPC_S_SERVER_UNAVAILABLE:    // 1722
+    case RPC_S_SERVER_TOO_BUSY:       // 1723
+    case RPC_S_CALL_FAILED:           // 1726
+    case RPC_S_CALL_FAILED_DNE:       // 1727
+    case EPT_S_NOT_REGISTERED:        // 1753
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::wstring ConnectFailureText(const std::wstring& machineName, const std::exception& error)
+{
+    const auto* os = dynamic_cast<const EOSError*>(&error);
+    const std::wstring detail = CurrentExceptionMessage();
+    if (os && IsConnectionError(os->ErrorCode()))
+        return Fmt(L"The computer \"%s\" cannot be reached: it is unknown, switched off, or does not answer "
+                   L"over the network.\r\n\r\n%s",
+                   {machineName, detail});
+    if (os && os->ErrorCode() == ERROR_ACCESS_DENIED)
+        return Fmt(L"The computer \"%s\" refused the connection to its services: your account has no right "
+                   L"to manage them there.\r\n\r\n%s",
+                   {machineName, detail});
+    return Fmt(L"The services of the computer \"%s\" could not be read.\r\n\r\n%s", {machineName, detail});
+}
+
+std::wstring ConnectionLostText(const std::wstring& machineName, const std::wstring& detail)
+{
+    return Fmt(L"The connection to the computer \"%s\" was lost. The list shows what was last read; "
+               L"Refresh tries again.\r\n\r\n%s",
+               {machineName, detail});
+}
