@@ -8,6 +8,7 @@
 #include "common/format.h"
 #include "tests/sim_scm/sim_computers.h"
 #include "ui/main/account_text.h"
+#include "ui/props/form_props.h"
 
 namespace {
 std::function<void()> GProbe;
@@ -196,5 +197,36 @@ TEST_F(ConnectTest, AComputerUnreachableFromTheStartIsNamedAndCanBeLeft)
     Window().Connect(L"");
     EXPECT_GE(Row(L"Database here"), 0);
     EXPECT_EQ(Panel0(), ComputerNameText());
+}
+}  // namespace
+
+namespace {
+// Wine's registry refuses other computers (as a computer that answers its manager but not its
+// registry does): Properties... says so for the server parameters and still changes the rest.
+TEST_F(ConnectTest, PropertiesWorkWhenTheRegistryOfTheComputerRefuses)
+{
+    Window().Connect(L"erp-far");
+    Select(L"Talvora ERP App far");
+    bool readOnly = false;
+    GProbe = [&] {
+        HWND dialog = FindWindowW(TFormProps::ClassName, nullptr);
+        ASSERT_NE(dialog, nullptr);
+        readOnly = (GetWindowLongW(GetDlgItem(dialog, TFormProps::IdMemoParams), GWL_STYLE) & ES_READONLY) != 0;
+        SendMessageW(GetDlgItem(dialog, TFormProps::IdRBtnStartAuto), BM_CLICK, 0, 0);
+        SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    };
+    SetTimer(nullptr, 0, 300, &ProbeTick);
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
+    EXPECT_TRUE(readOnly);
+    ASSERT_GE(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"The registry of the computer \"erp-far\" cannot be reached", 0), 0u)
+        << ToUtf8(Boxes.Asked[0].Text);
+    EXPECT_EQ(Net.Computer(L"erp-far").Service(L"App_far").StartType, static_cast<DWORD>(SERVICE_AUTO_START));
+    // Nothing was written into this computer's registry instead.
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\App_far", 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    if (key)
+        RegCloseKey(key);
 }
 }  // namespace
