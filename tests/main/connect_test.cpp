@@ -70,7 +70,17 @@ TEST_F(ConnectTest, ShowsAnotherComputersServicesAndGoesBack)
     EXPECT_EQ(Panel0(), L"erp-far");
     // Add... installs here only, and says so.
     EXPECT_FALSE(Enabled(TFormMain::ActInstall));
-    EXPECT_NE(Window().Actions().Find(TFormMain::ActInstall)->Hint.find(L"this computer only"), std::wstring::npos);
+    // Its menu item, under the mouse, shows why in the status bar.
+    HWND bar = Window().StatusBar();
+    SendMessageW(Window().Handle(), WM_MENUSELECT, MAKEWPARAM(TFormMain::ActInstall, MF_GRAYED),
+                 reinterpret_cast<LPARAM>(GetMenu(Window().Handle())));
+    EXPECT_TRUE(SendMessageW(bar, SB_ISSIMPLE, 0, 0));
+    wchar_t line[300] = L"";
+    SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(line));
+    EXPECT_EQ(std::wstring(line), L"Installs on this computer only: connect to the local computer first");
+    SendMessageW(Window().Handle(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    EXPECT_FALSE(SendMessageW(bar, SB_ISSIMPLE, 0, 0));
+    EXPECT_EQ(Panel0(), L"erp-far");
     // The timer reads the other computer.
     Net.Computer(L"erp-far").SetStatus(L"SQLANYs_far", SERVICE_PAUSED);
     Window().UpdateItems();

@@ -178,3 +178,12 @@ const wchar_t* TActionList::HintOf(int id)
     FHintText = a->Hint.substr(0, bar);
     return FHintText.c_str();
 }
+
+std::wstring TActionList::LongHintOf(int id)
+{
+    TAction* a = Find(id);
+    if (!a)
+        return {};
+    const size_t bar = a->Hint.find(L'|');
+    return bar == std::wstring::npos ? a->Hint : a->Hint.substr(bar + 1);
+}

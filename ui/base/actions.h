@@ -67,6 +67,9 @@ public:
     // The tooltip text of a toolbar button (TTN_GETDISPINFO): of a hint "Short|Long" the part
     // before the bar; valid until the next call.
     const wchar_t* HintOf(int id);
+    // The long hint, as a status line shows it for a menu item: of "Short|Long" the part after
+    // the bar, else the whole hint; empty for no action.
+    std::wstring LongHintOf(int id);
 
     // Menu items with an image get HBMMENU_CALLBACK and their image index as item data: the
     // menu's owner draws the picture (WM_MEASUREITEM / WM_DRAWITEM).

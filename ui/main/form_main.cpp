@@ -270,6 +270,19 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         }
         break;
     }
+    case WM_MENUSELECT: {
+        // While a menu is open the status bar shows the long hint of the item under the mouse
+        // (why Add... is off, for one); its panels come back when the menu closes.
+        const UINT flags = HIWORD(wParam);
+        const bool closed = flags == 0xFFFF && lParam == 0;
+        SendMessageW(FStatusBar.Handle(), SB_SIMPLE, closed ? FALSE : TRUE, 0);
+        if (!closed) {
+            const std::wstring hint =
+                (flags & (MF_POPUP | MF_SEPARATOR)) ? std::wstring() : FActions.LongHintOf(LOWORD(wParam));
+            SendMessageW(FStatusBar.Handle(), SB_SETTEXTW, 255 | SBT_NOBORDERS, reinterpret_cast<LPARAM>(hint.c_str()));
+        }
+        return 0;
+    }
     case WM_INITMENUPOPUP:
         FActions.Update();
         FActions.UpdateMenu(reinterpret_cast<HMENU>(wParam));
