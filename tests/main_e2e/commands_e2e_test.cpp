@@ -25,13 +25,18 @@ const TServiceSpec RemoveSpec{L"e2ecmd_remove", L"Talvora ERP E2E Cmd Remove", L
 const TServiceSpec LateSpec{L"e2ecmd_late", L"Talvora ERP E2E Cmd Late", L""};
 const TServiceSpec SlowSpec{L"e2ecmd_slow", L"Talvora ERP E2E Cmd Slow", L"--start-checkpoints 16 --step-ms 250"};
 const TServiceSpec FailSpec{L"e2ecmd_fail", L"Talvora ERP E2E Cmd Fail", L"--start-checkpoints 3 --fail-start"};
+// Restart: a database with a slow stop and an application server that depends on it.
+const TServiceSpec RestartDbSpec{L"SQLANYs_e2erst", L"SQL Anywhere E2E Restart", L"--stop-checkpoints 4 --step-ms 250"};
+const TServiceSpec RestartAppSpec{.Name = L"e2erst_app", .DisplayName = L"Talvora ERP E2E Restart App",
+                                  .Dependencies = {L"SQLANYs_e2erst"}};
 
 class CommandsE2E : public TE2EServicesTest {
 protected:
     static void SetUpTestSuite()
     {
-        Register({&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec});
-        for (const TServiceSpec* wanted : {&DatabaseSpec, &PauseSpec, &NoPauseSpec}) {
+        Register({&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec, &RestartDbSpec,
+                  &RestartAppSpec});
+        for (const TServiceSpec* wanted : {&DatabaseSpec, &PauseSpec, &NoPauseSpec, &RestartDbSpec, &RestartAppSpec}) {
             Service(*wanted).Start();
             Service(*wanted).WaitForState(SERVICE_RUNNING, 5000);
         }
@@ -112,6 +117,38 @@ TEST_F(CommandsE2E, StoppingADatabaseServerAsksFirstAndOnlyYesStopsIt)
     EXPECT_EQ(Service(DatabaseSpec).State(), static_cast<DWORD>(SERVICE_STOPPED));
 }
 
+// Ctrl+R on the database: Stop's two questions, then the database stops (slowly) with its
+// dependant, and both start again; the rows show each step.
+TEST_F(CommandsE2E, CtrlRRestartsADatabaseWithItsRunningDependant)
+{
+    const std::wstring db = RestartDbSpec.DisplayName, app = RestartAppSpec.DisplayName;
+    ASSERT_TRUE(Window().ClickRow(db));
+    ASSERT_TRUE(Window().WaitForButton(ActRestart, true));
+    BringToFront(Window().Main());
+    PressChord({VK_CONTROL, 'R'});
+    Answer(L"Stop service", L"You are about to stop the database server. Really continue?", IDYES);
+    Answer(L"Stop service", L"These services are dependent and must also be stopped. Continue?\r\n\r\n\"" + app + L"\"",
+           IDYES);
+    std::vector<std::wstring> dbSeen, appSeen;
+    auto note = [](std::vector<std::wstring>& seen, const std::optional<TRemoteRow>& row) {
+        if (row && (seen.empty() || seen.back() != row->Status))
+            seen.push_back(row->Status);
+    };
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            note(dbSeen, Window().Row(db));
+            note(appSeen, Window().Row(app));
+            return dbSeen.size() > 1 && dbSeen.back() == L"Running" && appSeen.size() > 1 && appSeen.back() == L"Running";
+        },
+        15000))
+        << "database " << testing::PrintToString(dbSeen) << ", application " << testing::PrintToString(appSeen);
+    EXPECT_NE(std::find(dbSeen.begin(), dbSeen.end(), L"Stopping"), dbSeen.end()) << testing::PrintToString(dbSeen);
+    EXPECT_NE(std::find(appSeen.begin(), appSeen.end(), L"Stopped"), appSeen.end()) << testing::PrintToString(appSeen);
+    EXPECT_EQ(Service(RestartDbSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_TRUE(WaitUntil([&] { return Service(RestartAppSpec).State() == SERVICE_RUNNING; }, 5000));
+    EXPECT_EQ(Window().WaitForMessageBox(500), nullptr) << "a failure was reported";
+}
+
 TEST_F(CommandsE2E, PauseAndResumeAServiceThatAcceptsIt)
 {
     // A service that does not accept pause cannot be paused.
@@ -172,8 +209,8 @@ TEST_F(CommandsE2E, F5RebuildsTheListAndKeepsTheSelection)
 
 TEST_F(CommandsE2E, ToolbarAndServiceMenuPictures)
 {
-    // Left to right: Start/Resume, Stop, Pause, a separator, Refresh, Properties..., a separator, Quit.
-    const std::vector<int> expected{ActStart, ActStop, ActPause, 0, ActRebuild, ActProps, 0, ActQuit};
+    // Left to right: Start/Resume, Stop, Restart, Pause, a separator, Refresh, Properties..., a separator, Quit.
+    const std::vector<int> expected{ActStart, ActStop, ActRestart, ActPause, 0, ActRebuild, ActProps, 0, ActQuit};
     EXPECT_EQ(Window().ToolBar().Commands(), expected);
 
     ASSERT_TRUE(Window().ClickRow(PauseSpec.DisplayName));
@@ -314,7 +351,9 @@ TEST_F(CommandsE2E, AltWithAMenusLetterOpensTheMenu)
         ASSERT_TRUE(WaitUntil(
             [&] { return (!IsWindow(shown) || !IsWindowVisible(shown)) && IsWindowEnabled(Window().Main()); }, 3000));
     }
+    // Quit is the Program menu's last item.
     ASSERT_TRUE(OpenMenuWithAlt(Window(), 'P')) << "no Program menu opened";
+    PressKey(VK_UP);
     PressKey(VK_RETURN);
     EXPECT_EQ(Window().Program().WaitForExit(5000), 0u);
 }
