@@ -9,10 +9,10 @@
 #include "bench/bench_support.h"
 #include "common/format.h"
 #include "common/handle.h"
+#include "erp/executables.h"
 #include "services/sc_manager.h"
 #include "ui/base/application.h"
 #include "ui/base/window.h"
-#include "ui/props/executables.h"
 #include "ui/props/form_props.h"
 
 #include <windows.h>

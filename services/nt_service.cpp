@@ -1,14 +1,14 @@
 #include "services/nt_service.h"
 
-#include "services/sc_manager.h"
-
 #include "common/errors.h"
 #include "services/sc_buffer.h"
+#include "services/service_group.h"
 
 #include <algorithm>
 
 namespace {
 constexpr DWORD DescriptionBufferSize = 4096;
+constexpr DWORD DependentsBufferSize = 40960;
 constexpr DWORD RefreshAccess = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS;
 
 SERVICE_STATUS StatusOf(IServiceControlManager& scm, SC_HANDLE handle)
@@ -20,17 +20,9 @@ SERVICE_STATUS StatusOf(IServiceControlManager& scm, SC_HANDLE handle)
 
 }  // namespace
 
-TNtService* TNtService::Create(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus)
-{
-    SM_ASSERT(ASCManager != nullptr);
-    std::unique_ptr<TNtService> service(new TNtService(ASCManager, SvcStatus));
-    TNtService* result = service.get();
-    ASCManager->AddService(std::move(service));
-    return result;
-}
-
-TNtService::TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus)
-    : FSCManager(ASCManager),
+TNtService::TNtService(TSCManager* owner, IRecordCatalogue& catalogue, const ENUM_SERVICE_STATUSW& SvcStatus)
+    : FSCManager(owner),
+      FCatalogue(&catalogue),
       FServiceName(SvcStatus.lpServiceName ? SvcStatus.lpServiceName : L""),
       FDisplayName(SvcStatus.lpDisplayName ? SvcStatus.lpDisplayName : L"")
 {
@@ -38,7 +30,7 @@ TNtService::TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcSt
 
 TNtService::~TNtService() = default;
 
-IServiceControlManager& TNtService::Scm() const { return FSCManager->Scm(); }
+IServiceControlManager& TNtService::Scm() const { return FCatalogue->Scm(); }
 
 void TNtService::Active(bool Value)
 {
@@ -50,19 +42,12 @@ void TNtService::Active(bool Value)
         ReleaseHandle();
 }
 
-void TNtService::StartType(TServiceStartType Value)
-{
-    if (Value != FStartType)
-        FCommitNeeded = true;
-    FStartType = Value;
-}
-
 void TNtService::AcquireHandle(DWORD ADesiredAccess)
 {
     SM_ASSERT((ADesiredAccess & ~static_cast<DWORD>(SERVICE_ALL_ACCESS)) == 0);
     FHandle.reset();
     FDesiredAccess = ADesiredAccess;
-    SC_HANDLE h = Scm().OpenServiceW(FSCManager->Handle(), FServiceName.c_str(), ADesiredAccess);
+    SC_HANDLE h = Scm().OpenServiceW(FCatalogue->Handle(), FServiceName.c_str(), ADesiredAccess);
     if (!h)
         RaiseLastOSError();
     FHandle = UniqueScHandleOf(Scm(), h);
@@ -80,8 +65,6 @@ SERVICE_STATUS TNtService::QueryStatus()
     return StatusOf(Scm(), FHandle.get());
 }
 
-std::vector<BYTE> TNtService::QueryConfig() { return QueryServiceConfigBuffer(Scm(), FHandle.get()); }
-
 void TNtService::Refresh()
 {
     if (!FHandle) {
@@ -90,7 +73,7 @@ void TNtService::Refresh()
     }
     // The handle is held (Active(true)) for the holder's own calls, which may be waiting in a
     // message loop: read through a handle of our own and leave the held one as it is.
-    UniqueScHandleOf own(Scm(), Scm().OpenServiceW(FSCManager->Handle(), FServiceName.c_str(), RefreshAccess));
+    UniqueScHandleOf own(Scm(), Scm().OpenServiceW(FCatalogue->Handle(), FServiceName.c_str(), RefreshAccess));
     if (!own)
         RaiseLastOSError();
     ReadState(own.get());
@@ -103,9 +86,9 @@ void TNtService::ReadFirst(const SERVICE_STATUS& enumerated)
 
 void TNtService::ApplyStatus(const SERVICE_STATUS& status)
 {
-    FServiceTypes = TSCManager::ServiceType(status.dwServiceType);
+    FServiceTypes = ServiceTypesOf(status.dwServiceType);
     FServiceState = StateOf(status.dwCurrentState);
-    FControlsAccepted = TSCManager::ControlAccepted(status.dwControlsAccepted);
+    FControlsAccepted = ControlsAcceptedOf(status.dwControlsAccepted);
     FWin32ExitCode = status.dwWin32ExitCode;
     FCheckPoint = status.dwCheckPoint;
     FWaitHint = status.dwWaitHint;
@@ -132,7 +115,7 @@ void TNtService::ReadState(SC_HANDLE handle, const SERVICE_STATUS* known, bool d
 
 void TNtService::RefreshDescription(SC_HANDLE handle)
 {
-    if (!FSCManager->HasDescriptionQuery())
+    if (!FCatalogue->HasDescriptionQuery())
         return;
     // Read in UTF-16: the ANSI form loses every character outside the system's code page.
     std::vector<BYTE> buffer =
@@ -146,7 +129,7 @@ void TNtService::RefreshDescription(SC_HANDLE handle)
 void TNtService::LinkGroup(const std::wstring& groupName)
 {
     TServiceGroup* group = nullptr;
-    FSCManager->FindGroup(groupName, group, true);
+    FCatalogue->FindGroup(groupName, group, true);
     if (group == FGroup)
         return;
     if (FGroup) {
@@ -169,13 +152,13 @@ void TNtService::ReadDependencies(const wchar_t* list, const wchar_t* end, bool 
     for (const std::wstring& entry : SplitNulList(list, end)) {
         if (entry[0] == SC_GROUP_IDENTIFIERW) {
             TServiceGroup* group = nullptr;
-            FSCManager->FindGroup(entry.substr(1), group, true);
+            FCatalogue->FindGroup(entry.substr(1), group, true);
             FDependentGroups.push_back(group);
         } else if (deferLinks) {
             FDeferredDependencies->push_back(entry);
         } else {
             TNtService* service = nullptr;
-            if (FSCManager->FindService(entry, service))
+            if (FCatalogue->FindService(entry, service))
                 FDependentServices.push_back(service);
         }
     }
@@ -188,8 +171,130 @@ void TNtService::LinkDeferredDependencies()
     // Repeated entries count again; names without a record are dropped.
     for (const std::wstring& name : *FDeferredDependencies) {
         TNtService* service = nullptr;
-        if (FSCManager->FindService(name, service))
+        if (FCatalogue->FindService(name, service))
             FDependentServices.push_back(service);
     }
     FDeferredDependencies.reset();
+}
+
+// ---- Dependants ----------------------------------------------------------------------------
+
+void TNtService::BuildDependentBy()
+{
+    if (FDependentByServices)
+        return;
+    WithHandle(SERVICE_ENUMERATE_DEPENDENTS, [&] {
+        // Created empty first: a failing enumeration leaves it so, and it is not tried again.
+        FDependentByServices.emplace();
+        DWORD returned = 0;
+        std::vector<BYTE> buffer =
+            QueryGrowing(DependentsBufferSize, ERROR_MORE_DATA, [&](BYTE* buf, DWORD size, DWORD* needed) {
+                return Scm().EnumDependentServicesW(FHandle.get(), SERVICE_STATE_ALL,
+                                                    reinterpret_cast<LPENUM_SERVICE_STATUSW>(buf), size, needed,
+                                                    &returned);
+            });
+        const auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+        for (DWORD i = 0; i < returned; ++i) {
+            std::wstring name = records[i].lpServiceName ? records[i].lpServiceName : L"";
+            TNtService* service = nullptr;
+            if (!name.empty() && name[0] != SC_GROUP_IDENTIFIERW && FCatalogue->FindService(name, service))
+                FDependentByServices->push_back(service);
+        }
+    });
+}
+
+int TNtService::DependentByServiceCount()
+{
+    BuildDependentBy();
+    return static_cast<int>(FDependentByServices->size());
+}
+
+TNtService* TNtService::GetDependentByService(int Idx)
+{
+    BuildDependentBy();
+    return FDependentByServices->at(static_cast<size_t>(Idx));
+}
+
+// ---- Start and controls --------------------------------------------------------------------
+
+void TNtService::Start(bool Sync)
+{
+    WithHandle(SERVICE_START, [&] { Win32Check(Scm().StartServiceW(FHandle.get(), 0, nullptr)); });
+    if (Sync)
+        WaitFor(ssRunning, INFINITE);
+}
+
+SERVICE_STATUS TNtService::Controls(DWORD ControlType, DWORD ADesiredAccess)
+{
+    SERVICE_STATUS status{};
+    WithHandle(ADesiredAccess, [&] { Win32Check(Scm().ControlService(FHandle.get(), ControlType, &status)); });
+    return status;
+}
+
+void TNtService::Stop(bool Sync)
+{
+    Controls(SERVICE_CONTROL_STOP, SERVICE_STOP);
+    if (Sync)
+        WaitFor(ssStopped, INFINITE);
+}
+
+void TNtService::Pause(bool Sync)
+{
+    Controls(SERVICE_CONTROL_PAUSE, SERVICE_PAUSE_CONTINUE);
+    if (Sync)
+        WaitFor(ssPaused, INFINITE);
+}
+
+void TNtService::Continue(bool Sync)
+{
+    Controls(SERVICE_CONTROL_CONTINUE, SERVICE_PAUSE_CONTINUE);
+    if (Sync)
+        WaitFor(ssRunning, INFINITE);
+}
+
+// ---- Waiting -------------------------------------------------------------------------------
+
+bool TNtService::WaitFor(TServiceState State, DWORD TimeOut)
+{
+    bool reached = false;
+    WithHandle(SERVICE_QUERY_STATUS, [&] {
+        DWORD start = GetTickCount();
+        DWORD lastCheckPoint = 0;
+        for (;;) {
+            SERVICE_STATUS status = QueryStatus();
+            reached = status.dwCurrentState == static_cast<DWORD>(State);
+            if (reached)
+                return;
+            if (status.dwCheckPoint > lastCheckPoint) {
+                lastCheckPoint = status.dwCheckPoint;
+                start = GetTickCount();
+            } else if (TimeOut != INFINITE && GetTickCount() - start > std::max(TimeOut, status.dwWaitHint)) {
+                return;
+            }
+            Sleep(std::clamp<DWORD>(status.dwWaitHint / 10, 1000, 10000));
+        }
+    });
+    return reached;
+}
+
+// ---- Removal and configuration -------------------------------------------------------------
+
+void TNtService::Delete()
+{
+    WithHandle(DELETE, [&] { Win32Check(Scm().DeleteService(FHandle.get())); });
+}
+
+std::optional<bool> TNtService::DelayedStart()
+{
+    std::optional<bool> delayed;
+    WithHandle(SERVICE_ALL_ACCESS, [&] { delayed = QueryDelayedAutoStart(Scm(), FHandle.get()); });
+    return delayed;
+}
+
+bool TNtService::Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword)
+{
+    bool changed = false;
+    WithHandle(SERVICE_ALL_ACCESS,
+               [&] { changed = ChangeServiceConfiguration(Scm(), FHandle.get(), change, askPassword); });
+    return changed;
 }

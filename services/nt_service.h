@@ -2,6 +2,7 @@
 // how long a record lives): what the last refresh read, and the operations on the service.
 #pragma once
 
+#include "services/record_catalogue.h"
 #include "services/scm_api.h"
 #include "services/service_config.h"
 #include "services/service_types.h"
@@ -19,9 +20,6 @@ class TServiceGroup;
 
 class TNtService {
 public:
-    // Creates a record from one enumeration entry (only the two names are taken); the catalogue
-    // takes it over and appends it to its list.
-    static TNtService* Create(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus);
     ~TNtService();
     TNtService(const TNtService&) = delete;
     TNtService& operator=(const TNtService&) = delete;
@@ -44,8 +42,6 @@ public:
     TServiceTypes ServiceTypes() const { return FServiceTypes; }
     TServiceState ServiceState() const { return FServiceState; }
     TServiceStartType StartType() const { return FStartType; }
-    // Writing a different value marks the record for Commit.
-    void StartType(TServiceStartType Value);
     TServiceErrorControlType ErrorControlType() const { return FErrorControlType; }
     DWORD Win32ExitCode() const { return FWin32ExitCode; }
     // The progress of a pending state as the last status read gave it: the check point grows
@@ -54,7 +50,6 @@ public:
     DWORD WaitHint() const { return FWaitHint; }
     TServiceGroup* Group() const { return FGroup; }
     TServiceControlAccepteds ControlsAccepted() const { return FControlsAccepted; }
-    bool CommitNeeded() const { return FCommitNeeded; }
 
     // The services and groups this one depends on, as the last refresh found them.
     int DependentServiceCount() const { return static_cast<int>(FDependentServices.size()); }
@@ -69,7 +64,6 @@ public:
 
     // Operations. With Sync they wait (without limit) for the target state.
     void Start(bool Sync);
-    void Start(const std::vector<std::wstring>& Args, bool Sync);
     void Stop(bool Sync);
     void Pause(bool Sync);
     void Continue(bool Sync);
@@ -77,9 +71,6 @@ public:
     // TimeOut in milliseconds or INFINITE; true when the service reached State.
     bool WaitFor(TServiceState State, DWORD TimeOut);
     void Delete();
-    // Writes a changed start type (with the error control) back to the SCM. The program changes
-    // a configuration through Reconfigure; Commit stays as the record's own narrower way.
-    void Commit();
 
     // The delayed automatic start setting, read with the service opened for all access; none
     // when the platform lacks the setting. Raises when the service cannot be opened or read.
@@ -91,8 +82,11 @@ public:
     bool Reconfigure(const TServiceReconfiguration& change, const TPasswordPrompt& askPassword);
 
 private:
+    // The catalogue makes its records, reads them and hands them over to another catalogue; a
+    // record reaches its catalogue through IRecordCatalogue alone.
     friend class TSCManager;
-    TNtService(TSCManager* ASCManager, const ENUM_SERVICE_STATUSW& SvcStatus);
+    // A record of one enumeration entry (only the two names are taken), held by owner.
+    TNtService(TSCManager* owner, IRecordCatalogue& catalogue, const ENUM_SERVICE_STATUSW& SvcStatus);
 
     // The record's handle, opened with a mask for one scope. Close() closes it, raising when
     // that fails; a scope left otherwise (by an error) closes it and drops a failing close.
@@ -115,7 +109,6 @@ private:
     template <typename F>
     void WithHandle(DWORD mask, F&& body);
     SERVICE_STATUS QueryStatus();
-    std::vector<BYTE> QueryConfig();
     // Reads description, status and configuration through handle. With a status given (the
     // enumeration's own) the status is not queried again. With deferLinks the dependencies on
     // services are kept by name until LinkDeferredDependencies, so that a full refresh reads
@@ -132,6 +125,7 @@ private:
     void BuildDependentBy();
 
     TSCManager* FSCManager;
+    IRecordCatalogue* FCatalogue;  // the same catalogue
     UniqueScHandleOf FHandle;
     DWORD FDesiredAccess = 0;
     std::wstring FServiceName;
@@ -153,7 +147,6 @@ private:
     DWORD FWaitHint = 0;
     TServiceGroup* FGroup = nullptr;
     TServiceControlAccepteds FControlsAccepted;
-    bool FCommitNeeded = false;
 };
 
 template <typename F>

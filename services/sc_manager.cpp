@@ -6,80 +6,11 @@
 #include "common/text.h"
 #include "services/sc_buffer.h"
 
-#include <algorithm>
 #include <climits>
 
 namespace {
-constexpr DWORD ServiceTypeBits[] = {SERVICE_KERNEL_DRIVER,      SERVICE_FILE_SYSTEM_DRIVER, SERVICE_ADAPTER,
-                                     SERVICE_RECOGNIZER_DRIVER,  SERVICE_WIN32_OWN_PROCESS,  SERVICE_WIN32_SHARE_PROCESS,
-                                     SERVICE_INTERACTIVE_PROCESS};
-constexpr DWORD ControlAcceptedBits[] = {SERVICE_ACCEPT_STOP, SERVICE_ACCEPT_PAUSE_CONTINUE, SERVICE_ACCEPT_SHUTDOWN};
-
 // Drivers, Win32 services and interactive ones.
 constexpr DWORD EnumeratedServiceTypes = 0x13F;
-
-template <typename Set, typename E, size_t N>
-DWORD SetToCode(Set set, const DWORD (&bits)[N])
-{
-    DWORD code = 0;
-    for (size_t i = 0; i < N; ++i)
-        if (set.Contains(static_cast<E>(i)))
-            code |= bits[i];
-    return code;
-}
-
-template <typename Set, typename E, size_t N>
-Set CodeToSet(DWORD code, const DWORD (&bits)[N])
-{
-    Set set;
-    for (size_t i = 0; i < N; ++i)
-        if (code & bits[i])
-            set.Include(static_cast<E>(i));
-    return set;
-}
-
-int CompareLocale(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringW(LOCALE_USER_DEFAULT, 0, a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                          static_cast<int>(b.size())) -
-           CSTR_EQUAL;
-}
-
-template <typename T>
-int CompareValues(T a, T b)
-{
-    return a < b ? -1 : (b < a ? 1 : 0);
-}
-
-int CompareRecords(const TNtService& a, const TNtService& b, TServiceSortOrderType order)
-{
-    switch (order) {
-    case sotServiceName:
-        return CompareLocale(a.ServiceName(), b.ServiceName());
-    case sotDisplayName:
-        return CompareLocale(a.DisplayName(), b.DisplayName());
-    case sotDescription:
-        return CompareLocale(a.Description(), b.Description());
-    case sotFileName:
-        return CompareLocale(a.FileName(), b.FileName());
-    case sotServiceState:
-        return CompareValues(static_cast<int>(a.ServiceState()), static_cast<int>(b.ServiceState()));
-    case sotStartType:
-        return CompareValues(static_cast<int>(a.StartType()), static_cast<int>(b.StartType()));
-    case sotErrorControlType:
-        return CompareValues(static_cast<int>(a.ErrorControlType()), static_cast<int>(b.ErrorControlType()));
-    case sotLoadOrderGroup: {
-        // A record never linked to a group sorts with the group-less ones.
-        int ga = a.Group() ? a.Group()->Order() : INT_MAX;
-        int gb = b.Group() ? b.Group()->Order() : INT_MAX;
-        return CompareValues(ga, gb);
-    }
-    case sotWin32ExitCode:
-        // Compared as unsigned numbers: a wrapped difference would give no consistent order.
-        return CompareValues(a.Win32ExitCode(), b.Win32ExitCode());
-    }
-    return 0;
-}
 }  // namespace
 
 TSCManager::TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
@@ -94,7 +25,7 @@ TSCManager::~TSCManager()
     FGroups.clear();
     FServiceIndex.clear();
     FServices.clear();
-    // Then the lock is released and the manager handle closed (their owners drop a failure).
+    // Then the manager handle is closed (its owner drops a failure).
 }
 
 void TSCManager::Active(bool Value)
@@ -169,8 +100,10 @@ void TSCManager::TakeRecords(TSCManager& source)
     FServices = std::move(source.FServices);
     FGroups = std::move(source.FGroups);
     source.Clear();
-    for (auto& service : FServices)
+    for (auto& service : FServices) {
         service->FSCManager = this;
+        service->FCatalogue = this;
+    }
     for (auto& group : FGroups)
         group->FSCManager = this;
     RebuildIndex();
@@ -252,7 +185,8 @@ void TSCManager::EnumerateServices()
     ForEachEnumerated([this](const ENUM_SERVICE_STATUSW& entry) {
         if (FStop && FStop->load())
             return false;
-        TNtService* service = TNtService::Create(this, entry);
+        TNtService* service = new TNtService(this, *this, entry);
+        AddService(std::unique_ptr<TNtService>(service));
         try {
             service->ReadFirst(entry.ServiceStatus);
         } catch (const std::exception&) {
@@ -299,27 +233,13 @@ bool TSCManager::FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, 
     return false;
 }
 
-void TSCManager::Sort(TServiceSortOrderType AOrderType, bool AOrderAsc)
+bool TSCManager::ServiceExists(const std::wstring& SvcName)
 {
-    FOrderType = AOrderType;
-    FOrderAsc = AOrderAsc;
-    std::sort(FServices.begin(), FServices.end(), [&](const auto& a, const auto& b) {
-        int c = CompareRecords(*a, *b, AOrderType);
-        return AOrderAsc ? c < 0 : c > 0;
-    });
-    RebuildIndex();
-}
-
-void TSCManager::OrderType(TServiceSortOrderType Value)
-{
-    if (Value != FOrderType)
-        Sort(Value, FOrderAsc);
-}
-
-void TSCManager::OrderAsc(bool Value)
-{
-    if (Value != FOrderAsc)
-        Sort(FOrderType, Value);
+    Active(true);
+    SC_HANDLE opened = FScm->OpenServiceW(FHandle.get(), SvcName.c_str(), SERVICE_QUERY_STATUS);
+    const DWORD error = opened ? ERROR_SUCCESS : GetLastError();
+    UniqueScHandleOf service(*FScm, opened);
+    return service || error != ERROR_SERVICE_DOES_NOT_EXIST;
 }
 
 bool TSCManager::HasDescriptionQuery()
@@ -327,24 +247,4 @@ bool TSCManager::HasDescriptionQuery()
     if (!FQueryServiceConfig2W)
         FQueryServiceConfig2W = FScm->HasQueryServiceConfig2W();
     return *FQueryServiceConfig2W;
-}
-
-DWORD TSCManager::ServiceType(TServiceTypes Types)
-{
-    return SetToCode<TServiceTypes, TServiceType>(Types, ServiceTypeBits);
-}
-
-TServiceTypes TSCManager::ServiceType(DWORD Code)
-{
-    return CodeToSet<TServiceTypes, TServiceType>(Code, ServiceTypeBits);
-}
-
-DWORD TSCManager::ControlAccepted(TServiceControlAccepteds Accepted)
-{
-    return SetToCode<TServiceControlAccepteds, TServiceControlAccepted>(Accepted, ControlAcceptedBits);
-}
-
-TServiceControlAccepteds TSCManager::ControlAccepted(DWORD Code)
-{
-    return CodeToSet<TServiceControlAccepteds, TServiceControlAccepted>(Code, ControlAcceptedBits);
 }

@@ -29,6 +29,7 @@
 
 #include "services/group_order.h"
 #include "services/nt_service.h"
+#include "services/record_catalogue.h"
 #include "services/scm_api.h"
 #include "services/service_group.h"
 #include "services/service_types.h"
@@ -43,13 +44,12 @@
 #include <unordered_map>
 #include <vector>
 
-class TSCManager {
+class TSCManager final : public IRecordCatalogue {
 public:
     // Stores the values; opens nothing. An empty machine name is the local computer.
     TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
                IServiceControlManager& scm);
-    // Destroys the groups, then the records, then releases a lock still held and closes the
-    // manager handle.
+    // Destroys the groups, then the records, then closes the manager handle.
     ~TSCManager();
     TSCManager(const TSCManager&) = delete;
     TSCManager& operator=(const TSCManager&) = delete;
@@ -79,53 +79,25 @@ public:
     TServiceGroup* GetGroup(int Idx) const { return FGroups.at(static_cast<size_t>(Idx)).get(); }
 
     // Names compare without regard to the case of ASCII letters.
-    bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const;
+    bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const override;
     // Whether the manager has the service now, whatever the records say (a service that may not
     // be opened exists too).
     bool ServiceExists(const std::wstring& SvcName);
     // With AutoAdd a missing group is created and returned in SvcGrp; the result is still false.
-    bool FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd = true);
-
-    void Sort(TServiceSortOrderType AOrderType, bool AOrderAsc);
-    TServiceSortOrderType OrderType() const { return FOrderType; }
-    void OrderType(TServiceSortOrderType Value);
-    bool OrderAsc() const { return FOrderAsc; }
-    void OrderAsc(bool Value);
+    bool FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd = true) override;
 
     const std::wstring& MachineName() const { return FMachineName; }
     const std::wstring& DatabaseName() const { return FDatabaseName; }
     DWORD DesiredAccess() const { return FDesiredAccess; }
-    SC_HANDLE Handle() const { return FHandle.get(); }
+    SC_HANDLE Handle() const override { return FHandle.get(); }
     bool Active() const { return static_cast<bool>(FHandle); }
     void Active(bool Value);
-    IServiceControlManager& Scm() const { return *FScm; }
-
-    // Conversions between the SCM's codes and the sets (other bits are dropped).
-    static DWORD ServiceType(TServiceTypes Types);
-    static TServiceTypes ServiceType(DWORD Code);
-    static DWORD ControlAccepted(TServiceControlAccepteds Accepted);
-    static TServiceControlAccepteds ControlAccepted(DWORD Code);
-
-    // Kept for the catalogue's other users (the program itself installs through the installers):
-    // creates a service and returns its new, refreshed record. Empty group, account and password
-    // pass as null; Dependencies are service names, "+" before a group's name.
-    TNtService* Install(const std::wstring& ServiceName, const std::wstring& DisplayName,
-                        const std::wstring& ImageName, const std::wstring& Description, TServiceTypes ServiceTypes,
-                        TServiceStartType StartType, TServiceErrorControlType ErrorControlType, DWORD DesiredAccess,
-                        const std::wstring& LoadOrderGroup, const std::vector<std::wstring>& Dependencies,
-                        const std::wstring& Account, const std::wstring& Password);
-    // The database lock: the program takes none; kept with the catalogue's interface.
-    void Lock();
-    void Unlock();
-    bool IsLocked();
-    std::wstring LockOwner();
-    DWORD LockDuration();
+    IServiceControlManager& Scm() const override { return *FScm; }
 
     // Tests point the group order at a scratch key; the program keeps the default.
     void SetGroupOrderLocation(const TGroupOrderLocation& location) { FGroupOrderLocation = location; }
 
 private:
-    friend class TNtService;
     void AddService(std::unique_ptr<TNtService> service);
     TServiceGroup* AddGroup(const std::wstring& name, int order);
     void ReadGroupOrder();
@@ -135,21 +107,17 @@ private:
     void ForEachEnumerated(Each&& each);
     void RefreshRecordQuietly(TNtService* service);
     void RebuildIndex();
-    bool HasDescriptionQuery();
-    QUERY_SERVICE_LOCK_STATUSW QueryLockStatus(std::vector<BYTE>& buffer);
+    bool HasDescriptionQuery() override;
 
     IServiceControlManager* FScm;
     std::wstring FMachineName;
     std::wstring FDatabaseName;
     DWORD FDesiredAccess;
     UniqueScHandleOf FHandle;
-    UniqueScLockOf FLock;  // released before the handle closes
     std::vector<std::unique_ptr<TNtService>> FServices;
     std::vector<std::unique_ptr<TServiceGroup>> FGroups;
     // Whether the SCM offers QueryServiceConfig2W, asked on first need.
     std::optional<bool> FQueryServiceConfig2W;
-    TServiceSortOrderType FOrderType = sotServiceName;
-    bool FOrderAsc = true;
     TGroupOrderLocation FGroupOrderLocation;
     // Services by ASCII-folded name, the first in list order winning: keeps lookups flat.
     std::unordered_map<std::wstring, TNtService*> FServiceIndex;

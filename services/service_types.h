@@ -3,8 +3,8 @@
 // Usage:
 //   TServiceState s = svc->ServiceState();                 // ordinal = SCM current-state code
 //   if (svc->ControlsAccepted().Contains(caPauseContinue)) ...
-//   DWORD bits = TSCManager::ServiceType(svc->ServiceTypes());   // set -> SCM code
-//   TServiceTypes t = TSCManager::ServiceType(DWORD(0x110));      // SCM code -> set
+//   DWORD bits = ServiceTypeCode(svc->ServiceTypes());   // set -> SCM code
+//   TServiceTypes t = ServiceTypesOf(0x110);              // SCM code -> set
 #pragma once
 
 #include <cstdint>
@@ -54,18 +54,6 @@ enum TServiceType : int {
 // Members of TServiceControlAccepteds; their SCM bits are 0x1, 0x2 and 0x4.
 enum TServiceControlAccepted : int { caStop, caPauseContinue, caShutdown };
 
-enum TServiceSortOrderType : int {
-    sotServiceName,
-    sotDisplayName,
-    sotDescription,
-    sotFileName,
-    sotServiceState,
-    sotStartType,
-    sotErrorControlType,
-    sotLoadOrderGroup,
-    sotWin32ExitCode
-};
-
 // A set of up to eight members in one byte, member n being bit n.
 template <typename E>
 class TSmallSet {
@@ -97,3 +85,9 @@ private:
 
 using TServiceTypes = TSmallSet<TServiceType>;
 using TServiceControlAccepteds = TSmallSet<TServiceControlAccepted>;
+
+// Conversions between the SCM's codes and the sets (other bits are dropped).
+unsigned long ServiceTypeCode(TServiceTypes types);
+TServiceTypes ServiceTypesOf(unsigned long code);
+unsigned long ControlsAcceptedCode(TServiceControlAccepteds accepted);
+TServiceControlAccepteds ControlsAcceptedOf(unsigned long code);

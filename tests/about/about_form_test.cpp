@@ -10,8 +10,8 @@
 #include <shellapi.h>
 
 #include "common/format.h"
-#include "common/handle.h"
 #include "ui/base/application.h"
+#include "ui/base/gui_handle.h"
 
 #include <functional>
 #include <ostream>

@@ -3,7 +3,7 @@
 // and on dark blue, and in a pop-up menu (pictures drawn by the owner, Start/Resume, Stop and
 // Pause disabled; with "bitmaps", the 32-bit bitmaps instead). Ends by itself after a few seconds.
 //   images_preview.exe [seconds] [bitmaps]
-#include "common/handle.h"
+#include "ui/base/gui_handle.h"
 #include "ui/main/images.h"
 
 #include <windows.h>

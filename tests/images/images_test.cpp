@@ -1,6 +1,6 @@
 // The main window's image list: twelve 16 by 16 images, masked by white or by their alpha,
 // and the menu bitmaps drawn from the same pictures.
-#include "common/handle.h"
+#include "ui/base/gui_handle.h"
 #include "ui/main/images.h"
 
 #include <gtest/gtest.h>

@@ -5,6 +5,8 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/registry.h"
+#include "erp/executables.h"
+#include "erp/service_parameters.h"
 #include "services/sc_manager.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/key_access.h"
@@ -13,10 +15,8 @@
 #include "tests/support/user_input.h"
 #include "ui/base/application.h"
 #include "ui/base/message_box.h"
-#include "ui/props/executables.h"
 #include "ui/props/form_password.h"
 #include "ui/props/form_props.h"
-#include "ui/props/service_parameters.h"
 #include "ui/props/service_properties.h"
 
 #include <gtest/gtest.h>

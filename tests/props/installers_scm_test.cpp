@@ -7,9 +7,9 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/handle.h"
-#include "ui/props/exe_type.h"
+#include "erp/exe_type.h"
+#include "erp/service_parameters.h"
 #include "ui/props/installer.h"
-#include "ui/props/service_parameters.h"
 
 #include <gtest/gtest.h>
 

@@ -17,11 +17,11 @@
 #include "common/format.h"
 #include "common/handle.h"
 #include "common/registry.h"
-#include "ui/props/executables.h"
+#include "erp/executables.h"
+#include "erp/service_parameters.h"
 #include "ui/props/form_password.h"
 #include "ui/props/form_props.h"
 #include "ui/props/form_select_type.h"
-#include "ui/props/service_parameters.h"
 
 #include <gtest/gtest.h>
 

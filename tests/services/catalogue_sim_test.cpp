@@ -2,6 +2,7 @@
 // their order, dependencies, large buffers and pages, failures, lookups, sorting, handles.
 #include "services/sc_buffer.h"
 #include "services/sc_manager.h"
+#include "tests/services/catalogue_extras.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
 
@@ -82,7 +83,6 @@ TEST_F(CatalogueSim, FullRefreshReadsEveryRecordWithItsData)
     EXPECT_EQ(r->ServiceTypes(), (TServiceTypes{stWin32OwnProcess, stInteractiveProcess}));
     EXPECT_EQ(r->ControlsAccepted(), (TServiceControlAccepteds{caStop, caPauseContinue}));
     EXPECT_EQ(r->Win32ExitCode(), 1066u);
-    EXPECT_FALSE(r->CommitNeeded());
     // A service without a description shows none.
     EXPECT_EQ(Manager().GetService(1)->Description(), L"");
     EXPECT_EQ(Manager().GetService(1)->ServiceName(), L"Plain");
@@ -96,10 +96,10 @@ std::vector<std::wstring> Dump(const TSCManager& m)
         const TNtService* r = m.GetService(i);
         std::wstring line = Fmt(L"%s|%s|%s|%s|%s|%d|%d|%d|%d|%d|%d|%s|", {r->ServiceName(), r->DisplayName(),
                                 r->Description(), r->FileName(), r->ServiceStartName(),
-                                static_cast<int>(TSCManager::ServiceType(r->ServiceTypes())),
+                                static_cast<int>(ServiceTypeCode(r->ServiceTypes())),
                                 static_cast<int>(r->ServiceState()), static_cast<int>(r->StartType()),
                                 static_cast<int>(r->ErrorControlType()), static_cast<int>(r->Win32ExitCode()),
-                                static_cast<int>(TSCManager::ControlAccepted(r->ControlsAccepted())),
+                                static_cast<int>(ControlsAcceptedCode(r->ControlsAccepted())),
                                 r->Group() ? r->Group()->Name() : L"<none>"});
         for (int d = 0; d < r->DependentServiceCount(); ++d)
             line += L" " + r->GetDependentService(d)->ServiceName();
@@ -502,13 +502,16 @@ TEST_F(CatalogueSim, SortOrdersByTheChosenKey)
         FSim.AddService(s);
     }
     Manager().Refresh(true);
-    auto names = [&] {
+    auto names = [](const std::vector<TNtService*>& records) {
         std::wstring all;
-        for (int i = 0; i < Manager().ServiceCount(); ++i)
-            all += Manager().GetService(i)->ServiceName();
+        for (const TNtService* r : records)
+            all += r->ServiceName();
         return all;
     };
-    EXPECT_EQ(names(), L"bca");  // the manager's order until sorted
+    std::vector<TNtService*> listed;
+    for (int i = 0; i < Manager().ServiceCount(); ++i)
+        listed.push_back(Manager().GetService(i));
+    EXPECT_EQ(names(listed), L"bca");  // the manager's order
 
     const struct {
         TServiceSortOrderType Order;
@@ -518,30 +521,23 @@ TEST_F(CatalogueSim, SortOrdersByTheChosenKey)
         {sotServiceName, true, L"abc"},   {sotServiceName, false, L"cba"}, {sotServiceState, true, L"cba"},
         {sotWin32ExitCode, true, L"cab"}, {sotLoadOrderGroup, true, L"acb"},
     };
-    for (const auto& c : cases) {
-        Manager().Sort(c.Order, c.Asc);
-        EXPECT_EQ(names(), c.Expected) << c.Order << " " << c.Asc;
-    }
-    // Changing one half of the pair sorts again; lookups follow the new order.
-    Manager().OrderAsc(false);
-    EXPECT_EQ(names(), L"bca");
-    Manager().OrderType(sotServiceName);
-    EXPECT_EQ(names(), L"cba");
-    Manager().OrderAsc(true);
-    EXPECT_EQ(names(), L"abc");
-    EXPECT_EQ(Find(L"B"), Manager().GetService(1));
+    for (const auto& c : cases)
+        EXPECT_EQ(names(SortedRecords(Manager(), c.Order, c.Asc)), c.Expected) << c.Order << " " << c.Asc;
+    EXPECT_EQ(names(SortedRecords(Manager(), sotLoadOrderGroup, false)), L"bca");
+    // The catalogue's own order and lookups stay.
+    EXPECT_EQ(Manager().GetService(0), Find(L"B"));
 }
 
 TEST_F(CatalogueSim, SetsConvertBothWays)
 {
-    EXPECT_EQ(TSCManager::ServiceType(DWORD(0x110)), (TServiceTypes{stWin32OwnProcess, stInteractiveProcess}));
-    EXPECT_EQ(TSCManager::ServiceType(DWORD(0x13F | 0x200)),
+    EXPECT_EQ(ServiceTypesOf((0x110)), (TServiceTypes{stWin32OwnProcess, stInteractiveProcess}));
+    EXPECT_EQ(ServiceTypesOf((0x13F | 0x200)),
               (TServiceTypes{stKernelDriver, stFileSystemDriver, stAdapter, stRecognizerDriver, stWin32OwnProcess,
                              stWin32ShareProcess, stInteractiveProcess}));
-    EXPECT_EQ(TSCManager::ServiceType(TServiceTypes{stFileSystemDriver, stWin32ShareProcess}), 0x22u);
-    EXPECT_EQ(TSCManager::ServiceType(TServiceTypes{stInteractiveProcess}), 0x100u);
-    EXPECT_EQ(TSCManager::ControlAccepted(DWORD(0x7 | 0x8)), (TServiceControlAccepteds{caStop, caPauseContinue, caShutdown}));
-    EXPECT_EQ(TSCManager::ControlAccepted(TServiceControlAccepteds{caPauseContinue}), 0x2u);
+    EXPECT_EQ(ServiceTypeCode(TServiceTypes{stFileSystemDriver, stWin32ShareProcess}), 0x22u);
+    EXPECT_EQ(ServiceTypeCode(TServiceTypes{stInteractiveProcess}), 0x100u);
+    EXPECT_EQ(ControlsAcceptedOf((0x7 | 0x8)), (TServiceControlAccepteds{caStop, caPauseContinue, caShutdown}));
+    EXPECT_EQ(ControlsAcceptedCode(TServiceControlAccepteds{caPauseContinue}), 0x2u);
     EXPECT_EQ((TServiceTypes{stInteractiveProcess}).Byte(), 0x40);
 }
 
@@ -551,9 +547,8 @@ TEST_F(CatalogueSim, PreconditionsRaiseAssertionFailures)
                            L"Assertion failure ("));
     // A catalogue that may not enumerate cannot rebuild.
     EXPECT_TRUE(StartsWith(RaisedMessage([&] { Manager(SC_MANAGER_CONNECT).Refresh(true); }), L"Assertion failure"));
-    EXPECT_TRUE(StartsWith(RaisedMessage([&] { Manager().Lock(); }), L"Assertion failure"));
-    EXPECT_TRUE(StartsWith(RaisedMessage([&] { Manager().IsLocked(); }), L"Assertion failure"));
-    EXPECT_TRUE(StartsWith(RaisedMessage([&] { Manager().Unlock(); }), L"Assertion failure"));
+    EXPECT_TRUE(StartsWith(RaisedMessage([&] { TDatabaseLock lock(Manager()); }), L"Assertion failure"));
+    EXPECT_TRUE(StartsWith(RaisedMessage([&] { IsLocked(Manager()); }), L"Assertion failure"));
 }
 
 TEST_F(CatalogueSim, ActiveRecordKeepsAFullAccessHandle)
@@ -592,21 +587,23 @@ TEST_F(CatalogueSim, ActiveRecordKeepsAFullAccessHandle)
 
 TEST_F(CatalogueSim, LockReportsOwnerAndDuration)
 {
-    Manager().Lock();
-    EXPECT_TRUE(Manager().IsLocked());
-    EXPECT_EQ(Manager().LockOwner(), L"SimAdmin");
-    EXPECT_LT(Manager().LockDuration(), 5u);
-    Manager().Unlock();
-    EXPECT_FALSE(Manager().IsLocked());
-    EXPECT_EQ(Manager().LockOwner(), L"");
+    TDatabaseLock lock(Manager());
+    EXPECT_TRUE(IsLocked(Manager()));
+    EXPECT_EQ(LockOwner(Manager()), L"SimAdmin");
+    EXPECT_LT(LockDuration(Manager()), 5u);
+    lock.Unlock();
+    EXPECT_FALSE(IsLocked(Manager()));
+    EXPECT_EQ(LockOwner(Manager()), L"");
+    EXPECT_TRUE(StartsWith(RaisedMessage([&] { lock.Unlock(); }), L"Assertion failure")) << "unlocked twice";
 }
 
-TEST_F(CatalogueSim, TheCataloguesEndReleasesALockStillHeld)
+TEST_F(CatalogueSim, TheLocksEndReleasesALockStillHeld)
 {
-    Manager().Lock();
-    FManager.reset();
+    {
+        TDatabaseLock lock(Manager());
+    }
     EXPECT_EQ(FSim.CallCount(TSimCall::UnlockServiceDatabase), 1);
-    EXPECT_FALSE(Manager().IsLocked());
+    EXPECT_FALSE(IsLocked(Manager()));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "services/service_monitor.h"
 #include "tests/services/service_test_util.h"
+#include "tests/support/wait_until.h"
 #include "ui/base/application.h"
 
 #include <string>

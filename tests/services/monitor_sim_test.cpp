@@ -7,7 +7,9 @@
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
+#include "tests/support/wait_until.h"
 #include "ui/base/application.h"
+#include "ui/base/delay.h"
 #include "ui/base/message_box.h"
 
 #include <gtest/gtest.h>

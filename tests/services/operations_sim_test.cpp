@@ -1,6 +1,7 @@
 // The operations on a catalogue record over the simulated Service Control Manager: requests and
-// their access masks, waiting, removal, committing the start type, the dependants list.
+// their access masks, waiting, removal, writing the start type, the dependants list.
 #include "services/sc_manager.h"
+#include "tests/services/catalogue_extras.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
 
@@ -54,7 +55,7 @@ TEST_F(OperationsSim, RequestsReachTheManagerAndLeaveTheRecordAsItWas)
     FSim.AddService(Svc(L"A"));
     TNtService* a = Load(L"A");
 
-    a->Start({L"-fast", L"two words"}, false);
+    StartWithArguments(*a, {L"-fast", L"two words"});
     EXPECT_EQ(FSim.Service(L"A").LastStartArgs, (std::vector<std::wstring>{L"-fast", L"two words"}));
     EXPECT_EQ(FSim.Service(L"A").State, static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(a->ServiceState(), ssStopped);  // until the record is refreshed
@@ -174,7 +175,7 @@ TEST_F(OperationsSim, DeletedRecordStaysUntilTheNextFullRefresh)
     EXPECT_EQ(FManager.GetService(0)->ServiceName(), L"Kept");
 }
 
-TEST_F(OperationsSim, CommitWritesStartTypeAndErrorControlOnly)
+TEST_F(OperationsSim, WritingTheStartTypeWritesStartTypeAndErrorControlOnly)
 {
     TSimService s = Svc(L"Cfg");
     s.ServiceType = SERVICE_WIN32_SHARE_PROCESS;
@@ -182,15 +183,11 @@ TEST_F(OperationsSim, CommitWritesStartTypeAndErrorControlOnly)
     FSim.AddService(s);
     TNtService* c = Load(L"Cfg");
 
-    c->StartType(sstDemand);  // the same value: nothing to write
-    EXPECT_FALSE(c->CommitNeeded());
-    c->Commit();
+    WriteStartType(*c, sstDemand);  // the same value: nothing to write
     EXPECT_TRUE(FSim.ChangeConfigCalls().empty());
 
-    c->StartType(sstDisabled);
-    EXPECT_TRUE(c->CommitNeeded());
-    c->Commit();
-    EXPECT_FALSE(c->CommitNeeded());
+    WriteStartType(*c, sstDisabled);
+    EXPECT_EQ(c->StartType(), sstDisabled);
     ASSERT_EQ(FSim.ChangeConfigCalls().size(), 1u);
     const TSimChangeConfig call = FSim.ChangeConfigCalls()[0];
     EXPECT_EQ(call.ServiceType, static_cast<DWORD>(SERVICE_WIN32_SHARE_PROCESS));
@@ -201,7 +198,7 @@ TEST_F(OperationsSim, CommitWritesStartTypeAndErrorControlOnly)
                  call.TagGiven);
     EXPECT_EQ(FSim.Service(L"Cfg").StartType, static_cast<DWORD>(SERVICE_DISABLED));
 
-    c->Commit();
+    WriteStartType(*c, sstDisabled);
     EXPECT_EQ(FSim.ChangeConfigCalls().size(), 1u);
 }
 
@@ -259,9 +256,9 @@ TEST_F(OperationsSim, DependantsBeyondTheFirstBufferAreReadWhole)
 TEST_F(OperationsSim, InstallCreatesAndReturnsARefreshedRecord)
 {
     FManager.Refresh(true);
-    TNtService* s = FManager.Install(L"NewSvc", L"New service", L"C:\\erp\\srv.exe -s", L"",
-                                     TServiceTypes{stWin32OwnProcess}, sstAuto, ectNormal, SERVICE_ALL_ACCESS, L"",
-                                     {L"Base", L"+Core"}, L"", L"");
+    TNtService* s = InstallService(FManager, L"NewSvc", L"New service", L"C:\\erp\\srv.exe -s", L"",
+                                   TServiceTypes{stWin32OwnProcess}, sstAuto, ectNormal, SERVICE_ALL_ACCESS, L"",
+                                   {L"Base", L"+Core"}, L"", L"");
     ASSERT_EQ(FManager.ServiceCount(), 1);
     EXPECT_EQ(FManager.GetService(0), s);
     EXPECT_EQ(s->ServiceName(), L"NewSvc");
@@ -272,8 +269,8 @@ TEST_F(OperationsSim, InstallCreatesAndReturnsARefreshedRecord)
     EXPECT_EQ(FSim.Service(L"NewSvc").Dependencies, (std::vector<std::wstring>{L"Base", L"+Core"}));
 
     EXPECT_EQ(RaisedOSError([&] {
-                  FManager.Install(L"newsvc", L"Again", L"x.exe", L"", TServiceTypes{stWin32OwnProcess}, sstDemand,
-                                   ectNormal, SERVICE_ALL_ACCESS, L"", {}, L"", L"");
+                  InstallService(FManager, L"newsvc", L"Again", L"x.exe", L"", TServiceTypes{stWin32OwnProcess},
+                                 sstDemand, ectNormal, SERVICE_ALL_ACCESS, L"", {}, L"", L"");
               }),
               static_cast<DWORD>(ERROR_SERVICE_EXISTS));
 }

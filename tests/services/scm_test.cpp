@@ -2,6 +2,7 @@
 // TestService.exe as the service process. Every service here is created by the test under a
 // name of its own and deleted afterwards.
 #include "services/sc_manager.h"
+#include "tests/services/catalogue_extras.h"
 #include "tests/services/monitor_report.h"
 #include "tests/services/service_test_util.h"
 #include "tests/sim_scm/sim_scm.h"
@@ -153,9 +154,10 @@ TEST_F(ScmTest, InstallCreatesAServiceRecord)
 {
     FManager.Refresh(true);
     std::wstring command = L"\"" + TestServicePath() + L"\" --name ScmTestInstall";
-    TNtService* r = FManager.Install(L"ScmTestInstall", L"Installed by the catalogue", command, L"Installed, described",
-                                     TServiceTypes{stWin32OwnProcess}, sstDisabled, ectIgnore, SERVICE_ALL_ACCESS,
-                                     L"", {}, L"", L"");
+    TNtService* r = InstallService(FManager, L"ScmTestInstall", L"Installed by the catalogue", command,
+                                   L"Installed, described", TServiceTypes{stWin32OwnProcess}, sstDisabled, ectIgnore,
+                                   SERVICE_ALL_ACCESS, L"", {}, L"", L"");
+    ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->FileName(), command);
     EXPECT_EQ(r->StartType(), sstDisabled);
     // The description goes to the service's registry key.
@@ -165,8 +167,7 @@ TEST_F(ScmTest, InstallCreatesAServiceRecord)
                            RRF_RT_REG_SZ, nullptr, text, &size),
               ERROR_SUCCESS);
     EXPECT_STREQ(text, L"Installed, described");
-    r->StartType(sstDemand);
-    r->Commit();
+    WriteStartType(*r, sstDemand);
     r->Refresh();
     EXPECT_EQ(r->StartType(), sstDemand);
     r->Delete();

@@ -1,13 +1,12 @@
 // Helpers of the service-layer tests: a record looked up in a catalogue and checks on the
-// messages of raised errors (with the scratch registry key and waiting from tests/support).
+// messages of raised errors (with the scratch registry key from tests/support). Windowless: the
+// tests that wait with messages include tests/support/wait_until.h themselves.
 #pragma once
 
 #include "common/errors.h"
 #include "common/format.h"
 #include "services/sc_manager.h"
 #include "tests/support/scratch_key.h"
-#include "tests/support/wait_until.h"
-#include "ui/base/delay.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

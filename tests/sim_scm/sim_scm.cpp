@@ -140,8 +140,10 @@ TSimServiceControlManager::~TSimServiceControlManager() = default;
 std::wstring TSimServiceControlManager::KeyOf(const std::wstring& name)
 {
     std::wstring key = name;
+    // The user's upper-case mapping, as CharUpperBuffW applies it, without the window system.
     if (!key.empty())
-        CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+        LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_UPPERCASE, key.data(), static_cast<int>(key.size()), key.data(),
+                     static_cast<int>(key.size()));
     return key;
 }
 

@@ -2,7 +2,7 @@
 
 #include "common/errors.h"
 #include "common/handle.h"
-#include "tests/support/program_driver.h"
+#include "tests/support/test_paths.h"
 
 std::wstring FullPath(const std::wstring& path)
 {
@@ -80,6 +80,6 @@ std::wstring TScratchFolder::File(const std::wstring& relative, DWORD attributes
 std::wstring TScratchFolder::AddProgramCopy(const std::wstring& subfolder) const
 {
     std::wstring copy = Folder(subfolder) + L"\\ServiceManager.exe";
-    Win32Check(CopyFileW(TestProgramPath().c_str(), copy.c_str(), FALSE));
+    Win32Check(CopyFileW(SM_TEST_PROGRAM_PATH, copy.c_str(), FALSE));
     return copy;
 }

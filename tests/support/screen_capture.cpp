@@ -1,7 +1,7 @@
 #include "tests/support/screen_capture.h"
 
 #include "common/errors.h"
-#include "common/handle.h"
+#include "ui/base/gui_handle.h"
 
 #include <algorithm>
 

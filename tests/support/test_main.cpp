@@ -1,14 +1,8 @@
-// Entry of every test program: GoogleTest with the process set up like the program's own
-// (common controls, the application window).
+// Entry of the test programs without a window: GoogleTest alone.
 #include <gtest/gtest.h>
-
-#include <windows.h>
-#include <commctrl.h>
 
 int main(int argc, char** argv)
 {
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&icc);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

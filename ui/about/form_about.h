@@ -2,7 +2,7 @@
 // details; the e-mail and web addresses open the mail program and the browser.
 #pragma once
 
-#include "common/handle.h"
+#include "ui/base/gui_handle.h"
 #include "ui/base/dialog_window.h"
 
 #include <string>

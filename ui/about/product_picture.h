@@ -1,7 +1,7 @@
 // The product picture at the top of the About window.
 #pragma once
 
-#include "common/handle.h"
+#include "ui/base/gui_handle.h"
 
 constexpr int ProductPictureWidth = 500;
 constexpr int ProductPictureHeight = 300;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "common/gui_thread.h"
-#include "common/handle.h"
+#include "ui/base/gui_handle.h"
 #include "ui/base/gui_layer.h"
 
 #include <windows.h>

@@ -2,9 +2,9 @@
 
 #include "common/errors.h"
 #include "common/finally.h"
-#include "common/handle.h"
 #include "ui/base/application.h"
 #include "ui/base/busy.h"
+#include "ui/base/gui_handle.h"
 
 #include <algorithm>
 

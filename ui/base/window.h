@@ -7,7 +7,7 @@
 // it) and again when the system moves it to a screen of another dpi (WM_DPICHANGED).
 #pragma once
 
-#include "common/handle.h"
+#include "ui/base/gui_handle.h"
 #include "ui/base/gui_layer.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // menus: the state balls and hourglasses, and the commands' pictures.
 #pragma once
 
-#include "common/handle.h"
+#include "ui/base/gui_handle.h"
 #include "ui/main/command_ids.h"
 
 #include <windows.h>

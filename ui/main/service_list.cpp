@@ -4,11 +4,11 @@
 
 #include "common/finally.h"
 #include "common/text.h"
+#include "erp/exe_type.h"
 #include "services/catalogue_reader.h"
 #include "ui/base/busy.h"
 #include "ui/base/delay.h"
 #include "ui/main/images.h"
-#include "ui/props/exe_type.h"
 
 #include <algorithm>
 #include <iterator>

@@ -6,17 +6,17 @@
 #include "common/finally.h"
 #include "common/format.h"
 #include "common/text.h"
+#include "erp/executables.h"
+#include "erp/file_paths.h"
+#include "erp/install_command.h"
+#include "erp/service_parameters.h"
 #include "ui/base/application.h"
 #include "ui/base/busy.h"
 #include "ui/base/layout.h"
 #include "ui/base/message_box.h"
-#include "ui/props/executables.h"
-#include "ui/props/file_paths.h"
 #include "ui/props/form_password.h"
-#include "ui/props/install_command.h"
 #include "ui/props/installer.h"
 #include "ui/props/server_picture.h"
-#include "ui/props/service_parameters.h"
 
 #include <commdlg.h>
 
@@ -292,7 +292,10 @@ void TFormProps::BuildExecutableList()
 {
     LoadPathHistory(FPathMem);
     TStringList candidates = NewPathList();
-    CollectExecutableCandidates(FExeType, FPathMem, candidates);
+    {
+        TBusyCursor busy;
+        CollectExecutableCandidates(FExeType, FPathMem, candidates);
+    }
     HWND combo = Control(IdComboFile);
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     for (const std::wstring& path : candidates.Items())

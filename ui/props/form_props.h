@@ -3,13 +3,13 @@
 // and stores its server parameters. Name and executable can only be set for a new service.
 #pragma once
 
-#include "common/handle.h"
+#include "ui/base/gui_handle.h"
 #include "common/strings.h"
+#include "erp/change_config.h"
+#include "erp/exe_type.h"
 #include "services/sc_manager.h"
 #include "ui/base/actions.h"
 #include "ui/base/dialog_window.h"
-#include "ui/props/change_config.h"
-#include "ui/props/exe_type.h"
 
 #include <commctrl.h>
 

@@ -3,8 +3,8 @@
 // and Escape and Tab in the Parameters box.
 #include "ui/props/form_props.h"
 
+#include "erp/file_paths.h"
 #include "ui/base/application.h"
-#include "ui/props/file_paths.h"
 
 #include <shellapi.h>
 #include <windowsx.h>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ui/base/dialog_window.h"
-#include "ui/props/exe_type.h"
+#include "erp/exe_type.h"
 
 #include <string>
 #include <vector>

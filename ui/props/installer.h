@@ -4,7 +4,7 @@
 // dialog from starting a second run meanwhile).
 #pragma once
 
-#include "ui/props/install_command.h"
+#include "erp/install_command.h"
 
 // True when the installer ended with exit code 0; false when the application began to quit
 // during the wait, which then ends at once and leaves the installer running. Raises "Error

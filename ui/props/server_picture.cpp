@@ -1,6 +1,6 @@
 #include "ui/props/server_picture.h"
 
-#include "common/handle.h"
+#include "ui/base/gui_handle.h"
 
 namespace {
 constexpr COLORREF Black = RGB(0, 0, 0);

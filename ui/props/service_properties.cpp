@@ -1,7 +1,7 @@
 #include "ui/props/service_properties.h"
 
 #include "common/registry.h"
-#include "ui/props/executables.h"
+#include "erp/executables.h"
 #include "ui/props/form_props.h"
 #include "ui/props/form_select_type.h"
 

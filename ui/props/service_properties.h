@@ -2,7 +2,7 @@
 #pragma once
 
 #include "services/sc_manager.h"
-#include "ui/props/exe_type.h"
+#include "erp/exe_type.h"
 
 // Opens the properties dialog for service, or (service null) asks for the kind of a new one
 // first and opens it for that kind. catalogue is the main window's, whose services the Depends

@@ -1,4 +1,4 @@
-#include "ui/props/change_config.h"
+#include "erp/change_config.h"
 
 namespace {
 TServiceStartType StartTypeOf(TStartChoice start)

@@ -8,7 +8,7 @@
 // Windows argument rules. Texts without those characters stay exactly as the formats give them.
 #pragma once
 
-#include "ui/props/exe_type.h"
+#include "erp/exe_type.h"
 
 #include <optional>
 #include <string>

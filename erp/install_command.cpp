@@ -1,9 +1,9 @@
-#include "ui/props/install_command.h"
+#include "erp/install_command.h"
 
 #include "common/format.h"
 #include "common/strings.h"
 #include "common/text.h"
-#include "ui/props/file_paths.h"
+#include "erp/file_paths.h"
 
 namespace {
 

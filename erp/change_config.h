@@ -4,7 +4,7 @@
 #pragma once
 
 #include "services/service_config.h"
-#include "ui/props/install_command.h"
+#include "erp/install_command.h"
 
 #include <optional>
 #include <string>

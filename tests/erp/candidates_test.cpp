@@ -7,7 +7,7 @@
 #include "common/format.h"
 #include "common/handle.h"
 #include "common/strings.h"
-#include "ui/props/executables.h"
+#include "erp/executables.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ protected:
     }
 
 private:
-    ScratchKey FScratch{L"props_candidates_test"};
+    ScratchKey FScratch{L"erp_candidates_test"};
 };
 
 // Folders A and B both hold dbsrv17.exe; C holds a server and a subfolder named like one;
@@ -89,7 +89,7 @@ protected:
         return list.Items();
     }
 
-    TScratchFolder Folders{L"props_candidates_test"};
+    TScratchFolder Folders{L"erp_candidates_test"};
     std::wstring A, B, C, D, E;
 };
 

@@ -1,11 +1,10 @@
-#include "ui/props/executables.h"
+#include "erp/executables.h"
 
 #include "common/errors.h"
 #include "common/handle.h"
 #include "common/registry.h"
 #include "common/text.h"
-#include "ui/base/busy.h"
-#include "ui/props/install_command.h"
+#include "erp/install_command.h"
 
 #include <windows.h>
 
@@ -152,7 +151,6 @@ TStringList NewPathList()
 
 void FindExecutables(const std::wstring& pattern, const std::wstring& folders, TStringList& list)
 {
-    TBusyCursor busy;
     int position = 1;
     while (position > 0) {
         std::wstring folder = FetchToken(folders, L';', position);

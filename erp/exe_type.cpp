@@ -1,7 +1,7 @@
-#include "ui/props/exe_type.h"
+#include "erp/exe_type.h"
 
 #include "common/text.h"
-#include "ui/props/file_paths.h"
+#include "erp/file_paths.h"
 
 #include <algorithm>
 #include <iterator>

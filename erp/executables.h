@@ -12,8 +12,8 @@
 
 #include "common/settings_key.h"
 #include "common/strings.h"
-#include "ui/props/exe_type.h"
-#include "ui/props/file_paths.h"
+#include "erp/exe_type.h"
+#include "erp/file_paths.h"
 
 #include <windows.h>
 
@@ -30,7 +30,8 @@ TStringList NewPathList();
 // as the folder (with a "\" appended when missing) followed by the file's name. Subfolders are
 // not searched, network folders (IsNetworkPath) and empty elements are skipped,
 // and a file is taken only when its attributes lie within read-only, hidden, system, volume
-// label, archive, device, normal and temporary. The busy cursor shows meanwhile.
+// label, archive, device, normal and temporary. No cursor is shown here: a window that waits
+// for the search shows the busy cursor itself.
 void FindExecutables(const std::wstring& pattern, const std::wstring& folders, TStringList& list);
 
 // Whether a found entry with these attributes is offered: a plain file whose attributes all lie

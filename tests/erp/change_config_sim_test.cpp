@@ -2,10 +2,10 @@
 // ChangeServiceConfigW call for every account case, interaction, user name edit, dependency and
 // start choice, the delayed-start write, the password prompt, and what a failure leaves.
 #include "common/errors.h"
+#include "erp/change_config.h"
 #include "services/sc_manager.h"
 #include "services/scm_api.h"
 #include "tests/sim_scm/sim_scm.h"
-#include "ui/props/change_config.h"
 
 #include <gtest/gtest.h>
 

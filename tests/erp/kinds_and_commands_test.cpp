@@ -1,10 +1,10 @@
 // Classification of service command lines, the installers' command lines, and the small text
 // rules around them.
-#include "ui/props/exe_type.h"
-#include "ui/props/executables.h"
-#include "ui/props/file_paths.h"
-#include "ui/props/install_command.h"
-#include "ui/props/service_parameters.h"
+#include "erp/exe_type.h"
+#include "erp/executables.h"
+#include "erp/file_paths.h"
+#include "erp/install_command.h"
+#include "erp/service_parameters.h"
 
 #include "common/format.h"
 

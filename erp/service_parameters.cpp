@@ -1,4 +1,4 @@
-#include "ui/props/service_parameters.h"
+#include "erp/service_parameters.h"
 
 #include "common/errors.h"
 #include "common/format.h"

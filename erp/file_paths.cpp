@@ -1,4 +1,4 @@
-#include "ui/props/file_paths.h"
+#include "erp/file_paths.h"
 
 #include <windows.h>
 
