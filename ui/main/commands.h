@@ -1,14 +1,17 @@
-// The main window's commands on the selected service: the action table (captions, shortcuts,
-// pictures, handlers, and where each action appears), the enabling rules, and starting,
-// stopping, pausing, resuming, removing, adding and showing services, with their dependencies
-// and dependants.
+// The main window's commands on the selected service: the action table (one row a command:
+// caption, hint, shortcuts, picture, handler, enabling rule, and where it appears), and
+// starting, stopping, restarting, pausing, resuming, removing, adding and showing services,
+// with their dependencies and dependants, and connecting the list to another computer.
+//
+// A new command: its id in command_ids.h, its row in ActionTable and its handler here; a new
+// picture: its index in command_ids.h and its drawing in the picture table of images.cpp.
 //
 // While a command waits or the list is read anew the commands and the rebuild that would free
 // the catalogue's records are refused, and closing the window is put off until the command has
 // unwound (CloseWhenDone).
 //
 // Usage (the main window's way):
-//   TServiceCommands commands(serviceList, actions, {.SetTimerOn = ..., .Close = ..., .Refresh = ...});
+//   TServiceCommands commands(serviceList, actions, {.SetTimerOn = ..., .Close = ..., .Refresh = ..., .Connected = ...});
 //   actions.FillToolBar(toolBar, TServiceCommands::ToolBarEntries());
 //   if (commands.Running()) commands.CloseWhenDone();          // a close asked for meanwhile
 #pragma once

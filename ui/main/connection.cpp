@@ -4,13 +4,20 @@
 #include "common/errors.h"
 #include "common/finally.h"
 #include "common/format.h"
+#include "common/text.h"
 #include "services/catalogue_reader.h"
+#include "ui/base/application.h"
 #include "ui/base/busy.h"
 #include "ui/base/delay.h"
 #include "ui/main/service_list.h"
 
 bool TServiceList::Connect(const std::wstring& machineName)
 {
+    if (SameTextAscii(machineName, FManager->MachineName())) {
+        // The same computer again: a rebuild, which keeps the monitors that follow its rows.
+        Rebuild(true);
+        return !Application().Terminated();
+    }
     TBusyCursor busy;
     auto manager = std::make_unique<TSCManager>(machineName, FManager->DesiredAccess(), FManager->DatabaseName(),
                                                 FManager->Scm());
