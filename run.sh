@@ -6,7 +6,9 @@ set -uo pipefail
 source "$(dirname "$0")/scripts/common.sh"
 
 ensure_packages || exit 1
-build_project || exit 1
+# Only what runs here: the program, the test service of the sample services and the installer
+# stand-ins with their server (./test.sh builds the tests and benchmarks).
+build_project ServiceManager TestService SampleServer installer_dbsvc installer_t32appsrv || exit 1
 
 export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wine-prefix}
 init_prefix

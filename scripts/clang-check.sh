@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The compilers' check: every C++ source of the build (program, tests, benchmarks) is compiled,
-# syntax only, by clang for the Windows target (the program must also build with MSVC) and by
-# the build's own GCC, both with the build's definitions, include folders and warnings as
-# compile_commands.json gives them. Prints every warning and error (file:line) and exits 1 if
-# there is one, 2 if the check cannot run.
+# syntax only, by clang for the Windows target (the program must also build with MSVC), with the
+# build's definitions, include folders and warnings as compile_commands.json gives them; GCC's
+# own warnings are those the build kept beside each object (scripts/keep-warnings.sh), and a
+# source whose object has none kept (built before they were) is compiled by GCC, syntax only,
+# too. Prints every warning and error (file:line) and exits 1 if there is one, 2 if the check
+# cannot run. ./test.sh runs it as the test clang_check, after the other tests.
 #
 #   scripts/clang-check.sh [build folder]     (default: build; configured by ./test.sh or cmake)
 #
@@ -46,8 +48,10 @@ done
 
 # One pass over compile_commands.json as CMake writes it ("directory", "command" and "file" on
 # lines of their own) writes a script per source and compiler, only where its text changed (the
-# script's time is its flags' time), and the Makefile that runs those that are out of date.
-rm -f "$OUT/names"
+# script's time is its flags' time), and the Makefile that runs those that are out of date; the
+# GCC half is only the build's kept output of the source (listed in "records") where there is one.
+rm -f "$OUT/names" "$OUT/records"
+touch "$OUT/records"
 awk -v root="$ROOT" -v build="$BUILD_DIR" -v out="$OUT" -v clang="$CLANG" -v flags="$(
   for c in "${!CLANG_FLAGS[@]}"; do printf '%s=%s\n' "$c" "${CLANG_FLAGS[$c]}"; done)" '
   function unescape(s,   r, i, c) {
@@ -85,7 +89,15 @@ awk -v root="$ROOT" -v build="$BUILD_DIR" -v out="$OUT" -v clang="$CLANG" -v fla
     gsub(/\//, "_", rel)
     for (k = 1; k <= 2; k++) {
       if (k == 1) { name = rel ".clang"; cc = clang (compiler ~ /\+\+/ ? "++" : "") " " clang_flags[compiler] }
-      else { name = rel ".gcc"; cc = compiler }
+      else {
+        name = rel ".gcc"; cc = compiler
+        record = dir "/" obj ".warnings"
+        if ((getline line < record) >= 0) {
+          close(record)
+          print name "\t" record > (out "/records")
+          continue
+        }
+      }
       base = out "/" name
       write_if_changed(base ".sh", "cd " quote(dir) " || exit 1\n" \
         cc " " args " -fsyntax-only -MD -MP -MF " quote(base ".d") " -MT " quote(base ".ok") " " quote(file) " >" quote(base ".log") " 2>&1\n" \
@@ -97,6 +109,7 @@ awk -v root="$ROOT" -v build="$BUILD_DIR" -v out="$OUT" -v clang="$CLANG" -v fla
   }
   END {
     close(out "/names")
+    close(out "/records")
     printf ".PHONY: all\nall:" > (out "/Makefile")
     for (i = 1; i <= count; i++) printf " %s/%s.ok", out, names[i] > (out "/Makefile")
     printf "\n%s", rules > (out "/Makefile")
@@ -115,9 +128,18 @@ for name in "${names[@]}"; do
   echo "== ${name##*.}: ${name%.*}"
   cat "$OUT/$name.log"
 done
+records=0
+while IFS=$'\t' read -r name record; do
+  records=$((records + 1))
+  [ -s "$record" ] || continue
+  logs+=("$record")
+  echo "== gcc (build): ${name%.*}"
+  cat "$record"
+done <"$OUT/records"
+checked=$((${#names[@]} + records))
 if [ ${#logs[@]} -gt 0 ]; then
   total=$(cat "${logs[@]}" | grep -cE ': (warning|error|fatal error):')
-  echo "clang-check: $total warnings and errors in ${#logs[@]} of ${#names[@]} compilations (clang and GCC)"
+  echo "clang-check: $total warnings and errors in ${#logs[@]} of $checked compilations (clang and GCC)"
   exit 1
 fi
-echo "clang-check: ${#names[@]} compilations (clang and GCC), no warning"
+echo "clang-check: $checked compilations (clang and GCC), no warning"

@@ -20,12 +20,16 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Configures the build folder the first time and builds the targets named, or every target.
 build_project() {
   if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
     cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
   fi
-  cmake --build "$BUILD_DIR" -j2 -- --no-print-directory | grep -E 'error:|warning:|Error [0-9]|No rule' >&2 || true
+  local targets=()
+  [ $# -gt 0 ] && targets=(--target "$@")
+  cmake --build "$BUILD_DIR" -j2 "${targets[@]}" -- --no-print-directory |
+    grep -E 'error:|warning:|Error [0-9]|No rule' >&2 || true
   [ "${PIPESTATUS[0]}" -eq 0 ] || { log "build failed"; return 1; }
 }
 

@@ -126,6 +126,10 @@ public:
         return FInner.QueryServiceLockStatusW(manager, lockStatus, bufSize, bytesNeeded);
     }
 
+    // The inner manager's clock; reading it is no call to the manager, so Passing() is not told.
+    DWORD TickCount() override { return FInner.TickCount(); }
+    void Delay(DWORD milliseconds) override { FInner.Delay(milliseconds); }
+
 protected:
     IServiceControlManager& Inner() const { return FInner; }
     // Called before every call passed on here. It must not change the last error.

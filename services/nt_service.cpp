@@ -258,7 +258,7 @@ bool TNtService::WaitFor(TServiceState State, DWORD TimeOut)
 {
     bool reached = false;
     WithHandle(SERVICE_QUERY_STATUS, [&] {
-        DWORD start = GetTickCount();
+        DWORD start = Scm().TickCount();
         DWORD lastCheckPoint = 0;
         for (;;) {
             SERVICE_STATUS status = QueryStatus();
@@ -267,11 +267,11 @@ bool TNtService::WaitFor(TServiceState State, DWORD TimeOut)
                 return;
             if (status.dwCheckPoint > lastCheckPoint) {
                 lastCheckPoint = status.dwCheckPoint;
-                start = GetTickCount();
-            } else if (TimeOut != INFINITE && GetTickCount() - start > std::max(TimeOut, status.dwWaitHint)) {
+                start = Scm().TickCount();
+            } else if (TimeOut != INFINITE && Scm().TickCount() - start > std::max(TimeOut, status.dwWaitHint)) {
                 return;
             }
-            Sleep(std::clamp<DWORD>(status.dwWaitHint / 10, 1000, 10000));
+            Scm().Delay(std::clamp<DWORD>(status.dwWaitHint / 10, 1000, 10000));
         }
     });
     return reached;

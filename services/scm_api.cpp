@@ -104,6 +104,9 @@ public:
         return ::QueryServiceLockStatusW(manager, lockStatus, bufSize, bytesNeeded);
     }
 
+    DWORD TickCount() override { return GetTickCount(); }
+    void Delay(DWORD milliseconds) override { Sleep(milliseconds); }
+
 private:
     // Looked up once in the loaded advapi32 (it exists from Windows 2000 on).
     static QueryServiceConfig2WFunc QueryConfig2W()

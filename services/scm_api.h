@@ -62,6 +62,12 @@ public:
     virtual BOOL UnlockServiceDatabase(SC_LOCK lock) = 0;
     virtual BOOL QueryServiceLockStatusW(SC_HANDLE manager, LPQUERY_SERVICE_LOCK_STATUSW lockStatus, DWORD bufSize,
                                          LPDWORD bytesNeeded) = 0;
+
+    // The clock by which a wait for a service's state counts (the record's WaitFor, the
+    // monitor's polls): the system's milliseconds and Sleep for a real manager; a simulated
+    // one keeps time of its own, so that waiting on it takes no real seconds.
+    virtual DWORD TickCount() = 0;
+    virtual void Delay(DWORD milliseconds) = 0;
 };
 
 // advapi32's manager.

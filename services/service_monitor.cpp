@@ -36,7 +36,7 @@ void TServiceMonitor::Execute()
                 break;
             if (!IsPendingState(s))
                 throw Exception(Fmt(L"%s: %s failed.", {FSvcName, FOperation}));
-            Sleep(100);
+            FScm.Delay(100);
         }
     } catch (const std::exception&) {
         ReturnValue = 1;
@@ -64,7 +64,7 @@ TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std
     TServiceState result = StateOf(status.dwCurrentState);
     while (IsPendingState(result)) {
         DWORD checkPoint = status.dwCheckPoint;
-        Sleep(1000);
+        scm.Delay(1000);
         Win32Check(scm.QueryServiceStatus(service.get(), &status));
         result = StateOf(status.dwCurrentState);
         if (status.dwCheckPoint == checkPoint)

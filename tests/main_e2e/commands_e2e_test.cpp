@@ -106,7 +106,7 @@ TEST_F(CommandsE2E, StoppingADatabaseServerAsksFirstAndOnlyYesStopsIt)
 
     ASSERT_TRUE(Window().ClickButton(ActStop));
     Answer(L"Stop service", warning, IDNO);
-    Sleep(1200);
+    ASSERT_TRUE(Window().WaitForIdle());
     EXPECT_EQ(Window().Row(caption)->Status, L"Running");
     EXPECT_EQ(Service(DatabaseSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
 
@@ -295,6 +295,8 @@ TEST_F(CommandsE2E, AltXEndsTheProgramWithExitCodeZeroButNotFromTheAboutWindow)
     Sleep(500);
     EXPECT_TRUE(Window().Program().Running());
     EXPECT_TRUE(IsWindowVisible(about));
+    // On a busy machine a late activation may have taken the keyboard from it meanwhile.
+    ASSERT_TRUE(BringToFront(about));
     PressKey(VK_ESCAPE);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about) || !IsWindowVisible(about); }, 3000));
 

@@ -75,6 +75,12 @@ bool TMainWindowDriver::SendButtonCommand(int command, DWORD timeoutMs) const
     return true;
 }
 
+bool TMainWindowDriver::WaitForIdle(DWORD timeoutMs) const
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(FMain, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
 HWND TMainWindowDriver::WaitForMessageBox(DWORD timeoutMs) const
 {
     HWND box = FProgram.WaitForWindow(L"#32770", timeoutMs);

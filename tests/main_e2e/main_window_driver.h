@@ -38,6 +38,11 @@ public:
     // Waits until a toolbar button is enabled (or disabled).
     bool WaitForButton(int command, bool enabled, DWORD timeoutMs = 10000) const;
 
+    // Waits until the program's window thread takes messages again (a message sent to the main
+    // window comes back only then): what that thread did on the last answer or command, such as
+    // a request to stop a service, has been done.
+    bool WaitForIdle(DWORD timeoutMs = 5000) const;
+
     // A message box (a standard dialog owned by the main window), waiting for it to appear.
     HWND WaitForMessageBox(DWORD timeoutMs = 10000) const;
     bool WaitForNoMessageBox(DWORD timeoutMs = 5000) const;

@@ -1,7 +1,8 @@
 // Not a test: walks through Add... and Properties... of a program already set up by ./run.sh, as
 // a new user would, and leaves pictures of what it saw. Run in ./run.sh's prefix on a display:
 //   props_walkthrough.exe <program> <picture folder>
-// It adds the database server "erpdb2" through the sample dbsvc.exe, changes the start type of
+// It opens Add... of an application server and cancels it, adds the database server "erpdb2"
+// through the sample dbsvc.exe, changes the start type of
 // the running sample "Talvora ERP Application Server" to Manual (keeping its dependency), and
 // opens the password prompt for a new account, which it cancels. Each step prints a line.
 #include "tests/props_e2e/props_dialog_driver.h"
@@ -37,12 +38,24 @@ int wmain(int argc, wchar_t** argv)
     Sleep(1500);
     SaveWindowPicture(window.Main(), pictures + L"\\main_before.bmp");
 
-    // Add...: Insert, the kind, the dialog for a new database server.
+    // Add... of an application server: the dialog as it opens, cancelled.
     HWND kind = dialogs.PressInsert();
     if (!kind)
         return Fail(L"Insert opened no kind dialog");
+    HWND dialog = dialogs.ChooseKind(kind, 2);
+    if (!dialog)
+        return Fail(L"no properties dialog for the new application server");
+    SaveWindowPicture(dialog, pictures + L"\\props_new_app.bmp");
+    TPropsDialogDriver::Click(dialog, IDCANCEL);
+    if (!dialogs.WaitGone(TFormProps::ClassName))
+        return Fail(L"the new application server's dialog stays open");
+
+    // Add...: Insert, the kind, the dialog for a new database server.
+    kind = dialogs.PressInsert();
+    if (!kind)
+        return Fail(L"Insert opened no kind dialog");
     SaveWindowPicture(kind, pictures + L"\\kind_dialog.bmp");
-    HWND dialog = dialogs.ChooseKind(kind, 0);
+    dialog = dialogs.ChooseKind(kind, 0);
     if (!dialog)
         return Fail(L"no properties dialog for the new service");
     Say(L"offered executable: " + TPropsDialogDriver::Text(dialog, TFormProps::IdComboFile));

@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -25,6 +24,13 @@ TSimServiceControlManager& Sim()
 {
     static auto* sim = new TSimServiceControlManager;
     return *sim;
+}
+
+// Waits while the monitors poll for this long on the manager's clock.
+bool PollFor(DWORD ms)
+{
+    const DWORD start = Sim().TickCount();
+    return WaitUntil([&] { return Sim().TickCount() - start >= ms; }, 10000);
 }
 
 void AddService(const std::wstring& name, DWORD state, DWORD checkPoint = 0)
@@ -80,7 +86,7 @@ TEST_F(MonitorSim, SettlingElsewhereFailsWithTheOperationText)
         reports.back()->Start(c.Name, c.Operation, c.Final);
     }
     // All three poll a frozen pending state until the services settle.
-    WaitUntil([] { return false; }, 1500);
+    ASSERT_TRUE(PollFor(1500));
     for (auto& r : reports)
         EXPECT_FALSE(r->Terminated);
     for (const auto& c : cases)
@@ -122,11 +128,11 @@ TEST_F(MonitorSim, AdvancingCheckPointKeepsTheMonitorPolling)
 {
     AddService(L"MonProgress", SERVICE_START_PENDING, 1);
     MonitorReport r(Sim());
+    for (DWORD cp = 2; cp <= 4; ++cp)
+        Sim().After(700 * (cp - 1), [cp] { Sim().SetStatus(L"MonProgress", SERVICE_START_PENDING, cp); });
     r.Start(L"MonProgress", L"Starting", ssRunning);
-    for (DWORD cp = 2; cp <= 4; ++cp) {
-        WaitUntil([] { return false; }, 700);
-        Sim().SetStatus(L"MonProgress", SERVICE_START_PENDING, cp);
-    }
+    ASSERT_TRUE(PollFor(2800));
+    EXPECT_EQ(Sim().Service(L"MonProgress").CheckPoint, 4u);
     EXPECT_FALSE(r.Terminated);
     EXPECT_EQ(r.Messages.size(), 1u);
     Sim().SetStatus(L"MonProgress", SERVICE_RUNNING);
@@ -150,13 +156,9 @@ TEST_F(MonitorSim, CallbacksRunWhileTheGuiThreadSitsInAModalLoop)
     MonitorReport r(Sim());
     GModalReport = &r;
     UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseBoxWhenDone);
-    std::thread settle([] {
-        Sleep(500);
-        Sim().SetStatus(L"MonModal", SERVICE_RUNNING);
-    });
+    Sim().After(500, [] { Sim().SetStatus(L"MonModal", SERVICE_RUNNING); });
     r.Start(L"MonModal", L"Starting", ssRunning);
     MessageBoxW(nullptr, L"Waiting for the monitor", L"MonitorModalTest", MB_OK);
-    settle.join();
     KillTimer(nullptr, timer);
     GModalReport = nullptr;
     EXPECT_TRUE(r.Terminated);
@@ -199,13 +201,7 @@ TEST_F(MonitorSim, DroppedHandlersAreNotCalled)
     int queriesBefore = Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped");
     Sim().SetStatus(L"MonDropped", SERVICE_STOPPED);
     // The monitor ends (it stops polling) without calling anything.
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            int now = Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped");
-            DelayWithMessages(1500);
-            return Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped") == now;
-        },
-        8000));
+    ASSERT_TRUE(WaitUntil([] { return TThread::RunningCount() == 0; }, 8000));
     EXPECT_GT(Sim().CallCount(TSimCall::QueryServiceStatus, L"MonDropped"), queriesBefore);
     EXPECT_EQ(r.Messages.size(), 1u);
     EXPECT_FALSE(r.Terminated);

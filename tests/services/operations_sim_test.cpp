@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 namespace {
 
 TSimService Svc(const std::wstring& name, std::vector<std::wstring> deps = {}, DWORD state = SERVICE_STOPPED)
@@ -32,22 +30,6 @@ protected:
 
     TSimServiceControlManager FSim;
     TSCManager FManager;
-};
-
-// Changes a simulated service from another thread after a delay, as a real service would.
-class Later {
-public:
-    template <typename F>
-    Later(DWORD ms, F&& change) : FThread([ms, change] {
-              Sleep(ms);
-              change();
-          })
-    {
-    }
-    ~Later() { FThread.join(); }
-
-private:
-    std::thread FThread;
 };
 
 TEST_F(OperationsSim, RequestsReachTheManagerAndLeaveTheRecordAsItWas)
@@ -98,17 +80,15 @@ TEST_F(OperationsSim, SyncRequestsWaitForTheTargetState)
     FSim.AddService(slow);
     TNtService* s = Load(L"Slow");
 
-    {
-        Later running(1500, [&] { FSim.SetStatus(L"Slow", SERVICE_RUNNING); });
-        DWORD start = GetTickCount();
-        s->Start(true);
-        EXPECT_GE(GetTickCount() - start, 1400u);
-    }
+    // The service moves on later, as a real one would (on the manager's clock).
+    FSim.After(1500, [&] { FSim.SetStatus(L"Slow", SERVICE_RUNNING); });
+    DWORD start = FSim.TickCount();
+    s->Start(true);
+    EXPECT_GE(FSim.TickCount() - start, 1400u);
     EXPECT_EQ(FSim.Service(L"Slow").State, static_cast<DWORD>(SERVICE_RUNNING));
-    {
-        Later stopped(1200, [&] { FSim.SetStatus(L"Slow", SERVICE_STOPPED); });
-        s->Stop(true);
-    }
+
+    FSim.After(1200, [&] { FSim.SetStatus(L"Slow", SERVICE_STOPPED); });
+    s->Stop(true);
     EXPECT_EQ(FSim.Service(L"Slow").State, static_cast<DWORD>(SERVICE_STOPPED));
 }
 
@@ -118,17 +98,17 @@ TEST_F(OperationsSim, WaitForGivesUpAfterTheLargerOfTimeOutAndWaitHint)
     FSim.SetStatus(L"Frozen", SERVICE_START_PENDING, 0, 2500);
     TNtService* f = Load(L"Frozen");
 
-    DWORD start = GetTickCount();
+    DWORD start = FSim.TickCount();
     EXPECT_FALSE(f->WaitFor(ssRunning, 300));
-    DWORD took = GetTickCount() - start;
+    DWORD took = FSim.TickCount() - start;
     EXPECT_GE(took, 2500u);
     EXPECT_LT(took, 4500u);
 
     // With no wait hint the time-out rules.
     FSim.SetStatus(L"Frozen", SERVICE_START_PENDING, 0, 0);
-    start = GetTickCount();
+    start = FSim.TickCount();
     EXPECT_FALSE(f->WaitFor(ssRunning, 1500));
-    took = GetTickCount() - start;
+    took = FSim.TickCount() - start;
     EXPECT_GE(took, 1500u);
     EXPECT_LT(took, 3500u);
 }
@@ -137,14 +117,9 @@ TEST_F(OperationsSim, WaitForStartsAgainWhileTheCheckPointGrows)
 {
     FSim.AddService(Svc(L"Busy", {}, SERVICE_START_PENDING));
     TNtService* b = Load(L"Busy");
-    Later progress(0, [&] {
-        for (DWORD cp = 1; cp <= 3; ++cp) {
-            Sleep(900);
-            FSim.SetStatus(L"Busy", SERVICE_START_PENDING, cp);
-        }
-        Sleep(900);
-        FSim.SetStatus(L"Busy", SERVICE_RUNNING);
-    });
+    for (DWORD cp = 1; cp <= 3; ++cp)
+        FSim.After(900 * cp, [&, cp] { FSim.SetStatus(L"Busy", SERVICE_START_PENDING, cp); });
+    FSim.After(3600, [&] { FSim.SetStatus(L"Busy", SERVICE_RUNNING); });
     // 1.2 s would have run out long before the service got there, had the check point not moved.
     EXPECT_TRUE(b->WaitFor(ssRunning, 1200));
 }
@@ -153,7 +128,7 @@ TEST_F(OperationsSim, WaitForInfiniteKeepsWaiting)
 {
     FSim.AddService(Svc(L"Late", {}, SERVICE_START_PENDING));
     TNtService* l = Load(L"Late");
-    Later running(2500, [&] { FSim.SetStatus(L"Late", SERVICE_RUNNING); });
+    FSim.After(2500, [&] { FSim.SetStatus(L"Late", SERVICE_RUNNING); });
     EXPECT_TRUE(l->WaitFor(ssRunning, INFINITE));
     EXPECT_TRUE(l->WaitFor(ssRunning, 0));
 }

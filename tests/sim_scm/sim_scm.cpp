@@ -137,6 +137,38 @@ TSimService SimService(const std::wstring& name, std::vector<std::wstring> depen
 TSimServiceControlManager::TSimServiceControlManager() = default;
 TSimServiceControlManager::~TSimServiceControlManager() = default;
 
+// ---- Time ----------------------------------------------------------------------------------
+
+void TSimServiceControlManager::After(DWORD milliseconds, std::function<void()> change)
+{
+    std::lock_guard lock(FClockMutex);
+    FScheduled.emplace(FNow + milliseconds, std::move(change));
+}
+
+DWORD TSimServiceControlManager::TickCount()
+{
+    std::lock_guard lock(FClockMutex);
+    return FNow;
+}
+
+void TSimServiceControlManager::Delay(DWORD milliseconds)
+{
+    std::unique_lock lock(FClockMutex);
+    const DWORD until = FNow + milliseconds;
+    while (!FScheduled.empty() && FScheduled.begin()->first <= until) {
+        auto due = FScheduled.begin();
+        FNow = std::max(FNow, due->first);
+        std::function<void()> change = std::move(due->second);
+        FScheduled.erase(due);
+        lock.unlock();
+        change();
+        lock.lock();
+    }
+    FNow = std::max(FNow, until);
+    lock.unlock();
+    Sleep(1);
+}
+
 std::wstring TSimServiceControlManager::KeyOf(const std::wstring& name)
 {
     std::wstring key = name;

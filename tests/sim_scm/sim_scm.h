@@ -4,7 +4,8 @@
 // a working resume handle, access masks checked per handle, dependants in stop order, ANSI and
 // wide descriptions, the delayed-start level) plus what a test needs to steer it: statuses set
 // step by step, errors on demand for any call and service, call counters and the handles still
-// open. Safe to call from several threads (monitors poll it).
+// open. Safe to call from several threads (monitors poll it). Its clock is simulated: waits on
+// it take no real seconds, and a test schedules changes on it.
 //
 // Usage:
 //   TSimServiceControlManager sim;
@@ -14,6 +15,8 @@
 //   sim.Fail(TSimCall::EnumServicesStatus, 5, L"", /*skip*/ 2);       // the third page fails
 //   TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", sim);
 //   EXPECT_EQ(sim.OpenHandleCount(), 1);                              // the catalogue's own
+//   sim.After(1500, [&] { sim.SetStatus(L"Db", SERVICE_RUNNING); });  // 1.5 s on its clock
+//   manager.GetService(0)->WaitFor(ssRunning, INFINITE);                // passes them at once
 #pragma once
 
 #include "services/scm_api.h"
@@ -133,6 +136,14 @@ public:
     // that blocks (a service whose process never reports) while other calls go on.
     std::function<void()> BeforeStart;
 
+    // ---- Time -----------------------------------------------------------------------------
+    // The clock starts at 0 and moves on only when a wait passes time on it (Delay), which
+    // takes no more than a real moment, to let other threads run. A change scheduled with
+    // After runs, in time order, on the thread whose wait passes its moment.
+    void After(DWORD milliseconds, std::function<void()> change);
+    DWORD TickCount() override;
+    void Delay(DWORD milliseconds) override;
+
     // ---- The interface --------------------------------------------------------------------
     SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override;
     SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess) override;
@@ -205,4 +216,8 @@ private:
     bool FLocked = false;
     DWORD FLockTick = 0;
     std::wstring FLockOwner = L"SimAdmin";
+
+    std::mutex FClockMutex;  // apart from FMutex: scheduled changes steer the services
+    DWORD FNow = 0;
+    std::multimap<DWORD, std::function<void()>> FScheduled;
 };

@@ -48,7 +48,14 @@ TApplication& Application()
     return *app;
 }
 
-TApplication::TApplication() : FGuiThread(GetCurrentThreadId()) {}
+TApplication::TApplication()
+    : FGuiThread(GetCurrentThreadId()),
+      FGuiThreadLink([this](const std::function<void()>& call) { return Synchronize(call); },
+                     [this] { HandleException(); })
+{
+    TWindow::SetHost({[this] { return Handle(); }, [this] { HandleMessage(); }, [this] { return Terminated(); },
+                      [this] { Terminate(); }, [this] { HandleException(); }});
+}
 
 TApplication::~TApplication() = default;
 
@@ -75,23 +82,9 @@ void TApplication::SetTitle(const std::wstring& title)
         SetWindowTextW(FHandle.get(), FTitle.c_str());
 }
 
-HWND TApplication::MainFormHandle() const { return FMainForm ? FMainForm->Handle() : nullptr; }
+TWindow* TApplication::MainForm() const { return TWindow::MainForm(); }
 
-void TApplication::RegisterForm(TWindow* form)
-{
-    if (!FMainForm)
-        FMainForm = form;
-    FForms.push_back(form);
-}
-
-void TApplication::UnregisterForm(TWindow* form)
-{
-    FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
-    if (FMainForm == form) {
-        FMainForm = nullptr;
-        Terminate();
-    }
-}
+HWND TApplication::MainFormHandle() const { return TWindow::MainFormHandle(); }
 
 void TApplication::Run()
 {
@@ -154,14 +147,7 @@ void TApplication::ClearTerminated()
     FTerminated = false;
 }
 
-bool TApplication::IsActive() const
-{
-    HWND fg = GetForegroundWindow();
-    DWORD pid = 0;
-    if (fg)
-        GetWindowThreadProcessId(fg, &pid);
-    return fg && pid == GetCurrentProcessId();
-}
+bool TApplication::IsActive() const { return ProcessIsForeground(); }
 
 int TApplication::AddIdleHandler(std::function<void()> handler)
 {
@@ -259,12 +245,4 @@ void TApplication::HandleException() noexcept
     } catch (...) {
         // The report itself failed (no memory, no window station): nothing is left to tell.
     }
-}
-
-HFONT TApplication::DefaultFont()
-{
-    if (!FDefaultFont) {
-        FDefaultFont = CreateDefaultFont();
-    }
-    return FDefaultFont.get();
 }

@@ -16,7 +16,7 @@
 
 class TWindow;
 
-class TApplication final : public IGuiThread {
+class TApplication final {
 public:
     static constexpr const wchar_t* ClassName = L"TApplication";
 
@@ -33,10 +33,8 @@ public:
     void SetTitle(const std::wstring& title);
 
     // The first form created is the main form; closing it ends the message loop.
-    TWindow* MainForm() const { return FMainForm; }
+    TWindow* MainForm() const;
     HWND MainFormHandle() const;
-    void RegisterForm(TWindow* form);
-    void UnregisterForm(TWindow* form);
 
     // The message loop. Run returns when the loop is ended (Terminate or the main form closed).
     void Run();
@@ -60,17 +58,18 @@ public:
     // served by every message loop, modal ones included). On the GUI thread it runs at once.
     // An exception raised by call is raised again in the calling thread. Returns false when
     // the application window is gone and call did not run.
-    bool Synchronize(const std::function<void()>& call) override;
+    bool Synchronize(const std::function<void()>& call);
     bool IsGuiThread() const { return GetCurrentThreadId() == FGuiThread; }
 
     // The default error report: a message box titled with the application title, with the
     // error icon and the message, a full stop appended when its last character sorts after ".".
     void ShowException(const std::wstring& message);
     // Reports whatever is being handled in the current catch block.
-    void HandleException() noexcept override;
+    void HandleException() noexcept;
 
-    // The windows' default font, Tahoma 8 pt.
-    HFONT DefaultFont();
+    // What worker threads are given of this GUI thread: Synchronize and the default report.
+    IGuiThread& GuiThread() { return FGuiThreadLink; }
+    operator IGuiThread&() { return FGuiThreadLink; }
 
 private:
     static LRESULT CALLBACK AppWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
@@ -79,8 +78,6 @@ private:
 
     UniqueWindow FHandle;
     std::wstring FTitle;
-    TWindow* FMainForm = nullptr;
-    std::vector<TWindow*> FForms;
     bool FTerminated = false;
     DWORD FGuiThread;
     struct IdleEntry {
@@ -89,7 +86,7 @@ private:
     };
     std::vector<IdleEntry> FIdleHandlers;
     int FNextIdleId = 1;
-    UniqueFont FDefaultFont;
+    IGuiThread FGuiThreadLink;
 };
 
 // The program's one application object. It is never destroyed: worker threads still running

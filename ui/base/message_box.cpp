@@ -1,6 +1,6 @@
 #include "ui/base/message_box.h"
 
-#include "ui/base/application.h"
+#include "ui/base/window.h"
 
 namespace {
 MessageBoxHook& Hook()
@@ -14,10 +14,9 @@ void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
 
 int AppMessageBox(const std::wstring& text, const std::wstring& caption, UINT flags)
 {
-    TApplication& app = Application();
     // The main window has the task-bar button; the hidden application window has none.
-    HWND button = app.MainFormHandle() ? app.MainFormHandle() : app.Handle();
-    if (!app.IsActive() && button) {
+    HWND button = TWindow::MainFormHandle() ? TWindow::MainFormHandle() : TWindow::HostWindow();
+    if (!ProcessIsForeground() && button) {
         FLASHWINFO flash{sizeof(flash), button, FLASHW_TRAY, 1, 0};
         FlashWindowEx(&flash);
     }
@@ -25,6 +24,6 @@ int AppMessageBox(const std::wstring& text, const std::wstring& caption, UINT fl
         return Hook()(text, caption, flags);
     HWND owner = GetActiveWindow();
     if (!owner)
-        owner = app.MainFormHandle();
+        owner = TWindow::MainFormHandle();
     return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
 }

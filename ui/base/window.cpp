@@ -2,7 +2,6 @@
 
 #include "common/errors.h"
 #include "common/finally.h"
-#include "ui/base/application.h"
 #include "ui/base/busy.h"
 #include "ui/base/gui_handle.h"
 
@@ -10,6 +9,49 @@
 
 namespace {
 constexpr const wchar_t* ThisProp = L"TWindow.this";
+
+TFormHost& Host()
+{
+    static TFormHost host;
+    return host;
+}
+}  // namespace
+
+void TWindow::SetHost(TFormHost host) { Host() = std::move(host); }
+
+HWND TWindow::HostWindow() { return Host().Owner ? Host().Owner() : nullptr; }
+
+void TWindow::Register(TWindow* form)
+{
+    if (!FMainForm)
+        FMainForm = form;
+}
+
+void TWindow::Unregister(TWindow* form)
+{
+    if (FMainForm != form)
+        return;
+    FMainForm = nullptr;
+    if (Host().MainFormEnded)
+        Host().MainFormEnded();
+}
+
+HFONT DefaultFont()
+{
+    // Kept for the process's life, as the windows that use it may be.
+    static UniqueFont* font = new UniqueFont;
+    if (!*font)
+        *font = CreateDefaultFont();
+    return font->get();
+}
+
+bool ProcessIsForeground()
+{
+    HWND fg = GetForegroundWindow();
+    DWORD pid = 0;
+    if (fg)
+        GetWindowThreadProcessId(fg, &pid);
+    return fg && pid == GetCurrentProcessId();
 }
 
 TWindow::~TWindow()
@@ -19,7 +61,7 @@ TWindow::~TWindow()
         RemovePropW(wnd, ThisProp);
         SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
         FHandle = nullptr;
-        Application().UnregisterForm(this);
+        Unregister(this);
         DestroyWindow(wnd);
     }
 }
@@ -73,19 +115,19 @@ void TWindow::CreateForm(const TFormSpec& layout, HWND owner)
     RECT rc{0, 0, Scale(layout.ClientWidth), Scale(layout.ClientHeight)};
     AdjustWindowRectEx(&rc, layout.Style, FALSE, layout.ExStyle);
     if (!owner)
-        owner = Application().Handle();
-    Application().RegisterForm(this);
+        owner = HostWindow();
+    Register(this);
     HWND wnd = CreateWindowExW(layout.ExStyle, layout.ClassName, layout.Caption, layout.Style, CW_USEDEFAULT, CW_USEDEFAULT,
                                rc.right - rc.left, rc.bottom - rc.top, owner, nullptr, GetModuleHandleW(nullptr), this);
     if (!wnd) {
         DWORD error = GetLastError();
-        Application().UnregisterForm(this);
+        Unregister(this);
         RaiseOSError(error);
     }
     SendMessageW(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
 }
 
-HFONT TWindow::Font() const { return FFont ? FFont.get() : Application().DefaultFont(); }
+HFONT TWindow::Font() const { return FFont ? FFont.get() : DefaultFont(); }
 
 void TWindow::CreateControls(const TControlSpec* table, size_t count, HWND parent)
 {
@@ -179,11 +221,21 @@ int TWindow::ShowModal()
         if (FHandle)
             Hide();
     });
-    TApplication& app = Application();
+    const TFormHost& host = Host();
     Show();
     while (FModalResult == mrNone) {
-        app.HandleMessage();
-        if (app.Terminated() && FModalResult == mrNone)
+        if (host.NextMessage) {
+            host.NextMessage();
+        } else {
+            MSG msg;
+            if (GetMessageW(&msg, nullptr, 0, 0) <= 0)
+                FModalResult = mrCancel;
+            else if (!PreTranslateMessage(msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        if (host.LoopEnding && host.LoopEnding() && FModalResult == mrNone)
             FModalResult = mrCancel;
     }
     // However the loop ended (a button's result, Escape, the close button), the close
@@ -247,7 +299,7 @@ LRESULT TWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_DESTROY:
         FormDestroy();
-        Application().UnregisterForm(this);
+        Unregister(this);
         break;
     default:
         break;
@@ -282,7 +334,8 @@ LRESULT CALLBACK TWindow::StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARA
         result = self->WndProc(msg, wParam, lParam);
         handled = true;
     } catch (...) {
-        Application().HandleException();
+        if (Host().ReportError)
+            Host().ReportError();
     }
     return handled ? result : DefWindowProcW(wnd, msg, wParam, lParam);
 }

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -51,6 +52,19 @@ struct TFormSpec {
 // The dpi the tables are designed at.
 constexpr int DesignDpi = 96;
 
+// What the windows need of the application that runs them, handed over by the application
+// (TApplication) when it is made: the owner of the top-level windows, one step of the message
+// loop for modal loops, whether the loop is ending, what follows the main form's end, and the
+// default report of the exception being handled. Without one, windows have no owner, a modal
+// loop waits for messages itself, and an exception is dropped.
+struct TFormHost {
+    std::function<HWND()> Owner;
+    std::function<void()> NextMessage;
+    std::function<bool()> LoopEnding;
+    std::function<void()> MainFormEnded;
+    std::function<void()> ReportError;  // must not raise
+};
+
 class TWindow {
 public:
     TWindow() = default;
@@ -87,6 +101,14 @@ public:
     // true when the message was handled (shortcuts, dialog keys).
     virtual bool PreTranslateMessage(MSG& msg);
 
+    // The application's part (see TFormHost); the last one handed over counts.
+    static void SetHost(TFormHost host);
+    // The owner of top-level windows: the host's, or none.
+    static HWND HostWindow();
+    // The main form: the first form made while there was none; its end ends the message loop.
+    static TWindow* MainForm() { return FMainForm; }
+    static HWND MainFormHandle() { return FMainForm ? FMainForm->Handle() : nullptr; }
+
 protected:
     // Creates the window with the given client size, owned by the application window.
     void CreateForm(const TFormSpec& layout, HWND owner = nullptr);
@@ -110,6 +132,9 @@ protected:
 
 private:
     static LRESULT CALLBACK StaticWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    static void Register(TWindow* form);
+    static void Unregister(TWindow* form);
+    static inline TWindow* FMainForm = nullptr;
     void ApplyAnchors();
     void ChangeDpi(int dpi, const RECT* suggested);
 
@@ -126,7 +151,7 @@ private:
     SIZE FDesignClient{};  // at 96 dpi
     SIZE FMinSize{};       // at 96 dpi
     int FDpi = DesignDpi;
-    UniqueFont FFont;      // when the dpi is not the screen's, whose font the application has
+    UniqueFont FFont;      // when the dpi is not the screen's, whose font is DefaultFont()
     std::vector<Anchored> FLaidOut;
     std::map<int, HWND> FControls;
 };
@@ -143,6 +168,10 @@ int FontHeightOfPoints(int points, int dpi = 0);
 int ScreenDpi();
 // The windows' font, Tahoma 8 pt, at the given dpi (0: the screen's).
 UniqueFont CreateDefaultFont(int dpi = 0);
+// The windows' font at the screen's dpi, made once and kept.
+HFONT DefaultFont();
+// Whether the window in front belongs to this process.
+bool ProcessIsForeground();
 
 // Drawing at 96 dpi on a device context for a window at another dpi: for its lifetime the
 // context's world transform puts the design's origin at (left, top) and scales by dpi / 96.
