@@ -70,6 +70,9 @@ public:
     BOOL UnlockServiceDatabase(SC_LOCK lock) override;
     BOOL QueryServiceLockStatusW(SC_HANDLE manager, LPQUERY_SERVICE_LOCK_STATUSW lockStatus, DWORD bufSize,
                                  LPDWORD bytesNeeded) override;
+    // One clock for every computer: this computer's simulated one.
+    DWORD TickCount() override { return Local().TickCount(); }
+    void Delay(DWORD milliseconds) override { Local().Delay(milliseconds); }
 
 private:
     struct TComputer {

@@ -150,12 +150,14 @@ void TFormMain::FormShow()
 
 void TFormMain::CompleteShow()
 {
-    // The computer's name first: a failed read of another computer's list names it.
-    ShowComputerName();
+    // Another computer's name first: a failed read of its list shows which computer failed.
+    if (!Manager().MachineName().empty())
+        ShowComputerName();
     RebuildItems(true);
     // Quitting while the list was read: the window is closing or gone.
     if (!Handle() || Application().Terminated())
         return;
+    ShowComputerName();
     FStatusBar.SetText(1, AccountText());
     SetTimerOn(true);
     FShowCompleted = true;
