@@ -62,7 +62,7 @@ int RunProgram()
     // Under Wine the manager's answers about dependencies are completed from the registry.
     IServiceControlManager& scm = RunsUnderWine() ? WineServiceControlManager() : SystemServiceControlManager();
     // The switch was read during static initialisation, before anything else ran.
-    auto mainForm = std::make_unique<TFormMain>(scm, ShowAllServices, StartComputer());
+    auto mainForm = std::make_unique<TFormMain>(scm, ShowAllServices, /*readAhead*/ true, StartComputer());
     mainForm->Show();
     app.Run();
     return 0;

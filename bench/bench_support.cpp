@@ -127,17 +127,19 @@ void FillSim(TSimServiceControlManager& sim, int count)
     }
 }
 
-BenchServices::BenchServices(int count)
+BenchServices::BenchServices(int count, const std::wstring& displayPrefix)
 {
+    static int made = 0;  // names stay apart across the sets of one run
     IServiceControlManager& scm = SystemServiceControlManager();
     FManager = UniqueScHandleOf(scm, scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!FManager)
         RaiseLastOSError();
     try {
         for (int i = 0; i < count; ++i) {
-            std::wstring name = Fmt(L"SmBench%d_%d", {static_cast<int>(GetCurrentProcessId()), i});
+            std::wstring name = Fmt(L"SmBench%d_%d", {static_cast<int>(GetCurrentProcessId()), made++});
             std::wstring path = Fmt(L"C:\\Talvora\\bench\\server%d.exe -n %d", {i, i});
-            UniqueScHandleOf service(scm, scm.CreateServiceW(FManager.get(), name.c_str(), name.c_str(),
+            std::wstring display = displayPrefix.empty() ? name : displayPrefix + std::to_wstring(i);
+            UniqueScHandleOf service(scm, scm.CreateServiceW(FManager.get(), name.c_str(), display.c_str(),
                                                              SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                                                              SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, path.c_str(),
                                                              nullptr, nullptr, nullptr, nullptr, nullptr));

@@ -50,9 +50,10 @@ protected:
 void FillSim(TSimServiceControlManager& sim, int count);
 
 // `count` services in the real manager for the run, removed when it ends (also after a failure).
+// Their display names are their names, or displayPrefix followed by their index.
 class BenchServices {
 public:
-    explicit BenchServices(int count);
+    explicit BenchServices(int count, const std::wstring& displayPrefix = L"");
     ~BenchServices();
     BenchServices(const BenchServices&) = delete;
     BenchServices& operator=(const BenchServices&) = delete;

@@ -170,6 +170,44 @@ void BenchSimulated()
     }
 }
 
+// The ERP's view over the counting manager: the SCM calls its first list build and its ticks
+// make with 7 ERP services shown, beside none and 2000 other services (which it neither shows
+// nor reads).
+void BenchCalls()
+{
+    constexpr int shown = 7, hidden = 2000, ticks = 40;
+    long long buildCalls[2] = {}, tickCalls[2] = {};
+    for (int withHidden : {0, 1}) {
+        TSimServiceControlManager sim;
+        for (int i = 0; i < shown; ++i) {
+            TSimService s = SimService(Fmt(L"SQLANYs_bench%d", {i}));
+            s.State = i % 2 ? SERVICE_RUNNING : SERVICE_STOPPED;
+            sim.AddService(s);
+        }
+        for (int i = 0; withHidden && i < hidden; ++i)
+            sim.AddService(SimService(Fmt(L"Other%d", {i})));
+        TCountingScm counting(sim);
+        auto form = std::make_unique<TFormMain>(counting, false);
+        form->Show();  // the first show builds the list
+        KillTimer(form->Handle(), TFormMain::TimerUpdate);
+        Application().ProcessMessages();
+        if (form->List().Count() != shown)
+            throw Exception(Fmt(L"%d rows shown for %d services", {form->List().Count(), shown}));
+        buildCalls[withHidden] = counting.Calls;
+        form->UpdateItems();  // the worker's enumeration buffer takes its size
+        const long long before = counting.Calls;
+        for (int i = 0; i < ticks; ++i)
+            form->UpdateItems();
+        tickCalls[withHidden] = counting.Calls - before;
+        CloseMainWindow(form);
+    }
+    PrintCount(L"erp_view_rows_shown", shown);
+    Print(L"scm_calls_per_hidden_service", 1.0 * (buildCalls[1] - buildCalls[0]) / hidden);
+    Print(L"scm_calls_per_tick", 1.0 * tickCalls[1] / ticks);
+    Print(L"scm_calls_per_tick_without_hidden", 1.0 * tickCalls[0] / ticks);
+    std::fflush(stdout);
+}
+
 void BenchWine()
 {
     const int count = 500;
@@ -226,6 +264,7 @@ int main()
 {
     return RunBenchmark([] {
         Application().Initialize();
+        BenchCalls();
         BenchSimulated();
         BenchWine();
     });

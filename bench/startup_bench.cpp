@@ -1,21 +1,28 @@
 // The program's start and its answers, timed from outside as a user sees them, over Wine's
-// manager with extra services registered for the run (1000 by default, or the number given as
+// manager with extra services registered for the run (2000 by default, or the number given as
 // the argument). The program (ServiceManager.exe of the build folder) is started
-//   - once with "/all" before the services are registered: its private bytes with the full list;
-//   - once without a switch (the ERP's view): the time until its main window is on screen;
-//   - five times with "/all" (every service listed): the time until its window is on screen and
-//     until the list holds every service (the longest wait for an answer meanwhile), each beside
-//     a start of this program that makes the bare SCM calls of one full refresh of the
-//     catalogue and ends, and beside Wine's own "wmic path Win32_Service get
-//     Name,DisplayName,State,StartMode" listing the same services to a file; all are new
-//     processes, whose first pass over the services costs more than any later one in the same
-//     process; the orders inside a round alternate. After the last start: how long the window
-//     takes to answer a message while its timer refreshes the rows and during an F5, how long a
-//     service's state changed from outside takes to show in its row, its private bytes, and how
-//     long closing it takes.
+//   - without a switch (the ERP's view, seven bench services of the ERP's registered for the
+//     run), with none, half and all of the extra services registered: the time until its list
+//     holds every ERP row (the ERP's records are read before the rows are shown), medians of
+//     three starts each;
+//   - once with "/all" before the extra services are registered: its private bytes with the
+//     full list;
+//   - five times with "/all" (every service listed): the time until its window is on screen,
+//     until the list holds every row (caption and state, from the enumeration), and until every
+//     record is in (the last row's description, the last record the list reads), the longest
+//     wait for an answer meanwhile; each beside a start of this program that makes the bare SCM
+//     calls of one full refresh of the catalogue (every record read once) and ends, and beside
+//     Wine's own "wmic path Win32_Service get Name,DisplayName,State,StartMode" listing the same
+//     services to a file; all are new processes, whose first pass over the services costs more
+//     than any later one in the same process; the orders inside a round alternate. After the
+//     last start: how long the window takes to answer a message (asked every 5 ms) during ten
+//     timer ticks and during an F5, how long a service's state changed from outside takes to
+//     show in its row (from the request), its private bytes, and how long closing it takes.
 // Prints one line per figure; the last are
-//   ratio startup_full_list <start to full list / bare full refresh, median of the rounds>
-//   ratio startup_vs_peer <start to full list / wmic's listing, median of the rounds>
+//   ratio erp_view_flat <ERP view to full list with every extra service / with none>
+//   ratio all_complete_vs_one_pass <"/all" start until every record is in / bare full refresh>
+//   ratio startup_full_list <"/all" start to full list / bare full refresh, median of the rounds>
+//   ratio startup_vs_peer <"/all" start to full list / wmic's listing, median of the rounds>
 // Run it through ./bench.sh, which gives it a throwaway Wine prefix and a display.
 #include "bench/bench_support.h"
 #include "common/errors.h"
@@ -23,6 +30,7 @@
 #include "common/handle.h"
 #include "tests/support/registered_service.h"
 #include "tests/support/remote_controls.h"
+#include "erp/exe_type.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -37,7 +45,11 @@
 namespace {
 
 constexpr DWORD PollMs = 10;
+// How often the answer times are sampled.
+constexpr DWORD AnswerPollMs = 5;
 constexpr int Pairs = 5;
+constexpr int ErpStarts = 3;
+constexpr int ErpServices = 7;
 constexpr const wchar_t* BareSwitch = L"--bare-full-refresh";
 constexpr double GiveUpMs = 120000;
 // The main window's Refresh command (F5).
@@ -96,8 +108,8 @@ int RowCount(HWND main, DWORD timeoutMs)
     return static_cast<int>(count);
 }
 
-// The services the manager lists now.
-int EnumeratedCount(SC_HANDLE manager)
+// The services the manager lists now; with erpOnly those the ERP's view lists.
+int EnumeratedCount(SC_HANDLE manager, bool erpOnly = false)
 {
     DWORD needed = 0, returned = 0, resume = 0;
     EnumServicesStatusW(manager, 0x13F, SERVICE_STATE_ALL, nullptr, 0, &needed, &returned, &resume);
@@ -106,7 +118,13 @@ int EnumeratedCount(SC_HANDLE manager)
     if (!EnumServicesStatusW(manager, 0x13F, SERVICE_STATE_ALL, reinterpret_cast<ENUM_SERVICE_STATUSW*>(buffer.data()),
                              static_cast<DWORD>(buffer.size()), &needed, &returned, &resume))
         RaiseLastOSError();
-    return static_cast<int>(returned);
+    if (!erpOnly)
+        return static_cast<int>(returned);
+    const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+    int erp = 0;
+    for (DWORD i = 0; i < returned; ++i)
+        erp += IsErpService(entries[i].lpServiceName, entries[i].lpDisplayName ? entries[i].lpDisplayName : L"") ? 1 : 0;
+    return erp;
 }
 
 class TStartedProgram {
@@ -171,6 +189,23 @@ public:
             RaiseLastOSError();
         return static_cast<double>(counters.PrivateUsage ? counters.PrivateUsage : counters.WorkingSetSize);
     }
+    // Milliseconds from the start until the list's last row shows a description: the list
+    // reads the records of the rows in view first, then the others in the rows' order.
+    double WaitForLastDescription()
+    {
+        TRemoteListView list(FindWindowExW(Main, nullptr, WC_LISTVIEWW, nullptr));
+        for (;;) {
+            const double asked = NowMs();
+            const int count = RowCount(Main, static_cast<DWORD>(GiveUpMs));
+            const bool in = count > 0 && !list.Text(count - 1, 2).empty();
+            LongestAnswerMs = std::max(LongestAnswerMs, NowMs() - asked);
+            if (in)
+                return NowMs() - Start;
+            if (NowMs() - Start > GiveUpMs)
+                throw Exception(L"the last row never showed its description");
+            Sleep(PollMs);
+        }
+    }
     // Milliseconds from the start until the process has ended by itself.
     double WaitForEnd()
     {
@@ -207,7 +242,7 @@ std::vector<double> AnswerTimes(HWND main, double forMs = 5000)
         DWORD_PTR result = 0;
         SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
         times.push_back(NowMs() - asked);
-        Sleep(50);
+        Sleep(AnswerPollMs);
     }
     return times;
 }
@@ -255,16 +290,16 @@ double PeerListingMs()
     return ms;
 }
 
-// The longest time from a service's state changed from outside (as the manager reports it)
-// until its row shows it, over a few starts and stops.
+// The longest time from a service's state changed from outside (the clock starts as the
+// request is made) until its row shows it, over a few starts and stops.
 double RowStateAgeMaxMs(HWND main, const TRegisteredService& service)
 {
     TRemoteListView list(FindWindowExW(main, nullptr, WC_LISTVIEWW, nullptr));
     double most = 0;
+    double changed = 0;
     auto follow = [&](DWORD state, const wchar_t* word) {
         if (!service.WaitForState(state, static_cast<DWORD>(GiveUpMs)))
             throw Exception(L"the age service did not change its state");
-        const double changed = NowMs();
         for (;;) {
             const int row = list.Find(service.DisplayName());
             if (row >= 0 && list.Text(row, 1) == word)
@@ -278,9 +313,11 @@ double RowStateAgeMaxMs(HWND main, const TRegisteredService& service)
     for (int round = 0; round < 3; ++round) {
         // A moment apart, so that the change falls anywhere in the window's second.
         Sleep(300 + 250 * round);
+        changed = NowMs();
         service.Start();
         follow(SERVICE_RUNNING, L"Running");
         Sleep(200 + 250 * round);
+        changed = NowMs();
         service.Control(SERVICE_CONTROL_STOP);
         follow(SERVICE_STOPPED, L"Stopped");
     }
@@ -301,41 +338,64 @@ int wmain(int argc, wchar_t** argv)
         return 0;
     }
     try {
-        const int count = argc > 1 ? std::max(1, _wtoi(argv[1])) : 1000;
+        const int count = argc > 1 ? std::max(2, _wtoi(argv[1])) : 2000;
+        UniqueScHandleOf manager(SystemServiceControlManager(),
+                                 SystemServiceControlManager().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        // The ERP's view, to its full list, with more and more other services on the machine.
+        BenchServices erpServices(ErpServices, L"Talvora ERP bench ");
+        const int erpRows = EnumeratedCount(manager.get(), true);
+        auto erpFullList = [&] {
+            std::vector<double> times;
+            for (int i = 0; i < ErpStarts; ++i) {
+                TStartedProgram erp(L"");
+                erp.WaitForWindow();
+                times.push_back(erp.WaitForRows(erpRows));
+                erp.Close();
+            }
+            return Median(times);
+        };
+        const double erpNone = erpFullList();
+        Print(L"erp_view_full_list_0_ms", erpNone);
+
         // The private bytes of the full list without the services of the run.
         double bytesBefore = 0;
         {
-            UniqueScHandleOf manager(SystemServiceControlManager(),
-                                     SystemServiceControlManager().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
             TStartedProgram all(L"/all");
             all.WaitForWindow();
             all.WaitForRows(EnumeratedCount(manager.get()));
-            Sleep(1500);
+            Sleep(3000);  // the records filled in
             bytesBefore = all.PrivateBytes();
             all.Close();
         }
 
         double start = NowMs();
-        BenchServices registered(count);
+        BenchServices firstHalf(count / 2);
+        Print(Fmt(L"erp_view_full_list_%d_ms", {count / 2}), erpFullList());
+        BenchServices secondHalf(count - count / 2 - 1);
+        // The row that sorts last, with a description: the last record the list reads.
+        BenchServices last(1, L"zzzz bench last ");
         // A service that runs, whose state changes from outside.
         TRegisteredService ageService({.Name = Fmt(L"SmBenchAge%d", {static_cast<int>(GetCurrentProcessId())})});
         Print(Fmt(L"wine_register_%d_ms", {count}), NowMs() - start);
-        const int listed = EnumeratedCount(registered.Manager());
+        const int listed = EnumeratedCount(manager.get());
         PrintCount(L"wine_services_listed", listed);
+        const double erpAll = erpFullList();
+        Print(Fmt(L"erp_view_full_list_%d_ms", {count}), erpAll);
 
         {
             TStartedProgram erp(L"");
             Print(L"erp_view_window_on_screen_ms", erp.WaitForWindow());
-            erp.WaitForRows(0);
+            erp.WaitForRows(erpRows);
             erp.Close();
         }
 
-        // Rounds of a start with "/all" to the full list, a start that makes the bare calls of
-        // one full refresh and wmic's listing, in turn in another order, so that all see the
-        // same machine (its load moves these times by half); the ratios are the medians of the
-        // rounds'.
+        // Rounds of a start with "/all" to the full list and to every record in, a start that
+        // makes the bare calls of one full refresh and wmic's listing, in turn in another order,
+        // so that all see the same machine (its load moves these times by half); the ratios
+        // are the medians of the rounds'.
         auto bareStart = [] { return TStartedProgram(BareSwitch, ThisProgramPath()).WaitForEnd(); };
-        std::vector<double> onScreen, fullList, bare, peer, ratio, peerRatio, answers, rebuildAnswers, closing;
+        std::vector<double> onScreen, fullList, complete, bare, peer, ratio, completeRatio, peerRatio, answers,
+            rebuildAnswers, closing;
         double answerDuringStart = 0, rowAge = 0, bytesAfter = 0;
         for (int pair = 0; pair < Pairs; ++pair) {
             double bareMs = 0, peerMs = 0;
@@ -346,12 +406,14 @@ int wmain(int argc, wchar_t** argv)
             TStartedProgram all(L"/all");
             onScreen.push_back(all.WaitForWindow());
             const double fullMs = all.WaitForRows(listed);
+            const double completeMs = all.WaitForLastDescription();
             answerDuringStart = std::max(answerDuringStart, all.LongestAnswerMs);
             if (pair == Pairs - 1) {
-                answers = AnswerTimes(all.Main);
-                // F5: the list is read anew; sampled for longer than the start's read took.
+                // Ten timer ticks, then an F5 (the list is read anew), sampled for longer than
+                // the start took to read every record.
+                answers = AnswerTimes(all.Main, 10500);
                 PostMessageW(all.Main, WM_COMMAND, RebuildCommand, 0);
-                rebuildAnswers = AnswerTimes(all.Main, std::max(2000.0, 1.5 * (fullMs - onScreen.back())));
+                rebuildAnswers = AnswerTimes(all.Main, std::max(2000.0, 1.5 * (completeMs - onScreen.back())));
                 rowAge = RowStateAgeMaxMs(all.Main, ageService);
                 bytesAfter = all.PrivateBytes();
                 closing.push_back(all.Close());
@@ -363,22 +425,29 @@ int wmain(int argc, wchar_t** argv)
                 bareMs = bareStart();
             }
             fullList.push_back(fullMs);
+            complete.push_back(completeMs);
             bare.push_back(bareMs);
             peer.push_back(peerMs);
             ratio.push_back(fullMs / bareMs);
+            completeRatio.push_back(completeMs / bareMs);
             peerRatio.push_back(fullMs / peerMs);
         }
         Print(L"all_window_on_screen_ms", Median(onScreen));
+        Print(L"all_first_screen_ms", Median(fullList));
         Print(L"all_full_list_ms", Median(fullList));
+        Print(L"all_complete_ms", Median(complete));
         Print(L"wine_bare_full_refresh_ms", Median(bare));
         Print(L"wine_peer_listing_ms", Median(peer));
         Print(L"all_answer_during_start_max_ms", answerDuringStart);
         Print(L"all_answer_median_ms", Median(answers));
-        Print(L"all_answer_max_ms", Largest(answers));
+        Print(L"all_answer_during_ticks_max_ms", Largest(answers));
         Print(L"all_answer_during_rebuild_max_ms", Largest(rebuildAnswers));
+        Print(L"max_answer_ms", std::max({answerDuringStart, Largest(answers), Largest(rebuildAnswers)}));
         Print(L"row_state_age_max_ms", rowAge);
         Print(L"bytes_per_service", (bytesAfter - bytesBefore) / (count + 1));
         Print(L"all_close_ms", closing.front());
+        Print(L"ratio erp_view_flat", erpAll / erpNone);
+        Print(L"ratio all_complete_vs_one_pass", Median(completeRatio));
         Print(L"ratio startup_full_list", Median(ratio));
         Print(L"ratio startup_vs_peer", Median(peerRatio));
         return 0;

@@ -74,23 +74,30 @@ std::wstring FetchToken(const std::wstring& source, wchar_t delimiter, int& posi
     return token;
 }
 
+std::vector<std::wstring> SplitText(const std::wstring& text, const std::wstring& separator, bool keepEmpty)
+{
+    std::vector<std::wstring> pieces;
+    size_t from = 0;
+    size_t at = separator.empty() ? std::wstring::npos : text.find(separator);
+    while (at != std::wstring::npos) {
+        if (keepEmpty || at > from)
+            pieces.push_back(text.substr(from, at - from));
+        from = at + separator.size();
+        at = text.find(separator, from);
+    }
+    if (keepEmpty || from < text.size())
+        pieces.push_back(text.substr(from));
+    return pieces;
+}
+
 void SplitText(const std::wstring& text, const std::wstring& separator, TStringList* list, bool keepEmpty)
 {
     SM_ASSERT(list != nullptr);
     list->BeginUpdate();
     TFinally endUpdate([list] { list->EndUpdate(); });
     list->Clear();
-    std::wstring rest = text;
-    size_t at = separator.empty() ? std::wstring::npos : rest.find(separator);
-    while (at != std::wstring::npos) {
-        std::wstring piece = rest.substr(0, at);
-        if (keepEmpty || !piece.empty())
-            list->Add(piece);
-        rest.erase(0, at + separator.size());
-        at = rest.find(separator);
-    }
-    if (keepEmpty || !rest.empty())
-        list->Add(rest);
+    for (std::wstring& piece : SplitText(text, separator, keepEmpty))
+        list->Add(piece);
 }
 
 std::wstring JoinText(const TStringList& list, const std::wstring& separator, bool keepEmpty)

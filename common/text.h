@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class TStringList;
 
@@ -19,7 +20,10 @@ bool SameTextAscii(const std::wstring& a, const std::wstring& b);
 std::wstring FetchToken(const std::wstring& source, wchar_t delimiter, int& position, bool ignoreQuotes = false,
                         bool skipEmpty = false);
 
-// Clears list and fills it with the pieces of text between occurrences of separator.
+// The pieces of text between occurrences of separator, in order; empty pieces only with keepEmpty.
+// Quotation marks are text like any other.
+std::vector<std::wstring> SplitText(const std::wstring& text, const std::wstring& separator, bool keepEmpty);
+// Clears list and fills it with those pieces (the list's own rules may sort or drop them).
 void SplitText(const std::wstring& text, const std::wstring& separator, TStringList* list, bool keepEmpty);
 
 // The items of list joined with separator between them.

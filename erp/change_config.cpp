@@ -1,20 +1,5 @@
 #include "erp/change_config.h"
 
-namespace {
-TServiceStartType StartTypeOf(TStartChoice start)
-{
-    switch (start) {
-    case TStartChoice::Manual:
-        return sstDemand;
-    case TStartChoice::Disabled:
-        return sstDisabled;
-    case TStartChoice::Automatic:
-        break;
-    }
-    return sstAuto;
-}
-}  // namespace
-
 bool IsBlankUserName(const std::wstring& userName)
 {
     for (wchar_t c : userName)
@@ -27,7 +12,7 @@ TServiceReconfiguration ReconfigurationOf(const TConfigChoice& choice)
 {
     TServiceReconfiguration change;
     if (choice.Start)
-        change.StartType = StartTypeOf(*choice.Start);
+        change.StartType = StartChoiceRow(*choice.Start).StartType;
     if (choice.DelayedStartEnabled)
         change.DelayedStart = choice.DelayedStart;
     change.Interact = choice.Interact;

@@ -73,13 +73,9 @@ static_assert(RowsInValueOrder(), "each kind's row at the index of its value");
 // Whether the text begins with one of the ";"-separated prefixes, without regard to case.
 bool BeginsWithOneOf(const wchar_t* prefixes, const std::wstring& text)
 {
-    const std::wstring list = prefixes;
-    int position = 1;
-    while (position > 0) {
-        const std::wstring prefix = FetchToken(list, L';', position);
-        if (!prefix.empty() && PosText(prefix, text, 1) == 1)
+    for (const std::wstring& prefix : SplitText(prefixes, L";", false))
+        if (PosText(prefix, text, 1) == 1)
             return true;
-    }
     return false;
 }
 
@@ -88,9 +84,7 @@ bool BeginsWithOneOf(const wchar_t* prefixes, const std::wstring& text)
 bool EntryFits(std::wstring entry, const std::wstring& stem)
 {
     entry.erase(std::remove(entry.begin(), entry.end(), L'*'), entry.end());
-    int position = 1;
-    while (position > 0) {
-        std::wstring mask = FetchToken(entry, L';', position);
+    for (const std::wstring& mask : SplitText(entry, L";", true)) {
         if (mask.empty())
             break;
         std::wstring prefix = DropExtension(mask);

@@ -151,15 +151,11 @@ TStringList NewPathList()
 
 void FindExecutables(const std::wstring& pattern, const std::wstring& folders, TStringList& list)
 {
-    int position = 1;
-    while (position > 0) {
-        std::wstring folder = FetchToken(folders, L';', position);
-        // An empty element (two ";" in a row) is passed over: the folders after it still count.
-        // A network folder, in whatever form, is never searched.
-        if (folder.empty() || IsNetworkPath(folder))
-            continue;
-        SearchFolder(folder, pattern, list);
-    }
+    // An empty element (two ";" in a row) is passed over: the folders after it still count.
+    // A network folder, in whatever form, is never searched.
+    for (const std::wstring& folder : SplitText(folders, L";", false))
+        if (!IsNetworkPath(folder))
+            SearchFolder(folder, pattern, list);
 }
 
 std::wstring ExecutableFolders(TExeType kind, const TStringList& history)
@@ -184,13 +180,8 @@ std::wstring ExecutableFolders(TExeType kind, const TStringList& history)
 void CollectExecutableCandidates(TExeType kind, const TStringList& history, TStringList& candidates)
 {
     const std::wstring folders = ExecutableFolders(kind, history);
-    const std::wstring patterns = ExeTypePatterns(kind);
-    int position = 1;
-    while (position > 0) {
-        std::wstring pattern = FetchToken(patterns, L';', position);
-        if (!pattern.empty())
-            FindExecutables(pattern, folders, candidates);
-    }
+    for (const std::wstring& pattern : SplitText(ExeTypePatterns(kind), L";", false))
+        FindExecutables(pattern, folders, candidates);
 }
 
 std::wstring ReadUserText(const wchar_t* keyPath, const wchar_t* valueName)

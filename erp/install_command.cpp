@@ -56,44 +56,21 @@ TInstallCommand DbsvcCommand(const TInstallRequest& r)
     std::wstring program = ExtractFilePath(r.Executable) + L"dbsvc.exe";
     std::wstring line =
         Fmt(L"%s -y -t %s -as %s %s -w %s \"%s\" %s",
-            {CommandLineProgram(program), ServerKind(r.Kind).DbsvcType, r.Interact ? L"-i" : L"", DbsvcStartSwitch(r.Start),
-             r.ServiceName, r.Executable, JoinLines(r.ParameterLines, L" ")});
+            {CommandLineProgram(program), ServerKind(r.Kind).DbsvcType, r.Interact ? L"-i" : L"",
+             StartChoiceRow(r.Start).DbsvcSwitch, r.ServiceName, r.Executable, JoinLines(r.ParameterLines, L" ")});
     return {Unquoted(program), line};
 }
 
 TInstallCommand AppServerCommand(const TInstallRequest& r)
 {
     std::wstring nameSwitch = SameTextAscii(r.ServiceName, DefaultServiceName) ? L"" : L"/name:" + r.ServiceName;
-    std::wstring line = CommandLineProgram(r.Executable) + L" /install /silent " + AppServerStartSwitch(r.Start) + L" " +
-                        (r.Interact ? L"/interact" : L"/nointeract") + L" " + DependsOnSwitch(r.Dependency) + L" " +
-                        nameSwitch + L" \"/params:" + InsideQuotes(JoinLines(r.ParameterLines, L"\\n")) + L"\"";
+    std::wstring line = CommandLineProgram(r.Executable) + L" /install /silent " +
+                        StartChoiceRow(r.Start).AppServerSwitch + L" " + (r.Interact ? L"/interact" : L"/nointeract") +
+                        L" " + DependsOnSwitch(r.Dependency) + L" " + nameSwitch + L" \"/params:" +
+                        InsideQuotes(JoinLines(r.ParameterLines, L"\\n")) + L"\"";
     return {Unquoted(r.Executable), line};
 }
 }  // namespace
-
-std::wstring DbsvcStartSwitch(TStartChoice start)
-{
-    switch (start) {
-    case TStartChoice::Manual:
-        return L"-s manual";
-    case TStartChoice::Disabled:
-        return L"-s disabled";
-    default:
-        return L"-s automatic";
-    }
-}
-
-std::wstring AppServerStartSwitch(TStartChoice start)
-{
-    switch (start) {
-    case TStartChoice::Manual:
-        return L"/manual";
-    case TStartChoice::Disabled:
-        return L"/disabled";
-    default:
-        return L"/auto";
-    }
-}
 
 std::wstring DependsOnSwitch(const std::optional<std::wstring>& dependency)
 {

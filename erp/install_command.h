@@ -9,14 +9,13 @@
 #pragma once
 
 #include "erp/exe_type.h"
+#include "erp/start_choice.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 class TStringList;
-
-enum class TStartChoice { Automatic, Manual, Disabled };
 
 // The service name of an application server that takes its own default name: no "/name:"
 // switch (compared without regard to the case of ASCII letters).
@@ -42,10 +41,6 @@ struct TInstallCommand {
     std::wstring CommandLine;
 };
 
-// "-s automatic", "-s manual", "-s disabled".
-std::wstring DbsvcStartSwitch(TStartChoice start);
-// "/auto", "/manual", "/disabled".
-std::wstring AppServerStartSwitch(TStartChoice start);
 // "/dependson:" and the dependency; empty for none. A name with a blank or a quotation mark
 // gives one quoted argument ("/dependson:My Service").
 std::wstring DependsOnSwitch(const std::optional<std::wstring>& dependency);

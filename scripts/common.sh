@@ -28,9 +28,12 @@ build_project() {
   fi
   local targets=()
   [ $# -gt 0 ] && targets=(--target "$@")
+  # The build's own status, read in the pipeline's statement: a "|| true" after the pipeline
+  # would run when the build failed (pipefail) and leave only its own status behind.
   cmake --build "$BUILD_DIR" -j2 "${targets[@]}" -- --no-print-directory |
-    grep -E 'error:|warning:|Error [0-9]|No rule' >&2 || true
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { log "build failed"; return 1; }
+    { grep -E 'error:|warning:|Error [0-9]|No rule' >&2 || true; }
+  local built=${PIPESTATUS[0]}
+  [ "$built" -eq 0 ] || { log "build failed"; return 1; }
 }
 
 export WINEDEBUG=${WINEDEBUG:--all}

@@ -2,7 +2,7 @@
 
 #include "common/errors.h"
 
-TCatalogueReader::TCatalogueReader(const TSCManager& like)
+TCatalogueReader::TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter)
     : FCatalogue(std::make_unique<TSCManager>(like.MachineName(), like.DesiredAccess(), like.DatabaseName(), like.Scm())),
       FDone(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
@@ -10,6 +10,7 @@ TCatalogueReader::TCatalogueReader(const TSCManager& like)
         RaiseLastOSError();
     FCatalogue->SetGroupOrderLocation(like.GroupOrderLocation());
     FCatalogue->StopWhen(&FStop);
+    FCatalogue->ReadWhen(std::move(filter));
     FThread = std::thread(&TCatalogueReader::Read, this);
 }
 
@@ -27,6 +28,12 @@ void TCatalogueReader::Read() noexcept
         FCatalogue->Refresh(true);
     } catch (...) {
         FError = std::current_exception();
+    }
+    // The records need no connection once read: it is closed here, not by whoever takes them.
+    try {
+        FCatalogue->Active(false);
+    } catch (...) {
+        // A failing close is dropped, as the catalogue's end would.
     }
     SetEvent(FDone.get());
 }

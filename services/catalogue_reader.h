@@ -22,7 +22,8 @@
 
 class TCatalogueReader {
 public:
-    explicit TCatalogueReader(const TSCManager& like);
+    // filter: which records are read (TSCManager::ReadWhen); none: all.
+    explicit TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter = nullptr);
     ~TCatalogueReader();
     TCatalogueReader(const TCatalogueReader&) = delete;
     TCatalogueReader& operator=(const TCatalogueReader&) = delete;

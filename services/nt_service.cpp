@@ -7,7 +7,6 @@
 #include <algorithm>
 
 namespace {
-constexpr DWORD DescriptionBufferSize = 4096;
 constexpr DWORD DependentsBufferSize = 40960;
 constexpr DWORD RefreshAccess = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS;
 
@@ -96,34 +95,63 @@ void TNtService::ApplyStatus(const SERVICE_STATUS& status)
 
 void TNtService::ReadState(SC_HANDLE handle, const SERVICE_STATUS* known, bool deferLinks)
 {
-    RefreshDescription(handle);
-
-    ApplyStatus(known ? *known : StatusOf(Scm(), handle));
-
-    std::vector<BYTE> buffer = QueryServiceConfigBuffer(Scm(), handle);
-    const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
-    FFileName = config->lpBinaryPathName ? config->lpBinaryPathName : L"";
-    FStartType = static_cast<TServiceStartType>(std::min<DWORD>(config->dwStartType, sstDisabled));
-    FServiceStartName = config->lpServiceStartName ? config->lpServiceStartName : L"";
-    FErrorControlType = static_cast<TServiceErrorControlType>(std::min<DWORD>(config->dwErrorControl, ectCritical));
-
-    LinkGroup(config->lpLoadOrderGroup ? config->lpLoadOrderGroup : L"");
-    // The walk stops at the buffer's end also when the list lacks its closing empty entry.
-    const wchar_t* bufferEnd = reinterpret_cast<const wchar_t*>(buffer.data()) + buffer.size() / sizeof(wchar_t);
-    ReadDependencies(config->lpDependencies, bufferEnd, deferLinks);
+    TServiceRecordData data;
+    try {
+        ReadRecordParts(Scm(), handle, FCatalogue->HasDescriptionQuery(), known, true, data);
+    } catch (...) {
+        // The parts read before the failure land; the rest keep their old values.
+        ApplyParts(data, deferLinks);
+        throw;
+    }
+    ApplyParts(data, deferLinks);
 }
 
-void TNtService::RefreshDescription(SC_HANDLE handle)
+void TNtService::ApplyRecord(const TServiceRecordData& data) { ApplyParts(data, false); }
+
+void TNtService::ApplyParts(const TServiceRecordData& data, bool deferLinks)
 {
-    if (!FCatalogue->HasDescriptionQuery())
+    if (data.Description)
+        FDescription = *data.Description;
+    if (data.Status)
+        ApplyStatus(*data.Status);
+    if (!data.Config)
         return;
-    // Read in UTF-16: the ANSI form loses every character outside the system's code page.
-    std::vector<BYTE> buffer =
-        QueryGrowing(DescriptionBufferSize, ERROR_INSUFFICIENT_BUFFER, [&](BYTE* buf, DWORD size, DWORD* needed) {
-            return Scm().QueryServiceConfig2W(handle, SERVICE_CONFIG_DESCRIPTION, buf, size, needed);
-        });
-    const auto* info = reinterpret_cast<const SERVICE_DESCRIPTIONW*>(buffer.data());
-    FDescription = info->lpDescription ? info->lpDescription : L"";
+    const TServiceRecordData::TConfig& config = *data.Config;
+    FFileName = config.FileName;
+    FStartType = static_cast<TServiceStartType>(std::min<DWORD>(config.StartType, sstDisabled));
+    FServiceStartName = config.StartName;
+    FErrorControlType = static_cast<TServiceErrorControlType>(std::min<DWORD>(config.ErrorControl, ectCritical));
+    LinkGroup(config.LoadOrderGroup);
+    ReadDependencies(config.Dependencies, deferLinks);
+    FRecordRead = true;
+}
+
+bool TNtService::ApplyListed(const std::wstring& displayName, const SERVICE_STATUS& status)
+{
+    const TServiceState state = FServiceState;
+    const TServiceControlAccepteds accepted = FControlsAccepted;
+    const bool renamed = displayName != FDisplayName;
+    FDisplayName = displayName;
+    ApplyStatus(status);
+    return renamed || FServiceState != state || FControlsAccepted != accepted;
+}
+
+void TNtService::TakeValuesOf(const TNtService& old)
+{
+    FDescription = old.FDescription;
+    if (FServiceState == ssUnknown) {
+        FServiceTypes = old.FServiceTypes;
+        FServiceState = old.FServiceState;
+        FControlsAccepted = old.FControlsAccepted;
+        FWin32ExitCode = old.FWin32ExitCode;
+    }
+    FFileName = old.FFileName;
+    FStartType = old.FStartType;
+    FServiceStartName = old.FServiceStartName;
+    FErrorControlType = old.FErrorControlType;
+    LinkGroup(old.FGroup ? old.FGroup->Name() : std::wstring());
+    ReadDependencies(old.FDependencyList, false);
+    FRecordRead = true;
 }
 
 void TNtService::LinkGroup(const std::wstring& groupName)
@@ -140,8 +168,9 @@ void TNtService::LinkGroup(const std::wstring& groupName)
     FGroup->FServices.push_back(this);
 }
 
-void TNtService::ReadDependencies(const wchar_t* list, const wchar_t* end, bool deferLinks)
+void TNtService::ReadDependencies(const std::vector<std::wstring>& entries, bool deferLinks)
 {
+    FDependencyList = entries;
     FDependentServices.clear();
     FDependentGroups.clear();
     FDeferredDependencies.reset();
@@ -149,7 +178,7 @@ void TNtService::ReadDependencies(const wchar_t* list, const wchar_t* end, bool 
         FDeferredDependencies.emplace();
     // Groups are found (or made) at once, in the order met: the catalogue's group order
     // depends on it.
-    for (const std::wstring& entry : SplitNulList(list, end)) {
+    for (const std::wstring& entry : entries) {
         if (entry[0] == SC_GROUP_IDENTIFIERW) {
             TServiceGroup* group = nullptr;
             FCatalogue->FindGroup(entry.substr(1), group, true);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "services/record_catalogue.h"
+#include "services/record_read.h"
 #include "services/scm_api.h"
 #include "services/service_config.h"
 #include "services/service_types.h"
@@ -26,6 +27,16 @@ public:
 
     // Re-reads description, status, configuration, group and dependencies.
     void Refresh();
+    // False until a read of the configuration has landed: a record that a full refresh did not
+    // read has its names and its status from the enumeration only, and nothing is to be decided
+    // from the rest.
+    bool RecordRead() const { return FRecordRead; }
+    // Takes what a read made elsewhere (another thread, another connection) found: the parts
+    // that were read, the group and the dependencies linked in this record's catalogue.
+    void ApplyRecord(const TServiceRecordData& data);
+    // Takes an enumeration's names and status; true when the display name, the state or the
+    // accepted controls changed.
+    bool ApplyListed(const std::wstring& displayName, const SERVICE_STATUS& status);
 
     TSCManager* SCManager() const { return FSCManager; }
     SC_HANDLE Handle() const { return FHandle.get(); }
@@ -61,6 +72,10 @@ public:
     // and kept for the record's lifetime.
     int DependentByServiceCount();
     TNtService* GetDependentByService(int Idx);
+    // Whether the dependants were enumerated; they can be given from an enumeration made
+    // elsewhere (services of this catalogue, in the SCM's order).
+    bool DependentByKnown() const { return FDependentByServices.has_value(); }
+    void SetDependentBy(std::vector<TNtService*> services) { FDependentByServices = std::move(services); }
 
     // Operations. With Sync they wait (without limit) for the target state.
     void Start(bool Sync);
@@ -114,14 +129,16 @@ private:
     // services are kept by name until LinkDeferredDependencies, so that a full refresh reads
     // each record once and still finds services listed after it.
     void ReadState(SC_HANDLE handle, const SERVICE_STATUS* known = nullptr, bool deferLinks = false);
+    void ApplyParts(const TServiceRecordData& data, bool deferLinks);
+    // A full refresh's new record whose read failed takes the values last read into the record
+    // it replaces (a service deleted meanwhile keeps what was known of it).
+    void TakeValuesOf(const TNtService& old);
     // A full refresh's one read of a new record, with the status the enumeration gave.
     void ReadFirst(const SERVICE_STATUS& enumerated);
     void LinkDeferredDependencies();
     void ApplyStatus(const SERVICE_STATUS& status);
-    void RefreshDescription(SC_HANDLE handle);
     void LinkGroup(const std::wstring& groupName);
-    // The list runs at most to end (the configuration buffer's end).
-    void ReadDependencies(const wchar_t* list, const wchar_t* end, bool deferLinks);
+    void ReadDependencies(const std::vector<std::wstring>& entries, bool deferLinks);
     void BuildDependentBy();
 
     TSCManager* FSCManager;
@@ -134,6 +151,8 @@ private:
     std::wstring FFileName;
     std::wstring FServiceStartName;
     std::vector<TNtService*> FDependentServices;
+    // The dependency list as last read (service names, "+" before a group's).
+    std::vector<std::wstring> FDependencyList;
     std::vector<TServiceGroup*> FDependentGroups;
     std::optional<std::vector<TNtService*>> FDependentByServices;
     // The service entries of the dependency list read by ReadFirst, not yet linked.
@@ -147,6 +166,7 @@ private:
     DWORD FWaitHint = 0;
     TServiceGroup* FGroup = nullptr;
     TServiceControlAccepteds FControlsAccepted;
+    bool FRecordRead = false;
 };
 
 template <typename F>

@@ -11,6 +11,7 @@
 namespace {
 // Drivers, Win32 services and interactive ones.
 constexpr DWORD EnumeratedServiceTypes = 0x13F;
+constexpr size_t FirstEnumBufferSize = 256 * 1024;
 }  // namespace
 
 TSCManager::TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
@@ -96,6 +97,10 @@ void TSCManager::Refresh(bool RefreshAll)
 
 void TSCManager::TakeRecords(TSCManager& source)
 {
+    // The old records stay until the new ones have taken what they need of them.
+    std::vector<std::unique_ptr<TServiceGroup>> oldGroups = std::move(FGroups);
+    std::vector<std::unique_ptr<TNtService>> oldServices = std::move(FServices);
+    std::unordered_map<std::wstring, TNtService*> oldIndex = std::move(FServiceIndex);
     Clear();
     FServices = std::move(source.FServices);
     FGroups = std::move(source.FGroups);
@@ -107,13 +112,15 @@ void TSCManager::TakeRecords(TSCManager& source)
     for (auto& group : FGroups)
         group->FSCManager = this;
     RebuildIndex();
-}
-
-void TSCManager::TakeConnection(TSCManager& source)
-{
-    SM_ASSERT(SameTextAscii(source.FMachineName, FMachineName));
-    if (!FHandle)
-        FHandle = std::move(source.FHandle);
+    for (auto& service : FServices) {
+        if (service->RecordRead())
+            continue;
+        auto old = oldIndex.find(AsciiLower(service->ServiceName()));
+        if (old != oldIndex.end() && old->second->RecordRead())
+            service->TakeValuesOf(*old->second);
+    }
+    oldGroups.clear();
+    oldServices.clear();
 }
 
 void TSCManager::ReadGroupOrder()
@@ -155,7 +162,9 @@ template <typename Each>
 void TSCManager::ForEachEnumerated(Each&& each)
 {
     SM_ASSERT((FDesiredAccess & SC_MANAGER_ENUMERATE_SERVICE) != 0);
-    std::vector<BYTE> buffer;
+    // Room for a few thousand services at once: each call walks every service (under Wine, a
+    // round trip through the manager's process), and asking for the size first doubles that.
+    std::vector<BYTE> buffer(FirstEnumBufferSize);
     DWORD resume = 0;
     for (;;) {
         DWORD needed = 0, returned = 0;
@@ -176,7 +185,8 @@ void TSCManager::ForEachEnumerated(Each&& each)
         // for no more room than it had would never end.
         if (returned == 0 && needed <= buffer.size())
             RaiseOSError(error);
-        buffer.assign(needed, 0);
+        if (needed > buffer.size())
+            buffer.assign(needed, 0);
     }
 }
 
@@ -187,6 +197,10 @@ void TSCManager::EnumerateServices()
             return false;
         TNtService* service = new TNtService(this, *this, entry);
         AddService(std::unique_ptr<TNtService>(service));
+        if (FReadWhen && !FReadWhen(service->ServiceName(), service->DisplayName())) {
+            service->ApplyStatus(entry.ServiceStatus);
+            return true;
+        }
         try {
             service->ReadFirst(entry.ServiceStatus);
         } catch (const std::exception&) {

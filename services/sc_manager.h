@@ -38,6 +38,7 @@
 #include <winsvc.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,14 +64,18 @@ public:
     // lists keeps what it had. Returns the number of records whose status changed.
     int RefreshStatuses();
     // Replaces the records and groups with source's (read by another catalogue, on another
-    // thread), which is left empty. The connection and the settings stay this catalogue's.
+    // thread), which is left empty. The connection and the settings stay this catalogue's. A
+    // new record that could not be read takes the values last read into the record of the same
+    // service that it replaces (a service deleted during the read keeps what was known of it).
     void TakeRecords(TSCManager& source);
-    // Takes over the connection source opened (on the thread that read it) when this catalogue
-    // has none yet, so that connecting waits on no other thread; source keeps it otherwise.
-    void TakeConnection(TSCManager& source);
     // A full refresh looks at the flag between records and stops reading when it is set (a
     // read whose result nobody will take); null: never.
     void StopWhen(const std::atomic<bool>* flag) { FStop = flag; }
+    // Which records a full refresh reads, by service name and display name (called on the
+    // refreshing thread); the others get their names and status from the enumeration and stay
+    // unread (TNtService::RecordRead). None: every record is read.
+    using TReadFilter = std::function<bool(const std::wstring& serviceName, const std::wstring& displayName)>;
+    void ReadWhen(TReadFilter filter) { FReadWhen = std::move(filter); }
     const TGroupOrderLocation& GroupOrderLocation() const { return FGroupOrderLocation; }
 
     int ServiceCount() const { return static_cast<int>(FServices.size()); }
@@ -122,4 +127,5 @@ private:
     // Services by ASCII-folded name, the first in list order winning: keeps lookups flat.
     std::unordered_map<std::wstring, TNtService*> FServiceIndex;
     const std::atomic<bool>* FStop = nullptr;
+    TReadFilter FReadWhen;
 };

@@ -12,7 +12,9 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -154,10 +156,25 @@ bool MayEnumerateDependents(DWORD access)
     return (access & (SERVICE_ENUMERATE_DEPENDENTS | GENERIC_READ | GENERIC_ALL | MAXIMUM_ALLOWED)) != 0;
 }
 
+// What the services' keys hold of their dependencies, by lower-case name: read once for a
+// connection and kept until it enumerates the services again, changes one, ends, or the index
+// is a second old, so that the questions of one read cost one walk over the keys.
+using TKeysIndex = std::unordered_map<std::wstring, TStoredDependencies>;
+constexpr DWORD IndexLifetimeMs = 1000;
+
+std::wstring Folded(const std::wstring& name)
+{
+    std::wstring folded = name;
+    for (wchar_t& c : folded)
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+    return folded;
+}
+
 // Every service that depends on `target`, by name or through its group, and those that depend
 // on them, each once, a service after all that depend on it.
 std::vector<const TListedService*> DependantsInStopOrder(const std::vector<TListedService>& services,
-                                                         const std::wstring& target)
+                                                         const std::wstring& target, const std::wstring& targetGroup)
 {
     std::vector<const TListedService*> order;
     std::vector<bool> seen(services.size(), false);
@@ -174,7 +191,7 @@ std::vector<const TListedService*> DependantsInStopOrder(const std::vector<TList
             order.push_back(&s);
         }
     };
-    visit(target, ReadStoredDependencies(target, true).Group);
+    visit(target, targetGroup);
     return order;
 }
 
@@ -191,17 +208,43 @@ public:
             SetLastError(RPC_S_SERVER_UNAVAILABLE);
             return nullptr;
         }
-        return Inner().OpenSCManagerW(machineName, databaseName, desiredAccess);
+        SC_HANDLE manager = Inner().OpenSCManagerW(machineName, databaseName, desiredAccess);
+        if (manager) {
+            DWORD error = GetLastError();
+            try {
+                std::lock_guard lock(FMutex);
+                FManagers.insert(manager);
+            } catch (...) {
+                // Without memory the connection's questions index the keys each time.
+            }
+            SetLastError(error);
+        }
+        return manager;
     }
     SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess) override
     {
-        return Remember(Inner().OpenServiceW(manager, serviceName, desiredAccess), serviceName, desiredAccess);
+        return Remember(Inner().OpenServiceW(manager, serviceName, desiredAccess), serviceName, desiredAccess, manager);
     }
     BOOL CloseServiceHandle(SC_HANDLE handle) override
     {
         // Forgotten first: once closed, the manager may hand the same value out again.
         Forget(handle);
         return Inner().CloseServiceHandle(handle);
+    }
+    BOOL EnumServicesStatusW(SC_HANDLE manager, DWORD serviceType, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
+                             DWORD bufSize, LPDWORD bytesNeeded, LPDWORD servicesReturned,
+                             LPDWORD resumeHandle) override
+    {
+        // The connection reads the services anew: its next question reads the keys anew too.
+        DropIndex(manager);
+        return Inner().EnumServicesStatusW(manager, serviceType, serviceState, services, bufSize, bytesNeeded,
+                                          servicesReturned, resumeHandle);
+    }
+    BOOL DeleteService(SC_HANDLE service) override
+    {
+        BOOL ok = Inner().DeleteService(service);
+        DropIndexes();
+        return ok;
     }
     BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services, DWORD bufSize,
                                 LPDWORD bytesNeeded, LPDWORD servicesReturned) override;
@@ -215,26 +258,34 @@ public:
                              LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies, LPCWSTR serviceStartName,
                              LPCWSTR password) override
     {
-        return Remember(Inner().CreateServiceW(manager, serviceName, displayName, desiredAccess, serviceType,
-                                               startType, errorControl, binaryPathName, loadOrderGroup, tagId,
-                                               dependencies, serviceStartName, password),
-                        serviceName, desiredAccess);
+        SC_HANDLE created = Remember(Inner().CreateServiceW(manager, serviceName, displayName, desiredAccess,
+                                                            serviceType, startType, errorControl, binaryPathName,
+                                                            loadOrderGroup, tagId, dependencies, serviceStartName,
+                                                            password),
+                                     serviceName, desiredAccess, manager);
+        DropIndexes();
+        return created;
     }
 
 private:
     struct TOpenedService {
         std::wstring Name;
         DWORD Access;
+        SC_HANDLE Manager;  // the connection it was opened through
+    };
+    struct TIndexEntry {
+        std::shared_ptr<const TKeysIndex> Keys;
+        DWORD Made;
     };
 
-    SC_HANDLE Remember(SC_HANDLE handle, LPCWSTR serviceName, DWORD access) noexcept
+    SC_HANDLE Remember(SC_HANDLE handle, LPCWSTR serviceName, DWORD access, SC_HANDLE manager) noexcept
     {
         if (!handle || !serviceName)
             return handle;
         DWORD error = GetLastError();
         try {
             std::lock_guard lock(FMutex);
-            FOpened[handle] = {serviceName, access};
+            FOpened[handle] = {serviceName, access, manager};
         } catch (...) {
             // Without memory the handle is answered by the manager alone.
         }
@@ -245,6 +296,40 @@ private:
     {
         std::lock_guard lock(FMutex);
         FOpened.erase(handle);
+        FManagers.erase(handle);
+        FIndexes.erase(handle);
+    }
+    void DropIndex(SC_HANDLE manager) noexcept
+    {
+        std::lock_guard lock(FMutex);
+        FIndexes.erase(manager);
+    }
+    void DropIndexes() noexcept
+    {
+        DWORD error = GetLastError();
+        {
+            std::lock_guard lock(FMutex);
+            FIndexes.clear();
+        }
+        SetLastError(error);
+    }
+    // The connection's index while it is young enough, or an empty one.
+    std::shared_ptr<const TKeysIndex> IndexOf(SC_HANDLE manager) const
+    {
+        std::lock_guard lock(FMutex);
+        auto it = FIndexes.find(manager);
+        if (it == FIndexes.end() || GetTickCount() - it->second.Made > IndexLifetimeMs)
+            return std::make_shared<const TKeysIndex>();
+        return it->second.Keys;
+    }
+    void KeepIndex(SC_HANDLE manager, std::shared_ptr<const TKeysIndex> keys, bool fresh)
+    {
+        std::lock_guard lock(FMutex);
+        if (!FManagers.contains(manager))
+            return;  // closed meanwhile, or not ours
+        auto it = FIndexes.find(manager);
+        const DWORD made = fresh || it == FIndexes.end() ? GetTickCount() : it->second.Made;
+        FIndexes[manager] = {std::move(keys), made};
     }
     std::optional<TOpenedService> Opened(SC_HANDLE handle) const
     {
@@ -257,14 +342,17 @@ private:
 
     BOOL CompletedConfig(SC_HANDLE service, const std::wstring& name, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
                          LPDWORD bytesNeeded);
-    BOOL CompletedDependants(const std::wstring& name, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
+    BOOL CompletedDependants(const TOpenedService& opened, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
                              DWORD bufSize, LPDWORD bytesNeeded, LPDWORD servicesReturned);
-    // Every service the manager lists, with its key's dependencies; false with the manager's
-    // error when it cannot list them.
-    bool ListServices(std::vector<TListedService>& listed);
+    // Every service the manager lists, with its key's dependencies from the connection's index
+    // (a service the index lacks is read and added); false with the manager's error when it
+    // cannot list them.
+    bool ListServices(SC_HANDLE connection, std::vector<TListedService>& listed);
 
     mutable std::mutex FMutex;
     std::unordered_map<SC_HANDLE, TOpenedService> FOpened;
+    std::unordered_set<SC_HANDLE> FManagers;
+    std::unordered_map<SC_HANDLE, TIndexEntry> FIndexes;
 };
 
 BOOL TWineServiceControlManager::QueryServiceConfigW(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
@@ -358,21 +446,31 @@ BOOL TWineServiceControlManager::EnumDependentServicesW(SC_HANDLE service, DWORD
             return FALSE;
         if (*servicesReturned > 0)
             return TRUE;
-        return CompletedDependants(opened->Name, serviceState, services, bufSize, bytesNeeded, servicesReturned);
+        return CompletedDependants(*opened, serviceState, services, bufSize, bytesNeeded, servicesReturned);
     } catch (const std::bad_alloc&) {
         return Failed(ERROR_NOT_ENOUGH_MEMORY);
     }
 }
 
-BOOL TWineServiceControlManager::CompletedDependants(const std::wstring& name, DWORD serviceState,
+BOOL TWineServiceControlManager::CompletedDependants(const TOpenedService& opened, DWORD serviceState,
                                                      LPENUM_SERVICE_STATUSW services, DWORD bufSize,
                                                      LPDWORD bytesNeeded, LPDWORD servicesReturned)
 {
     std::vector<TListedService> listed;
-    if (!ListServices(listed))
+    if (!ListServices(opened.Manager, listed))
         return FALSE;
+    std::wstring group;
+    bool found = false;
+    for (const TListedService& s : listed)
+        if (SameName(s.Name, opened.Name)) {
+            group = s.Stored.Group;
+            found = true;
+            break;
+        }
+    if (!found)
+        group = ReadStoredDependencies(opened.Name, true).Group;
     std::vector<const TListedService*> wanted;
-    for (const TListedService* s : DependantsInStopOrder(listed, name))
+    for (const TListedService* s : DependantsInStopOrder(listed, opened.Name, group))
         if (StateWanted(s->Status.dwCurrentState, serviceState))
             wanted.push_back(s);
 
@@ -394,7 +492,7 @@ BOOL TWineServiceControlManager::CompletedDependants(const std::wstring& name, D
     return TRUE;
 }
 
-bool TWineServiceControlManager::ListServices(std::vector<TListedService>& listed)
+bool TWineServiceControlManager::ListServices(SC_HANDLE connection, std::vector<TListedService>& listed)
 {
     UniqueScHandleOf manager(Inner(), Inner().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
     if (!manager)
@@ -413,13 +511,27 @@ bool TWineServiceControlManager::ListServices(std::vector<TListedService>& liste
             return false;
         buffer.resize(buffer.size() + needed);
     }
+    std::shared_ptr<const TKeysIndex> index = IndexOf(connection);
+    const bool fresh = index->empty();
+    std::shared_ptr<TKeysIndex> grown;  // the index with the services it lacked
     const auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
     for (DWORD i = 0; i < returned; ++i) {
         if (!records[i].lpServiceName)
             continue;
-        listed.push_back({records[i].lpServiceName, records[i].lpDisplayName ? records[i].lpDisplayName : L"",
-                          records[i].ServiceStatus, ReadStoredDependencies(records[i].lpServiceName, true)});
+        const std::wstring name = records[i].lpServiceName;
+        std::wstring key = Folded(name);
+        const TKeysIndex& keys = grown ? *grown : *index;
+        auto known = keys.find(key);
+        if (known == keys.end()) {
+            if (!grown)
+                grown = std::make_shared<TKeysIndex>(*index);
+            known = grown->emplace(std::move(key), ReadStoredDependencies(name, true)).first;
+        }
+        listed.push_back({name, records[i].lpDisplayName ? records[i].lpDisplayName : L"", records[i].ServiceStatus,
+                          known->second});
     }
+    if (grown)
+        KeepIndex(connection, std::move(grown), fresh);
     return true;
 }
 

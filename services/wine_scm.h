@@ -17,6 +17,11 @@
 //   directly or through other dependants, in the order in which they can be stopped (a service
 //   after every service that depends on it), filtered by the state asked for; packed
 //   ENUM_SERVICE_STATUSW records, or ERROR_MORE_DATA with the bytes needed.
+// - The keys are indexed once for a connection (OpenSCManagerW through the adapter) and its
+//   questions answered from the index, the services and their states enumerated afresh for
+//   each; the index goes when the connection enumerates the services itself (a new read), when
+//   a service is created, changed or deleted through the adapter, when the connection is
+//   closed, or when it is a second old.
 // - ChangeServiceConfigW without a dependency list ("unchanged"), which Wine takes as an empty
 //   one, passes the stored list, so that the dependencies stay.
 // - A stored value of another kind than text counts as no entries; data of odd size keeps its

@@ -88,15 +88,30 @@ std::vector<std::wstring> Split(const std::wstring& text, const std::wstring& se
 TEST(SplitText, Pieces)
 {
     using V = std::vector<std::wstring>;
-    EXPECT_EQ(Split(L"a;;b", L";", false), (V{L"a", L"b"}));
-    EXPECT_EQ(Split(L"a;;b", L";", true), (V{L"a", L"", L"b"}));
-    EXPECT_EQ(Split(L";a;", L";", false), (V{L"a"}));
-    EXPECT_EQ(Split(L";a;", L";", true), (V{L"", L"a", L""}));
-    EXPECT_EQ(Split(L"", L";", false), V{});
-    EXPECT_EQ(Split(L"", L";", true), (V{L""}));
-    EXPECT_EQ(Split(L"a;b", L"x", false), (V{L"a;b"}));
-    EXPECT_EQ(Split(L"a--b", L"--", false), (V{L"a", L"b"}));
-    EXPECT_EQ(Split(L"a;b", L"", false), (V{L"a;b"}));
+    const struct {
+        const wchar_t* Text;
+        const wchar_t* Separator;
+        bool KeepEmpty;
+        V Expected;
+    } cases[] = {
+        {L"a;;b", L";", false, {L"a", L"b"}},
+        {L"a;;b", L";", true, {L"a", L"", L"b"}},
+        {L";a;", L";", false, {L"a"}},
+        {L";a;", L";", true, {L"", L"a", L""}},
+        {L"", L";", false, {}},
+        {L"", L";", true, {L""}},
+        {L"a;b", L"x", false, {L"a;b"}},
+        {L"a--b", L"--", false, {L"a", L"b"}},
+        {L"a;b", L"", false, {L"a;b"}},
+        // Quotation marks are text: a quoted separator still separates, and an unmatched quote
+        // does not swallow the pieces after it.
+        {L"\"a;b\";c", L";", false, {L"\"a", L"b\"", L"c"}},
+        {L"\"a;b;c", L";", false, {L"\"a", L"b", L"c"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Split(c.Text, c.Separator, c.KeepEmpty), c.Expected) << ToUtf8(c.Text) << " " << c.KeepEmpty;
+        EXPECT_EQ(SplitText(c.Text, c.Separator, c.KeepEmpty), c.Expected) << ToUtf8(c.Text) << " " << c.KeepEmpty;
+    }
 }
 
 TEST(SplitText, MissingListIsAnAssertionFailure)

@@ -5,6 +5,7 @@
 #include "erp/file_paths.h"
 #include "erp/install_command.h"
 #include "erp/service_parameters.h"
+#include "erp/start_choice.h"
 
 #include "common/format.h"
 
@@ -169,6 +170,26 @@ TEST(ComposeInstallCommand, LongParameterLineIsPassedWhole)
     auto command = ComposeInstallCommand(request);
     ASSERT_TRUE(command.has_value());
     EXPECT_EQ(command->CommandLine.substr(command->CommandLine.size() - line.size() - 1), L" " + line);
+}
+
+TEST(StartChoice, EachStartTypeShowsItsChoiceAndBack)
+{
+    const struct {
+        TServiceStartType StartType;
+        std::optional<TStartChoice> Choice;
+    } cases[] = {
+        {sstBoot, std::nullopt},
+        {sstSystem, std::nullopt},
+        {sstAuto, TStartChoice::Automatic},
+        {sstDemand, TStartChoice::Manual},
+        {sstDisabled, TStartChoice::Disabled},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StartChoiceOf(c.StartType), c.Choice) << c.StartType;
+        if (c.Choice) {
+            EXPECT_EQ(StartChoiceRow(*c.Choice).StartType, c.StartType);
+        }
+    }
 }
 
 TEST(TextLines, SplitsABoxsTextIntoLines)

@@ -121,7 +121,7 @@ TEST_F(StartWithDependencies, AsksWithTheStoppedDependenciesAndStartsThemFirst)
     // The selected service itself is requested and followed by a monitor.
     EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_main"), 1);
     EXPECT_TRUE(WaitUntil([&] { return Data(L"Main database")->Monitor == nullptr; }));
-    EXPECT_EQ(Window().List().Text(Row(L"Main database"), 1), L"Running");
+    EXPECT_TRUE(WaitUntil([&] { return Window().List().Text(Row(L"Main database"), 1) == L"Running"; }));
 }
 
 TEST_F(StartWithDependencies, NoOrCancelChangesNothing)

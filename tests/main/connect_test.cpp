@@ -202,7 +202,7 @@ TEST_F(ConnectTest, AComputerUnreachableFromTheStartIsNamedAndCanBeLeft)
     Form.reset();
     Application().ClearTerminated();  // the first window's end ended the application
     Net.SetMode(L"erp-none", TSimComputerMode::Unreachable);
-    Form = std::make_unique<TFormMain>(Net, false, L"erp-none");
+    Form = std::make_unique<TFormMain>(Net, false, false, L"erp-none");
     Window().Show();
     ASSERT_EQ(Boxes.Asked.size(), 1u);
     EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"The computer \"erp-none\" cannot be reached", 0), 0u)

@@ -6,6 +6,7 @@
 
 #include "common/errors.h"
 #include "common/format.h"
+#include "common/handle.h"
 
 #include <atomic>
 #include <string>
@@ -72,7 +73,8 @@ TEST_F(ListReadTest, ServicesDeletedAndCreatedBetweenTheReadAndTheHandOver)
     Window().RebuildItems(true);
     EXPECT_EQ(Row(L"Db x"), -1);
     EXPECT_GE(Row(L"Db new"), 0);
-    EXPECT_EQ(Sim.OpenHandleCount(), 1);  // the catalogue's own: the reader's connection is closed
+    // The catalogue's own and the list's worker's: the reader's connection is closed.
+    EXPECT_EQ(Sim.OpenHandleCount(), 2);
 }
 
 TEST_F(ListReadTest, AnEnumerationRefusedOnTheWorkerIsReportedAndTheOldRowsStay)
@@ -175,6 +177,35 @@ TEST_F(SlowReadTest, QuittingWhileTheListIsReadStopsTheReadAndClosesTheWindow)
     EXPECT_LE(Reads, readsAtClose + 1);
     EXPECT_EQ(Sim.OpenHandleCount(), 1);
     EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+// At the program's start the first read runs while the window is made: the read is under way
+// before the window exists, and the first build takes it over instead of reading again.
+TEST_F(ListReadTest, TheReadStartedAheadIsTheFirstBuilds)
+{
+    AddListed(L"SQLANY_a", L"Db a", SERVICE_RUNNING);
+    AddListed(L"SQLANY_b", L"Db b");
+    UniqueKernelHandle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    UniqueKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    Sim.OnCall = [&](TSimCall call, const std::wstring&) {
+        if (call == TSimCall::EnumServicesStatus) {
+            SetEvent(entered.get());
+            WaitForSingleObject(release.get(), 10000);
+        }
+    };
+    const int enumerationsBefore = Sim.CallCount(TSimCall::EnumServicesStatus);
+    Form = std::make_unique<TFormMain>(Sim, false, /*readAhead*/ true);
+    EXPECT_EQ(WaitForSingleObject(entered.get(), 5000), WAIT_OBJECT_0) << "no read under way";
+    EXPECT_EQ(Window().List().Count(), 0);
+    SetEvent(release.get());
+    Window().RebuildItems(true);
+    Sim.OnCall = nullptr;
+    EXPECT_EQ(Window().List().Count(), 2);
+    EXPECT_EQ(Window().List().Text(Row(L"Db a"), 1), L"Running");
+    // One read: the enumeration pages of the read ahead, and none of a second read.
+    const int enumerations = Sim.CallCount(TSimCall::EnumServicesStatus) - enumerationsBefore;
+    EXPECT_GE(enumerations, 1);
+    EXPECT_LE(enumerations, 2) << "the list was read again";
 }
 
 // With "all" and thousands of services every row's state is current after every tick, while a

@@ -97,11 +97,14 @@ TEST_F(ServiceListTest, ACaptionChangeSortsTheRowsAgain)
     AddListed(L"SQLANY_a", L"A first");
     AddListed(L"SQLANY_b", L"B second");
     Window().RebuildItems(true);
-    // The display name is read again only by a rebuild, so the rows stay as they are...
+    // A display name changed from outside reaches the caption at the next refresh, which
+    // sorts the rows again; the rows keep their records.
+    TItemData* renamed = Data(L"A first");
     Sim.Update(L"SQLANY_a", [](TSimService& s) { s.DisplayName = L"C third"; });
     Window().UpdateItems();
-    EXPECT_EQ(Window().List().Text(0), L"A first");
-    // ...and a rebuild sorts the new caption in.
+    EXPECT_EQ(Window().List().Text(0), L"B second");
+    EXPECT_EQ(Window().List().Text(1), L"C third");
+    EXPECT_EQ(Data(L"C third"), renamed);
     Window().RebuildItems(true);
     EXPECT_EQ(Window().List().Text(0), L"B second");
     EXPECT_EQ(Window().List().Text(1), L"C third");
@@ -174,19 +177,19 @@ TEST_F(ServiceListTest, ARefreshOfThousandsOfRowsKeepsToItsBudgetAndGoesOnWhereI
     ASSERT_EQ(Window().List().Count(), count);
 
     // Every record now costs at least a millisecond: a whole pass would take seconds.
-    auto statusReads = [&](int i) { return Sim.CallCount(TSimCall::QueryServiceStatus, L"Svc" + std::to_wstring(i)); };
+    auto recordReads = [&](int i) { return Sim.CallCount(TSimCall::QueryServiceConfig, L"Svc" + std::to_wstring(i)); };
     std::vector<int> before(count);
     for (int i = 0; i < count; ++i)
-        before[i] = statusReads(i);
+        before[i] = recordReads(i);
     Sim.OnCall = [](TSimCall call, const std::wstring&) {
-        if (call == TSimCall::QueryServiceStatus)
+        if (call == TSimCall::QueryServiceConfig)
             Sleep(1);
     };
     int calls = 0, most = 0, total = 0;
     for (; total < count && calls < 400; ++calls) {
-        const int start = Sim.CallCount(TSimCall::QueryServiceStatus);
+        const int start = Sim.CallCount(TSimCall::QueryServiceConfig);
         Window().UpdateItems();
-        const int refreshed = Sim.CallCount(TSimCall::QueryServiceStatus) - start;
+        const int refreshed = Sim.CallCount(TSimCall::QueryServiceConfig) - start;
         EXPECT_GT(refreshed, 0);
         most = std::max(most, refreshed);
         total += refreshed;
@@ -198,7 +201,7 @@ TEST_F(ServiceListTest, ARefreshOfThousandsOfRowsKeepsToItsBudgetAndGoesOnWhereI
     // every call went on where the previous one stopped.
     ASSERT_GE(total, count);
     for (int i = 0; i < count; ++i)
-        ASSERT_EQ(statusReads(i) - before[i], i < total - count ? 2 : 1) << "row " << i;
+        ASSERT_EQ(recordReads(i) - before[i], i < total - count ? 2 : 1) << "row " << i;
 }
 
 // A monitor's end shows its service's final state at once, also in a list too long for one

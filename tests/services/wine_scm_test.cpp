@@ -274,6 +274,49 @@ TEST_F(WineScmTest, AChangeThatLeavesTheDependenciesAloneKeepsThemByteForByte)
     EXPECT_EQ(DependenciesOf(kept.Name()), (Names{L"WineScmDb", L"WineScmApp", L"+WineScmNet"}));
 }
 
+// The questions of one connection share one reading of the keys, until the connection reads
+// the services again; another connection reads them for itself.
+TEST_F(WineScmTest, AConnectionsQuestionsShareOneIndexUntilItEnumeratesAgain)
+{
+    UniqueScHandleOf connection(Adapter(), Adapter().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    ASSERT_TRUE(connection);
+    auto dependantsThrough = [](SC_HANDLE manager, const std::wstring& name) {
+        UniqueScHandleOf service(Adapter(), Adapter().OpenServiceW(manager, name.c_str(), SERVICE_ALL_ACCESS));
+        DWORD returned = 0;
+        std::vector<BYTE> buffer = QueryGrowing(0, ERROR_MORE_DATA, [&](BYTE* buf, DWORD size, DWORD* needed) {
+            return Adapter().EnumDependentServicesW(service.get(), SERVICE_STATE_ALL,
+                                                    reinterpret_cast<LPENUM_SERVICE_STATUSW>(buf), size, needed, &returned);
+        });
+        Names names;
+        for (DWORD i = 0; i < returned; ++i)
+            names.push_back(reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data())[i].lpServiceName);
+        return names;
+    };
+    TRegisteredService late({.Name = L"WineScmLate"});
+    ASSERT_EQ(dependantsThrough(connection.get(), LoneSpec.Name), Names{});
+    const DWORD asked = GetTickCount();
+    // A dependency written into a key behind the adapter's back...
+    UniqueRegKey key;
+    ASSERT_EQ(OpenRegKey(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\WineScmLate", KEY_SET_VALUE, key),
+              ERROR_SUCCESS);
+    const wchar_t list[] = L"WineScmLone\0";
+    ASSERT_EQ(RegSetValueExW(key.get(), L"DependOnService", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list),
+                             sizeof(list)),
+              ERROR_SUCCESS);
+    // ...is not seen by the connection's next question (while its index is young)...
+    const Names again = dependantsThrough(connection.get(), LoneSpec.Name);
+    if (GetTickCount() - asked < 800) {
+        EXPECT_EQ(again, Names{});
+    }
+    // ...but by another connection, and by this one once it has enumerated the services.
+    UniqueScHandleOf other(Adapter(), Adapter().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    EXPECT_EQ(dependantsThrough(other.get(), LoneSpec.Name), Names{L"WineScmLate"});
+    DWORD needed = 0, returned = 0, resume = 0;
+    Adapter().EnumServicesStatusW(connection.get(), SERVICE_WIN32, SERVICE_STATE_ALL, nullptr, 0, &needed, &returned,
+                                  &resume);
+    EXPECT_EQ(dependantsThrough(connection.get(), LoneSpec.Name), Names{L"WineScmLate"});
+}
+
 TEST_F(WineScmTest, CatalogueOverTheAdapterLinksDependenciesAndDependants)
 {
     TSCManager manager(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", Adapter());

@@ -277,13 +277,12 @@ std::vector<TNtService*> TServiceCommands::DependantsOf(TNtService* service)
     return list;
 }
 
-// The display names, in double quotes and one a line, of the services found in state; only
-// direct dependencies or dependants count.
+// The display names, in double quotes and one a line, of the services found in state (as read
+// just before, on the list's worker: LookUp); only direct dependencies or dependants count.
 std::wstring TServiceCommands::CollectNames(const std::vector<TNtService*>& services, TServiceState state)
 {
     std::wstring text;
     for (TNtService* other : services) {
-        TServiceList::RefreshService(other);
         if (other->ServiceState() == state) {
             if (!text.empty())
                 text += L"\r\n";
@@ -321,6 +320,22 @@ void TServiceCommands::StartDependencies(TNtService* service) { ControlAllBut(De
 
 void TServiceCommands::StopDependants(TNtService* service) { ControlAllBut(DependantsOf(service), ssStopped, scStop); }
 
+bool TServiceCommands::LookUp(TNtService* service, TLookUp what)
+{
+    // The service's own record first: its dependencies come from its configuration.
+    if (!FList.ReadRecords({service}, false))
+        return false;
+    switch (what) {
+    case luRecord:
+        return true;
+    case luDependencies:
+        return FList.ReadRecords(DependenciesOf(service), true);
+    case luDependants:
+        return FList.ReadDependants(service);
+    }
+    return true;
+}
+
 void TServiceCommands::ActStartExecute()
 {
     TItemData* data = FList.SelectedData();
@@ -328,6 +343,8 @@ void TServiceCommands::ActStartExecute()
         return;
     TCommandScope command(*this);
     TNtService* service = data->Service;
+    if (!LookUp(service, luDependencies))
+        return;  // the application is terminating
     std::wstring dependencies = CollectDependencies(service, ssStopped);
     if (!dependencies.empty()) {
         if (!Confirmed(Fmt(L"These services are dependent and must also be started. Continue?\r\n\r\n%s", {dependencies}),
@@ -348,6 +365,8 @@ bool TServiceCommands::ConfirmStopAndStopDependants(TNtService* service, std::ve
 {
     if (IsDatabaseService(service->ServiceName()) &&
         !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
+        return false;
+    if (!LookUp(service, luDependants))
         return false;
     std::wstring dependants = CollectDependants(service, ssRunning);
     running.clear();
@@ -463,6 +482,11 @@ void TServiceCommands::ActUninstallExecute()
     if (!data)
         return;
     TNtService* service = data->Service;
+    {
+        TCommandScope command(*this);
+        if (!LookUp(service, luRecord))
+            return;
+    }
     if (!Confirmed(Fmt(L"Really unregister selected service (%s)?", {service->DisplayName()}), L"Uninstall service",
                    WarningFlags))
         return;
@@ -498,7 +522,7 @@ void TServiceCommands::ActPropsExecute()
         return;
     TCommandScope command(*this);
     TNtService* service = data->Service;
-    if (!ShowServiceProperties(FList.Manager(), service))
+    if (!LookUp(service, luRecord) || !ShowServiceProperties(FList.Manager(), service))
         return;
     try {
         service->Refresh();

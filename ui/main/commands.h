@@ -110,6 +110,11 @@ private:
     // thread while the window goes on answering. False when the application terminated
     // meanwhile (the request goes on alone); raises the request's error.
     bool RequestStart(const TNtService& service);
+    // What a command needs of the manager before it decides, read on the list's worker while
+    // the window goes on answering: the service's record, and the records of its dependencies
+    // (afresh) or its dependants. False when the application terminated meanwhile.
+    enum TLookUp { luRecord, luDependencies, luDependants };
+    bool LookUp(TNtService* service, TLookUp what);
     std::wstring CollectDependencies(TNtService* service, TServiceState state);
     std::wstring CollectDependants(TNtService* service, TServiceState state);
     void StartDependencies(TNtService* service);

@@ -6,10 +6,13 @@
 #include "common/format.h"
 #include "common/text.h"
 #include "services/catalogue_reader.h"
+#include "services/catalogue_worker.h"
 #include "ui/base/application.h"
 #include "ui/base/busy.h"
 #include "ui/base/delay.h"
 #include "ui/main/service_list.h"
+
+#include <unordered_set>
 
 bool TServiceList::Connect(const std::wstring& machineName)
 {
@@ -27,12 +30,17 @@ bool TServiceList::Connect(const std::wstring& machineName)
         // The old rows stay, and go on being refreshed, until the new records are there.
         FReading = true;
         TFinally readingDone([this] { FReading = false; });
-        reader = std::make_unique<TCatalogueReader>(*manager);
+        reader = std::make_unique<TCatalogueReader>(*manager, ReadFilter());
         if (!WaitWithMessages(reader->DoneEvent()))
             return false;
     }
     TSCManager& read = reader->Result();
-    manager->TakeConnection(read);
+    // The computer answered the worker: the catalogue's own connection is made at once.
+    manager->Active(true);
+    std::unordered_set<const TNtService*> unread;
+    for (int i = 0; i < read.ServiceCount(); ++i)
+        if (const TNtService* service = read.GetService(i); !service->RecordRead())
+            unread.insert(service);
 
     FItemsBuilding = true;
     FView.SetRedraw(false);
@@ -40,15 +48,25 @@ bool TServiceList::Connect(const std::wstring& machineName)
         FView.SetRedraw(true);
         FItemsBuilding = false;
     });
+    // The worker reads the old computer: a new one reads the new computer, its results
+    // announced to the window as before.
+    FReadAhead.reset();
+    if (FWorker) {
+        FWorker = std::make_unique<TCatalogueWorker>(manager->Scm(), manager->MachineName(), manager->DatabaseName());
+        FWorker->SetNotify([window = GetParent(FView.Handle())] { PostMessageW(window, ResultsMessage, 0, 0); });
+    }
     DeleteRows();
     FNextUpdateRow = 0;
+    ++FGeneration;
     // The running monitors follow the old computer's services: they reach nothing any more.
     FMonitorSink->List = nullptr;
     FMonitorSink = std::make_shared<TMonitorSink>(TMonitorSink{this});
     FMonitors.clear();
+    FEndedDuringRead.clear();
     FManager = std::move(manager);
     FManager->TakeRecords(read);
     BuildRows();
+    FillIn(unread);
     return true;
 }
 

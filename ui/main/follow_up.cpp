@@ -4,6 +4,7 @@
 // and its failure is reported once.
 #include "ui/main/service_list.h"
 
+#include "services/sc_buffer.h"
 #include "ui/base/application.h"
 
 void TServiceList::StartMonitor(TItemData* data, TServiceControl operation)
@@ -35,11 +36,11 @@ TServiceMonitor* TServiceList::RunningMonitorOf(const std::wstring& serviceName)
 
 void TServiceList::MonitorNotify(const std::wstring& serviceName, const std::wstring& message)
 {
-    // The followed service's own row first: with thousands of rows a refresh of the list keeps
-    // to its time budget and may not reach it.
+    // The followed service's own record first, read on the worker: with thousands of rows a
+    // refresh of the list keeps to its time budget and may not reach it.
     TNtService* service = nullptr;
-    if (FManager->FindService(serviceName, service))
-        UpdateService(service);
+    if (FWorker && FManager->FindService(serviceName, service))
+        FWorker->Read({serviceName}, true);
     Update();
     if (!message.empty() && OnMonitorFailure)
         OnMonitorFailure(message);
@@ -48,6 +49,8 @@ void TServiceList::MonitorNotify(const std::wstring& serviceName, const std::wst
 void TServiceList::MonitorTerminated(TServiceMonitor* sender)
 {
     std::erase(FMonitors, sender);
+    if (FReading)
+        FEndedDuringRead.insert(AsciiLower(sender->SvcName()));
     int index = FindItemByMonitor(sender);
     if (index >= 0)
         ItemData(index)->Monitor = nullptr;

@@ -33,7 +33,7 @@ const TControlSpec Components[] = {
 }  // namespace
 
 // The list's catalogue is of the local machine; it connects on its first refresh.
-TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName)
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead, const std::wstring& machineName)
     : FServiceList(scm, showAllServices, machineName),
       FCommands(FServiceList, FActions,
                 {.SetTimerOn = [this](bool on) { SetTimerOn(on); },
@@ -47,6 +47,8 @@ TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, const st
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
     };
+    if (readAhead)
+        FServiceList.ReadAhead();
     CreateForm({.ClassName = ClassName,
                 .Caption = L"Talvora ERP Service Manager",
                 .ClientWidth = DesignClientWidth,
@@ -135,8 +137,8 @@ void TFormMain::FormShow()
     if (FShownOnce)
         return;
     FShownOnce = true;
-    // The window is on screen and painted before the first list build, which reads every
-    // service of the machine and may take seconds.
+    // The window is on screen and painted before the first list build, which enumerates every
+    // service of the machine (and reads the records the view shows) and may take a while.
     ShowWindow(Handle(), SW_SHOW);
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     // An error ends the show handler (its remaining steps are skipped) and is reported; the
@@ -242,7 +244,10 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_TIMER:
         if (wParam == TimerUpdate)
-            UpdateItems();
+            FServiceList.Update();
+        return 0;
+    case TServiceList::ResultsMessage:
+        FServiceList.TakeResults();
         return 0;
     case WM_SIZE: {
         const LRESULT result = TWindow::WndProc(msg, wParam, lParam);

@@ -33,9 +33,11 @@ public:
     static constexpr UINT_PTR TimerUpdate = 1;
 
     // The catalogue talks to the SCM through scm; showAllServices lists every service instead
-    // of the ERP's.
+    // of the ERP's. With readAhead the first read of the list starts at once, on its worker,
+    // while the window is made and shown (the program's start); otherwise at the first show.
     // machineName: the computer whose services the window shows first; empty for this one.
-    TFormMain(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName = {});
+    TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead = false,
+              const std::wstring& machineName = {});
     ~TFormMain() override;
 
     // The service list (also read by the properties dialog, by tests and the benchmark).
@@ -47,8 +49,9 @@ public:
 
     // Rebuilds the list (TServiceList::Rebuild) as a command: nothing else runs meanwhile.
     void RebuildItems(bool refreshAll) { FCommands.Rebuild(refreshAll); }
-    // The timer's refresh of the rows (TServiceList::Update).
-    int UpdateItems() { return FServiceList.Update(); }
+    // The timer's refresh of the rows (TServiceList::Update), waited for; returns the records
+    // re-read whole.
+    int UpdateItems() { return FServiceList.UpdateNow(); }
     void RefreshService(TNtService* service) { TServiceList::RefreshService(service); }
     TItemData* ItemData(int index) const { return FServiceList.ItemData(index); }
 

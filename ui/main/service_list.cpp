@@ -6,17 +6,22 @@
 #include "common/text.h"
 #include "erp/exe_type.h"
 #include "services/catalogue_reader.h"
+#include "services/sc_buffer.h"
 #include "ui/base/busy.h"
 #include "ui/base/delay.h"
 #include "ui/main/images.h"
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace {
 // The longest a refresh of the rows keeps the window from answering (a record costs about
 // 3 ms under Wine, and "all" lists thousands).
 constexpr DWORD UpdateBudgetMs = 200;
+// What a whole record's re-read costs the manager: open, description, configuration, close.
+// A tick spends on re-reads about one call a listed row, beside its one enumeration.
+constexpr int RecordReadCalls = 4;
 
 struct TStateLook {
     const wchar_t* Text;
@@ -83,12 +88,17 @@ void TServiceList::Attach(HWND listView, HIMAGELIST images, const std::function<
     SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) & ~HDS_BUTTONS);
     for (int i = 0; i < ColumnCount; ++i)
         FView.AddColumn(i, Columns[i].Caption, scale(Columns[i].Width));
+    FWorker = std::make_unique<TCatalogueWorker>(FManager->Scm(), FManager->MachineName(), FManager->DatabaseName());
+    // The results wait in the worker; a message to the window announces them.
+    FWorker->SetNotify([window = GetParent(listView)] { PostMessageW(window, ResultsMessage, 0, 0); });
 }
 
 void TServiceList::Detach()
 {
     // Monitors that outlive the list never reach it.
     FMonitorSink->List = nullptr;
+    FReadAhead.reset();
+    FWorker.reset();
     if (FView.Handle() && IsWindow(FView.Handle()))
         DeleteRows();
     FView = TListView();
@@ -102,6 +112,14 @@ TItemData* TServiceList::SelectedData() const
     return index < 0 ? nullptr : ItemData(index);
 }
 
+TSCManager::TReadFilter TServiceList::ReadFilter() const
+{
+    // With "all" the rows come from the enumeration at once, and their records after them.
+    if (FShowAllServices)
+        return [](const std::wstring&, const std::wstring&) { return false; };
+    return [](const std::wstring& name, const std::wstring& display) { return IsErpService(name, display); };
+}
+
 void TServiceList::Rebuild(bool refreshAll)
 {
     TBusyCursor busy;
@@ -110,14 +128,20 @@ void TServiceList::Rebuild(bool refreshAll)
     if (refreshAll) {
         // The old rows stay, and go on being refreshed, until the new records are there.
         FReading = true;
+        FEndedDuringRead.clear();
         TFinally readingDone([this] { FReading = false; });
-        reader = std::make_unique<TCatalogueReader>(*FManager);
+        reader = FReadAhead ? std::move(FReadAhead) : std::make_unique<TCatalogueReader>(*FManager, ReadFilter());
         if (!WaitWithMessages(reader->DoneEvent()))
             return;  // the application is terminating: the read is dropped
         read = &reader->Result();
-        // The worker's connection, when the catalogue has none yet: no wait here.
-        FManager->TakeConnection(*read);
+        FManager->Active(true);
     }
+    // The records the read left unread, to be filled in once the rows are there.
+    std::unordered_set<const TNtService*> unread;
+    if (read)
+        for (int i = 0; i < read->ServiceCount(); ++i)
+            if (const TNtService* service = read->GetService(i); !service->RecordRead())
+                unread.insert(service);
 
     // The hand-over: the rows go, the catalogue takes the new records, the rows are built
     // from them (in memory: the control draws once at the end).
@@ -129,8 +153,17 @@ void TServiceList::Rebuild(bool refreshAll)
     });
     int selected = FView.Selected();
     std::wstring selectedCaption = selected >= 0 ? FView.Text(selected) : std::wstring();
+    // What the worker found for the old records goes with them; its next tick gives every
+    // state anew.
+    if (FWorker) {
+        FWorker->Restart();
+        for (TWorkerResult& result : FWorker->Take())
+            if (result.Kind == TWorkerResult::wrTickDone)
+                ApplyResult(result);
+    }
     DeleteRows();
     FNextUpdateRow = 0;
+    ++FGeneration;
     if (read)
         FManager->TakeRecords(*read);
     else
@@ -143,10 +176,41 @@ void TServiceList::Rebuild(bool refreshAll)
             FView.EnsureVisible(found);
         }
     }
+    FillIn(unread);
+}
+
+void TServiceList::FillIn(const std::unordered_set<const TNtService*>& unread)
+{
+    if (!FWorker || unread.empty())
+        return;
+    const int count = FView.Count();
+    const int top = std::clamp(ListView_GetTopIndex(FView.Handle()), 0, count);
+    const int inView = std::max(1, ListView_GetCountPerPage(FView.Handle()) + 1);
+    std::vector<std::wstring> names;
+    auto add = [&](int row) {
+        if (TItemData* data = ItemData(row); data && unread.contains(data->Service))
+            names.push_back(data->Service->ServiceName());
+    };
+    for (int row = top; row < std::min(count, top + inView); ++row)
+        add(row);
+    for (int row = 0; row < count; ++row)
+        if (row < top || row >= top + inView)
+            add(row);
+    FWorker->Read(names, false);
+}
+
+void TServiceList::ReadAhead() noexcept
+{
+    try {
+        FReadAhead = std::make_unique<TCatalogueReader>(*FManager, ReadFilter());
+    } catch (...) {
+        FReadAhead.reset();
+    }
 }
 
 void TServiceList::BuildRows()
 {
+    FRowIndexValid = false;
     // The listed records in the rows' order (equal captions in the catalogue's order), so
     // that every row is appended: no search through the rows, no row moved.
     std::vector<TNtService*> listed;
@@ -170,47 +234,199 @@ void TServiceList::BuildRows()
         TItemData* item = data.release();  // the row owns it now; LVDeletion frees it
         for (int column = 1; column < ColumnCount; ++column)
             FView.SetText(row, column, item->Texts[static_cast<size_t>(column)]);
-        // A monitor still following the service goes on with the new row.
+        // A monitor still following the service goes on with the new row. One that ended while
+        // the list was read has reported already: the read's pending state is stale.
         if (TServiceMonitor* running = RunningMonitorOf(service->ServiceName()))
             item->Monitor = running;
-        else if (IsPendingState(service->ServiceState()))
+        else if (IsPendingState(service->ServiceState()) &&
+                 !FEndedDuringRead.contains(AsciiLower(service->ServiceName())))
             StartMonitor(item, PendingControl(service->ServiceState()));
     }
 }
 
-int TServiceList::Update()
+void TServiceList::Update()
 {
-    if (FItemsBuilding || FView.Count() == 0)
-        return 0;
-    const DWORD start = GetTickCount();
-    // Every row's state from one enumeration; a service the manager no longer lists keeps
-    // its row as it is, as after a failed refresh.
-    try {
-        if (FManager->RefreshStatuses() > 0)
-            PaintStates();
-    } catch (...) {
-        // The rows show their last values; the whole-record refresh below tries on.
-    }
-    // Each record has one row, so the row at an index is the row FindItemByService would find.
-    // At most one pass, from where the previous call stopped, and no longer than the budget.
+    if (!FWorker)
+        return;
+    // Records still to be filled in of rows the user scrolled into view come next.
+    std::vector<std::wstring> inView;
+    const int top = ListView_GetTopIndex(FView.Handle());
+    const int bottom = std::min(FView.Count(), top + ListView_GetCountPerPage(FView.Handle()) + 1);
+    for (int row = std::max(0, top); row < bottom; ++row)
+        if (TItemData* data = ItemData(row); data && !data->Service->RecordRead())
+            inView.push_back(data->Service->ServiceName());
+    if (!inView.empty())
+        FWorker->Prefer(inView);
+    if (FTickPending)
+        return;
+    // The rows to re-read whole, from where the last tick stopped, as far as the calls allowed
+    // this tick reach (a short list re-reads a record every few ticks); none while records are
+    // still being filled in, which are read anyway.
     const int count = FView.Count();
-    int row = FNextUpdateRow < count ? FNextUpdateRow : 0;
-    int done = 0;
-    for (; done < count && row < FView.Count(); ++done) {
-        if (done > 0 && GetTickCount() - start >= UpdateBudgetMs)
-            break;
-        UpdateRow(row);
-        row = (row + 1) % count;
-    }
-    FNextUpdateRow = row;
-    return done;
+    const bool filling = FWorker->Filling();
+    // What a tick leaves unspent of its calls carries over (less than a record's, unless the
+    // time budget cut the tick short), so that ticks spend about a call a row on average.
+    FReadCredit = std::min(FReadCredit, std::max(count, RecordReadCalls)) + (filling ? 0 : count);
+    const int records = filling ? 0 : std::min(count, FReadCredit / RecordReadCalls);
+    std::vector<std::wstring> names;
+    const int start = FNextUpdateRow < count ? FNextUpdateRow : 0;
+    for (int i = 0; i < records; ++i)
+        if (TItemData* data = ItemData((start + i) % count))
+            names.push_back(data->Service->ServiceName());
+    FReadCredit -= static_cast<int>(names.size()) * RecordReadCalls;
+    FTickStartRow = start;
+    FTickRecords = static_cast<int>(names.size());
+    FTickGeneration = FGeneration;
+    FTickTicket = FWorker->Tick(std::move(names), records, UpdateBudgetMs);
+    FTickPending = true;
 }
 
-void TServiceList::PaintStates()
+int TServiceList::UpdateNow()
 {
+    if (!FWorker)
+        return 0;
+    // A tick under way ends first: this one starts after it.
+    if (FTickPending && !WaitForWorker(FTickTicket))
+        return 0;
+    Update();
+    if (!FTickPending || !WaitForWorker(FTickTicket))
+        return 0;
+    return FLastReread;
+}
+
+bool TServiceList::WaitForWorker(unsigned ticket)
+{
+    // The list may end meanwhile (its window closed by a nested loop): nothing waits then.
+    while (FWorker && !FWorker->Done(ticket))
+        if (!WaitWithMessages(FWorker->DoneEvent()) && FWorker && !FWorker->Done(ticket))
+            return false;
+    if (!FWorker)
+        return false;
+    TakeResults();
+    return true;
+}
+
+void TServiceList::TakeResults()
+{
+    if (!FWorker)
+        return;
+    std::vector<TWorkerResult> results = FWorker->Take();
+    bool sort = false;
+    for (TWorkerResult& result : results) {
+        if (result.Kind == TWorkerResult::wrStatuses) {
+            // Only what changed comes: the work here follows the rows that changed.
+            for (const TListedStatus& listed : result.Statuses) {
+                TNtService* service = nullptr;
+                if (FManager->FindService(listed.Name, service) && service->ApplyListed(listed.DisplayName, listed.Status))
+                    sort = RepaintRecord(service, service->StartType() == sstDisabled) || sort;
+            }
+        } else if (result.Kind == TWorkerResult::wrRecord) {
+            TNtService* service = nullptr;
+            if (!FManager->FindService(result.Record.ServiceName, service))
+                continue;
+            const bool disabledBefore = service->StartType() == sstDisabled;
+            // A read that failed leaves the record (and its row) as it was.
+            service->ApplyRecord(result.Record);
+            ++FRecordsApplied;
+            sort = RepaintRecord(service, disabledBefore) || sort;
+        } else {
+            ApplyResult(result);
+        }
+    }
+    if (sort)
+        SortItems();
+}
+
+void TServiceList::ApplyResult(TWorkerResult& result)
+{
+    if (result.Kind == TWorkerResult::wrTickDone) {
+        if (result.Ticket != FTickTicket)
+            return;
+        FTickPending = false;
+        FLastReread = result.Reread;
+        // The calls not spent come back to the next tick.
+        FReadCredit += (FTickRecords - result.Reread) * RecordReadCalls;
+        const int count = FView.Count();
+        if (FTickGeneration == FGeneration && count > 0)
+            FNextUpdateRow = (FTickStartRow + result.Reread) % count;
+    } else if (result.Kind == TWorkerResult::wrDependants) {
+        TNtService* service = nullptr;
+        if (result.Error) {
+            FDependantsErrors[result.Ticket] = result.Error;
+        } else if (FManager->FindService(result.ServiceName, service)) {
+            std::vector<TNtService*> dependants;
+            for (const std::wstring& name : result.Names)
+                if (TNtService* dependant = nullptr; FManager->FindService(name, dependant))
+                    dependants.push_back(dependant);
+            service->SetDependentBy(std::move(dependants));
+        }
+    }
+}
+
+bool TServiceList::RepaintRecord(const TNtService* service, bool disabledBefore)
+{
+    if (FItemsBuilding)
+        return false;
+    const int row = RowOf(service);
+    if (row < 0)
+        return false;
+    const bool captionChanged = PaintRow(row);
+    // Grey or not is drawn from the record: a changed start type redraws the row.
+    if ((service->StartType() == sstDisabled) != disabledBefore)
+        ListView_RedrawItems(FView.Handle(), row, row);
+    return captionChanged;
+}
+
+int TServiceList::RowOf(const TNtService* service)
+{
+    if (FRowIndexValid) {
+        auto it = FRowIndex.find(service);
+        if (it == FRowIndex.end())
+            return -1;
+        if (TItemData* data = ItemData(it->second); data && data->Service == service)
+            return it->second;
+    }
+    FRowIndex.clear();
     const int count = FView.Count();
     for (int i = 0; i < count; ++i)
-        PaintRow(i);
+        if (TItemData* data = ItemData(i))
+            FRowIndex.try_emplace(data->Service, i);
+    FRowIndexValid = true;
+    auto it = FRowIndex.find(service);
+    return it == FRowIndex.end() ? -1 : it->second;
+}
+
+bool TServiceList::ReadRecords(const std::vector<TNtService*>& services, bool fresh)
+{
+    std::vector<std::wstring> names;
+    for (TNtService* service : services)
+        if (fresh || !service->RecordRead())
+            names.push_back(service->ServiceName());
+    if (names.empty())
+        return true;
+    if (!FWorker) {
+        for (TNtService* service : services)
+            RefreshService(service);
+        return true;
+    }
+    return WaitForWorker(FWorker->Read(names, true));
+}
+
+bool TServiceList::ReadDependants(TNtService* service)
+{
+    if (!FWorker) {
+        service->DependentByServiceCount();
+        return true;
+    }
+    const unsigned ticket = FWorker->Dependants(service->ServiceName());
+    if (!WaitForWorker(ticket))
+        return false;
+    if (auto error = FDependantsErrors.find(ticket); error != FDependantsErrors.end()) {
+        std::exception_ptr raised = error->second;
+        FDependantsErrors.erase(error);
+        std::rethrow_exception(raised);
+    }
+    return true;
 }
 
 void TServiceList::UpdateService(TNtService* service)
@@ -225,7 +441,8 @@ void TServiceList::UpdateRow(int index)
 {
     if (TItemData* data = ItemData(index)) {
         RefreshService(data->Service);
-        PaintRow(index);
+        if (PaintRow(index))
+            SortItems();
     }
 }
 
@@ -233,37 +450,48 @@ void TServiceList::PaintService(const TNtService* service)
 {
     if (FItemsBuilding)
         return;
-    int index = FindItemByService(service);
-    if (index >= 0)
-        PaintRow(index);
+    int index = RowOf(service);
+    if (index >= 0 && PaintRow(index))
+        SortItems();
 }
 
-void TServiceList::PaintRow(int index)
+bool TServiceList::PaintRow(int index)
 {
     TItemData* data = ItemData(index);
     if (!data)
-        return;
+        return false;
     const TNtService& service = *data->Service;
+    bool changed = false;
     for (int column = 1; column < ColumnCount; ++column) {
         std::wstring text = Columns[column].Value(service);
         std::wstring& shown = data->Texts[static_cast<size_t>(column)];
         if (text != shown) {
             shown = std::move(text);
             FView.SetText(index, column, shown);
+            changed = true;
         }
     }
     if (int image = LookOf(service).Image; image != data->Image) {
         data->Image = image;
         FView.SetImage(index, image);
+        changed = true;
     }
+    bool captionChanged = false;
     if (std::wstring caption = Columns[0].Value(service); caption != data->Texts[0]) {
         data->Texts[0] = std::move(caption);
         FView.SetText(index, 0, data->Texts[0]);
-        SortItems();
+        changed = captionChanged = true;
     }
+    if (changed)
+        ++FRowsPainted;
+    return captionChanged;
 }
 
-void TServiceList::SortItems() { ListView_SortItems(FView.Handle(), &CompareRows, 0); }
+void TServiceList::SortItems()
+{
+    ListView_SortItems(FView.Handle(), &CompareRows, 0);
+    FRowIndexValid = false;
+}
 
 template <typename Match>
 int TServiceList::FindItem(Match match) const
@@ -296,6 +524,7 @@ void TServiceList::RefreshService(TNtService* service)
 
 void TServiceList::DeleteRows()
 {
+    FRowIndexValid = false;
     FDeletingRows = true;
     FView.DeleteAll();
     FDeletingRows = false;
@@ -339,7 +568,19 @@ void TServiceList::LVInfoTip(NMLVGETINFOTIPW* tip)
     TItemData* data = ItemData(tip->iItem);
     if (!data || !tip->pszText || tip->cchTextMax <= 0)
         return;
-    const TNtService* s = data->Service;
+    TNtService* s = data->Service;
+    if (!s->RecordRead()) {
+        // The tip shows what a read found: the record is read first (one wait at a time; a
+        // rebuild meanwhile takes the record away, and no tip is shown).
+        if (FTipReading)
+            return;
+        const unsigned generation = FGeneration;
+        FTipReading = true;
+        const bool read = ReadRecords({s}, false);
+        FTipReading = false;
+        if (!read || generation != FGeneration)
+            return;
+    }
     std::wstring text = L"Name: " + s->ServiceName() + L"\r\n" + L"File: " + s->FileName() + L"\r\n" + L"Account: " +
                         s->ServiceStartName();
     // The tip replaces the list's default tip.

@@ -5,19 +5,30 @@
 //
 // Rows point at the catalogue's records through their TItemData. A full rebuild reads a new
 // catalogue on a worker thread (TCatalogueReader) while the window goes on answering with its
-// old rows; the hand-over then deletes the rows, lets the catalogue take the new records and
-// builds the rows from them, so that no row outlives its record.
+// old rows: one enumeration, and the records of the services the ERP view lists (with "all",
+// none: the rows are there at once). The hand-over then deletes the rows, lets the catalogue
+// take the new records and builds the rows from them, so that no row outlives its record.
+//
+// Everything else the list needs of the Service Control Manager runs on the list's worker
+// (TCatalogueWorker), whose results arrive by message and are applied here, on the GUI thread:
+// the records a rebuild left unread (rows in view first), the timer's enumeration of every
+// state and its round-robin re-reads, the records and dependants a command, a tip or a dialog
+// needs (ReadRecords, ReadDependants: they wait without freezing). The GUI thread calls the
+// manager only for what the user asks (a command's request and its wait).
 //
 // Usage (the main window's way):
 //   TServiceList list(scm, showAll);
+//   list.ReadAhead();                         // optional: the first read starts now
 //   list.Attach(listViewHandle, images, scale); // once the window has made its list control
 //   list.Rebuild(true);                       // waits, processing messages, for the read
-//   list.Update();                            // every second: states of every row, whole
-//                                             // records as far as the time budget reaches
+//   list.Update();                            // every second: the worker's tick is asked for
+//   list.TakeResults();                       // on ResultsMessage, posted to the list's parent
 //   list.Notify(header, result);              // the list control's WM_NOTIFY
 //   list.Detach();                            // the window ends: monitors cut off, rows gone
 #pragma once
 
+#include "services/catalogue_reader.h"
+#include "services/catalogue_worker.h"
 #include "services/sc_manager.h"
 #include "services/service_monitor.h"
 #include "ui/controls/list_view.h"
@@ -29,6 +40,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // The record behind each row of the service list.
@@ -70,6 +83,9 @@ public:
     // A full read of the catalogue is under way.
     bool Reading() const { return FReading; }
 
+    // The message the worker's results are announced with, posted to the list's parent.
+    static constexpr UINT ResultsMessage = WM_APP + 0x51;
+
     // With refreshAll the catalogue is read anew on a worker thread while messages are
     // processed (the application terminating ends the wait and drops the read); its error is
     // raised with the old rows kept. Otherwise the existing records are re-read.
@@ -80,10 +96,24 @@ public:
     // reach the list. On failure (raised) the old catalogue and rows stay. False when the
     // application terminated meanwhile (nothing changed). In connection.cpp.
     bool Connect(const std::wstring& machineName);
-    // The timer's refresh: every row's state from one enumeration, changed rows shown at once,
-    // then whole records re-read for at most about 200 ms, going on with the row after the
-    // last one the previous call re-read. Returns the number of records re-read.
-    int Update();
+    // The timer's refresh, asked of the worker (nothing when its last tick has not ended): every
+    // service's state and display name from one enumeration, changed rows shown when the answer
+    // arrives, then whole records re-read round robin, about one SCM call a row, for at most
+    // about 200 ms, going on with the row after the last one the previous tick re-read.
+    void Update();
+    // The same, waited for without freezing; returns the number of records re-read.
+    int UpdateNow();
+    // Applies the worker's results to the catalogue and the rows.
+    void TakeResults();
+    // Reads on the worker the records not read yet (fresh: all of them, with their status) and
+    // waits for them without freezing. False when the application terminated meanwhile.
+    bool ReadRecords(const std::vector<TNtService*>& services, bool fresh);
+    // Enumerates the service's dependants on the worker and reads their records, waiting
+    // without freezing; raises the enumeration's error. False when the application terminated.
+    bool ReadDependants(TNtService* service);
+    // Starts the read of the next full rebuild now, so that it runs while the window is made.
+    // A failure to start it leaves the rebuild to start its own read.
+    void ReadAhead() noexcept;
     // Re-reads the record and shows it in its row.
     void UpdateService(TNtService* service);
     // Shows the record's current values in its row, without reading the service again.
@@ -91,6 +121,10 @@ public:
     // Re-reads a record; a failure leaves it as it was.
     static void RefreshService(TNtService* service);
     int FindItemByService(const TNtService* service) const;
+    // Records read on the worker and applied, and rows whose texts or picture changed, since
+    // the list was made (what the GUI thread did for the worker's results).
+    int RecordsApplied() const { return FRecordsApplied; }
+    int RowsPainted() const { return FRowsPainted; }
 
     // Follows the row's service with a monitor until the operation settles.
     void StartMonitor(TItemData* data, TServiceControl operation);
@@ -103,9 +137,19 @@ public:
 private:
     void BuildRows();
     void DeleteRows();
+    // Which records a full read reads before the hand-over.
+    TSCManager::TReadFilter ReadFilter() const;
+    // The rows' services not read by the full read, rows in view first, asked of the worker.
+    void FillIn(const std::unordered_set<const TNtService*>& unread);
+    void ApplyResult(TWorkerResult& result);
+    // Waits without freezing for a request of the worker, then applies what it found.
+    bool WaitForWorker(unsigned ticket);
+    // Repaints the record's row; true when its caption changed (the rows want sorting).
+    bool RepaintRecord(const TNtService* service, bool disabledBefore);
+    int RowOf(const TNtService* service);
     void UpdateRow(int index);
-    void PaintRow(int index);
-    void PaintStates();
+    // Sets what changed in the row; true when its caption changed.
+    bool PaintRow(int index);
     void SortItems();
     template <typename Match>
     int FindItem(Match match) const;
@@ -125,8 +169,32 @@ private:
     bool FItemsBuilding = false;
     bool FReading = false;
     bool FDeletingRows = false;
+    // A read started ahead of the next full rebuild, which takes it over.
+    std::unique_ptr<TCatalogueReader> FReadAhead;
     // Where the next re-read of whole records goes on (it stops after its time budget).
     int FNextUpdateRow = 0;
+    std::unique_ptr<TCatalogueWorker> FWorker;
+    // The tick asked of the worker and not yet answered, the row it started at, the rows'
+    // generation then, and the SCM calls the re-reads may still spend.
+    bool FTickPending = false;
+    unsigned FTickTicket = 0;
+    int FTickStartRow = 0;
+    int FTickRecords = 0;
+    unsigned FTickGeneration = 0;
+    int FReadCredit = 0;
+    int FLastReread = 0;
+    // Counts the hand-overs: a wait that spans one finds its records gone.
+    unsigned FGeneration = 0;
+    // Rows by record, valid until the rows are built, deleted or sorted again.
+    std::unordered_map<const TNtService*, int> FRowIndex;
+    bool FRowIndexValid = false;
+    std::unordered_map<unsigned, std::exception_ptr> FDependantsErrors;
+    bool FTipReading = false;
+    // Services whose monitor ended while a full read ran: their pending state in the read is
+    // stale, and the hand-over starts no second follow-up for them.
+    std::unordered_set<std::wstring> FEndedDuringRead;
+    int FRecordsApplied = 0;
+    int FRowsPainted = 0;
     std::shared_ptr<TMonitorSink> FMonitorSink;
     // The monitors this list started that have not ended: a rebuild hands each to its
     // service's new row, so that one monitor at most follows a service.

@@ -30,6 +30,10 @@ constexpr unsigned akBottomLeftRight = akLeft | akBottom | akRight;
 constexpr unsigned akBottomRight = akBottom | akRight;
 constexpr DWORD EditStyle = ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP;
 constexpr DWORD CheckStyle = BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP;
+// The start buttons, in the order of the start choices (erp/start_choice.h).
+constexpr int StartButtons[] = {TFormProps::IdRBtnStartAuto, TFormProps::IdRBtnStartManual,
+                                TFormProps::IdRBtnStartDisabled};
+static_assert(std::size(StartButtons) == std::size(StartChoices), "one button per start choice");
 
 // In tab order; each label comes right before its box, so that its accelerator reaches it.
 const TControlSpec Components[] = {
@@ -97,10 +101,12 @@ const TControlSpec Components[] = {
 std::wstring BrowseFilter(TExeType kind)
 {
     std::wstring filter;
-    const std::wstring patterns = ExeTypePatterns(kind);
-    int position = 1;
-    for (std::wstring p = FetchToken(patterns, L';', position); !p.empty(); p = FetchToken(patterns, L';', position))
+    // Up to the first empty pattern.
+    for (const std::wstring& p : SplitText(ExeTypePatterns(kind), L";", true)) {
+        if (p.empty())
+            break;
         filter += p + L'\0' + p + L'\0';
+    }
     filter += L'\0';
     return filter;
 }
@@ -208,19 +214,8 @@ void TFormProps::LoadInstalled()
     FSettingName = false;
     SetWindowTextW(Control(IdComboFile), FService->FileName().c_str());
 
-    switch (FService->StartType()) {
-    case sstAuto:
-        SetChecked(IdRBtnStartAuto, true);
-        break;
-    case sstDemand:
-        SetChecked(IdRBtnStartManual, true);
-        break;
-    case sstDisabled:
-        SetChecked(IdRBtnStartDisabled, true);
-        break;
-    default:
-        break;
-    }
+    if (const std::optional<TStartChoice> start = StartChoiceOf(FService->StartType()))
+        SetChecked(StartButtons[static_cast<size_t>(*start)], true);
     const bool delayed = ReadDelayedStart();
     SetChecked(IdChBoxDelayedStart, FService->StartType() == sstAuto && delayed);
 
@@ -331,12 +326,8 @@ void TFormProps::RadiosStartupClick()
                  FService && FDelayedStartSupported && Checked(IdRBtnStartAuto) ? TRUE : FALSE);
     // Tab reaches the group at its checked button (at Automatic while none is checked), so the
     // focus never rests on a button that Space would check by mistake.
-    const int radios[] = {IdRBtnStartAuto, IdRBtnStartManual, IdRBtnStartDisabled};
-    int stop = IdRBtnStartAuto;
-    for (int id : radios)
-        if (Checked(id))
-            stop = id;
-    for (int id : radios) {
+    const int stop = StartButtons[static_cast<size_t>(StartChoice().value_or(TStartChoice::Automatic))];
+    for (int id : StartButtons) {
         HWND radio = Control(id);
         LONG_PTR style = GetWindowLongPtrW(radio, GWL_STYLE);
         SetWindowLongPtrW(radio, GWL_STYLE, id == stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
@@ -407,7 +398,7 @@ bool TFormProps::ApplyChanges()
         TInstallRequest request{FExeType,
                                 FullPathName(Text(IdComboFile)),
                                 Text(IdEditName),
-                                StartChoice(),
+                                StartChoice().value_or(TStartChoice::Automatic),
                                 Checked(IdChBoxInteract),
                                 depend > 0 ? std::optional<std::wstring>(ConfigChoice().DependText) : std::nullopt,
                                 TextLines(Text(IdMemoParams))};
@@ -457,8 +448,7 @@ void TFormProps::WarnIfNotInstalled(const TInstallRequest& request)
 TConfigChoice TFormProps::ConfigChoice() const
 {
     TConfigChoice choice;
-    if (Checked(IdRBtnStartAuto) || Checked(IdRBtnStartManual) || Checked(IdRBtnStartDisabled))
-        choice.Start = StartChoice();
+    choice.Start = StartChoice();
     choice.DelayedStartEnabled = IsWindowEnabled(Control(IdChBoxDelayedStart)) != FALSE;
     choice.DelayedStart = Checked(IdChBoxDelayedStart);
     choice.Interact = Checked(IdChBoxInteract);
@@ -480,13 +470,12 @@ TConfigChoice TFormProps::ConfigChoice() const
     return choice;
 }
 
-TStartChoice TFormProps::StartChoice() const
+std::optional<TStartChoice> TFormProps::StartChoice() const
 {
-    if (Checked(IdRBtnStartManual))
-        return TStartChoice::Manual;
-    if (Checked(IdRBtnStartDisabled))
-        return TStartChoice::Disabled;
-    return TStartChoice::Automatic;
+    for (const TStartChoiceRow& row : StartChoices)
+        if (Checked(StartButtons[static_cast<size_t>(row.Choice)]))
+            return row.Choice;
+    return std::nullopt;
 }
 
 // ---- Small helpers ----------------------------------------------------------------------------
@@ -535,7 +524,8 @@ LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
             BtnBrowseClick();
             return 0;
         }
-        if ((id == IdRBtnStartAuto || id == IdRBtnStartManual || id == IdRBtnStartDisabled) && code == BN_CLICKED) {
+        if (std::find(std::begin(StartButtons), std::end(StartButtons), id) != std::end(StartButtons) &&
+            code == BN_CLICKED) {
             RadiosStartupClick();
             return 0;
         }

@@ -115,7 +115,8 @@ private:
     void SetChecked(int id, bool checked);
     bool Checked(int id) const;
     std::wstring Text(int id) const;
-    TStartChoice StartChoice() const;
+    // The checked start button; none while none is (a boot or system start loaded).
+    std::optional<TStartChoice> StartChoice() const;
     // The selected text of the Parameters box and the folder it names.
     std::wstring MemoSelection() const;
     static bool IsDirectory(const std::wstring& path);

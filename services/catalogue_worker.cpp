@@ -1,0 +1,394 @@
+#include "services/catalogue_worker.h"
+
+#include "common/errors.h"
+#include "services/sc_buffer.h"
+
+#include <cstring>
+
+namespace {
+constexpr DWORD DependentsBufferSize = 40960;
+// Drivers, Win32 services and interactive ones: what the catalogue enumerates.
+constexpr DWORD EnumeratedServiceTypes = 0x13F;
+constexpr size_t FirstEnumBufferSize = 256 * 1024;
+// How often records filled in are announced to the GUI thread at most.
+constexpr DWORD FillNotifyMs = 50;
+
+bool SameStatus(const SERVICE_STATUS& a, const SERVICE_STATUS& b)
+{
+    return a.dwServiceType == b.dwServiceType && a.dwCurrentState == b.dwCurrentState &&
+           a.dwControlsAccepted == b.dwControlsAccepted && a.dwWin32ExitCode == b.dwWin32ExitCode;
+}
+
+// Every service the manager lists, page after page, into a buffer kept from the last time (one
+// call a tick while the services fit in it).
+std::vector<TListedStatus> EnumerateAll(IServiceControlManager& scm, SC_HANDLE manager, std::vector<BYTE>& buffer)
+{
+    std::vector<TListedStatus> listed;
+    DWORD resume = 0;
+    for (;;) {
+        DWORD needed = 0, returned = 0;
+        BOOL ok = scm.EnumServicesStatusW(manager, EnumeratedServiceTypes, SERVICE_STATE_ALL,
+                                          buffer.empty() ? nullptr : reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
+                                          static_cast<DWORD>(buffer.size()), &needed, &returned, &resume);
+        DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+        if (!ok && error != ERROR_MORE_DATA)
+            RaiseOSError(error);
+        const auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+        for (DWORD i = 0; i < returned; ++i)
+            if (records[i].lpServiceName)
+                listed.push_back({records[i].lpServiceName, records[i].lpDisplayName ? records[i].lpDisplayName : L"",
+                                  records[i].ServiceStatus});
+        if (ok)
+            return listed;
+        if (returned == 0 && needed <= buffer.size())
+            RaiseOSError(error);
+        if (needed > buffer.size())
+            buffer.assign(needed, 0);
+    }
+}
+}  // namespace
+
+TCatalogueWorker::TCatalogueWorker(IServiceControlManager& scm, const std::wstring& machineName,
+                                   const std::wstring& databaseName)
+    : FScm(scm), FMachineName(machineName), FDatabaseName(databaseName),
+      FDoneEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr))
+{
+    if (!FDoneEvent)
+        RaiseLastOSError();
+    FEnumBuffer.resize(FirstEnumBufferSize);
+    FThread = std::thread(&TCatalogueWorker::Run, this);
+}
+
+TCatalogueWorker::~TCatalogueWorker()
+{
+    {
+        std::lock_guard lock(FMutex);
+        FStop = true;
+        FNotify = nullptr;
+    }
+    FWake.notify_all();
+    if (FThread.joinable())
+        FThread.join();
+}
+
+void TCatalogueWorker::SetNotify(std::function<void()> notify)
+{
+    std::lock_guard lock(FMutex);
+    FNotify = std::move(notify);
+}
+
+unsigned TCatalogueWorker::NewTicket(int parts)
+{
+    const unsigned ticket = ++FLastTicket;
+    if (parts > 0)
+        FPending[ticket] = parts;
+    return ticket;
+}
+
+void TCatalogueWorker::Queue(const std::wstring& name, unsigned ticket, bool urgent)
+{
+    std::wstring key = AsciiLower(name);
+    if (FInFlight && FInFlight->Key == key) {
+        FInFlight->Tickets.push_back(ticket);
+        return;
+    }
+    if (auto queued = FQueued.find(key); queued != FQueued.end()) {
+        TEntry& entry = *queued->second;
+        entry.Tickets.push_back(ticket);
+        if (urgent && !entry.Urgent) {
+            entry.Urgent = true;
+            FUrgent.splice(FUrgent.end(), FFill, queued->second);
+        }
+        return;
+    }
+    std::list<TEntry>& into = urgent ? FUrgent : FFill;
+    into.push_back({key, name, {ticket}, urgent});
+    FQueued[key] = std::prev(into.end());
+}
+
+unsigned TCatalogueWorker::Read(const std::vector<std::wstring>& names, bool urgent)
+{
+    unsigned ticket = 0;
+    {
+        std::lock_guard lock(FMutex);
+        ticket = NewTicket(static_cast<int>(names.size()));
+        for (const std::wstring& name : names)
+            Queue(name, ticket, urgent);
+    }
+    if (names.empty())
+        SetEvent(FDoneEvent.get());
+    FWake.notify_all();
+    return ticket;
+}
+
+unsigned TCatalogueWorker::Dependants(const std::wstring& name)
+{
+    unsigned ticket = 0;
+    {
+        std::lock_guard lock(FMutex);
+        ticket = NewTicket(1);
+        FDependantsJobs.push_back({ticket, name});
+    }
+    FWake.notify_all();
+    return ticket;
+}
+
+unsigned TCatalogueWorker::Tick(std::vector<std::wstring> reread, int maxRecords, DWORD budgetMs)
+{
+    unsigned ticket = 0;
+    {
+        std::lock_guard lock(FMutex);
+        ticket = NewTicket(1);
+        if (FTickJob)  // a tick not started yet is taken over by this one
+            Complete({FTickJob->Ticket});
+        FTickJob = TTickJob{ticket, std::move(reread), maxRecords, budgetMs};
+    }
+    FWake.notify_all();
+    return ticket;
+}
+
+void TCatalogueWorker::Prefer(const std::vector<std::wstring>& names)
+{
+    std::lock_guard lock(FMutex);
+    // In reverse, so that the first named ends first in the queue.
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        if (auto queued = FQueued.find(AsciiLower(*name)); queued != FQueued.end() && !queued->second->Urgent)
+            FFill.splice(FFill.begin(), FFill, queued->second);
+}
+
+void TCatalogueWorker::Restart()
+{
+    std::lock_guard lock(FMutex);
+    for (TEntry& entry : FFill) {
+        FQueued.erase(entry.Key);
+        Complete(entry.Tickets);
+    }
+    FFill.clear();
+    FStatusesRestarted = true;
+}
+
+bool TCatalogueWorker::Filling() const
+{
+    std::lock_guard lock(FMutex);
+    return !FFill.empty();
+}
+
+bool TCatalogueWorker::Done(unsigned ticket) const
+{
+    std::lock_guard lock(FMutex);
+    return ticket <= FLastTicket && !FPending.contains(ticket);
+}
+
+std::vector<TWorkerResult> TCatalogueWorker::Take()
+{
+    std::lock_guard lock(FMutex);
+    return std::exchange(FResults, {});
+}
+
+void TCatalogueWorker::Push(TWorkerResult result, bool soon)
+{
+    const bool wasEmpty = FResults.empty();
+    FResults.push_back(std::move(result));
+    if (!wasEmpty)
+        return;  // announced already, not yet taken
+    // Records filled in are announced in batches: the GUI thread wakes a few times a second
+    // for them, not once a record.
+    if (soon || GetTickCount() - FLastNotify >= FillNotifyMs)
+        Notify();
+    else
+        FNotifyDue = true;
+}
+
+void TCatalogueWorker::Notify()
+{
+    FNotifyDue = false;
+    FLastNotify = GetTickCount();
+    if (FNotify)
+        FNotify();
+}
+
+void TCatalogueWorker::Complete(const std::vector<unsigned>& tickets)
+{
+    bool any = false;
+    for (unsigned ticket : tickets) {
+        auto pending = FPending.find(ticket);
+        if (pending != FPending.end() && --pending->second <= 0) {
+            FPending.erase(pending);
+            any = true;
+        }
+    }
+    if (any)
+        SetEvent(FDoneEvent.get());
+}
+
+bool TCatalogueWorker::Connected()
+{
+    if (FManager)
+        return true;
+    SC_HANDLE h = FScm.OpenSCManagerW(FMachineName.empty() ? nullptr : FMachineName.c_str(),
+                                      FDatabaseName.empty() ? nullptr : FDatabaseName.c_str(),
+                                      SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
+    if (!h)
+        return false;
+    FManager = UniqueScHandleOf(FScm, h);
+    FWithDescription = FScm.HasQueryServiceConfig2W();
+    return true;
+}
+
+bool TCatalogueWorker::ReadNext(std::unique_lock<std::mutex>& lock, bool urgentOnly)
+{
+    std::list<TEntry>& from = !FUrgent.empty() ? FUrgent : FFill;
+    if (from.empty() || (urgentOnly && &from != &FUrgent))
+        return false;
+    FInFlight = std::move(from.front());
+    from.pop_front();
+    FQueued.erase(FInFlight->Key);
+    const std::wstring name = FInFlight->Name;
+    lock.unlock();
+    TWorkerResult result;
+    result.Kind = TWorkerResult::wrRecord;
+    if (Connected()) {
+        result.Record = ReadServiceRecord(FScm, FManager.get(), name, FWithDescription, true);
+    } else {
+        result.Record.ServiceName = name;
+        result.Record.Error = std::make_exception_ptr(EOSError(GetLastError()));
+    }
+    lock.lock();
+    Push(std::move(result), FInFlight->Urgent);
+    std::vector<unsigned> tickets = std::move(FInFlight->Tickets);
+    FInFlight.reset();
+    Complete(tickets);
+    return true;
+}
+
+void TCatalogueWorker::RunTick(std::unique_lock<std::mutex>& lock, TTickJob job)
+{
+    const DWORD start = GetTickCount();
+    const bool restarted = std::exchange(FStatusesRestarted, false);
+    lock.unlock();
+    TWorkerResult statuses;
+    statuses.Kind = TWorkerResult::wrStatuses;
+    std::exception_ptr error;
+    try {
+        if (!Connected())
+            RaiseLastOSError();
+        for (TListedStatus& listed : EnumerateAll(FScm, FManager.get(), FEnumBuffer)) {
+            std::wstring key = AsciiLower(listed.Name);
+            auto last = FLastStatuses.find(key);
+            if (!restarted && last != FLastStatuses.end() && last->second.DisplayName == listed.DisplayName &&
+                SameStatus(last->second.Status, listed.Status))
+                continue;
+            statuses.Statuses.push_back(listed);
+            FLastStatuses[key] = std::move(listed);
+        }
+    } catch (...) {
+        error = std::current_exception();
+        // The connection may be what failed: the next tick opens a new one.
+        FManager.reset();
+    }
+    lock.lock();
+    if (!statuses.Statuses.empty())
+        Push(std::move(statuses));
+    int reread = 0;
+    if (!error) {
+        for (const std::wstring& name : job.Reread) {
+            if (FStop || reread >= job.MaxRecords || (reread > 0 && GetTickCount() - start >= job.BudgetMs))
+                break;
+            // What the user waits for goes first.
+            while (ReadNext(lock, true)) {
+            }
+            lock.unlock();
+            TWorkerResult result;
+            result.Kind = TWorkerResult::wrRecord;
+            // The status came with the enumeration.
+            result.Record = ReadServiceRecord(FScm, FManager.get(), name, FWithDescription, false);
+            lock.lock();
+            Push(std::move(result));
+            ++reread;
+        }
+    }
+    TWorkerResult done;
+    done.Kind = TWorkerResult::wrTickDone;
+    done.Ticket = job.Ticket;
+    done.Reread = reread;
+    done.Error = error;
+    Push(std::move(done));
+    Complete({job.Ticket});
+}
+
+void TCatalogueWorker::RunDependants(std::unique_lock<std::mutex>& lock, const TDependantsJob& job)
+{
+    lock.unlock();
+    TWorkerResult found;
+    found.Kind = TWorkerResult::wrDependants;
+    found.Ticket = job.Ticket;
+    found.ServiceName = job.Name;
+    try {
+        if (!Connected())
+            RaiseLastOSError();
+        UniqueScHandleOf service(FScm, FScm.OpenServiceW(FManager.get(), job.Name.c_str(), SERVICE_ENUMERATE_DEPENDENTS));
+        if (!service)
+            RaiseLastOSError();
+        DWORD returned = 0;
+        std::vector<BYTE> buffer =
+            QueryGrowing(DependentsBufferSize, ERROR_MORE_DATA, [&](BYTE* buf, DWORD size, DWORD* needed) {
+                return FScm.EnumDependentServicesW(service.get(), SERVICE_STATE_ALL,
+                                                   reinterpret_cast<LPENUM_SERVICE_STATUSW>(buf), size, needed, &returned);
+            });
+        const auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
+        for (DWORD i = 0; i < returned; ++i)
+            if (records[i].lpServiceName && records[i].lpServiceName[0] && records[i].lpServiceName[0] != SC_GROUP_IDENTIFIERW)
+                found.Names.push_back(records[i].lpServiceName);
+        Win32Check(service.Close());
+    } catch (...) {
+        found.Error = std::current_exception();
+    }
+    lock.lock();
+    // Their records come before the answer is complete: whoever asks decides from them.
+    std::vector<std::wstring> names = found.Names;
+    Push(std::move(found));
+    if (!names.empty()) {
+        FPending[job.Ticket] += static_cast<int>(names.size());
+        for (const std::wstring& name : names)
+            Queue(name, job.Ticket, true);
+    }
+    Complete({job.Ticket});
+}
+
+void TCatalogueWorker::Run() noexcept
+{
+    std::unique_lock lock(FMutex);
+    for (;;) {
+        // Nothing more to read soon: what waits is announced before the thread sleeps.
+        if (FNotifyDue && FUrgent.empty() && FFill.empty() && FDependantsJobs.empty() && !FTickJob)
+            Notify();
+        FWake.wait(lock, [this] {
+            return FStop || !FUrgent.empty() || !FDependantsJobs.empty() || FTickJob || !FFill.empty();
+        });
+        if (FStop)
+            break;
+        if (FNotifyDue && GetTickCount() - FLastNotify >= FillNotifyMs)
+            Notify();
+        try {
+            if (ReadNext(lock, true))
+                continue;
+            if (!FDependantsJobs.empty()) {
+                TDependantsJob job = std::move(FDependantsJobs.front());
+                FDependantsJobs.pop_front();
+                RunDependants(lock, job);
+            } else if (FTickJob) {
+                TTickJob job = std::move(*FTickJob);
+                FTickJob.reset();
+                RunTick(lock, std::move(job));
+            } else {
+                ReadNext(lock, false);
+            }
+        } catch (...) {
+            // Only memory can fail here; the request stays unanswered and the next one tries on.
+            if (!lock.owns_lock())
+                lock.lock();
+        }
+    }
+    lock.unlock();
+    FManager.reset();
+}

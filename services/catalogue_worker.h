@@ -1,0 +1,156 @@
+// The list's worker thread: everything the service list needs of the Service Control Manager
+// that the GUI thread does not wait for itself, made through a connection of the worker's own.
+// The timer's work (one enumeration for every service's names and state, then whole records
+// re-read within a time budget), the records a rebuild left to read (rows in view first), the
+// records and dependants a command, a tip or a dialog needs first. The results are plain data
+// (record reads, changed states, dependants' names) handed to the GUI thread, which applies
+// them to the catalogue it alone owns; the worker never touches a record.
+//
+// One read at a time, in this order: urgent record reads, dependants, the tick, then the
+// reads left to fill in. A service is never read twice at once: asking for a record whose read
+// is queued or running waits for that read (an urgent request moves a queued one forward).
+//
+// Usage (the list's way):
+//   TCatalogueWorker worker(scm, L"", L"ServicesActive");
+//   worker.SetNotify([hwnd] { PostMessageW(hwnd, WM_APP, 0, 0); });  // results wait in Take()
+//   unsigned ticket = worker.Read({L"Db"}, true);
+//   while (!worker.Done(ticket)) WaitWithMessages(worker.DoneEvent());
+//   for (TWorkerResult& r : worker.Take()) ...apply...
+#pragma once
+
+#include "common/handle.h"
+#include "services/record_read.h"
+#include "services/scm_api.h"
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+// A service as an enumeration lists it.
+struct TListedStatus {
+    std::wstring Name;
+    std::wstring DisplayName;
+    SERVICE_STATUS Status{};
+};
+
+struct TWorkerResult {
+    enum TKind {
+        wrRecord,      // Record: one record read
+        wrStatuses,    // Statuses: the services whose names or status changed since the last tick
+        wrDependants,  // ServiceName's dependants, Names in the SCM's order (Error: the enumeration failed)
+        wrTickDone,    // a tick ended, Reread records re-read (Error: its enumeration failed)
+    };
+    TKind Kind = wrRecord;
+    unsigned Ticket = 0;
+    TServiceRecordData Record;
+    std::vector<TListedStatus> Statuses;
+    std::wstring ServiceName;
+    std::vector<std::wstring> Names;
+    int Reread = 0;
+    std::exception_ptr Error;
+};
+
+class TCatalogueWorker {
+public:
+    TCatalogueWorker(IServiceControlManager& scm, const std::wstring& machineName, const std::wstring& databaseName);
+    // Stops after the read under way and waits for the thread.
+    ~TCatalogueWorker();
+    TCatalogueWorker(const TCatalogueWorker&) = delete;
+    TCatalogueWorker& operator=(const TCatalogueWorker&) = delete;
+
+    // Called on the worker thread when results start waiting in Take(); null: never.
+    void SetNotify(std::function<void()> notify);
+
+    // Reads the records (with their status); urgent ones before anything else. Returns the
+    // request's ticket.
+    unsigned Read(const std::vector<std::wstring>& names, bool urgent);
+    // The dependants of a service, then their records.
+    unsigned Dependants(const std::wstring& name);
+    // The timer's work: one enumeration (what changed since the last one), then the records
+    // named re-read in order, at most maxRecords and for at most budgetMs.
+    unsigned Tick(std::vector<std::wstring> reread, int maxRecords, DWORD budgetMs);
+    // Moves the reads to fill in of these services, if they are queued, before the others
+    // (rows the user scrolled into view).
+    void Prefer(const std::vector<std::wstring>& names);
+    // Drops the reads queued to fill in (a rebuild made new records), and makes the next tick
+    // give every service's state.
+    void Restart();
+
+    // Whether reads to fill in are still queued.
+    bool Filling() const;
+    // Whether the request has ended and its results wait in Take() (or were taken).
+    bool Done(unsigned ticket) const;
+    // Signalled whenever a request ends.
+    HANDLE DoneEvent() const { return FDoneEvent.get(); }
+    // The results so far, in the order found.
+    std::vector<TWorkerResult> Take();
+
+private:
+    struct TEntry {
+        std::wstring Key;
+        std::wstring Name;
+        std::vector<unsigned> Tickets;
+        bool Urgent = false;
+    };
+    struct TTickJob {
+        unsigned Ticket;
+        std::vector<std::wstring> Reread;
+        int MaxRecords;
+        DWORD BudgetMs;
+    };
+    struct TDependantsJob {
+        unsigned Ticket;
+        std::wstring Name;
+    };
+
+    void Run() noexcept;
+    bool Connected();
+    // Reads the first urgent entry, or (urgentOnly false) the first one to fill in; false when
+    // there is none. Called with the lock held; returns with it held.
+    bool ReadNext(std::unique_lock<std::mutex>& lock, bool urgentOnly);
+    void RunTick(std::unique_lock<std::mutex>& lock, TTickJob job);
+    void RunDependants(std::unique_lock<std::mutex>& lock, const TDependantsJob& job);
+    // Called with the lock held. soon: announced at once (else with the next batch).
+    void Push(TWorkerResult result, bool soon = true);
+    void Notify();
+    void Complete(const std::vector<unsigned>& tickets);
+    unsigned NewTicket(int parts);
+    void Queue(const std::wstring& name, unsigned ticket, bool urgent);
+
+    IServiceControlManager& FScm;
+    std::wstring FMachineName;
+    std::wstring FDatabaseName;
+    UniqueScHandleOf FManager;  // the worker thread's alone
+    bool FWithDescription = true;
+    std::vector<BYTE> FEnumBuffer;  // the enumeration's, kept between ticks
+
+    mutable std::mutex FMutex;
+    std::condition_variable FWake;
+    bool FStop = false;
+    std::function<void()> FNotify;
+    bool FNotifyDue = false;
+    DWORD FLastNotify = 0;
+    std::list<TEntry> FUrgent;
+    std::list<TEntry> FFill;
+    std::unordered_map<std::wstring, std::list<TEntry>::iterator> FQueued;
+    std::optional<TEntry> FInFlight;
+    std::list<TDependantsJob> FDependantsJobs;
+    std::optional<TTickJob> FTickJob;
+    // The last state given of each service, by folded name.
+    std::unordered_map<std::wstring, TListedStatus> FLastStatuses;
+    bool FStatusesRestarted = true;
+    unsigned FLastTicket = 0;
+    std::unordered_map<unsigned, int> FPending;  // parts not yet done, by ticket
+    std::vector<TWorkerResult> FResults;
+    UniqueKernelHandle FDoneEvent;
+    std::thread FThread;
+};
