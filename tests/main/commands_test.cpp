@@ -175,7 +175,8 @@ TEST_F(CommandsTest, PauseAsksNothing)
     EXPECT_TRUE(Boxes.Asked.empty());
     EXPECT_EQ(Sim.CallCount(TSimCall::ControlService, L"SQLANY_r"), 1);
     EXPECT_TRUE(WaitUntil([&] { return Data(L"Runner")->Monitor == nullptr; }));
-    EXPECT_EQ(Window().List().Text(Row(L"Runner"), 1), L"Paused");
+    // The followed service's record lands from the list's worker by message.
+    EXPECT_TRUE(WaitUntil([&] { return Window().List().Text(Row(L"Runner"), 1) == L"Paused"; }));
 }
 
 class StopDatabaseServer : public CommandsTest {
@@ -345,7 +346,8 @@ TEST_F(BlockedStartTest, TheWindowAnswersWhileTheStartRequestWaitsAndItsResultIs
     EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_never"), 1);
     // As before: the service is followed until it runs.
     EXPECT_TRUE(WaitUntil([&] { return Data(L"Never reports")->Monitor == nullptr; }));
-    EXPECT_EQ(Window().List().Text(Row(L"Never reports"), 1), L"Running");
+    // The followed service's record lands from the list's worker by message.
+    EXPECT_TRUE(WaitUntil([&] { return Window().List().Text(Row(L"Never reports"), 1) == L"Running"; }));
     EXPECT_FALSE(Window().CommandRunning());
 }
 
