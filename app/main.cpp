@@ -3,10 +3,13 @@
 #include "app/instances.h"
 #include "app/startup.h"
 #include "app/switches.h"
+#include "common/computer_name.h"
 #include "common/errors.h"
+#include "common/format.h"
 #include "services/scm_api.h"
 #include "services/wine_scm.h"
 #include "ui/base/application.h"
+#include "ui/base/message_box.h"
 #include "ui/main/form_main.h"
 
 #include <windows.h>
@@ -15,6 +18,26 @@
 #include <memory>
 
 namespace {
+// The computer of "/computer:NAME" or "/computer NAME"; this computer (empty) without the
+// switch, for one of its own names, and after a name that cannot be a computer's, which is
+// reported.
+std::wstring StartComputer()
+{
+    const std::optional<std::wstring> text = SwitchValue(L"computer");
+    if (!text)
+        return {};
+    std::wstring error;
+    const std::optional<std::wstring> name = ComputerNameFromText(*text, error);
+    if (!name) {
+        AppMessageBox(Fmt(L"The computer named on the command line (/computer) cannot be used: %s\r\n\r\n"
+                          L"The services of this computer are shown.",
+                          {error}),
+                      ApplicationTitle, MB_ICONERROR);
+        return {};
+    }
+    return IsThisComputerName(*name) ? std::wstring() : *name;
+}
+
 int RunProgram()
 {
     if (const std::wstring* error = PendingStartupError()) {
@@ -39,7 +62,7 @@ int RunProgram()
     // Under Wine the manager's answers about dependencies are completed from the registry.
     IServiceControlManager& scm = RunsUnderWine() ? WineServiceControlManager() : SystemServiceControlManager();
     // The switch was read during static initialisation, before anything else ran.
-    auto mainForm = std::make_unique<TFormMain>(scm, ShowAllServices, /*readAhead*/ true);
+    auto mainForm = std::make_unique<TFormMain>(scm, ShowAllServices, /*readAhead*/ true, StartComputer());
     mainForm->Show();
     app.Run();
     return 0;

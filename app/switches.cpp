@@ -70,4 +70,22 @@ bool HasSwitch(const std::wstring& name)
     return SwitchTextHas(state.Text, name);
 }
 
+std::optional<std::wstring> SwitchValue(const std::vector<std::wstring>& arguments, const std::wstring& name)
+{
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::wstring& arg = arguments[i];
+        if (arg.size() < name.size() + 1 || (arg[0] != L'/' && arg[0] != L'-') ||
+            !SameTextAscii(arg.substr(1, name.size()), name))
+            continue;
+        const std::wstring rest = arg.substr(name.size() + 1);
+        if (rest.empty())
+            return i + 1 < arguments.size() ? arguments[i + 1] : std::wstring();
+        if (rest[0] == L':')
+            return rest.substr(1);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::wstring> SwitchValue(const std::wstring& name) { return SwitchValue(CommandLineArguments(), name); }
+
 const bool ShowAllServices = InitShowAllServices();

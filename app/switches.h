@@ -1,6 +1,8 @@
-// The one command-line switch the program knows, "all": every service instead of the ERP's.
+// The program's command-line switches: "all", every service instead of the ERP's, and
+// "computer", the computer whose services are shown first.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,3 +17,10 @@ extern const bool ShowAllServices;
 std::wstring BuildSwitchText(const std::vector<std::wstring>& arguments);
 // Whether a switch text holds the switch name.
 bool SwitchTextHas(const std::wstring& switchText, const std::wstring& name);
+
+// The value of a switch with a value among the arguments: "/name:value", or "/name value" (the
+// next argument); "-" in place of "/" and any letter case of the name. The first one counts;
+// none when the switch is absent, an empty value when it ends the command line.
+std::optional<std::wstring> SwitchValue(const std::vector<std::wstring>& arguments, const std::wstring& name);
+// The same for the program's command line.
+std::optional<std::wstring> SwitchValue(const std::wstring& name);

@@ -18,12 +18,25 @@ std::wstring ParametersKeyPath(const std::wstring& serviceName)
 const wchar_t* FromRoot(const std::wstring& path) { return path.c_str() + 1; }
 }  // namespace
 
-std::wstring ReadServiceParameters(const std::wstring& serviceName)
+TMachineRegistry::TMachineRegistry(const std::wstring& machineName)
+{
+    if (machineName.empty())
+        return;
+    HKEY remote = nullptr;
+    const std::wstring unc = machineName.rfind(L"\\", 0) == 0 ? machineName : L"\\" + machineName;
+    FStatus = RegConnectRegistryW(unc.c_str(), HKEY_LOCAL_MACHINE, &remote);
+    if (FStatus == ERROR_SUCCESS)
+        FRemote.reset(remote);
+}
+
+std::wstring ReadServiceParameters(const std::wstring& serviceName, const std::wstring& machineName)
 {
     std::wstring path = ParametersKeyPath(serviceName);
+    TMachineRegistry registry(machineName);
     UniqueRegKey key;
     TRegValue value;
-    if (OpenRegKey(HKEY_LOCAL_MACHINE, FromRoot(path), KEY_READ, key) != ERROR_SUCCESS ||
+    if (registry.Status() != ERROR_SUCCESS ||
+        OpenRegKey(registry.Root(), FromRoot(path), KEY_READ, key) != ERROR_SUCCESS ||
         ReadRegValue(key.get(), ValueName, value) != ERROR_SUCCESS)
         return {};
     if (value.Type != REG_SZ && value.Type != REG_EXPAND_SZ && value.Type != REG_BINARY)
@@ -33,16 +46,19 @@ std::wstring ReadServiceParameters(const std::wstring& serviceName)
     return RegDataText(value.Data);
 }
 
-void WriteServiceParameters(const std::wstring& serviceName, const std::wstring& text)
+void WriteServiceParameters(const std::wstring& serviceName, const std::wstring& text, const std::wstring& machineName)
 {
     std::wstring path = ParametersKeyPath(serviceName);
-    {
+    TMachineRegistry registry(machineName);
+    if (registry.Status() == ERROR_SUCCESS) {
         // A failure here shows as the failure to open the key below.
         UniqueRegKey created;
-        CreateRegKey(HKEY_LOCAL_MACHINE, FromRoot(path), KEY_ALL_ACCESS, created);
+        CreateRegKey(registry.Root(), FromRoot(path), KEY_ALL_ACCESS, created);
     }
     UniqueRegKey key;
-    LSTATUS status = OpenRegKey(HKEY_LOCAL_MACHINE, FromRoot(path), KEY_WRITE, key);
+    LSTATUS status = registry.Status();
+    if (status == ERROR_SUCCESS)
+        status = OpenRegKey(registry.Root(), FromRoot(path), KEY_WRITE, key);
     if (status == ERROR_SUCCESS)
         status = WriteRegText(key.get(), ValueName, text);
     if (status != ERROR_SUCCESS)

@@ -89,6 +89,8 @@ void TNtService::ApplyStatus(const SERVICE_STATUS& status)
     FServiceState = StateOf(status.dwCurrentState);
     FControlsAccepted = ControlsAcceptedOf(status.dwControlsAccepted);
     FWin32ExitCode = status.dwWin32ExitCode;
+    FCheckPoint = status.dwCheckPoint;
+    FWaitHint = status.dwWaitHint;
 }
 
 void TNtService::ReadState(SC_HANDLE handle, const SERVICE_STATUS* known, bool deferLinks)

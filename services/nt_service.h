@@ -55,6 +55,10 @@ public:
     TServiceStartType StartType() const { return FStartType; }
     TServiceErrorControlType ErrorControlType() const { return FErrorControlType; }
     DWORD Win32ExitCode() const { return FWin32ExitCode; }
+    // The progress of a pending state as the last status read gave it: the check point grows
+    // while the service works, and the wait hint is how long (ms) the next step may take.
+    DWORD CheckPoint() const { return FCheckPoint; }
+    DWORD WaitHint() const { return FWaitHint; }
     TServiceGroup* Group() const { return FGroup; }
     TServiceControlAccepteds ControlsAccepted() const { return FControlsAccepted; }
 
@@ -164,6 +168,8 @@ private:
     TServiceStartType FStartType = sstBoot;
     TServiceErrorControlType FErrorControlType = ectIgnore;
     DWORD FWin32ExitCode = 0;
+    DWORD FCheckPoint = 0;
+    DWORD FWaitHint = 0;
     TServiceGroup* FGroup = nullptr;
     TServiceControlAccepteds FControlsAccepted;
     bool FRecordRead = false;

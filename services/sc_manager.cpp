@@ -1,6 +1,8 @@
 #include "services/sc_manager.h"
 
+#include "common/computer_name.h"
 #include "common/errors.h"
+#include "common/registry.h"
 #include "common/text.h"
 #include "services/sc_buffer.h"
 
@@ -123,6 +125,25 @@ void TSCManager::TakeRecords(TSCManager& source)
 
 void TSCManager::ReadGroupOrder()
 {
+    if (!FMachineName.empty() && !IsThisComputerName(FMachineName)) {
+        // Another computer's order is in its own registry. One that refuses its registry
+        // still lists its services: the groups then take their order as they are met.
+        HKEY remote = nullptr;
+        if (RegConnectRegistryW(FMachineName.c_str(), HKEY_LOCAL_MACHINE, &remote) != ERROR_SUCCESS)
+            return;
+        UniqueRegKey root(remote);
+        TGroupOrderLocation location = FGroupOrderLocation;
+        location.Root = root.get();
+        std::vector<std::wstring> names;
+        try {
+            names = ::ReadGroupOrder(location);
+        } catch (const Exception&) {
+            return;
+        }
+        for (const std::wstring& name : names)
+            AddGroup(name, GroupCount());
+        return;
+    }
     std::vector<std::wstring> names = ::ReadGroupOrder(FGroupOrderLocation);
     for (const std::wstring& name : names)
         AddGroup(name, GroupCount());

@@ -5,8 +5,9 @@
 
 TServiceMonitor::TServiceMonitor(const std::wstring& SvcName, const std::wstring& Operation, TServiceState FinalState,
                                  TServiceNotification Callback, TServiceMonitorTerminate TerminateFunc,
-                                 IServiceControlManager& scm, IGuiThread& gui)
-    : TThread(gui), FScm(scm), FCallback(std::move(Callback)), FFinalState(FinalState), FOperation(Operation), FSvcName(SvcName)
+                                 IServiceControlManager& scm, IGuiThread& gui, const std::wstring& MachineName)
+    : TThread(gui), FScm(scm), FCallback(std::move(Callback)), FFinalState(FinalState), FOperation(Operation), FSvcName(SvcName),
+      FMachineName(MachineName)
 {
     FreeOnTerminate = true;
     if (TerminateFunc)
@@ -30,7 +31,7 @@ void TServiceMonitor::Execute()
                 FCallback(std::wstring());
         });
         while (!Terminated()) {
-            TServiceState s = QueryState(FScm, FSvcName);
+            TServiceState s = QueryState(FScm, FSvcName, FMachineName);
             if (s == FFinalState)
                 break;
             if (!IsPendingState(s))
@@ -47,9 +48,11 @@ void TServiceMonitor::Execute()
     });
 }
 
-TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std::wstring& SvcName)
+TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std::wstring& SvcName,
+                                          const std::wstring& MachineName)
 {
-    UniqueScHandleOf manager(scm, scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueScHandleOf manager(
+        scm, scm.OpenSCManagerW(MachineName.empty() ? nullptr : MachineName.c_str(), nullptr, SC_MANAGER_CONNECT));
     if (!manager)
         return ssUnknown;
     UniqueScHandleOf service(scm, scm.OpenServiceW(manager.get(), SvcName.c_str(), SERVICE_QUERY_STATUS));

@@ -36,7 +36,7 @@ public:
     // Starts at once and frees itself after TerminateFunc has run.
     TServiceMonitor(const std::wstring& SvcName, const std::wstring& Operation, TServiceState FinalState,
                     TServiceNotification Callback, TServiceMonitorTerminate TerminateFunc,
-                    IServiceControlManager& scm, IGuiThread& gui);
+                    IServiceControlManager& scm, IGuiThread& gui, const std::wstring& MachineName = {});
 
     // The failure that ended the run, or empty; valid inside the handlers.
     const std::wstring& ErrorMessage() const { return FErrorMessage; }
@@ -50,7 +50,9 @@ public:
     // The state of a service seen with handles of its own; a pending state is followed while its
     // check point moves within a second. ssUnknown when the manager or the service cannot be
     // opened.
-    static TServiceState QueryState(IServiceControlManager& scm, const std::wstring& SvcName);
+    // MachineName: the computer whose manager is asked; empty for this one.
+    static TServiceState QueryState(IServiceControlManager& scm, const std::wstring& SvcName,
+                                    const std::wstring& MachineName = {});
 
 protected:
     void Execute() override;
@@ -64,4 +66,5 @@ private:
     TServiceState FFinalState;
     std::wstring FOperation;
     std::wstring FSvcName;
+    std::wstring FMachineName;
 };

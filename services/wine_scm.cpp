@@ -1,5 +1,6 @@
 #include "services/wine_scm.h"
 
+#include "common/computer_name.h"
 #include "common/registry.h"
 #include "services/forwarding_scm.h"
 #include "services/sc_buffer.h"
@@ -242,8 +243,14 @@ class TWineServiceControlManager final : public TForwardingScm {
 public:
     using TForwardingScm::TForwardingScm;
 
+    // Wine's manager ignores the machine name and would answer with this computer's services:
+    // another computer's name is refused as an unreachable computer is.
     SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override
     {
+        if (machineName && *machineName && !IsThisComputerName(machineName)) {
+            SetLastError(RPC_S_SERVER_UNAVAILABLE);
+            return nullptr;
+        }
         SC_HANDLE manager = Inner().OpenSCManagerW(machineName, databaseName, desiredAccess);
         if (manager) {
             DWORD error = GetLastError();

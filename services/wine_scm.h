@@ -26,6 +26,9 @@
 //   one, passes the stored list, so that the dependencies stay.
 // - A stored value of another kind than text counts as no entries; data of odd size keeps its
 //   whole characters, data without its terminating NUL keeps its last entry.
+// - OpenSCManagerW with another computer's name fails with RPC_S_SERVER_UNAVAILABLE (1722), as
+//   for a computer that cannot be reached: Wine's manager ignores the name and would answer
+//   with this computer's services. This computer's own names (IsThisComputerName) pass.
 // - Only handles opened through the adapter are completed (it remembers each one's service name
 //   and access until it is closed); any other handle is answered by the manager alone.
 // The adapter is safe to use from several threads at once.

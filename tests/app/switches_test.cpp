@@ -41,3 +41,29 @@ TEST(HasSwitch, TestProgramHasNoArguments)
     EXPECT_FALSE(HasSwitch(L"all"));
 }
 }  // namespace
+
+namespace {
+struct ValueCase {
+    std::vector<std::wstring> Arguments;
+    std::optional<std::wstring> Computer;
+};
+
+TEST(SwitchValue, ComputerWithColonOrAsTheNextArgument)
+{
+    const ValueCase cases[] = {
+        {{L"/computer:erp-app1"}, L"erp-app1"},
+        {{L"-COMPUTER:\\\\erp-app1"}, L"\\\\erp-app1"},
+        {{L"/computer", L"erp-app1"}, L"erp-app1"},
+        {{L"/all", L"/Computer", L"10.0.0.7"}, L"10.0.0.7"},
+        {{L"/computer:"}, L""},
+        {{L"/computer"}, L""},
+        {{L"/computer:a", L"/computer:b"}, L"a"},
+        {{L"/computers:x"}, std::nullopt},
+        {{L"computer:x"}, std::nullopt},
+        {{L"/all"}, std::nullopt},
+        {{}, std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SwitchValue(c.Arguments, L"computer"), c.Computer) << testing::PrintToString(c.Arguments);
+}
+}  // namespace

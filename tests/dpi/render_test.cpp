@@ -16,6 +16,7 @@
 #include "ui/about/form_about.h"
 #include "ui/base/application.h"
 #include "ui/base/delay.h"
+#include "ui/main/form_connect.h"
 #include "ui/main/form_main.h"
 #include "ui/props/form_password.h"
 #include "ui/props/form_props.h"
@@ -262,6 +263,12 @@ TEST_F(DpiRender, PasswordPrompt)
 {
     TFormPassword form(L"Service properties");
     Look(form, "password");
+}
+
+TEST_F(DpiRender, ConnectDialog)
+{
+    TFormConnect form(L"erp-app1", {L"erp-app1", L"erp-db1.example.com"});
+    Look(form, "connect");
 }
 
 TEST_F(DpiRender, AboutWindow)

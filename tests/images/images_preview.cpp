@@ -49,7 +49,8 @@ void ShowMenu(HWND wnd)
 {
     static const wchar_t* const Captions[MainImageCount] = {L"Unknown", L"Running", L"Paused",  L"Stopped",
                                                             L"Starting", L"Stopping", L"Start/Resume", L"Stop",
-                                                            L"Pause",   L"Refresh", L"Properties...", L"Quit"};
+                                                            L"Pause",   L"Refresh", L"Properties...", L"Quit",
+                                                            L"Restart"};
     static std::vector<UniqueBitmap> menuBitmaps;
     HMENU menu = CreatePopupMenu();
     for (int i = 0; i < MainImageCount; ++i) {

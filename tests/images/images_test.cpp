@@ -105,6 +105,10 @@ const KeyPixel KeyPixels[] = {
     {imgQuit, 7, 4, "power symbol's bar", IsRed},
     {imgQuit, 3, 10, "power symbol's ring, left", IsRed},
     {imgQuit, 7, 10, "inside the power ring", IsBackground},
+    {imgRestart, 3, 12, "restart's square", IsBlack},
+    {imgRestart, 10, 12, "restart's triangle", IsBlack},
+    {imgRestart, 8, 2, "restart's arrow", IsBlue},
+    {imgRestart, 12, 6, "restart's arrow head", IsBlue},
 };
 
 TEST(MainImages, ListHoldsTwelveImagesOfSixteenPixels)

@@ -25,13 +25,18 @@ const TServiceSpec RemoveSpec{L"e2ecmd_remove", L"Talvora ERP E2E Cmd Remove", L
 const TServiceSpec LateSpec{L"e2ecmd_late", L"Talvora ERP E2E Cmd Late", L""};
 const TServiceSpec SlowSpec{L"e2ecmd_slow", L"Talvora ERP E2E Cmd Slow", L"--start-checkpoints 16 --step-ms 250"};
 const TServiceSpec FailSpec{L"e2ecmd_fail", L"Talvora ERP E2E Cmd Fail", L"--start-checkpoints 3 --fail-start"};
+// Restart: a database with a slow stop and an application server that depends on it.
+const TServiceSpec RestartDbSpec{L"SQLANYs_e2erst", L"SQL Anywhere E2E Restart", L"--stop-checkpoints 4 --step-ms 250"};
+const TServiceSpec RestartAppSpec{.Name = L"e2erst_app", .DisplayName = L"Talvora ERP E2E Restart App",
+                                  .Dependencies = {L"SQLANYs_e2erst"}};
 
 class CommandsE2E : public TE2EServicesTest {
 protected:
     static void SetUpTestSuite()
     {
-        Register({&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec});
-        for (const TServiceSpec* wanted : {&DatabaseSpec, &PauseSpec, &NoPauseSpec}) {
+        Register({&StartSpec, &DatabaseSpec, &PauseSpec, &NoPauseSpec, &RemoveSpec, &FailSpec, &SlowSpec, &RestartDbSpec,
+                  &RestartAppSpec});
+        for (const TServiceSpec* wanted : {&DatabaseSpec, &PauseSpec, &NoPauseSpec, &RestartDbSpec, &RestartAppSpec}) {
             Service(*wanted).Start();
             Service(*wanted).WaitForState(SERVICE_RUNNING, 5000);
         }
@@ -66,30 +71,30 @@ TEST_F(CommandsE2E, StartFromTheToolbarShowsStartingThenRunning)
     const std::wstring caption = StartSpec.DisplayName;
     ASSERT_TRUE(Window().ClickRow(caption));
     EXPECT_EQ(Window().Row(caption)->Status, L"Stopped");
-    ASSERT_TRUE(Window().ClickButton(cmdStart));
+    ASSERT_TRUE(Window().ClickButton(ActStart));
 
     EXPECT_TRUE(Window().WaitForStatus(caption, L"Starting", 2000));
     EXPECT_EQ(Window().Row(caption)->Image, imgStarting);
     // The row is followed by a monitor meanwhile: nothing more can be done with it.
-    EXPECT_FALSE(Window().ToolBar().Enabled(cmdStart));
-    EXPECT_FALSE(Window().ToolBar().Enabled(cmdStop));
+    EXPECT_FALSE(Window().ToolBar().Enabled(ActStart));
+    EXPECT_FALSE(Window().ToolBar().Enabled(ActStop));
 
     EXPECT_TRUE(Window().WaitForStatus(caption, L"Running", 6000));
     EXPECT_EQ(Window().Row(caption)->Image, imgRunning);
     EXPECT_EQ(Service(StartSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
-    EXPECT_TRUE(Window().WaitForButton(cmdStop, true));
-    EXPECT_FALSE(Window().ToolBar().Enabled(cmdStart));
+    EXPECT_TRUE(Window().WaitForButton(ActStop, true));
+    EXPECT_FALSE(Window().ToolBar().Enabled(ActStart));
 }
 
 TEST_F(CommandsE2E, AStartThatFallsBackToStoppedIsReportedOnce)
 {
     const std::wstring caption = FailSpec.DisplayName;
     ASSERT_TRUE(Window().ClickRow(caption));
-    ASSERT_TRUE(Window().ClickButton(cmdStart));
+    ASSERT_TRUE(Window().ClickButton(ActStart));
     Answer(L"Talvora ERP Service Manager", L"e2ecmd_fail: Starting failed.", IDOK);
     EXPECT_EQ(Window().Row(caption)->Status, L"Stopped");
     EXPECT_EQ(Window().WaitForMessageBox(1500), nullptr) << "reported twice";
-    EXPECT_TRUE(Window().WaitForButton(cmdStart, true)) << "the row stays busy";
+    EXPECT_TRUE(Window().WaitForButton(ActStart, true)) << "the row stays busy";
 }
 
 TEST_F(CommandsE2E, StoppingADatabaseServerAsksFirstAndOnlyYesStopsIt)
@@ -99,34 +104,66 @@ TEST_F(CommandsE2E, StoppingADatabaseServerAsksFirstAndOnlyYesStopsIt)
     ASSERT_TRUE(Window().ClickRow(caption));
     ASSERT_EQ(Window().Row(caption)->Status, L"Running");
 
-    ASSERT_TRUE(Window().ClickButton(cmdStop));
+    ASSERT_TRUE(Window().ClickButton(ActStop));
     Answer(L"Stop service", warning, IDNO);
     ASSERT_TRUE(Window().WaitForIdle());
     EXPECT_EQ(Window().Row(caption)->Status, L"Running");
     EXPECT_EQ(Service(DatabaseSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
 
-    ASSERT_TRUE(Window().ClickButton(cmdStop));
+    ASSERT_TRUE(Window().ClickButton(ActStop));
     Answer(L"Stop service", warning, IDYES);
     EXPECT_TRUE(Window().WaitForStatus(caption, L"Stopped", 5000));
     EXPECT_EQ(Window().Row(caption)->Image, imgStopped);
     EXPECT_EQ(Service(DatabaseSpec).State(), static_cast<DWORD>(SERVICE_STOPPED));
 }
 
+// Ctrl+R on the database: Stop's two questions, then the database stops (slowly) with its
+// dependant, and both start again; the rows show each step.
+TEST_F(CommandsE2E, CtrlRRestartsADatabaseWithItsRunningDependant)
+{
+    const std::wstring db = RestartDbSpec.DisplayName, app = RestartAppSpec.DisplayName;
+    ASSERT_TRUE(Window().ClickRow(db));
+    ASSERT_TRUE(Window().WaitForButton(ActRestart, true));
+    BringToFront(Window().Main());
+    PressChord({VK_CONTROL, 'R'});
+    Answer(L"Stop service", L"You are about to stop the database server. Really continue?", IDYES);
+    Answer(L"Stop service", L"These services are dependent and must also be stopped. Continue?\r\n\r\n\"" + app + L"\"",
+           IDYES);
+    std::vector<std::wstring> dbSeen, appSeen;
+    auto note = [](std::vector<std::wstring>& seen, const std::optional<TRemoteRow>& row) {
+        if (row && (seen.empty() || seen.back() != row->Status))
+            seen.push_back(row->Status);
+    };
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            note(dbSeen, Window().Row(db));
+            note(appSeen, Window().Row(app));
+            return dbSeen.size() > 1 && dbSeen.back() == L"Running" && appSeen.size() > 1 && appSeen.back() == L"Running";
+        },
+        15000))
+        << "database " << testing::PrintToString(dbSeen) << ", application " << testing::PrintToString(appSeen);
+    EXPECT_NE(std::find(dbSeen.begin(), dbSeen.end(), L"Stopping"), dbSeen.end()) << testing::PrintToString(dbSeen);
+    EXPECT_NE(std::find(appSeen.begin(), appSeen.end(), L"Stopped"), appSeen.end()) << testing::PrintToString(appSeen);
+    EXPECT_EQ(Service(RestartDbSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_TRUE(WaitUntil([&] { return Service(RestartAppSpec).State() == SERVICE_RUNNING; }, 5000));
+    EXPECT_EQ(Window().WaitForMessageBox(500), nullptr) << "a failure was reported";
+}
+
 TEST_F(CommandsE2E, PauseAndResumeAServiceThatAcceptsIt)
 {
     // A service that does not accept pause cannot be paused.
     ASSERT_TRUE(Window().ClickRow(NoPauseSpec.DisplayName));
-    EXPECT_TRUE(Window().WaitForButton(cmdStop, true));
-    EXPECT_FALSE(Window().ToolBar().Enabled(cmdPause));
+    EXPECT_TRUE(Window().WaitForButton(ActStop, true));
+    EXPECT_FALSE(Window().ToolBar().Enabled(ActPause));
 
     const std::wstring caption = PauseSpec.DisplayName;
     ASSERT_TRUE(Window().ClickRow(caption));
-    ASSERT_TRUE(Window().ClickButton(cmdPause));
+    ASSERT_TRUE(Window().ClickButton(ActPause));
     EXPECT_TRUE(Window().WaitForStatus(caption, L"Paused", 5000));
     EXPECT_EQ(Window().Row(caption)->Image, imgPaused);
     EXPECT_EQ(Service(PauseSpec).State(), static_cast<DWORD>(SERVICE_PAUSED));
 
-    ASSERT_TRUE(Window().ClickButton(cmdStart)) << "Start/Resume stays disabled for a paused service";
+    ASSERT_TRUE(Window().ClickButton(ActStart)) << "Start/Resume stays disabled for a paused service";
     EXPECT_TRUE(Window().WaitForStatus(caption, L"Running", 5000));
     EXPECT_EQ(Window().Row(caption)->Image, imgRunning);
     EXPECT_EQ(Service(PauseSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
@@ -172,14 +209,14 @@ TEST_F(CommandsE2E, F5RebuildsTheListAndKeepsTheSelection)
 
 TEST_F(CommandsE2E, ToolbarAndServiceMenuPictures)
 {
-    // Left to right: Start/Resume, Stop, Pause, a separator, Refresh, Properties..., a separator, Quit.
-    const std::vector<int> expected{cmdStart, cmdStop, cmdPause, 0, cmdRebuild, cmdProps, 0, cmdQuit};
+    // Left to right: Start/Resume, Stop, Restart, Pause, a separator, Refresh, Properties..., a separator, Quit.
+    const std::vector<int> expected{ActStart, ActStop, ActRestart, ActPause, 0, ActRebuild, ActProps, 0, ActQuit};
     EXPECT_EQ(Window().ToolBar().Commands(), expected);
 
     ASSERT_TRUE(Window().ClickRow(PauseSpec.DisplayName));
-    ASSERT_TRUE(Window().WaitForButton(cmdPause, true));
+    ASSERT_TRUE(Window().WaitForButton(ActPause, true));
     // The mouse over Refresh shows its hint.
-    MoveMouseTo(CentreOf(Window().ToolBar().ButtonRect(cmdRebuild)));
+    MoveMouseTo(CentreOf(Window().ToolBar().ButtonRect(ActRebuild)));
     EXPECT_NE(Window().Program().WaitForWindow(TOOLTIPS_CLASSW, 3000), nullptr) << "no tooltip";
     Sleep(200);
     RECT toolbar = WindowScreenRect(Window().ToolBar().Handle());
@@ -236,7 +273,7 @@ TEST_F(CommandsE2E, QuittingWhileAMonitorFollowsARowEndsTheProgramCleanly)
 {
     const std::wstring caption = SlowSpec.DisplayName;
     ASSERT_TRUE(Window().ClickRow(caption));
-    ASSERT_TRUE(Window().ClickButton(cmdStart));
+    ASSERT_TRUE(Window().ClickButton(ActStart));
     ASSERT_TRUE(Window().WaitForStatus(caption, L"Starting", 2000));
     BringToFront(Window().Main());
     PressChord({VK_MENU, VK_F4});
@@ -248,7 +285,7 @@ TEST_F(CommandsE2E, QuittingWhileAMonitorFollowsARowEndsTheProgramCleanly)
 TEST_F(CommandsE2E, AltXEndsTheProgramWithExitCodeZeroButNotFromTheAboutWindow)
 {
     BringToFront(Window().Main());
-    PostMessageW(Window().Main(), WM_COMMAND, cmdAbout, 0);  // Help / About..., as the menu sends it
+    PostMessageW(Window().Main(), WM_COMMAND, ActAbout, 0);  // Help / About..., as the menu sends it
     HWND about = Window().Program().WaitForWindow(L"TFormAbout", 5000);
     ASSERT_NE(about, nullptr) << "no About window";
     ASSERT_TRUE(BringToFront(about));
@@ -316,7 +353,9 @@ TEST_F(CommandsE2E, AltWithAMenusLetterOpensTheMenu)
         ASSERT_TRUE(WaitUntil(
             [&] { return (!IsWindow(shown) || !IsWindowVisible(shown)) && IsWindowEnabled(Window().Main()); }, 3000));
     }
+    // Quit is the Program menu's last item.
     ASSERT_TRUE(OpenMenuWithAlt(Window(), 'P')) << "no Program menu opened";
+    PressKey(VK_UP);
     PressKey(VK_RETURN);
     EXPECT_EQ(Window().Program().WaitForExit(5000), 0u);
 }

@@ -151,10 +151,10 @@ TEST_F(ServiceListE2E, ShowsTheErpServicesWithStatesIconsAndFollowsThemWhileThey
     // the commands again (Stop is refused while a monitor follows the row).
     const std::wstring slow = SlowStartSpec.DisplayName;
     ASSERT_TRUE(window.ClickRow(slow));
-    EXPECT_TRUE(window.WaitForButton(cmdStop, false, 1000));
+    EXPECT_TRUE(window.WaitForButton(ActStop, false, 1000));
     EXPECT_TRUE(window.WaitForStatus(slow, L"Running", 8000));
     EXPECT_EQ(window.Row(slow)->Image, imgRunning);
-    EXPECT_TRUE(window.WaitForButton(cmdStop, true, 3000)) << "the row stays busy after its monitor's end";
+    EXPECT_TRUE(window.WaitForButton(ActStop, true, 3000)) << "the row stays busy after its monitor's end";
 
     // A service started outside the program shows "Running" within two seconds.
     const std::wstring outside = OutsideSpec.DisplayName;
@@ -234,7 +234,7 @@ TEST_F(ServiceListE2E, QuittingWhileAMonitorFollowsAFrozenCheckPointEndsCleanly)
     ASSERT_NE(window.Main(), nullptr) << "no main window";
     // The row found starting is followed: Stop stays disabled while its monitor runs.
     ASSERT_TRUE(window.ClickRow(FrozenSpec.DisplayName));
-    EXPECT_TRUE(window.WaitForButton(cmdStop, false, 1000));
+    EXPECT_TRUE(window.WaitForButton(ActStop, false, 1000));
     // Let the monitor sit in its wait on the frozen check point, then quit.
     WaitUntil([] { return false; }, 1500);
     EXPECT_EQ(window.Row(FrozenSpec.DisplayName)->Status, L"Starting");

@@ -1,30 +1,16 @@
 // The real program's main window driven from this process: its list, toolbar and status bar
 // read through the remote controls, its message boxes found and answered, its rows waited for.
+// The window's command ids and image indexes are the program's own (command_ids.h).
 #pragma once
 
 #include "tests/support/program_driver.h"
 #include "tests/support/remote_controls.h"
+#include "ui/main/command_ids.h"
 
 #include <windows.h>
 
 #include <optional>
 #include <string>
-
-// Command ids of the main window's actions (toolbar buttons and menu items).
-enum : int {
-    cmdStart = 1001,
-    cmdStop,
-    cmdPause,
-    cmdRebuild,
-    cmdUninstall,
-    cmdInstall,
-    cmdQuit,
-    cmdProps,
-    cmdAbout,
-};
-
-// Image indexes of the list's rows.
-enum : int { imgUnknown, imgRunning, imgPaused, imgStopped, imgStarting, imgStopping };
 
 class TMainWindowDriver {
 public:

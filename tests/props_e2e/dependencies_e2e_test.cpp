@@ -108,14 +108,14 @@ TEST_F(DependenciesE2E, StartAsksForTheStoppedDatabaseAndStartsBoth)
     ASSERT_TRUE(Window().ClickRow(app));
     ASSERT_TRUE(Window().WaitForStatus(app, L"Stopped", 3000));
 
-    ASSERT_TRUE(Window().SendButtonCommand(cmdStart));
+    ASSERT_TRUE(Window().SendButtonCommand(ActStart));
     EXPECT_EQ(Answer(IDNO), StartQuestion);
     // A start goes to a worker of its own: the idle window is no sign that none was asked for.
     Sleep(1200);
     EXPECT_EQ(Service(DbSpec).State(), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(Service(AppSpec).State(), static_cast<DWORD>(SERVICE_STOPPED));
 
-    ASSERT_TRUE(Window().SendButtonCommand(cmdStart));
+    ASSERT_TRUE(Window().SendButtonCommand(ActStart));
     EXPECT_EQ(Answer(IDYES), StartQuestion);
     EXPECT_TRUE(Window().WaitForStatus(app, L"Running", 10000));
     EXPECT_TRUE(Window().WaitForStatus(DbSpec.DisplayName, L"Running", 3000));
@@ -130,14 +130,14 @@ TEST_F(DependenciesE2E, StopOfTheDatabaseAsksForTheRunningApplicationServerAndSt
     ASSERT_TRUE(Window().ClickRow(db));
     ASSERT_TRUE(Window().WaitForStatus(db, L"Running", 3000));
 
-    ASSERT_TRUE(Window().SendButtonCommand(cmdStop));
+    ASSERT_TRUE(Window().SendButtonCommand(ActStop));
     EXPECT_EQ(Answer(IDYES), StopWarning);
     EXPECT_EQ(Answer(IDCANCEL), StopQuestion);
     ASSERT_TRUE(Window().WaitForIdle());
     EXPECT_EQ(Service(DbSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(Service(AppSpec).State(), static_cast<DWORD>(SERVICE_RUNNING));
 
-    ASSERT_TRUE(Window().SendButtonCommand(cmdStop));
+    ASSERT_TRUE(Window().SendButtonCommand(ActStop));
     EXPECT_EQ(Answer(IDYES), StopWarning);
     EXPECT_EQ(Answer(IDYES), StopQuestion);
     EXPECT_TRUE(Window().WaitForStatus(db, L"Stopped", 10000));

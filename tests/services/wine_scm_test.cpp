@@ -1,6 +1,8 @@
 // The adapter over Wine's real Service Control Manager: the dependency lists and dependants it
 // completes from the services' keys, the caller's buffers, damaged stored values, and the
 // catalogue built over it. Every service here is created by the test and deleted afterwards.
+#include "common/computer_name.h"
+#include "common/format.h"
 #include "common/registry.h"
 #include "services/sc_buffer.h"
 #include "services/sc_manager.h"
@@ -330,4 +332,28 @@ TEST_F(WineScmTest, CatalogueOverTheAdapterLinksDependenciesAndDependants)
     EXPECT_EQ(app->DependentByServiceCount(), 1);
 }
 
+}  // namespace
+
+namespace {
+// Wine's manager ignores the machine name: the adapter lets only this computer's names through
+// and refuses any other as an unreachable computer.
+TEST(WineScmComputers, OnlyThisComputersNamesReachTheManager)
+{
+    const std::wstring own = ThisComputerName();
+    for (const std::wstring& name : {std::wstring(), own, L"\\\\" + own, std::wstring(L"localhost"),
+                                     std::wstring(L"\\\\localhost"), std::wstring(L"."), std::wstring(L"127.0.0.1")}) {
+        SC_HANDLE manager = Adapter().OpenSCManagerW(name.empty() ? nullptr : name.c_str(), nullptr,
+                                                     SC_MANAGER_ENUMERATE_SERVICE);
+        EXPECT_NE(manager, nullptr) << ToUtf8(name) << " error " << GetLastError();
+        if (manager)
+            Adapter().CloseServiceHandle(manager);
+    }
+    for (const std::wstring& name : {std::wstring(L"nosuchhost"), std::wstring(L"\\\\nosuchhost"),
+                                     std::wstring(L"10.0.0.7"), own + L"x"}) {
+        SetLastError(0);
+        EXPECT_EQ(Adapter().OpenSCManagerW(name.c_str(), nullptr, SC_MANAGER_ENUMERATE_SERVICE), nullptr)
+            << ToUtf8(name);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE)) << ToUtf8(name);
+    }
+}
 }  // namespace

@@ -169,5 +169,21 @@ void TActionList::UpdateMenu(HMENU menu) const
 const wchar_t* TActionList::HintOf(int id)
 {
     TAction* a = Find(id);
-    return a ? a->Hint.c_str() : L"";
+    if (!a)
+        return L"";
+    // "Short|Long": the tool tip shows the short part.
+    const size_t bar = a->Hint.find(L'|');
+    if (bar == std::wstring::npos)
+        return a->Hint.c_str();
+    FHintText = a->Hint.substr(0, bar);
+    return FHintText.c_str();
+}
+
+std::wstring TActionList::LongHintOf(int id)
+{
+    TAction* a = Find(id);
+    if (!a)
+        return {};
+    const size_t bar = a->Hint.find(L'|');
+    return bar == std::wstring::npos ? a->Hint : a->Hint.substr(bar + 1);
 }

@@ -64,8 +64,12 @@ public:
     HMENU BuildMenu(const std::vector<int>& entries);
     // Brings the enabled state of the menu's items in line with the actions (WM_INITMENUPOPUP).
     void UpdateMenu(HMENU menu) const;
-    // The tooltip text of a toolbar button (TTN_GETDISPINFO).
+    // The tooltip text of a toolbar button (TTN_GETDISPINFO): of a hint "Short|Long" the part
+    // before the bar; valid until the next call.
     const wchar_t* HintOf(int id);
+    // The long hint, as a status line shows it for a menu item: of "Short|Long" the part after
+    // the bar, else the whole hint; empty for no action.
+    std::wstring LongHintOf(int id);
 
     // Menu items with an image get HBMMENU_CALLBACK and their image index as item data: the
     // menu's owner draws the picture (WM_MEASUREITEM / WM_DRAWITEM).
@@ -76,4 +80,5 @@ private:
 
     std::vector<TAction> FActions;
     std::vector<HWND> FToolBars;
+    std::wstring FHintText;
 };

@@ -2,8 +2,11 @@
 // stopping, pausing, resuming and removing services with their dependencies and dependants.
 #include "ui/main/commands.h"
 
+#include "ui/main/connection.h"
+#include "ui/main/form_connect.h"
 #include "ui/main/images.h"
 
+#include "common/computer_name.h"
 #include "common/errors.h"
 #include "common/finally.h"
 #include "common/format.h"
@@ -16,10 +19,15 @@
 #include "ui/base/message_box.h"
 #include "ui/props/service_properties.h"
 
+#include <algorithm>
+
 
 namespace {
 constexpr UINT QuestionFlags = MB_YESNOCANCEL | MB_ICONQUESTION;
 constexpr UINT WarningFlags = MB_YESNOCANCEL | MB_ICONWARNING;
+// A pending service whose check point stands still longer than its wait hint, and never less
+// than this, counts as hung.
+constexpr DWORD MinWaitHint = 1000;
 
 // Only Yes goes ahead; No, Cancel and closing the box end the command without a change.
 bool Confirmed(const std::wstring& question, const wchar_t* caption, UINT flags = QuestionFlags)
@@ -49,8 +57,9 @@ TServiceCommands::TServiceCommands(TServiceList& list, TActionList& actions, THo
     : FList(list), FActions(actions), FHost(std::move(host))
 {
     for (const TActionRow& row : ActionTable()) {
-        FActions.Add({row.Id, row.Name, row.Caption, row.Hint, row.ShortCuts, row.Image, row.Enabled,
-                      [this, handler = row.OnExecute] { (this->*handler)(); }});
+        // Enabled at start as with no row selected.
+        FActions.Add({row.Id, row.Name, row.Caption, row.Hint, row.ShortCuts, row.Image, row.Enabled(TCommandState{}),
+                      [this, handler = row.OnExecute] { RunHandler(handler); }});
     }
     FActions.OnUpdate = [this] { ActionsUpdate(); };
 }
@@ -71,35 +80,52 @@ void TServiceCommands::CloseIfRequested()
     }
 }
 
-// One row an action: what it shows, its handler, and where it appears. Entries of one group
-// stand together in the tool bar or a menu, with a separator between groups; the rows' order
-// is the entries' order.
+// One row a command, with its handler; the rows' order is the order of the entries in the tool
+// bar and the menus. Entries of one group stand together, with a separator between groups.
 std::span<const TServiceCommands::TActionRow> TServiceCommands::ActionTable()
 {
+    using S = TCommandState;
     static const TActionRow Rows[] = {
         {.Id = ActStart, .Name = L"ActStart", .Caption = L"Start/Resume", .Hint = L"Start/resume service",
          .Image = imgStart, .OnExecute = &TServiceCommands::ActStartExecute,
+         .Enabled = [](const S& s) { return s.Idle && s.Free && (s.State == ssStopped || s.State == ssPaused); },
          .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
         {.Id = ActStop, .Name = L"ActStop", .Caption = L"Stop", .Hint = L"Stop service", .Image = imgStop,
-         .OnExecute = &TServiceCommands::ActStopExecute, .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+         .OnExecute = &TServiceCommands::ActStopExecute,
+         .Enabled = [](const S& s) { return s.Idle && s.Free && (s.State == ssRunning || s.State == ssPaused); },
+         .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+        {.Id = ActRestart, .Name = L"ActRestart", .Caption = L"Restart", .Hint = L"Restart|Stop and start the service again",
+         .ShortCuts = {{.Key = 'R', .Ctrl = true}}, .Image = imgRestart, .OnExecute = &TServiceCommands::ActRestartExecute,
+         .Enabled = [](const S& s) { return s.Idle && s.Free && s.State == ssRunning && s.Controls.Contains(caStop); },
+         .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
         {.Id = ActPause, .Name = L"ActPause", .Caption = L"Pause", .Hint = L"Pause service", .Image = imgPause,
-         .OnExecute = &TServiceCommands::ActPauseExecute, .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
+         .OnExecute = &TServiceCommands::ActPauseExecute,
+         .Enabled = [](const S& s) { return s.Idle && s.Free && s.State == ssRunning && s.Controls.Contains(caPauseContinue); },
+         .ToolBarGroup = 1, .Menu = mnService, .MenuGroup = 1, .PopupGroup = 1},
         {.Id = ActRebuild, .Name = L"ActRebuild", .Caption = L"Refresh", .Hint = L"Rebuild service list",
-         .ShortCuts = {{VK_F5}}, .Image = imgRefresh, .Enabled = true, .OnExecute = &TServiceCommands::ActRebuildExecute,
-         .ToolBarGroup = 2, .Menu = mnView, .MenuGroup = 1, .PopupGroup = 2},
+         .ShortCuts = {{VK_F5}}, .Image = imgRefresh, .OnExecute = &TServiceCommands::ActRebuildExecute,
+         .Enabled = [](const S& s) { return s.Idle; }, .ToolBarGroup = 2, .Menu = mnView, .MenuGroup = 1, .PopupGroup = 2},
+        // The installers run on this computer.
         {.Id = ActInstall, .Name = L"ActInstall", .Caption = L"Add...", .Hint = L"Install new service",
-         .ShortCuts = {{VK_INSERT}}, .Enabled = true, .OnExecute = &TServiceCommands::ActInstallExecute,
+         .ShortCuts = {{VK_INSERT}}, .OnExecute = &TServiceCommands::ActInstallExecute,
+         .Enabled = [](const S& s) { return s.Idle && !s.Remote; },
+         .RemoteHint = L"Install new service|Installs on this computer only: connect to the local computer first",
          .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
         {.Id = ActUninstall, .Name = L"ActUninstall", .Caption = L"Remove", .Hint = L"Uninstall service",
          .ShortCuts = {{VK_DELETE}}, .OnExecute = &TServiceCommands::ActUninstallExecute,
+         .Enabled = [](const S& s) { return s.Idle && s.Row && s.State == ssStopped; },
          .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
         {.Id = ActProps, .Name = L"ActProps", .Caption = L"Properties...", .Hint = L"Service properties",
          .ShortCuts = {{VK_RETURN}}, .Image = imgProperties, .OnExecute = &TServiceCommands::ActPropsExecute,
-         .ToolBarGroup = 2, .Menu = mnService, .MenuGroup = 3, .PopupGroup = 4},
+         .Enabled = [](const S& s) { return s.Idle && s.Row; }, .ToolBarGroup = 2, .Menu = mnService, .MenuGroup = 3,
+         .PopupGroup = 4},
+        {.Id = ActConnect, .Name = L"ActConnect", .Caption = L"Connect to another computer...",
+         .Hint = L"Connect|Show and manage the services of another computer", .OnExecute = &TServiceCommands::ActConnectExecute,
+         .Enabled = [](const S& s) { return s.Idle; }, .Menu = mnProgram, .MenuGroup = 1},
         {.Id = ActQuit, .Name = L"ActQuit", .Caption = L"Quit", .Hint = L"Quit application",
-         .ShortCuts = {{VK_F4, true}, {'X', true}}, .Image = imgQuit, .Enabled = true,
-         .OnExecute = &TServiceCommands::ActQuitExecute, .ToolBarGroup = 3, .Menu = mnProgram, .MenuGroup = 1},
-        {.Id = ActAbout, .Name = L"ActAbout", .Caption = L"About...", .Hint = L"", .Enabled = true,
+         .ShortCuts = {{VK_F4, true}, {'X', true}}, .Image = imgQuit, .OnExecute = &TServiceCommands::ActQuitExecute,
+         .ToolBarGroup = 3, .Menu = mnProgram, .MenuGroup = 2},
+        {.Id = ActAbout, .Name = L"ActAbout", .Caption = L"About...", .Hint = L"",
          .OnExecute = &TServiceCommands::ActAboutExecute, .Menu = mnHelp, .MenuGroup = 1},
     };
     return Rows;
@@ -120,32 +146,58 @@ std::vector<int> TServiceCommands::ActionEntries(int TActionRow::*group, TMainMe
     return entries;
 }
 
-void TServiceCommands::ActionsUpdate()
+TServiceCommands::TCommandState TServiceCommands::CommandState() const
 {
-    TItemData* data = FList.SelectedData();
-    const bool row = data != nullptr && data->Service != nullptr;
-    const bool free = row && data->Monitor == nullptr;
-    const TServiceState state = row ? data->Service->ServiceState() : ssUnknown;
+    TCommandState state;
     // A waiting command still uses the catalogue's records: nothing that acts on them or
     // rebuilds them runs meanwhile.
-    const bool idle = FCommandDepth == 0;
-
-    auto set = [this](int id, bool enabled) {
-        if (TAction* a = FActions.Find(id))
-            a->Enabled = enabled;
-    };
-    set(ActStart, idle && free && (state == ssStopped || state == ssPaused));
-    set(ActStop, idle && free && (state == ssRunning || state == ssPaused));
-    set(ActPause, idle && free && state == ssRunning && data->Service->ControlsAccepted().Contains(caPauseContinue));
-    set(ActUninstall, idle && row && state == ssStopped);
-    set(ActProps, idle && row);
-    set(ActRebuild, idle);
-    set(ActInstall, idle);
-    set(ActQuit, true);
-    set(ActAbout, true);
+    state.Idle = FCommandDepth == 0;
+    const TItemData* data = FList.SelectedData();
+    if (data && data->Service) {
+        state.Row = true;
+        state.Free = data->Monitor == nullptr;
+        state.State = data->Service->ServiceState();
+        state.Controls = data->Service->ControlsAccepted();
+    }
+    state.Remote = !FList.Manager().MachineName().empty();
+    return state;
 }
 
-void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data)
+void TServiceCommands::ActionsUpdate()
+{
+    const TCommandState state = CommandState();
+    for (const TActionRow& row : ActionTable())
+        if (TAction* a = FActions.Find(row.Id)) {
+            a->Enabled = row.Enabled(state);
+            if (row.RemoteHint)
+                a->Hint = state.Remote ? row.RemoteHint : row.Hint;
+        }
+}
+
+void TServiceCommands::RunHandler(void (TServiceCommands::*handler)())
+{
+    try {
+        (this->*handler)();
+    } catch (const EOSError&) {
+        RaiseIfConnectionLost();
+        throw;
+    }
+}
+
+void TServiceCommands::RaiseIfConnectionLost() const
+{
+    const std::wstring& machine = FList.Manager().MachineName();
+    try {
+        throw;
+    } catch (const EOSError& error) {
+        if (!machine.empty() && IsConnectionError(error.ErrorCode()))
+            throw Exception(ConnectionLostText(machine, error.Message()));
+    } catch (...) {
+    }
+}
+
+void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data,
+                                      bool timeLimited)
 {
     TBusyCursor busy;
     TCommandScope command(*this);
@@ -171,6 +223,9 @@ void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl opera
         FHost.SetTimerOn(false);
         TFinally timerBack([this] { FHost.SetTimerOn(true); });
         TApplication& app = Application();
+        // The manager's measure of progress: the check point should grow within the wait hint.
+        DWORD lastCheckPoint = 0;
+        DWORD lastProgress = GetTickCount();
         for (;;) {
             service->Refresh();
             // Its own row first: the list's refresh keeps to its time budget.
@@ -183,6 +238,13 @@ void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl opera
                 throw Exception(Fmt(L"%s: %s failed.", {service->ServiceName(), info.Operation}));
             if (state == info.FinalState || app.Terminated())
                 break;
+            if (service->CheckPoint() != lastCheckPoint) {
+                lastCheckPoint = service->CheckPoint();
+                lastProgress = GetTickCount();
+            } else if (timeLimited && GetTickCount() - lastProgress > std::max<DWORD>(service->WaitHint(), MinWaitHint)) {
+                throw Exception(Fmt(L"%s: %s did not end within the time the service asked for.",
+                                    {service->ServiceName(), info.Operation}));
+            }
         }
     } else if (data && !data->Monitor) {
         FList.StartMonitor(data, operation);
@@ -299,28 +361,70 @@ void TServiceCommands::ActStartExecute()
         ExecuteControl(service, scContinue, false, data);
 }
 
+bool TServiceCommands::ConfirmStopAndStopDependants(TNtService* service, std::vector<TNtService*>& running)
+{
+    if (IsDatabaseService(service->ServiceName()) &&
+        !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
+        return false;
+    if (!LookUp(service, luDependants))
+        return false;
+    std::wstring dependants = CollectDependants(service, ssRunning);
+    running.clear();
+    for (TNtService* other : DependantsOf(service))
+        if (other->ServiceState() == ssRunning)
+            running.push_back(other);
+    if (!dependants.empty()) {
+        if (!Confirmed(Fmt(L"These services are dependent and must also be stopped. Continue?\r\n\r\n%s", {dependants}),
+                       L"Stop service"))
+            return false;
+        StopDependants(service);
+        if (Application().Terminated())
+            return false;
+    }
+    return true;
+}
+
 void TServiceCommands::ActStopExecute()
 {
     TItemData* data = FList.SelectedData();
     if (!data)
         return;
     TCommandScope command(*this);
+    std::vector<TNtService*> running;
+    if (ConfirmStopAndStopDependants(data->Service, running))
+        ExecuteControl(data->Service, scStop, false, data);
+}
+
+// Stop with Stop's questions, waited for within the service's own time limits; then the service
+// started again, and the dependants that ran before once it runs. Without such dependants the
+// start is followed as Start follows it.
+void TServiceCommands::ActRestartExecute()
+{
+    TItemData* data = FList.SelectedData();
+    if (!data)
+        return;
+    TCommandScope command(*this);
     TNtService* service = data->Service;
-    if (IsDatabaseService(service->ServiceName()) &&
-        !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
+    std::vector<TNtService*> dependants;
+    if (!ConfirmStopAndStopDependants(service, dependants))
         return;
-    if (!LookUp(service, luDependants))
+    ExecuteControl(service, scStop, true, data, true);
+    if (Application().Terminated())
         return;
-    std::wstring dependants = CollectDependants(service, ssRunning);
-    if (!dependants.empty()) {
-        if (!Confirmed(Fmt(L"These services are dependent and must also be stopped. Continue?\r\n\r\n%s", {dependants}),
-                       L"Stop service"))
-            return;
-        StopDependants(service);
-        if (Application().Terminated())
-            return;
+    if (dependants.empty()) {
+        ExecuteControl(service, scStart, false, data);
+        return;
     }
-    ExecuteControl(service, scStop, false, data);
+    ExecuteControl(service, scStart, true, data);
+    for (TNtService* other : dependants) {
+        if (Application().Terminated())
+            break;
+        TServiceList::RefreshService(other);
+        if (other->ServiceState() != ssStopped)
+            continue;
+        const int row = FList.FindItemByService(other);
+        ExecuteControl(other, scStart, false, row >= 0 ? FList.ItemData(row) : nullptr);
+    }
 }
 
 void TServiceCommands::ActPauseExecute()
@@ -335,7 +439,39 @@ void TServiceCommands::Rebuild(bool refreshAll)
     // runs meanwhile, and a close waits until the read has unwound.
     TCommandScope command(*this);
     FActions.Update();
-    FList.Rebuild(refreshAll);
+    // Before the first connection has been made, a failure to connect says so.
+    const bool connected = FList.Manager().Active();
+    try {
+        FList.Rebuild(refreshAll);
+    } catch (const EOSError& error) {
+        const std::wstring& machine = FList.Manager().MachineName();
+        if (!connected && !machine.empty())
+            throw Exception(ConnectFailureText(machine, error));
+        RaiseIfConnectionLost();
+        throw;
+    }
+}
+
+void TServiceCommands::Connect(const std::wstring& machineName)
+{
+    // The records of the old catalogue go: nothing that uses them runs meanwhile.
+    TCommandScope command(*this);
+    FActions.Update();
+    bool connected = false;
+    try {
+        connected = FList.Connect(machineName);
+    } catch (const std::exception& error) {
+        throw Exception(ConnectFailureText(machineName.empty() ? ThisComputerName() : machineName, error));
+    }
+    if (connected)
+        FHost.Connected();
+}
+
+void TServiceCommands::ActConnectExecute()
+{
+    std::wstring machine = FList.Manager().MachineName();
+    if (AskComputer(machine))
+        Connect(machine);
 }
 
 void TServiceCommands::ActRebuildExecute() { FHost.Refresh(); }

@@ -1,19 +1,23 @@
-// The main window's commands on the selected service: the action table (captions, shortcuts,
-// pictures, handlers, and where each action appears), the enabling rules, and starting,
-// stopping, pausing, resuming, removing, adding and showing services, with their dependencies
-// and dependants.
+// The main window's commands on the selected service: the action table (one row a command:
+// caption, hint, shortcuts, picture, handler, enabling rule, and where it appears), and
+// starting, stopping, restarting, pausing, resuming, removing, adding and showing services,
+// with their dependencies and dependants, and connecting the list to another computer.
+//
+// A new command: its id in command_ids.h, its row in ActionTable and its handler here; a new
+// picture: its index in command_ids.h and its drawing in the picture table of images.cpp.
 //
 // While a command waits or the list is read anew the commands and the rebuild that would free
 // the catalogue's records are refused, and closing the window is put off until the command has
 // unwound (CloseWhenDone).
 //
 // Usage (the main window's way):
-//   TServiceCommands commands(serviceList, actions, {.SetTimerOn = ..., .Close = ..., .Refresh = ...});
+//   TServiceCommands commands(serviceList, actions, {.SetTimerOn = ..., .Close = ..., .Refresh = ..., .Connected = ...});
 //   actions.FillToolBar(toolBar, TServiceCommands::ToolBarEntries());
 //   if (commands.Running()) commands.CloseWhenDone();          // a close asked for meanwhile
 #pragma once
 
 #include "ui/base/actions.h"
+#include "ui/main/command_ids.h"
 #include "ui/main/service_control.h"
 #include "ui/main/service_list.h"
 
@@ -24,18 +28,8 @@
 
 class TServiceCommands {
 public:
-    // The actions' command ids.
-    enum TActionId : int {
-        ActStart = 1001,
-        ActStop,
-        ActPause,
-        ActRebuild,
-        ActUninstall,
-        ActInstall,
-        ActQuit,
-        ActProps,
-        ActAbout,
-    };
+    // The actions' command ids (command_ids.h).
+    using enum TActionId;
     enum TMainMenu { mnNone, mnProgram, mnService, mnView, mnHelp };
 
     // What the window does for the commands.
@@ -43,6 +37,7 @@ public:
         std::function<void(bool on)> SetTimerOn;  // the timed refresh of the rows
         std::function<void()> Close;              // closes the window
         std::function<void()> Refresh;            // the Refresh command (the window's first show may be due)
+        std::function<void()> Connected;          // the list was connected to another computer
     };
 
     // Adds the actions to the list, with the enabling rules as its update handler.
@@ -63,10 +58,27 @@ public:
     void Rebuild(bool refreshAll);
     // The start command (tests run it as the action would).
     void ActStartExecute();
+    // Connects the list to the computer (empty: this one) as a command: nothing else runs
+    // meanwhile. A failure raises a message that says what went wrong, and the list keeps its
+    // rows. Connect to another computer... asks for the computer, then does this.
+    void Connect(const std::wstring& machineName);
 
 private:
-    // An action's row: what it shows, its handler, and the group of its entry in the tool bar,
-    // its main menu and the pop-up menu (0: not there).
+    // What the enabling rules look at.
+    struct TCommandState {
+        bool Idle = true;   // no command waits and no read runs
+        bool Row = false;   // a row is selected
+        bool Free = false;  // a row, and no monitor follows it
+        TServiceState State = ssUnknown;
+        TServiceControlAccepteds Controls{};
+        bool Remote = false;  // the list shows another computer's services
+    };
+    using TEnablingRule = bool (*)(const TCommandState&);
+    static bool Always(const TCommandState&) { return true; }
+
+    // A command: what it shows, its handler, when it is enabled (also at start, with no row
+    // selected), and the group of its entry in the tool bar, its main menu and the pop-up menu
+    // (0: not there). A hint "Short|Long" shows its short part as the tool tip.
     struct TActionRow {
         int Id = 0;
         const wchar_t* Name = L"";
@@ -74,8 +86,10 @@ private:
         const wchar_t* Hint = L"";
         std::vector<TShortCut> ShortCuts{};
         int Image = -1;
-        bool Enabled = false;
         void (TServiceCommands::*OnExecute)() = nullptr;
+        TEnablingRule Enabled = Always;
+        // The hint while another computer is connected, when it differs.
+        const wchar_t* RemoteHint = nullptr;
         int ToolBarGroup = 0;
         TMainMenu Menu = mnNone;
         int MenuGroup = 0;
@@ -83,10 +97,15 @@ private:
     };
     static std::span<const TActionRow> ActionTable();
     static std::vector<int> ActionEntries(int TActionRow::*group, TMainMenu menu = mnNone);
+    TCommandState CommandState() const;
     class TCommandScope;
 
     void ActionsUpdate();
-    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data);
+    // With wait the command waits, answering messages, until the operation's final state; with
+    // timeLimited as well, a check point that stands still beyond the service's wait hint ends
+    // the wait with an error.
+    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data,
+                        bool timeLimited = false);
     // The start request waits until the service's process reports: it is made on a worker
     // thread while the window goes on answering. False when the application terminated
     // meanwhile (the request goes on alone); raises the request's error.
@@ -100,6 +119,11 @@ private:
     std::wstring CollectDependants(TNtService* service, TServiceState state);
     void StartDependencies(TNtService* service);
     void StopDependants(TNtService* service);
+    // Stop's questions (the database warning, the running dependants) and, once both are
+    // answered Yes, the dependants stopped and waited for. False when the command ends there;
+    // running receives the dependants that ran before.
+    bool ConfirmStopAndStopDependants(TNtService* service, std::vector<TNtService*>& running);
+
     // The services a service depends on, or that depend on it, in their lists' order.
     static std::vector<TNtService*> DependenciesOf(TNtService* service);
     static std::vector<TNtService*> DependantsOf(TNtService* service);
@@ -108,6 +132,7 @@ private:
     void CloseIfRequested();
 
     void ActStopExecute();
+    void ActRestartExecute();
     void ActPauseExecute();
     void ActRebuildExecute();
     void ActUninstallExecute();
@@ -115,6 +140,13 @@ private:
     void ActInstallExecute();
     void ActPropsExecute();
     void ActAboutExecute();
+    void ActConnectExecute();
+    // Runs a command's handler; with another computer connected, a lost connection is
+    // reported as such.
+    void RunHandler(void (TServiceCommands::*handler)());
+    // Raises the lost connection's message when the error being handled says the connected
+    // computer no longer answers; returns otherwise.
+    void RaiseIfConnectionLost() const;
 
     TServiceList& FList;
     TActionList& FActions;

@@ -22,7 +22,7 @@ void TServiceList::StartMonitor(TItemData* data, TServiceControl operation)
             if (sink->List)
                 sink->List->MonitorTerminated(sender);
         },
-        FManager->Scm(), Application());
+        FManager->Scm(), Application(), FManager->MachineName());
     FMonitors.push_back(data->Monitor);
 }
 

@@ -33,15 +33,16 @@ const TControlSpec Components[] = {
 }  // namespace
 
 // The list's catalogue is of the local machine; it connects on its first refresh.
-TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead)
-    : FServiceList(scm, showAllServices),
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead, const std::wstring& machineName)
+    : FServiceList(scm, showAllServices, machineName),
       FCommands(FServiceList, FActions,
                 {.SetTimerOn = [this](bool on) { SetTimerOn(on); },
                  .Close = [this] {
                      if (Handle())
                          Close();
                  },
-                 .Refresh = [this] { Refresh(); }})
+                 .Refresh = [this] { Refresh(); },
+                 .Connected = [this] { Connected(); }})
 {
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
@@ -151,11 +152,30 @@ void TFormMain::FormShow()
 
 void TFormMain::CompleteShow()
 {
+    // Another computer's name first: a failed read of its list shows which computer failed.
+    if (!Manager().MachineName().empty())
+        ShowComputerName();
     RebuildItems(true);
     // Quitting while the list was read: the window is closing or gone.
     if (!Handle() || Application().Terminated())
         return;
-    FStatusBar.SetText(0, ComputerNameText());
+    ShowComputerName();
+    FStatusBar.SetText(1, AccountText());
+    SetTimerOn(true);
+    FShowCompleted = true;
+}
+
+void TFormMain::ShowComputerName()
+{
+    const std::wstring& machine = Manager().MachineName();
+    FStatusBar.SetText(0, machine.empty() ? ComputerNameText() : machine);
+}
+
+void TFormMain::Connected()
+{
+    ShowComputerName();
+    if (FShowCompleted)
+        return;
     FStatusBar.SetText(1, AccountText());
     SetTimerOn(true);
     FShowCompleted = true;
@@ -256,6 +276,19 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         break;
+    }
+    case WM_MENUSELECT: {
+        // While a menu is open the status bar shows the long hint of the item under the mouse
+        // (why Add... is off, for one); its panels come back when the menu closes.
+        const UINT flags = HIWORD(wParam);
+        const bool closed = flags == 0xFFFF && lParam == 0;
+        SendMessageW(FStatusBar.Handle(), SB_SIMPLE, closed ? FALSE : TRUE, 0);
+        if (!closed) {
+            const std::wstring hint =
+                (flags & (MF_POPUP | MF_SEPARATOR)) ? std::wstring() : FActions.LongHintOf(LOWORD(wParam));
+            SendMessageW(FStatusBar.Handle(), SB_SETTEXTW, 255 | SBT_NOBORDERS, reinterpret_cast<LPARAM>(hint.c_str()));
+        }
+        return 0;
     }
     case WM_INITMENUPOPUP:
         FActions.Update();

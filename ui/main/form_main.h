@@ -29,13 +29,15 @@ public:
         idList = 101,
         idStatusBar = 102,
     };
-    using enum TServiceCommands::TActionId;
+    using enum TActionId;
     static constexpr UINT_PTR TimerUpdate = 1;
 
     // The catalogue talks to the SCM through scm; showAllServices lists every service instead
     // of the ERP's. With readAhead the first read of the list starts at once, on its worker,
     // while the window is made and shown (the program's start); otherwise at the first show.
-    TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead = false);
+    // machineName: the computer whose services the window shows first; empty for this one.
+    TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead = false,
+              const std::wstring& machineName = {});
     ~TFormMain() override;
 
     // The service list (also read by the properties dialog, by tests and the benchmark).
@@ -55,6 +57,9 @@ public:
 
     // The start command (tests run it as the action would), and whether a command waits.
     void ActStartExecute() { FCommands.ActStartExecute(); }
+    // Connects to the computer (empty: this one), as Connect to another computer... does once
+    // it has asked.
+    void Connect(const std::wstring& machineName) { FCommands.Connect(machineName); }
     bool CommandRunning() const { return FCommands.Running(); }
 
     bool PreTranslateMessage(MSG& msg) override;
@@ -80,6 +85,11 @@ private:
     void Refresh();
     // The show handler's steps once the window is on screen: the list, the status bar, the timer.
     void CompleteShow();
+    // Panel 0: the name of the computer the list shows.
+    void ShowComputerName();
+    // After a connection: the computer's name, and the show handler's steps if an error cut
+    // the first show short.
+    void Connected();
     // The window's size and the list's column widths, kept between runs.
     void LoadLayout();
     void SaveLayout();

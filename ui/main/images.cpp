@@ -135,23 +135,37 @@ TBitmap16 CircularArrow()
     return b;
 }
 
-TBitmap16 BitmapImage(int index)
+// A blue arrow arching from a black square over to a black triangle: the service stopped and
+// started again. Picture rows: B arrow, K square and triangle, . transparent.
+TBitmap16 RestartArrow()
 {
-    switch (index) {
-    case imgUnknown: return Ball(RGB(160, 160, 160));
-    case imgRunning: return Ball(RGB(40, 190, 40));
-    case imgPaused: return Ball(RGB(250, 210, 0));
-    case imgStopped: return Ball(RGB(225, 30, 30));
-    case imgStarting: return Hourglass(RGB(210, 30, 30));
-    case imgStopping: return Hourglass(RGB(30, 170, 30));
-    case imgStart: return TriangleRight();
-    case imgStop: return Square();
-    case imgPause: return TwoBars();
-    case imgRefresh: return CircularArrow();
-    default: break;
-    }
-    SM_ASSERT(false);
-    return Blank();
+    static const char* const Rows[N] = {
+        "................",  //
+        ".....BBBBBB.....",  //
+        "...BBBBBBBBBB...",  //
+        "..BBB......BBB..",  //
+        "..BB........BB..",  //
+        "..BB......BBBBBB",  //
+        "..BB.......BBBB.",  //
+        "............BB..",  //
+        "................",  //
+        ".........K......",  //
+        ".KKKKK...KK.....",  //
+        ".KKKKK...KKK....",  //
+        ".KKKKK...KKKK...",  //
+        ".KKKKK...KKK....",  //
+        ".KKKKK...KK.....",  //
+        ".........K......",  //
+    };
+    TBitmap16 b = Blank();
+    for (int y = 0; y < N; ++y)
+        for (int x = 0; x < N; ++x) {
+            if (Rows[y][x] == 'B')
+                b[y * N + x] = RGB(0, 70, 200);
+            else if (Rows[y][x] == 'K')
+                b[y * N + x] = Black;
+        }
+    return b;
 }
 
 // The vector images, on a 32 by 32 view box.
@@ -179,7 +193,35 @@ TVectorImage PowerSymbol()
              {Red, {CircleContour(C, 14.5, Cap)}}}};
 }
 
-bool IsVectorImage(int index) { return index == imgProperties || index == imgQuit; }
+// Each image's picture, in index order: a masked bitmap or a vector image.
+struct TPicture {
+    TBitmap16 (*Bitmap)() = nullptr;
+    TVectorImage (*Vector)() = nullptr;
+};
+constexpr TPicture Pictures[] = {
+    {.Bitmap = [] { return Ball(RGB(160, 160, 160)); }},  // imgUnknown
+    {.Bitmap = [] { return Ball(RGB(40, 190, 40)); }},    // imgRunning
+    {.Bitmap = [] { return Ball(RGB(250, 210, 0)); }},    // imgPaused
+    {.Bitmap = [] { return Ball(RGB(225, 30, 30)); }},    // imgStopped
+    {.Bitmap = [] { return Hourglass(RGB(210, 30, 30)); }},  // imgStarting
+    {.Bitmap = [] { return Hourglass(RGB(30, 170, 30)); }},  // imgStopping
+    {.Bitmap = TriangleRight},                            // imgStart
+    {.Bitmap = Square},                                   // imgStop
+    {.Bitmap = TwoBars},                                  // imgPause
+    {.Bitmap = CircularArrow},                            // imgRefresh
+    {.Vector = Gear},                                     // imgProperties
+    {.Vector = PowerSymbol},                              // imgQuit
+    {.Bitmap = RestartArrow},                             // imgRestart
+};
+static_assert(std::size(Pictures) == MainImageCount, "one picture for every image index");
+
+bool IsVectorImage(int index) { return Pictures[index].Vector != nullptr; }
+
+TBitmap16 BitmapImage(int index)
+{
+    SM_ASSERT(Pictures[index].Bitmap != nullptr);
+    return Pictures[index].Bitmap();
+}
 
 // A top-down DIB section of the given depth; bits receives its pixels.
 UniqueBitmap CreateDib(int width, int height, WORD bitCount, void** bits)
@@ -251,10 +293,8 @@ void CheckAdded(int result)
 std::vector<uint32_t> ImagePixels(int index, int size)
 {
     SM_ASSERT(index >= 0 && index < MainImageCount && size > 0);
-    if (index == imgProperties)
-        return RenderVectorImage(Gear(), size);
-    if (index == imgQuit)
-        return RenderVectorImage(PowerSymbol(), size);
+    if (IsVectorImage(index))
+        return RenderVectorImage(Pictures[index].Vector(), size);
     const TBitmap16 picture = BitmapImage(index);
     std::vector<uint32_t> pixels(static_cast<size_t>(size) * size);
     for (int y = 0; y < size; ++y)

@@ -1,8 +1,9 @@
-// The main window's twelve 16 by 16 images, shared by the service list, the toolbar and the
+// The main window's 16 by 16 images, shared by the service list, the toolbar and the
 // menus: the state balls and hourglasses, and the commands' pictures.
 #pragma once
 
 #include "ui/base/gui_handle.h"
+#include "ui/main/command_ids.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -10,32 +11,17 @@
 #include <cstdint>
 #include <vector>
 
-enum TImageIndex : int {
-    imgUnknown = 0,      // grey ball
-    imgRunning = 1,      // green ball
-    imgPaused = 2,       // yellow ball
-    imgStopped = 3,      // red ball
-    imgStarting = 4,     // hourglass with red sand
-    imgStopping = 5,     // hourglass with green sand
-    imgStart = 6,        // black triangle pointing right
-    imgStop = 7,         // black square
-    imgPause = 8,        // two black vertical bars
-    imgRefresh = 9,      // circular arrow
-    imgProperties = 10,  // blue gear, a vector image
-    imgQuit = 11,        // red power symbol, a vector image
-};
-
-constexpr int MainImageCount = 12;
+constexpr int MainImageCount = imgCount;
 constexpr int MainImageSize = 16;
 
 // A new image list (ILC_COLOR32 | ILC_MASK, size by size, 16 by 16 at 96 dpi) holding the
-// twelve images in index order. Images 0 to 9 are bitmaps masked by their white (enlarged
-// pixel by pixel at other sizes); 10 and 11 are drawn from their vector description with an
-// alpha channel and a mask. A list view that is handed the list must not destroy it
+// images in index order. Bitmap pictures are masked by their white (enlarged pixel by pixel
+// at other sizes); the gear and the power symbol are drawn from their vector description with
+// an alpha channel and a mask. A list view that is handed the list must not destroy it
 // (LVS_SHAREIMAGELISTS), or the owner releases it.
 UniqueImageList CreateMainImageList(int size = MainImageSize);
 
-// The twelve images greyed at half strength, for disabled toolbar buttons.
+// The images greyed at half strength, for disabled toolbar buttons.
 UniqueImageList CreateDisabledImageList(int size = MainImageSize);
 
 // The picture of an image at size by size pixels: premultiplied BGRA, rows from the top,

@@ -69,8 +69,8 @@ int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM) noexcept
 }
 }  // namespace
 
-TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices)
-    : FManager(std::make_unique<TSCManager>(L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm)),
+TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName)
+    : FManager(std::make_unique<TSCManager>(machineName, SC_MANAGER_ALL_ACCESS, L"ServicesActive", scm)),
       FShowAllServices(showAllServices),
       FMonitorSink(std::make_shared<TMonitorSink>(TMonitorSink{this}))
 {

@@ -64,7 +64,8 @@ struct TMonitorSink {
 
 class TServiceList {
 public:
-    TServiceList(IServiceControlManager& scm, bool showAllServices);
+    // machineName: the computer whose services the list shows; empty for this one.
+    TServiceList(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName = {});
     ~TServiceList();
     TServiceList(const TServiceList&) = delete;
     TServiceList& operator=(const TServiceList&) = delete;
@@ -89,6 +90,12 @@ public:
     // processed (the application terminating ends the wait and drops the read); its error is
     // raised with the old rows kept. Otherwise the existing records are re-read.
     void Rebuild(bool refreshAll);
+    // Connects the list to another computer's manager (empty: this computer). The new
+    // catalogue is connected and read on a worker thread while messages are processed; then the
+    // rows show its services, and monitors that follow the old computer's services no longer
+    // reach the list. On failure (raised) the old catalogue and rows stay. False when the
+    // application terminated meanwhile (nothing changed). In connection.cpp.
+    bool Connect(const std::wstring& machineName);
     // The timer's refresh, asked of the worker (nothing when its last tick has not ended): every
     // service's state and display name from one enumeration, changed rows shown when the answer
     // arrives, then whole records re-read round robin, about one SCM call a row, for at most

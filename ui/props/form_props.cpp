@@ -249,7 +249,17 @@ void TFormProps::LoadInstalled()
     const bool delayed = ReadDelayedStart();
     SetChecked(IdChBoxDelayedStart, FService->StartType() == sstAuto && delayed);
 
-    SetWindowTextW(Control(IdMemoParams), BoxLineBreaks(ReadServiceParameters(FService->ServiceName())).c_str());
+    const std::wstring& machine = FCatalogue.MachineName();
+    if (const LSTATUS refused = machine.empty() ? ERROR_SUCCESS : TMachineRegistry(machine).Status()) {
+        // The rest of the service's properties come from its manager, which answers.
+        SendMessageW(Control(IdMemoParams), EM_SETREADONLY, TRUE, 0);
+        AppMessageBox(Fmt(L"The registry of the computer \"%s\" cannot be reached (%s): the server parameters "
+                          L"cannot be shown or changed. The other properties can.",
+                          {machine, SysErrorMessage(static_cast<DWORD>(refused))}),
+                      FormCaption, MB_ICONWARNING);
+    }
+    SetWindowTextW(Control(IdMemoParams),
+                   BoxLineBreaks(ReadServiceParameters(FService->ServiceName(), machine)).c_str());
     // What the box shows as loaded (up to a NUL stored inside the value): an OK writes the value
     // only when the text differs from it.
     FLoadedParams = Text(IdMemoParams);
@@ -479,7 +489,7 @@ bool TFormProps::ApplyChanges()
         if (!FService->Reconfigure(change, prompt, &progress))
             return false;
         if (writeParameters) {
-            WriteServiceParameters(FService->ServiceName(), parameters);
+            WriteServiceParameters(FService->ServiceName(), parameters, FCatalogue.MachineName());
             parametersWritten = true;
         }
     } catch (const Exception& e) {

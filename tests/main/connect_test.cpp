@@ -1,0 +1,353 @@
+// The main window connected to other computers' managers (simulated): the list, the status
+// bar, the commands and their follow-up on that computer, the way back, and the faults of a
+// remote connection (unknown, refused, lost, slow), after which the list keeps its rows.
+#include "tests/main/main_window_fixture.h"
+
+#include "common/computer_name.h"
+#include "common/errors.h"
+#include "common/format.h"
+#include "tests/sim_scm/sim_computers.h"
+#include "ui/main/account_text.h"
+#include "ui/props/form_props.h"
+#include "ui/main/form_connect.h"
+#include "common/strings.h"
+#include "tests/support/scratch_current_user.h"
+
+#include <algorithm>
+
+namespace {
+std::function<void()> GProbe;
+void CALLBACK ProbeTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (auto probe = std::exchange(GProbe, nullptr))
+        probe();
+}
+
+TSimService Service(const std::wstring& name, const std::wstring& display, DWORD state = SERVICE_STOPPED,
+                    std::vector<std::wstring> dependencies = {})
+{
+    TSimService s = SimService(name, std::move(dependencies));
+    s.DisplayName = display;
+    s.State = state;
+    return s;
+}
+
+class ConnectTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        Net.Local().AddService(Service(L"SQLANYs_here", L"Database here", SERVICE_RUNNING));
+        Net.Computer(L"erp-far").AddService(Service(L"SQLANYs_far", L"Database far", SERVICE_RUNNING));
+        Net.Computer(L"erp-far").AddService(Service(L"App_far", L"Talvora ERP App far", SERVICE_STOPPED, {L"SQLANYs_far"}));
+        Form = std::make_unique<TFormMain>(Net, false);
+        Window().Show();
+    }
+    std::wstring Panel0()
+    {
+        wchar_t text[300] = L"";
+        SendMessageW(Window().StatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    // The message of a connection that failed.
+    std::wstring ConnectError(const std::wstring& machine)
+    {
+        try {
+            Window().Connect(machine);
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return L"(connected)";
+    }
+    TSimComputers Net;
+};
+
+TEST_F(ConnectTest, ShowsAnotherComputersServicesAndGoesBack)
+{
+    ASSERT_GE(Row(L"Database here"), 0);
+    EXPECT_EQ(Panel0(), ComputerNameText());
+    Window().Connect(L"erp-far");
+    EXPECT_EQ(Window().Manager().MachineName(), L"erp-far");
+    EXPECT_EQ(Row(L"Database here"), -1);
+    ASSERT_GE(Row(L"Database far"), 0);
+    EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Running");
+    EXPECT_EQ(Panel0(), L"erp-far");
+    // Add... installs here only, and says so.
+    EXPECT_FALSE(Enabled(TFormMain::ActInstall));
+    // Its menu item, under the mouse, shows why in the status bar.
+    HWND bar = Window().StatusBar();
+    SendMessageW(Window().Handle(), WM_MENUSELECT, MAKEWPARAM(TFormMain::ActInstall, MF_GRAYED),
+                 reinterpret_cast<LPARAM>(GetMenu(Window().Handle())));
+    EXPECT_TRUE(SendMessageW(bar, SB_ISSIMPLE, 0, 0));
+    wchar_t line[300] = L"";
+    SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(line));
+    EXPECT_EQ(std::wstring(line), L"Installs on this computer only: connect to the local computer first");
+    SendMessageW(Window().Handle(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    EXPECT_FALSE(SendMessageW(bar, SB_ISSIMPLE, 0, 0));
+    EXPECT_EQ(Panel0(), L"erp-far");
+    // The timer reads the other computer.
+    Net.Computer(L"erp-far").SetStatus(L"SQLANYs_far", SERVICE_PAUSED);
+    Window().UpdateItems();
+    EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Paused");
+
+    Window().Connect(L"");
+    EXPECT_GE(Row(L"Database here"), 0);
+    EXPECT_EQ(Row(L"Database far"), -1);
+    EXPECT_EQ(Panel0(), ComputerNameText());
+    EXPECT_TRUE(Enabled(TFormMain::ActInstall));
+    EXPECT_EQ(Window().Actions().Find(TFormMain::ActInstall)->Hint, L"Install new service");
+}
+
+TEST_F(ConnectTest, CommandsAndTheirFollowUpActOnTheConnectedComputer)
+{
+    Net.Local().AddService(Service(L"App_far", L"Talvora ERP App here"));
+    Window().Connect(L"erp-far");
+    Net.Computer(L"erp-far").Update(L"App_far", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+    Select(L"Talvora ERP App far");
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    EXPECT_EQ(Net.Computer(L"erp-far").CallCount(TSimCall::StartService, L"App_far"), 1);
+    EXPECT_EQ(Net.Local().CallCount(TSimCall::StartService), 0);
+    // The monitor asks the same computer: it sees the start end.
+    ASSERT_NE(Data(L"Talvora ERP App far"), nullptr);
+    ASSERT_NE(Data(L"Talvora ERP App far")->Monitor, nullptr);
+    Net.Computer(L"erp-far").SetStatus(L"App_far", SERVICE_RUNNING);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Talvora ERP App far")->Monitor == nullptr; }));
+    EXPECT_EQ(Window().List().Text(Row(L"Talvora ERP App far"), 1), L"Running");
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+struct FaultCase {
+    const wchar_t* What;
+    TSimComputerMode Mode;
+    const wchar_t* Expected;
+};
+
+TEST_F(ConnectTest, AFailedConnectionSaysWhyAndKeepsTheList)
+{
+    const FaultCase cases[] = {
+        {L"unknown or unreachable", TSimComputerMode::Unreachable,
+         L"The computer \"erp-none\" cannot be reached: it is unknown, switched off, or does not answer over the "
+         L"network.\r\n\r\nSystem Error.  Code: 1722."},
+        {L"refused", TSimComputerMode::Refusing,
+         L"The computer \"erp-none\" refused the connection to its services: your account has no right to manage "
+         L"them there.\r\n\r\nSystem Error.  Code: 5."},
+    };
+    for (const FaultCase& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.What));
+        Net.SetMode(L"erp-none", c.Mode);
+        const std::wstring message = ConnectError(L"erp-none");
+        EXPECT_EQ(message.rfind(c.Expected, 0), 0u) << ToUtf8(message);
+        EXPECT_EQ(Window().Manager().MachineName(), L"");
+        EXPECT_GE(Row(L"Database here"), 0);
+        EXPECT_EQ(Panel0(), ComputerNameText());
+        EXPECT_FALSE(Window().CommandRunning());
+        EXPECT_EQ(BusyCount(), 0);
+    }
+    // The list stays usable.
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
+    EXPECT_GE(Row(L"Database here"), 0);
+}
+
+TEST_F(ConnectTest, ALostComputerKeepsItsLastRowsAndEachActionSaysSo)
+{
+    Window().Connect(L"erp-far");
+    Net.SetMode(L"erp-far", TSimComputerMode::Lost);
+    // Between two ticks: the timer reports nothing, the rows keep their last values.
+    Window().UpdateItems();
+    EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Running");
+    EXPECT_TRUE(Boxes.Asked.empty());
+    // Refresh, then a command on a row: each says the connection was lost.
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
+    Select(L"Database far");
+    Boxes.Answer(IDYES);
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+    ASSERT_EQ(Boxes.Asked.size(), 3u);
+    for (size_t i : {0u, 2u}) {
+        EXPECT_EQ(Boxes.Asked[i].Text.rfind(L"The connection to the computer \"erp-far\" was lost.", 0), 0u)
+            << ToUtf8(Boxes.Asked[i].Text);
+        EXPECT_EQ(Boxes.Asked[i].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    }
+    EXPECT_GE(Row(L"Database far"), 0);
+    EXPECT_GE(Row(L"Talvora ERP App far"), 0);
+    // Back once it answers again.
+    Net.SetMode(L"erp-far", TSimComputerMode::Reachable);
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
+    EXPECT_EQ(Boxes.Asked.size(), 3u);
+}
+
+TEST_F(ConnectTest, ASlowComputerIsReadWhileTheWindowAnswersAndRefusesOtherCommands)
+{
+    Net.SetDelay(L"erp-far", 150);
+    bool running = false, rebuildRan = true, connectRan = true;
+    std::wstring rowMeanwhile;
+    GProbe = [&] {
+        running = Window().CommandRunning();
+        rebuildRan = Window().Actions().Execute(TFormMain::ActRebuild);
+        connectRan = Window().Actions().Execute(TFormMain::ActConnect);
+        rowMeanwhile = Row(L"Database here") >= 0 ? L"here" : L"gone";
+    };
+    SetTimer(nullptr, 0, 100, &ProbeTick);
+    Window().Connect(L"erp-far");
+    EXPECT_TRUE(running);
+    EXPECT_FALSE(rebuildRan);
+    EXPECT_FALSE(connectRan);
+    EXPECT_EQ(rowMeanwhile, L"here");  // the old rows until the new ones are there
+    EXPECT_GE(Row(L"Database far"), 0);
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+TEST_F(ConnectTest, AComputerUnreachableFromTheStartIsNamedAndCanBeLeft)
+{
+    Form.reset();
+    Application().ClearTerminated();  // the first window's end ended the application
+    Net.SetMode(L"erp-none", TSimComputerMode::Unreachable);
+    Form = std::make_unique<TFormMain>(Net, false, false, L"erp-none");
+    Window().Show();
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"The computer \"erp-none\" cannot be reached", 0), 0u)
+        << ToUtf8(Boxes.Asked[0].Text);
+    EXPECT_EQ(Panel0(), L"erp-none");
+    EXPECT_EQ(Window().List().Count(), 0);
+    Window().Connect(L"");
+    EXPECT_GE(Row(L"Database here"), 0);
+    EXPECT_EQ(Panel0(), ComputerNameText());
+}
+}  // namespace
+
+namespace {
+// Wine's registry refuses other computers (as a computer that answers its manager but not its
+// registry does): Properties... says so for the server parameters and still changes the rest.
+TEST_F(ConnectTest, PropertiesWorkWhenTheRegistryOfTheComputerRefuses)
+{
+    Window().Connect(L"erp-far");
+    Select(L"Talvora ERP App far");
+    bool readOnly = false;
+    GProbe = [&] {
+        HWND dialog = FindWindowW(TFormProps::ClassName, nullptr);
+        ASSERT_NE(dialog, nullptr);
+        readOnly = (GetWindowLongW(GetDlgItem(dialog, TFormProps::IdMemoParams), GWL_STYLE) & ES_READONLY) != 0;
+        SendMessageW(GetDlgItem(dialog, TFormProps::IdRBtnStartAuto), BM_CLICK, 0, 0);
+        SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    };
+    SetTimer(nullptr, 0, 300, &ProbeTick);
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
+    EXPECT_TRUE(readOnly);
+    ASSERT_GE(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"The registry of the computer \"erp-far\" cannot be reached", 0), 0u)
+        << ToUtf8(Boxes.Asked[0].Text);
+    EXPECT_EQ(Net.Computer(L"erp-far").Service(L"App_far").StartType, static_cast<DWORD>(SERVICE_AUTO_START));
+    // Nothing was written into this computer's registry instead.
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\App_far", 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    if (key)
+        RegCloseKey(key);
+}
+}  // namespace
+
+namespace {
+// The dialog of Connect to another computer...: the choice, the refusal of names that cannot be
+// a computer's, and the ten names it remembers in the settings key.
+class ConnectDialogTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        Application().Initialize();
+        Application().ClearTerminated();
+    }
+    static HWND Dialog() { return FindWindowW(TFormConnect::ClassName, nullptr); }
+    static HWND Item(int id) { return GetDlgItem(Dialog(), id); }
+    static void Type(const std::wstring& name)
+    {
+        SetWindowTextW(Item(TFormConnect::IdName), name.c_str());
+        SendMessageW(Item(TFormConnect::IdRemote), BM_CLICK, 0, 0);
+    }
+    // Runs the steps one after the other while the dialog is shown (each once the dialog is there).
+    static bool Ask(std::wstring& machine, std::vector<std::function<void()>> steps)
+    {
+        // With no main window here, the first form's end ended the application.
+        Application().ClearTerminated();
+        GSteps = std::move(steps);
+        UINT_PTR timer = SetTimer(nullptr, 0, 50, &StepTick);
+        const bool ok = AskComputer(machine);
+        KillTimer(nullptr, timer);
+        EXPECT_TRUE(GSteps.empty()) << "steps left";
+        GSteps.clear();
+        return ok;
+    }
+    static void CALLBACK StepTick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        if (GSteps.empty() || !Dialog() || !IsWindowEnabled(Dialog()))
+            return;
+        auto step = GSteps.front();
+        GSteps.erase(GSteps.begin());
+        step();
+    }
+    static inline std::vector<std::function<void()>> GSteps;
+    TScratchCurrentUser User;
+    ScriptedMessageBoxes Boxes;
+};
+
+TEST_F(ConnectDialogTest, RefusesBadNamesAndRemembersTheLastTen)
+{
+    const std::wstring bad[] = {L"", L"\\\\", L"erp app", L"erp/app", L"\"erp\"", std::wstring(256, L'x')};
+    std::vector<std::function<void()>> steps;
+    steps.push_back([] {
+        EXPECT_EQ(WindowText(Dialog()), L"Connect to another computer");
+        EXPECT_EQ(WindowText(Item(TFormConnect::IdLocal)), L"&Local computer");
+        EXPECT_EQ(WindowText(Item(TFormConnect::IdRemote)), L"&Another computer:");
+        EXPECT_TRUE(IsDlgButtonChecked(Dialog(), TFormConnect::IdLocal));
+    });
+    for (const std::wstring& name : bad)
+        steps.push_back([name] {
+            Type(name);
+            SendMessageW(Item(IDOK), BM_CLICK, 0, 0);
+        });
+    steps.push_back([] {
+        ASSERT_NE(Dialog(), nullptr) << "a bad name closed the dialog";
+        Type(L"\\\\erp-app1");
+        SendMessageW(Item(IDOK), BM_CLICK, 0, 0);
+    });
+    std::wstring machine;
+    ASSERT_TRUE(Ask(machine, steps));
+    EXPECT_EQ(machine, L"erp-app1");
+    ASSERT_EQ(Boxes.Asked.size(), std::size(bad));
+    for (const AskedMessageBox& box : Boxes.Asked) {
+        EXPECT_EQ(box.Caption, L"Connect to another computer");
+        EXPECT_EQ(box.Flags, static_cast<UINT>(MB_ICONERROR));
+    }
+    EXPECT_EQ(LoadComputerHistory(), std::vector<std::wstring>{L"erp-app1"});
+
+    // Eleven more names: the newest ten are kept, a name chosen again moves to the front.
+    std::vector<std::wstring> names = LoadComputerHistory();
+    for (int i = 0; i < 11; ++i)
+        AddToComputerHistory(names, L"erp-" + std::to_wstring(i));
+    AddToComputerHistory(names, L"ERP-3");
+    SaveComputerHistory(names);
+    const std::vector<std::wstring> kept = LoadComputerHistory();
+    ASSERT_EQ(kept.size(), 10u);
+    EXPECT_EQ(kept.front(), L"ERP-3");
+    EXPECT_EQ(std::count_if(kept.begin(), kept.end(), [](const std::wstring& n) { return CompareTextCI(n, L"erp-3") == 0; }), 1);
+    EXPECT_EQ(std::find(kept.begin(), kept.end(), L"erp-app1"), kept.end());
+
+    // Offered in the box; Local computer (and Escape) go back to this computer.
+    machine = L"erp-10";
+    ASSERT_TRUE(Ask(machine, {[] {
+                    EXPECT_TRUE(IsDlgButtonChecked(Dialog(), TFormConnect::IdRemote));
+                    EXPECT_EQ(SendMessageW(Item(TFormConnect::IdName), CB_GETCOUNT, 0, 0), 10);
+                    SendMessageW(Item(TFormConnect::IdLocal), BM_CLICK, 0, 0);
+                    SendMessageW(Item(IDOK), BM_CLICK, 0, 0);
+                }}));
+    EXPECT_EQ(machine, L"");
+    machine = L"erp-10";
+    EXPECT_FALSE(Ask(machine, {[] { SendMessageW(Dialog(), WM_COMMAND, IDCANCEL, 0); }}));
+    EXPECT_EQ(machine, L"erp-10");
+    // A name of this computer connects to this computer.
+    ASSERT_TRUE(Ask(machine, {[] {
+                    Type(L"localhost");
+                    SendMessageW(Item(IDOK), BM_CLICK, 0, 0);
+                }}));
+    EXPECT_EQ(machine, L"");
+}
+}  // namespace

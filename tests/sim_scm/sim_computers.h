@@ -1,0 +1,97 @@
+// Several computers, each with a simulated Service Control Manager of its own, behind one
+// interface: OpenSCManagerW picks the computer by its machine name (none, or one of this
+// computer's names, is this computer), and every handle goes back to the manager it came from.
+// A computer can be made unreachable, refusing, slow or lost (reachable at first, then every
+// call on it fails as a dropped connection does).
+//
+// Usage:
+//   TSimComputers net;
+//   net.Computer(L"erp-app1").AddService({.Name = L"SQLANYs_db", .DisplayName = L"Remote db"});
+//   net.SetMode(L"offline", TSimComputerMode::Unreachable);   // OpenSCManagerW fails with 1722
+//   net.SetDelay(L"erp-app1", 300);                           // each call on it takes 300 ms
+//   TSCManager manager(L"erp-app1", SC_MANAGER_ALL_ACCESS, L"ServicesActive", net);
+#pragma once
+
+#include "tests/sim_scm/sim_scm.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+enum class TSimComputerMode {
+    Reachable,
+    Unreachable,  // no such computer, or it does not answer: RPC_S_SERVER_UNAVAILABLE (1722)
+    Refusing,     // it answers and refuses the connection: ERROR_ACCESS_DENIED (5)
+    Lost,         // every call, also on handles already open, fails with RPC_S_SERVER_UNAVAILABLE
+};
+
+class TSimComputers final : public IServiceControlManager {
+public:
+    TSimComputers();
+    ~TSimComputers() override;
+
+    // The computer's manager, made on first use; names compare without regard to case, and
+    // this computer's own names all give Local().
+    TSimServiceControlManager& Computer(const std::wstring& name);
+    TSimServiceControlManager& Local() { return Computer(L""); }
+    void SetMode(const std::wstring& name, TSimComputerMode mode);
+    void SetDelay(const std::wstring& name, DWORD milliseconds);
+    // Handles open on any computer.
+    int OpenHandleCount() const;
+
+    SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess) override;
+    SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD desiredAccess) override;
+    BOOL CloseServiceHandle(SC_HANDLE handle) override;
+    BOOL EnumServicesStatusW(SC_HANDLE manager, DWORD serviceType, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
+                             DWORD bufSize, LPDWORD bytesNeeded, LPDWORD servicesReturned,
+                             LPDWORD resumeHandle) override;
+    BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services, DWORD bufSize,
+                                LPDWORD bytesNeeded, LPDWORD servicesReturned) override;
+    BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) override;
+    BOOL QueryServiceConfigW(SC_HANDLE service, LPQUERY_SERVICE_CONFIGW config, DWORD bufSize,
+                             LPDWORD bytesNeeded) override;
+    bool HasQueryServiceConfig2W() override { return true; }
+    BOOL QueryServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPBYTE buffer, DWORD bufSize,
+                              LPDWORD bytesNeeded) override;
+    BOOL StartServiceW(SC_HANDLE service, DWORD numArgs, LPCWSTR* args) override;
+    BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) override;
+    BOOL DeleteService(SC_HANDLE service) override;
+    BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                              LPCWSTR binaryPathName, LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies,
+                              LPCWSTR serviceStartName, LPCWSTR password, LPCWSTR displayName) override;
+    BOOL ChangeServiceConfig2W(SC_HANDLE service, DWORD infoLevel, LPVOID info) override;
+    SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName, DWORD desiredAccess,
+                             DWORD serviceType, DWORD startType, DWORD errorControl, LPCWSTR binaryPathName,
+                             LPCWSTR loadOrderGroup, LPDWORD tagId, LPCWSTR dependencies, LPCWSTR serviceStartName,
+                             LPCWSTR password) override;
+    SC_LOCK LockServiceDatabase(SC_HANDLE manager) override;
+    BOOL UnlockServiceDatabase(SC_LOCK lock) override;
+    BOOL QueryServiceLockStatusW(SC_HANDLE manager, LPQUERY_SERVICE_LOCK_STATUSW lockStatus, DWORD bufSize,
+                                 LPDWORD bytesNeeded) override;
+    // One clock for every computer: this computer's simulated one.
+    DWORD TickCount() override { return Local().TickCount(); }
+    void Delay(DWORD milliseconds) override { Local().Delay(milliseconds); }
+
+private:
+    struct TComputer {
+        std::unique_ptr<TSimServiceControlManager> Sim;
+        TSimComputerMode Mode = TSimComputerMode::Reachable;
+        DWORD Delay = 0;
+    };
+    struct TRoute {
+        TComputer* Computer;
+        void* Inner;  // the computer's own handle or lock
+    };
+    TComputer& Find(const std::wstring& name);
+    // The handle's computer, after its delay; null with the last error set when the handle is
+    // unknown or the computer is lost.
+    std::optional<TRoute> Enter(const void* handle);
+    void* Wrap(TComputer& computer, void* inner);
+
+    mutable std::mutex FMutex;
+    std::map<std::wstring, TComputer> FComputers;  // by lower-case name, "" for this computer
+    std::map<uintptr_t, TRoute> FRoutes;
+    uintptr_t FNextHandle = 0x7000000;
+};

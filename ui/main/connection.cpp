@@ -1,0 +1,112 @@
+// The list's connection to a computer's Service Control Manager, and what its failures say.
+#include "ui/main/connection.h"
+
+#include "common/errors.h"
+#include "common/finally.h"
+#include "common/format.h"
+#include "common/text.h"
+#include "services/catalogue_reader.h"
+#include "services/catalogue_worker.h"
+#include "ui/base/application.h"
+#include "ui/base/busy.h"
+#include "ui/base/delay.h"
+#include "ui/main/service_list.h"
+
+#include <unordered_set>
+
+bool TServiceList::Connect(const std::wstring& machineName)
+{
+    if (SameTextAscii(machineName, FManager->MachineName())) {
+        // The same computer again: a rebuild, which keeps the monitors that follow its rows.
+        Rebuild(true);
+        return !Application().Terminated();
+    }
+    TBusyCursor busy;
+    auto manager = std::make_unique<TSCManager>(machineName, FManager->DesiredAccess(), FManager->DatabaseName(),
+                                                FManager->Scm());
+    manager->SetGroupOrderLocation(FManager->GroupOrderLocation());
+    std::unique_ptr<TCatalogueReader> reader;
+    {
+        // The old rows stay, and go on being refreshed, until the new records are there.
+        FReading = true;
+        TFinally readingDone([this] { FReading = false; });
+        reader = std::make_unique<TCatalogueReader>(*manager, ReadFilter());
+        if (!WaitWithMessages(reader->DoneEvent()))
+            return false;
+    }
+    TSCManager& read = reader->Result();
+    // The computer answered the worker: the catalogue's own connection is made at once.
+    manager->Active(true);
+    std::unordered_set<const TNtService*> unread;
+    for (int i = 0; i < read.ServiceCount(); ++i)
+        if (const TNtService* service = read.GetService(i); !service->RecordRead())
+            unread.insert(service);
+
+    FItemsBuilding = true;
+    FView.SetRedraw(false);
+    TFinally done([this] {
+        FView.SetRedraw(true);
+        FItemsBuilding = false;
+    });
+    // The worker reads the old computer: a new one reads the new computer, its results
+    // announced to the window as before.
+    FReadAhead.reset();
+    if (FWorker) {
+        FWorker = std::make_unique<TCatalogueWorker>(manager->Scm(), manager->MachineName(), manager->DatabaseName());
+        FWorker->SetNotify([window = GetParent(FView.Handle())] { PostMessageW(window, ResultsMessage, 0, 0); });
+    }
+    DeleteRows();
+    FNextUpdateRow = 0;
+    ++FGeneration;
+    // The running monitors follow the old computer's services: they reach nothing any more.
+    FMonitorSink->List = nullptr;
+    FMonitorSink = std::make_shared<TMonitorSink>(TMonitorSink{this});
+    FMonitors.clear();
+    FEndedDuringRead.clear();
+    FManager = std::move(manager);
+    FManager->TakeRecords(read);
+    BuildRows();
+    FillIn(unread);
+    return true;
+}
+
+bool IsConnectionError(DWORD error)
+{
+    switch (error) {
+    case ERROR_BAD_NETPATH:           // 53
+    case ERROR_UNEXP_NET_ERR:         // 59
+    case ERROR_NETNAME_DELETED:       // 64
+    case ERROR_INVALID_COMPUTERNAME:  // 1210
+    case RPC_S_INVALID_NET_ADDR:      // 1707
+    case RPC_S_SERVER_UNAVAILABLE:    // 1722
+    case RPC_S_SERVER_TOO_BUSY:       // 1723
+    case RPC_S_CALL_FAILED:           // 1726
+    case RPC_S_CALL_FAILED_DNE:       // 1727
+    case EPT_S_NOT_REGISTERED:        // 1753
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::wstring ConnectFailureText(const std::wstring& machineName, const std::exception& error)
+{
+    const auto* os = dynamic_cast<const EOSError*>(&error);
+    const std::wstring detail = CurrentExceptionMessage();
+    if (os && IsConnectionError(os->ErrorCode()))
+        return Fmt(L"The computer \"%s\" cannot be reached: it is unknown, switched off, or does not answer "
+                   L"over the network.\r\n\r\n%s",
+                   {machineName, detail});
+    if (os && os->ErrorCode() == ERROR_ACCESS_DENIED)
+        return Fmt(L"The computer \"%s\" refused the connection to its services: your account has no right "
+                   L"to manage them there.\r\n\r\n%s",
+                   {machineName, detail});
+    return Fmt(L"The services of the computer \"%s\" could not be read.\r\n\r\n%s", {machineName, detail});
+}
+
+std::wstring ConnectionLostText(const std::wstring& machineName, const std::wstring& detail)
+{
+    return Fmt(L"The connection to the computer \"%s\" was lost. The list shows what was last read; "
+               L"Refresh tries again.\r\n\r\n%s",
+               {machineName, detail});
+}
