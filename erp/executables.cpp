@@ -61,6 +61,7 @@ public:
             entry.Plain = entry.Plain && ((*c >= L'a' && *c <= L'z') || (*c >= L'A' && *c <= L'Z') ||
                                           (*c >= L'0' && *c <= L'9') || *c == L'.');
             FBuffer.push_back(*c);
+            FFolded.push_back(AsciiLower(*c));
         }
         entry.Length = static_cast<uint32_t>(FBuffer.size()) - entry.At;
         FNames.push_back(entry);
@@ -93,24 +94,24 @@ private:
     };
 
     std::wstring_view View(const TName& name) const { return std::wstring_view(FBuffer).substr(name.At, name.Length); }
+    std::wstring_view Folded(const TName& name) const
+    {
+        return std::wstring_view(FFolded).substr(name.At, name.Length);
+    }
 
     static wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
     int Compare(const TName& a, const TName& b) const
     {
-        const std::wstring_view x = View(a), y = View(b);
         if (!a.Plain || !b.Plain)
-            return CompareTextCI(std::wstring(x), std::wstring(y));
-        const size_t n = std::min(x.size(), y.size());
-        for (size_t i = 0; i < n; ++i) {
-            const wchar_t p = AsciiLower(x[i]), q = AsciiLower(y[i]);
-            if (p != q)
-                return p < q ? -1 : 1;
-        }
-        return x.size() < y.size() ? -1 : (x.size() > y.size() ? 1 : 0);
+            return CompareTextCI(std::wstring(View(a)), std::wstring(View(b)));
+        // The lower-case copies, folded once as the names came, compare as whole blocks.
+        const int order = Folded(a).compare(Folded(b));
+        return order < 0 ? -1 : (order > 0 ? 1 : 0);
     }
 
     std::wstring FBuffer;
+    std::wstring FFolded;  // FBuffer with ASCII letters in lower case, at the same places
     std::vector<TName> FNames;
 };
 

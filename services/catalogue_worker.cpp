@@ -244,11 +244,14 @@ bool TCatalogueWorker::ReadNext(std::unique_lock<std::mutex>& lock, bool urgentO
     from.pop_front();
     FQueued.erase(FInFlight->Key);
     const std::wstring name = FInFlight->Name;
+    // A record filled in keeps the state its row has from the enumeration, which every tick
+    // renews; what the user waits for comes with a state of its own.
+    const bool withStatus = FInFlight->Urgent;
     lock.unlock();
     TWorkerResult result;
     result.Kind = TWorkerResult::wrRecord;
     if (Connected()) {
-        result.Record = ReadServiceRecord(FScm, FManager.get(), name, FWithDescription, true);
+        result.Record = ReadServiceRecord(FScm, FManager.get(), name, FWithDescription, withStatus);
     } else {
         result.Record.ServiceName = name;
         result.Record.Error = std::make_exception_ptr(EOSError(GetLastError()));

@@ -70,8 +70,8 @@ public:
     // Called on the worker thread when results start waiting in Take(); null: never.
     void SetNotify(std::function<void()> notify);
 
-    // Reads the records (with their status); urgent ones before anything else. Returns the
-    // request's ticket.
+    // Reads the records; urgent ones before anything else and with their status (the others
+    // keep the state the enumeration gave their rows). Returns the request's ticket.
     unsigned Read(const std::vector<std::wstring>& names, bool urgent);
     // The dependants of a service, then their records.
     unsigned Dependants(const std::wstring& name);
