@@ -88,7 +88,9 @@ unsigned TCatalogueWorker::NewTicket(int parts)
 void TCatalogueWorker::Queue(const std::wstring& name, unsigned ticket, bool urgent)
 {
     std::wstring key = AsciiLower(name);
-    if (FInFlight && FInFlight->Key == key) {
+    // A read to fill in brings no state of its own: one that is asked for urgently meanwhile
+    // is read again after it.
+    if (FInFlight && FInFlight->Key == key && (FInFlight->Urgent || !urgent)) {
         FInFlight->Tickets.push_back(ticket);
         return;
     }

@@ -8,7 +8,8 @@
 //
 // One read at a time, in this order: urgent record reads, dependants, the tick, then the
 // reads left to fill in. A service is never read twice at once: asking for a record whose read
-// is queued or running waits for that read (an urgent request moves a queued one forward).
+// is queued or running waits for that read (an urgent request moves a queued one forward; a
+// running read to fill in, which keeps the enumeration's state, is followed by an urgent one).
 //
 // Usage (the list's way):
 //   TCatalogueWorker worker(scm, L"", L"ServicesActive");
