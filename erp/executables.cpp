@@ -124,12 +124,7 @@ void SearchFolder(const std::wstring& folder, const std::wstring& pattern, TStri
         mask += L'\\';
     mask += pattern;
     WIN32_FIND_DATAW found{};
-    // The same wildcard matching as FindFirstFileW, without the short names nobody reads and in
-    // larger batches from the file system.
-    UniqueFindHandle search(FindFirstFileExW(mask.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
-                                             FIND_FIRST_EX_LARGE_FETCH));
-    if (!search && GetLastError() == ERROR_INVALID_PARAMETER)  // a system without those two
-        search.reset(FindFirstFileW(mask.c_str(), &found));
+    UniqueFindHandle search(FindFirstFileW(mask.c_str(), &found));
     if (!search)
         return;
     TFoundNames names;
