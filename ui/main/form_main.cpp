@@ -2,6 +2,7 @@
 #include "ui/main/form_main.h"
 
 #include "ui/base/application.h"
+#include "ui/base/layout.h"
 #include "ui/base/message_box.h"
 #include "ui/main/account_text.h"
 
@@ -129,6 +130,24 @@ void TFormMain::CreateMenus()
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     FPopupMenu.reset(FActions.BuildMenu(TServiceCommands::PopupEntries()));
+}
+
+// The window's size and the list's column widths are kept between runs.
+void TFormMain::LoadLayout()
+{
+    UniqueRegKey settings = OpenLayoutKey();
+    // Columns stored beside a size that cannot be used are not used either.
+    if (LoadFormSize(*this, settings.get()))
+        LoadColumnWidths(List().Handle(), settings.get(), Name());
+    CentreOnScreen(Handle());
+}
+
+void TFormMain::SaveLayout()
+{
+    // A key that cannot be written keeps what it held; the window closes all the same.
+    UniqueRegKey settings = OpenLayoutKey();
+    SaveFormSize(*this, settings.get());
+    SaveColumnWidths(List().Handle(), settings.get(), Name());
 }
 
 void TFormMain::FormShow()
