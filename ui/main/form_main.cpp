@@ -37,13 +37,13 @@ const TControlSpec Components[] = {
 TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead, const std::wstring& machineName)
     : FServiceList(scm, showAllServices, machineName),
       FCommands(FServiceList, FActions,
-                {.SetTimerOn = [this](bool on) { SetTimerOn(on); },
-                 .Close = [this] {
+                {.OnWaiting = [this](bool waiting) { SetTimerOn(!waiting); },
+                 .OnQuit = [this] {
                      if (Handle())
                          Close();
                  },
-                 .Refresh = [this] { Refresh(); },
-                 .Connected = [this] { Connected(); }})
+                 .OnRefresh = [this] { Refresh(); },
+                 .OnConnected = [this] { Connected(); }})
 {
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
