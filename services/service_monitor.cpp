@@ -3,6 +3,11 @@
 #include "common/errors.h"
 #include "common/format.h"
 
+std::wstring OperationFailedText(const std::wstring& SvcName, const std::wstring& Operation)
+{
+    return Fmt(L"%s: %s failed.", {SvcName, Operation});
+}
+
 TServiceMonitor::TServiceMonitor(const std::wstring& SvcName, const std::wstring& Operation, TServiceState FinalState,
                                  TServiceNotification Callback, TServiceMonitorTerminate TerminateFunc,
                                  IServiceControlManager& scm, IGuiThread& gui, const std::wstring& MachineName)
@@ -35,7 +40,7 @@ void TServiceMonitor::Execute()
             if (s == FFinalState)
                 break;
             if (!IsPendingState(s))
-                throw Exception(Fmt(L"%s: %s failed.", {FSvcName, FOperation}));
+                throw Exception(OperationFailedText(FSvcName, FOperation));
             FScm.Delay(100);
         }
     } catch (const std::exception&) {

@@ -28,6 +28,10 @@
 
 using TServiceNotification = std::function<void(const std::wstring& ErrMsg)>;
 
+// "<service>: <operation> failed.": the service settled in another state than the operation's
+// end (the monitor's failure, and that of a command that waits for the state itself).
+std::wstring OperationFailedText(const std::wstring& SvcName, const std::wstring& Operation);
+
 class TServiceMonitor;
 using TServiceMonitorTerminate = std::function<void(TServiceMonitor* Sender)>;
 

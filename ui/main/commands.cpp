@@ -11,6 +11,7 @@
 #include "common/finally.h"
 #include "common/format.h"
 #include "common/text.h"
+#include "services/service_monitor.h"
 #include "services/start_request.h"
 #include "ui/about/form_about.h"
 #include "ui/base/application.h"
@@ -235,7 +236,7 @@ void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl opera
             DelayWithMessages(100);
             const TServiceState state = service->ServiceState();
             if (state != info.FinalState && !IsPendingState(state))
-                throw Exception(Fmt(L"%s: %s failed.", {service->ServiceName(), info.Operation}));
+                throw Exception(OperationFailedText(service->ServiceName(), info.Operation));
             if (state == info.FinalState || app.Terminated())
                 break;
             if (service->CheckPoint() != lastCheckPoint) {
