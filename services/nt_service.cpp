@@ -19,7 +19,7 @@ SERVICE_STATUS StatusOf(IServiceControlManager& scm, SC_HANDLE handle)
 
 }  // namespace
 
-TNtService::TNtService(TSCManager* owner, IRecordCatalogue& catalogue, const ENUM_SERVICE_STATUSW& SvcStatus)
+TNtService::TNtService(TSCManager* owner, TCatalogueLookups& catalogue, const ENUM_SERVICE_STATUSW& SvcStatus)
     : FSCManager(owner),
       FCatalogue(&catalogue),
       FServiceName(SvcStatus.lpServiceName ? SvcStatus.lpServiceName : L""),

@@ -2,7 +2,7 @@
 // how long a record lives): what the last refresh read, and the operations on the service.
 #pragma once
 
-#include "services/record_catalogue.h"
+#include "services/catalogue_lookups.h"
 #include "services/record_read.h"
 #include "services/scm_api.h"
 #include "services/service_config.h"
@@ -104,10 +104,10 @@ public:
 
 private:
     // The catalogue makes its records, reads them and hands them over to another catalogue; a
-    // record reaches its catalogue through IRecordCatalogue alone.
+    // record reaches its catalogue's lookups (TCatalogueLookups) alone.
     friend class TSCManager;
     // A record of one enumeration entry (only the two names are taken), held by owner.
-    TNtService(TSCManager* owner, IRecordCatalogue& catalogue, const ENUM_SERVICE_STATUSW& SvcStatus);
+    TNtService(TSCManager* owner, TCatalogueLookups& catalogue, const ENUM_SERVICE_STATUSW& SvcStatus);
 
     // The record's handle, opened with a mask for one scope. Close() closes it, raising when
     // that fails; a scope left otherwise (by an error) closes it and drops a failing close.
@@ -148,7 +148,7 @@ private:
     void BuildDependentBy();
 
     TSCManager* FSCManager;
-    IRecordCatalogue* FCatalogue;  // the same catalogue
+    TCatalogueLookups* FCatalogue;  // the same catalogue's lookups
     UniqueScHandleOf FHandle;
     DWORD FDesiredAccess = 0;
     std::wstring FServiceName;

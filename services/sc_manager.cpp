@@ -6,8 +6,6 @@
 #include "common/text.h"
 #include "services/sc_buffer.h"
 
-#include <climits>
-
 namespace {
 // Drivers, Win32 services and interactive ones.
 constexpr DWORD EnumeratedServiceTypes = 0x13F;
@@ -16,15 +14,16 @@ constexpr size_t FirstEnumBufferSize = 256 * 1024;
 
 TSCManager::TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
                        IServiceControlManager& scm)
-    : FScm(&scm), FMachineName(AMachineName), FDatabaseName(ADatabaseName), FDesiredAccess(ADesiredAccess)
+    : FScm(&scm), FMachineName(AMachineName), FDatabaseName(ADatabaseName), FDesiredAccess(ADesiredAccess),
+      FLookups(this, scm)
 {
     SM_ASSERT((ADesiredAccess & ~static_cast<DWORD>(SC_MANAGER_ALL_ACCESS)) == 0);
 }
 
 TSCManager::~TSCManager()
 {
-    FGroups.clear();
-    FServiceIndex.clear();
+    FLookups.ClearGroups();
+    FLookups.ClearIndex();
     FServices.clear();
     // Then the manager handle is closed (its owner drops a failure).
 }
@@ -38,36 +37,30 @@ void TSCManager::Active(bool Value)
                                            FDatabaseName.empty() ? nullptr : FDatabaseName.c_str(), FDesiredAccess);
         if (!h)
             RaiseLastOSError();
-        FHandle = UniqueScHandleOf(*FScm, h);
+        FLookups.ManagerHandle() = UniqueScHandleOf(*FScm, h);
     } else {
-        Win32Check(FHandle.Close());
+        Win32Check(FLookups.ManagerHandle().Close());
     }
 }
 
 void TSCManager::Clear()
 {
-    FGroups.clear();
-    FServiceIndex.clear();
+    FLookups.ClearGroups();
+    FLookups.ClearIndex();
     FServices.clear();
 }
 
 void TSCManager::AddService(std::unique_ptr<TNtService> service)
 {
-    FServiceIndex.try_emplace(AsciiLower(service->ServiceName()), service.get());
+    FLookups.AddToIndex(service->ServiceName(), service.get());
     FServices.push_back(std::move(service));
-}
-
-TServiceGroup* TSCManager::AddGroup(const std::wstring& name, int order)
-{
-    FGroups.push_back(std::unique_ptr<TServiceGroup>(new TServiceGroup(this, name, order)));
-    return FGroups.back().get();
 }
 
 void TSCManager::RebuildIndex()
 {
-    FServiceIndex.clear();
+    FLookups.ClearIndex();
     for (auto& service : FServices)
-        FServiceIndex.try_emplace(AsciiLower(service->ServiceName()), service.get());
+        FLookups.AddToIndex(service->ServiceName(), service.get());
 }
 
 void TSCManager::Refresh(bool RefreshAll)
@@ -98,19 +91,20 @@ void TSCManager::Refresh(bool RefreshAll)
 void TSCManager::TakeRecords(TSCManager& source)
 {
     // The old records stay until the new ones have taken what they need of them.
-    std::vector<std::unique_ptr<TServiceGroup>> oldGroups = std::move(FGroups);
+    std::vector<std::unique_ptr<TServiceGroup>> oldGroups = FLookups.ReleaseGroups();
     std::vector<std::unique_ptr<TNtService>> oldServices = std::move(FServices);
-    std::unordered_map<std::wstring, TNtService*> oldIndex = std::move(FServiceIndex);
+    // The old records by folded name, the first in list order winning, as the index had them.
+    std::unordered_map<std::wstring, TNtService*> oldIndex;
+    for (auto& service : oldServices)
+        oldIndex.try_emplace(AsciiLower(service->ServiceName()), service.get());
     Clear();
     FServices = std::move(source.FServices);
-    FGroups = std::move(source.FGroups);
+    FLookups.TakeGroups(source.FLookups);
     source.Clear();
     for (auto& service : FServices) {
         service->FSCManager = this;
-        service->FCatalogue = this;
+        service->FCatalogue = &FLookups;
     }
-    for (auto& group : FGroups)
-        group->FSCManager = this;
     RebuildIndex();
     for (auto& service : FServices) {
         if (service->RecordRead())
@@ -141,12 +135,12 @@ void TSCManager::ReadGroupOrder()
             return;
         }
         for (const std::wstring& name : names)
-            AddGroup(name, GroupCount());
+            FLookups.AddGroup(name, GroupCount());
         return;
     }
     std::vector<std::wstring> names = ::ReadGroupOrder(FGroupOrderLocation);
     for (const std::wstring& name : names)
-        AddGroup(name, GroupCount());
+        FLookups.AddGroup(name, GroupCount());
 }
 
 void TSCManager::RefreshRecordQuietly(TNtService* service)
@@ -168,7 +162,7 @@ void TSCManager::ForEachEnumerated(Each&& each)
     DWORD resume = 0;
     for (;;) {
         DWORD needed = 0, returned = 0;
-        BOOL ok = FScm->EnumServicesStatusW(FHandle.get(), EnumeratedServiceTypes, SERVICE_STATE_ALL,
+        BOOL ok = FScm->EnumServicesStatusW(Handle(), EnumeratedServiceTypes, SERVICE_STATE_ALL,
                                             buffer.empty() ? nullptr
                                                            : reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
                                             static_cast<DWORD>(buffer.size()), &needed, &returned, &resume);
@@ -195,7 +189,7 @@ void TSCManager::EnumerateServices()
     ForEachEnumerated([this](const ENUM_SERVICE_STATUSW& entry) {
         if (FStop && FStop->load())
             return false;
-        TNtService* service = new TNtService(this, *this, entry);
+        TNtService* service = new TNtService(this, FLookups, entry);
         AddService(std::unique_ptr<TNtService>(service));
         if (FReadWhen && !FReadWhen(service->ServiceName(), service->DisplayName())) {
             service->ApplyStatus(entry.ServiceStatus);
@@ -228,37 +222,11 @@ int TSCManager::RefreshStatuses()
     return changed;
 }
 
-bool TSCManager::FindService(const std::wstring& SvcName, TNtService*& NtSvc) const
-{
-    auto it = FServiceIndex.find(AsciiLower(SvcName));
-    NtSvc = it == FServiceIndex.end() ? nullptr : it->second;
-    return NtSvc != nullptr;
-}
-
-bool TSCManager::FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd)
-{
-    for (auto& group : FGroups) {
-        if (SameTextAscii(group->Name(), GrpName)) {
-            SvcGrp = group.get();
-            return true;
-        }
-    }
-    SvcGrp = AutoAdd ? AddGroup(GrpName, GrpName.empty() ? INT_MAX : GroupCount()) : nullptr;
-    return false;
-}
-
 bool TSCManager::ServiceExists(const std::wstring& SvcName)
 {
     Active(true);
-    SC_HANDLE opened = FScm->OpenServiceW(FHandle.get(), SvcName.c_str(), SERVICE_QUERY_STATUS);
+    SC_HANDLE opened = FScm->OpenServiceW(Handle(), SvcName.c_str(), SERVICE_QUERY_STATUS);
     const DWORD error = opened ? ERROR_SUCCESS : GetLastError();
     UniqueScHandleOf service(*FScm, opened);
     return service || error != ERROR_SERVICE_DOES_NOT_EXIST;
-}
-
-bool TSCManager::HasDescriptionQuery()
-{
-    if (!FQueryServiceConfig2W)
-        FQueryServiceConfig2W = FScm->HasQueryServiceConfig2W();
-    return *FQueryServiceConfig2W;
 }

@@ -27,9 +27,9 @@
 // the program), so tests pass the simulated manager.
 #pragma once
 
+#include "services/catalogue_lookups.h"
 #include "services/group_order.h"
 #include "services/nt_service.h"
-#include "services/record_catalogue.h"
 #include "services/scm_api.h"
 #include "services/service_group.h"
 #include "services/service_types.h"
@@ -45,7 +45,7 @@
 #include <unordered_map>
 #include <vector>
 
-class TSCManager final : public IRecordCatalogue {
+class TSCManager final {
 public:
     // Stores the values; opens nothing. An empty machine name is the local computer.
     TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
@@ -80,31 +80,36 @@ public:
 
     int ServiceCount() const { return static_cast<int>(FServices.size()); }
     TNtService* GetService(int Idx) const { return FServices.at(static_cast<size_t>(Idx)).get(); }
-    int GroupCount() const { return static_cast<int>(FGroups.size()); }
-    TServiceGroup* GetGroup(int Idx) const { return FGroups.at(static_cast<size_t>(Idx)).get(); }
+    int GroupCount() const { return FLookups.GroupCount(); }
+    TServiceGroup* GetGroup(int Idx) const { return FLookups.GetGroup(Idx); }
 
     // Names compare without regard to the case of ASCII letters.
-    bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const override;
+    bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const
+    {
+        return FLookups.FindService(SvcName, NtSvc);
+    }
     // Whether the manager has the service now, whatever the records say (a service that may not
     // be opened exists too).
     bool ServiceExists(const std::wstring& SvcName);
     // With AutoAdd a missing group is created and returned in SvcGrp; the result is still false.
-    bool FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd = true) override;
+    bool FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd = true)
+    {
+        return FLookups.FindGroup(GrpName, SvcGrp, AutoAdd);
+    }
 
     const std::wstring& MachineName() const { return FMachineName; }
     const std::wstring& DatabaseName() const { return FDatabaseName; }
     DWORD DesiredAccess() const { return FDesiredAccess; }
-    SC_HANDLE Handle() const override { return FHandle.get(); }
-    bool Active() const { return static_cast<bool>(FHandle); }
+    SC_HANDLE Handle() const { return FLookups.Handle(); }
+    bool Active() const { return FLookups.Handle() != nullptr; }
     void Active(bool Value);
-    IServiceControlManager& Scm() const override { return *FScm; }
+    IServiceControlManager& Scm() const { return *FScm; }
 
     // Tests point the group order at a scratch key; the program keeps the default.
     void SetGroupOrderLocation(const TGroupOrderLocation& location) { FGroupOrderLocation = location; }
 
 private:
     void AddService(std::unique_ptr<TNtService> service);
-    TServiceGroup* AddGroup(const std::wstring& name, int order);
     void ReadGroupOrder();
     void EnumerateServices();
     // Calls each(entry) for every service the SCM enumerates, page after page.
@@ -112,20 +117,15 @@ private:
     void ForEachEnumerated(Each&& each);
     void RefreshRecordQuietly(TNtService* service);
     void RebuildIndex();
-    bool HasDescriptionQuery() override;
 
     IServiceControlManager* FScm;
     std::wstring FMachineName;
     std::wstring FDatabaseName;
     DWORD FDesiredAccess;
-    UniqueScHandleOf FHandle;
+    // The manager's handle, the service index and the groups, which the records use too.
+    TCatalogueLookups FLookups;
     std::vector<std::unique_ptr<TNtService>> FServices;
-    std::vector<std::unique_ptr<TServiceGroup>> FGroups;
-    // Whether the SCM offers QueryServiceConfig2W, asked on first need.
-    std::optional<bool> FQueryServiceConfig2W;
     TGroupOrderLocation FGroupOrderLocation;
-    // Services by ASCII-folded name, the first in list order winning: keeps lookups flat.
-    std::unordered_map<std::wstring, TNtService*> FServiceIndex;
     const std::atomic<bool>* FStop = nullptr;
     TReadFilter FReadWhen;
 };

@@ -21,7 +21,7 @@ public:
     TNtService* GetService(int Idx) const { return FServices.at(static_cast<size_t>(Idx)); }
 
 private:
-    friend class TSCManager;
+    friend class TCatalogueLookups;
     friend class TNtService;
     TServiceGroup(TSCManager* ASCManager, const std::wstring& AName, int AOrder);
 

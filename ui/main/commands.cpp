@@ -77,7 +77,7 @@ void TServiceCommands::CloseIfRequested()
 {
     if (FCloseRequested && FCommandDepth == 0) {
         FCloseRequested = false;
-        FHost.Close();
+        FHost.OnQuit();
     }
 }
 
@@ -221,8 +221,8 @@ void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl opera
     DelayWithMessages(100);
     if (wait) {
         // The wait loop refreshes the list itself; the timer comes back on every path.
-        FHost.SetTimerOn(false);
-        TFinally timerBack([this] { FHost.SetTimerOn(true); });
+        FHost.OnWaiting(true);
+        TFinally timerBack([this] { FHost.OnWaiting(false); });
         TApplication& app = Application();
         // The manager's measure of progress: the check point should grow within the wait hint.
         DWORD lastCheckPoint = 0;
@@ -465,7 +465,7 @@ void TServiceCommands::Connect(const std::wstring& machineName)
         throw Exception(ConnectFailureText(machineName.empty() ? ThisComputerName() : machineName, error));
     }
     if (connected)
-        FHost.Connected();
+        FHost.OnConnected();
 }
 
 void TServiceCommands::ActConnectExecute()
@@ -475,7 +475,7 @@ void TServiceCommands::ActConnectExecute()
         Connect(machine);
 }
 
-void TServiceCommands::ActRebuildExecute() { FHost.Refresh(); }
+void TServiceCommands::ActRebuildExecute() { FHost.OnRefresh(); }
 
 void TServiceCommands::ActUninstallExecute()
 {
@@ -502,7 +502,7 @@ void TServiceCommands::ActUninstallExecute()
         Rebuild(true);
 }
 
-void TServiceCommands::ActQuitExecute() { FHost.Close(); }
+void TServiceCommands::ActQuitExecute() { FHost.OnQuit(); }
 
 void TServiceCommands::ActInstallExecute()
 {

@@ -11,7 +11,7 @@
 // unwound (CloseWhenDone).
 //
 // Usage (the main window's way):
-//   TServiceCommands commands(serviceList, actions, {.SetTimerOn = ..., .Close = ..., .Refresh = ..., .Connected = ...});
+//   TServiceCommands commands(serviceList, actions, {.OnWaiting = ..., .OnQuit = ..., .OnRefresh = ..., .OnConnected = ...});
 //   actions.FillToolBar(toolBar, TServiceCommands::ToolBarEntries());
 //   if (commands.Running()) commands.CloseWhenDone();          // a close asked for meanwhile
 #pragma once
@@ -32,12 +32,14 @@ public:
     using enum TActionId;
     enum TMainMenu { mnNone, mnProgram, mnService, mnView, mnHelp };
 
-    // What the window does for the commands.
+    // The commands' events, handled by the window.
     struct THost {
-        std::function<void(bool on)> SetTimerOn;  // the timed refresh of the rows
-        std::function<void()> Close;              // closes the window
-        std::function<void()> Refresh;            // the Refresh command (the window's first show may be due)
-        std::function<void()> Connected;          // the list was connected to another computer
+        // A command starts (true) or ends (false) its wait for a service, whose loop refreshes
+        // the list itself: the window's timed refresh stays off meanwhile.
+        std::function<void(bool waiting)> OnWaiting;
+        std::function<void()> OnQuit;       // Quit, or a close put off until a command unwound
+        std::function<void()> OnRefresh;    // the Refresh command (the window's first show may be due)
+        std::function<void()> OnConnected;  // the list was connected to another computer
     };
 
     // Adds the actions to the list, with the enabling rules as its update handler.

@@ -2,6 +2,7 @@
 #include "ui/main/form_main.h"
 
 #include "ui/base/application.h"
+#include "ui/base/layout.h"
 #include "ui/base/message_box.h"
 #include "ui/main/account_text.h"
 
@@ -36,13 +37,13 @@ const TControlSpec Components[] = {
 TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead, const std::wstring& machineName)
     : FServiceList(scm, showAllServices, machineName),
       FCommands(FServiceList, FActions,
-                {.SetTimerOn = [this](bool on) { SetTimerOn(on); },
-                 .Close = [this] {
+                {.OnWaiting = [this](bool waiting) { SetTimerOn(!waiting); },
+                 .OnQuit = [this] {
                      if (Handle())
                          Close();
                  },
-                 .Refresh = [this] { Refresh(); },
-                 .Connected = [this] { Connected(); }})
+                 .OnRefresh = [this] { Refresh(); },
+                 .OnConnected = [this] { Connected(); }})
 {
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
@@ -129,6 +130,24 @@ void TFormMain::CreateMenus()
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     FPopupMenu.reset(FActions.BuildMenu(TServiceCommands::PopupEntries()));
+}
+
+// The window's size and the list's column widths are kept between runs.
+void TFormMain::LoadLayout()
+{
+    UniqueRegKey settings = OpenLayoutKey();
+    // Columns stored beside a size that cannot be used are not used either.
+    if (LoadFormSize(*this, settings.get()))
+        LoadColumnWidths(List().Handle(), settings.get(), Name());
+    CentreOnScreen(Handle());
+}
+
+void TFormMain::SaveLayout()
+{
+    // A key that cannot be written keeps what it held; the window closes all the same.
+    UniqueRegKey settings = OpenLayoutKey();
+    SaveFormSize(*this, settings.get());
+    SaveColumnWidths(List().Handle(), settings.get(), Name());
 }
 
 void TFormMain::FormShow()

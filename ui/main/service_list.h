@@ -158,7 +158,7 @@ private:
     void LVInfoTip(NMLVGETINFOTIPW* tip);
     LRESULT LVCustomDrawItem(NMLVCUSTOMDRAW* draw);
 
-    // Pending-state follow-up (follow_up.cpp).
+    // Pending-state follow-up.
     TServiceMonitor* RunningMonitorOf(const std::wstring& serviceName) const;
     void MonitorNotify(const std::wstring& serviceName, const std::wstring& message);
     void MonitorTerminated(TServiceMonitor* sender);

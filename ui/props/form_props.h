@@ -10,6 +10,7 @@
 #include "services/sc_manager.h"
 #include "ui/base/actions.h"
 #include "ui/base/dialog_window.h"
+#include "ui/props/service_name_box.h"
 
 #include <commctrl.h>
 
@@ -100,10 +101,6 @@ private:
     void LoadNew();
     bool ReadDelayedStart();
     void BuildExecutableList();
-    void EditNameChange();
-    void EditNameEnter();
-    // Sets the Service name box's text as the dialog's own (not filtered).
-    void SetNameText(const std::wstring& text);
     void RadiosStartupClick();
     void ChBoxDefaultAccountClick();
     void BtnBrowseClick();
@@ -126,9 +123,7 @@ private:
     static bool IsDirectory(const std::wstring& path);
     static bool IsFile(const std::wstring& path);
 
-    // The name box's and the Parameters box's own message handling (key filter, pasted text,
-    // Escape, the context menu).
-    static LRESULT CALLBACK EditNameProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR ref);
+    // The Parameters box's own message handling (Escape, Tab, the context menu).
     static LRESULT CALLBACK MemoParamsProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                            DWORD_PTR ref);
 
@@ -144,9 +139,7 @@ private:
     std::wstring FLoadedParams;
     // The controls as loaded for an installed service.
     TConfigChoice FLoaded;
-    bool FSettingName = false;
-    std::wstring FLastName;  // the Service name box's text as last accepted
-    bool FNameEntered = false;
+    TServiceNameBox FNameBox{FormCaption};
     bool FApplying = false;  // an installer is being waited for
     TActionList FActions;
     UniqueMenu FParamsMenu;
@@ -155,13 +148,3 @@ private:
     bool FSized = false;
     TPasswordPrompt FPasswordPrompt;
 };
-
-// The most characters a service name may have.
-inline constexpr size_t MaxServiceNameLength = 256;
-
-// Key filter of the Service name box: backspace, ASCII letters and digits and "_".
-bool IsServiceNameChar(wchar_t c);
-// The text with every character the key filter refuses dropped (backspace too).
-std::wstring FilterServiceName(const std::wstring& text);
-// At most MaxServiceNameLength characters, each an ASCII letter, a digit or "_".
-bool IsValidServiceName(const std::wstring& name);
