@@ -162,15 +162,6 @@ bool MayEnumerateDependents(DWORD access)
 using TKeysIndex = std::unordered_map<std::wstring, TStoredDependencies>;
 constexpr DWORD IndexLifetimeMs = 1000;
 
-std::wstring Folded(const std::wstring& name)
-{
-    std::wstring folded = name;
-    for (wchar_t& c : folded)
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<wchar_t>(c - L'A' + L'a');
-    return folded;
-}
-
 // Every service that depends on `target`, by name or through its group, and those that depend
 // on them, each once, a service after all that depend on it.
 std::vector<const TListedService*> DependantsInStopOrder(const std::vector<TListedService>& services,
@@ -569,7 +560,7 @@ bool TWineServiceControlManager::ListServices(SC_HANDLE connection, std::vector<
         if (!records[i].lpServiceName)
             continue;
         const std::wstring name = records[i].lpServiceName;
-        std::wstring key = Folded(name);
+        std::wstring key = AsciiLower(name);
         const TKeysIndex& keys = grown ? *grown : *index;
         auto known = keys.find(key);
         if (known == keys.end()) {
