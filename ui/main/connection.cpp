@@ -37,10 +37,7 @@ bool TServiceList::Connect(const std::wstring& machineName)
     TSCManager& read = reader->Result();
     // The computer answered the worker: the catalogue's own connection is made at once.
     manager->Active(true);
-    std::unordered_set<const TNtService*> unread;
-    for (int i = 0; i < read.ServiceCount(); ++i)
-        if (const TNtService* service = read.GetService(i); !service->RecordRead())
-            unread.insert(service);
+    const std::unordered_set<const TNtService*> unread = UnreadRecords(read);
 
     FItemsBuilding = true;
     FView.SetRedraw(false);

@@ -138,11 +138,7 @@ void TServiceList::Rebuild(bool refreshAll)
         FManager->Active(true);
     }
     // The records the read left unread, to be filled in once the rows are there.
-    std::unordered_set<const TNtService*> unread;
-    if (read)
-        for (int i = 0; i < read->ServiceCount(); ++i)
-            if (const TNtService* service = read->GetService(i); !service->RecordRead())
-                unread.insert(service);
+    const std::unordered_set<const TNtService*> unread = read ? UnreadRecords(*read) : std::unordered_set<const TNtService*>();
 
     // The hand-over: the rows go, the catalogue takes the new records, the rows are built
     // from them (in memory: the control draws once at the end).
@@ -178,6 +174,15 @@ void TServiceList::Rebuild(bool refreshAll)
         }
     }
     FillIn(unread);
+}
+
+std::unordered_set<const TNtService*> TServiceList::UnreadRecords(const TSCManager& read)
+{
+    std::unordered_set<const TNtService*> unread;
+    for (int i = 0; i < read.ServiceCount(); ++i)
+        if (const TNtService* service = read.GetService(i); !service->RecordRead())
+            unread.insert(service);
+    return unread;
 }
 
 void TServiceList::FillIn(const std::unordered_set<const TNtService*>& unread)

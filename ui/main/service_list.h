@@ -140,6 +140,8 @@ private:
     // Which records a full read reads before the hand-over.
     TSCManager::TReadFilter ReadFilter() const;
     // The rows' services not read by the full read, rows in view first, asked of the worker.
+    // The records of a read catalogue that the read left unread.
+    static std::unordered_set<const TNtService*> UnreadRecords(const TSCManager& read);
     void FillIn(const std::unordered_set<const TNtService*>& unread);
     void ApplyResult(TWorkerResult& result);
     // Waits without freezing for a request of the worker, then applies what it found.
