@@ -19,32 +19,17 @@ bool SameStatus(const SERVICE_STATUS& a, const SERVICE_STATUS& b)
            a.dwControlsAccepted == b.dwControlsAccepted && a.dwWin32ExitCode == b.dwWin32ExitCode;
 }
 
-// Every service the manager lists, page after page, into a buffer kept from the last time (one
-// call a tick while the services fit in it).
+// Every service the manager lists, into a buffer kept from the last time (one call a tick
+// while the services fit in it).
 std::vector<TListedStatus> EnumerateAll(IServiceControlManager& scm, SC_HANDLE manager, std::vector<BYTE>& buffer)
 {
     std::vector<TListedStatus> listed;
-    DWORD resume = 0;
-    for (;;) {
-        DWORD needed = 0, returned = 0;
-        BOOL ok = scm.EnumServicesStatusW(manager, EnumeratedServiceTypes, SERVICE_STATE_ALL,
-                                          buffer.empty() ? nullptr : reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
-                                          static_cast<DWORD>(buffer.size()), &needed, &returned, &resume);
-        DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-        if (!ok && error != ERROR_MORE_DATA)
-            RaiseOSError(error);
-        const auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
-        for (DWORD i = 0; i < returned; ++i)
-            if (records[i].lpServiceName)
-                listed.push_back({records[i].lpServiceName, records[i].lpDisplayName ? records[i].lpDisplayName : L"",
-                                  records[i].ServiceStatus});
-        if (ok)
-            return listed;
-        if (returned == 0 && needed <= buffer.size())
-            RaiseOSError(error);
-        if (needed > buffer.size())
-            buffer.assign(needed, 0);
-    }
+    ForEachListedService(scm, manager, EnumeratedServiceTypes, buffer, [&](const ENUM_SERVICE_STATUSW& entry) {
+        if (entry.lpServiceName)
+            listed.push_back({entry.lpServiceName, entry.lpDisplayName ? entry.lpDisplayName : L"", entry.ServiceStatus});
+        return true;
+    });
+    return listed;
 }
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,16 @@ std::vector<BYTE> QueryGrowing(DWORD initial, DWORD growError, Query&& query)
         buffer.assign(needed, 0);
     }
 }
+
+// Every service of the types given that the manager lists, in its order, each passed to
+// each(entry) until it returns false; the system's error is raised when the manager cannot list
+// them. `buffer` is the room of the first call and keeps what it grew to, for the next time.
+// Windows gives a long list page after page, moving the resume handle on; Wine starts every call
+// from the first service whatever the handle says, and reports the room the whole list needs:
+// a page that did not move the handle on is dropped, and the whole list asked for again in that
+// room.
+void ForEachListedService(IServiceControlManager& scm, SC_HANDLE manager, DWORD serviceType,
+                          std::vector<BYTE>& buffer, const std::function<bool(const ENUM_SERVICE_STATUSW&)>& each);
 
 // A service's QUERY_SERVICE_CONFIGW read through handle, in a buffer grown as the manager asks.
 std::vector<BYTE> QueryServiceConfigBuffer(IServiceControlManager& scm, SC_HANDLE handle);

@@ -159,29 +159,7 @@ void TSCManager::ForEachEnumerated(Each&& each)
     // Room for a few thousand services at once: each call walks every service (under Wine, a
     // round trip through the manager's process), and asking for the size first doubles that.
     std::vector<BYTE> buffer(FirstEnumBufferSize);
-    DWORD resume = 0;
-    for (;;) {
-        DWORD needed = 0, returned = 0;
-        BOOL ok = FScm->EnumServicesStatusW(Handle(), EnumeratedServiceTypes, SERVICE_STATE_ALL,
-                                            buffer.empty() ? nullptr
-                                                           : reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
-                                            static_cast<DWORD>(buffer.size()), &needed, &returned, &resume);
-        DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-        if (!ok && error != ERROR_MORE_DATA)
-            RaiseOSError(error);
-        auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
-        for (DWORD i = 0; i < returned; ++i)
-            if (!each(records[i]))
-                return;
-        if (ok)
-            return;
-        // More to come: a buffer of the size reported. An answer that returned nothing and asks
-        // for no more room than it had would never end.
-        if (returned == 0 && needed <= buffer.size())
-            RaiseOSError(error);
-        if (needed > buffer.size())
-            buffer.assign(needed, 0);
-    }
+    ForEachListedService(*FScm, Handle(), EnumeratedServiceTypes, buffer, each);
 }
 
 void TSCManager::EnumerateServices()

@@ -538,38 +538,29 @@ bool TWineServiceControlManager::ListServices(SC_HANDLE connection, std::vector<
     UniqueScHandleOf manager(Inner(), Inner().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
     if (!manager)
         return false;
-    // Wine starts every enumeration from the first service whatever the resume handle says, so
-    // the whole list is asked for at once, in a buffer as large as the manager reports.
-    std::vector<BYTE> buffer;
-    DWORD returned = 0;
-    for (int attempt = 0;; ++attempt) {
-        DWORD needed = 0, resume = 0;
-        if (Inner().EnumServicesStatusW(manager.get(), SERVICE_TYPE_ALL, SERVICE_STATE_ALL,
-                                       reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
-                                       static_cast<DWORD>(buffer.size()), &needed, &returned, &resume))
-            break;
-        if (GetLastError() != ERROR_MORE_DATA || attempt == GrowAttempts)
-            return false;
-        buffer.resize(buffer.size() + needed);
-    }
     std::shared_ptr<const TKeysIndex> index = IndexOf(connection);
     const bool fresh = index->empty();
     std::shared_ptr<TKeysIndex> grown;  // the index with the services it lacked
-    const auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
-    for (DWORD i = 0; i < returned; ++i) {
-        if (!records[i].lpServiceName)
-            continue;
-        const std::wstring name = records[i].lpServiceName;
-        std::wstring key = AsciiLower(name);
-        const TKeysIndex& keys = grown ? *grown : *index;
-        auto known = keys.find(key);
-        if (known == keys.end()) {
-            if (!grown)
-                grown = std::make_shared<TKeysIndex>(*index);
-            known = grown->emplace(std::move(key), ReadStoredDependencies(name, true)).first;
-        }
-        listed.push_back({name, records[i].lpDisplayName ? records[i].lpDisplayName : L"", records[i].ServiceStatus,
-                          known->second});
+    std::vector<BYTE> buffer;
+    try {
+        ForEachListedService(Inner(), manager.get(), SERVICE_TYPE_ALL, buffer, [&](const ENUM_SERVICE_STATUSW& entry) {
+            if (!entry.lpServiceName)
+                return true;
+            const std::wstring name = entry.lpServiceName;
+            std::wstring key = AsciiLower(name);
+            const TKeysIndex& keys = grown ? *grown : *index;
+            auto known = keys.find(key);
+            if (known == keys.end()) {
+                if (!grown)
+                    grown = std::make_shared<TKeysIndex>(*index);
+                known = grown->emplace(std::move(key), ReadStoredDependencies(name, true)).first;
+            }
+            listed.push_back({name, entry.lpDisplayName ? entry.lpDisplayName : L"", entry.ServiceStatus, known->second});
+            return true;
+        });
+    } catch (const EOSError& e) {
+        SetLastError(e.ErrorCode());
+        return false;
     }
     if (grown)
         KeepIndex(connection, std::move(grown), fresh);

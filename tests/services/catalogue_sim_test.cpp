@@ -340,19 +340,75 @@ TEST_F(CatalogueSim, TextsLargerThanTheFirstBufferAreReadWhole)
     EXPECT_EQ(big->DependentServiceCount(), 1);
 }
 
-TEST_F(CatalogueSim, EnumerationInPagesKeepsTheManagersOrder)
+TEST_F(CatalogueSim, EnumerationInPagesListsEveryServiceOnceInTheManagersOrder)
 {
+    // More than the first call's room: Windows gives pages of at most 64 KB and moves the resume
+    // handle on; Wine starts every call from the first service and asks for the whole list's room.
     const int count = 3100;
-    for (int i = 0; i < count; ++i)
-        FSim.AddService(Svc(Fmt(L"Svc%d", {i})));
-    FSim.SetEnumPageLimit(64 * 1024);
+    for (int i = 0; i < count; ++i) {
+        TSimService s = Svc(Fmt(L"Svc%d", {i}));
+        s.DisplayName = Fmt(L"A display name long enough to fill the first call's room, number %d", {i});
+        FSim.AddService(s);
+    }
+    for (bool asWine : {false, true}) {
+        SCOPED_TRACE(asWine ? "Wine's pages" : "Windows' pages");
+        FSim.SetEnumPageLimit(asWine ? 0 : 64 * 1024);
+        FSim.SetEnumIgnoresResume(asWine);
+        const int callsBefore = FSim.CallCount(TSimCall::EnumServicesStatus);
+        const int readsBefore = FSim.CallCount(TSimCall::QueryServiceConfig, L"Svc0");
 
-    Manager().Refresh(true);
+        Manager().Refresh(true);
 
-    ASSERT_EQ(Manager().ServiceCount(), count);
-    for (int i = 0; i < count; ++i)
-        ASSERT_EQ(Manager().GetService(i)->ServiceName(), Fmt(L"Svc%d", {i}));
-    EXPECT_GT(FSim.CallCount(TSimCall::EnumServicesStatus), 3);
+        ASSERT_EQ(Manager().ServiceCount(), count);
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(Manager().GetService(i)->ServiceName(), Fmt(L"Svc%d", {i}));
+        // The first page that Wine gives again is not read twice.
+        EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceConfig, L"Svc0") - readsBefore, 1);
+        EXPECT_GT(FSim.CallCount(TSimCall::EnumServicesStatus) - callsBefore, asWine ? 1 : 3);
+    }
+}
+
+// The shared walk over the manager's list, with a first room far too small.
+TEST(ListedServices, EveryServiceOnceWhicheverWayTheManagerPages)
+{
+    struct TCase {
+        const char* Name;
+        DWORD PageLimit;
+        bool IgnoresResume;
+        size_t FirstRoom;
+    } cases[] = {
+        {"Windows' pages", 2048, false, 1024},
+        {"Wine's whole list", 0, true, 1024},
+        {"no room at first", 0, true, 0},
+        {"room enough", 0, false, 1 << 20},
+    };
+    TSimServiceControlManager sim;
+    for (int i = 0; i < 300; ++i)
+        sim.AddService(SimService(Fmt(L"Svc%d", {i})));
+    UniqueScHandleOf manager(sim, sim.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        sim.SetEnumPageLimit(c.PageLimit);
+        sim.SetEnumIgnoresResume(c.IgnoresResume);
+        std::vector<BYTE> buffer(c.FirstRoom);
+        std::vector<std::wstring> names;
+        ForEachListedService(sim, manager.get(), SERVICE_WIN32, buffer, [&](const ENUM_SERVICE_STATUSW& entry) {
+            names.push_back(entry.lpServiceName);
+            return true;
+        });
+        ASSERT_EQ(names.size(), 300u);
+        for (int i = 0; i < 300; ++i)
+            ASSERT_EQ(names[i], Fmt(L"Svc%d", {i}));
+    }
+    // A manager that keeps giving nothing and asks for no more room is an error, not a hang.
+    sim.SetEnumPageLimit(16);
+    sim.SetEnumIgnoresResume(false);
+    std::vector<BYTE> buffer(1024);
+    EXPECT_EQ(RaisedOSError([&] {
+                  ForEachListedService(sim, manager.get(), SERVICE_WIN32, buffer,
+                                       [](const ENUM_SERVICE_STATUSW&) { return true; });
+              }),
+              static_cast<DWORD>(ERROR_MORE_DATA));
 }
 
 TEST_F(CatalogueSim, EnumerationFailingAfterSomePagesKeepsTheRecordsAdded)

@@ -423,7 +423,7 @@ BOOL TSimServiceControlManager::EnumServicesStatusW(SC_HANDLE manager, DWORD ser
         if ((s.ServiceType & serviceType) && StateMatches(s.State, serviceState))
             entries.push_back({s.Name, s.DisplayName, StatusOf(s)});
 
-    size_t first = resumeHandle ? std::min<size_t>(*resumeHandle, entries.size()) : 0;
+    size_t first = resumeHandle && !FEnumIgnoresResume ? std::min<size_t>(*resumeHandle, entries.size()) : 0;
     size_t capacity = FEnumPageLimit ? std::min<size_t>(bufSize, FEnumPageLimit) : bufSize;
     size_t used = 0, count = 0;
     while (first + count < entries.size()) {
@@ -438,17 +438,18 @@ BOOL TSimServiceControlManager::EnumServicesStatusW(SC_HANDLE manager, DWORD ser
     *servicesReturned = static_cast<DWORD>(count);
 
     size_t rest = 0;
-    for (size_t i = first + count; i < entries.size(); ++i)
+    for (size_t i = FEnumIgnoresResume ? 0 : first + count; i < entries.size(); ++i)
         rest += EnumEntryBytes(entries[i].Name, entries[i].Display);
     // Windows gives an estimate, not the exact size: more than the rest takes.
     *bytesNeeded = static_cast<DWORD>(rest == 0 ? 0 : rest + rest / 4 + sizeof(ENUM_SERVICE_STATUSW));
-    if (rest == 0) {
+    if (first + count == entries.size()) {
         if (resumeHandle)
             *resumeHandle = 0;
+        *bytesNeeded = 0;
         return TRUE;
     }
     if (resumeHandle)
-        *resumeHandle = static_cast<DWORD>(first + count);
+        *resumeHandle = FEnumIgnoresResume ? 0 : static_cast<DWORD>(first + count);
     return Failed(ERROR_MORE_DATA);
 }
 

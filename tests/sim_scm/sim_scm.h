@@ -129,6 +129,9 @@ public:
 
     // The most bytes one EnumServicesStatusW returns, whatever the buffer (0: no limit).
     void SetEnumPageLimit(DWORD bytes) { FEnumPageLimit = bytes; }
+    // On, EnumServicesStatusW pages as Wine's does: every call starts at the first service
+    // whatever the resume handle says, leaves the handle at 0, and asks for the whole list's room.
+    void SetEnumIgnoresResume(bool ignores) { FEnumIgnoresResume = ignores; }
     void SetQueryServiceConfig2WAvailable(bool available) { FHasConfig2W = available; }
     // Off, the delayed-start level fails with ERROR_INVALID_LEVEL as on Wine.
     void SetDelayedStartSupported(bool supported) { FDelayedStartSupported = supported; }
@@ -228,6 +231,7 @@ private:
     std::map<std::pair<TSimCall, std::wstring>, int> FCalls;
     std::vector<TSimChangeConfig> FChangeConfigCalls;
     DWORD FEnumPageLimit = 0;
+    bool FEnumIgnoresResume = false;
     bool FHasConfig2W = true;
     bool FDelayedStartSupported = true;
     bool FLocked = false;

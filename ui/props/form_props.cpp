@@ -8,6 +8,7 @@
 #include "common/finally.h"
 #include "common/format.h"
 #include "common/text.h"
+#include "services/sc_buffer.h"
 #include "erp/executables.h"
 #include "erp/file_paths.h"
 #include "erp/install_command.h"
@@ -543,27 +544,14 @@ std::optional<std::vector<std::wstring>> TFormProps::ServiceNamesNow()
     try {
         FCatalogue.Active(true);
         IServiceControlManager& scm = FCatalogue.Scm();
-        // The whole list in one answer (Wine ignores the resume handle); the size the manager
-        // asks for is an estimate, so the buffer grows until the call succeeds.
         std::vector<BYTE> buffer(64 * 1024);
-        DWORD returned = 0;
-        for (int attempt = 0;; ++attempt) {
-            DWORD needed = 0, resume = 0;
-            if (scm.EnumServicesStatusW(FCatalogue.Handle(), SERVICE_TYPE_ALL, SERVICE_STATE_ALL,
-                                        reinterpret_cast<LPENUM_SERVICE_STATUSW>(buffer.data()),
-                                        static_cast<DWORD>(buffer.size()), &needed, &returned, &resume))
-                break;
-            if (GetLastError() != ERROR_MORE_DATA || attempt == 8)
-                return std::nullopt;
-            buffer.resize(buffer.size() + std::max<DWORD>(needed, 4096));
-        }
         std::vector<std::wstring> names;
-        const auto* records = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(buffer.data());
-        for (DWORD i = 0; i < returned; ++i) {
-            std::wstring name = records[i].lpServiceName ? records[i].lpServiceName : L"";
+        ForEachListedService(scm, FCatalogue.Handle(), SERVICE_TYPE_ALL, buffer, [&](const ENUM_SERVICE_STATUSW& entry) {
+            std::wstring name = entry.lpServiceName ? entry.lpServiceName : L"";
             CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
             names.push_back(std::move(name));
-        }
+            return true;
+        });
         std::sort(names.begin(), names.end());
         return names;
     } catch (const Exception&) {
