@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "services/sc_buffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -42,6 +43,11 @@ TCatalogueWorker::TCatalogueWorker(IServiceControlManager& scm, const std::wstri
         RaiseLastOSError();
     FEnumBuffer.resize(FirstEnumBufferSize);
     FThread = std::thread(&TCatalogueWorker::Run, this);
+    try {
+        FFiller = std::thread(&TCatalogueWorker::RunFiller, this);
+    } catch (...) {
+        // Without it the worker's thread fills in alone.
+    }
 }
 
 TCatalogueWorker::~TCatalogueWorker()
@@ -54,6 +60,8 @@ TCatalogueWorker::~TCatalogueWorker()
     FWake.notify_all();
     if (FThread.joinable())
         FThread.join();
+    if (FFiller.joinable())
+        FFiller.join();
 }
 
 void TCatalogueWorker::SetNotify(std::function<void()> notify)
@@ -75,10 +83,11 @@ void TCatalogueWorker::Queue(const std::wstring& name, unsigned ticket, bool urg
     std::wstring key = AsciiLower(name);
     // A read to fill in brings no state of its own: one that is asked for urgently meanwhile
     // is read again after it.
-    if (FInFlight && FInFlight->Key == key && (FInFlight->Urgent || !urgent)) {
-        FInFlight->Tickets.push_back(ticket);
-        return;
-    }
+    for (TEntry& running : FInFlight)
+        if (running.Key == key && (running.Urgent || !urgent)) {
+            running.Tickets.push_back(ticket);
+            return;
+        }
     if (auto queued = FQueued.find(key); queued != FQueued.end()) {
         TEntry& entry = *queued->second;
         entry.Tickets.push_back(ticket);
@@ -208,46 +217,61 @@ void TCatalogueWorker::Complete(const std::vector<unsigned>& tickets)
         SetEvent(FDoneEvent.get());
 }
 
-bool TCatalogueWorker::Connected()
+bool TCatalogueWorker::Connected(TReader& reader)
 {
-    if (FManager)
+    if (reader.Manager)
         return true;
     SC_HANDLE h = FScm.OpenSCManagerW(FMachineName.empty() ? nullptr : FMachineName.c_str(),
                                       FDatabaseName.empty() ? nullptr : FDatabaseName.c_str(),
                                       SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
     if (!h)
         return false;
-    FManager = UniqueScHandleOf(FScm, h);
-    FWithDescription = FScm.HasQueryServiceConfig2W();
+    reader.Manager = UniqueScHandleOf(FScm, h);
+    reader.WithDescription = FScm.HasQueryServiceConfig2W();
     return true;
 }
 
-bool TCatalogueWorker::ReadNext(std::unique_lock<std::mutex>& lock, bool urgentOnly)
+std::list<TCatalogueWorker::TEntry>::iterator TCatalogueWorker::ReadyUrgent()
 {
-    std::list<TEntry>& from = !FUrgent.empty() ? FUrgent : FFill;
-    if (from.empty() || (urgentOnly && &from != &FUrgent))
+    return std::find_if(FUrgent.begin(), FUrgent.end(), [this](const TEntry& entry) {
+        return std::none_of(FInFlight.begin(), FInFlight.end(),
+                            [&](const TEntry& running) { return running.Key == entry.Key; });
+    });
+}
+
+bool TCatalogueWorker::ReadNext(std::unique_lock<std::mutex>& lock, TReader& reader, TTake take)
+{
+    std::list<TEntry>* from = nullptr;
+    std::list<TEntry>::iterator next;
+    if (take != TTake::FillOnly && (next = ReadyUrgent()) != FUrgent.end())
+        from = &FUrgent;
+    else if (take != TTake::UrgentOnly && !FFill.empty())
+        from = &FFill, next = FFill.begin();
+    if (!from)
         return false;
-    FInFlight = std::move(from.front());
-    from.pop_front();
-    FQueued.erase(FInFlight->Key);
-    const std::wstring name = FInFlight->Name;
+    FInFlight.splice(FInFlight.end(), *from, next);
+    const auto running = std::prev(FInFlight.end());
+    FQueued.erase(running->Key);
+    const std::wstring name = running->Name;
     // A record filled in keeps the state its row has from the enumeration, which every tick
     // renews; what the user waits for comes with a state of its own.
-    const bool withStatus = FInFlight->Urgent;
+    const bool urgent = running->Urgent;
     lock.unlock();
     TWorkerResult result;
     result.Kind = TWorkerResult::wrRecord;
-    if (Connected()) {
-        result.Record = ReadServiceRecord(FScm, FManager.get(), name, FWithDescription, withStatus);
+    if (Connected(reader)) {
+        result.Record = ReadServiceRecord(FScm, reader.Manager.get(), name, reader.WithDescription, urgent);
     } else {
         result.Record.ServiceName = name;
         result.Record.Error = std::make_exception_ptr(EOSError(GetLastError()));
     }
     lock.lock();
-    Push(std::move(result), FInFlight->Urgent);
-    std::vector<unsigned> tickets = std::move(FInFlight->Tickets);
-    FInFlight.reset();
+    Push(std::move(result), urgent);
+    std::vector<unsigned> tickets = std::move(running->Tickets);
+    FInFlight.erase(running);
     Complete(tickets);
+    // An urgent read of the same service may wait for this one.
+    FWake.notify_all();
     return true;
 }
 
@@ -260,9 +284,9 @@ void TCatalogueWorker::RunTick(std::unique_lock<std::mutex>& lock, TTickJob job)
     statuses.Kind = TWorkerResult::wrStatuses;
     std::exception_ptr error;
     try {
-        if (!Connected())
+        if (!Connected(FReader))
             RaiseLastOSError();
-        for (TListedStatus& listed : EnumerateAll(FScm, FManager.get(), FEnumBuffer)) {
+        for (TListedStatus& listed : EnumerateAll(FScm, FReader.Manager.get(), FEnumBuffer)) {
             std::wstring key = AsciiLower(listed.Name);
             auto last = FLastStatuses.find(key);
             if (!restarted && last != FLastStatuses.end() && last->second.DisplayName == listed.DisplayName &&
@@ -274,7 +298,7 @@ void TCatalogueWorker::RunTick(std::unique_lock<std::mutex>& lock, TTickJob job)
     } catch (...) {
         error = std::current_exception();
         // The connection may be what failed: the next tick opens a new one.
-        FManager.reset();
+        FReader.Manager.reset();
     }
     lock.lock();
     if (!statuses.Statuses.empty())
@@ -285,13 +309,13 @@ void TCatalogueWorker::RunTick(std::unique_lock<std::mutex>& lock, TTickJob job)
             if (FStop || reread >= job.MaxRecords || (reread > 0 && GetTickCount() - start >= job.BudgetMs))
                 break;
             // What the user waits for goes first.
-            while (ReadNext(lock, true)) {
+            while (ReadNext(lock, FReader, TTake::UrgentOnly)) {
             }
             lock.unlock();
             TWorkerResult result;
             result.Kind = TWorkerResult::wrRecord;
             // The status came with the enumeration.
-            result.Record = ReadServiceRecord(FScm, FManager.get(), name, FWithDescription, false);
+            result.Record = ReadServiceRecord(FScm, FReader.Manager.get(), name, FReader.WithDescription, false);
             lock.lock();
             Push(std::move(result));
             ++reread;
@@ -314,9 +338,9 @@ void TCatalogueWorker::RunDependants(std::unique_lock<std::mutex>& lock, const T
     found.Ticket = job.Ticket;
     found.ServiceName = job.Name;
     try {
-        if (!Connected())
+        if (!Connected(FReader))
             RaiseLastOSError();
-        UniqueScHandleOf service(FScm, FScm.OpenServiceW(FManager.get(), job.Name.c_str(), SERVICE_ENUMERATE_DEPENDENTS));
+        UniqueScHandleOf service(FScm, FScm.OpenServiceW(FReader.Manager.get(), job.Name.c_str(), SERVICE_ENUMERATE_DEPENDENTS));
         if (!service)
             RaiseLastOSError();
         DWORD returned = 0;
@@ -345,22 +369,26 @@ void TCatalogueWorker::RunDependants(std::unique_lock<std::mutex>& lock, const T
     Complete({job.Ticket});
 }
 
+void TCatalogueWorker::NotifyBeforeSleep()
+{
+    if (FNotifyDue && FUrgent.empty() && FFill.empty() && FInFlight.empty() && FDependantsJobs.empty() && !FTickJob)
+        Notify();
+}
+
 void TCatalogueWorker::Run() noexcept
 {
     std::unique_lock lock(FMutex);
     for (;;) {
-        // Nothing more to read soon: what waits is announced before the thread sleeps.
-        if (FNotifyDue && FUrgent.empty() && FFill.empty() && FDependantsJobs.empty() && !FTickJob)
-            Notify();
+        NotifyBeforeSleep();
         FWake.wait(lock, [this] {
-            return FStop || !FUrgent.empty() || !FDependantsJobs.empty() || FTickJob || !FFill.empty();
+            return FStop || ReadyUrgent() != FUrgent.end() || !FDependantsJobs.empty() || FTickJob || !FFill.empty();
         });
         if (FStop)
             break;
         if (FNotifyDue && GetTickCount() - FLastNotify >= FillNotifyMs)
             Notify();
         try {
-            if (ReadNext(lock, true))
+            if (ReadNext(lock, FReader, TTake::UrgentOnly))
                 continue;
             if (!FDependantsJobs.empty()) {
                 TDependantsJob job = std::move(FDependantsJobs.front());
@@ -371,7 +399,7 @@ void TCatalogueWorker::Run() noexcept
                 FTickJob.reset();
                 RunTick(lock, std::move(job));
             } else {
-                ReadNext(lock, false);
+                ReadNext(lock, FReader, TTake::Any);
             }
         } catch (...) {
             // Only memory can fail here; the request stays unanswered and the next one tries on.
@@ -380,5 +408,24 @@ void TCatalogueWorker::Run() noexcept
         }
     }
     lock.unlock();
-    FManager.reset();
+    FReader.Manager.reset();
+}
+
+void TCatalogueWorker::RunFiller() noexcept
+{
+    std::unique_lock lock(FMutex);
+    for (;;) {
+        NotifyBeforeSleep();
+        FWake.wait(lock, [this] { return FStop || !FFill.empty(); });
+        if (FStop)
+            break;
+        try {
+            ReadNext(lock, FFillerReader, TTake::FillOnly);
+        } catch (...) {
+            if (!lock.owns_lock())
+                lock.lock();
+        }
+    }
+    lock.unlock();
+    FFillerReader.Manager.reset();
 }
