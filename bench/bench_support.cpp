@@ -4,7 +4,9 @@
 #include "common/format.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 double NowMs()
 {
@@ -100,6 +102,22 @@ void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager)
 {
     std::vector<BYTE> recordBuffer;
     BareEnumeration(scm, manager, [&](const wchar_t* name) { BareRecordReads(scm, manager, name, recordBuffer, false); });
+}
+
+void BareFullRefreshAtOnce(IServiceControlManager& scm, SC_HANDLE manager, int connections)
+{
+    const std::vector<std::wstring> names = BareEnumeration(scm, manager, [](const wchar_t*) {});
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < connections; ++i)
+        readers.emplace_back([&] {
+            UniqueScHandleOf own(scm, scm.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE));
+            std::vector<BYTE> recordBuffer;
+            for (size_t at; own && (at = next++) < names.size();)
+                BareRecordReads(scm, own.get(), names[at].c_str(), recordBuffer, false);
+        });
+    for (std::thread& reader : readers)
+        reader.join();
 }
 
 void BareTwoPassRefresh(IServiceControlManager& scm, SC_HANDLE manager)

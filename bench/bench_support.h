@@ -30,6 +30,9 @@ void BareRecordReads(IServiceControlManager& scm, SC_HANDLE manager, const wchar
 // The SCM calls the catalogue's full refresh makes, in a bare loop: the enumeration, and every
 // record read once as it arrives, its status taken from the enumeration.
 void BareFullRefresh(IServiceControlManager& scm, SC_HANDLE manager);
+// The same calls with the records read by `connections` threads at once, each through a
+// connection of its own, taking the next service as it ends one (as the list fills in).
+void BareFullRefreshAtOnce(IServiceControlManager& scm, SC_HANDLE manager, int connections);
 // The calls of the earlier full refresh that read every record twice: the enumeration, every
 // record read with its status as it arrives, then every record read again.
 void BareTwoPassRefresh(IServiceControlManager& scm, SC_HANDLE manager);

@@ -11,7 +11,8 @@
 //     until the list holds every row (caption and state, from the enumeration), and until every
 //     record is in (the last row's description, the last record the list reads), the longest
 //     wait for an answer meanwhile; each beside a start of this program that makes the bare SCM
-//     calls of one full refresh of the catalogue (every record read once) and ends, and beside
+//     calls of one full refresh of the catalogue (every record read once) and ends, one that
+//     makes the same calls with the records read by two connections at once, and beside
 //     Wine's own "wmic path Win32_Service get Name,DisplayName,State,StartMode" listing the same
 //     services to a file; all are new processes, whose first pass over the services costs more
 //     than any later one in the same process; the orders inside a round alternate. After the
@@ -21,6 +22,7 @@
 // Prints one line per figure; the last are
 //   ratio erp_view_flat <ERP view to full list with every extra service / with none>
 //   ratio all_complete_vs_one_pass <"/all" start until every record is in / bare full refresh>
+//   ratio all_complete_vs_two_connections <the same / bare full refresh with two connections>
 //   ratio startup_full_list <"/all" start to full list / bare full refresh, median of the rounds>
 //   ratio startup_vs_peer <"/all" start to full list / wmic's listing, median of the rounds>
 // Run it through ./bench.sh, which gives it a throwaway Wine prefix and a display.
@@ -51,6 +53,9 @@ constexpr int Pairs = 5;
 constexpr int ErpStarts = 3;
 constexpr int ErpServices = 7;
 constexpr const wchar_t* BareSwitch = L"--bare-full-refresh";
+// The same, the records read by two connections at once, as the list fills them in.
+constexpr const wchar_t* BareAtOnceSwitch = L"--bare-full-refresh-at-once";
+constexpr int FillConnections = 2;
 constexpr double GiveUpMs = 120000;
 // The main window's Refresh command (F5).
 constexpr WPARAM RebuildCommand = 1004;
@@ -329,12 +334,16 @@ double RowStateAgeMaxMs(HWND main, const TRegisteredService& service)
 int wmain(int argc, wchar_t** argv)
 {
     // Started by itself: one full refresh's bare calls in a new process, then the end.
-    if (argc > 1 && std::wcscmp(argv[1], BareSwitch) == 0) {
+    const bool atOnce = argc > 1 && std::wcscmp(argv[1], BareAtOnceSwitch) == 0;
+    if (atOnce || (argc > 1 && std::wcscmp(argv[1], BareSwitch) == 0)) {
         UniqueScHandleOf manager(SystemServiceControlManager(),
                                  SystemServiceControlManager().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         if (!manager)
             return 1;
-        BareFullRefresh(SystemServiceControlManager(), manager.get());
+        if (atOnce)
+            BareFullRefreshAtOnce(SystemServiceControlManager(), manager.get(), FillConnections);
+        else
+            BareFullRefresh(SystemServiceControlManager(), manager.get());
         return 0;
     }
     try {
@@ -393,14 +402,15 @@ int wmain(int argc, wchar_t** argv)
         // makes the bare calls of one full refresh and wmic's listing, in turn in another order,
         // so that all see the same machine (its load moves these times by half); the ratios
         // are the medians of the rounds'.
-        auto bareStart = [] { return TStartedProgram(BareSwitch, ThisProgramPath()).WaitForEnd(); };
-        std::vector<double> onScreen, fullList, complete, bare, peer, ratio, completeRatio, peerRatio, answers,
-            rebuildAnswers, closing;
+        auto bareStart = [](const wchar_t* how) { return TStartedProgram(how, ThisProgramPath()).WaitForEnd(); };
+        std::vector<double> onScreen, fullList, complete, bare, bareAtOnce, peer, ratio, completeRatio,
+            completeAtOnceRatio, peerRatio, answers, rebuildAnswers, closing;
         double answerDuringStart = 0, rowAge = 0, bytesAfter = 0;
         for (int pair = 0; pair < Pairs; ++pair) {
-            double bareMs = 0, peerMs = 0;
+            double bareMs = 0, bareAtOnceMs = 0, peerMs = 0;
             if (pair % 2) {
-                bareMs = bareStart();
+                bareMs = bareStart(BareSwitch);
+                bareAtOnceMs = bareStart(BareAtOnceSwitch);
                 peerMs = PeerListingMs();
             }
             TStartedProgram all(L"/all");
@@ -422,11 +432,14 @@ int wmain(int argc, wchar_t** argv)
             }
             if (!(pair % 2)) {
                 peerMs = PeerListingMs();
-                bareMs = bareStart();
+                bareAtOnceMs = bareStart(BareAtOnceSwitch);
+                bareMs = bareStart(BareSwitch);
             }
             fullList.push_back(fullMs);
             complete.push_back(completeMs);
             bare.push_back(bareMs);
+            bareAtOnce.push_back(bareAtOnceMs);
+            completeAtOnceRatio.push_back(completeMs / bareAtOnceMs);
             peer.push_back(peerMs);
             ratio.push_back(fullMs / bareMs);
             completeRatio.push_back(completeMs / bareMs);
@@ -437,6 +450,7 @@ int wmain(int argc, wchar_t** argv)
         Print(L"all_full_list_ms", Median(fullList));
         Print(L"all_complete_ms", Median(complete));
         Print(L"wine_bare_full_refresh_ms", Median(bare));
+        Print(L"wine_bare_full_refresh_two_connections_ms", Median(bareAtOnce));
         Print(L"wine_peer_listing_ms", Median(peer));
         Print(L"all_answer_during_start_max_ms", answerDuringStart);
         Print(L"all_answer_median_ms", Median(answers));
@@ -448,6 +462,7 @@ int wmain(int argc, wchar_t** argv)
         Print(L"all_close_ms", closing.front());
         Print(L"ratio erp_view_flat", erpAll / erpNone);
         Print(L"ratio all_complete_vs_one_pass", Median(completeRatio));
+        Print(L"ratio all_complete_vs_two_connections", Median(completeAtOnceRatio));
         Print(L"ratio startup_full_list", Median(ratio));
         Print(L"ratio startup_vs_peer", Median(peerRatio));
         return 0;
