@@ -2,9 +2,9 @@
 
 #include "common/errors.h"
 
-TCatalogueReader::TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter)
+TCatalogueReader::TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter, TSCManager* connect)
     : FCatalogue(std::make_unique<TSCManager>(like.MachineName(), like.DesiredAccess(), like.DatabaseName(), like.Scm())),
-      FDone(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+      FConnect(connect), FDone(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
     if (!FDone)
         RaiseLastOSError();
@@ -26,6 +26,8 @@ void TCatalogueReader::Read() noexcept
     // Nothing leaves the thread's entry: the error goes to whoever takes the result.
     try {
         FCatalogue->Refresh(true);
+        if (FConnect)
+            FConnect->Active(true);
     } catch (...) {
         FError = std::current_exception();
     }

@@ -22,8 +22,12 @@
 
 class TCatalogueReader {
 public:
-    // filter: which records are read (TSCManager::ReadWhen); none: all.
-    explicit TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter = nullptr);
+    // filter: which records are read (TSCManager::ReadWhen); none: all. connect: a catalogue
+    // that nobody else touches meanwhile, whose own connection is made on the reader's thread
+    // once the read has succeeded (to another computer, a round trip the GUI thread would
+    // otherwise wait for); its failure is the read's.
+    explicit TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter = nullptr,
+                              TSCManager* connect = nullptr);
     ~TCatalogueReader();
     TCatalogueReader(const TCatalogueReader&) = delete;
     TCatalogueReader& operator=(const TCatalogueReader&) = delete;
@@ -40,6 +44,7 @@ private:
     void Read() noexcept;
 
     std::unique_ptr<TSCManager> FCatalogue;
+    TSCManager* FConnect;
     std::exception_ptr FError;
     std::atomic<bool> FStop{false};
     UniqueKernelHandle FDone;

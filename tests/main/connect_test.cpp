@@ -14,6 +14,7 @@
 #include "tests/support/scratch_current_user.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 std::function<void()> GProbe;
@@ -188,7 +189,16 @@ TEST_F(ConnectTest, ASlowComputerIsReadWhileTheWindowAnswersAndRefusesOtherComma
         rowMeanwhile = Row(L"Database here") >= 0 ? L"here" : L"gone";
     };
     SetTimer(nullptr, 0, 100, &ProbeTick);
+    // Every round trip to that computer is made off the GUI thread, the catalogue's own
+    // connection too.
+    const DWORD gui = GetCurrentThreadId();
+    std::atomic<int> guiCalls{0};
+    Net.Computer(L"erp-far").OnCall = [&](TSimCall, const std::wstring&) {
+        guiCalls += GetCurrentThreadId() == gui ? 1 : 0;
+    };
     Window().Connect(L"erp-far");
+    Net.Computer(L"erp-far").OnCall = nullptr;
+    EXPECT_EQ(guiCalls, 0);
     EXPECT_TRUE(running);
     EXPECT_FALSE(rebuildRan);
     EXPECT_FALSE(connectRan);

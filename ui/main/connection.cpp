@@ -30,13 +30,12 @@ bool TServiceList::Connect(const std::wstring& machineName)
         // The old rows stay, and go on being refreshed, until the new records are there.
         FReading = true;
         TFinally readingDone([this] { FReading = false; });
-        reader = std::make_unique<TCatalogueReader>(*manager, ReadFilter());
+        // The catalogue's own connection is made on the reader's thread too.
+        reader = std::make_unique<TCatalogueReader>(*manager, ReadFilter(), manager.get());
         if (!WaitWithMessages(reader->DoneEvent()))
             return false;
     }
     TSCManager& read = reader->Result();
-    // The computer answered the worker: the catalogue's own connection is made at once.
-    manager->Active(true);
     const std::unordered_set<const TNtService*> unread = UnreadRecords(read);
 
     FItemsBuilding = true;
