@@ -1,7 +1,6 @@
-// The properties dialog: its controls, loading, the enabling rules, validation and applying;
-// then the edit commands and the Parameters box's context menu with Open Folder and Open File,
-// and Escape and Tab in the Parameters box. The Service name box filters its own text
-// (TServiceNameBox).
+// The properties dialog: its controls, loading, the enabling rules, validation and applying.
+// The Service name box filters its own text (TServiceNameBox); the Parameters box has its own
+// keys and context menu, with the dialog's edit commands (TParamsBox).
 #include "ui/props/form_props.h"
 
 #include "common/errors.h"
@@ -22,11 +21,8 @@
 #include "ui/props/server_picture.h"
 
 #include <commdlg.h>
-#include <shellapi.h>
-#include <windowsx.h>
 
 #include <algorithm>
-#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -146,18 +142,6 @@ std::wstring PartlyAppliedText(const std::wstring& error, const TServiceReconfig
 }
 }  // namespace
 
-bool TFormProps::IsDirectory(const std::wstring& path)
-{
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool TFormProps::IsFile(const std::wstring& path)
-{
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind)
     : TDialogWindow(IdImage1, DrawServerPicture), FCatalogue(catalogue), FService(service), FExeType(kind)
 {
@@ -176,21 +160,18 @@ TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind
 
 TFormProps::~TFormProps()
 {
-    if (FIdleHandler)
-        Application().RemoveIdleHandler(FIdleHandler);
     // The boxes outlive this part of the object by a moment (the window base destroys them).
     FNameBox.Detach();
-    RemoveWindowSubclass(Control(IdMemoParams), &TFormProps::MemoParamsProc, 0);
+    FParamsBox.reset();
 }
 
 void TFormProps::FormCreate()
 {
     FPathMem = NewPathList();
     FNameBox.Attach(Control(IdEditName));
-    SetWindowSubclass(Control(IdMemoParams), &TFormProps::MemoParamsProc, 0, reinterpret_cast<DWORD_PTR>(this));
-    CreateActions();
+    FParamsBox = std::make_unique<TParamsBox>(
+        Handle(), Control(IdMemoParams), [this] { return FApplying; }, [this] { SetModalResult(mrCancel); });
     CreateTooltip();
-    FIdleHandler = Application().AddIdleHandler([this] { FActions.Update(); });
 }
 
 void TFormProps::CreateTooltip()
@@ -611,11 +592,12 @@ std::wstring TFormProps::Text(int id) const { return WindowText(Control(id)); }
 
 bool TFormProps::PreTranslateMessage(MSG& msg)
 {
-    if (TAction* action = FActions.FindShortCut(msg)) {
-        FActions.Update();
+    TActionList& actions = Actions();
+    if (TAction* action = actions.FindShortCut(msg)) {
+        actions.Update();
         // A shortcut whose action is disabled keeps its ordinary meaning (F4 opens a combo box).
         if (action->Enabled) {
-            FActions.Execute(action->Id);
+            actions.Execute(action->Id);
             return true;
         }
     }
@@ -651,8 +633,8 @@ LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
             ChBoxDefaultAccountClick();
             return 0;
         }
-        if (id >= ActEditUndo && id <= ActOpenFile && lParam == 0) {
-            FActions.Execute(id);
+        if (TParamsBox::IsCommand(id) && lParam == 0) {
+            Actions().Execute(id);
             return 0;
         }
         break;
@@ -675,174 +657,4 @@ LRESULT TFormProps::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     }
     return TDialogWindow::WndProc(msg, wParam, lParam);
-}
-
-// The edit commands and the Parameters box.
-
-namespace {
-bool IsEditControl(HWND wnd)
-{
-    wchar_t name[16] = L"";
-    return wnd && GetClassNameW(wnd, name, 16) && CompareStringOrdinal(name, -1, L"Edit", -1, TRUE) == CSTR_EQUAL;
-}
-}  // namespace
-
-void TFormProps::CreateActions()
-{
-    // The Parameters box's context menu, in order; a standard edit command is a message sent to
-    // the focused text box, the others are the dialog's own.
-    struct TEditCommandRow {
-        int Id;
-        const wchar_t* Name;
-        const wchar_t* Caption;
-        const wchar_t* Hint;
-        TShortCut ShortCut;
-        bool SeparatorBefore = false;
-        UINT Message = 0;
-        LPARAM LParam = 0;
-        void (TFormProps::*OnExecute)() = nullptr;
-    };
-    static const TEditCommandRow Rows[] = {
-        {.Id = ActEditUndo, .Name = L"ActEditUndo", .Caption = L"&Undo", .Hint = L"Undo|Reverts the last action",
-         .ShortCut = {'Z', false, true}, .Message = WM_UNDO},
-        {.Id = ActEditCut, .Name = L"ActEditCut", .Caption = L"Cu&t",
-         .Hint = L"Cut|Cuts the selection and puts it on the Clipboard", .ShortCut = {'X', false, true},
-         .SeparatorBefore = true, .Message = WM_CUT},
-        {.Id = ActEditCopy, .Name = L"ActEditCopy", .Caption = L"&Copy",
-         .Hint = L"Copy|Copies the selection and puts it on the Clipboard", .ShortCut = {'C', false, true},
-         .Message = WM_COPY},
-        {.Id = ActEditPaste, .Name = L"ActEditPaste", .Caption = L"&Paste", .Hint = L"Paste|Inserts Clipboard contents",
-         .ShortCut = {'V', false, true}, .Message = WM_PASTE},
-        {.Id = ActEditSelectAll, .Name = L"ActEditSelectAll", .Caption = L"Select &All",
-         .Hint = L"Select All|Selects the entire document", .ShortCut = {'A', false, true}, .SeparatorBefore = true,
-         .Message = EM_SETSEL, .LParam = -1},
-        {.Id = ActOpenDir, .Name = L"ActOpenDir", .Caption = L"Open Folder", .Hint = L"", .ShortCut = {VK_F3},
-         .SeparatorBefore = true, .OnExecute = &TFormProps::ActOpenDirExecute},
-        {.Id = ActOpenFile, .Name = L"ActOpenFile", .Caption = L"Open File", .Hint = L"", .ShortCut = {VK_F4},
-         .OnExecute = &TFormProps::ActOpenFileExecute},
-    };
-    std::vector<int> menu;
-    for (const TEditCommandRow& row : Rows) {
-        std::function<void()> execute;
-        if (row.OnExecute)
-            execute = [this, handler = row.OnExecute] { (this->*handler)(); };
-        else
-            execute = [message = row.Message, lParam = row.LParam] {
-                HWND focus = GetFocus();
-                if (IsEditControl(focus))
-                    SendMessageW(focus, message, 0, lParam);
-            };
-        FActions.Add({row.Id, row.Name, row.Caption, row.Hint, {row.ShortCut}, -1, row.OnExecute == nullptr,
-                      std::move(execute)});
-        if (row.SeparatorBefore)
-            menu.push_back(Separator);
-        menu.push_back(row.Id);
-    }
-    FActions.OnUpdate = [this] { ActionsUpdate(); };
-    FParamsMenu.reset(FActions.BuildMenu(menu));
-}
-
-void TFormProps::ActionsUpdate()
-{
-    ActOpenDirUpdate();
-    ActOpenFileUpdate();
-    // The standard edit commands, as they apply to the focused box.
-    HWND focus = GetFocus();
-    const bool edit = IsEditControl(focus);
-    const bool writable = edit && (GetWindowLongPtrW(focus, GWL_STYLE) & ES_READONLY) == 0;
-    DWORD start = 0, end = 0;
-    if (edit)
-        SendMessageW(focus, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    const bool selection = end > start;
-    FActions.Find(ActEditUndo)->Enabled = writable && SendMessageW(focus, EM_CANUNDO, 0, 0) != 0;
-    FActions.Find(ActEditCut)->Enabled = writable && selection;
-    FActions.Find(ActEditCopy)->Enabled = edit && selection;
-    FActions.Find(ActEditPaste)->Enabled = writable && IsClipboardFormatAvailable(CF_UNICODETEXT);
-    FActions.Find(ActEditSelectAll)->Enabled = edit && GetWindowTextLengthW(focus) > 0;
-}
-
-// The idle updates never probe a network path (a slow or missing host would hold the dialog
-// several times a second): for one, the text alone decides.
-void TFormProps::ActOpenDirUpdate()
-{
-    const std::wstring selection = MemoSelection();
-    const std::wstring folder = FolderOfSelection(selection);
-    FActions.Find(ActOpenDir)->Enabled =
-        !selection.empty() && (IsNetworkPath(selection) ? !folder.empty() : IsDirectory(folder));
-}
-
-void TFormProps::ActOpenFileUpdate()
-{
-    const std::wstring selection = MemoSelection();
-    FActions.Find(ActOpenFile)->Enabled =
-        !selection.empty() && (IsNetworkPath(selection) ? !ExtractFileName(selection).empty() : IsFile(selection));
-}
-
-void TFormProps::ActOpenDirExecute()
-{
-    ShellExecuteW(nullptr, L"explore", FolderOfSelection(MemoSelection()).c_str(), L"", L"", SW_SHOWNORMAL);
-}
-
-void TFormProps::ActOpenFileExecute()
-{
-    ShellExecuteW(nullptr, L"open", MemoSelection().c_str(), L"", L"", SW_SHOWNORMAL);
-}
-
-std::wstring TFormProps::MemoSelection() const
-{
-    DWORD start = 0, end = 0;
-    SendMessageW(Control(IdMemoParams), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    const std::wstring text = Text(IdMemoParams);
-    if (end <= start || start >= text.size())
-        return {};
-    return text.substr(start, end - start);
-}
-
-void TFormProps::MemoParamsContextPopup(LPARAM lParam)
-{
-    HWND memo = Control(IdMemoParams);
-    SetFocus(memo);
-    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    if (lParam == -1) {
-        RECT r{};
-        GetWindowRect(memo, &r);
-        at = {r.left + 8, r.top + 8};
-    }
-    FActions.Update();
-    FActions.UpdateMenu(FParamsMenu.get());
-    TrackPopupMenu(FParamsMenu.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(), nullptr);
-}
-
-LRESULT CALLBACK TFormProps::MemoParamsProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                            DWORD_PTR ref)
-{
-    auto* self = reinterpret_cast<TFormProps*>(ref);
-    bool handled = false;
-    GuardedCall([&] {
-        switch (msg) {
-        case WM_KEYDOWN:
-            if (wParam == VK_ESCAPE) {
-                // Escape in the Parameters box cancels the dialog (not while an installer runs).
-                if (!self->FApplying)
-                    self->SetModalResult(mrCancel);
-                handled = true;
-            } else if (wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000) == 0) {
-                // Tab moves on, as in every other box of the dialog.
-                const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-                SetFocus(GetNextDlgTabItem(self->Handle(), wnd, back ? TRUE : FALSE));
-                handled = true;
-            }
-            break;
-        case WM_CHAR:
-            handled = wParam == VK_ESCAPE || (wParam == L'\t' && (GetKeyState(VK_CONTROL) & 0x8000) == 0);
-            break;
-        case WM_CONTEXTMENU:
-            self->MemoParamsContextPopup(lParam);
-            handled = true;
-            break;
-        default:
-            break;
-        }
-    });
-    return handled ? 0 : DefSubclassProc(wnd, msg, wParam, lParam);
 }

@@ -10,10 +10,12 @@
 #include "services/sc_manager.h"
 #include "ui/base/actions.h"
 #include "ui/base/dialog_window.h"
+#include "ui/props/params_box.h"
 #include "ui/props/service_name_box.h"
 
 #include <commctrl.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,14 +54,9 @@ public:
         IdComboDepend,
         IdBtnOk = IDOK,
         IdBtnCancel = IDCANCEL,
-        ActEditUndo = 1001,
-        ActEditCut,
-        ActEditCopy,
-        ActEditPaste,
-        ActEditSelectAll,
-        ActOpenDir,
-        ActOpenFile,
     };
+    // The edit commands' ids (ActEditUndo ... ActOpenFile), which come as the dialog's commands.
+    using enum TParamsBox::TCommand;
 
     // catalogue: the main window's, whose services the Depends on list offers. service: the
     // edited record (not owned), or null to add a service of kind.
@@ -77,9 +74,10 @@ public:
     TExeType ExeType() const { return FExeType; }
     const std::wstring& OldUserName() const { return FOldUserName; }
     const TStringList& PathMem() const { return FPathMem; }
-    TActionList& Actions() { return FActions; }
+    // The edit commands (TParamsBox).
+    TActionList& Actions() { return FParamsBox->Actions(); }
     // The Parameters box's context menu.
-    HMENU ParamsMenu() const { return FParamsMenu.get(); }
+    HMENU ParamsMenu() const { return FParamsBox->Menu(); }
     // The dialog's settings as the reconfiguration reads them.
     TConfigChoice ConfigChoice() const;
     // Replaces the password prompt (tests); an empty one restores the real prompt.
@@ -95,7 +93,6 @@ protected:
 
 private:
     void FormCreate();
-    void CreateActions();
     void CreateTooltip();
     void LoadInstalled();
     void LoadNew();
@@ -107,25 +104,11 @@ private:
     void BtnOkClick() override;
     void WarnIfNotInstalled(const TInstallRequest& request, const std::optional<std::vector<std::wstring>>& before);
     std::optional<std::vector<std::wstring>> ServiceNamesNow();
-    void ActOpenDirUpdate();
-    void ActOpenDirExecute();
-    void ActOpenFileUpdate();
-    void ActOpenFileExecute();
-    void ActionsUpdate();
-    void MemoParamsContextPopup(LPARAM lParam);
     void SetChecked(int id, bool checked);
     bool Checked(int id) const;
     std::wstring Text(int id) const;
     // The checked start button; none while none is (a boot or system start loaded).
     std::optional<TStartChoice> StartChoice() const;
-    // The selected text of the Parameters box and the folder it names.
-    std::wstring MemoSelection() const;
-    static bool IsDirectory(const std::wstring& path);
-    static bool IsFile(const std::wstring& path);
-
-    // The Parameters box's own message handling (Escape, Tab, the context menu).
-    static LRESULT CALLBACK MemoParamsProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                           DWORD_PTR ref);
 
     TSCManager& FCatalogue;
     TNtService* FService;
@@ -141,10 +124,8 @@ private:
     TConfigChoice FLoaded;
     TServiceNameBox FNameBox{FormCaption};
     bool FApplying = false;  // an installer is being waited for
-    TActionList FActions;
-    UniqueMenu FParamsMenu;
+    std::unique_ptr<TParamsBox> FParamsBox;  // made once the Parameters box exists
     HWND FTooltip = nullptr;  // owned by the window
-    int FIdleHandler = 0;
     bool FSized = false;
     TPasswordPrompt FPasswordPrompt;
 };
