@@ -243,10 +243,13 @@ bool TCatalogueWorker::ReadNext(std::unique_lock<std::mutex>& lock, TReader& rea
 {
     std::list<TEntry>* from = nullptr;
     std::list<TEntry>::iterator next;
-    if (take != TTake::FillOnly && (next = ReadyUrgent()) != FUrgent.end())
+    if (take != TTake::FillOnly && (next = ReadyUrgent()) != FUrgent.end()) {
         from = &FUrgent;
-    else if (take != TTake::UrgentOnly && !FFill.empty())
-        from = &FFill, next = FFill.begin();
+    }
+    else if (take != TTake::UrgentOnly && !FFill.empty()) {
+        from = &FFill;
+        next = FFill.begin();
+    }
     if (!from)
         return false;
     FInFlight.splice(FInFlight.end(), *from, next);
