@@ -1,6 +1,7 @@
 // The commands of the main window over the simulated manager: the enabling rules, starting
 // with dependencies, stopping with dependants, resuming, pausing and removing.
 #include "tests/main/main_window_fixture.h"
+#include "tests/main/probe_timer.h"
 
 #include "common/format.h"
 #include "common/handle.h"
@@ -9,15 +10,6 @@
 #include <atomic>
 
 namespace {
-// Runs once from a timer inside the command's wait loop.
-std::function<void()> GProbe;
-void CALLBACK ProbeTick(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(nullptr, id);
-    if (auto probe = std::exchange(GProbe, nullptr))
-        probe();
-}
-
 class CommandsTest : public MainWindowTest {
 protected:
     // A database that depends on a network service whose start stays pending, selected: Start
@@ -35,8 +27,7 @@ protected:
     // Start, confirmed, with probe run once after delayMs, inside the wait.
     void StartWithProbe(UINT delayMs, std::function<void()> probe)
     {
-        GProbe = std::move(probe);
-        SetTimer(nullptr, 0, delayMs, &ProbeTick);
+        ProbeAfter(delayMs, std::move(probe));
         Boxes.Answer(IDYES);
         Window().Actions().Execute(TFormMain::ActStart);
     }
@@ -324,7 +315,7 @@ TEST_F(BlockedStartTest, TheWindowAnswersWhileTheStartRequestWaitsAndItsResultIs
 {
     bool blocked = false, running = false, rebuildRan = true, stopRan = true;
     std::wstring otherState;
-    GProbe = [&] {
+    ProbeAfter(200, [&] {
         blocked = Blocked;
         running = Window().CommandRunning();
         rebuildRan = Window().Actions().Execute(TFormMain::ActRebuild);
@@ -334,8 +325,7 @@ TEST_F(BlockedStartTest, TheWindowAnswersWhileTheStartRequestWaitsAndItsResultIs
         Window().UpdateItems();
         otherState = Window().List().Text(Row(L"Other db"), 1);
         SetEvent(Release.get());
-    };
-    SetTimer(nullptr, 0, 200, &ProbeTick);
+    });
     EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
     EXPECT_TRUE(blocked);
     EXPECT_TRUE(running);
@@ -365,8 +355,7 @@ TEST_F(BlockedStartTest, AFailingStartRequestIsReportedAsBefore)
 
 TEST_F(BlockedStartTest, QuittingWhileTheStartRequestWaitsClosesTheWindow)
 {
-    GProbe = [&] { Window().Close(); };
-    SetTimer(nullptr, 0, 200, &ProbeTick);
+    ProbeAfter(200, [&] { Window().Close(); });
     Window().Actions().Execute(TFormMain::ActStart);
     EXPECT_TRUE(Blocked);
     EXPECT_TRUE(Application().Terminated());

@@ -2,6 +2,7 @@
 // bar, the commands and their follow-up on that computer, the way back, and the faults of a
 // remote connection (unknown, refused, lost, slow), after which the list keeps its rows.
 #include "tests/main/main_window_fixture.h"
+#include "tests/main/probe_timer.h"
 
 #include "common/computer_name.h"
 #include "common/errors.h"
@@ -17,14 +18,6 @@
 #include <atomic>
 
 namespace {
-std::function<void()> GProbe;
-void CALLBACK ProbeTick(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(nullptr, id);
-    if (auto probe = std::exchange(GProbe, nullptr))
-        probe();
-}
-
 TSimService Service(const std::wstring& name, const std::wstring& display, DWORD state = SERVICE_STOPPED,
                     std::vector<std::wstring> dependencies = {})
 {
@@ -182,13 +175,12 @@ TEST_F(ConnectTest, ASlowComputerIsReadWhileTheWindowAnswersAndRefusesOtherComma
     Net.SetDelay(L"erp-far", 150);
     bool running = false, rebuildRan = true, connectRan = true;
     std::wstring rowMeanwhile;
-    GProbe = [&] {
+    ProbeAfter(100, [&] {
         running = Window().CommandRunning();
         rebuildRan = Window().Actions().Execute(TFormMain::ActRebuild);
         connectRan = Window().Actions().Execute(TFormMain::ActConnect);
         rowMeanwhile = Row(L"Database here") >= 0 ? L"here" : L"gone";
-    };
-    SetTimer(nullptr, 0, 100, &ProbeTick);
+    });
     // Every round trip to that computer is made off the GUI thread, the catalogue's own
     // connection too.
     const DWORD gui = GetCurrentThreadId();
@@ -233,14 +225,13 @@ TEST_F(ConnectTest, PropertiesWorkWhenTheRegistryOfTheComputerRefuses)
     Window().Connect(L"erp-far");
     Select(L"Talvora ERP App far");
     bool readOnly = false;
-    GProbe = [&] {
+    ProbeAfter(300, [&] {
         HWND dialog = FindWindowW(TFormProps::ClassName, nullptr);
         ASSERT_NE(dialog, nullptr);
         readOnly = (GetWindowLongW(GetDlgItem(dialog, TFormProps::IdMemoParams), GWL_STYLE) & ES_READONLY) != 0;
         SendMessageW(GetDlgItem(dialog, TFormProps::IdRBtnStartAuto), BM_CLICK, 0, 0);
         SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-    };
-    SetTimer(nullptr, 0, 300, &ProbeTick);
+    });
     EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
     EXPECT_TRUE(readOnly);
     ASSERT_GE(Boxes.Asked.size(), 1u);

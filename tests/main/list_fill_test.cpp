@@ -4,6 +4,7 @@
 // commands, the tip and Properties... run on the list's worker, never on the GUI thread; and
 // services that change between the enumeration and the read of their records.
 #include "tests/main/main_window_fixture.h"
+#include "tests/main/probe_timer.h"
 
 #include "common/format.h"
 
@@ -15,33 +16,6 @@
 #include <vector>
 
 namespace {
-// Runs from a timer while the GUI thread waits in a message loop, every `ms` until it returns
-// true.
-std::function<bool()> GProbe;
-void CALLBACK ProbeTick(HWND, UINT, UINT_PTR id, DWORD)
-{
-    bool done = true;
-    if (auto probe = std::exchange(GProbe, nullptr)) {
-        GuardedCall([&] { done = probe(); });
-        if (!done)
-            GProbe = std::move(probe);
-    }
-    if (done)
-        KillTimer(nullptr, id);
-}
-void ProbeUntil(UINT ms, std::function<bool()> probe)
-{
-    GProbe = std::move(probe);
-    SetTimer(nullptr, 0, ms, &ProbeTick);
-}
-void ProbeAfter(UINT ms, std::function<void()> probe)
-{
-    ProbeUntil(ms, [probe = std::move(probe)] {
-        probe();
-        return true;
-    });
-}
-
 class ListFillTest : public MainWindowTest {
 protected:
     void SetUp() override
@@ -98,19 +72,6 @@ protected:
             if (!Window().ItemData(i)->Service->RecordRead())
                 return false;
         return true;
-    }
-    std::wstring Tip(const std::wstring& caption)
-    {
-        wchar_t buffer[INFOTIPSIZE] = L"";
-        NMLVGETINFOTIPW tip{};
-        tip.hdr.hwndFrom = Window().List().Handle();
-        tip.hdr.idFrom = TFormMain::idList;
-        tip.hdr.code = LVN_GETINFOTIPW;
-        tip.pszText = buffer;
-        tip.cchTextMax = INFOTIPSIZE;
-        tip.iItem = Row(caption);
-        SendMessageW(Window().Handle(), WM_NOTIFY, TFormMain::idList, reinterpret_cast<LPARAM>(&tip));
-        return buffer;
     }
     // count services "All 1000" ... with "all", every seventh disabled, each with a description.
     void AddMany(int count)

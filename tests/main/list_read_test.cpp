@@ -3,6 +3,7 @@
 // while a read is under way (answers, refuses F5 and the commands, quits cleanly); the timer's
 // refresh of every row's state at thousands of rows.
 #include "tests/main/main_window_fixture.h"
+#include "tests/main/probe_timer.h"
 
 #include "common/errors.h"
 #include "common/format.h"
@@ -15,19 +16,6 @@
 namespace {
 using ListReadTest = MainWindowTest;
 
-// Runs once from a timer while the GUI thread waits in a message loop.
-std::function<void()> GProbe;
-void CALLBACK ProbeTick(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(nullptr, id);
-    if (auto probe = std::exchange(GProbe, nullptr))
-        GuardedCall(probe);
-}
-void ProbeAfter(UINT ms, std::function<void()> probe)
-{
-    GProbe = std::move(probe);
-    SetTimer(nullptr, 0, ms, &ProbeTick);
-}
 
 TEST_F(ListReadTest, ServicesDeletedAndCreatedBetweenTheReadAndTheHandOver)
 {

@@ -60,6 +60,20 @@ protected:
         int row = Row(caption);
         return row < 0 ? nullptr : Window().ItemData(row);
     }
+    // The tip the list gives for a row, asked as the list view asks for it.
+    std::wstring Tip(const std::wstring& caption)
+    {
+        wchar_t buffer[INFOTIPSIZE] = L"";
+        NMLVGETINFOTIPW tip{};
+        tip.hdr.hwndFrom = Window().List().Handle();
+        tip.hdr.idFrom = TFormMain::idList;
+        tip.hdr.code = LVN_GETINFOTIPW;
+        tip.pszText = buffer;
+        tip.cchTextMax = INFOTIPSIZE;
+        tip.iItem = Row(caption);
+        SendMessageW(Window().Handle(), WM_NOTIFY, TFormMain::idList, reinterpret_cast<LPARAM>(&tip));
+        return buffer;
+    }
     void Select(const std::wstring& caption)
     {
         int row = Row(caption);

@@ -262,16 +262,7 @@ TEST_F(ServiceListTest, InfoTipShowsNameFileAndAccount)
         s.StartName = L".\\dbuser";
     });
     Window().RebuildItems(true);
-    wchar_t buffer[INFOTIPSIZE] = L"default tip";
-    NMLVGETINFOTIPW tip{};
-    tip.hdr.hwndFrom = Window().List().Handle();
-    tip.hdr.idFrom = TFormMain::idList;
-    tip.hdr.code = LVN_GETINFOTIPW;
-    tip.pszText = buffer;
-    tip.cchTextMax = INFOTIPSIZE;
-    tip.iItem = Row(L"Tipped");
-    SendMessageW(Window().Handle(), WM_NOTIFY, TFormMain::idList, reinterpret_cast<LPARAM>(&tip));
-    EXPECT_EQ(std::wstring(buffer), L"Name: SQLANY_tip\r\nFile: C:\\Db\\dbsrv.exe -n tip\r\nAccount: .\\dbuser");
+    EXPECT_EQ(Tip(L"Tipped"), L"Name: SQLANY_tip\r\nFile: C:\\Db\\dbsrv.exe -n tip\r\nAccount: .\\dbuser");
 }
 }  // namespace
 
