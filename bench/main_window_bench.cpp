@@ -1,6 +1,6 @@
 // The main window's service list, timed. Over the simulated manager with 100, 500 and 2000
 // listed services: RebuildItems (the catalogue read on its worker thread and handed over) beside
-// the catalogue's own full refresh of the same services, and a timer tick (UpdateItems: the
+// the catalogue's own full refresh of the same services, and a timer tick (UpdateNow: the
 // states from one enumeration, then whole records) beside the record refreshes it makes, so that the difference
 // per row is the window's own cost (it should not grow with the count). Over Wine's manager
 // with 500 services registered for the run and every service listed: the ticks of one pass
@@ -12,6 +12,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "services/sc_manager.h"
+#include "tests/main/list_ticks.h"
 #include "ui/base/application.h"
 #include "ui/main/form_main.h"
 
@@ -86,7 +87,6 @@ std::unique_ptr<TFormMain> ShowMainWindow(IServiceControlManager& scm)
 
 void CloseMainWindow(std::unique_ptr<TFormMain>& form)
 {
-    form->List().DeleteAll();  // the rows' data go with the rows
     form.reset();
     Application().ProcessMessages();
     Application().ClearTerminated();
@@ -104,7 +104,7 @@ std::vector<TNtService*> RowServices(TFormMain& form)
 void RefreshRecords(TFormMain& form, const std::vector<TNtService*>& services)
 {
     for (TNtService* service : services)
-        form.RefreshService(service);
+        TServiceListModel::RefreshQuietly(service);
 }
 
 void BenchSimulated()
@@ -130,7 +130,7 @@ void BenchSimulated()
 
         // Ticks with nothing changed, then ticks after every service changed its state.
         std::vector<TNtService*> services = RowServices(*form);
-        auto tickBody = [&] { form->UpdateItems(); };
+        auto tickBody = [&] { UpdateNow(form->ServiceList().Model()); };
         auto recordsBody = [&] { RefreshRecords(*form, services); };
         std::vector<double> tick, records, tickOwn, changedOwn;
         for (int i = 0; i < Rounds; ++i) {
@@ -150,10 +150,10 @@ void BenchSimulated()
         double rebuildMessages = 1.0 * MessagesOf([&] { form->RebuildItems(true); }) / count;
         Application().ProcessMessages();
         services = RowServices(*form);
-        double tickMessages = 1.0 * MessagesOf([&] { form->UpdateItems(); }) / count;
+        double tickMessages = 1.0 * MessagesOf([&] { UpdateNow(form->ServiceList().Model()); }) / count;
         for (int s = 0; s < count; ++s)
             sim.SetStatus(Fmt(L"BenchSvc%d", {s}), s % 2 ? SERVICE_STOPPED : SERVICE_RUNNING);
-        double changedMessages = 1.0 * MessagesOf([&] { form->UpdateItems(); }) / count;
+        double changedMessages = 1.0 * MessagesOf([&] { UpdateNow(form->ServiceList().Model()); }) / count;
         CloseMainWindow(form);
 
         Print(Fmt(L"sim_rebuild_%d_ms", {count}), Median(rebuild));
@@ -194,10 +194,10 @@ void BenchCalls()
         if (form->List().Count() != shown)
             throw Exception(Fmt(L"%d rows shown for %d services", {form->List().Count(), shown}));
         buildCalls[withHidden] = counting.Calls;
-        form->UpdateItems();  // the worker's enumeration buffer takes its size
+        UpdateNow(form->ServiceList().Model());  // the worker's enumeration buffer takes its size
         const long long before = counting.Calls;
         for (int i = 0; i < ticks; ++i)
-            form->UpdateItems();
+            UpdateNow(form->ServiceList().Model());
         tickCalls[withHidden] = counting.Calls - before;
         CloseMainWindow(form);
     }
@@ -235,7 +235,7 @@ void BenchWine()
     auto tickPass = [&] {
         refreshed = ticks = 0;
         while (refreshed < rows) {
-            refreshed += form->UpdateItems();
+            refreshed += UpdateNow(form->ServiceList().Model());
             ++ticks;
         }
     };

@@ -70,7 +70,7 @@ TEST_F(CommandsTest, EnablingRules)
             s.State = c.State;
             s.ControlsAccepted = SERVICE_ACCEPT_STOP | (c.AcceptsPause ? SERVICE_ACCEPT_PAUSE_CONTINUE : 0);
         });
-        Window().UpdateItems();
+        UpdateItems();
         Data(L"Enabling")->Monitor = c.Monitor ? fake : nullptr;
         SCOPED_TRACE(testing::Message() << "state " << c.State << " pause " << c.AcceptsPause << " monitor " << c.Monitor);
         EXPECT_EQ(Enabled(TFormMain::ActStart), c.Start);
@@ -275,7 +275,7 @@ TEST_F(CommandsTest, AServiceDeletedOutsideWhileACommandWaitsOnItEndsTheCommandW
     // The selected row's own service deleted too: Start reports the manager's error, and the
     // window goes on.
     Sim.RemoveService(L"SQLANY_g");
-    Window().UpdateItems();
+    UpdateItems();
     EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
     ASSERT_EQ(Boxes.Asked.size(), 3u);
     EXPECT_EQ(Boxes.Asked[2].Text.rfind(L"System Error.  Code: 1060.", 0), 0u) << ToUtf8(Boxes.Asked[2].Text);
@@ -322,7 +322,7 @@ TEST_F(BlockedStartTest, TheWindowAnswersWhileTheStartRequestWaitsAndItsResultIs
         stopRan = Window().Actions().Execute(TFormMain::ActStop);
         // The timer's refresh goes on meanwhile.
         Sim.SetStatus(L"SQLANY_other", SERVICE_RUNNING);
-        Window().UpdateItems();
+        UpdateItems();
         otherState = Window().List().Text(Row(L"Other db"), 1);
         SetEvent(Release.get());
     });

@@ -82,7 +82,7 @@ TEST_F(ConnectTest, ShowsAnotherComputersServicesAndGoesBack)
     EXPECT_EQ(Panel0(), L"erp-far");
     // The timer reads the other computer.
     Net.Computer(L"erp-far").SetStatus(L"SQLANYs_far", SERVICE_PAUSED);
-    Window().UpdateItems();
+    UpdateItems();
     EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Paused");
 
     Window().Connect(L"");
@@ -148,7 +148,7 @@ TEST_F(ConnectTest, ALostComputerKeepsItsLastRowsAndEachActionSaysSo)
     Window().Connect(L"erp-far");
     Net.SetMode(L"erp-far", TSimComputerMode::Lost);
     // Between two ticks: the timer reports nothing, the rows keep their last values.
-    Window().UpdateItems();
+    UpdateItems();
     EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Running");
     EXPECT_TRUE(Boxes.Asked.empty());
     // Refresh, then a command on a row: each says the connection was lost.

@@ -63,7 +63,7 @@ TEST_F(MainLayoutTest, ComesBackWithTheSizeAndColumnWidthsItWasClosedWith)
 
     SetWindowPos(Form->Handle(), nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
     for (int i = 0; i < 3; ++i)
-        ListView_SetColumnWidth(Form->List().Handle(), i, (TWidths{180, 90, 300})[static_cast<size_t>(i)]);
+        Form->List().SetColumnWidth(i, (TWidths{180, 90, 300})[static_cast<size_t>(i)]);
     Form->Close();
     EXPECT_EQ(Stored(L"Size"), L"700,500");
     EXPECT_EQ(Stored(L"Columns"), L"180;90;300");

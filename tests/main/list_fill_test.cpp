@@ -116,7 +116,7 @@ TEST_F(ListFillTest, TheErpViewReadsOnlyWhatItShowsAndAHiddenDependencyWhenStart
 
     // Ticks: one enumeration each and about a call a shown row for re-reads, none of them on
     // the GUI thread, none for a hidden service.
-    Window().UpdateItems();  // the worker's enumeration buffer takes its size
+    UpdateItems();  // the worker's enumeration buffer takes its size
     GuiCalls = 0;
     const int before = Sim.CallCount(TSimCall::EnumServicesStatus);
     int calls = 0;
@@ -125,7 +125,7 @@ TEST_F(ListFillTest, TheErpViewReadsOnlyWhatItShowsAndAHiddenDependencyWhenStart
         calls -= Sim.CallCount(call);
     const int ticks = 8;
     for (int i = 0; i < ticks; ++i)
-        Window().UpdateItems();
+        UpdateItems();
     for (TSimCall call : {TSimCall::OpenService, TSimCall::QueryServiceConfig2W, TSimCall::QueryServiceConfig,
                           TSimCall::QueryServiceStatus, TSimCall::CloseServiceHandle})
         calls += Sim.CallCount(call);
@@ -174,7 +174,7 @@ TEST_F(ListFillTest, AllShowsItsRowsAtOnceAndFillsTheRecordsInRowsInViewFirst)
     }
     // The rows in view came first (two reads run at once, so the services are opened in about
     // the order the reads were taken).
-    const int inView = ListView_GetCountPerPage(Window().List().Handle());
+    const int inView = Window().List().CountPerPage();
     ASSERT_GT(inView, 0);
     std::vector<std::wstring> opened;
     {
@@ -247,7 +247,7 @@ TEST_F(ListFillTest, ServicesChangingBeforeTheirRecordsAreRead)
     EXPECT_EQ(Tip(L"Zlocked display"), L"Name: Zlocked\r\nFile: \r\nAccount: ");
 
     // The next tick brings the new caption, sorted in; the deleted service keeps its row.
-    Window().UpdateItems();
+    UpdateItems();
     EXPECT_EQ(Window().List().Text(0), L"A renamed");
     EXPECT_GE(Row(L"Zdeleted display"), 0);
     EXPECT_EQ(Window().List().Text(Row(L"Zdeleted display"), 1), L"Running");
@@ -281,7 +281,7 @@ TEST_F(ListFillTest, AServiceDeletedBeforeItsRecordIsReadKeepsItsLastKnownValues
     ASSERT_GE(row, 0);
     EXPECT_EQ(Window().List().Text(row, 1), L"Running");
     EXPECT_EQ(Window().List().Text(row, 2), L"known before");
-    Window().UpdateItems();
+    UpdateItems();
     EXPECT_EQ(Window().List().Text(Row(L"Db x"), 1), L"Running");
     EXPECT_TRUE(Boxes.Asked.empty());
 }
@@ -366,7 +366,7 @@ TEST_F(ListFillTest, AFailureWhileTheListIsReadIsReportedOnce)
     DelayWithMessages(1500);
     EXPECT_EQ(Boxes.Asked.size(), 1u);
     EXPECT_EQ(TThread::RunningCount(), 0);
-    Window().UpdateItems();
+    UpdateItems();
     EXPECT_EQ(Window().List().Text(Row(L"Db pending"), 1), L"Stopped");
 }
 
@@ -377,13 +377,13 @@ TEST_F(ListFillTest, ATicksWorkOnTheGuiThreadFollowsTheChangedRows)
     ShowAll();
     Window().RebuildItems(true);
     EXPECT_TRUE(WaitUntil([&] { return AllRead(); }, 60000));
-    Window().UpdateItems();  // the first tick after a rebuild gives every state
+    UpdateItems();  // the first tick after a rebuild gives every state
     Watch();
     for (int changed : {0, 10, 100}) {
         for (int i = 0; i < changed; ++i)
             Sim.SetStatus(Fmt(L"All%d", {1000 + i * 37}), changed == 10 ? SERVICE_RUNNING : SERVICE_PAUSED);
         const int painted = Window().ServiceList().RowsPainted();
-        Window().UpdateItems();
+        UpdateItems();
         // Records re-read whole land too, but only the changed rows are touched.
         EXPECT_GT(Read().size(), 0u);
         EXPECT_EQ(Window().ServiceList().RowsPainted() - painted, changed);

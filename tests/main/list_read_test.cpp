@@ -48,7 +48,7 @@ TEST_F(ListReadTest, ServicesDeletedAndCreatedBetweenTheReadAndTheHandOver)
     EXPECT_EQ(Window().List().Text(Row(L"Db x"), 1), L"Running");
     // The timer's refresh leaves the vanished service's row as a failed refresh does.
     Sim.SetStatus(L"SQLANY_a", SERVICE_STOPPED);
-    Window().UpdateItems();
+    UpdateItems();
     EXPECT_EQ(Window().List().Text(Row(L"Db a"), 1), L"Stopped");
     EXPECT_EQ(Window().List().Text(Row(L"Db x"), 1), L"Running");
     EXPECT_EQ(Window().List().Text(Row(L"Db x"), 2), L"read before it went");
@@ -84,7 +84,7 @@ TEST_F(ListReadTest, AnEnumerationRefusedOnTheWorkerIsReportedAndTheOldRowsStay)
     EXPECT_FALSE(Window().CommandRunning());
     // The old rows' records are still the catalogue's and work.
     Sim.SetStatus(L"SQLANY_b", SERVICE_RUNNING);
-    Window().UpdateItems();
+    UpdateItems();
     EXPECT_EQ(Window().List().Text(Row(L"Db b"), 1), L"Running");
     EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
     EXPECT_EQ(Window().List().Count(), 3);
@@ -217,7 +217,7 @@ TEST_F(ListReadTest, EveryTickShowsEveryRowsStateAtThousandsOfServices)
         for (int i = tick; i < count; i += 7)
             Sim.SetStatus(L"Svc" + std::to_wstring(i), states[tick]);
         const int reads = Sim.CallCount(TSimCall::QueryServiceStatus);
-        Window().UpdateItems();
+        UpdateItems();
         EXPECT_LE(Sim.CallCount(TSimCall::QueryServiceStatus) - reads, 260) << "tick " << tick;
         for (int i = 0; i < count; ++i) {
             const TSimService s = Sim.Service(L"Svc" + std::to_wstring(i));

@@ -2,6 +2,7 @@
 // the test.
 #pragma once
 
+#include "tests/main/list_ticks.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/wait_until.h"
@@ -54,6 +55,8 @@ protected:
         Sim.AddService(s);
     }
 
+    // The timer's refresh of the rows, waited for; returns the records re-read whole.
+    int UpdateItems() { return UpdateNow(Window().ServiceList().Model()); }
     int Row(const std::wstring& caption) { return Window().List().FindCaption(caption); }
     TItemData* Data(const std::wstring& caption)
     {

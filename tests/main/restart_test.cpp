@@ -54,7 +54,7 @@ TEST_F(RestartTest, OfferedForARunningServiceThatAcceptsStop)
             s.State = c.State;
             s.ControlsAccepted = c.Controls;
         });
-        Window().UpdateItems();
+        UpdateItems();
         Data(L"Enabling")->Monitor = c.Monitor ? fake : nullptr;
         SCOPED_TRACE(testing::Message() << "state " << c.State << " controls " << c.Controls << " monitor " << c.Monitor);
         EXPECT_EQ(Enabled(TFormMain::ActRestart), c.Enabled);

@@ -54,7 +54,7 @@ TEST_F(ServiceListTest, StateWordsAndIcons)
 
     for (const auto& c : cases) {
         Sim.SetStatus(L"SQLANY_state", c.State);
-        Window().UpdateItems();
+        UpdateItems();
         int row = Row(L"State");
         EXPECT_EQ(list.Text(row, 1), c.Word) << c.State;
         EXPECT_EQ(list.Image(row), c.Image) << c.State;
@@ -84,7 +84,7 @@ TEST_F(ServiceListTest, ARecordThatCannotBeRefreshedKeepsItsLastValues)
     Sim.Update(L"SQLANY_gone", [](TSimService& s) { s.Description = L"first\r\nline two"; });
     Window().RebuildItems(true);
     Sim.RemoveService(L"SQLANY_gone");
-    Window().UpdateItems();
+    UpdateItems();
     int row = Row(L"Going away");
     ASSERT_GE(row, 0);
     EXPECT_EQ(Window().List().Text(row, 1), L"Running");
@@ -101,7 +101,7 @@ TEST_F(ServiceListTest, ACaptionChangeSortsTheRowsAgain)
     // sorts the rows again; the rows keep their records.
     TItemData* renamed = Data(L"A first");
     Sim.Update(L"SQLANY_a", [](TSimService& s) { s.DisplayName = L"C third"; });
-    Window().UpdateItems();
+    UpdateItems();
     EXPECT_EQ(Window().List().Text(0), L"B second");
     EXPECT_EQ(Window().List().Text(1), L"C third");
     EXPECT_EQ(Data(L"C third"), renamed);
@@ -189,7 +189,7 @@ TEST_F(ServiceListTest, ARefreshOfThousandsOfRowsKeepsToItsBudgetAndGoesOnWhereI
     int calls = 0, most = 0, total = 0;
     for (; total < count && calls < 400; ++calls) {
         const int start = Sim.CallCount(TSimCall::QueryServiceConfig);
-        Window().UpdateItems();
+        UpdateItems();
         const int refreshed = Sim.CallCount(TSimCall::QueryServiceConfig) - start;
         EXPECT_GT(refreshed, 0);
         most = std::max(most, refreshed);

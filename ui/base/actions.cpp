@@ -1,6 +1,7 @@
 #include "ui/base/actions.h"
 
 #include "ui/base/application.h"
+#include "ui/controls/tool_bar.h"
 
 std::wstring ShortCutToText(const TShortCut& s)
 {
@@ -90,12 +91,10 @@ void TActionList::SyncToolBar()
         if (!IsWindow(bar))
             continue;
         for (const auto& a : FActions) {
-            LRESULT state = SendMessageW(bar, TB_GETSTATE, a.Id, 0);
-            if (state == -1)
-                continue;
-            bool enabled = (state & TBSTATE_ENABLED) != 0;
-            if (enabled != a.Enabled)
-                SendMessageW(bar, TB_ENABLEBUTTON, a.Id, MAKELPARAM(a.Enabled ? TRUE : FALSE, 0));
+            const TToolBar toolBar(bar);
+            const std::optional<bool> enabled = toolBar.ButtonEnabled(a.Id);
+            if (enabled && *enabled != a.Enabled)
+                toolBar.EnableButton(a.Id, a.Enabled);
         }
     }
 }
@@ -120,8 +119,7 @@ void TActionList::FillToolBar(HWND toolBar, const std::vector<int>& entries)
         }
         buttons.push_back(b);
     }
-    SendMessageW(toolBar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageW(toolBar, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
+    TToolBar(toolBar).AddButtons(buttons);
     FToolBars.push_back(toolBar);
 }
 

@@ -5,6 +5,7 @@
 #include "common/settings_key.h"
 #include "ui/base/application.h"
 #include "ui/base/window.h"
+#include "ui/controls/list_view.h"
 
 #include <commctrl.h>
 
@@ -91,18 +92,20 @@ LSTATUS SaveFormSize(const TWindow& window, HKEY settings)
 void LoadColumnWidths(HWND listView, HKEY settings, const std::wstring& section)
 {
     const std::vector<std::optional<int>> widths = ParseColumnWidths(ReadLayoutText(settings, section, ColumnsValue));
-    const int columns = Header_GetItemCount(ListView_GetHeader(listView));
+    const TListView list(listView);
+    const int columns = list.ColumnCount();
     for (int i = 0; i < columns && i < static_cast<int>(widths.size()); ++i) {
         if (widths[static_cast<size_t>(i)])
-            ListView_SetColumnWidth(listView, i, *widths[static_cast<size_t>(i)]);
+            list.SetColumnWidth(i, *widths[static_cast<size_t>(i)]);
     }
 }
 
 LSTATUS SaveColumnWidths(HWND listView, HKEY settings, const std::wstring& section)
 {
-    std::vector<int> widths(static_cast<size_t>(std::max(0, Header_GetItemCount(ListView_GetHeader(listView)))));
+    const TListView list(listView);
+    std::vector<int> widths(static_cast<size_t>(std::max(0, list.ColumnCount())));
     for (size_t i = 0; i < widths.size(); ++i)
-        widths[i] = ListView_GetColumnWidth(listView, static_cast<int>(i));
+        widths[i] = list.ColumnWidth(static_cast<int>(i));
     return WriteLayoutText(settings, section, ColumnsValue, FormatColumnWidths(widths));
 }
 

@@ -18,7 +18,29 @@ public:
         ListView_SetItemState(FWnd, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     }
     void EnsureVisible(int index) const { ListView_EnsureVisible(FWnd, index, FALSE); }
-    void DeleteAll() const { ListView_DeleteAllItems(FWnd); }
+    // Deselects every row.
+    void Deselect() const { ListView_SetItemState(FWnd, -1, 0, LVIS_SELECTED | LVIS_FOCUSED); }
+    int TopIndex() const { return ListView_GetTopIndex(FWnd); }
+    // The rows that fit in the list wholly.
+    int CountPerPage() const { return ListView_GetCountPerPage(FWnd); }
+
+    void SetExtendedStyle(DWORD style) const { ListView_SetExtendedListViewStyle(FWnd, style); }
+    void SetSmallImages(HIMAGELIST images) const { ListView_SetImageList(FWnd, images, LVSIL_SMALL); }
+    HWND Header() const { return ListView_GetHeader(FWnd); }
+    // Whether a click on a heading presses it like a button.
+    void SetHeaderButtons(bool on) const
+    {
+        const HWND header = Header();
+        const LONG_PTR style = GetWindowLongPtrW(header, GWL_STYLE);
+        SetWindowLongPtrW(header, GWL_STYLE, on ? style | HDS_BUTTONS : style & ~static_cast<LONG_PTR>(HDS_BUTTONS));
+    }
+
+    // A virtual list (LVS_OWNERDATA): the number of rows, the scroll position kept; every row
+    // is drawn anew.
+    void SetItemCount(int count) const { ListView_SetItemCountEx(FWnd, count, LVSICF_NOSCROLL); }
+    // The rows from first to last are drawn anew, their cells asked for again.
+    void RedrawRows(int first, int last) const { ListView_RedrawItems(FWnd, first, last); }
+    void RedrawAll() const { InvalidateRect(FWnd, nullptr, FALSE); }
 
     void AddColumn(int index, const wchar_t* caption, int width) const
     {
@@ -30,29 +52,9 @@ public:
         SendMessageW(FWnd, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&col));
     }
     int ColumnWidth(int index) const { return ListView_GetColumnWidth(FWnd, index); }
+    void SetColumnWidth(int index, int width) const { ListView_SetColumnWidth(FWnd, index, width); }
+    int ColumnCount() const { return Header_GetItemCount(Header()); }
 
-    // Inserts a row at index with its caption, image and data; returns its index.
-    int Insert(int index, const std::wstring& caption, int image, LPARAM data) const
-    {
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-        item.iItem = index;
-        item.pszText = const_cast<wchar_t*>(caption.c_str());
-        item.iImage = image;
-        item.lParam = data;
-        return static_cast<int>(SendMessageW(FWnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    }
-    LPARAM Data(int index) const
-    {
-        LVITEMW item = Item(index, LVIF_PARAM);
-        return SendMessageW(FWnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? item.lParam : 0;
-    }
-    void SetData(int index, LPARAM data) const
-    {
-        LVITEMW item = Item(index, LVIF_PARAM);
-        item.lParam = data;
-        SendMessageW(FWnd, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    }
     std::wstring Text(int index, int subItem = 0) const
     {
         wchar_t buffer[1024] = {};
@@ -63,26 +65,14 @@ public:
         SendMessageW(FWnd, LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
         return buffer;
     }
-    void SetText(int index, int subItem, const std::wstring& text) const
-    {
-        LVITEMW item{};
-        item.iSubItem = subItem;
-        item.pszText = const_cast<wchar_t*>(text.c_str());
-        SendMessageW(FWnd, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
-    }
     int Image(int index) const
     {
         LVITEMW item = Item(index, LVIF_IMAGE);
         SendMessageW(FWnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
         return item.iImage;
     }
-    void SetImage(int index, int image) const
-    {
-        LVITEMW item = Item(index, LVIF_IMAGE);
-        item.iImage = image;
-        SendMessageW(FWnd, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    }
-    // The list control's exact-string search from the first row (letter case ignored).
+    // The list control's exact-string search from the first row (letter case ignored; a
+    // virtual list asks its owner).
     int FindCaption(const std::wstring& caption) const
     {
         LVFINDINFOW find{};

@@ -22,6 +22,15 @@ public:
         SendMessageW(FWnd, SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text.c_str()));
     }
 
+    // One panel over the whole bar (a menu's hints) instead of the panels, or the panels again.
+    void SetSimple(bool on) const { SendMessageW(FWnd, SB_SIMPLE, on ? TRUE : FALSE, 0); }
+    void SetSimpleText(const std::wstring& text) const
+    {
+        SendMessageW(FWnd, SB_SETTEXTW, SB_SIMPLEID | SBT_NOBORDERS, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    // Takes its height and place at its parent's bottom edge again.
+    void FitParent() const { SendMessageW(FWnd, WM_SIZE, 0, 0); }
+
 private:
     HWND FWnd;
 };

@@ -8,20 +8,18 @@
 #include "services/catalogue_reader.h"
 #include "services/catalogue_worker.h"
 #include "ui/base/application.h"
-#include "ui/base/busy.h"
 #include "ui/base/delay.h"
-#include "ui/main/service_list.h"
+#include "ui/main/list_model.h"
 
-#include <unordered_set>
+#include <utility>
 
-bool TServiceList::Connect(const std::wstring& machineName)
+bool TServiceListModel::Connect(const std::wstring& machineName)
 {
     if (SameTextAscii(machineName, FManager->MachineName())) {
         // The same computer again: a rebuild, which keeps the monitors that follow its rows.
         Rebuild(true);
         return !Application().Terminated();
     }
-    TBusyCursor busy;
     auto manager = std::make_unique<TSCManager>(machineName, FManager->DesiredAccess(), FManager->DatabaseName(),
                                                 FManager->Scm());
     manager->SetGroupOrderLocation(FManager->GroupOrderLocation());
@@ -35,34 +33,19 @@ bool TServiceList::Connect(const std::wstring& machineName)
         if (!WaitWithMessages(reader->DoneEvent()))
             return false;
     }
-    TSCManager& read = reader->Result();
-    const std::unordered_set<const TNtService*> unread = UnreadRecords(read);
-
-    FItemsBuilding = true;
-    FView.SetRedraw(false);
-    TFinally done([this] {
-        FView.SetRedraw(true);
-        FItemsBuilding = false;
-    });
     // The worker reads the old computer: a new one reads the new computer, its results
-    // announced to the window as before.
+    // announced as before. The old one's tick will never be answered.
     FReadAhead.reset();
     if (FWorker) {
         FWorker = std::make_unique<TCatalogueWorker>(manager->Scm(), manager->MachineName(), manager->DatabaseName());
-        FWorker->SetNotify([window = GetParent(FView.Handle())] { PostMessageW(window, ResultsMessage, 0, 0); });
+        FWorker->SetNotify(FNotify);
     }
-    DeleteRows();
-    FNextUpdateRow = 0;
-    ++FGeneration;
+    FTickPending = false;
     // The running monitors follow the old computer's services: they reach nothing any more.
-    FMonitorSink->List = nullptr;
-    FMonitorSink = std::make_shared<TMonitorSink>(TMonitorSink{this});
-    FMonitors.clear();
-    FEndedDuringRead.clear();
-    FManager = std::move(manager);
-    FManager->TakeRecords(read);
-    BuildRows();
-    FillIn(unread);
+    CutMonitors();
+    // The old catalogue's records stay until no row shows them.
+    std::unique_ptr<TSCManager> old = std::exchange(FManager, std::move(manager));
+    HandOver(&reader->Result());
     return true;
 }
 

@@ -24,7 +24,7 @@ const TControlSpec Components[] = {
      .Left = 0, .Top = 0, .Width = TFormMain::DesignClientWidth, .Height = ToolBarHeight,
      .Anchors = akLeft | akTop | akRight},
     {.Id = TFormMain::idList, .Name = L"LV", .ClassName = WC_LISTVIEWW, .Caption = nullptr,
-     .Style = WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+     .Style = WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_OWNERDATA,
      .ExStyle = WS_EX_CLIENTEDGE, .Left = 0, .Top = ToolBarHeight, .Width = TFormMain::DesignClientWidth,
      .Height = TFormMain::DesignClientHeight - ToolBarHeight - StatusBarHeight, .Anchors = akAll},
     {.Id = TFormMain::idStatusBar, .Name = L"StatusBar", .ClassName = STATUSCLASSNAMEW, .Caption = nullptr,
@@ -89,7 +89,7 @@ void TFormMain::CreateComponents()
 
 void TFormMain::FitListAboveStatusBar()
 {
-    SendMessageW(FStatusBar.Handle(), WM_SIZE, 0, 0);
+    FStatusBar.FitParent();
     const RECT status = ChildRect(Handle(), FStatusBar.Handle());
     const RECT list = ChildRect(Handle(), Control(idList));
     if (list.bottom != status.top)
@@ -301,12 +301,10 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         // (why Add... is off, for one); its panels come back when the menu closes.
         const UINT flags = HIWORD(wParam);
         const bool closed = flags == 0xFFFF && lParam == 0;
-        SendMessageW(FStatusBar.Handle(), SB_SIMPLE, closed ? FALSE : TRUE, 0);
-        if (!closed) {
-            const std::wstring hint =
-                (flags & (MF_POPUP | MF_SEPARATOR)) ? std::wstring() : FActions.LongHintOf(LOWORD(wParam));
-            SendMessageW(FStatusBar.Handle(), SB_SETTEXTW, 255 | SBT_NOBORDERS, reinterpret_cast<LPARAM>(hint.c_str()));
-        }
+        FStatusBar.SetSimple(!closed);
+        if (!closed)
+            FStatusBar.SetSimpleText(
+                (flags & (MF_POPUP | MF_SEPARATOR)) ? std::wstring() : FActions.LongHintOf(LOWORD(wParam)));
         return 0;
     }
     case WM_INITMENUPOPUP:

@@ -49,10 +49,6 @@ public:
 
     // Rebuilds the list (TServiceList::Rebuild) as a command: nothing else runs meanwhile.
     void RebuildItems(bool refreshAll) { FCommands.Rebuild(refreshAll); }
-    // The timer's refresh of the rows (TServiceList::Update), waited for; returns the records
-    // re-read whole.
-    int UpdateItems() { return FServiceList.UpdateNow(); }
-    void RefreshService(TNtService* service) { TServiceList::RefreshService(service); }
     TItemData* ItemData(int index) const { return FServiceList.ItemData(index); }
 
     // The start command (tests run it as the action would), and whether a command waits.
