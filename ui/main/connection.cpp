@@ -33,6 +33,8 @@ bool TServiceListModel::Connect(const std::wstring& machineName)
         if (!WaitWithMessages(reader->DoneEvent()))
             return false;
     }
+    // A failed read raises here, with nothing changed yet.
+    TSCManager& read = reader->Result();
     // The worker reads the old computer: a new one reads the new computer, its results
     // announced as before. The old one's tick will never be answered.
     FReadAhead.reset();
@@ -45,7 +47,7 @@ bool TServiceListModel::Connect(const std::wstring& machineName)
     CutMonitors();
     // The old catalogue's records stay until no row shows them.
     std::unique_ptr<TSCManager> old = std::exchange(FManager, std::move(manager));
-    HandOver(&reader->Result());
+    HandOver(&read);
     return true;
 }
 
