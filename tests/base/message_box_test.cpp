@@ -2,6 +2,7 @@
 // activation to a window of nobody's (an ended installer leaves the desktop in front) and when
 // it loses it again just after the box appears: the box is owned by the window the user works
 // in, comes to the front, and keys alone close it.
+#include "tests/support/message_box_hook.h"
 #include "tests/support/user_input.h"
 #include "ui/base/application.h"
 #include "ui/base/message_box.h"
@@ -28,23 +29,6 @@ struct TTicks {
             OnTick();
     }
 };
-
-HWND ThreadMessageBox()
-{
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND wnd, LPARAM out) -> BOOL {
-            wchar_t name[16] = L"";
-            if (IsWindowVisible(wnd) && GetClassNameW(wnd, name, 16) && std::wstring(name) == L"#32770") {
-                *reinterpret_cast<HWND*>(out) = wnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
 
 TEST(AppMessageBoxKeys, EveryBoxAnswersTheKeysAsItsButtonsSay)
 {

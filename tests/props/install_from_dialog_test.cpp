@@ -200,24 +200,6 @@ TEST_F(InstallFromDialog, QuittingEndsTheWaitForAnInstallerThatNeverEnds)
     EXPECT_FALSE(InstalledConfig(Installed).has_value());
 }
 
-// The message box this thread shows now, if any.
-HWND ThreadMessageBox()
-{
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND wnd, LPARAM out) {
-            wchar_t name[16] = L"";
-            if (IsWindowVisible(wnd) && GetClassNameW(wnd, name, 16) && std::wstring(name) == L"#32770") {
-                *reinterpret_cast<HWND*>(out) = wnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // The error after a failing installer, started with the keyboard, is owned by the dialog, is
 // the active window and closes with each of Enter, Space and Escape.
 TEST_F(InstallFromDialog, TheErrorAfterAFailingInstallerAnswersTheKeyboard)

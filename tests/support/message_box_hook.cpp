@@ -15,3 +15,20 @@ ScriptedMessageBoxes::ScriptedMessageBoxes(std::deque<int> answers) : FAnswers(s
 }
 
 ScriptedMessageBoxes::~ScriptedMessageBoxes() { SetMessageBoxHook(nullptr); }
+
+HWND ThreadMessageBox()
+{
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND wnd, LPARAM out) -> BOOL {
+            wchar_t name[16] = L"";
+            if (IsWindowVisible(wnd) && GetClassNameW(wnd, name, 16) && std::wstring(name) == L"#32770") {
+                *reinterpret_cast<HWND*>(out) = wnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}

@@ -28,3 +28,6 @@ public:
 private:
     std::deque<int> FAnswers;
 };
+
+// The message box this thread shows now, if any (a visible dialog of the message boxes' class).
+HWND ThreadMessageBox();

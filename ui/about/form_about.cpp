@@ -6,6 +6,7 @@
 #include "ui/about/product_picture.h"
 #include "ui/about/shell_open.h"
 #include "ui/base/busy.h"
+#include "ui/base/gui_handle.h"
 
 #include <iterator>
 #include <utility>
@@ -38,15 +39,16 @@ bool IsRightAligned(int id) { return id == TFormAbout::idLabelVersion; }
 // Whether the font as the system realized it scales (TrueType or vector), and is of that face.
 bool ScalableFace(HFONT font, const wchar_t* face)
 {
-    HDC dc = GetDC(nullptr);
+    const UniqueWindowDC dc(nullptr);
     if (!dc)
         return false;
-    HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW metrics{};
     wchar_t realized[LF_FACESIZE] = L"";
-    const bool read = GetTextMetricsW(dc, &metrics) && GetTextFaceW(dc, LF_FACESIZE, realized) > 0;
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    bool read = false;
+    {
+        const TSelectObjectScope selected(dc.get(), font);
+        read = GetTextMetricsW(dc.get(), &metrics) && GetTextFaceW(dc.get(), LF_FACESIZE, realized) > 0;
+    }
     return read && (metrics.tmPitchAndFamily & (TMPF_TRUETYPE | TMPF_VECTOR)) != 0 &&
            CompareStringOrdinal(realized, -1, face, -1, TRUE) == CSTR_EQUAL;
 }
