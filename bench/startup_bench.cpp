@@ -10,20 +10,24 @@
 //   - five times with "/all" (every service listed): the time until its window is on screen,
 //     until the list holds every row (caption and state, from the enumeration), and until every
 //     record is in (the last row's description, the last record the list reads), the longest
-//     wait for an answer meanwhile; each beside a start of this program that makes the bare SCM
-//     calls of one full refresh of the catalogue (every record read once) and ends, one that
+//     wait for an answer meanwhile; each beside a start of this program that makes the bare
+//     enumeration the list starts from and ends, one that makes the bare SCM calls of one full
+//     refresh of the catalogue (every record read once), one that
 //     makes the same calls with the records read by two connections at once, and beside
 //     Wine's own "wmic path Win32_Service get Name,DisplayName,State,StartMode" listing the same
 //     services to a file; all are new processes, whose first pass over the services costs more
 //     than any later one in the same process; the orders inside a round alternate. After the
 //     last start: how long the window takes to answer a message (asked every 5 ms) during ten
 //     timer ticks and during an F5, how long a service's state changed from outside takes to
-//     show in its row (from the request), its private bytes, and how long closing it takes.
+//     show in its row (from the request), its private bytes, and how long closing it takes;
+//   - once more with "/all" and 3000 services more than the machine's own: its private bytes
+//     (the working set under Wine) per row beyond the start with none.
 // Prints one line per figure; the last are
 //   ratio erp_view_flat <ERP view to full list with every extra service / with none>
 //   ratio all_complete_vs_one_pass <"/all" start until every record is in / bare full refresh>
 //   ratio all_complete_vs_two_connections <the same / bare full refresh with two connections>
-//   ratio startup_full_list <"/all" start to full list / bare full refresh, median of the rounds>
+//   ratio startup_full_list <"/all" start to full list / a start that makes the same enumeration
+//     bare, median of the rounds>
 //   ratio startup_vs_peer <"/all" start to full list / wmic's listing, median of the rounds>
 // Run it through ./bench.sh, which gives it a throwaway Wine prefix and a display.
 #include "bench/bench_support.h"
@@ -56,6 +60,10 @@ constexpr const wchar_t* BareSwitch = L"--bare-full-refresh";
 // The same, the records read by two connections at once, as the list fills them in.
 constexpr const wchar_t* BareAtOnceSwitch = L"--bare-full-refresh-at-once";
 constexpr int FillConnections = 2;
+// The enumeration the list starts from (names and states of every service), made bare.
+constexpr const wchar_t* BareEnumerationSwitch = L"--bare-enumeration";
+// The services beyond the machine's own for the memory per row of "/all".
+constexpr int MemoryServices = 3000;
 constexpr double GiveUpMs = 120000;
 // The main window's Refresh command (F5).
 constexpr WPARAM RebuildCommand = 1004;
@@ -335,6 +343,11 @@ int wmain(int argc, wchar_t** argv)
 {
     // Started by itself: one full refresh's bare calls in a new process, then the end.
     const bool atOnce = argc > 1 && std::wcscmp(argv[1], BareAtOnceSwitch) == 0;
+    if (argc > 1 && std::wcscmp(argv[1], BareEnumerationSwitch) == 0) {
+        UniqueScHandleOf manager(SystemServiceControlManager(),
+                                 SystemServiceControlManager().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+        return manager && EnumeratedCount(manager.get()) > 0 ? 0 : 1;
+    }
     if (atOnce || (argc > 1 && std::wcscmp(argv[1], BareSwitch) == 0)) {
         UniqueScHandleOf manager(SystemServiceControlManager(),
                                  SystemServiceControlManager().OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -368,10 +381,11 @@ int wmain(int argc, wchar_t** argv)
 
         // The private bytes of the full list without the services of the run.
         double bytesBefore = 0;
+        const int listedBefore = EnumeratedCount(manager.get());
         {
             TStartedProgram all(L"/all");
             all.WaitForWindow();
-            all.WaitForRows(EnumeratedCount(manager.get()));
+            all.WaitForRows(listedBefore);
             Sleep(3000);  // the records filled in
             bytesBefore = all.PrivateBytes();
             all.Close();
@@ -403,12 +417,13 @@ int wmain(int argc, wchar_t** argv)
         // so that all see the same machine (its load moves these times by half); the ratios
         // are the medians of the rounds'.
         auto bareStart = [](const wchar_t* how) { return TStartedProgram(how, ThisProgramPath()).WaitForEnd(); };
-        std::vector<double> onScreen, fullList, complete, bare, bareAtOnce, peer, ratio, completeRatio,
+        std::vector<double> onScreen, fullList, complete, bare, bareAtOnce, bareEnumeration, peer, ratio, completeRatio,
             completeAtOnceRatio, peerRatio, answers, rebuildAnswers, closing;
         double answerDuringStart = 0, rowAge = 0, bytesAfter = 0;
         for (int pair = 0; pair < Pairs; ++pair) {
-            double bareMs = 0, bareAtOnceMs = 0, peerMs = 0;
+            double bareMs = 0, bareAtOnceMs = 0, bareEnumerationMs = 0, peerMs = 0;
             if (pair % 2) {
+                bareEnumerationMs = bareStart(BareEnumerationSwitch);
                 bareMs = bareStart(BareSwitch);
                 bareAtOnceMs = bareStart(BareAtOnceSwitch);
                 peerMs = PeerListingMs();
@@ -434,16 +449,31 @@ int wmain(int argc, wchar_t** argv)
                 peerMs = PeerListingMs();
                 bareAtOnceMs = bareStart(BareAtOnceSwitch);
                 bareMs = bareStart(BareSwitch);
+                bareEnumerationMs = bareStart(BareEnumerationSwitch);
             }
             fullList.push_back(fullMs);
+            bareEnumeration.push_back(bareEnumerationMs);
             complete.push_back(completeMs);
             bare.push_back(bareMs);
             bareAtOnce.push_back(bareAtOnceMs);
             completeAtOnceRatio.push_back(completeMs / bareAtOnceMs);
             peer.push_back(peerMs);
-            ratio.push_back(fullMs / bareMs);
+            ratio.push_back(fullMs / bareEnumerationMs);
             completeRatio.push_back(completeMs / bareMs);
             peerRatio.push_back(fullMs / peerMs);
+        }
+        // The working set of "/all" with MemoryServices more services than the machine's own,
+        // against that of the start before the run's services were registered, per row.
+        double bytesPerRowAll = 0;
+        {
+            BenchServices more(std::max(0, MemoryServices - (count + 1)));
+            const int rows = EnumeratedCount(manager.get());
+            TStartedProgram all(L"/all");
+            all.WaitForWindow();
+            all.WaitForRows(rows);
+            all.WaitForLastDescription();
+            bytesPerRowAll = (all.PrivateBytes() - bytesBefore) / (rows - listedBefore);
+            all.Close();
         }
         Print(L"all_window_on_screen_ms", Median(onScreen));
         Print(L"all_first_screen_ms", Median(fullList));
@@ -451,6 +481,7 @@ int wmain(int argc, wchar_t** argv)
         Print(L"all_complete_ms", Median(complete));
         Print(L"wine_bare_full_refresh_ms", Median(bare));
         Print(L"wine_bare_full_refresh_two_connections_ms", Median(bareAtOnce));
+        Print(L"wine_bare_enumeration_ms", Median(bareEnumeration));
         Print(L"wine_peer_listing_ms", Median(peer));
         Print(L"all_answer_during_start_max_ms", answerDuringStart);
         Print(L"all_answer_median_ms", Median(answers));
@@ -459,6 +490,7 @@ int wmain(int argc, wchar_t** argv)
         Print(L"max_answer_ms", std::max({answerDuringStart, Largest(answers), Largest(rebuildAnswers)}));
         Print(L"row_state_age_max_ms", rowAge);
         Print(L"bytes_per_service", (bytesAfter - bytesBefore) / (count + 1));
+        Print(L"bytes_per_row_all", bytesPerRowAll);
         Print(L"all_close_ms", closing.front());
         Print(L"ratio erp_view_flat", erpAll / erpNone);
         Print(L"ratio all_complete_vs_one_pass", Median(completeRatio));
