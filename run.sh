@@ -19,9 +19,11 @@ wineserver -w
 
 program="$BUILD_DIR/ServiceManager.exe"
 if [ -n "${DISPLAY:-}" ]; then
+  log "starting the program"
   exec wine "$program" "$@"
 fi
 
+log "no display: the program runs on a virtual one for a few seconds, its picture is taken, and it ends"
 shot="$BUILD_DIR/screenshot.png"
 rm -f "$shot"
 xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" bash -c '

@@ -23,11 +23,13 @@ ensure_packages() {
 # Configures the build folder the first time and builds the targets named, or every target.
 build_project() {
   if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+    log "configuring the build folder $BUILD_DIR (the first build takes a few minutes)"
     cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
   fi
   local targets=()
   [ $# -gt 0 ] && targets=(--target "$@")
+  log "building ${*:-everything}"
   # The build's own status, read in the pipeline's statement: a "|| true" after the pipeline
   # would run when the build failed (pipefail) and leave only its own status behind.
   cmake --build "$BUILD_DIR" -j2 "${targets[@]}" -- --no-print-directory |
@@ -59,7 +61,7 @@ install_wine_fonts() {
 # Makes $WINEPREFIX a working prefix if it is not one yet.
 init_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    log "preparing Wine prefix $WINEPREFIX"
+    log "preparing Wine prefix $WINEPREFIX (about a minute)"
     mkdir -p "$WINEPREFIX"
     wineboot --init >/dev/null 2>&1
     wineserver -w
