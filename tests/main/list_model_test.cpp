@@ -14,27 +14,29 @@
 
 namespace {
 // A view that records what the model told it, and the captions of the rows after each move.
-class TRecordingView final : public TServiceListModel::IView {
+class TRecordingView {
 public:
-    explicit TRecordingView(const TServiceListModel& model) : FModel(model) {}
-    void RowsMoving() override
+    explicit TRecordingView(TServiceListModel& model) : FModel(model)
     {
-        EXPECT_FALSE(Moving) << "a move begins inside another";
-        Moving = true;
+        model.SetView({.BeforeMove =
+                           [this] {
+                               EXPECT_FALSE(Moving) << "a move begins inside another";
+                               Moving = true;
+                           },
+                       .AfterMove =
+                           [this] {
+                               EXPECT_TRUE(Moving) << "a move ends that never began";
+                               Moving = false;
+                               ++Moves;
+                           },
+                       .RowChanged =
+                           [this](int row) {
+                               EXPECT_FALSE(Moving);
+                               ASSERT_NE(FModel.Row(row), nullptr);
+                               Changed.push_back(FModel.Row(row)->Service->DisplayName());
+                           },
+                       .RowsInView = [] { return std::pair<int, int>{0, 20}; }});
     }
-    void RowsMoved() override
-    {
-        EXPECT_TRUE(Moving) << "a move ends that never began";
-        Moving = false;
-        ++Moves;
-    }
-    void RowChanged(int row) override
-    {
-        EXPECT_FALSE(Moving);
-        ASSERT_NE(FModel.Row(row), nullptr);
-        Changed.push_back(FModel.Row(row)->Service->DisplayName());
-    }
-    std::pair<int, int> RowsInView() const override { return {0, 20}; }
 
     bool Moving = false;
     int Moves = 0;
@@ -65,7 +67,6 @@ protected:
     {
         FModel = std::make_unique<TServiceListModel>(Net, all, L"", Application());
         View = std::make_unique<TRecordingView>(*FModel);
-        FModel->SetView(View.get());
         FModel->Start({});
         FModel->Rebuild(true);
         return *FModel;

@@ -107,9 +107,9 @@ void TServiceListModel::Stop()
     FWorker.reset();
     FTickPending = false;
     if (!FRows.empty()) {
-        RowsMoving();
+        BeforeMove();
         DropRows();
-        RowsMoved();
+        AfterMove();
     }
 }
 
@@ -200,14 +200,14 @@ void TServiceListModel::HandOver(TSCManager* read)
 {
     // The records the read left unread, to be filled in once the rows are there.
     const std::unordered_set<const TNtService*> unread = read ? UnreadRecords(*read) : std::unordered_set<const TNtService*>();
-    RowsMoving();
+    BeforeMove();
     DropRows();
     FNextUpdateRow = 0;
     ++FGeneration;
     if (read)
         FManager->TakeRecords(*read);
     BuildRows();
-    RowsMoved();
+    AfterMove();
     FillIn(unread);
 }
 
@@ -245,7 +245,7 @@ void TServiceListModel::FillIn(const std::unordered_set<const TNtService*>& unre
     if (!FWorker || unread.empty())
         return;
     const int count = Count();
-    const auto [first, shown] = FView ? FView->RowsInView() : std::pair<int, int>{0, 0};
+    const auto [first, shown] = RowsInView();
     const int top = std::clamp(first, 0, count);
     const int bottom = std::min(count, top + std::max(1, shown));
     std::vector<std::wstring> names;
@@ -267,7 +267,7 @@ void TServiceListModel::Update()
         return;
     const int count = Count();
     // Records still to be filled in of rows the user scrolled into view come next.
-    const auto [first, shown] = FView ? FView->RowsInView() : std::pair<int, int>{0, 0};
+    const auto [first, shown] = RowsInView();
     std::vector<std::wstring> inView;
     for (int row = std::max(0, first); row < std::min(count, first + shown); ++row)
         if (const TNtService* service = FRows[static_cast<size_t>(row)]->Service; !service->RecordRead())
@@ -383,8 +383,8 @@ bool TServiceListModel::RowShows(const TNtService* service, const TLook& before)
     // A changed start type only greys the row or not: it counts as no change of texts.
     if (after.Caption != before.Caption || after.Description != before.Description || after.State != before.State)
         ++FRowsPainted;
-    if (FView)
-        FView->RowChanged(row);
+    if (FView.RowChanged)
+        FView.RowChanged(row);
     return after.Caption != before.Caption;
 }
 
@@ -393,8 +393,8 @@ void TServiceListModel::PaintService(const TNtService* service)
     const int row = RowOf(service);
     if (row < 0)
         return;
-    if (FView)
-        FView->RowChanged(row);
+    if (FView.RowChanged)
+        FView.RowChanged(row);
     // A caption changed here moves the row when it no longer stands between its neighbours.
     const TItemData* previous = Row(row - 1);
     const TItemData* next = Row(row + 1);
@@ -404,24 +404,29 @@ void TServiceListModel::PaintService(const TNtService* service)
 
 void TServiceListModel::SortRows()
 {
-    RowsMoving();
+    BeforeMove();
     std::stable_sort(FRows.begin(), FRows.end(), [](const auto& a, const auto& b) {
         return CaptionBefore(a->Service, b->Service);
     });
     FRowIndexValid = false;
-    RowsMoved();
+    AfterMove();
 }
 
-void TServiceListModel::RowsMoving()
+void TServiceListModel::BeforeMove()
 {
-    if (FView)
-        FView->RowsMoving();
+    if (FView.BeforeMove)
+        FView.BeforeMove();
 }
 
-void TServiceListModel::RowsMoved()
+void TServiceListModel::AfterMove()
 {
-    if (FView)
-        FView->RowsMoved();
+    if (FView.AfterMove)
+        FView.AfterMove();
+}
+
+std::pair<int, int> TServiceListModel::RowsInView() const
+{
+    return FView.RowsInView ? FView.RowsInView() : std::pair<int, int>{0, 0};
 }
 
 bool TServiceListModel::ReadRecords(const std::vector<TNtService*>& services, bool fresh)

@@ -3,7 +3,7 @@
 // are read and which are still to be filled in, the generations of rows, the monitors that follow
 // pending states, and the list's worker with its results. Whatever shows the rows (the main
 // window's list view, service_list.h) draws each row from its record on demand and hears of
-// changes through TServiceListModel::IView; the record in the catalogue is the one place a
+// changes through TServiceListModel::TViewLink; the record in the catalogue is the one place a
 // service's state lives on the GUI side.
 //
 // A full rebuild reads a new catalogue on a worker thread (TCatalogueReader) while the window
@@ -23,7 +23,7 @@
 //
 // Usage:
 //   TServiceListModel model(scm, showAll, machineName, Application());
-//   model.SetView(&view);                     // before anything changes the rows
+//   model.SetView({.BeforeMove = ..., .AfterMove = ..., .RowChanged = ..., .RowsInView = ...});
 //   model.Start([] { /* post a message: TakeResults() is due */ });
 //   model.Rebuild(true);                      // waits, processing messages, for the read
 //   model.Update();                           // every second: the worker's tick is asked for
@@ -43,6 +43,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 // A row of the service list: the record it shows and the monitor that follows it.
@@ -61,21 +62,18 @@ struct TMonitorSink {
 
 class TServiceListModel {
 public:
-    // What shows the rows. Rows are told by index, valid until the next RowsMoving.
-    class IView {
-    public:
+    // What shows the rows hears through these of what changed (each may be left empty). Rows
+    // are told by index, valid until the next BeforeMove.
+    struct TViewLink {
         // The rows are about to be replaced or reordered: the rows and their records are still
         // those the view knows (a selection to keep is taken now).
-        virtual void RowsMoving() = 0;
+        std::function<void()> BeforeMove;
         // The rows were replaced or reordered.
-        virtual void RowsMoved() = 0;
+        std::function<void()> AfterMove;
         // A row shows something else now.
-        virtual void RowChanged(int row) = 0;
+        std::function<void(int row)> RowChanged;
         // The rows the user sees, as first and count: their records are filled in first.
-        virtual std::pair<int, int> RowsInView() const = 0;
-
-    protected:
-        ~IView() = default;
+        std::function<std::pair<int, int>()> RowsInView;
     };
 
     // The columns: the first is the row's caption, by which the rows are sorted.
@@ -95,7 +93,7 @@ public:
     TServiceListModel(const TServiceListModel&) = delete;
     TServiceListModel& operator=(const TServiceListModel&) = delete;
 
-    void SetView(IView* view) { FView = view; }
+    void SetView(TViewLink view) { FView = std::move(view); }
     // Starts the list's worker; notify (called on the worker's thread) says that results wait
     // for TakeResults.
     void Start(std::function<void()> notify);
@@ -189,8 +187,9 @@ private:
     // Shows what changed in the record's row; true when its caption changed (rows to sort).
     bool RowShows(const TNtService* service, const TLook& before);
     void SortRows();
-    void RowsMoving();
-    void RowsMoved();
+    void BeforeMove();
+    void AfterMove();
+    std::pair<int, int> RowsInView() const;
 
     // Pending-state follow-up.
     TServiceMonitor* RunningMonitorOf(const std::wstring& serviceName) const;
@@ -202,7 +201,7 @@ private:
     std::unique_ptr<TSCManager> FManager;
     bool FShowAllServices;
     IGuiThread& FGui;
-    IView* FView = nullptr;
+    TViewLink FView;
     std::function<void()> FNotify;
     std::vector<std::unique_ptr<TItemData>> FRows;
     // Rows by record, rebuilt when the rows were replaced or sorted.

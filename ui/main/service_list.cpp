@@ -11,14 +11,21 @@
 TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName)
     : FModel(scm, showAllServices, machineName, Application())
 {
-    FModel.SetView(this);
+    FModel.SetView({.BeforeMove = [this] { KeepSelection(); },
+                    .AfterMove = [this] { ShowMovedRows(); },
+                    .RowChanged = [this](int row) { RedrawRow(row); },
+                    .RowsInView = [this] { return VisibleRows(); }});
     FModel.OnMonitorFailure = [this](const std::wstring& message) {
         if (OnMonitorFailure)
             OnMonitorFailure(message);
     };
 }
 
-TServiceList::~TServiceList() { Detach(); }
+TServiceList::~TServiceList()
+{
+    Detach();
+    FModel.SetView({});
+}
 
 void TServiceList::Attach(HWND listView, HIMAGELIST images, const std::function<int(int)>& scale)
 {
@@ -51,13 +58,13 @@ bool TServiceList::Connect(const std::wstring& machineName)
     return FModel.Connect(machineName);
 }
 
-void TServiceList::RowsMoving()
+void TServiceList::KeepSelection()
 {
     const TItemData* selected = Attached() ? SelectedData() : nullptr;
     FSelectedName = selected ? selected->Service->ServiceName() : std::wstring();
 }
 
-void TServiceList::RowsMoved()
+void TServiceList::ShowMovedRows()
 {
     if (!Attached())
         return;
@@ -75,13 +82,13 @@ void TServiceList::RowsMoved()
     FView.RedrawAll();
 }
 
-void TServiceList::RowChanged(int row)
+void TServiceList::RedrawRow(int row) const
 {
     if (Attached())
         FView.RedrawRows(row, row);
 }
 
-std::pair<int, int> TServiceList::RowsInView() const
+std::pair<int, int> TServiceList::VisibleRows() const
 {
     if (!Attached())
         return {0, 0};

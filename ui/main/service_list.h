@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-class TServiceList : private TServiceListModel::IView {
+class TServiceList {
 public:
     // machineName: the computer whose services the list shows; empty for this one.
     TServiceList(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName = {});
@@ -72,11 +72,11 @@ public:
     bool Notify(NMHDR* header, LRESULT& result);
 
 private:
-    // TServiceListModel::IView
-    void RowsMoving() override;
-    void RowsMoved() override;
-    void RowChanged(int row) override;
-    std::pair<int, int> RowsInView() const override;
+    // What the model tells the view (TServiceListModel::TViewLink).
+    void KeepSelection();
+    void ShowMovedRows();
+    void RedrawRow(int row) const;
+    std::pair<int, int> VisibleRows() const;
 
     bool Attached() const { return FView.Handle() && IsWindow(FView.Handle()); }
     void LVGetDispInfo(NMLVDISPINFOW* info) const;
