@@ -45,7 +45,7 @@ public:
     TSCManager& Manager() { return FModel.Manager(); }
     TListView& View() { return FView; }
     TItemData* ItemData(int index) const { return FModel.Row(index); }
-    TItemData* SelectedData() const { return FModel.Row(FView.Selected()); }
+    TItemData* SelectedData() const { return Attached() ? FModel.Row(FView.Selected()) : nullptr; }
     int FindItemByService(const TNtService* service) const { return FModel.RowOf(service); }
     bool Reading() const { return FModel.Reading(); }
 
