@@ -101,7 +101,7 @@ std::vector<TNtService*> RowServices(TFormMain& form)
 }
 
 // The record refreshes one tick makes, without the window.
-void RefreshRecords(TFormMain& form, const std::vector<TNtService*>& services)
+void RefreshRecords(const std::vector<TNtService*>& services)
 {
     for (TNtService* service : services)
         TServiceListModel::RefreshQuietly(service);
@@ -131,7 +131,7 @@ void BenchSimulated()
         // Ticks with nothing changed, then ticks after every service changed its state.
         std::vector<TNtService*> services = RowServices(*form);
         auto tickBody = [&] { UpdateNow(form->ServiceList().Model()); };
-        auto recordsBody = [&] { RefreshRecords(*form, services); };
+        auto recordsBody = [&] { RefreshRecords(services); };
         std::vector<double> tick, records, tickOwn, changedOwn;
         for (int i = 0; i < Rounds; ++i) {
             auto [tickMs, recordsMs] = TimePair(i, tickBody, recordsBody);

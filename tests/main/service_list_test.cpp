@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -78,6 +79,21 @@ TEST_F(ServiceListTest, SelectionFollowsTheCaptionAcrossRebuilds)
     EXPECT_EQ(Window().List().Selected(), -1);
 }
 
+TEST_F(ServiceListTest, TypingARowsFirstLettersSelectsIt)
+{
+    for (const auto& [name, display] : {std::pair{L"SQLANY_a", L"Archive"}, std::pair{L"SQLANY_d", L"Database one"},
+                                        std::pair{L"SQLANY_e", L"Database two"}, std::pair{L"SQLANY_t", L"Talvora"}})
+        AddListed(name, display);
+    Window().RebuildItems(true);
+    HWND list = Window().List().Handle();
+    SetFocus(list);
+    for (wchar_t c : std::wstring(L"dat"))
+        SendMessageW(list, WM_CHAR, c, 1);  // a repeat count of one, as a key press gives
+    EXPECT_EQ(Window().List().Selected(), Row(L"Database one"));
+    // The search for a whole caption ignores letter case.
+    EXPECT_EQ(Window().List().FindCaption(L"talvora"), Row(L"Talvora"));
+}
+
 TEST_F(ServiceListTest, ARecordThatCannotBeRefreshedKeepsItsLastValues)
 {
     AddListed(L"SQLANY_gone", L"Going away", SERVICE_RUNNING);
@@ -98,13 +114,15 @@ TEST_F(ServiceListTest, ACaptionChangeSortsTheRowsAgain)
     AddListed(L"SQLANY_b", L"B second");
     Window().RebuildItems(true);
     // A display name changed from outside reaches the caption at the next refresh, which
-    // sorts the rows again; the rows keep their records.
+    // sorts the rows again; the rows keep their records, and the selection its service.
     TItemData* renamed = Data(L"A first");
+    Select(L"A first");
     Sim.Update(L"SQLANY_a", [](TSimService& s) { s.DisplayName = L"C third"; });
     UpdateItems();
     EXPECT_EQ(Window().List().Text(0), L"B second");
     EXPECT_EQ(Window().List().Text(1), L"C third");
     EXPECT_EQ(Data(L"C third"), renamed);
+    EXPECT_EQ(Window().List().Selected(), 1);
     Window().RebuildItems(true);
     EXPECT_EQ(Window().List().Text(0), L"B second");
     EXPECT_EQ(Window().List().Text(1), L"C third");
