@@ -2,6 +2,8 @@
 
 #include "common/errors.h"
 
+#include <algorithm>
+
 namespace {
 DWORD ProcessorCount()
 {
@@ -73,11 +75,57 @@ void TOptex::Enter()
     } else if (ReadShared(info.ThreadID) == threadID) {
         info.RecurseCount = info.RecurseCount + 1;
     } else {
-        // The holder's Leave sets the event once for each waiter it hands the lock to.
-        FEvent.WaitFor(INFINITE);
+        WaitForTurn();
         InterlockedExchange(&info.ThreadID, threadID);
         info.RecurseCount = 1;
     }
+}
+
+// The holder's Leave sets the event once for each waiter it hands the lock to. A holder whose
+// thread ends without leaving (its process killed) never sets it: the waiter watches the
+// holder's thread besides the event, and takes the lock over when that thread has ended.
+void TOptex::WaitForTurn()
+{
+    for (;;) {
+        const LONG owner = ReadShared(Shared().ThreadID);
+        UniqueKernelHandle thread;
+        if (owner != 0) {
+            thread.reset(OpenThread(SYNCHRONIZE, FALSE, static_cast<DWORD>(owner)));
+            // No thread has that id any more: it ended and is gone.
+            if (!thread && GetLastError() == ERROR_INVALID_PARAMETER && TakeOver(owner))
+                return;
+        }
+        // Without the holder's thread to watch (none recorded yet, or not ours to open), the
+        // holder is looked at again after a while.
+        const HANDLE handles[] = {FEvent.Handle(), thread.get()};
+        const DWORD waited = WaitForMultipleObjects(thread ? 2 : 1, handles, FALSE, OwnerCheckInterval);
+        if (waited == WAIT_OBJECT_0)
+            return;
+        if (waited == WAIT_OBJECT_0 + 1 && TakeOver(owner))
+            return;
+        if (waited == WAIT_FAILED)
+            Sleep(OwnerCheckInterval);
+    }
+}
+
+bool TOptex::TakeOver(LONG deadOwner)
+{
+    TSharedInfo& info = Shared();
+    const LONG threadID = static_cast<LONG>(GetCurrentThreadId());
+    // Only one waiter takes it; the others go on waiting, now for this one.
+    if (InterlockedCompareExchange(&info.ThreadID, threadID, deadOwner) != deadOwner)
+        return false;
+    // The dead holder's entries leave the count; this waiter's own, made as it began to wait,
+    // stays as its hold.
+    const LONG abandoned = std::max<LONG>(LONG{info.RecurseCount}, 0);
+    LONG count = ReadShared(info.LockCount);
+    for (;;) {
+        const LONG seen = InterlockedCompareExchange(&info.LockCount, std::max<LONG>(count - abandoned, 1), count);
+        if (seen == count)
+            break;
+        count = seen;
+    }
+    return true;
 }
 
 void TOptex::Leave()

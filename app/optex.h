@@ -1,6 +1,8 @@
 // A re-entrant lock that works across processes: a lock block in named shared memory, updated
 // with atomic operations, and a named auto-reset event on which waiters sleep. The thread that
-// holds the lock may enter it again; each Enter is matched by a Leave.
+// holds the lock may enter it again; each Enter is matched by a Leave. As with an abandoned
+// mutex, a holder whose thread ends without leaving (its process killed) does not block the
+// others for good: a waiting Enter notices the thread is gone and takes the lock over.
 #pragma once
 
 #include "app/kernel_objects.h"
@@ -31,8 +33,10 @@ public:
     TOptex(const TOptex&) = delete;
     TOptex& operator=(const TOptex&) = delete;
 
+    // Waits for the lock without a time limit while its holder's thread lives.
     void Enter();
-    // Takes the lock if it can within the spin count (at least one attempt); never waits.
+    // Takes the lock if it can within the spin count (at least one attempt); never waits, and
+    // so never takes it over from a holder that is gone.
     bool TryEnter();
     void Leave();
 
@@ -40,6 +44,14 @@ public:
     bool Existed() const noexcept { return FExisted; }
 
 private:
+    // How often a waiter looks again at a holder whose thread it cannot watch.
+    static constexpr DWORD OwnerCheckInterval = 100;
+
+    // Waits until the lock is handed over or its holder is found gone and taken over.
+    void WaitForTurn();
+    // Takes the lock from the holder with that thread id, which has ended: false when another
+    // thread holds it by now.
+    bool TakeOver(LONG deadOwner);
     TSharedInfo& Shared() const noexcept { return *static_cast<TSharedInfo*>(FSharedInfo.get()); }
 
     TEvent FEvent;

@@ -1,9 +1,8 @@
 #include "erp/change_config.h"
 
-#include "common/format.h"
-
 namespace {
-// The account the controls name: empty for LocalSystem.
+// The account the controls name: empty for LocalSystem, which a service stored without an
+// account name runs as too.
 std::wstring AccountOf(bool defaultAccount, const std::wstring& userName)
 {
     if (defaultAccount || IsBlankUserName(userName))
@@ -12,26 +11,6 @@ std::wstring AccountOf(bool defaultAccount, const std::wstring& userName)
     return IsLocalSystemAccount(name) ? std::wstring() : name;
 }
 }  // namespace
-
-std::wstring TrimmedUserName(const std::wstring& userName)
-{
-    size_t first = 0, last = userName.size();
-    while (first < last && userName[first] <= L' ')
-        ++first;
-    while (last > first && userName[last - 1] <= L' ')
-        --last;
-    return userName.substr(first, last - first);
-}
-
-bool IsBlankUserName(const std::wstring& userName) { return TrimmedUserName(userName).empty(); }
-
-std::wstring AccountNameRefusal(const std::wstring& userName)
-{
-    const std::wstring name = TrimmedUserName(userName);
-    if (name.empty() || IsPossibleAccountName(name))
-        return {};
-    return Fmt(L"User name \"%s\" is not a valid account name.", {name});
-}
 
 TServiceReconfiguration ReconfigurationOf(const TConfigChoice& choice)
 {
@@ -47,8 +26,10 @@ TServiceReconfiguration ReconfigurationOf(const TConfigChoice& choice)
     }
 
     // The loaded account compares as the box showed it: a change of letter case is a change.
-    const std::wstring account = AccountOf(choice.DefaultAccount, choice.UserName);
     const std::wstring loaded = AccountOf(choice.LoadedDefaultAccount, choice.OldUserName);
+    // A blank user name without Default names no account: the account stays (OK refuses it).
+    const bool noAccount = !choice.DefaultAccount && IsBlankUserName(choice.UserName);
+    const std::wstring account = noAccount ? loaded : AccountOf(choice.DefaultAccount, choice.UserName);
     if (account != loaded) {
         change.Account = account.empty() ? TAccountChange::LocalSystem : TAccountChange::NewAccount;
         change.UserName = account;

@@ -33,17 +33,8 @@ struct TConfigChoice {
 // differs from the loaded value. Start type from the checked button (none checked: unchanged);
 // delayed start only while its box is enabled; dependencies unchanged while the selection is the
 // loaded one, else the one service selected or (for "<none>" or no selection) none; the
-// account: LocalSystem when Default is checked or the user name is blank (or names
-// LocalSystem), else the trimmed user name, written only when it differs from the loaded
-// account; the interaction, which only LocalSystem may have, written when it changes or the
+// account: LocalSystem when Default is checked (or the user name names LocalSystem), the loaded
+// one when the user name is blank, else the trimmed user name, written only when it differs
+// from the loaded account; the interaction, which only LocalSystem may have, written when it changes or the
 // account does.
 TServiceReconfiguration ReconfigurationOf(const TConfigChoice& choice);
-
-// The account rule's test for "no user name": empty once blanks and control characters are
-// stripped from both ends.
-bool IsBlankUserName(const std::wstring& userName);
-// The user name with blanks and control characters stripped from both ends.
-std::wstring TrimmedUserName(const std::wstring& userName);
-// The refusal of a user name that cannot be an account, naming it; empty when the name is
-// blank or may be an account.
-std::wstring AccountNameRefusal(const std::wstring& userName);

@@ -43,6 +43,7 @@ bool ChangeServiceConfiguration(IServiceControlManager& scm, SC_HANDLE service,
         const wchar_t* startName = nullptr;
         const wchar_t* password = nullptr;
         std::wstring newPassword;
+        std::wstring builtInName;  // the account's name as the manager is given it
         // The password leaves memory however the change ends.
         TFinally wipe([&] { SecureZeroMemory(newPassword.data(), newPassword.size() * sizeof(wchar_t)); });
         bool localSystem = config->lpServiceStartName && IsLocalSystemAccount(config->lpServiceStartName);
@@ -53,11 +54,14 @@ bool ChangeServiceConfiguration(IServiceControlManager& scm, SC_HANDLE service,
             startName = L"LocalSystem";
             localSystem = true;
         } else if (accountChanged) {
-            // The built-in service accounts have no password to ask for: they take the empty one.
-            if (!IsPasswordlessServiceAccount(change.UserName) && !askPassword(newPassword))
+            // Only a user account has a password to ask for: the service accounts take the empty
+            // one, virtual and managed accounts none at all (the system keeps theirs).
+            const TAccountKind kind = AccountKindOf(change.UserName);
+            if (kind == TAccountKind::User && !askPassword(newPassword))
                 return false;
-            startName = change.UserName.c_str();
-            password = newPassword.c_str();
+            builtInName = BuiltInAccountName(change.UserName).value_or(change.UserName);
+            startName = builtInName.c_str();
+            password = kind == TAccountKind::Virtual || kind == TAccountKind::Managed ? nullptr : newPassword.c_str();
             localSystem = false;
         }
 
@@ -96,38 +100,4 @@ std::optional<bool> QueryDelayedAutoStart(IServiceControlManager& scm, SC_HANDLE
     if (error == ERROR_INVALID_LEVEL)
         return std::nullopt;
     RaiseOSError(error);
-}
-
-// ---- Account names ----------------------------------------------------------------------------
-
-namespace {
-bool SameText(const std::wstring& a, const wchar_t* b)
-{
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b, -1, TRUE) == CSTR_EQUAL;
-}
-}  // namespace
-
-bool IsLocalSystemAccount(const std::wstring& name)
-{
-    return SameText(name, L"LocalSystem") || SameText(name, L".\\LocalSystem");
-}
-
-bool IsPasswordlessServiceAccount(const std::wstring& name)
-{
-    return SameText(name, L"NT AUTHORITY\\LocalService") || SameText(name, L"NT AUTHORITY\\NetworkService");
-}
-
-bool IsPossibleAccountName(const std::wstring& name)
-{
-    constexpr size_t MaxUserPart = 104;
-    const size_t slash = name.find(L'\\');
-    const std::wstring user = slash == std::wstring::npos ? name : name.substr(slash + 1);
-    if (user.empty() || user.size() > MaxUserPart || (slash != std::wstring::npos && slash == 0))
-        return false;
-    if (slash != std::wstring::npos && name.find(L'\\', slash + 1) != std::wstring::npos)
-        return false;
-    for (wchar_t c : name)
-        if (c < L' ' || c == 0x7F || std::wcschr(L"\"/[]:;|=,+*?<>", c))
-            return false;
-    return true;
 }

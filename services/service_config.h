@@ -5,6 +5,7 @@
 // TNtService::Reconfigure runs it on the record's service.
 #pragma once
 
+#include "services/account_names.h"
 #include "services/scm_api.h"
 #include "services/service_types.h"
 
@@ -16,8 +17,8 @@
 enum class TAccountChange {
     Unchanged,    // account and password stay
     LocalSystem,  // "LocalSystem", no password
-    NewAccount,   // UserName: a built-in service account with the empty password, any other
-                  // with the password the prompt gives
+    NewAccount,   // UserName, with the password its kind takes (services/account_names.h):
+                  // the prompt's for a user account
 };
 
 // The change, as the user made it: each part none (or Unchanged) when its control was left.
@@ -53,8 +54,9 @@ using TPasswordPrompt = std::function<bool(std::wstring& password)>;
 
 // One ChangeServiceConfigW through the open handle (none when the change leaves the whole
 // configuration as it is), then (only when DelayedStart is given) ChangeServiceConfig2W with
-// the delayed-start level. A new account other than a built-in one asks for its password
-// first: false when that prompt was cancelled (nothing changed), true when the change was made.
+// the delayed-start level. A new user account asks for its password first (see TAccountKind):
+// false when that prompt was cancelled (nothing changed), true when the change was made. A
+// built-in account is passed by its own name (BuiltInAccountName).
 // Drivers of every kind keep their type, account and password (their account field names a
 // driver object). Failures raise the system's error, with progress telling what was written
 // before; a missing handle is an assertion failure.
@@ -65,15 +67,3 @@ bool ChangeServiceConfiguration(IServiceControlManager& scm, SC_HANDLE service,
 // The delayed automatic start setting read through the open handle; none when the platform
 // lacks that level (ERROR_INVALID_LEVEL). Any other failure raises the system's error.
 std::optional<bool> QueryDelayedAutoStart(IServiceControlManager& scm, SC_HANDLE service);
-
-// ---- Account names ----------------------------------------------------------------------------
-
-// "LocalSystem" or ".\LocalSystem", in any letter case.
-bool IsLocalSystemAccount(const std::wstring& name);
-// The service accounts that run without a password: "NT AUTHORITY\LocalService" and
-// "NT AUTHORITY\NetworkService", in any letter case. LocalSystem is told apart above.
-bool IsPasswordlessServiceAccount(const std::wstring& name);
-// Whether the text can be an account name: "user", "domain\user" or ".\user", no empty part
-// before or after the backslash, at most one backslash, no control characters, none of
-// "/[]:;|=,+*?<>, and a user part of at most 104 characters.
-bool IsPossibleAccountName(const std::wstring& name);

@@ -182,17 +182,15 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
                           }),
          .ExpectType = Interactive,
          .ExpectStartName = L"LocalSystem"},
-        // Rule b: a user name of blanks and control characters only.
-        {.Name = "emptied user name",
+        // Rule b: a user name of blanks and control characters only names no account: never
+        // LocalSystem without Default (the dialog refuses it; the account stays).
+        {.Name = "emptied user name", .StartName = user, .Choice = NewUser(account, L""), .Called = false},
+        {.Name = "blank user name", .StartName = user, .Choice = NewUser(account, L" \t "), .Called = false},
+        {.Name = "blank user name with a start type",
          .StartName = user,
-         .Choice = NewUser(account, L""),
-         .ExpectType = Own,
-         .ExpectStartName = L"LocalSystem"},
-        {.Name = "blank user name",
-         .StartName = user,
-         .Choice = NewUser(account, L" \t "),
-         .ExpectType = Own,
-         .ExpectStartName = L"LocalSystem"},
+         .Choice = Edited(NewUser(account, L"   "), [](TConfigChoice& c) { c.Start = TStartChoice::Disabled; }),
+         .ExpectStart = SERVICE_DISABLED},
+        {.Name = "Default unchecked, blank user name", .Choice = NewUser(system, L"   "), .Called = false},
         // Rule c: a changed user name asks for the password and clears the interaction.
         {.Name = "new account clears a stored interaction",
          .Type = Interactive,
@@ -227,12 +225,32 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
          .Called = false,
          .Result = false,
          .ExpectPrompts = 1},
-        // Built-in accounts: no prompt; the service accounts take the empty password.
+        // Built-in accounts: no prompt, passed by their own names; the service accounts take the
+        // empty password, virtual and managed accounts none at all.
         {.Name = "LocalSystem typed with .\\",
          .StartName = user,
          .Choice = NewUser(account, L".\\LOCALSYSTEM"),
          .ExpectType = Own,
          .ExpectStartName = L"LocalSystem"},
+        {.Name = "LocalSystem by its NT AUTHORITY name",
+         .StartName = user,
+         .Choice = NewUser(account, L"NT AUTHORITY\\SYSTEM"),
+         .ExpectType = Own,
+         .ExpectStartName = L"LocalSystem"},
+        {.Name = "bare local service",
+         .Choice = NewUser(system, L"LocalService"),
+         .ExpectType = Own,
+         .ExpectStartName = L"NT AUTHORITY\\LocalService",
+         .ExpectPassword = L""},
+        {.Name = "virtual account",
+         .Choice = NewUser(system, L"NT SERVICE\\Svc"),
+         .ExpectType = Own,
+         .ExpectStartName = L"NT SERVICE\\Svc"},
+        {.Name = "managed service account",
+         .Type = Interactive,
+         .Choice = NewUser(Loaded(true, L"", true), L"CORP\\erpsvc$"),
+         .ExpectType = Own,
+         .ExpectStartName = L"CORP\\erpsvc$"},
         {.Name = "LocalSystem typed for LocalSystem", .Choice = NewUser(system, L"localsystem"), .Called = false},
         {.Name = "local service",
          .Choice = NewUser(system, L"NT AUTHORITY\\LocalService"),
@@ -243,7 +261,7 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
          .Type = Interactive,
          .Choice = NewUser(Loaded(true, L"", true), L"nt authority\\networkservice"),
          .ExpectType = Own,
-         .ExpectStartName = L"nt authority\\networkservice",
+         .ExpectStartName = L"NT AUTHORITY\\NetworkService",
          .ExpectPassword = L""},
         // Dependencies: a changed selection replaces all; "<none>" and no selection empty it.
         {.Name = "one dependency",
@@ -268,6 +286,7 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
     };
     Sim.AddAccount(L".\\svcuser");
     Sim.AddAccount(L"other");
+    Sim.AddAccount(L"CORP\\erpsvc$");
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         Sim.Update(L"Svc", [&](TSimService& s) {

@@ -7,6 +7,7 @@
 #include "app/optex.h"
 #include "common/errors.h"
 #include "common/format.h"
+#include "tests/guard/holding_process.h"
 #include "tests/support/program_driver.h"
 #include "tests/support/scratch_folder.h"
 
@@ -223,6 +224,18 @@ TEST_F(GuardE2eTest, NextStartRunsAfterTheFirstCopyHasEnded)
         EXPECT_EQ(0u, first.Close());
     }
     EXPECT_EQ(0u, RegisteredCount(FProgram));
+    TProgramUnderTest next(FProgram);
+    EXPECT_TRUE(next.WaitForWindow(L"TFormMain")) << "exit code " << next.WaitForExit(0);
+    EXPECT_EQ(1u, RegisteredCount(FProgram));
+    EXPECT_EQ(0u, next.Close());
+}
+
+// A copy killed while it held the guard's lock does not hang the next start.
+TEST_F(GuardE2eTest, NextStartRunsAfterACopyWasKilledHoldingTheLock)
+{
+    THoldingProcess holder(UniqueAppIDOf(FProgram) + L"_Otx");
+    ASSERT_TRUE(holder.WaitUntilHeld()) << "the holding process did not start";
+    holder.Kill();
     TProgramUnderTest next(FProgram);
     EXPECT_TRUE(next.WaitForWindow(L"TFormMain")) << "exit code " << next.WaitForExit(0);
     EXPECT_EQ(1u, RegisteredCount(FProgram));

@@ -2,12 +2,14 @@
 #include "app/kernel_objects.h"
 #include "app/optex.h"
 #include "common/handle.h"
+#include "tests/guard/holding_process.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -17,13 +19,51 @@ std::wstring UniqueName(const wchar_t* tag)
     return L"guard_lock_test_" + std::wstring(tag) + L"_" + std::to_wstring(GetCurrentProcessId());
 }
 
-std::wstring CounterProgramPath()
-{
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring self(path, length);
-    return self.substr(0, self.find_last_of(L'\\') + 1) + L"guard_counter.exe";
-}
+// Enters the lock on a thread of its own, and leaves it when told to.
+class TWaitingEnter {
+public:
+    explicit TWaitingEnter(const std::wstring& lockName) : FName(lockName)
+    {
+        FThread.reset(CreateThread(nullptr, 0, &Run, this, 0, nullptr));
+    }
+    ~TWaitingEnter()
+    {
+        FRelease = true;
+        // A thread still waiting for the lock is ended: the test has failed already.
+        if (WaitForSingleObject(FThread.get(), 10000) != WAIT_OBJECT_0)
+            TerminateThread(FThread.get(), 1);
+    }
+    bool WaitUntilEntered() const
+    {
+        const ULONGLONG start = GetTickCount64();
+        while (!FEntered && GetTickCount64() - start < 20000)
+            Sleep(1);
+        return FEntered;
+    }
+    bool Entered() const { return FEntered; }
+    void Release() { FRelease = true; }
+    bool WaitUntilLeft() const { return WaitForSingleObject(FThread.get(), 10000) == WAIT_OBJECT_0; }
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        auto* waiting = static_cast<TWaitingEnter*>(self);
+        TOptex lock(waiting->FName);
+        lock.Enter();
+        lock.Enter();
+        waiting->FEntered = true;
+        while (!waiting->FRelease)
+            Sleep(1);
+        lock.Leave();
+        lock.Leave();
+        return 0;
+    }
+
+    std::wstring FName;
+    std::atomic<bool> FEntered{false};
+    std::atomic<bool> FRelease{false};
+    UniqueKernelHandle FThread;
+};
 
 // Runs fn on another thread and returns its result.
 template <typename F>
@@ -136,4 +176,47 @@ TEST(GuardLockTest, EnterWaitsForTheHolderAndTakesOverOnLeave)
     EXPECT_EQ(2, entered.load());
     EXPECT_TRUE(lock.TryEnter());
     lock.Leave();
+}
+
+// A process killed while it holds the lock (re-entered) does not block the others for good: a
+// waiter already waiting and one that comes later each take it over, as of an abandoned mutex,
+// and afterwards the lock is free as before.
+TEST(GuardLockTest, AHolderKilledHoldingTheLockIsTakenOver)
+{
+    for (const bool waitingBeforeTheKill : {true, false}) {
+        SCOPED_TRACE(waitingBeforeTheKill ? "waiting before the kill" : "entering after the kill");
+        const std::wstring name = UniqueName(waitingBeforeTheKill ? L"killed_waiting" : L"killed_later");
+        TOptex lock(name);  // keeps the lock's objects while the holder goes
+        THoldingProcess holder(name);
+        ASSERT_TRUE(holder.WaitUntilHeld()) << "the holding process did not start";
+        EXPECT_FALSE(OnOtherThread([&] {
+            TOptex other(name);
+            const bool taken = other.TryEnter();
+            if (taken)
+                other.Leave();
+            return taken;
+        })) << "the lock is held";
+
+        std::unique_ptr<TWaitingEnter> waiter;
+        if (waitingBeforeTheKill)
+            waiter = std::make_unique<TWaitingEnter>(name);
+        holder.Kill();
+        if (!waiter)
+            waiter = std::make_unique<TWaitingEnter>(name);
+        ASSERT_TRUE(waiter->WaitUntilEntered()) << "the lock of a killed holder was never taken over";
+
+        // Held by the waiter now: others wait for it, as for any holder.
+        EXPECT_FALSE(lock.TryEnter());
+        waiter->Release();
+        ASSERT_TRUE(waiter->WaitUntilLeft());
+        EXPECT_TRUE(lock.TryEnter()) << "free again once the new holder has left";
+        lock.Leave();
+        EXPECT_TRUE(OnOtherThread([&] {
+            TOptex other(name);
+            const bool taken = other.TryEnter();
+            if (taken)
+                other.Leave();
+            return taken;
+        })) << "the killed holder's entries are no longer counted";
+    }
 }

@@ -8,6 +8,7 @@
 #include "erp/executables.h"
 #include "erp/service_parameters.h"
 #include "services/sc_manager.h"
+#include "tests/sim_scm/sim_accounts.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/key_access.h"
 #include "tests/support/message_box_hook.h"
@@ -136,6 +137,7 @@ protected:
     TFormProps& Open(TNtService* service, TExeType kind = etUnknown)
     {
         Form = std::make_unique<TFormProps>(Catalogue(), service, kind);
+        Form->SetAccountRights(Rights);
         Form->LoadService();
         return *Form;
     }
@@ -171,6 +173,7 @@ protected:
     // size) start empty for every test and go with it.
     TScratchCurrentUser User;
     TSimServiceControlManager Sim;
+    TSimAccountRights Rights{Sim};  // the simulated computer's accounts
     std::unique_ptr<TSCManager> FCatalogue;
     std::unique_ptr<TFormProps> Form;
 };
@@ -965,11 +968,15 @@ TEST_F(FormPropsTest, ACancelledPromptChangesNothing)
     EXPECT_TRUE(boxes.Asked.empty());
 }
 
-// Account names are checked before the password is asked for and before anything is written;
-// the built-in accounts need no password; the manager's own refusal is shown as its error.
-TEST_F(FormPropsTest, ChecksTheAccountNameBeforeAskingForItsPassword)
+// Account names are checked before the password is asked for and before anything is written,
+// an account the computer does not know is refused, and a new account gets the right to log on
+// as a service; the built-in accounts need no password.
+TEST_F(FormPropsTest, ChecksTheAccountBeforeAskingForItsPassword)
 {
     const std::wstring refused = L"is not a valid account name.";
+    const std::wstring blank = L"User name cannot be empty.";
+    const std::wstring granted = L"was granted the right to log on as a service.";
+    Sim.Accounts().Add(L"erp@corp.example");
     const struct {
         const char* Name;
         std::wstring Typed;
@@ -977,20 +984,28 @@ TEST_F(FormPropsTest, ChecksTheAccountNameBeforeAskingForItsPassword)
         int Prompts;
         std::optional<std::wstring> Written;  // the account written, none: no change at all
     } cases[] = {
+        {"blank", L"", blank, 0, std::nullopt},
+        {"spaces", L"   ", blank, 0, std::nullopt},
         {"dot and backslash only", L".\\", L"User name \".\\\" " + refused, 0, std::nullopt},
+        {"dot-dot domain", L"..\\x", L"User name \"..\\x\" " + refused, 0, std::nullopt},
         {"two backslashes", L"a\\b\\c", L"User name \"a\\b\\c\" " + refused, 0, std::nullopt},
         {"no domain", L"\\user", refused, 0, std::nullopt},
         {"no user", L"DOMAIN\\", refused, 0, std::nullopt},
         {"a tab inside", L"svc\tuser", refused, 0, std::nullopt},
         {"a quotation mark", L"svc\"user", refused, 0, std::nullopt},
         {"each refused character", L".\\a/b[]:;|=,+*?<>", refused, 0, std::nullopt},
-        {"a user part too long", L".\\" + std::wstring(105, L'u'), refused, 0, std::nullopt},
+        {"a user part too long", L".\\" + std::wstring(21, L'u'), refused, 0, std::nullopt},
         {"300 characters", std::wstring(300, L'u'), refused, 0, std::nullopt},
-        {"trimmed", L"  .\\svcuser\t", L"", 1, L".\\svcuser"},
+        {"a 300-character domain", std::wstring(300, L'd') + L"\\u", refused, 0, std::nullopt},
+        {"unknown to the computer", L".\\nobody", L"The account \".\\nobody\" does not exist on this computer.", 0,
+         std::nullopt},
+        {"trimmed", L"  .\\svcuser\t", L"The account .\\svcuser " + granted, 1, L".\\svcuser"},
+        {"user@domain", L"erp@corp.example", L"The account erp@corp.example " + granted, 1, L"erp@corp.example"},
         {"LocalSystem as it is", L".\\LOCALSYSTEM", L"", 0, std::nullopt},
-        {"local service", L"NT AUTHORITY\\LocalService", L"", 0, L"NT AUTHORITY\\LocalService"},
-        {"network service", L" nt authority\\networkservice ", L"", 0, L"nt authority\\networkservice"},
-        {"an unknown account, refused by the manager", L".\\" + std::wstring(104, L'u'), L"1057", 1, std::nullopt},
+        {"LocalSystem by its NT AUTHORITY name", L"NT AUTHORITY\\SYSTEM", L"", 0, std::nullopt},
+        {"local service", L"LocalService", L"", 0, L"NT AUTHORITY\\LocalService"},
+        {"network service", L" nt authority\\networkservice ", L"", 0, L"NT AUTHORITY\\NetworkService"},
+        {"virtual account", L"NT SERVICE\\TalvoraApp", L"", 0, L"NT SERVICE\\TalvoraApp"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -1017,14 +1032,53 @@ TEST_F(FormPropsTest, ChecksTheAccountNameBeforeAskingForItsPassword)
             EXPECT_NE(boxes.Asked[0].Text.find(c.Message), std::wstring::npos) << ToUtf8(boxes.Asked[0].Text);
         }
         const auto after = Sim.ChangeConfigCalls();
-        const bool refusedByManager = c.Message == L"1057";
-        EXPECT_EQ(after.size(), calls + (c.Written || refusedByManager ? 1 : 0));
+        EXPECT_EQ(after.size(), calls + (c.Written ? 1 : 0));
         if (c.Written && after.size() > calls) {
             EXPECT_EQ(after.back().StartName, c.Written);
             EXPECT_EQ(Sim.Service(L"TalvoraApp").StartName, *c.Written);
         }
         if (!c.Written) {
             EXPECT_EQ(Sim.Service(L"TalvoraApp").StartName, L"LocalSystem");
+        }
+    }
+}
+
+// A running service's note and the grant share one message, each on a line of its own; a grant
+// that fails is a warning of its own, and the account stays set.
+TEST_F(FormPropsTest, TheOkMessageSaysWhatWasGranted)
+{
+    Sim.SetStatus(L"TalvoraApp", SERVICE_RUNNING);
+    for (const DWORD failure : {DWORD{0}, DWORD{ERROR_ACCESS_DENIED}}) {
+        SCOPED_TRACE(failure);
+        Sim.Accounts().Add(L".\\svcuser");  // again without the right
+        Rights.Fail(0);
+        Sim.Update(L"TalvoraApp", [](TSimService& s) { s.StartName = L"LocalSystem"; });
+        FCatalogue.reset();
+        ScriptedMessageBoxes boxes;
+        Open(Record(L"TalvoraApp"));
+        Form->SetPasswordPrompt([&](std::wstring& password) {
+            Rights.Fail(failure);  // after the lookup, before the grant
+            password = L"pw";
+            return true;
+        });
+        EXPECT_EQ(Show({[&] {
+                      Click(Item(TFormProps::IdChBoxDefaultAccount));
+                      SetWindowTextW(Item(TFormProps::IdEditUser), L".\\svcuser");
+                      Click(Item(IDOK));
+                  }}),
+                  IDOK);
+        EXPECT_EQ(Sim.Service(L"TalvoraApp").StartName, L".\\svcuser");
+        EXPECT_EQ(Sim.Accounts().HoldsLogonRight(L".\\svcuser"), failure == 0);
+        const std::wstring note = L"The new configuration will take effect as soon as the service is stopped.";
+        if (failure == 0) {
+            ASSERT_EQ(boxes.Asked.size(), 1u);
+            EXPECT_EQ(boxes.Asked[0].Text,
+                      note + L"\nThe account .\\svcuser was granted the right to log on as a service.");
+        } else {
+            ASSERT_EQ(boxes.Asked.size(), 2u);
+            EXPECT_EQ(boxes.Asked[0].Flags & MB_ICONMASK, static_cast<UINT>(MB_ICONWARNING));
+            EXPECT_NE(boxes.Asked[0].Text.find(L"will not start"), std::wstring::npos) << ToUtf8(boxes.Asked[0].Text);
+            EXPECT_EQ(boxes.Asked[1].Text, note);
         }
     }
 }

@@ -1,8 +1,8 @@
 // Adding and changing services with the real program over Wine's real Service Control Manager,
 // as a user does it: Insert, the kind, the properties dialog, OK, and the new row; Enter on a
 // running service, a new start type, dependency and parameters, OK and the note about the
-// running service; a new account with a mistyped and then a matching password; a cancelled
-// prompt. The installers are the test stand-ins in a folder on PATH and in "RunDirs". Pictures
+// running service; a new account with a mistyped and then a matching password, and the right
+// granted to it; a blank and an unknown account refused; a cancelled prompt. The installers are the test stand-ins in a folder on PATH and in "RunDirs". Pictures
 // of the dialogs go to this build folder.
 #include "tests/main_e2e/e2e_services.h"
 #include "tests/props/props_test_support.h"
@@ -44,6 +44,15 @@ constexpr const wchar_t* PropsLayoutSection = L"Software\\Talvora\\Orvessa\\Form
 // The entries of the kind dialog.
 constexpr int KindNetworkServer = 0;
 constexpr int KindAppServer = 2;
+
+// The account this test runs as, on this computer: one that Wine's LSA knows.
+std::wstring ThisUsersAccount()
+{
+    wchar_t name[256];
+    DWORD size = 256;
+    Win32Check(GetUserNameW(name, &size));
+    return L".\\" + std::wstring(name);
+}
 
 std::wstring Picture(const std::wstring& name)
 {
@@ -296,7 +305,8 @@ TEST_F(PropsE2E, ANewAccountAsksForItsPasswordUntilBothMatch)
     HWND dialog = Dialogs().OpenProperties(AccountSpec.DisplayName);
     ASSERT_NE(dialog, nullptr) << "no properties dialog";
     TPropsDialogDriver::Click(dialog, TFormProps::IdChBoxDefaultAccount);
-    TPropsDialogDriver::SetText(dialog, TFormProps::IdEditUser, L".\\e2euser");
+    const std::wstring account = ThisUsersAccount();
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdEditUser, account);
     TPropsDialogDriver::Click(dialog, IDOK);
 
     HWND prompt = Dialogs().WaitFor(TFormPassword::ClassName);
@@ -312,10 +322,44 @@ TEST_F(PropsE2E, ANewAccountAsksForItsPasswordUntilBothMatch)
     TPropsDialogDriver::SetText(prompt, TFormPassword::IdEditConfirm, L"secret");
     TPropsDialogDriver::Click(prompt, IDOK);
 
-    EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName)) << "a stopped service: no note, the dialog ends";
+    // A stopped service: no note about the configuration, only the right granted (Wine's LSA
+    // takes the grant and keeps nothing).
+    EXPECT_EQ(Dialogs().AnswerMessageBox(),
+              L"Service properties: The account " + account + L" was granted the right to log on as a service.");
+    EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
     auto state = InstalledConfig(AccountSpec.Name);
     ASSERT_TRUE(state.has_value());
-    EXPECT_EQ(state->StartName, L".\\e2euser");
+    EXPECT_EQ(state->StartName, account);
+}
+
+// A user name of three spaces and an account this computer does not know are refused before a
+// password is asked for; the dialog stays open and the account stays.
+TEST_F(PropsE2E, ABlankOrUnknownAccountIsRefused)
+{
+    const auto before = InstalledConfig(RunningSpec.Name);
+    ASSERT_TRUE(before.has_value());
+    const struct {
+        const wchar_t* Typed;
+        std::wstring Message;
+    } cases[] = {
+        {L"   ", L"Service properties: User name cannot be empty. Check \"Default\" to run the service as LocalSystem."},
+        {L".\\nobody", L"Service properties: The account \".\\nobody\" does not exist on this computer."},
+    };
+    HWND dialog = Dialogs().OpenProperties(RunningSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    TPropsDialogDriver::Click(dialog, TFormProps::IdChBoxDefaultAccount);
+    for (const auto& c : cases) {
+        TPropsDialogDriver::SetText(dialog, TFormProps::IdEditUser, c.Typed);
+        TPropsDialogDriver::Click(dialog, IDOK);
+        EXPECT_EQ(Dialogs().AnswerMessageBox(), c.Message);
+        EXPECT_NE(Dialogs().WaitFor(TFormProps::ClassName, 1000), nullptr) << "the dialog stays open";
+    }
+    EXPECT_EQ(Window().Program().FindWindowOfClass(TFormPassword::ClassName, true), nullptr) << "no password prompt";
+    TPropsDialogDriver::Click(dialog, IDCANCEL);
+    EXPECT_TRUE(Dialogs().WaitGone(TFormProps::ClassName));
+    auto after = InstalledConfig(RunningSpec.Name);
+    ASSERT_TRUE(after.has_value());
+    EXPECT_EQ(after->StartName, before->StartName);
 }
 
 TEST_F(PropsE2E, ACancelledPromptChangesNothing)
@@ -326,7 +370,7 @@ TEST_F(PropsE2E, ACancelledPromptChangesNothing)
     ASSERT_NE(dialog, nullptr) << "no properties dialog";
     TPropsDialogDriver::Click(dialog, TFormProps::IdRBtnStartAuto);
     TPropsDialogDriver::Click(dialog, TFormProps::IdChBoxDefaultAccount);
-    TPropsDialogDriver::SetText(dialog, TFormProps::IdEditUser, L".\\nobody");
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdEditUser, ThisUsersAccount());
     TPropsDialogDriver::Click(dialog, IDOK);
     HWND prompt = Dialogs().WaitFor(TFormPassword::ClassName);
     ASSERT_NE(prompt, nullptr) << "no password prompt";

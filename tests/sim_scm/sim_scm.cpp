@@ -573,6 +573,8 @@ BOOL TSimServiceControlManager::StartServiceW(SC_HANDLE service, DWORD numArgs, 
         return Failed(ERROR_SERVICE_DISABLED);
     if (s->State != SERVICE_STOPPED)
         return Failed(ERROR_SERVICE_ALREADY_RUNNING);
+    if (DWORD refused = FAccountBook.StartRefusal(s->ServiceType, s->StartName, s->Password))
+        return Failed(refused);
     s->LastStartArgs.clear();
     for (DWORD i = 0; i < numArgs; ++i)
         s->LastStartArgs.emplace_back(args[i]);
@@ -669,6 +671,8 @@ BOOL TSimServiceControlManager::ChangeServiceConfigW(SC_HANDLE service, DWORD se
         s->Dependencies = MultiStrings(dependencies);
     if (serviceStartName)
         s->StartName = serviceStartName;
+    if (password)
+        s->Password = password;
     if (displayName)
         s->DisplayName = displayName;
     return TRUE;
@@ -699,7 +703,7 @@ SC_HANDLE TSimServiceControlManager::CreateServiceW(SC_HANDLE manager, LPCWSTR s
                                                     DWORD desiredAccess, DWORD serviceType, DWORD startType,
                                                     DWORD errorControl, LPCWSTR binaryPathName,
                                                     LPCWSTR loadOrderGroup, LPDWORD, LPCWSTR dependencies,
-                                                    LPCWSTR serviceStartName, LPCWSTR)
+                                                    LPCWSTR serviceStartName, LPCWSTR password)
 {
     std::lock_guard lock(FMutex);
     std::wstring key = serviceName ? KeyOf(serviceName) : std::wstring();
@@ -730,6 +734,7 @@ SC_HANDLE TSimServiceControlManager::CreateServiceW(SC_HANDLE manager, LPCWSTR s
     s.LoadOrderGroup = loadOrderGroup ? loadOrderGroup : L"";
     s.Dependencies = MultiStrings(dependencies);
     s.StartName = serviceStartName ? serviceStartName : L"LocalSystem";
+    s.Password = password ? password : L"";
     FServices.push_back(s);
     FIndex[key] = FServices.size() - 1;
     return NewHandle(false, desiredAccess, key);
@@ -793,11 +798,7 @@ std::wstring TSimServiceControlManager::AccountKey(std::wstring name)
     return KeyOf(name);
 }
 
-void TSimServiceControlManager::AddAccount(const std::wstring& name)
-{
-    std::lock_guard lock(FMutex);
-    FAccounts.push_back(AccountKey(name));
-}
+void TSimServiceControlManager::AddAccount(const std::wstring& name) { FAccountBook.Add(name); }
 
 DWORD TSimServiceControlManager::AccountRefusal(DWORD serviceType, const std::wstring& startName, bool nameGiven) const
 {
@@ -805,8 +806,7 @@ DWORD TSimServiceControlManager::AccountRefusal(DWORD serviceType, const std::ws
         return 0;  // a driver's "account" names its driver object
     const std::wstring key = AccountKey(startName);
     const bool localSystem = key == L"LOCALSYSTEM";
-    if (nameGiven && !localSystem && key != L"NT AUTHORITY\\LOCALSERVICE" && key != L"NT AUTHORITY\\NETWORKSERVICE" &&
-        std::find(FAccounts.begin(), FAccounts.end(), key) == FAccounts.end())
+    if (nameGiven && !localSystem && !FAccountBook.Exists(startName))
         return ERROR_INVALID_SERVICE_ACCOUNT;
     if ((serviceType & SERVICE_INTERACTIVE_PROCESS) != 0 && !localSystem)
         return ERROR_INVALID_PARAMETER;

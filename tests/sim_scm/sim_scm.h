@@ -20,6 +20,7 @@
 #pragma once
 
 #include "services/scm_api.h"
+#include "tests/sim_scm/sim_accounts.h"
 
 #include <functional>
 #include <map>
@@ -61,6 +62,7 @@ struct TSimService {
     std::wstring LoadOrderGroup;
     std::vector<std::wstring> Dependencies;  // in configured order; "+Name" is a group
     std::wstring StartName = L"LocalSystem";
+    std::wstring Password;  // as the last change or creation gave it
     bool DelayedAutoStart = false;
 
     DWORD State = SERVICE_STOPPED;
@@ -138,10 +140,13 @@ public:
     void SetLockOwner(const std::wstring& owner) { FLockOwner = owner; }
     // The rights the manager grants this caller; an OpenSCManagerW asking for more is refused.
     void SetManagerGrantedAccess(DWORD access) { FManagerGrantedAccess = access; }
-    // An account that ChangeServiceConfigW and CreateServiceW accept besides the built-in ones
-    // (LocalSystem, NT AUTHORITY\LocalService and NT AUTHORITY\NetworkService); ".\name" is
-    // the same as "name". Any other account is refused with ERROR_INVALID_SERVICE_ACCOUNT.
+    // An account that ChangeServiceConfigW and CreateServiceW accept besides the built-in and
+    // virtual ones (Accounts().Add with no password and no log-on right); ".\name" is the same
+    // as "name". Any other account is refused with ERROR_INVALID_SERVICE_ACCOUNT.
     void AddAccount(const std::wstring& name);
+    // The computer's accounts with their passwords and log-on rights, which a start checks
+    // (tests/sim_scm/sim_accounts.h).
+    TSimAccounts& Accounts() { return FAccountBook; }
     // Runs at the start of every call, before faults apply, with the manager locked (a slow
     // manager, a look at the caller's state at that moment). Set it while no call runs.
     std::function<void(TSimCall call, const std::wstring& serviceKey)> OnCall;
@@ -238,7 +243,7 @@ private:
     DWORD FLockTick = 0;
     std::wstring FLockOwner = L"SimAdmin";
     DWORD FManagerGrantedAccess = SC_MANAGER_ALL_ACCESS;
-    std::vector<std::wstring> FAccounts;  // upper case, without ".\"
+    TSimAccounts FAccountBook;
 
     std::mutex FClockMutex;  // apart from FMutex: scheduled changes steer the services
     DWORD FNow = 0;

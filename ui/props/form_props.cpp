@@ -8,6 +8,7 @@
 #include "common/format.h"
 #include "common/text.h"
 #include "services/sc_buffer.h"
+#include "erp/account_check.h"
 #include "erp/executables.h"
 #include "erp/file_paths.h"
 #include "erp/install_command.h"
@@ -416,12 +417,10 @@ bool TFormProps::ValidateInput()
             return false;
         }
     }
-    // A new account's name is checked before its password is asked for and before anything is
-    // written.
-    if (FService) {
-        const TServiceReconfiguration change = ReconfigurationOf(ConfigChoice());
-        const std::wstring refusal =
-            change.Account == TAccountChange::NewAccount ? AccountNameRefusal(change.UserName) : std::wstring();
+    // The account is checked before its password is asked for and before anything is written.
+    if (FService && !FDriver) {
+        const std::wstring refusal = AccountEntryRefusal({Checked(IdChBoxDefaultAccount), Text(IdEditUser)},
+                                                         {FLoaded.DefaultAccount, FOldUserName});
         if (!refusal.empty()) {
             AppMessageBox(refusal, FormCaption, MB_ICONERROR);
             return false;
@@ -466,6 +465,13 @@ bool TFormProps::ApplyChanges()
     // type and bytes).
     const TConfigChoice choice = ConfigChoice();
     const TServiceReconfiguration change = ReconfigurationOf(choice);
+    // A driver's account is never written.
+    const std::wstring& computer = FCatalogue.MachineName();
+    if (const std::wstring unknown = FDriver ? std::wstring() : UnknownAccountRefusal(*FAccountRights, computer, change);
+        !unknown.empty()) {
+        AppMessageBox(unknown, FormCaption, MB_ICONERROR);
+        return false;
+    }
     const std::wstring parameters = Text(IdMemoParams);
     const bool writeParameters = !parameters.empty() && parameters != FLoadedParams;
     TReconfigurationProgress progress;
@@ -483,9 +489,17 @@ bool TFormProps::ApplyChanges()
         throw Exception(PartlyAppliedText(e.Message(), change, progress, writeParameters));
     }
     const bool written = progress.ConfigurationWritten || progress.DelayedStartWritten || parametersWritten;
+    std::wstring message;
     if (written && FService->ServiceState() == ssRunning)
-        AppMessageBox(L"The new configuration will take effect as soon as the service is stopped.", FormCaption,
-                      MB_ICONINFORMATION);
+        message = L"The new configuration will take effect as soon as the service is stopped.";
+    if (progress.ConfigurationWritten && !FDriver) {
+        const TLogonRightGrant grant = GrantLogonRight(*FAccountRights, computer, change);
+        if (!grant.Failure.empty())
+            AppMessageBox(grant.Failure, FormCaption, MB_ICONWARNING);
+        message = WithLine(message, grant.Granted);
+    }
+    if (!message.empty())
+        AppMessageBox(message, FormCaption, MB_ICONINFORMATION);
     return true;
 }
 

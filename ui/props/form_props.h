@@ -6,6 +6,7 @@
 #include "ui/base/gui_handle.h"
 #include "common/strings.h"
 #include "erp/change_config.h"
+#include "services/account_rights.h"
 #include "erp/exe_type.h"
 #include "services/sc_manager.h"
 #include "ui/base/actions.h"
@@ -82,6 +83,8 @@ public:
     TConfigChoice ConfigChoice() const;
     // Replaces the password prompt (tests); an empty one restores the real prompt.
     void SetPasswordPrompt(TPasswordPrompt prompt) { FPasswordPrompt = std::move(prompt); }
+    // Replaces the accounts of the service's computer (tests); the system's by default.
+    void SetAccountRights(IAccountRights& rights) { FAccountRights = &rights; }
     HWND Item(int id) const { return Control(id); }
 
     bool PreTranslateMessage(MSG& msg) override;
@@ -128,4 +131,5 @@ private:
     HWND FTooltip = nullptr;  // owned by the window
     bool FSized = false;
     TPasswordPrompt FPasswordPrompt;
+    IAccountRights* FAccountRights = &SystemAccountRights();
 };
