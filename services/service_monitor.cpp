@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/format.h"
+#include "services/failure_text.h"
 
 std::wstring OperationFailedText(const std::wstring& SvcName, const std::wstring& Operation)
 {
@@ -36,11 +37,13 @@ void TServiceMonitor::Execute()
                 FCallback(std::wstring());
         });
         while (!Terminated()) {
-            TServiceState s = QueryState(FScm, FSvcName, FMachineName);
+            SERVICE_STATUS last{};
+            TServiceState s = QueryState(FScm, FSvcName, FMachineName, &last);
             if (s == FFinalState)
                 break;
             if (!IsPendingState(s))
-                throw Exception(OperationFailedText(FSvcName, FOperation));
+                throw Exception(WithExitCode(OperationFailedText(FSvcName, FOperation), last.dwWin32ExitCode,
+                                             last.dwServiceSpecificExitCode));
             FScm.Delay(100);
         }
     } catch (const std::exception&) {
@@ -54,7 +57,7 @@ void TServiceMonitor::Execute()
 }
 
 TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std::wstring& SvcName,
-                                          const std::wstring& MachineName)
+                                          const std::wstring& MachineName, SERVICE_STATUS* last)
 {
     UniqueScHandleOf manager(
         scm, scm.OpenSCManagerW(MachineName.empty() ? nullptr : MachineName.c_str(), nullptr, SC_MANAGER_CONNECT));
@@ -75,5 +78,7 @@ TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std
         if (status.dwCheckPoint == checkPoint)
             break;
     }
+    if (last)
+        *last = status;
     return result;
 }

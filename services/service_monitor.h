@@ -54,9 +54,10 @@ public:
     // The state of a service seen with handles of its own; a pending state is followed while its
     // check point moves within a second. ssUnknown when the manager or the service cannot be
     // opened.
-    // MachineName: the computer whose manager is asked; empty for this one.
+    // MachineName: the computer whose manager is asked; empty for this one. last: where the
+    // last status read goes (its exit codes), when given.
     static TServiceState QueryState(IServiceControlManager& scm, const std::wstring& SvcName,
-                                    const std::wstring& MachineName = {});
+                                    const std::wstring& MachineName = {}, SERVICE_STATUS* last = nullptr);
 
 protected:
     void Execute() override;
