@@ -39,12 +39,17 @@ void TServiceMonitor::Execute()
         while (!Terminated()) {
             SERVICE_STATUS last{};
             TServiceState s = QueryState(FScm, FSvcName, FMachineName, &last);
-            if (s == FFinalState)
+            if (s == FFinalState || (s == ssUnknown && ConnectionLost(GetLastError())))
                 break;
             if (!IsPendingState(s))
                 throw Exception(WithExitCode(OperationFailedText(FSvcName, FOperation), last.dwWin32ExitCode,
                                              last.dwServiceSpecificExitCode));
             FScm.Delay(100);
+        }
+    } catch (const EOSError& error) {
+        if (!ConnectionLost(error.ErrorCode())) {
+            ReturnValue = 1;
+            FErrorMessage = error.Message();
         }
     } catch (const std::exception&) {
         ReturnValue = 1;
@@ -56,6 +61,11 @@ void TServiceMonitor::Execute()
     });
 }
 
+bool TServiceMonitor::ConnectionLost(DWORD error) const
+{
+    return !FMachineName.empty() && IsLostConnectionError(error);
+}
+
 TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std::wstring& SvcName,
                                           const std::wstring& MachineName, SERVICE_STATUS* last)
 {
@@ -64,8 +74,12 @@ TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std
     if (!manager)
         return ssUnknown;
     UniqueScHandleOf service(scm, scm.OpenServiceW(manager.get(), SvcName.c_str(), SERVICE_QUERY_STATUS));
-    if (!service)
+    if (!service) {
+        const DWORD error = GetLastError();
+        manager.reset();
+        SetLastError(error);
         return ssUnknown;
+    }
 
     SERVICE_STATUS status{};
     Win32Check(scm.QueryServiceStatus(service.get(), &status));

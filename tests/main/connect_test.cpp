@@ -111,6 +111,24 @@ TEST_F(ConnectTest, CommandsAndTheirFollowUpActOnTheConnectedComputer)
     EXPECT_TRUE(Boxes.Asked.empty());
 }
 
+// The follow-up of a start on a computer whose connection then drops ends without calling the
+// start failed: the list reports the loss, once.
+TEST_F(ConnectTest, AFollowUpCutOffByALostConnectionIsNoFailure)
+{
+    Window().Connect(L"erp-far");
+    Net.Computer(L"erp-far").Update(L"App_far", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+    Select(L"Talvora ERP App far");
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    ASSERT_NE(Data(L"Talvora ERP App far"), nullptr);
+    ASSERT_NE(Data(L"Talvora ERP App far")->Monitor, nullptr);
+    Net.SetMode(L"erp-far", TSimComputerMode::Lost);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Talvora ERP App far")->Monitor == nullptr; }));
+    Window().UpdateItems();
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"The connection to the computer \"erp-far\" was lost.", 0), 0u)
+        << ToUtf8(Boxes.Asked[0].Text);
+}
+
 struct FaultCase {
     const wchar_t* What;
     TSimComputerMode Mode;
