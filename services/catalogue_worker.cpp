@@ -231,6 +231,19 @@ bool TCatalogueWorker::Connected(TReader& reader)
     return true;
 }
 
+void TCatalogueWorker::DropIfLost(TReader& reader, const std::exception_ptr& error)
+{
+    if (!error || FMachineName.empty())
+        return;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EOSError& os) {
+        if (IsLostConnectionError(os.ErrorCode()))
+            reader.Manager.reset();
+    } catch (...) {
+    }
+}
+
 std::list<TCatalogueWorker::TEntry>::iterator TCatalogueWorker::ReadyUrgent()
 {
     return std::find_if(FUrgent.begin(), FUrgent.end(), [this](const TEntry& entry) {
@@ -264,6 +277,7 @@ bool TCatalogueWorker::ReadNext(std::unique_lock<std::mutex>& lock, TReader& rea
     result.Kind = TWorkerResult::wrRecord;
     if (Connected(reader)) {
         result.Record = ReadServiceRecord(FScm, reader.Manager.get(), name, reader.WithDescription, urgent);
+        DropIfLost(reader, result.Record.Error);
     } else {
         result.Record.ServiceName = name;
         result.Record.Error = std::make_exception_ptr(EOSError(GetLastError()));
@@ -359,6 +373,7 @@ void TCatalogueWorker::RunDependants(std::unique_lock<std::mutex>& lock, const T
         Win32Check(service.Close());
     } catch (...) {
         found.Error = std::current_exception();
+        DropIfLost(FReader, found.Error);
     }
     lock.lock();
     // Their records come before the answer is complete: whoever asks decides from them.

@@ -2,6 +2,8 @@
 
 #include "common/errors.h"
 #include "common/handle.h"
+#include "services/failure_text.h"
+#include "services/record_read.h"
 
 #include <exception>
 #include <thread>
@@ -55,7 +57,17 @@ void TStartRequest::Run(std::shared_ptr<TState> state) noexcept
         UniqueScHandleOf service(scm, scm.OpenServiceW(manager.get(), state->ServiceName.c_str(), SERVICE_START));
         if (!service)
             RaiseLastOSError();
-        Win32Check(scm.StartServiceW(service.get(), 0, nullptr));
+        if (!scm.StartServiceW(service.get(), 0, nullptr)) {
+            const DWORD error = GetLastError();
+            // A missing executable is named: its path is read with a handle of its own.
+            std::wstring path;
+            if (IsMissingExecutable(error)) {
+                const TServiceRecordData data = ReadServiceRecord(scm, manager.get(), state->ServiceName, false, false);
+                if (data.Config)
+                    path = data.Config->FileName;
+            }
+            throw EOSError(error, ExecutablePathAddition(error, path));
+        }
     } catch (...) {
         state->Error = std::current_exception();
     }

@@ -2,7 +2,11 @@
 // interface: OpenSCManagerW picks the computer by its machine name (none, or one of this
 // computer's names, is this computer), and every handle goes back to the manager it came from.
 // A computer can be made unreachable, refusing, slow or lost (reachable at first, then every
-// call on it fails as a dropped connection does).
+// call on it fails as a dropped connection does). A name that no test declared (through
+// Computer, SetMode or SetDelay) is unknown: OpenSCManagerW fails with 1722, as on Windows.
+// Remote handles are RPC context handles: those open when the computer is lost stay dead for
+// good, also once it answers again (ERROR_INVALID_HANDLE then, or the error a test chooses);
+// only handles opened anew reach it.
 //
 // Usage:
 //   TSimComputers net;
@@ -24,7 +28,8 @@ enum class TSimComputerMode {
     Reachable,
     Unreachable,  // no such computer, or it does not answer: RPC_S_SERVER_UNAVAILABLE (1722)
     Refusing,     // it answers and refuses the connection: ERROR_ACCESS_DENIED (5)
-    Lost,         // every call, also on handles already open, fails with RPC_S_SERVER_UNAVAILABLE
+    Lost,         // every call, also on handles already open, fails with RPC_S_SERVER_UNAVAILABLE; the
+                  // handles open then stay dead when it is reachable again
 };
 
 class TSimComputers final : public IServiceControlManager {
@@ -38,6 +43,9 @@ public:
     TSimServiceControlManager& Local() { return Computer(L""); }
     void SetMode(const std::wstring& name, TSimComputerMode mode);
     void SetDelay(const std::wstring& name, DWORD milliseconds);
+    // What a dead handle of the computer answers once the computer is reachable again (6, 1722,
+    // 1726 or 1727 on Windows; ERROR_INVALID_HANDLE unless a test chooses another).
+    void SetDeadHandleError(const std::wstring& name, DWORD error);
     // Handles open on any computer.
     int OpenHandleCount() const;
 
@@ -79,12 +87,16 @@ private:
         std::unique_ptr<TSimServiceControlManager> Sim;
         TSimComputerMode Mode = TSimComputerMode::Reachable;
         DWORD Delay = 0;
+        DWORD DeadHandleError = ERROR_INVALID_HANDLE;
     };
     struct TRoute {
         TComputer* Computer;
         void* Inner;  // the computer's own handle or lock
+        bool Dead = false;  // its connection was lost
     };
     TComputer& Find(const std::wstring& name);
+    // A declared computer, or null.
+    TComputer* Declared(const std::wstring& name);
     // The handle's computer, after its delay; null with the last error set when the handle is
     // unknown or the computer is lost.
     std::optional<TRoute> Enter(const void* handle);

@@ -11,6 +11,7 @@
 #include "common/finally.h"
 #include "common/format.h"
 #include "common/text.h"
+#include "services/failure_text.h"
 #include "services/service_monitor.h"
 #include "services/start_request.h"
 #include "ui/about/form_about.h"
@@ -191,8 +192,11 @@ void TServiceCommands::RaiseIfConnectionLost() const
     try {
         throw;
     } catch (const EOSError& error) {
-        if (!machine.empty() && IsConnectionError(error.ErrorCode()))
+        if (!machine.empty() && IsLostConnectionError(error.ErrorCode())) {
+            // The catalogue's next use connects anew.
+            FList.NoteConnectionLost();
             throw Exception(ConnectionLostText(machine, error.Message()));
+        }
     } catch (...) {
     }
 }
@@ -236,7 +240,8 @@ void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl opera
             DelayWithMessages(100);
             const TServiceState state = service->ServiceState();
             if (state != info.FinalState && !IsPendingState(state))
-                throw Exception(OperationFailedText(service->ServiceName(), info.Operation));
+                throw Exception(WithExitCode(OperationFailedText(service->ServiceName(), info.Operation),
+                                             service->Win32ExitCode(), service->ServiceSpecificExitCode()));
             if (state == info.FinalState || app.Terminated())
                 break;
             if (service->CheckPoint() != lastCheckPoint) {
@@ -441,7 +446,7 @@ void TServiceCommands::Rebuild(bool refreshAll)
     TCommandScope command(*this);
     FActions.Update();
     // Before the first connection has been made, a failure to connect says so.
-    const bool connected = FList.Manager().Active();
+    const bool connected = FList.Manager().Active() || FList.Manager().ConnectionDropped();
     try {
         FList.Rebuild(refreshAll);
     } catch (const EOSError& error) {
@@ -527,6 +532,12 @@ void TServiceCommands::ActPropsExecute()
         return;
     try {
         service->Refresh();
+    } catch (const EOSError& error) {
+        // A connection lost while the dialog was open is reported (once); the timer shows the
+        // service's state on its next tick.
+        const std::wstring& machine = FList.Manager().MachineName();
+        if (!machine.empty() && IsLostConnectionError(error.ErrorCode()) && FList.NoteConnectionLost())
+            throw Exception(ConnectionLostText(machine, error.Message()));
     } catch (const Exception&) {
         // The timer shows the service's state on its next tick.
     }

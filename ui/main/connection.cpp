@@ -46,27 +46,33 @@ bool TServiceListModel::Connect(const std::wstring& machineName)
     // The running monitors follow the old computer's services: they reach nothing any more.
     CutMonitors();
     // The old catalogue's records stay until no row shows them.
+    FConnectionLost = false;
     std::unique_ptr<TSCManager> old = std::exchange(FManager, std::move(manager));
     HandOver(&read);
     return true;
 }
 
-bool IsConnectionError(DWORD error)
+bool TServiceListModel::NoteConnectionLost()
 {
-    switch (error) {
-    case ERROR_BAD_NETPATH:           // 53
-    case ERROR_UNEXP_NET_ERR:         // 59
-    case ERROR_NETNAME_DELETED:       // 64
-    case ERROR_INVALID_COMPUTERNAME:  // 1210
-    case RPC_S_INVALID_NET_ADDR:      // 1707
-    case RPC_S_SERVER_UNAVAILABLE:    // 1722
-    case RPC_S_SERVER_TOO_BUSY:       // 1723
-    case RPC_S_CALL_FAILED:           // 1726
-    case RPC_S_CALL_FAILED_DNE:       // 1727
-    case EPT_S_NOT_REGISTERED:        // 1753
-        return true;
-    default:
-        return false;
+    FManager->DropConnection();
+    return !std::exchange(FConnectionLost, true);
+}
+
+void TServiceListModel::TickEnded(const std::exception_ptr& error)
+{
+    if (!error) {
+        FConnectionLost = false;
+        return;
+    }
+    if (FManager->MachineName().empty())
+        return;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EOSError& os) {
+        if (IsLostConnectionError(os.ErrorCode()) && NoteConnectionLost() && OnConnectionLost)
+            OnConnectionLost(ConnectionLostText(FManager->MachineName(), os.Message()));
+    } catch (...) {
+        // Anything else the tick met is left to the next one, as before.
     }
 }
 

@@ -160,8 +160,17 @@ public:
     void StartMonitor(TItemData* data, TServiceControl operation);
     // A monitor's failure message (the window shows it).
     std::function<void(const std::wstring& message)> OnMonitorFailure;
+    // The message of a connection to another computer found lost by the timer's refresh, once
+    // until the connection works again (the window shows it).
+    std::function<void(const std::wstring& message)> OnConnectionLost;
+    // The connection to another computer was found lost (by the timer, a read or a command):
+    // the catalogue lets its handle go, and its next use connects anew. True the first time
+    // since the connection last worked. In connection.cpp.
+    bool NoteConnectionLost();
 
 private:
+    // What a timer's refresh that ended says of the connection (in connection.cpp).
+    void TickEnded(const std::exception_ptr& error);
     // What a row shows, to tell whether a change of its record changed it.
     struct TLook {
         std::wstring Caption;
@@ -210,6 +219,8 @@ private:
     bool FReading = false;
     // A read started ahead of the next full rebuild, which takes it over.
     std::unique_ptr<TCatalogueReader> FReadAhead;
+    // The connection to another computer was found lost and has not worked since.
+    bool FConnectionLost = false;
     std::unique_ptr<TCatalogueWorker> FWorker;
     // Where the next re-read of whole records goes on (it stops after its time budget).
     int FNextUpdateRow = 0;

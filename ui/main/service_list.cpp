@@ -19,6 +19,10 @@ TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices, co
         if (OnMonitorFailure)
             OnMonitorFailure(message);
     };
+    FModel.OnConnectionLost = [this](const std::wstring& message) {
+        if (OnConnectionLost)
+            OnConnectionLost(message);
+    };
 }
 
 TServiceList::~TServiceList()

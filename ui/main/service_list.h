@@ -67,6 +67,9 @@ public:
     static void RefreshService(TNtService* service) { TServiceListModel::RefreshQuietly(service); }
     // A monitor's failure message (the window shows it).
     std::function<void(const std::wstring& message)> OnMonitorFailure;
+    // The message of a connection to another computer found lost by the timer (once).
+    std::function<void(const std::wstring& message)> OnConnectionLost;
+    bool NoteConnectionLost() { return FModel.NoteConnectionLost(); }
 
     // The list control's notices; true when handled, with the result.
     bool Notify(NMHDR* header, LRESULT& result);
