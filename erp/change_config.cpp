@@ -3,6 +3,17 @@
 #include "common/format.h"
 
 namespace {
+// The character's code as four hexadecimal digits.
+std::wstring HexCode(wchar_t c)
+{
+    wchar_t digits[5] = L"";
+    for (int i = 3; i >= 0; --i) {
+        digits[i] = L"0123456789ABCDEF"[c & 0xF];
+        c = static_cast<wchar_t>(c >> 4);
+    }
+    return digits;
+}
+
 // The account the controls name: empty for LocalSystem.
 std::wstring AccountOf(bool defaultAccount, const std::wstring& userName)
 {
@@ -30,7 +41,14 @@ std::wstring AccountNameRefusal(const std::wstring& userName)
     const std::wstring name = TrimmedUserName(userName);
     if (name.empty() || IsPossibleAccountName(name))
         return {};
-    return Fmt(L"User name \"%s\" is not a valid account name.", {name});
+    std::wstring refusal = Fmt(L"User name \"%s\" is not a valid account name.", {name});
+    // A control character does not show in the name: it is named by its code.
+    for (wchar_t c : name)
+        if (c < L' ' || c == 0x7F) {
+            refusal += Fmt(L" It contains the control character U+%s.", {HexCode(c)});
+            break;
+        }
+    return refusal;
 }
 
 TServiceReconfiguration ReconfigurationOf(const TServiceSettings& loaded, const TServiceSettings& edited)

@@ -22,6 +22,6 @@ TServiceReconfiguration ReconfigurationOf(const TServiceSettings& loaded, const 
 bool IsBlankUserName(const std::wstring& userName);
 // The user name with blanks and control characters stripped from both ends.
 std::wstring TrimmedUserName(const std::wstring& userName);
-// The refusal of a user name that cannot be an account, naming it; empty when the name is
-// blank or may be an account.
+// The refusal of a user name that cannot be an account, naming it (and a control character in
+// it by its code, "U+0009"); empty when the name is blank or may be an account.
 std::wstring AccountNameRefusal(const std::wstring& userName);

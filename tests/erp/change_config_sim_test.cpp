@@ -298,7 +298,7 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
         EXPECT_EQ(call.Dependencies, c.ExpectDependencies);
         EXPECT_EQ(call.StartName, c.ExpectStartName);
         EXPECT_EQ(call.Password, c.ExpectPassword);
-        EXPECT_EQ(call.DisplayName, std::optional<std::wstring>(L"The Service"));
+        EXPECT_EQ(call.DisplayName, Null) << "the display name is left as stored";
     }
     EXPECT_EQ(Sim.CallCount(TSimCall::ChangeServiceConfig2), 0) << "the Delayed start box was disabled";
 }
@@ -385,8 +385,10 @@ TEST_F(ChangeConfigSim, ReadsALargeConfigurationWithAGrownBuffer)
     std::wstring longPath = L"C:\\" + std::wstring(5000, L'x') + L".exe";
     Sim.Update(L"Svc", [&](TSimService& s) { s.BinaryPath = longPath; });
     EXPECT_TRUE(Run(Edited(Loaded(true, L"", false), [](TServiceSettings& c) { c.Start = TStartChoice::Disabled; })));
-    EXPECT_EQ(Sim.ChangeConfigCalls().back().DisplayName, std::optional<std::wstring>(L"The Service"));
+    EXPECT_EQ(Sim.ChangeConfigCalls().back().ErrorControl, static_cast<DWORD>(SERVICE_ERROR_SEVERE));
+    EXPECT_EQ(Sim.ChangeConfigCalls().back().DisplayName, Null);
     EXPECT_EQ(Sim.Service(L"Svc").BinaryPath, longPath);
+    EXPECT_EQ(Sim.Service(L"Svc").DisplayName, L"The Service");
 }
 
 TEST(ChangeConfigPrecondition, AMissingHandleIsAnAssertionFailure)

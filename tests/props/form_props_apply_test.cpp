@@ -202,7 +202,9 @@ TEST_F(FormPropsTest, ChecksTheAccountNameBeforeAskingForItsPassword)
         {"two backslashes", L"a\\b\\c", L"User name \"a\\b\\c\" " + refused, 0, std::nullopt},
         {"no domain", L"\\user", refused, 0, std::nullopt},
         {"no user", L"DOMAIN\\", refused, 0, std::nullopt},
-        {"a tab inside", L"svc\tuser", refused, 0, std::nullopt},
+        {"a tab inside, named by its code", L"svc\tuser",
+         L"User name \"svc\tuser\" is not a valid account name. It contains the control character U+0009.", 0,
+         std::nullopt},
         {"a quotation mark", L"svc\"user", refused, 0, std::nullopt},
         {"each refused character", L".\\a/b[]:;|=,+*?<>", refused, 0, std::nullopt},
         {"a user part too long", L".\\" + std::wstring(105, L'u'), refused, 0, std::nullopt},
@@ -263,6 +265,41 @@ TEST_F(FormPropsTest, AnUneditedOkWritesNothing)
     EXPECT_TRUE(Sim.ChangeConfigCalls().empty());
     EXPECT_EQ(Sim.CallCount(TSimCall::ChangeServiceConfig2), 0);
     EXPECT_EQ(Sim.CallCount(TSimCall::OpenService, L"TalvoraApp"), opens) << "not even opened";
+}
+
+// A service deleted while its dialog is open: OK says it is gone and writes nothing, not even
+// "Parameters" (whose key a later service of that name would take).
+TEST_F(FormPropsTest, AServiceGoneMeanwhileGetsNothingWritten)
+{
+    const struct {
+        const char* Name;
+        bool StartType;
+    } cases[] = {{"parameters only", false}, {"parameters and start type", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ResetApp();
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\TalvoraApp\\Parameters",
+                           L"Parameters");
+        ScriptedMessageBoxes boxes;
+        Open(Record(L"TalvoraApp"));
+        EXPECT_EQ(Show({[&] {
+                            if (c.StartType)
+                                Click(Item(TFormProps::IdRBtnStartDisabled));
+                            SetWindowTextW(Item(TFormProps::IdMemoParams), L"-x");
+                            Sim.RemoveService(L"TalvoraApp");
+                            Click(Item(IDOK));
+                        },
+                        [&] {
+                            EXPECT_TRUE(IsWindowVisible(Form->Handle()));
+                            Cancel();
+                        }}),
+                  IDCANCEL);
+        ASSERT_EQ(boxes.Asked.size(), 1u);
+        EXPECT_EQ(boxes.Asked[0].Text, L"The service \"TalvoraApp\" no longer exists: nothing was changed.");
+        EXPECT_EQ(boxes.Asked[0].Flags, static_cast<UINT>(MB_ICONERROR));
+        EXPECT_TRUE(Sim.ChangeConfigCalls().empty());
+        EXPECT_EQ(ReadServiceParametersValue(L"TalvoraApp").Type, static_cast<DWORD>(REG_NONE));
+    }
 }
 
 // Everything is written before anything is shown; a failure part way names what is in force.

@@ -20,6 +20,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -115,6 +116,53 @@ TEST_F(FormPropsTest, LoadsInstalledServices)
         }});
         EXPECT_EQ(Sim.OpenHandleCount(), 1) << "only the catalogue's own";
     }
+}
+
+// Interact comes from the service type as configured, which a change sets at once; the
+// status's type may lag behind it (Wine's never follows a change).
+TEST_F(FormPropsTest, InteractFollowsTheConfiguredServiceType)
+{
+    for (const bool configured : {false, true}) {
+        SCOPED_TRACE(configured ? "configured interactive" : "configured not interactive");
+        ResetApp();
+        Sim.Update(L"TalvoraApp", [&](TSimService& s) {
+            s.ServiceType = configured ? SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS : SERVICE_WIN32_OWN_PROCESS;
+        });
+        TNtService* record = Record(L"TalvoraApp");
+        // A status read afterwards that still has the type from before the change.
+        TServiceRecordData stale;
+        stale.ServiceName = L"TalvoraApp";
+        const DWORD statusType = configured ? DWORD{SERVICE_WIN32_OWN_PROCESS}
+                                            : DWORD{SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS};
+        stale.Status = SERVICE_STATUS{statusType, SERVICE_STOPPED, 0, 0, 0, 0, 0};
+        record->ApplyRecord(stale);
+        Open(record);
+        EXPECT_TRUE(Checked(Item(TFormProps::IdChBoxDefaultAccount)));
+        EXPECT_EQ(Checked(Item(TFormProps::IdChBoxInteract)), configured);
+        Form.reset();
+    }
+}
+
+// Depends on offers no service that depends on the edited one, directly, through another
+// service or through the edited one's group: the manager refuses such a circle whole (1059).
+TEST_F(FormPropsTest, DependsOnOffersNoServiceThatDependsOnTheEditedOne)
+{
+    Sim.Update(L"SQLANYs_Db", [](TSimService& s) { s.LoadOrderGroup = L"DbGroup"; });
+    Sim.AddService(SimService(L"Reports", {L"TalvoraApp"}));
+    Sim.AddService(SimService(L"GroupUser", {L"+DbGroup"}));
+    Sim.AddService(SimService(L"Unrelated"));
+    Open(Record(L"SQLANYs_Db"));
+    HWND depend = Item(TFormProps::IdComboDepend);
+    std::vector<std::wstring> offered;
+    for (int i = 0; i < static_cast<int>(SendMessageW(depend, CB_GETCOUNT, 0, 0)); ++i)
+        offered.push_back(ComboItem(depend, i));
+    std::sort(offered.begin() + 1, offered.end());
+    EXPECT_EQ(offered, (std::vector<std::wstring>{L"<none>", L"Unrelated"}));
+    EXPECT_EQ(ComboSelection(depend), L"<none>");
+
+    // A service with no dependants is offered every other one.
+    Open(Record(L"Unrelated"));
+    EXPECT_EQ(SendMessageW(Item(TFormProps::IdComboDepend), CB_GETCOUNT, 0, 0), Catalogue().ServiceCount());
 }
 
 TEST_F(FormPropsTest, FollowsTheEnablingRulesOnEveryClick)

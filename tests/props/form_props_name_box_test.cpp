@@ -135,7 +135,8 @@ TEST_F(FormPropsTest, NameBoxTakesOnlyWhatItAllowsHoweverItArrives)
     }});
 }
 
-// "<default>" is wholly selected when the name box first gets the focus: typing replaces it.
+// "<default>" is wholly selected when the name box first gets the focus: typing replaces it,
+// and undo brings it back whole.
 TEST_F(FormPropsTest, TypingReplacesTheDefaultName)
 {
     Open(nullptr, etT32AppServer);
@@ -149,12 +150,17 @@ TEST_F(FormPropsTest, TypingReplacesTheDefaultName)
               for (wchar_t c : std::wstring(L"MyApp"))
                   SendMessageW(name, WM_CHAR, c, 0);
               EXPECT_EQ(Text(name), L"MyApp");
+              // Ctrl+Z brings the placeholder back whole, never what the filter leaves of it.
+              Form->Actions().Update();
+              Form->Actions().Execute(TFormProps::ActEditUndo);
+              EXPECT_EQ(Text(name), L"<default>");
               Cancel();
           }});
 }
 
 // "<default>" is a whole: an edit anywhere in it (the caret put there by a click, a part
-// selected) leaves only what was typed or pasted, never what is left of the placeholder.
+// selected) leaves only what was typed or pasted, never what is left of the placeholder; an
+// undo afterwards never leaves a part of it either.
 TEST_F(FormPropsTest, AnEditOfTheDefaultNameReplacesItWhole)
 {
     const struct {
@@ -186,6 +192,12 @@ TEST_F(FormPropsTest, AnEditOfTheDefaultNameReplacesItWhole)
             SendMessageW(name, EM_SETSEL, c.Start, c.End);
             c.Enter(name);
             EXPECT_EQ(Text(name), c.After);
+            // An undo brings the placeholder back whole or leaves what was typed: never a part
+            // of the placeholder, which OK would install as a name.
+            SendMessageW(name, WM_UNDO, 0, 0);
+            const std::wstring undone = Text(name);
+            const bool part = !undone.empty() && std::wstring(L"<default>").find(undone) != std::wstring::npos;
+            EXPECT_TRUE(undone == L"<default>" || !part) << ToUtf8(undone);
         }
         Cancel();
     }});

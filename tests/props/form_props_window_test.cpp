@@ -3,6 +3,7 @@
 // history), the browse button, and the Parameters box's menu and keys.
 #include "common/errors.h"
 #include "common/format.h"
+#include "common/handle.h"
 #include "common/registry.h"
 #include "erp/executables.h"
 #include "erp/service_parameters.h"
@@ -280,6 +281,36 @@ TEST_F(FormPropsTest, ParametersMenuActsOnTheSelection)
         EXPECT_EQ(end, static_cast<DWORD>(GetWindowTextLengthW(memo)));
         Cancel();
     }});
+}
+
+// F3 and F4 open what the Parameters box's selection names only when pressed in that box:
+// elsewhere the key does what the control does (F4 opens a combo box's list).
+TEST_F(FormPropsTest, OpenFolderAndFileKeysActOnlyInTheParametersBox)
+{
+    // A file with no program to open it: were the key taken, nothing would be started.
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring file = std::wstring(temp) + L"props_keys_test.smnoassoc";
+    UniqueFileHandle created(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(created);
+    created.reset();
+    Open(Record(L"TalvoraApp"));
+    Show({[&] {
+              HWND memo = Item(TFormProps::IdMemoParams);
+              SetWindowTextW(memo, file.c_str());
+              SendMessageW(memo, EM_SETSEL, 0, -1);
+              Form->Actions().Update();
+              EXPECT_TRUE(Form->Actions().Find(TFormProps::ActOpenFile)->Enabled);
+              SetFocus(Item(TFormProps::IdComboDepend));
+              PostMessageW(Item(TFormProps::IdComboDepend), WM_KEYDOWN, VK_F4, 0);
+          },
+          [&] {
+              EXPECT_TRUE(SendMessageW(Item(TFormProps::IdComboDepend), CB_GETDROPPEDSTATE, 0, 0))
+                  << "F4 opened the list of Depends on";
+              SendMessageW(Item(TFormProps::IdComboDepend), CB_SHOWDROPDOWN, FALSE, 0);
+              Cancel();
+          }});
+    DeleteFileW(file.c_str());
 }
 
 // The browse button's file dialog: its title and filter, and the picked file taken into the box
