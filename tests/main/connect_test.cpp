@@ -225,12 +225,15 @@ TEST_F(ConnectTest, PropertiesWorkWhenTheRegistryOfTheComputerRefuses)
     Window().Connect(L"erp-far");
     Select(L"Talvora ERP App far");
     bool readOnly = false;
-    ProbeAfter(300, [&] {
+    // The dialog shows once the record and its dependants have been read on the worker.
+    ProbeUntil(50, [&] {
         HWND dialog = FindWindowW(TFormProps::ClassName, nullptr);
-        ASSERT_NE(dialog, nullptr);
+        if (!dialog || !IsWindowVisible(dialog))
+            return false;
         readOnly = (GetWindowLongW(GetDlgItem(dialog, TFormProps::IdMemoParams), GWL_STYLE) & ES_READONLY) != 0;
         SendMessageW(GetDlgItem(dialog, TFormProps::IdRBtnStartAuto), BM_CLICK, 0, 0);
         SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        return true;
     });
     EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
     EXPECT_TRUE(readOnly);

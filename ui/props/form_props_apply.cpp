@@ -90,12 +90,10 @@ bool TFormProps::ValidateInput()
             return false;
         }
     }
-    // A new account's name is checked before its password is asked for and before anything is
-    // written.
-    if (FService) {
-        const TServiceReconfiguration change = ReconfigurationOf(FLoaded, Settings());
-        const std::wstring refusal =
-            change.Account == TAccountChange::NewAccount ? AccountNameRefusal(change.UserName) : std::wstring();
+    // A user name typed anew is checked before its password is asked for and before anything
+    // is written (a blank one, which means LocalSystem, is never refused).
+    if (FService && !Checked(IdChBoxDefaultAccount) && Text(IdEditUser) != FLoaded.UserName) {
+        const std::wstring refusal = AccountNameRefusal(Text(IdEditUser));
         if (!refusal.empty()) {
             AppMessageBox(refusal, FormCaption, MB_ICONERROR);
             return false;
