@@ -208,6 +208,7 @@ TEST_F(DependenciesE2E, ANewDependencyAsksFirstNamingThoseThatGoUnseen)
     EXPECT_EQ(WindowText(box) + L": " + MessageBoxText(box),
               L"Service properties: The new dependency replaces all others. These dependencies are not shown and will "
               L"be removed too. Continue?\r\n\r\ne2edeps_app\r\ne2edeps_network (group)");
+    SaveWindowPicture(box, BuildFilePath(L"props_dependency_question.bmp"));
     PressButton(box, IDNO);
     ASSERT_TRUE(dialogs.WaitGone(L"#32770"));
     ASSERT_TRUE(Window().WaitForIdle());
