@@ -81,8 +81,7 @@ public:
     TActionList& Actions() { return FParamsBox->Actions(); }
     // The Parameters box's context menu.
     HMENU ParamsMenu() const { return FParamsBox->Menu(); }
-    // The settings as loaded, and as the controls hold them now.
-    const TServiceSettings& Loaded() const { return FLoaded; }
+    // The settings as the controls hold them now.
     TServiceSettings Settings() const;
     // Replaces the password prompt (tests); an empty one restores the real prompt.
     void SetPasswordPrompt(TPasswordPrompt prompt) { FPasswordPrompt = std::move(prompt); }
