@@ -227,8 +227,8 @@ TEST_F(ConnectTest, PropertiesWorkWhenTheRegistryOfTheComputerRefuses)
     bool readOnly = false;
     // The dialog shows once the record and its dependants have been read on the worker.
     ProbeUntil(50, [&] {
-        HWND dialog = FindWindowW(TFormProps::ClassName, nullptr);
-        if (!dialog || !IsWindowVisible(dialog))
+        HWND dialog = OwnVisibleWindow(TFormProps::ClassName);
+        if (!dialog)
             return false;
         readOnly = (GetWindowLongW(GetDlgItem(dialog, TFormProps::IdMemoParams), GWL_STYLE) & ES_READONLY) != 0;
         SendMessageW(GetDlgItem(dialog, TFormProps::IdRBtnStartAuto), BM_CLICK, 0, 0);

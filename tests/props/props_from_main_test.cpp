@@ -34,8 +34,8 @@ TEST_F(PropsFromMain, ShowsTheConfigurationInForceAndOffersNoDependant)
     Select(L"Db");
     bool shown = false;
     ProbeUntil(50, [&] {
-        HWND dialog = FindWindowW(TFormProps::ClassName, nullptr);
-        if (!dialog || !IsWindowVisible(dialog))
+        HWND dialog = OwnVisibleWindow(TFormProps::ClassName);
+        if (!dialog)
             return false;
         shown = true;
         EXPECT_EQ(SendMessageW(GetDlgItem(dialog, TFormProps::IdRBtnStartDisabled), BM_GETCHECK, 0, 0), BST_CHECKED);
