@@ -4,6 +4,17 @@
 #include "common/format.h"
 
 namespace {
+// The character's code as four hexadecimal digits.
+std::wstring HexCode(wchar_t c)
+{
+    wchar_t digits[5] = L"";
+    for (int i = 3; i >= 0; --i) {
+        digits[i] = L"0123456789ABCDEF"[c & 0xF];
+        c = static_cast<wchar_t>(c >> 4);
+    }
+    return digits;
+}
+
 // The new account the change sets that the computer's accounts must know and that needs the
 // right to log on as a service; empty for none. The built-in accounts always exist; a virtual
 // account is its service's own, which the manager checks, and logs on without that right.
@@ -31,9 +42,16 @@ std::wstring AccountEntryRefusal(const TAccountEntry& entered, const TAccountEnt
         return {};
     if (name.empty())
         return L"User name cannot be empty. Check \"Default\" to run the service as LocalSystem.";
-    if (!IsPossibleAccountName(name))
-        return Fmt(L"User name \"%s\" is not a valid account name.", {name});
-    return {};
+    if (IsPossibleAccountName(name))
+        return {};
+    std::wstring refusal = Fmt(L"User name \"%s\" is not a valid account name.", {name});
+    // A control character does not show in the name: it is named by its code.
+    for (wchar_t c : name)
+        if (c < L' ' || c == 0x7F) {
+            refusal += Fmt(L" It contains the control character U+%s.", {HexCode(c)});
+            break;
+        }
+    return refusal;
 }
 
 std::wstring UnknownAccountRefusal(IAccountRights& rights, const std::wstring& computer,

@@ -12,31 +12,31 @@ std::wstring AccountOf(bool defaultAccount, const std::wstring& userName)
 }
 }  // namespace
 
-TServiceReconfiguration ReconfigurationOf(const TConfigChoice& choice)
+TServiceReconfiguration ReconfigurationOf(const TServiceSettings& loaded, const TServiceSettings& edited)
 {
     TServiceReconfiguration change;
-    if (choice.Start && choice.Start != choice.LoadedStart)
-        change.StartType = StartChoiceRow(*choice.Start).StartType;
-    if (choice.DelayedStartEnabled && choice.DelayedStart != choice.LoadedDelayedStart)
-        change.DelayedStart = choice.DelayedStart;
-    if (choice.DependChanged) {
+    if (edited.Start && edited.Start != loaded.Start)
+        change.StartType = StartChoiceRow(*edited.Start).StartType;
+    if (edited.DelayedStartEditable && edited.DelayedStart != loaded.DelayedStart)
+        change.DelayedStart = edited.DelayedStart;
+    if (DependencyChanged(loaded, edited)) {
         change.Dependencies.emplace();
-        if (choice.DependIndex > 0 && !choice.DependText.empty())
-            change.Dependencies->push_back(choice.DependText);
+        if (edited.Dependency && !edited.Dependency->empty())
+            change.Dependencies->push_back(*edited.Dependency);
     }
 
     // The loaded account compares as the box showed it: a change of letter case is a change.
-    const std::wstring loaded = AccountOf(choice.LoadedDefaultAccount, choice.OldUserName);
+    const std::wstring loadedAccount = AccountOf(loaded.DefaultAccount, loaded.UserName);
     // A blank user name without Default names no account: the account stays (OK refuses it).
-    const bool noAccount = !choice.DefaultAccount && IsBlankUserName(choice.UserName);
-    const std::wstring account = noAccount ? loaded : AccountOf(choice.DefaultAccount, choice.UserName);
-    if (account != loaded) {
+    const bool noAccount = !edited.DefaultAccount && IsBlankUserName(edited.UserName);
+    const std::wstring account = noAccount ? loadedAccount : AccountOf(edited.DefaultAccount, edited.UserName);
+    if (account != loadedAccount) {
         change.Account = account.empty() ? TAccountChange::LocalSystem : TAccountChange::NewAccount;
         change.UserName = account;
     }
     // Only LocalSystem may interact with the desktop.
-    const bool interact = account.empty() && choice.Interact;
-    const bool loadedInteract = loaded.empty() && choice.LoadedInteract;
+    const bool interact = account.empty() && edited.Interact;
+    const bool loadedInteract = loadedAccount.empty() && loaded.Interact;
     if (interact != loadedInteract || change.Account != TAccountChange::Unchanged)
         change.Interact = interact;
     return change;

@@ -10,7 +10,8 @@ namespace {
 constexpr const wchar_t* DatabaseNames = L"asany;sqlany";
 constexpr const wchar_t* ErpDisplayNames = L"talvora32;talvora erp";
 
-// One row per kind, in the order of the values.
+// One row per kind, in the order the kinds are matched and offered: a narrower kind before the
+// broader one it would otherwise fall under. etUnknown, which is never matched, comes last.
 constexpr TServerKind Kinds[] = {
     {.Kind = etNetworkServer,
      .Name = L"SQL Anywhere Network Server",
@@ -59,16 +60,17 @@ constexpr TServerKind Kinds[] = {
      .Database = false},
 };
 
-// Every value has its row, at its own index: a stored number always means the same kind.
-constexpr bool RowsInValueOrder()
+// Each kind has one row, so that a stored code always means the same kind, and etUnknown's row
+// is the last.
+constexpr bool OneRowPerKind()
 {
     for (size_t i = 0; i < std::size(Kinds); ++i)
-        if (Kinds[i].Kind != static_cast<TExeType>(i))
-            return false;
-    return true;
+        for (size_t j = i + 1; j < std::size(Kinds); ++j)
+            if (Kinds[i].Kind == Kinds[j].Kind)
+                return false;
+    return Kinds[std::size(Kinds) - 1].Kind == etUnknown;
 }
-static_assert(std::size(Kinds) == ExeTypeCount, "one row per kind");
-static_assert(RowsInValueOrder(), "each kind's row at the index of its value");
+static_assert(OneRowPerKind(), "one row per kind, etUnknown's the last");
 
 // Whether the text begins with one of the ";"-separated prefixes, without regard to case.
 bool BeginsWithOneOf(const wchar_t* prefixes, const std::wstring& text)
@@ -95,7 +97,33 @@ bool EntryFits(std::wstring entry, const std::wstring& stem)
 }
 }  // namespace
 
-const TServerKind& ServerKind(TExeType kind) { return Kinds[std::min<int>(kind, etUnknown)]; }
+const TServerKind& ServerKind(TExeType kind)
+{
+    for (const TServerKind& row : Kinds)
+        if (row.Kind == kind)
+            return row;
+    return Kinds[std::size(Kinds) - 1];
+}
+
+const std::vector<TExeType>& OfferedExeTypes()
+{
+    static const std::vector<TExeType> offered = [] {
+        std::vector<TExeType> kinds;
+        for (const TServerKind& row : Kinds)
+            if (row.Kind != etUnknown)
+                kinds.push_back(row.Kind);
+        return kinds;
+    }();
+    return offered;
+}
+
+std::optional<TExeType> ExeTypeOfCode(unsigned long code)
+{
+    for (const TServerKind& row : Kinds)
+        if (row.Kind == code)
+            return row.Kind;
+    return std::nullopt;
+}
 
 std::wstring ExeTypeName(TExeType kind) { return ServerKind(kind).Name; }
 
@@ -132,9 +160,8 @@ TExeType ExeTypeOfFile(const std::wstring& imagePath)
     int exeAt = PosText(L".exe", imagePath, 1);
     std::wstring head = exeAt > 0 ? imagePath.substr(0, static_cast<size_t>(exeAt - 1)) : imagePath;
     std::wstring stem = DropExtension(ExtractFileName(head));
-    for (int kind = etNetworkServer; kind < etUnknown; ++kind) {
-        if (EntryFits(Kinds[kind].Patterns, stem))
-            return static_cast<TExeType>(kind);
-    }
+    for (TExeType kind : OfferedExeTypes())
+        if (EntryFits(ServerKind(kind).Patterns, stem))
+            return kind;
     return etUnknown;
 }

@@ -2,26 +2,25 @@
 // the two kinds of Talvora ERP server. The kind decides how a service is installed, where its
 // executable is looked for, which files the browse dialog offers, which services the list
 // shows and which stop asks about the ERP. All of it is one row of the table in exe_type.cpp:
-// adding a kind is a value here (its number is stored as "ServiceType": never renumber) and a
-// row there.
+// adding a kind is a value here (the code stored as "ServiceType": the next unused number, never
+// a renumbering) and a row there, at its place in the matching order.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
-// The value indexes the kinds' table and is what "ServiceType" stores; classification tries
-// the kinds in this order, so the narrow "t32appsrv.exe" comes before the broad "t32*.exe".
+// A kind's value is the code that "ServiceType" stores, and nothing more: the order in which
+// the kinds are matched and offered is the order of the table's rows (a narrower kind goes
+// before the broader one it would otherwise fall under, whatever its code).
 enum TExeType : std::uint8_t {
     etNetworkServer = 0,
     etLocalServer = 1,
     etT32AppServer = 2,
     etT32GenericServer = 3,
-    etUnknown = 4,  // always the last
+    etUnknown = 4,  // no kind: never matched, never offered
 };
-
-constexpr int ExeTypeCount = etUnknown + 1;
-// The kinds a new service can be given (everything before etUnknown).
-constexpr int OfferedExeTypeCount = etUnknown;
 
 // How a kind's service is installed.
 enum class TInstallerForm : std::uint8_t {
@@ -53,8 +52,14 @@ struct TServerKind {
     bool Database;
 };
 
-// The kind's row; a value past etUnknown (a damaged remembered kind) gives etUnknown's.
+// The kind's row; a value that is no kind (a damaged remembered kind) gives etUnknown's.
 const TServerKind& ServerKind(TExeType kind);
+
+// The kinds a new service can be given, in the order they are matched and offered (every kind
+// but etUnknown).
+const std::vector<TExeType>& OfferedExeTypes();
+// The kind whose stored code this is (etUnknown's included); none for a code no kind has.
+std::optional<TExeType> ExeTypeOfCode(unsigned long code);
 
 // Whether the list shows the service when it shows the ERP's services only: a service of one
 // of the kinds by its name or display name.
@@ -62,7 +67,7 @@ bool IsErpService(const std::wstring& serviceName, const std::wstring& displayNa
 // Whether the service is a database server (a kind marked Database, by its name).
 bool IsDatabaseService(const std::wstring& serviceName);
 
-// "SQL Anywhere Network Server", ... "Unknown Server". A value past etUnknown (a damaged
+// "SQL Anywhere Network Server", ... "Unknown Server". A value that is no kind (a damaged
 // remembered kind) gives the name of etUnknown.
 std::wstring ExeTypeName(TExeType kind);
 
@@ -71,7 +76,8 @@ std::wstring ExeTypePatterns(TExeType kind);
 
 // The kind of a service's binary path as the Service Control Manager stores it (possibly
 // quoted, possibly followed by arguments): the stem of the file name before the first ".exe"
-// is tested for the prefix that each kind's masks give once their stars are deleted.
+// is tested, kind after kind in the matching order, for the prefix that each kind's masks give
+// once their stars are deleted.
 TExeType ExeTypeOfFile(const std::wstring& imagePath);
 
 // The ERP server kinds: installing themselves, with the "<default>" name.

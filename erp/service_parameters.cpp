@@ -6,63 +6,133 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace {
 constexpr const wchar_t* ValueName = L"Parameters";
+constexpr const wchar_t* ServicesPath = L"SYSTEM\\CurrentControlSet\\Services\\";
 
-// The key path from the root key, with its leading "\" as the messages show it.
-std::wstring ParametersKeyPath(const std::wstring& serviceName)
+TRegistryConnector Connector = nullptr;
+
+std::wstring ServiceKeyPath(const std::wstring& serviceName) { return ServicesPath + serviceName; }
+std::wstring ParametersKeyPath(const std::wstring& serviceName) { return ServiceKeyPath(serviceName) + L"\\Parameters"; }
+
+// The strings of REG_MULTI_SZ data, without the terminating empty string.
+std::vector<std::wstring> MultiStrings(const std::vector<BYTE>& data)
 {
-    return Fmt(L"\\SYSTEM\\CurrentControlSet\\Services\\%s\\Parameters", {serviceName});
+    std::wstring units = RegDataText(data);
+    while (!units.empty() && units.back() == L'\0')
+        units.pop_back();
+    std::vector<std::wstring> strings;
+    if (units.empty())
+        return strings;
+    size_t from = 0;
+    for (;;) {
+        const size_t nul = units.find(L'\0', from);
+        strings.push_back(units.substr(from, nul == std::wstring::npos ? std::wstring::npos : nul - from));
+        if (nul == std::wstring::npos)
+            return strings;
+        from = nul + 1;
+    }
 }
 
-const wchar_t* FromRoot(const std::wstring& path) { return path.c_str() + 1; }
+// The lines of a text, at line breaks of any form.
+std::vector<std::wstring> Lines(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    const std::wstring box = BoxLineBreaks(text);
+    size_t from = 0;
+    for (;;) {
+        const size_t at = box.find(L"\r\n", from);
+        lines.push_back(box.substr(from, at == std::wstring::npos ? std::wstring::npos : at - from));
+        if (at == std::wstring::npos)
+            return lines;
+        from = at + 2;
+    }
+}
+
+// The data a text is stored as in the type.
+std::vector<BYTE> StoredData(const std::wstring& text, DWORD type)
+{
+    std::wstring units;
+    if (type == REG_MULTI_SZ) {
+        for (const std::wstring& line : Lines(text))
+            if (!line.empty())
+                units.append(line).push_back(L'\0');
+    } else {
+        units = text;
+    }
+    units.push_back(L'\0');
+    const auto* bytes = reinterpret_cast<const BYTE*>(units.data());
+    return std::vector<BYTE>(bytes, bytes + units.size() * sizeof(wchar_t));
+}
 }  // namespace
+
+void SetRegistryConnector(TRegistryConnector connector) { Connector = connector; }
 
 TMachineRegistry::TMachineRegistry(const std::wstring& machineName)
 {
     if (machineName.empty())
         return;
     HKEY remote = nullptr;
-    const std::wstring unc = machineName.rfind(L"\\", 0) == 0 ? machineName : L"\\" + machineName;
-    FStatus = RegConnectRegistryW(unc.c_str(), HKEY_LOCAL_MACHINE, &remote);
+    // RegConnectRegistryW takes "NAME" or "\\NAME".
+    const std::wstring unc = machineName.rfind(L"\\\\", 0) == 0 ? machineName : L"\\\\" + machineName;
+    FStatus = (Connector ? Connector : &RegConnectRegistryW)(unc.c_str(), HKEY_LOCAL_MACHINE, &remote);
     if (FStatus == ERROR_SUCCESS)
         FRemote.reset(remote);
 }
 
-std::wstring ReadServiceParameters(const std::wstring& serviceName, const std::wstring& machineName)
+TParametersValue ReadServiceParametersValue(const std::wstring& serviceName, const std::wstring& machineName)
 {
-    std::wstring path = ParametersKeyPath(serviceName);
     TMachineRegistry registry(machineName);
     UniqueRegKey key;
     TRegValue value;
     if (registry.Status() != ERROR_SUCCESS ||
-        OpenRegKey(registry.Root(), FromRoot(path), KEY_READ, key) != ERROR_SUCCESS ||
+        OpenRegKey(registry.Root(), ParametersKeyPath(serviceName), KEY_READ, key) != ERROR_SUCCESS ||
         ReadRegValue(key.get(), ValueName, value) != ERROR_SUCCESS)
         return {};
-    if (value.Type != REG_SZ && value.Type != REG_EXPAND_SZ && value.Type != REG_BINARY)
-        return {};
-    // Whole characters only (an odd last byte is dropped); the last unit is the terminator, and
-    // data stored without one loses nothing.
-    return RegDataText(value.Data);
+    TParametersValue read;
+    read.Type = value.Type;
+    if (value.Type == REG_MULTI_SZ) {
+        const std::vector<std::wstring> strings = MultiStrings(value.Data);
+        for (size_t i = 0; i < strings.size(); ++i)
+            read.Text += (i > 0 ? L"\r\n" : L"") + strings[i];
+    } else if (value.Type == REG_SZ || value.Type == REG_EXPAND_SZ || value.Type == REG_BINARY) {
+        // Whole characters only (an odd last byte is dropped); the last unit is the terminator,
+        // and data stored without one loses nothing.
+        read.Text = RegDataText(value.Data);
+    }
+    return read;
 }
 
-void WriteServiceParameters(const std::wstring& serviceName, const std::wstring& text, const std::wstring& machineName)
+std::wstring ReadServiceParameters(const std::wstring& serviceName, const std::wstring& machineName)
 {
-    std::wstring path = ParametersKeyPath(serviceName);
+    return ReadServiceParametersValue(serviceName, machineName).Text;
+}
+
+void WriteServiceParameters(const std::wstring& serviceName, const std::wstring& text, const std::wstring& machineName,
+                            DWORD type)
+{
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ && type != REG_BINARY)
+        type = REG_SZ;
     TMachineRegistry registry(machineName);
-    if (registry.Status() == ERROR_SUCCESS) {
-        // A failure here shows as the failure to open the key below.
-        UniqueRegKey created;
-        CreateRegKey(registry.Root(), FromRoot(path), KEY_ALL_ACCESS, created);
-    }
-    UniqueRegKey key;
     LSTATUS status = registry.Status();
+    // The Parameters key is made under the service's key, which must be there: a service
+    // deleted meanwhile leaves no stray key for a later service of its name to take.
+    UniqueRegKey service, key;
+    if (status == ERROR_SUCCESS) {
+        status = OpenRegKey(registry.Root(), ServiceKeyPath(serviceName), KEY_CREATE_SUB_KEY, service);
+        if (status == ERROR_FILE_NOT_FOUND)
+            throw Exception(Fmt(L"The service \"%s\" no longer exists.", {serviceName}));
+    }
     if (status == ERROR_SUCCESS)
-        status = OpenRegKey(registry.Root(), FromRoot(path), KEY_WRITE, key);
-    if (status == ERROR_SUCCESS)
-        status = WriteRegText(key.get(), ValueName, text);
+        status = CreateRegKey(service.get(), L"Parameters", KEY_SET_VALUE, key);
+    if (status == ERROR_SUCCESS) {
+        const std::vector<BYTE> data = StoredData(text, type);
+        status = RegSetValueExW(key.get(), ValueName, 0, type, data.data(), static_cast<DWORD>(data.size()));
+    }
     if (status != ERROR_SUCCESS)
-        throw Exception(Fmt(L"Unable to open key \"%s\\%s\" for write", {L"HKEY_LOCAL_MACHINE", path}));
+        throw Exception(Fmt(L"Unable to open key \"HKEY_LOCAL_MACHINE\\%s\" for write", {ParametersKeyPath(serviceName)}));
 }
 
 std::wstring BoxLineBreaks(const std::wstring& text)

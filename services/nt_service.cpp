@@ -119,6 +119,7 @@ void TNtService::ApplyParts(const TServiceRecordData& data, bool deferLinks)
         return;
     const TServiceRecordData::TConfig& config = *data.Config;
     FFileName = config.FileName;
+    FConfiguredTypes = ServiceTypesOf(config.ServiceType);
     FStartType = static_cast<TServiceStartType>(std::min<DWORD>(config.StartType, sstDisabled));
     FServiceStartName = config.StartName;
     FErrorControlType = static_cast<TServiceErrorControlType>(std::min<DWORD>(config.ErrorControl, ectCritical));
@@ -148,6 +149,7 @@ void TNtService::TakeValuesOf(const TNtService& old)
         FServiceSpecificExitCode = old.FServiceSpecificExitCode;
     }
     FFileName = old.FFileName;
+    FConfiguredTypes = old.FConfiguredTypes;
     FStartType = old.FStartType;
     FServiceStartName = old.FServiceStartName;
     FErrorControlType = old.FErrorControlType;

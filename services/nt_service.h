@@ -54,6 +54,9 @@ public:
     const std::wstring& FileName() const { return FFileName; }
     const std::wstring& ServiceStartName() const { return FServiceStartName; }
     TServiceTypes ServiceTypes() const { return FServiceTypes; }
+    // The service type as the configuration last read gives it, which a change of the
+    // configuration sets at once (the status's type may follow later, or never under Wine).
+    TServiceTypes ConfiguredTypes() const { return FConfiguredTypes; }
     TServiceState ServiceState() const { return FServiceState; }
     TServiceStartType StartType() const { return FStartType; }
     TServiceErrorControlType ErrorControlType() const { return FErrorControlType; }
@@ -69,6 +72,9 @@ public:
     // The services and groups this one depends on, as the last refresh found them.
     int DependentServiceCount() const { return static_cast<int>(FDependentServices.size()); }
     TNtService* GetDependentService(int Idx) const { return FDependentServices.at(static_cast<size_t>(Idx)); }
+    // The dependency list as last read: service names (also of services that do not exist) and
+    // "+" before a group's name, in the stored order.
+    const std::vector<std::wstring>& DependencyList() const { return FDependencyList; }
     int DependentGroupCount() const { return static_cast<int>(FDependentGroups.size()); }
     TServiceGroup* GetDependentGroup(int Idx) const { return FDependentGroups.at(static_cast<size_t>(Idx)); }
 
@@ -169,6 +175,7 @@ private:
     // The service entries of the dependency list read by ReadFirst, not yet linked.
     std::optional<std::vector<std::wstring>> FDeferredDependencies;
     TServiceTypes FServiceTypes;
+    TServiceTypes FConfiguredTypes;
     TServiceState FServiceState = ssUnknown;
     TServiceStartType FStartType = sstBoot;
     TServiceErrorControlType FErrorControlType = ectIgnore;

@@ -35,6 +35,7 @@ void ReadRecordParts(IServiceControlManager& scm, SC_HANDLE service, bool withDe
     read.FileName = config->lpBinaryPathName ? config->lpBinaryPathName : L"";
     read.StartName = config->lpServiceStartName ? config->lpServiceStartName : L"";
     read.LoadOrderGroup = config->lpLoadOrderGroup ? config->lpLoadOrderGroup : L"";
+    read.ServiceType = config->dwServiceType;
     read.StartType = config->dwStartType;
     read.ErrorControl = config->dwErrorControl;
     // The walk stops at the buffer's end also when the list lacks its closing empty entry.

@@ -24,6 +24,8 @@ struct TServiceRecordData {
         std::wstring FileName;
         std::wstring StartName;
         std::wstring LoadOrderGroup;
+        // The service type as configured (the status's may lag behind a change; Wine's does).
+        DWORD ServiceType = 0;
         DWORD StartType = 0;
         DWORD ErrorControl = 0;
         // As configured: service names, "+" before a group's name.

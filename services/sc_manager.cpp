@@ -208,3 +208,14 @@ bool TSCManager::ServiceExists(const std::wstring& SvcName)
     UniqueScHandleOf service(*FScm, opened);
     return service || error != ERROR_SERVICE_DOES_NOT_EXIST;
 }
+
+std::vector<std::wstring> TSCManager::ServiceNamesNow()
+{
+    Active(true);
+    std::vector<std::wstring> names;
+    ForEachEnumerated([&names](const ENUM_SERVICE_STATUSW& entry) {
+        names.emplace_back(entry.lpServiceName ? entry.lpServiceName : L"");
+        return true;
+    });
+    return names;
+}

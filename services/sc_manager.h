@@ -92,6 +92,9 @@ public:
     // Whether the manager has the service now, whatever the records say (a service that may not
     // be opened exists too).
     bool ServiceExists(const std::wstring& SvcName);
+    // The names of every service the manager lists now, whatever the records say, in the
+    // manager's order; raises when they cannot be listed.
+    std::vector<std::wstring> ServiceNamesNow();
     // With AutoAdd a missing group is created and returned in SvcGrp; the result is still false.
     bool FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd = true)
     {

@@ -77,7 +77,7 @@ bool ChangeServiceConfiguration(IServiceControlManager& scm, SC_HANDLE service,
         const DWORD startType = change.StartType ? static_cast<DWORD>(*change.StartType) : SERVICE_NO_CHANGE;
         Win32Check(scm.ChangeServiceConfigW(service, type, startType, config->dwErrorControl, nullptr, nullptr,
                                             nullptr, change.Dependencies ? dependencies.c_str() : nullptr, startName,
-                                            password, config->lpDisplayName));
+                                            password, nullptr));
         done.ConfigurationWritten = true;
     }
 

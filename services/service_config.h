@@ -1,7 +1,8 @@
 // Changing an installed service's configuration: start type, delayed automatic start,
 // interaction with the desktop, the account with its password, and the dependency list. Only
-// what the change names is written: every other field goes to the manager as "no change"
-// (display name and error control are passed back as read at the moment of the change).
+// what the change names is written: every other field goes to the manager as "no change",
+// the display name too (a stored reference such as "@%SystemRoot%\...,-100" stays one); the
+// error control is passed back as read at the moment of the change.
 // TNtService::Reconfigure runs it on the record's service.
 #pragma once
 

@@ -236,8 +236,8 @@ TEST_F(DpiRender, KindDialog)
 {
     TFormSelectType form;
     std::vector<std::wstring> names;
-    for (int i = 0; i < OfferedExeTypeCount; ++i)
-        names.push_back(ExeTypeName(static_cast<TExeType>(i)));
+    for (TExeType kind : OfferedExeTypes())
+        names.push_back(ExeTypeName(kind));
     form.SetItems(names);
     form.SetItemIndex(0);
     Look(form, "kind");

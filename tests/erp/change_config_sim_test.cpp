@@ -19,13 +19,19 @@ constexpr DWORD Own = SERVICE_WIN32_OWN_PROCESS;
 constexpr DWORD Interactive = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
 const std::optional<std::wstring> Null;  // a null pointer argument
 
+// The dialog's settings as loaded and as OK finds them.
+struct TDialogChoice {
+    TServiceSettings Loaded;
+    TServiceSettings Edited;
+};
+
 struct TCase {
     const char* Name;
     // The service as stored.
     DWORD Type = Own;
     std::wstring StartName = L"LocalSystem";
     // The dialog.
-    TConfigChoice Choice;
+    TDialogChoice Choice;
     // The prompt's answer: none cancels it.
     std::optional<std::wstring> Password = std::nullopt;
     // What the manager must receive (Called false: no call at all).
@@ -40,39 +46,38 @@ struct TCase {
 };
 
 // The dialog as loaded for a service with that account, interaction and start, nothing edited.
-TConfigChoice Loaded(bool defaultAccount, const std::wstring& user, bool interact,
+TDialogChoice Loaded(bool defaultAccount, const std::wstring& user, bool interact,
                      std::optional<TStartChoice> start = TStartChoice::Manual)
 {
-    TConfigChoice c;
-    c.Start = c.LoadedStart = start;
-    c.Interact = c.LoadedInteract = interact;
-    c.DependIndex = 1;
-    c.DependText = L"Db";
-    c.DependChanged = false;
-    c.DefaultAccount = c.LoadedDefaultAccount = defaultAccount;
-    c.UserName = c.OldUserName = user;
-    return c;
+    TServiceSettings loaded;
+    loaded.Start = start;
+    loaded.Interact = interact;
+    loaded.Dependency = L"Db";
+    loaded.StoredDependencies = {L"Db", L"+Group"};
+    loaded.DefaultAccount = defaultAccount;
+    loaded.UserName = user;
+    return {loaded, loaded};
 }
 
+// The choice with the edit made to the dialog's settings.
 template <typename F>
-TConfigChoice Edited(TConfigChoice c, F&& edit)
+TDialogChoice Edited(TDialogChoice c, F&& edit)
 {
-    edit(c);
+    edit(c.Edited);
     return c;
 }
 
-TConfigChoice WithDependency(TConfigChoice c, int index, const std::wstring& text)
+// The Depends on choice: a service, "" for "<none>", none for no selection.
+TDialogChoice WithDependency(TDialogChoice c, std::optional<std::wstring> dependency)
 {
-    c.DependChanged = true;
-    c.DependIndex = index;
-    c.DependText = text;
+    c.Edited.Dependency = std::move(dependency);
     return c;
 }
 
-TConfigChoice NewUser(TConfigChoice c, const std::wstring& user)
+TDialogChoice NewUser(TDialogChoice c, const std::wstring& user)
 {
-    c.DefaultAccount = false;
-    c.UserName = user;
+    c.Edited.DefaultAccount = false;
+    c.Edited.UserName = user;
     return c;
 }
 
@@ -95,12 +100,12 @@ protected:
     }
 
     // Reconfigures Svc's record as the dialog's OK does.
-    bool Run(const TConfigChoice& choice, std::optional<std::wstring> answer = std::wstring())
+    bool Run(const TDialogChoice& choice, std::optional<std::wstring> answer = std::wstring())
     {
         TNtService* record = nullptr;
         Catalogue->FindService(L"Svc", record);
         return record->Reconfigure(
-            ReconfigurationOf(choice),
+            ReconfigurationOf(choice.Loaded, choice.Edited),
             [&](std::wstring& password) {
                 ++Prompts;
                 if (!answer)
@@ -111,7 +116,7 @@ protected:
             &Progress);
     }
 
-    std::wstring RunError(const TConfigChoice& choice)
+    std::wstring RunError(const TDialogChoice& choice)
     {
         try {
             Run(choice);
@@ -131,8 +136,8 @@ protected:
 TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
 {
     const std::wstring user = L".\\svcuser";
-    const TConfigChoice system = Loaded(true, L"", false);
-    const TConfigChoice account = Loaded(false, user, false);
+    const TDialogChoice system = Loaded(true, L"", false);
+    const TDialogChoice account = Loaded(false, user, false);
     const TCase cases[] = {
         {.Name = "LocalSystem, nothing edited", .Choice = system, .Called = false},
         {.Name = "user account, nothing edited", .StartName = user, .Choice = account, .Called = false},
@@ -143,31 +148,31 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
         // unchecked again) never sends the interactive flag with that account.
         {.Name = "disabled Interact under a user account",
          .StartName = user,
-         .Choice = Edited(account, [](TConfigChoice& c) { c.Interact = true; }),
+         .Choice = Edited(account, [](TServiceSettings& c) { c.Interact = true; }),
          .Called = false},
         {.Name = "start type only, user account with a stale Interact",
          .StartName = user,
          .Choice = Edited(account,
-                          [](TConfigChoice& c) {
+                          [](TServiceSettings& c) {
                               c.Interact = true;
                               c.Start = TStartChoice::Disabled;
                           }),
          .ExpectStart = SERVICE_DISABLED},
         {.Name = "start type only",
-         .Choice = Edited(system, [](TConfigChoice& c) { c.Start = TStartChoice::Automatic; }),
+         .Choice = Edited(system, [](TServiceSettings& c) { c.Start = TStartChoice::Automatic; }),
          .ExpectStart = SERVICE_AUTO_START},
         {.Name = "interaction only",
-         .Choice = Edited(system, [](TConfigChoice& c) { c.Interact = true; }),
+         .Choice = Edited(system, [](TServiceSettings& c) { c.Interact = true; }),
          .ExpectType = Interactive},
         {.Name = "interaction cleared",
          .Type = Interactive,
-         .Choice = Edited(Loaded(true, L"", true), [](TConfigChoice& c) { c.Interact = false; }),
+         .Choice = Edited(Loaded(true, L"", true), [](TServiceSettings& c) { c.Interact = false; }),
          .ExpectType = Own},
         // Account rule a: Default checked.
         {.Name = "default wins over a typed user",
          .StartName = user,
          .Choice = Edited(account,
-                          [](TConfigChoice& c) {
+                          [](TServiceSettings& c) {
                               c.DefaultAccount = true;
                               c.UserName = L".\\other";
                           }),
@@ -176,7 +181,7 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
         {.Name = "default with interaction",
          .StartName = user,
          .Choice = Edited(account,
-                          [](TConfigChoice& c) {
+                          [](TServiceSettings& c) {
                               c.DefaultAccount = true;
                               c.Interact = true;
                           }),
@@ -188,7 +193,7 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
         {.Name = "blank user name", .StartName = user, .Choice = NewUser(account, L" \t "), .Called = false},
         {.Name = "blank user name with a start type",
          .StartName = user,
-         .Choice = Edited(NewUser(account, L"   "), [](TConfigChoice& c) { c.Start = TStartChoice::Disabled; }),
+         .Choice = Edited(NewUser(account, L"   "), [](TServiceSettings& c) { c.Start = TStartChoice::Disabled; }),
          .ExpectStart = SERVICE_DISABLED},
         {.Name = "Default unchecked, blank user name", .Choice = NewUser(system, L"   "), .Called = false},
         // Rule c: a changed user name asks for the password and clears the interaction.
@@ -265,15 +270,15 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
          .ExpectPassword = L""},
         // Dependencies: a changed selection replaces all; "<none>" and no selection empty it.
         {.Name = "one dependency",
-         .Choice = WithDependency(system, 3, L"Net"),
+         .Choice = WithDependency(system, L"Net"),
          .ExpectDependencies = OneDependency(L"Net")},
-        {.Name = "none", .Choice = WithDependency(system, 0, L"<none>"), .ExpectDependencies = L""},
-        {.Name = "no selection", .Choice = WithDependency(system, -1, L""), .ExpectDependencies = L""},
+        {.Name = "none", .Choice = WithDependency(system, L""), .ExpectDependencies = L""},
+        {.Name = "no selection", .Choice = WithDependency(system, std::nullopt), .ExpectDependencies = L""},
         // Drivers keep type, account and password.
         {.Name = "driver with a start type",
          .Type = SERVICE_KERNEL_DRIVER,
          .StartName = L"",
-         .Choice = Edited(Loaded(false, L"", false), [](TConfigChoice& c) { c.Start = TStartChoice::Disabled; }),
+         .Choice = Edited(Loaded(false, L"", false), [](TServiceSettings& c) { c.Start = TStartChoice::Disabled; }),
          .ExpectStart = SERVICE_DISABLED},
         {.Name = "file system driver with a new account",
          .Type = SERVICE_FILE_SYSTEM_DRIVER,
@@ -282,7 +287,7 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
         {.Name = "adapter set to default",
          .Type = SERVICE_ADAPTER,
          .StartName = L"\\Driver\\Ad",
-         .Choice = Edited(Loaded(false, L"\\Driver\\Ad", false), [](TConfigChoice& c) { c.DefaultAccount = true; })},
+         .Choice = Edited(Loaded(false, L"\\Driver\\Ad", false), [](TServiceSettings& c) { c.DefaultAccount = true; })},
     };
     Sim.AddAccount(L".\\svcuser");
     Sim.AddAccount(L"other");
@@ -312,7 +317,7 @@ TEST_F(ChangeConfigSim, PassesOnlyWhatWasChanged)
         EXPECT_EQ(call.Dependencies, c.ExpectDependencies);
         EXPECT_EQ(call.StartName, c.ExpectStartName);
         EXPECT_EQ(call.Password, c.ExpectPassword);
-        EXPECT_EQ(call.DisplayName, std::optional<std::wstring>(L"The Service"));
+        EXPECT_EQ(call.DisplayName, Null) << "the display name is left as stored";
     }
     EXPECT_EQ(Sim.CallCount(TSimCall::ChangeServiceConfig2), 0) << "the Delayed start box was disabled";
 }
@@ -335,10 +340,10 @@ TEST_F(ChangeConfigSim, WritesDelayedStartOnlyWhenTheBoxIsEnabledAndChanged)
         Sim.Update(L"Svc", [&](TSimService& s) { s.DelayedAutoStart = c.Stored; });
         const int before = Sim.CallCount(TSimCall::ChangeServiceConfig2);
         const size_t changes = Sim.ChangeConfigCalls().size();
-        TConfigChoice choice = Loaded(true, L"", false, TStartChoice::Automatic);
-        choice.DelayedStartEnabled = c.Enabled;
-        choice.DelayedStart = c.Checked;
-        choice.LoadedDelayedStart = c.Stored;
+        TDialogChoice choice = Loaded(true, L"", false, TStartChoice::Automatic);
+        choice.Edited.DelayedStartEditable = c.Enabled;
+        choice.Edited.DelayedStart = c.Checked;
+        choice.Loaded.DelayedStart = c.Stored;
         EXPECT_TRUE(Run(choice));
         EXPECT_EQ(Sim.Service(L"Svc").DelayedAutoStart, c.ExpectDelayed);
         EXPECT_EQ(Sim.CallCount(TSimCall::ChangeServiceConfig2) - before, c.ExpectWrites);
@@ -348,9 +353,9 @@ TEST_F(ChangeConfigSim, WritesDelayedStartOnlyWhenTheBoxIsEnabledAndChanged)
 
 TEST_F(ChangeConfigSim, FailuresRaiseTheSystemErrorAndTellWhatWasWritten)
 {
-    TConfigChoice delayed = Edited(Loaded(true, L"", false), [](TConfigChoice& c) {
+    TDialogChoice delayed = Edited(Loaded(true, L"", false), [](TServiceSettings& c) {
         c.Start = TStartChoice::Automatic;
-        c.DelayedStartEnabled = true;
+        c.DelayedStartEditable = true;
         c.DelayedStart = true;
     });
 
@@ -398,9 +403,11 @@ TEST_F(ChangeConfigSim, ReadsALargeConfigurationWithAGrownBuffer)
 {
     std::wstring longPath = L"C:\\" + std::wstring(5000, L'x') + L".exe";
     Sim.Update(L"Svc", [&](TSimService& s) { s.BinaryPath = longPath; });
-    EXPECT_TRUE(Run(Edited(Loaded(true, L"", false), [](TConfigChoice& c) { c.Start = TStartChoice::Disabled; })));
-    EXPECT_EQ(Sim.ChangeConfigCalls().back().DisplayName, std::optional<std::wstring>(L"The Service"));
+    EXPECT_TRUE(Run(Edited(Loaded(true, L"", false), [](TServiceSettings& c) { c.Start = TStartChoice::Disabled; })));
+    EXPECT_EQ(Sim.ChangeConfigCalls().back().ErrorControl, static_cast<DWORD>(SERVICE_ERROR_SEVERE));
+    EXPECT_EQ(Sim.ChangeConfigCalls().back().DisplayName, Null);
     EXPECT_EQ(Sim.Service(L"Svc").BinaryPath, longPath);
+    EXPECT_EQ(Sim.Service(L"Svc").DisplayName, L"The Service");
 }
 
 TEST(ChangeConfigPrecondition, AMissingHandleIsAnAssertionFailure)

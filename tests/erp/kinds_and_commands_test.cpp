@@ -7,11 +7,15 @@
 #include "erp/service_parameters.h"
 #include "erp/start_choice.h"
 
+#include "common/errors.h"
 #include "common/format.h"
 
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 struct KindCase {
@@ -49,6 +53,26 @@ TEST(ExeTypeOfFile, ClassifiesServiceCommandLines)
 {
     for (const auto& c : KindCases)
         EXPECT_EQ(ExeTypeOfFile(c.Path), c.Kind) << ToUtf8(c.Path);
+}
+
+// The code "ServiceType" stores stands apart from the order the kinds are matched and offered
+// in: the codes stored so far keep their kinds, and a narrower kind is tried before the broader
+// one it would otherwise fall under.
+TEST(ExeType, StoredCodesStandApartFromTheMatchingOrder)
+{
+    const std::vector<TExeType>& offered = OfferedExeTypes();
+    for (TExeType kind : offered) {
+        EXPECT_EQ(ExeTypeOfCode(kind), kind);
+        EXPECT_EQ(ServerKind(kind).Kind, kind);
+    }
+    EXPECT_EQ(std::find(offered.begin(), offered.end(), etUnknown), offered.end());
+    const std::pair<unsigned long, TExeType> stored[] = {
+        {0, etNetworkServer}, {1, etLocalServer}, {2, etT32AppServer}, {3, etT32GenericServer}, {4, etUnknown}};
+    for (const auto& [code, kind] : stored)
+        EXPECT_EQ(ExeTypeOfCode(code), kind) << code;
+    EXPECT_EQ(ExeTypeOfCode(260), std::nullopt);
+    EXPECT_LT(std::find(offered.begin(), offered.end(), etT32AppServer),
+              std::find(offered.begin(), offered.end(), etT32GenericServer));
 }
 
 TEST(ExeTypeName, DamagedKindNamesTheUnknownKind)
@@ -207,6 +231,28 @@ TEST(BoxLineBreaks, MakesEveryLineBreakCrLf)
     EXPECT_EQ(BoxLineBreaks(L"a\r\nb\nc\rd"), L"a\r\nb\r\nc\r\nd");
     EXPECT_EQ(BoxLineBreaks(L"\n\r\r\n"), L"\r\n\r\n\r\n");
     EXPECT_EQ(BoxLineBreaks(L"plain"), L"plain");
+}
+
+// Another computer's registry is asked for as "\\NAME", the form RegConnectRegistryW takes.
+TEST(MachineRegistry, ReachesAnotherComputerByItsUncName)
+{
+    static std::vector<std::wstring> asked;
+    asked.clear();
+    SetRegistryConnector([](LPCWSTR name, HKEY key, PHKEY) -> LSTATUS {
+        EXPECT_EQ(key, HKEY_LOCAL_MACHINE);
+        asked.emplace_back(name ? name : L"(null)");
+        return ERROR_BAD_NETPATH;
+    });
+    for (const wchar_t* name : {L"ERPHOST", L"\\\\ERPHOST"}) {
+        TMachineRegistry registry(name);
+        EXPECT_EQ(registry.Status(), ERROR_BAD_NETPATH);
+        EXPECT_EQ(registry.Root(), nullptr);
+    }
+    EXPECT_EQ(ReadServiceParametersValue(L"Svc", L"ERPHOST").Type, static_cast<DWORD>(REG_NONE));
+    EXPECT_THROW(WriteServiceParameters(L"Svc", L"x", L"ERPHOST"), Exception);
+    EXPECT_EQ(TMachineRegistry(L"").Root(), HKEY_LOCAL_MACHINE) << "this computer: no connection";
+    SetRegistryConnector(nullptr);
+    EXPECT_EQ(asked, std::vector<std::wstring>(4, L"\\\\ERPHOST"));
 }
 
 TEST(HistoryFolderOfFile, KeepsARootsBackslashOnly)

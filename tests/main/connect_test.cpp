@@ -283,10 +283,10 @@ TEST_F(ConnectTest, PropertiesWorkWhenTheRegistryOfTheComputerRefuses)
     Window().Connect(L"erp-far");
     Select(L"Talvora ERP App far");
     bool readOnly = false;
-    // Once the dialog is on screen.
-    ProbeUntil(20, [&] {
-        HWND dialog = FindWindowW(TFormProps::ClassName, nullptr);
-        if (!dialog || !IsWindowVisible(dialog))
+    // The dialog shows once the record and its dependants have been read on the worker.
+    ProbeUntil(50, [&] {
+        HWND dialog = OwnVisibleWindow(TFormProps::ClassName);
+        if (!dialog)
             return false;
         readOnly = (GetWindowLongW(GetDlgItem(dialog, TFormProps::IdMemoParams), GWL_STYLE) & ES_READONLY) != 0;
         SendMessageW(GetDlgItem(dialog, TFormProps::IdRBtnStartAuto), BM_CLICK, 0, 0);

@@ -328,7 +328,7 @@ TEST_F(SlowFillTest, F5PropertiesAndQuittingWhileRecordsAreFilledIn)
     Select(L"All 1150");
     bool readWhenShown = false, shown = false;
     ProbeUntil(50, [&] {
-        HWND dialog = FindWindowW(L"TFormProps", nullptr);
+        HWND dialog = OwnVisibleWindow(L"TFormProps");
         if (!dialog)
             return false;
         shown = true;

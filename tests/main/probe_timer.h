@@ -41,3 +41,17 @@ inline void ProbeAfter(UINT ms, std::function<void()> probe)
         return true;
     });
 }
+
+// The visible window of this class that belongs to this process, or null: a test of another
+// program running at the same time may show a window of the same class.
+inline HWND OwnVisibleWindow(const wchar_t* className)
+{
+    HWND found = nullptr;
+    while ((found = FindWindowExW(nullptr, found, className, nullptr)) != nullptr) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(found, &process);
+        if (process == GetCurrentProcessId() && IsWindowVisible(found))
+            return found;
+    }
+    return nullptr;
+}

@@ -3,6 +3,7 @@
 // installer that ends with 0 without creating the service gets a warning naming the service;
 // an installer that never ends is waited for while messages go on (busy cursor, OK and
 // closing held off), and quitting ends the wait, leaving the installer running.
+#include "tests/props/props_dialog_fixture.h"
 #include "tests/props/props_test_support.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/scratch_current_user.h"
@@ -44,22 +45,8 @@ void EndChildInstallers()
     }
 }
 
-// The application's main form, so that the dialogs' ends do not end the application.
-class TBackgroundForm : public TWindow {
-public:
-    TBackgroundForm() { CreateForm({.ClassName = L"TInstallTestMain", .Caption = L"main", .ClientWidth = 80, .ClientHeight = 80}); }
-};
-
-class InstallFromDialog : public testing::Test {
+class InstallFromDialog : public PropsDialogTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        Application().Initialize();
-        Background = std::make_unique<TBackgroundForm>();
-    }
-    static void TearDownTestSuite() { Background.reset(); }
-    static inline std::unique_ptr<TBackgroundForm> Background;
-
     InstallFromDialog()
         : FLog(L"SM_INSTALLER_LOG", FScratch / L"installers.log"), FMode(L"SM_INSTALLER_MODE", std::nullopt)
     {
@@ -67,6 +54,7 @@ protected:
     }
     ~InstallFromDialog() override
     {
+        Form.reset();
         EndChildInstallers();
         RemoveService(Installed);
     }
@@ -74,8 +62,7 @@ protected:
     // A new network server named Name whose executable is typed as given, applied as OK does.
     bool Apply(const std::wstring& executable)
     {
-        Form = std::make_unique<TFormProps>(Catalogue, nullptr, etNetworkServer);
-        Form->LoadService();
+        Open(Catalogue, nullptr, etNetworkServer);
         SetWindowTextW(Form->Item(TFormProps::IdEditName), Name);
         SetWindowTextW(Form->Item(TFormProps::IdComboFile), executable.c_str());
         return Form->ApplyChanges();
@@ -90,7 +77,6 @@ protected:
     TScopedEnvironment FLog;
     TScopedEnvironment FMode;
     TSCManager Catalogue{L"", SC_MANAGER_ALL_ACCESS, L"ServicesActive", SystemServiceControlManager()};
-    std::unique_ptr<TFormProps> Form;
 };
 
 TEST_F(InstallFromDialog, TheInstallerIsTheOneBesideTheServerHoweverThePathIsWritten)
@@ -146,8 +132,7 @@ struct THangScript {
 TEST_F(InstallFromDialog, AnInstallerThatCreatesNothingIsNoticedWithTheDefaultName)
 {
     auto apply = [&] {
-        Form = std::make_unique<TFormProps>(Catalogue, nullptr, etT32AppServer);
-        Form->LoadService();
+        Open(Catalogue, nullptr, etT32AppServer);
         EXPECT_EQ(WindowText(Form->Item(TFormProps::IdEditName)), L"<default>");
         SetWindowTextW(Form->Item(TFormProps::IdComboFile),
                        FullPath(TestProgramFolder() + L"\\..\\installers\\app\\t32appsrv.exe").c_str());
@@ -207,8 +192,7 @@ TEST_F(InstallFromDialog, TheErrorAfterAFailingInstallerAnswersTheKeyboard)
     TScopedEnvironment fail(L"SM_INSTALLER_EXIT", L"1");
     for (WORD key : {VK_RETURN, VK_SPACE, VK_ESCAPE}) {
         SCOPED_TRACE(key);
-        Form = std::make_unique<TFormProps>(Catalogue, nullptr, etNetworkServer);
-        Form->LoadService();
+        Open(Catalogue, nullptr, etNetworkServer);
         SetWindowTextW(Form->Item(TFormProps::IdEditName), Name);
         SetWindowTextW(Form->Item(TFormProps::IdComboFile), (DbInstallerFolder() + L"\\dbsvc.exe").c_str());
         HWND box = nullptr;

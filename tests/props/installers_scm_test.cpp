@@ -2,6 +2,7 @@
 // t32appsrv.exe) against Wine's Service Control Manager, and the "Parameters" value under the
 // machine's service keys.
 #include "tests/props/props_test_support.h"
+#include "tests/support/key_access.h"
 #include "tests/support/scratch_folder.h"
 
 #include "common/errors.h"
@@ -168,6 +169,13 @@ TEST_F(Installers, MissingDbsvcCannotBeExecuted)
 // The "Parameters" value, in a service key of its own.
 class ServiceParameters : public testing::Test {
 protected:
+    ServiceParameters()
+    {
+        UniqueRegKey key;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (ServicesKey + FName).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, key.put(), nullptr),
+                  ERROR_SUCCESS);
+    }
     ~ServiceParameters() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, (ServicesKey + FName).c_str()); }
 
     void Store(DWORD type, const void* data, DWORD size)
@@ -197,7 +205,7 @@ TEST_F(ServiceParameters, RoundTripKeepsEveryLineBreak)
     }
 }
 
-TEST_F(ServiceParameters, ReadsTextTypesOnly)
+TEST_F(ServiceParameters, ReadsTextTypesOnlyAMultiStringOneStringALine)
 {
     const wchar_t multi[] = L"a\0b\0";
     const DWORD number = 5;
@@ -211,7 +219,7 @@ TEST_F(ServiceParameters, ReadsTextTypesOnly)
         DWORD Size;
         const wchar_t* Text;
     } cases[] = {
-        {"multi-string", REG_MULTI_SZ, multi, sizeof(multi), L""},
+        {"multi-string", REG_MULTI_SZ, multi, sizeof(multi), L"a\r\nb"},
         {"number", REG_DWORD, &number, sizeof(number), L""},
         {"expandable, not expanded", REG_EXPAND_SZ, expand, sizeof(expand), L"%PATH%;x"},
         {"binary text", REG_BINARY, binary, sizeof(binary), L"-n db"},
@@ -237,14 +245,34 @@ TEST_F(ServiceParameters, MissingKeyOrValueReadsEmpty)
 
 TEST_F(ServiceParameters, KeyThatCannotBeWrittenIsReported)
 {
-    // A key name longer than the registry allows can be neither created nor opened.
-    const std::wstring name(300, L'p');
+    const std::wstring path = ServicesKey + FName + L"\\Parameters";
+    Store(REG_SZ, L"old", 8);
+    SetKeyAccess(HKEY_LOCAL_MACHINE, path, KEY_READ | WRITE_DAC | DELETE);
     try {
-        WriteServiceParameters(name, L"x");
+        WriteServiceParameters(FName, L"x");
         ADD_FAILURE() << "no error";
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), L"Unable to open key \"HKEY_LOCAL_MACHINE\\\\SYSTEM\\CurrentControlSet\\Services\\" +
-                                   name + L"\\Parameters\" for write");
+        EXPECT_EQ(e.Message(), L"Unable to open key \"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\" + FName +
+                                   L"\\Parameters\" for write");
     }
+    SetKeyAccess(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS);
+    EXPECT_EQ(ReadServiceParameters(FName), L"old");
+}
+
+// A service deleted meanwhile: nothing is written and no key is left for a later service of
+// that name to take.
+TEST_F(ServiceParameters, AServiceWithoutItsKeyGetsNone)
+{
+    const std::wstring gone = FName + L"_gone";
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (ServicesKey + gone).c_str());
+    try {
+        WriteServiceParameters(gone, L"x");
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), L"The service \"" + gone + L"\" no longer exists.");
+    }
+    UniqueRegKey key;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, (ServicesKey + gone).c_str(), 0, KEY_READ, key.put()),
+              ERROR_FILE_NOT_FOUND);
 }
 }  // namespace

@@ -11,6 +11,7 @@
 #include "common/registry.h"
 #include "services/sc_manager.h"
 #include "services/wine_scm.h"
+#include "tests/props/props_dialog_fixture.h"
 #include "ui/props/form_props.h"
 
 #include <gtest/gtest.h>
@@ -63,25 +64,20 @@ TList Entries(const std::optional<TRegValue>& value)
     return entries;
 }
 
-class TBackgroundForm : public TWindow {
-public:
-    TBackgroundForm() { CreateForm({.ClassName = L"TWineKeepsMain", .Caption = L"main", .ClientWidth = 80, .ClientHeight = 80}); }
-};
-
-class KeepsDependenciesOverWine : public testing::Test {
+class KeepsDependenciesOverWine : public PropsDialogTest {
 protected:
     static void SetUpTestSuite()
     {
-        Application().Initialize();
-        Background = std::make_unique<TBackgroundForm>();
+        PropsDialogTest::SetUpTestSuite();
         for (const wchar_t* name : {L"PropsWineKeepsDb", L"PropsWineKeepsNet", L"PropsWineKeepsSpare"})
             Others.push_back(std::make_unique<TRegisteredService>(TServiceSpec{.Name = name}));
     }
     static void TearDownTestSuite()
     {
         Others.clear();
-        Background.reset();
+        PropsDialogTest::TearDownTestSuite();
     }
+    ~KeepsDependenciesOverWine() override { Form.reset(); }
 
     // The edited service registered anew with the dependencies, and its dialog loaded over the
     // program's adapter.
@@ -95,16 +91,13 @@ protected:
         Catalogue->Refresh(true);
         TNtService* record = nullptr;
         ASSERT_TRUE(Catalogue->FindService(Edited, record));
-        Form = std::make_unique<TFormProps>(*Catalogue, record, etUnknown);
-        Form->LoadService();
+        Open(*Catalogue, record);
     }
 
-    static inline std::unique_ptr<TBackgroundForm> Background;
     static inline std::vector<std::unique_ptr<TRegisteredService>> Others;
     TScratchCurrentUser User;
     std::unique_ptr<TRegisteredService> EditedService;
     std::unique_ptr<TSCManager> Catalogue;
-    std::unique_ptr<TFormProps> Form;
 };
 
 TEST_F(KeepsDependenciesOverWine, DependenciesChangeOnlyWithTheSelection)
@@ -138,13 +131,14 @@ TEST_F(KeepsDependenciesOverWine, DependenciesChangeOnlyWithTheSelection)
             Load(l.Stored);
             const TStoredDependencies before = Stored();
             HWND combo = Form->Item(TFormProps::IdComboDepend);
-            EXPECT_EQ(Form->ConfigChoice().DependText, l.Shown);
+            EXPECT_EQ(Form->Settings().Dependency.value_or(L"?"), std::wstring(l.Shown) == L"<none>" ? L"" : l.Shown);
             if (s.Select)
                 SendMessageW(combo, CB_SETCURSEL,
                              SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                           reinterpret_cast<LPARAM>(s.Select->c_str())),
                              0);
-            ScriptedMessageBoxes boxes;
+            // The question about dependencies the dialog did not show is answered Yes.
+            ScriptedMessageBoxes boxes({IDYES});
             ASSERT_TRUE(Form->ApplyChanges());
             const TStoredDependencies after = Stored();
             if (s.Services)

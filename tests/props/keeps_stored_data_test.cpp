@@ -4,6 +4,7 @@
 // loaded. The dialog is loaded and applied without being shown, over the simulated manager.
 #include "common/handle.h"
 #include "services/sc_manager.h"
+#include "tests/props/props_dialog_fixture.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/scratch_current_user.h"
@@ -23,10 +24,8 @@ const std::wstring ParametersKey = std::wstring(L"SYSTEM\\CurrentControlSet\\Ser
 
 using TList = std::vector<std::wstring>;
 
-class KeepsStoredData : public testing::Test {
+class KeepsStoredData : public PropsDialogTest {
 protected:
-    static void SetUpTestSuite() { Application().Initialize(); }
-
     KeepsStoredData()
     {
         for (const wchar_t* name : {L"Db", L"Net", L"Log", L"Spare"})
@@ -34,6 +33,7 @@ protected:
     }
     ~KeepsStoredData() override
     {
+        Form.reset();
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\") + Edited).c_str());
     }
 
@@ -49,8 +49,7 @@ protected:
         Catalogue->Refresh(true);
         TNtService* record = nullptr;
         ASSERT_TRUE(Catalogue->FindService(Edited, record));
-        Form = std::make_unique<TFormProps>(*Catalogue, record, etUnknown);
-        Form->LoadService();
+        Open(*Catalogue, record);
     }
 
     void Select(const std::wstring& entry)
@@ -62,17 +61,20 @@ protected:
                      0);
     }
 
-    void Apply()
+    // OK's apply step with every question answered Yes; the texts asked.
+    std::vector<std::wstring> Apply()
     {
-        ScriptedMessageBoxes boxes;
-        ASSERT_TRUE(Form->ApplyChanges());
-        EXPECT_TRUE(boxes.Asked.empty());
+        ScriptedMessageBoxes boxes({IDYES});
+        EXPECT_TRUE(Form->ApplyChanges());
+        std::vector<std::wstring> asked;
+        for (const AskedMessageBox& box : boxes.Asked)
+            asked.push_back(box.Text);
+        return asked;
     }
 
     TScratchCurrentUser User;
     TSimServiceControlManager Sim;
     std::unique_ptr<TSCManager> Catalogue;
-    std::unique_ptr<TFormProps> Form;
 };
 
 TEST_F(KeepsStoredData, DependenciesChangeOnlyWithTheSelection)
@@ -81,13 +83,17 @@ TEST_F(KeepsStoredData, DependenciesChangeOnlyWithTheSelection)
         const char* Name;
         TList Stored;
         const wchar_t* Shown;  // the selection as loaded
+        // What a changed selection removes that the dialog did not show, as the question names
+        // it (empty: no question).
+        std::wstring Unshown;
     } lists[] = {
-        {"none", {}, L"<none>"},
-        {"one", {L"Db"}, L"Db"},
-        {"several", {L"Db", L"Net", L"Log"}, L"Db"},
-        {"groups", {L"Db", L"+NetworkProvider", L"Net", L"+Other"}, L"Db"},
-        {"a group only", {L"+NetworkProvider"}, L"<none>"},
-        {"a name with no service", {L"Ghost", L"Net"}, L"Net"},
+        {"none", {}, L"<none>", L""},
+        {"one", {L"Db"}, L"Db", L""},
+        {"several", {L"Db", L"Net", L"Log"}, L"Db", L"Net\r\nLog"},
+        {"groups", {L"Db", L"+NetworkProvider", L"Net", L"+Other"}, L"Db",
+         L"NetworkProvider (group)\r\nNet\r\nOther (group)"},
+        {"a group only", {L"+NetworkProvider"}, L"<none>", L"NetworkProvider (group)"},
+        {"a name with no service", {L"Ghost", L"Net"}, L"Net", L"Ghost"},
     };
     for (const auto& l : lists) {
         SCOPED_TRACE(l.Name);
@@ -104,15 +110,38 @@ TEST_F(KeepsStoredData, DependenciesChangeOnlyWithTheSelection)
         for (const auto& s : selections) {
             SCOPED_TRACE(s.Name);
             Load(l.Stored);
-            EXPECT_EQ(Form->ConfigChoice().DependText, l.Shown);
+            EXPECT_EQ(Form->Settings().Dependency.value_or(L"?"), std::wstring(l.Shown) == L"<none>" ? L"" : l.Shown);
             if (s.Select)
                 Select(*s.Select);
             const size_t calls = Sim.ChangeConfigCalls().size();
-            Apply();
-            // A selection as loaded writes nothing at all.
-            EXPECT_EQ(Sim.ChangeConfigCalls().size() == calls, !s.Select || *s.Select == l.Shown);
+            const bool changed = s.Select && *s.Select != l.Shown;
+            const std::vector<std::wstring> asked = Apply();
+            // A selection as loaded writes nothing at all; a changed one names what goes unseen.
+            EXPECT_EQ(Sim.ChangeConfigCalls().size() == calls, !changed);
+            if (changed && !l.Unshown.empty())
+                EXPECT_EQ(asked, std::vector<std::wstring>{L"The new dependency replaces all others. These dependencies "
+                                                           L"are not shown and will be removed too. Continue?\r\n\r\n" +
+                                                           l.Unshown});
+            else
+                EXPECT_TRUE(asked.empty());
             EXPECT_EQ(Sim.Service(Edited).Dependencies, s.Expect);
         }
+    }
+}
+
+// No (or Cancel) to the question keeps the dialog open with nothing written.
+TEST_F(KeepsStoredData, NoToTheQuestionWritesNothing)
+{
+    for (const int answer : {IDNO, IDCANCEL}) {
+        Load({L"Db", L"+NetworkProvider", L"Net"});
+        Select(L"Spare");
+        SendMessageW(Form->Item(TFormProps::IdRBtnStartDisabled), BM_CLICK, 0, 0);
+        ScriptedMessageBoxes boxes({answer});
+        EXPECT_FALSE(Form->ApplyChanges());
+        EXPECT_EQ(boxes.Asked.size(), 1u);
+        EXPECT_TRUE(Sim.ChangeConfigCalls().empty());
+        EXPECT_EQ(Sim.Service(Edited).Dependencies, (TList{L"Db", L"+NetworkProvider", L"Net"}));
+        EXPECT_EQ(Sim.Service(Edited).StartType, static_cast<DWORD>(SERVICE_DEMAND_START));
     }
 }
 
@@ -141,15 +170,16 @@ void Store(const TStored& value)
               ERROR_SUCCESS);
 }
 
-TStored Stored()
+// None when there is no value.
+std::optional<TStored> Stored()
 {
     // The bytes exactly as kept (RegGetValueW would complete a missing terminator).
     TStored value{REG_NONE, std::vector<BYTE>(4096)};
     DWORD size = static_cast<DWORD>(value.Bytes.size());
     UniqueRegKey key;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, ParametersKey.c_str(), 0, KEY_READ, key.put()), ERROR_SUCCESS);
-    EXPECT_EQ(RegQueryValueExW(key.get(), L"Parameters", nullptr, &value.Type, value.Bytes.data(), &size),
-              ERROR_SUCCESS);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ParametersKey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS ||
+        RegQueryValueExW(key.get(), L"Parameters", nullptr, &value.Type, value.Bytes.data(), &size) != ERROR_SUCCESS)
+        return std::nullopt;
     value.Bytes.resize(size);
     return value;
 }
@@ -162,41 +192,61 @@ std::wstring BoxText(const TFormProps& form)
     return text;
 }
 
-TEST_F(KeepsStoredData, ParametersAreWrittenOnlyWhenEdited)
+// Every string type is shown one line a line and, when edited, written back in its own type
+// (REG_MULTI_SZ one string a line, empty lines dropped); a value the box cannot show, or none,
+// becomes REG_SZ. Left as loaded, the value keeps its type and bytes.
+TEST_F(KeepsStoredData, ParametersAreWrittenOnlyWhenEditedAndKeepTheirType)
 {
     const std::wstring nul(1, L'\0');
+    const std::wstring edited = L"-edited\r\n\r\nline";
+    const TStored asText{REG_SZ, Bytes(edited + nul, 32)};
+    auto as = [](DWORD type, TStored value) {
+        value.Type = type;
+        return value;
+    };
     const struct {
         const char* Name;
-        DWORD Type;
+        DWORD Type;  // REG_NONE: no value
         std::wstring Data;  // the first Size bytes of it are stored
         size_t Size;
         std::wstring Shown;
+        TStored Written;  // after an edit
     } values[] = {
-        {"text", REG_SZ, L"-n erp\r\n-x tcpip", 34, L"-n erp\r\n-x tcpip"},
-        {"expandable with line feeds", REG_EXPAND_SZ, L"-d %TEMP%\n-x tcpip", 38, L"-d %TEMP%\r\n-x tcpip"},
-        {"text after a NUL", REG_SZ, L"-n erp" + nul + L"-x tcpip" + nul, 32, L"-n erp"},
-        {"binary", REG_BINARY, L"-n db", 12, L"-n db"},
-        {"odd size", REG_BINARY, L"-n db", 7, L"-n "},
-        {"no terminator", REG_SZ, L"abc", 6, L"abc"},
-        {"multi-string", REG_MULTI_SZ, L"a" + nul + L"b" + nul, 10, L""},
-        {"number", REG_DWORD, std::wstring(1, L'\x5'), 4, L""},
+        {"text", REG_SZ, L"-n erp\r\n-x tcpip", 34, L"-n erp\r\n-x tcpip", asText},
+        {"expandable with line feeds", REG_EXPAND_SZ, L"-d %TEMP%\n-x tcpip", 38, L"-d %TEMP%\r\n-x tcpip",
+         as(REG_EXPAND_SZ, asText)},
+        {"text after a NUL", REG_SZ, L"-n erp" + nul + L"-x tcpip" + nul, 32, L"-n erp", asText},
+        {"binary", REG_BINARY, L"-n db", 12, L"-n db", as(REG_BINARY, asText)},
+        {"odd size", REG_BINARY, L"-n db", 7, L"-n ", as(REG_BINARY, asText)},
+        {"no terminator", REG_SZ, L"abc", 6, L"abc", asText},
+        {"multi-string", REG_MULTI_SZ, L"a" + nul + L"b" + nul, 10, L"a\r\nb",
+         {REG_MULTI_SZ, Bytes(L"-edited" + nul + L"line" + nul + nul, 28)}},
+        {"multi-string with empty strings", REG_MULTI_SZ, L"a" + nul + nul + L"b" + nul + nul, 12, L"a\r\n\r\nb",
+         {REG_MULTI_SZ, Bytes(L"-edited" + nul + L"line" + nul + nul, 28)}},
+        {"empty multi-string", REG_MULTI_SZ, nul, 2, L"",
+         {REG_MULTI_SZ, Bytes(L"-edited" + nul + L"line" + nul + nul, 28)}},
+        {"number", REG_DWORD, std::wstring(1, L'\x5'), 4, L"", asText},
+        {"missing", REG_NONE, L"", 0, L"", asText},
     };
     for (const auto& v : values) {
         SCOPED_TRACE(v.Name);
         for (const bool edit : {false, true}) {
             SCOPED_TRACE(edit ? "edited" : "not edited");
-            Store({v.Type, Bytes(v.Data, v.Size)});
-            const TStored before = Stored();  // as the registry keeps it
+            if (v.Type == REG_NONE)
+                RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, ParametersKey.c_str(), L"Parameters");
+            else
+                Store({v.Type, Bytes(v.Data, v.Size)});
+            const std::optional<TStored> before = Stored();  // as the registry keeps it
             Load({});
             EXPECT_EQ(BoxText(*Form), v.Shown);
             // Only the start type changes, or the text too.
             SendMessageW(Form->Item(TFormProps::IdRBtnStartDisabled), BM_CLICK, 0, 0);
             if (edit)
-                SetWindowTextW(Form->Item(TFormProps::IdMemoParams), L"-edited\r\nline");
+                SetWindowTextW(Form->Item(TFormProps::IdMemoParams), edited.c_str());
             Apply();
             EXPECT_EQ(Sim.Service(Edited).StartType, static_cast<DWORD>(SERVICE_DISABLED));
             if (edit)
-                EXPECT_EQ(Stored(), (TStored{REG_SZ, Bytes(L"-edited\r\nline", 28)}));
+                EXPECT_EQ(Stored(), v.Written);
             else
                 EXPECT_EQ(Stored(), before);
         }

@@ -3,42 +3,26 @@
 #include "common/format.h"
 #include "ui/base/application.h"
 #include "ui/base/window.h"
+#include "tests/props/props_dialog_fixture.h"
 #include "ui/props/form_select_type.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
-// The program's main window stands in the background, so that closing a dialog does not end
-// the application.
-class TBackgroundForm : public TWindow {
-public:
-    TBackgroundForm() { CreateForm({.ClassName = L"TPropsTestMain", .Caption = L"main", .ClientWidth = 100, .ClientHeight = 100}); }
-};
+// The properties dialog's fixture: the application with its main form in the background.
+class FormSelectType : public PropsDialogTest {};
 
-class GuiEnvironment : public testing::Environment {
-public:
-    void SetUp() override
-    {
-        Application().Initialize();
-        FMain = std::make_unique<TBackgroundForm>();
-    }
-    void TearDown() override { FMain.reset(); }
-
-private:
-    std::unique_ptr<TBackgroundForm> FMain;
-};
-const auto* const Environment = testing::AddGlobalTestEnvironment(new GuiEnvironment);
-
-using Step = std::function<void(HWND dialog)>;
+using KindStep = std::function<void(HWND dialog)>;
 
 // Runs the steps one timer tick apart while the dialog is shown; a dialog still open after
 // ten seconds is closed and the test fails.
-struct TScript {
-    static inline std::vector<Step> Steps;
+struct TKindScript {
+    static inline std::vector<KindStep> Steps;
     static inline size_t Next = 0;
     static inline int Ticks = 0;
 
@@ -57,27 +41,26 @@ struct TScript {
     }
 };
 
-bool RunSelectExeType(TExeType& kind, std::vector<Step> steps)
+bool RunSelectExeType(TExeType& kind, std::vector<KindStep> steps)
 {
-    TScript::Steps = std::move(steps);
-    TScript::Next = 0;
-    TScript::Ticks = 0;
-    UINT_PTR timer = SetTimer(nullptr, 0, 25, &TScript::Tick);
+    TKindScript::Steps = std::move(steps);
+    TKindScript::Next = 0;
+    TKindScript::Ticks = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 25, &TKindScript::Tick);
     bool result = SelectExeType(kind);
     KillTimer(nullptr, timer);
-    EXPECT_EQ(TScript::Next, TScript::Steps.size()) << "steps left undone";
+    EXPECT_EQ(TKindScript::Next, TKindScript::Steps.size()) << "steps left undone";
     return result;
 }
 
-TFormSelectType& Form(HWND dialog) { return *dynamic_cast<TFormSelectType*>(TWindow::FromHandle(dialog)); }
+TFormSelectType& KindForm(HWND dialog) { return *dynamic_cast<TFormSelectType*>(TWindow::FromHandle(dialog)); }
 HWND Ok(HWND dialog) { return GetDlgItem(dialog, IDOK); }
-HWND Item(HWND dialog, int index) { return Form(dialog).Item(index); }
+HWND Entry(HWND dialog, int index) { return KindForm(dialog).Item(index); }
 
-std::wstring Text(HWND wnd) { return WindowText(wnd); }
 
 void PressKey(WPARAM key) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); }
 
-TEST(FormSelectType, LooksAsDescribed)
+TEST_F(FormSelectType, LooksAsDescribed)
 {
     TExeType kind = etUnknown;
     RunSelectExeType(kind, {[](HWND dialog) {
@@ -95,32 +78,53 @@ TEST(FormSelectType, LooksAsDescribed)
                                 EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
                                 EXPECT_NEAR((frame.top + frame.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
                                 EXPECT_EQ(Text(GetDlgItem(dialog, TFormSelectType::IdRadios)), L" Service type ");
-                                ASSERT_EQ(Form(dialog).ItemCount(), 4);
-                                EXPECT_EQ(Text(Item(dialog, 0)), L"SQL Anywhere Network Server");
-                                EXPECT_EQ(Text(Item(dialog, 1)), L"SQL Anywhere Personal Server");
-                                EXPECT_EQ(Text(Item(dialog, 2)), L"Talvora ERP Application Server");
-                                EXPECT_EQ(Text(Item(dialog, 3)), L"Special Application Server");
+                                // Every offered kind in the matching order; the four the product
+                                // started with keep their order among them.
+                                const std::vector<TExeType>& offered = OfferedExeTypes();
+                                ASSERT_EQ(KindForm(dialog).ItemCount(), static_cast<int>(offered.size()));
+                                std::vector<std::wstring> shown;
+                                for (size_t i = 0; i < offered.size(); ++i) {
+                                    shown.push_back(Text(Entry(dialog, static_cast<int>(i))));
+                                    EXPECT_EQ(shown.back(), ExeTypeName(offered[i])) << i;
+                                }
+                                auto at = shown.begin();
+                                for (const wchar_t* name : {L"SQL Anywhere Network Server", L"SQL Anywhere Personal Server",
+                                                            L"Talvora ERP Application Server", L"Special Application Server"}) {
+                                    at = std::find(at, shown.end(), name);
+                                    EXPECT_NE(at, shown.end()) << ToUtf8(name);
+                                }
                                 EXPECT_EQ(Text(Ok(dialog)), L"OK");
                                 EXPECT_EQ(Text(GetDlgItem(dialog, IDCANCEL)), L"Cancel");
                                 // Tab order: the group's entries, OK, Cancel.
-                                EXPECT_EQ(GetNextDlgTabItem(dialog, Item(dialog, 0), FALSE), Ok(dialog));
+                                EXPECT_EQ(GetNextDlgTabItem(dialog, Entry(dialog, 0), FALSE), Ok(dialog));
                                 EXPECT_EQ(GetNextDlgTabItem(dialog, Ok(dialog), FALSE), GetDlgItem(dialog, IDCANCEL));
                                 PostMessageW(dialog, WM_CLOSE, 0, 0);
                             }});
 }
 
-TEST(FormSelectType, PreselectsTheGivenKindWithFocusOnIt)
+TEST_F(FormSelectType, PreselectsTheGivenKindWithFocusOnIt)
 {
+    // Each kind at its place in the offered order; etUnknown at the first entry, a value that is
+    // no kind (a damaged remembered one) at the last.
+    const std::vector<TExeType>& offered = OfferedExeTypes();
+    auto entryOf = [&](TExeType kind) {
+        return static_cast<int>(std::find(offered.begin(), offered.end(), kind) - offered.begin());
+    };
+    const int last = static_cast<int>(offered.size()) - 1;
     const std::pair<TExeType, int> cases[] = {
-        {etUnknown, 0},      {etNetworkServer, 0},    {etLocalServer, 1},
-        {etT32AppServer, 2}, {etT32GenericServer, 3}, {static_cast<TExeType>(7), 3},
+        {etUnknown, 0},
+        {etNetworkServer, entryOf(etNetworkServer)},
+        {etLocalServer, entryOf(etLocalServer)},
+        {etT32AppServer, entryOf(etT32AppServer)},
+        {etT32GenericServer, entryOf(etT32GenericServer)},
+        {static_cast<TExeType>(200), last},
     };
     for (const auto& [given, entry] : cases) {
         TExeType kind = given;
         bool confirmed = RunSelectExeType(kind, {[entry = entry](HWND dialog) {
-                                                     EXPECT_EQ(Form(dialog).ItemIndex(), entry);
+                                                     EXPECT_EQ(KindForm(dialog).ItemIndex(), entry);
                                                      EXPECT_TRUE(IsWindowEnabled(Ok(dialog)));
-                                                     EXPECT_EQ(GetFocus(), Item(dialog, entry));
+                                                     EXPECT_EQ(GetFocus(), Entry(dialog, entry));
                                                      PressKey(VK_ESCAPE);
                                                  }});
         EXPECT_FALSE(confirmed) << static_cast<int>(given);
@@ -128,49 +132,51 @@ TEST(FormSelectType, PreselectsTheGivenKindWithFocusOnIt)
     }
 }
 
-TEST(FormSelectType, OkReturnsTheSelectedKind)
+TEST_F(FormSelectType, OkReturnsTheSelectedKind)
 {
-    TExeType kind = etNetworkServer;
+    const std::vector<TExeType>& offered = OfferedExeTypes();
+    ASSERT_GE(offered.size(), 2u);
+    TExeType kind = offered.back();
     // A click on an entry, then Enter.
-    EXPECT_TRUE(RunSelectExeType(kind, {[](HWND dialog) { SendMessageW(Item(dialog, 2), BM_CLICK, 0, 0); },
+    EXPECT_TRUE(RunSelectExeType(kind, {[](HWND dialog) { SendMessageW(Entry(dialog, 0), BM_CLICK, 0, 0); },
                                         [](HWND dialog) {
-                                            EXPECT_EQ(Form(dialog).ItemIndex(), 2);
+                                            EXPECT_EQ(KindForm(dialog).ItemIndex(), 0);
                                             PressKey(VK_RETURN);
                                         }}));
-    EXPECT_EQ(kind, etT32AppServer);
+    EXPECT_EQ(kind, offered[0]);
     // The arrow key within the group, then the OK button.
     EXPECT_TRUE(RunSelectExeType(kind, {[](HWND) { PressKey(VK_DOWN); },
                                         [](HWND dialog) { SendMessageW(Ok(dialog), BM_CLICK, 0, 0); }}));
-    EXPECT_EQ(kind, etT32GenericServer);
+    EXPECT_EQ(kind, offered[1]);
 }
 
-TEST(FormSelectType, OkNeedsASelection)
+TEST_F(FormSelectType, OkNeedsASelection)
 {
     TExeType kind = etLocalServer;
     EXPECT_TRUE(RunSelectExeType(kind, {[](HWND dialog) {
-                                            Form(dialog).SetItemIndex(-1);
+                                            KindForm(dialog).SetItemIndex(-1);
                                             EXPECT_FALSE(IsWindowEnabled(Ok(dialog)));
                                             PressKey(VK_RETURN);
                                         },
                                         [](HWND dialog) {
                                             EXPECT_TRUE(IsWindowVisible(dialog)) << "Enter closed the dialog";
-                                            SendMessageW(Item(dialog, 0), BM_CLICK, 0, 0);
+                                            SendMessageW(Entry(dialog, 0), BM_CLICK, 0, 0);
                                             EXPECT_TRUE(IsWindowEnabled(Ok(dialog)));
                                         },
                                         [](HWND) { PressKey(VK_RETURN); }}));
     EXPECT_EQ(kind, etNetworkServer);
 }
 
-TEST(FormSelectType, CancelEscapeAndCloseButtonLeaveTheKind)
+TEST_F(FormSelectType, CancelEscapeAndCloseButtonLeaveTheKind)
 {
-    const std::pair<const char*, Step> ways[] = {
+    const std::pair<const char*, KindStep> ways[] = {
         {"Cancel", [](HWND dialog) { SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); }},
         {"Escape", [](HWND) { PressKey(VK_ESCAPE); }},
         {"close button", [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };
     for (const auto& [name, close] : ways) {
         TExeType kind = etT32AppServer;
-        EXPECT_FALSE(RunSelectExeType(kind, {[](HWND dialog) { SendMessageW(Item(dialog, 0), BM_CLICK, 0, 0); }, close}))
+        EXPECT_FALSE(RunSelectExeType(kind, {[](HWND dialog) { SendMessageW(Entry(dialog, 0), BM_CLICK, 0, 0); }, close}))
             << name;
         EXPECT_EQ(kind, etT32AppServer) << name;
     }

@@ -2,12 +2,16 @@
 // list none: Start on an application server whose database is stopped asks and starts both;
 // Stop on the database with the application server running asks and stops both; Properties...
 // of the application server shows its dependency on the database, and OK without a change keeps
-// every stored dependency.
+// every stored dependency; Properties... of the database offers none of its dependants; a new
+// Depends on for a service with three dependencies asks first, naming the two that would go
+// unseen. And what a user sees of a service changed from outside just before Properties...
+// opens, and of "Parameters" kept one string a line.
 #include "tests/main_e2e/e2e_services.h"
 #include "tests/props_e2e/props_dialog_driver.h"
 #include "tests/support/user_input.h"
 
 #include "common/format.h"
+#include "common/handle.h"
 #include "common/registry.h"
 #include "ui/props/form_props.h"
 
@@ -175,6 +179,100 @@ TEST_F(DependenciesE2E, OkWithoutAChangeKeepsTheStoredDependenciesByteForByte)
         EXPECT_EQ(after[i].Type, before[i].Type) << i;
         EXPECT_EQ(after[i].Data, before[i].Data) << i;
     }
+}
+
+TEST_F(DependenciesE2E, PropertiesOfTheDatabaseOffersNoneOfItsDependants)
+{
+    TPropsDialogDriver dialogs(Window());
+    HWND dialog = dialogs.OpenProperties(DbSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    EXPECT_GT(TPropsDialogDriver::DependencyCount(dialog), 1);
+    for (const TServiceSpec* dependant : {&AppSpec, &KeptSpec})
+        EXPECT_FALSE(TPropsDialogDriver::SelectDependency(dialog, dependant->Name)) << ToUtf8(dependant->Name);
+    TPropsDialogDriver::Click(dialog, IDCANCEL);
+    EXPECT_TRUE(dialogs.WaitGone(TFormProps::ClassName));
+}
+
+TEST_F(DependenciesE2E, ANewDependencyAsksFirstNamingThoseThatGoUnseen)
+{
+    const std::vector<TRegValue> before = StoredDependencyValues(KeptSpec.Name);
+    TPropsDialogDriver dialogs(Window());
+    HWND dialog = dialogs.OpenProperties(KeptSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    ASSERT_TRUE(TPropsDialogDriver::SelectDependency(dialog, L"<none>"));
+    TPropsDialogDriver::Click(dialog, IDOK);
+    // The question is the dialog's own (owned by it).
+    HWND box = dialogs.WaitFor(L"#32770");
+    ASSERT_NE(box, nullptr) << "no question";
+    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
+    EXPECT_EQ(WindowText(box) + L": " + MessageBoxText(box),
+              L"Service properties: The new dependency replaces all others. These dependencies are not shown and will "
+              L"be removed too. Continue?\r\n\r\ne2edeps_app\r\ne2edeps_network (group)");
+    SaveWindowPicture(box, BuildFilePath(L"props_dependency_question.bmp"));
+    PressButton(box, IDNO);
+    ASSERT_TRUE(dialogs.WaitGone(L"#32770"));
+    ASSERT_TRUE(Window().WaitForIdle());
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "No keeps the dialog open";
+    TPropsDialogDriver::Click(dialog, IDCANCEL);
+    EXPECT_TRUE(dialogs.WaitGone(TFormProps::ClassName));
+    const std::vector<TRegValue> after = StoredDependencyValues(KeptSpec.Name);
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(after[i].Data, before[i].Data) << i;
+}
+
+// The database's start type changed by another program just before Properties... opens.
+TEST_F(DependenciesE2E, PropertiesShowsAStartTypeChangedJustBefore)
+{
+    Settle(SERVICE_STOPPED, SERVICE_STOPPED);
+    auto setStart = [](DWORD startType) {
+        UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        UniqueScHandle service(OpenServiceW(manager.get(), DbSpec.Name.c_str(), SERVICE_CHANGE_CONFIG));
+        ASSERT_TRUE(service);
+        ASSERT_TRUE(ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    };
+    ASSERT_TRUE(Window().WaitForStatus(DbSpec.DisplayName, L"Stopped", 3000));
+    setStart(SERVICE_DISABLED);
+    TPropsDialogDriver dialogs(Window());
+    HWND dialog = dialogs.OpenProperties(DbSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    EXPECT_TRUE(TPropsDialogDriver::Checked(dialog, TFormProps::IdRBtnStartDisabled));
+    EXPECT_FALSE(TPropsDialogDriver::Checked(dialog, TFormProps::IdRBtnStartManual));
+    TPropsDialogDriver::Click(dialog, IDCANCEL);
+    EXPECT_TRUE(dialogs.WaitGone(TFormProps::ClassName));
+    setStart(SERVICE_DEMAND_START);
+}
+
+// "Parameters" kept one string a line (REG_MULTI_SZ) shows its lines, and a line added keeps
+// the type.
+TEST_F(DependenciesE2E, ParametersOneStringALineKeepTheirType)
+{
+    Settle(SERVICE_STOPPED, SERVICE_STOPPED);
+    const std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + DbSpec.Name + L"\\Parameters";
+    {
+        UniqueRegKey parameters;
+        ASSERT_EQ(CreateRegKey(HKEY_LOCAL_MACHINE, key, KEY_SET_VALUE, parameters), ERROR_SUCCESS);
+        const wchar_t lines[] = L"-n erpdb\0-x tcpip\0";
+        ASSERT_EQ(RegSetValueExW(parameters.get(), L"Parameters", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(lines),
+                                 sizeof(lines)),
+                  ERROR_SUCCESS);
+    }
+    TPropsDialogDriver dialogs(Window());
+    HWND dialog = dialogs.OpenProperties(DbSpec.DisplayName);
+    ASSERT_NE(dialog, nullptr) << "no properties dialog";
+    EXPECT_EQ(TPropsDialogDriver::Text(dialog, TFormProps::IdMemoParams), L"-n erpdb\r\n-x tcpip");
+    TPropsDialogDriver::SetText(dialog, TFormProps::IdMemoParams, L"-n erpdb\r\n-x tcpip\r\n-c 64M");
+    TPropsDialogDriver::Click(dialog, IDOK);
+    ASSERT_TRUE(dialogs.WaitGone(TFormProps::ClassName)) << "the dialog stays";
+
+    UniqueRegKey parameters;
+    ASSERT_EQ(OpenRegKey(HKEY_LOCAL_MACHINE, key, KEY_QUERY_VALUE, parameters), ERROR_SUCCESS);
+    TRegValue value;
+    ASSERT_EQ(ReadRegValue(parameters.get(), L"Parameters", value), ERROR_SUCCESS);
+    EXPECT_EQ(value.Type, static_cast<DWORD>(REG_MULTI_SZ));
+    const wchar_t expected[] = L"-n erpdb\0-x tcpip\0-c 64M\0";
+    EXPECT_EQ(value.Data, std::vector<BYTE>(reinterpret_cast<const BYTE*>(expected),
+                                            reinterpret_cast<const BYTE*>(expected) + sizeof(expected)));
 }
 
 }  // namespace

@@ -528,7 +528,10 @@ void TServiceCommands::ActPropsExecute()
         return;
     TCommandScope command(*this);
     TNtService* service = data->Service;
-    if (!LookUp(service, luRecord) || !ShowServiceProperties(FList.Manager(), service))
+    // Read afresh on the worker: the dialog shows what is in force, and offers none of the
+    // services that depend on this one.
+    if (!FList.ReadRecords({service}, true) || !FList.ReadDependants(service) ||
+        !ShowServiceProperties(FList.Manager(), service))
         return;
     try {
         service->Refresh();

@@ -4,11 +4,8 @@
 #include "ui/props/form_props.h"
 
 #include "common/errors.h"
-#include "common/finally.h"
 #include "common/format.h"
 #include "common/text.h"
-#include "services/sc_buffer.h"
-#include "erp/account_check.h"
 #include "erp/executables.h"
 #include "erp/file_paths.h"
 #include "erp/install_command.h"
@@ -17,8 +14,6 @@
 #include "ui/base/busy.h"
 #include "ui/base/layout.h"
 #include "ui/base/message_box.h"
-#include "ui/props/form_password.h"
-#include "ui/props/installer.h"
 #include "ui/props/server_picture.h"
 
 #include <commdlg.h>
@@ -115,32 +110,6 @@ std::wstring BrowseFilter(TExeType kind)
     return filter;
 }
 
-// A failure after part of the change was written: the error, then what is in force and what
-// is not.
-std::wstring PartlyAppliedText(const std::wstring& error, const TServiceReconfiguration& change,
-                               const TReconfigurationProgress& progress, bool parameters)
-{
-    std::vector<std::wstring> made, notMade;
-    auto add = [&](bool wanted, bool done, const wchar_t* what) {
-        if (wanted)
-            (done ? made : notMade).emplace_back(what);
-    };
-    const bool configuration = progress.ConfigurationWritten;
-    add(change.StartType.has_value(), configuration, L"start type");
-    add(change.Account != TAccountChange::Unchanged, configuration, L"account");
-    add(change.Interact.has_value() && change.Account == TAccountChange::Unchanged, configuration,
-        L"desktop interaction");
-    add(change.Dependencies.has_value(), configuration, L"dependency");
-    add(change.DelayedStart.has_value(), progress.DelayedStartWritten, L"delayed start");
-    add(parameters, false, L"parameters");
-    auto join = [](const std::vector<std::wstring>& items) {
-        std::wstring text;
-        for (const std::wstring& item : items)
-            text += (text.empty() ? L"" : L", ") + item;
-        return text.empty() ? std::wstring(L"none") : text;
-    };
-    return Fmt(L"%s\n\nChanges made: %s.\nChanges not made: %s.", {error, join(made), join(notMade)});
-}
 }  // namespace
 
 TFormProps::TFormProps(TSCManager& catalogue, TNtService* service, TExeType kind)
@@ -212,30 +181,12 @@ void TFormProps::LoadService()
 
 void TFormProps::LoadInstalled()
 {
-    if (CompareStringOrdinal(FService->ServiceStartName().c_str(), -1, L"LocalSystem", -1, TRUE) == CSTR_EQUAL) {
-        SetChecked(IdChBoxDefaultAccount, true);
-        SetChecked(IdChBoxInteract, FService->ServiceTypes().Contains(stInteractiveProcess));
-    } else {
-        SetChecked(IdChBoxDefaultAccount, false);
-        SetChecked(IdChBoxInteract, false);
-        SetWindowTextW(Control(IdEditUser), FService->ServiceStartName().c_str());
-    }
-    FOldUserName = Text(IdEditUser);
-    // A driver's account field names its driver object: nothing there is written.
-    FDriver = FService->ServiceTypes().Contains(stKernelDriver) || FService->ServiceTypes().Contains(stFileSystemDriver) ||
-              FService->ServiceTypes().Contains(stAdapter) || FService->ServiceTypes().Contains(stRecognizerDriver);
-
+    const std::wstring& machine = FCatalogue.MachineName();
+    FLoaded = ReadServiceSettings(*FService, machine);
     FExeType = ExeTypeOfFile(FService->FileName());
     SetWindowTextW(Control(IdEditType), ExeTypeName(FExeType).c_str());
     FNameBox.SetText(FService->ServiceName());
     SetWindowTextW(Control(IdComboFile), FService->FileName().c_str());
-
-    if (const std::optional<TStartChoice> start = StartChoiceOf(FService->StartType()))
-        SetChecked(StartButtons[static_cast<size_t>(*start)], true);
-    const bool delayed = ReadDelayedStart();
-    SetChecked(IdChBoxDelayedStart, FService->StartType() == sstAuto && delayed);
-
-    const std::wstring& machine = FCatalogue.MachineName();
     if (const LSTATUS refused = machine.empty() ? ERROR_SUCCESS : TMachineRegistry(machine).Status()) {
         // The rest of the service's properties come from its manager, which answers.
         SendMessageW(Control(IdMemoParams), EM_SETREADONLY, TRUE, 0);
@@ -244,44 +195,35 @@ void TFormProps::LoadInstalled()
                           {machine, SysErrorMessage(static_cast<DWORD>(refused))}),
                       FormCaption, MB_ICONWARNING);
     }
-    SetWindowTextW(Control(IdMemoParams),
-                   BoxLineBreaks(ReadServiceParameters(FService->ServiceName(), machine)).c_str());
-    // What the box shows as loaded (up to a NUL stored inside the value): an OK writes the value
-    // only when the text differs from it.
-    FLoadedParams = Text(IdMemoParams);
-
     FillDependencies();
-    // The first service it depends on; one that does not exist is shown by its stored name.
-    std::wstring first;
-    if (FService->DependentServiceCount() > 0) {
-        first = FService->GetDependentService(0)->ServiceName();
-    } else {
-        for (const std::wstring& entry : FService->StoredDependencies())
-            if (entry[0] != SC_GROUP_IDENTIFIERW) {
-                first = entry;
-                break;
-            }
-    }
-    HWND depend = Control(IdComboDepend);
-    LRESULT selected = 0;
-    if (!first.empty()) {
-        selected = SendMessageW(depend, CB_FINDSTRINGEXACT, 0, reinterpret_cast<LPARAM>(first.c_str()));
-        if (selected <= 0)
-            selected = SendMessageW(depend, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(first.c_str()));
-    }
-    SendMessageW(depend, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
-    FLoadedDependIndex = static_cast<int>(selected);
-    // What OK compares against: only controls changed from these are written.
-    FLoaded = ConfigChoice();
+    ShowSettings(FLoaded);
 }
 
-// The service's delayed-start setting. A system without the delayed-start level counts as not
-// delayed, and the box then stays disabled.
-bool TFormProps::ReadDelayedStart()
+void TFormProps::ShowSettings(const TServiceSettings& settings)
 {
-    const std::optional<bool> delayed = FService->DelayedStart();
-    FDelayedStartSupported = delayed.has_value();
-    return delayed.value_or(false);
+    SetChecked(IdChBoxDefaultAccount, settings.DefaultAccount);
+    SetChecked(IdChBoxInteract, settings.Interact);
+    SetWindowTextW(Control(IdEditUser), settings.UserName.c_str());
+    if (settings.Start)
+        SetChecked(StartButtons[static_cast<size_t>(*settings.Start)], true);
+    SetChecked(IdChBoxDelayedStart, settings.DelayedStart);
+    SetWindowTextW(Control(IdMemoParams), settings.Parameters.c_str());
+    if (settings.Dependency)
+        SelectDependency(*settings.Dependency);
+}
+
+// Selects the service in the Depends on list ("<none>" for an empty name); one that is not
+// offered (a service that does not exist) is shown by its stored name.
+void TFormProps::SelectDependency(const std::wstring& name)
+{
+    HWND depend = Control(IdComboDepend);
+    LRESULT selected = 0;
+    if (!name.empty()) {
+        selected = SendMessageW(depend, CB_FINDSTRINGEXACT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        if (selected <= 0)
+            selected = SendMessageW(depend, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    }
+    SendMessageW(depend, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
 }
 
 void TFormProps::LoadNew()
@@ -304,11 +246,24 @@ void TFormProps::FillDependencies()
     HWND combo = Control(IdComboDepend);
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"<none>"));
-    // A service cannot depend on itself: the edited one is not offered.
+    // A service cannot depend on itself, nor on a service that depends on it (directly, through
+    // others or through a group): the manager refuses such a circle whole.
+    std::vector<const TNtService*> refused;
+    if (FService) {
+        refused.push_back(FService);
+        for (int i = 0; i < FService->DependentByServiceCount(); ++i)
+            refused.push_back(FService->GetDependentByService(i));
+    }
+    auto isRefused = [&](const TNtService* service) {
+        return std::any_of(refused.begin(), refused.end(), [&](const TNtService* r) {
+            return r == service || CompareStringOrdinal(r->ServiceName().c_str(), -1, service->ServiceName().c_str(),
+                                                        -1, TRUE) == CSTR_EQUAL;
+        });
+    };
     for (int i = 0; i < FCatalogue.ServiceCount(); ++i) {
-        const std::wstring& name = FCatalogue.GetService(i)->ServiceName();
-        if (!FService || CompareStringOrdinal(name.c_str(), -1, FService->ServiceName().c_str(), -1, TRUE) != CSTR_EQUAL)
-            SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        const TNtService* service = FCatalogue.GetService(i);
+        if (!isRefused(service))
+            SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(service->ServiceName().c_str()));
     }
 }
 
@@ -352,7 +307,7 @@ void TFormProps::FormClose()
 void TFormProps::RadiosStartupClick()
 {
     EnableWindow(Control(IdChBoxDelayedStart),
-                 FService && FDelayedStartSupported && Checked(IdRBtnStartAuto) ? TRUE : FALSE);
+                 FService && FLoaded.DelayedStartSupported && Checked(IdRBtnStartAuto) ? TRUE : FALSE);
     // Tab reaches the group at its checked button (at Automatic while none is checked), so the
     // focus never rests on a button that Space would check by mistake.
     const int stop = StartButtons[static_cast<size_t>(StartChoice().value_or(TStartChoice::Automatic))];
@@ -365,11 +320,13 @@ void TFormProps::RadiosStartupClick()
 
 void TFormProps::ChBoxDefaultAccountClick()
 {
-    const bool user = FService && !FDriver && !Checked(IdChBoxDefaultAccount);
+    // A driver's account field names its driver object: its account controls stay disabled.
+    const bool driver = FLoaded.Driver;
+    const bool user = FService && !driver && !Checked(IdChBoxDefaultAccount);
     EnableWindow(Control(IdEditUser), user);
     EnableWindow(Control(IdLabelUser), user);
-    EnableWindow(Control(IdChBoxInteract), !FDriver && Checked(IdChBoxDefaultAccount));
-    if (FDriver)
+    EnableWindow(Control(IdChBoxInteract), !driver && Checked(IdChBoxDefaultAccount));
+    if (driver)
         EnableWindow(Control(IdChBoxDefaultAccount), FALSE);
 }
 
@@ -395,192 +352,36 @@ void TFormProps::BtnBrowseClick()
     AddToPathHistory(FPathMem, HistoryFolderOfFile(picked));
 }
 
-bool TFormProps::ValidateInput()
+// ---- The settings the controls hold ---------------------------------------------------------
+
+TServiceSettings TFormProps::Settings() const
 {
-    if (IsWindowEnabled(Control(IdEditName))) {
-        const std::wstring name = Text(IdEditName);
-        if (name.empty()) {
-            AppMessageBox(L"Service name cannot by empty.", FormCaption, MB_ICONERROR);
-            return false;
-        }
-        if (name != DefaultServiceName && !IsValidServiceName(name)) {
-            AppMessageBox(L"Service name may only hold the letters A to Z, the digits 0 to 9 and \"_\", at most 256 "
-                          L"characters.",
-                          FormCaption, MB_ICONERROR);
-            return false;
-        }
-    }
-    if (IsWindowEnabled(Control(IdComboFile))) {
-        const std::wstring file = Text(IdComboFile);
-        if (!IsFile(file) || file.find_first_of(L"\\:") == std::wstring::npos) {
-            AppMessageBox(L"Executable file does not exist.", FormCaption, MB_ICONERROR);
-            return false;
-        }
-    }
-    // The account is checked before its password is asked for and before anything is written.
-    if (FService && !FDriver) {
-        const std::wstring refusal = AccountEntryRefusal({Checked(IdChBoxDefaultAccount), Text(IdEditUser)},
-                                                         {FLoaded.DefaultAccount, FOldUserName});
-        if (!refusal.empty()) {
-            AppMessageBox(refusal, FormCaption, MB_ICONERROR);
-            return false;
-        }
-    }
-    return true;
+    // What the dialog does not edit stays as loaded.
+    TServiceSettings settings = FLoaded;
+    settings.Start = StartChoice();
+    settings.DelayedStartEditable = IsWindowEnabled(Control(IdChBoxDelayedStart)) != FALSE;
+    settings.DelayedStart = Checked(IdChBoxDelayedStart);
+    settings.Interact = Checked(IdChBoxInteract);
+    settings.DefaultAccount = Checked(IdChBoxDefaultAccount);
+    settings.UserName = Text(IdEditUser);
+    settings.Dependency = DependencySelection();
+    settings.Parameters = Text(IdMemoParams);
+    return settings;
 }
 
-bool TFormProps::ApplyChanges()
+std::optional<std::wstring> TFormProps::DependencySelection() const
 {
-    TBusyCursor busy;
-    if (!FService) {
-        const int depend = static_cast<int>(SendMessageW(Control(IdComboDepend), CB_GETCURSEL, 0, 0));
-        // Full and canonical, so that the installer taken from its folder is the one beside it.
-        TInstallRequest request{FExeType,
-                                FullPathName(Text(IdComboFile)),
-                                Text(IdEditName),
-                                StartChoice().value_or(TStartChoice::Automatic),
-                                Checked(IdChBoxInteract),
-                                depend > 0 ? std::optional<std::wstring>(ConfigChoice().DependText) : std::nullopt,
-                                TextLines(Text(IdMemoParams))};
-        const auto command = ComposeInstallCommand(request);
-        if (!command)
-            return true;
-        // With no name to look for ("<default>"), a new service is told by comparing the lists.
-        std::optional<std::vector<std::wstring>> before;
-        if (!ExpectedServiceName(request))
-            before = ServiceNamesNow();
-        // The installer's wait processes messages: meanwhile OK, Cancel and closing are held off.
-        FApplying = true;
-        TFinally applied([&] { FApplying = false; });
-        if (!RunInstaller(*command))
-            return false;  // quitting: the dialog ends with the application
-        WarnIfNotInstalled(request, before);
-        return true;
-    }
-    TPasswordPrompt prompt = FPasswordPrompt;
-    if (!prompt)
-        prompt = [](std::wstring& password) { return AskAccountPassword(password, FormCaption); };
-    // Everything is written before anything is shown: the configuration, the delayed start,
-    // then "Parameters" (an empty box, or one as loaded, leaves the stored value as it is,
-    // type and bytes).
-    const TConfigChoice choice = ConfigChoice();
-    const TServiceReconfiguration change = ReconfigurationOf(choice);
-    // A driver's account is never written.
-    const std::wstring& computer = FCatalogue.MachineName();
-    if (const std::wstring unknown = FDriver ? std::wstring() : UnknownAccountRefusal(*FAccountRights, computer, change);
-        !unknown.empty()) {
-        AppMessageBox(unknown, FormCaption, MB_ICONERROR);
-        return false;
-    }
-    const std::wstring parameters = Text(IdMemoParams);
-    const bool writeParameters = !parameters.empty() && parameters != FLoadedParams;
-    TReconfigurationProgress progress;
-    bool parametersWritten = false;
-    try {
-        if (!FService->Reconfigure(change, prompt, &progress))
-            return false;
-        if (writeParameters) {
-            WriteServiceParameters(FService->ServiceName(), parameters, FCatalogue.MachineName());
-            parametersWritten = true;
-        }
-    } catch (const Exception& e) {
-        if (!progress.ConfigurationWritten && !progress.DelayedStartWritten)
-            throw;
-        throw Exception(PartlyAppliedText(e.Message(), change, progress, writeParameters));
-    }
-    const bool written = progress.ConfigurationWritten || progress.DelayedStartWritten || parametersWritten;
-    std::wstring message;
-    if (written && FService->ServiceState() == ssRunning)
-        message = L"The new configuration will take effect as soon as the service is stopped.";
-    if (progress.ConfigurationWritten && !FDriver) {
-        const TLogonRightGrant grant = GrantLogonRight(*FAccountRights, computer, change);
-        if (!grant.Failure.empty())
-            AppMessageBox(grant.Failure, FormCaption, MB_ICONWARNING);
-        message = WithLine(message, grant.Granted);
-    }
-    if (!message.empty())
-        AppMessageBox(message, FormCaption, MB_ICONINFORMATION);
-    return true;
-}
-
-void TFormProps::BtnOkClick()
-{
-    if (!FApplying && ValidateInput() && ApplyChanges())
-        SetModalResult(mrOk);
-}
-
-// The installers tell success only by their exit code: a service that did not appear is named
-// in a warning (the main window still rebuilds its list as after a success). Without a name
-// to look for, a list of the services that gained none tells it.
-void TFormProps::WarnIfNotInstalled(const TInstallRequest& request,
-                                    const std::optional<std::vector<std::wstring>>& before)
-{
-    if (const std::optional<std::wstring> expected = ExpectedServiceName(request)) {
-        if (!FCatalogue.ServiceExists(*expected))
-            AppMessageBox(Fmt(L"The installer ended without an error, but the service \"%s\" was not found.", {*expected}),
-                          FormCaption, MB_ICONWARNING);
-        return;
-    }
-    if (!before)
-        return;
-    const std::optional<std::vector<std::wstring>> after = ServiceNamesNow();
-    if (!after)
-        return;
-    for (const std::wstring& name : *after)
-        if (!std::binary_search(before->begin(), before->end(), name))
-            return;
-    AppMessageBox(L"The installer ended without an error, but no new service was found.", FormCaption, MB_ICONWARNING);
-}
-
-// The names of every service the manager lists now, in upper case and sorted; none when they
-// cannot be listed.
-std::optional<std::vector<std::wstring>> TFormProps::ServiceNamesNow()
-{
-    try {
-        FCatalogue.Active(true);
-        IServiceControlManager& scm = FCatalogue.Scm();
-        std::vector<BYTE> buffer(64 * 1024);
-        std::vector<std::wstring> names;
-        ForEachListedService(scm, FCatalogue.Handle(), SERVICE_TYPE_ALL, buffer, [&](const ENUM_SERVICE_STATUSW& entry) {
-            std::wstring name = entry.lpServiceName ? entry.lpServiceName : L"";
-            CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
-            names.push_back(std::move(name));
-            return true;
-        });
-        std::sort(names.begin(), names.end());
-        return names;
-    } catch (const Exception&) {
-        return std::nullopt;
-    }
-}
-
-TConfigChoice TFormProps::ConfigChoice() const
-{
-    TConfigChoice choice;
-    choice.Start = StartChoice();
-    choice.DelayedStartEnabled = IsWindowEnabled(Control(IdChBoxDelayedStart)) != FALSE;
-    choice.DelayedStart = Checked(IdChBoxDelayedStart);
-    choice.Interact = Checked(IdChBoxInteract);
     HWND combo = Control(IdComboDepend);
-    choice.DependIndex = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
-    choice.DependChanged = !FLoadedDependIndex || choice.DependIndex != *FLoadedDependIndex;
-    if (choice.DependIndex >= 0) {
-        const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(choice.DependIndex), 0);
-        if (length > 0) {
-            choice.DependText.assign(static_cast<size_t>(length) + 1, L'\0');
-            SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(choice.DependIndex),
-                         reinterpret_cast<LPARAM>(choice.DependText.data()));
-            choice.DependText.resize(static_cast<size_t>(length));
-        }
-    }
-    choice.DefaultAccount = Checked(IdChBoxDefaultAccount);
-    choice.UserName = Text(IdEditUser);
-    choice.OldUserName = FOldUserName;
-    choice.LoadedStart = FLoaded.Start;
-    choice.LoadedDelayedStart = FLoaded.DelayedStart;
-    choice.LoadedInteract = FLoaded.Interact;
-    choice.LoadedDefaultAccount = FLoaded.DefaultAccount;
-    return choice;
+    const auto index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (index < 0)
+        return std::nullopt;
+    if (index == 0)
+        return std::wstring();  // "<none>"
+    const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(std::max<LRESULT>(length, 0)));
+    return text;
 }
 
 std::optional<TStartChoice> TFormProps::StartChoice() const
@@ -607,7 +408,7 @@ std::wstring TFormProps::Text(int id) const { return WindowText(Control(id)); }
 bool TFormProps::PreTranslateMessage(MSG& msg)
 {
     TActionList& actions = Actions();
-    if (TAction* action = actions.FindShortCut(msg)) {
+    if (TAction* action = actions.FindShortCut(msg); action && FParamsBox->ShortCutApplies(action->Id, msg.hwnd)) {
         actions.Update();
         // A shortcut whose action is disabled keeps its ordinary meaning (F4 opens a combo box).
         if (action->Enabled) {

@@ -8,6 +8,8 @@
 #include "erp/change_config.h"
 #include "services/account_rights.h"
 #include "erp/exe_type.h"
+#include "erp/install_command.h"
+#include "erp/service_settings.h"
 #include "services/sc_manager.h"
 #include "ui/base/actions.h"
 #include "ui/base/dialog_window.h"
@@ -73,14 +75,15 @@ public:
     bool ApplyChanges();
 
     TExeType ExeType() const { return FExeType; }
-    const std::wstring& OldUserName() const { return FOldUserName; }
+    // The User name box's text as loaded (empty for LocalSystem).
+    const std::wstring& OldUserName() const { return FLoaded.UserName; }
     const TStringList& PathMem() const { return FPathMem; }
     // The edit commands (TParamsBox).
     TActionList& Actions() { return FParamsBox->Actions(); }
     // The Parameters box's context menu.
     HMENU ParamsMenu() const { return FParamsBox->Menu(); }
-    // The dialog's settings as the reconfiguration reads them.
-    TConfigChoice ConfigChoice() const;
+    // The settings as the controls hold them now.
+    TServiceSettings Settings() const;
     // Replaces the password prompt (tests); an empty one restores the real prompt.
     void SetPasswordPrompt(TPasswordPrompt prompt) { FPasswordPrompt = std::move(prompt); }
     // Replaces the accounts of the service's computer (tests); the system's by default.
@@ -99,14 +102,19 @@ private:
     void CreateTooltip();
     void LoadInstalled();
     void LoadNew();
-    bool ReadDelayedStart();
+    void ShowSettings(const TServiceSettings& settings);
+    void SelectDependency(const std::wstring& name);
+    std::optional<std::wstring> DependencySelection() const;
     void BuildExecutableList();
     void RadiosStartupClick();
     void ChBoxDefaultAccountClick();
     void BtnBrowseClick();
     void BtnOkClick() override;
+    bool Install();
+    bool Reconfigure();
+    // Asks before a changed Depends on removes dependencies the dialog did not show.
+    bool ConfirmDroppedDependencies(const TServiceSettings& edited);
     void WarnIfNotInstalled(const TInstallRequest& request, const std::optional<std::vector<std::wstring>>& before);
-    std::optional<std::vector<std::wstring>> ServiceNamesNow();
     void SetChecked(int id, bool checked);
     bool Checked(int id) const;
     std::wstring Text(int id) const;
@@ -116,15 +124,10 @@ private:
     TSCManager& FCatalogue;
     TNtService* FService;
     TExeType FExeType;
-    std::wstring FOldUserName;
     TStringList FPathMem;
-    bool FDelayedStartSupported = true;
-    bool FDriver = false;  // the edited service is a driver: its account controls stay disabled
-    // The Depends on selection and the Parameters text as loaded for an installed service.
-    std::optional<int> FLoadedDependIndex;
-    std::wstring FLoadedParams;
-    // The controls as loaded for an installed service.
-    TConfigChoice FLoaded;
+    // The edited service's settings as read when the dialog opened (defaults for a new one); OK
+    // writes what differs from them.
+    TServiceSettings FLoaded;
     TServiceNameBox FNameBox{FormCaption};
     bool FApplying = false;  // an installer is being waited for
     std::unique_ptr<TParamsBox> FParamsBox;  // made once the Parameters box exists

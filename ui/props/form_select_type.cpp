@@ -111,13 +111,19 @@ LRESULT TFormSelectType::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
 bool SelectExeType(TExeType& kind)
 {
     auto form = std::make_unique<TFormSelectType>();
+    const std::vector<TExeType>& offered = OfferedExeTypes();
     std::vector<std::wstring> names;
-    for (int i = 0; i < OfferedExeTypeCount; ++i)
-        names.push_back(ExeTypeName(static_cast<TExeType>(i)));
+    for (TExeType offeredKind : offered)
+        names.push_back(ExeTypeName(offeredKind));
     form->SetItems(names);
-    form->SetItemIndex(kind == etUnknown ? 0 : std::min<int>(kind, OfferedExeTypeCount - 1));
-    if (form->ShowModal() != mrOk)
+    // etUnknown preselects the first kind, a value that is no kind (a damaged remembered one)
+    // the last.
+    const auto at = std::find(offered.begin(), offered.end(), kind);
+    form->SetItemIndex(kind == etUnknown        ? 0
+                       : at != offered.end() ? static_cast<int>(at - offered.begin())
+                                             : static_cast<int>(offered.size()) - 1);
+    if (form->ShowModal() != mrOk || form->ItemIndex() < 0)
         return false;
-    kind = static_cast<TExeType>(form->ItemIndex());
+    kind = offered.at(static_cast<size_t>(form->ItemIndex()));
     return true;
 }

@@ -47,6 +47,13 @@ public:
     TActionList& Actions() { return FActions; }
     // The box's context menu.
     HMENU Menu() const { return FMenu.get(); }
+    // Whether the command's shortcut acts on a key that reached target: Open Folder (F3) and
+    // Open File (F4) only from the Parameters box (elsewhere F4 opens a combo box's list), the
+    // edit commands anywhere.
+    bool ShortCutApplies(int id, HWND target) const
+    {
+        return (id != ActOpenDir && id != ActOpenFile) || target == FMemo;
+    }
 
 private:
     void CreateActions();

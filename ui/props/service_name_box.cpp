@@ -56,6 +56,11 @@ void TServiceNameBox::Changed()
     const std::wstring text = WindowText(FBox);
     if (text == FLast)
         return;
+    // The box's undo brings back the dialog's own "<default>" whole: it stays as it was set.
+    if (text == DefaultServiceName) {
+        FLast = text;
+        return;
+    }
     std::wstring kept;
     size_t caret = 0;
     if (FLast == DefaultServiceName) {

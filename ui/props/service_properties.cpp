@@ -16,10 +16,11 @@ TExeType ReadRememberedKind()
     const std::optional<DWORD> stored = ReadRegDword(HKEY_CURRENT_USER, SettingsKey, KindValue);
     if (!stored)
         return etUnknown;
-    // Compared as stored: a large number never wraps into a small kind.
-    if (*stored <= etUnknown)
-        return static_cast<TExeType>(*stored);
-    return static_cast<TExeType>(OfferedExeTypeCount - 1);
+    // Compared as stored: a large number never wraps into a small kind; one that no kind has
+    // gives the last offered kind.
+    if (const std::optional<TExeType> kind = ExeTypeOfCode(*stored))
+        return *kind;
+    return OfferedExeTypes().back();
 }
 
 void WriteRememberedKind(TExeType kind)

@@ -12,8 +12,8 @@
 bool ShowServiceProperties(TSCManager& catalogue, TNtService* service);
 
 // The kind chosen the last time a service was added ("ServiceType" of the user's settings):
-// etUnknown when it is missing, unreadable or not a DWORD; a number past the offered kinds
-// other than etUnknown's gives the last offered kind.
+// etUnknown when it is missing, unreadable or not a DWORD; a number that is no kind's code
+// gives the last offered kind.
 TExeType ReadRememberedKind();
 // Stores the kind as "ServiceType" (REG_DWORD), creating the key; raises on failure.
 void WriteRememberedKind(TExeType kind);
