@@ -101,10 +101,10 @@ std::vector<TNtService*> RowServices(TFormMain& form)
 }
 
 // The record refreshes one tick makes, without the window.
-void RefreshRecords(TFormMain& form, const std::vector<TNtService*>& services)
+void RefreshRecords(TFormMain&, const std::vector<TNtService*>& services)
 {
     for (TNtService* service : services)
-        form.RefreshService(service);
+        TServiceList::RefreshService(service);
 }
 
 void BenchSimulated()

@@ -2,6 +2,7 @@
 // the test.
 #pragma once
 
+#include "services/command_runner.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/wait_until.h"
@@ -33,6 +34,8 @@ protected:
             DelayWithMessages(50);
         }
         EXPECT_EQ(TThread::RunningCount(), 0) << "a monitor is still running";
+        // The commands' workers end alone once their window has gone.
+        EXPECT_TRUE(WaitUntil([] { return TCommandRunner::RunningCount() == 0; })) << "a command's worker still runs";
     }
 
     TFormMain& Window()
@@ -52,6 +55,16 @@ protected:
         s.State = state;
         s.Dependencies = std::move(dependencies);
         Sim.AddService(s);
+    }
+
+    // Runs the command as its action does and waits until it has ended (its steps go on as
+    // messages arrive); false when the action was refused.
+    bool Run(int action)
+    {
+        if (!Window().Actions().Execute(action))
+            return false;
+        EXPECT_TRUE(WaitUntil([this] { return !Form->Handle() || !Form->CommandRunning(); })) << "the command runs on";
+        return true;
     }
 
     int Row(const std::wstring& caption) { return Window().List().FindCaption(caption); }
