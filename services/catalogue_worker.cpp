@@ -40,10 +40,10 @@ std::vector<TListedStatus> EnumerateAll(IServiceControlManager& scm, SC_HANDLE m
 
 TCatalogueWorkerCore::TCatalogueWorkerCore(IServiceControlManager& scm, const std::wstring& machineName,
                                            const std::wstring& databaseName)
-    : FEnded(CreateEventW(nullptr, TRUE, FALSE, nullptr)), FScm(scm), FMachineName(machineName),
-      FDatabaseName(databaseName), FDoneEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr))
+    : FScm(scm), FMachineName(machineName), FDatabaseName(databaseName),
+      FDoneEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr))
 {
-    if (!FDoneEvent || !FEnded)
+    if (!FDoneEvent)
         RaiseLastOSError();
     FEnumBuffer.resize(FirstEnumBufferSize);
 }
@@ -58,31 +58,17 @@ void TCatalogueWorkerCore::Stop()
     FWake.notify_all();
 }
 
-void TCatalogueWorkerCore::WaitForEnd(DWORD ms)
-{
-    if (FThreads > 0)
-        WaitForSingleObject(FEnded.get(), ms);
-}
-
 namespace {
-// How long the worker's end waits for its threads: a read under way ends within it, unless a
-// hung host holds it.
-constexpr DWORD EndWaitMs = 300;
-
 // Runs body on a thread of its own that holds the core until it ends.
 void StartThread(const std::shared_ptr<TCatalogueWorkerCore>& core, void (TCatalogueWorkerCore::*body)() noexcept)
 {
-    ++core->FThreads;
     ++TCatalogueWorkerCore::FRunningCount;
     try {
         std::thread([core, body] {
             ((*core).*body)();
-            if (--core->FThreads == 0)
-                SetEvent(core->FEnded.get());
             --TCatalogueWorkerCore::FRunningCount;
         }).detach();
     } catch (...) {
-        --core->FThreads;
         --TCatalogueWorkerCore::FRunningCount;
         throw;
     }
@@ -101,11 +87,7 @@ TCatalogueWorker::TCatalogueWorker(IServiceControlManager& scm, const std::wstri
     }
 }
 
-TCatalogueWorker::~TCatalogueWorker()
-{
-    FCore->Stop();
-    FCore->WaitForEnd(EndWaitMs);
-}
+TCatalogueWorker::~TCatalogueWorker() { FCore->Stop(); }
 
 void TCatalogueWorker::SetNotify(std::function<void()> notify) { FCore->SetNotify(std::move(notify)); }
 

@@ -69,9 +69,11 @@ class TCatalogueWorkerCore;
 class TCatalogueWorker {
 public:
     TCatalogueWorker(IServiceControlManager& scm, const std::wstring& machineName, const std::wstring& databaseName);
-    // Stops after the reads under way. Their threads are never waited for long: a call that a
-    // hung host holds goes on alone, and its thread ends once it returns (it holds only what it
-    // shares with the worker, and the interface to the manager, which outlives it).
+    // Stops after the reads under way, without waiting for them: a call that a hung host holds
+    // goes on alone, and its thread ends once it returns (it holds only what it shares with the
+    // worker, and the interface to the manager, which must outlive it: the program's lives until
+    // the process ends; a test waits for RunningCount() to fall to 0 before its simulated one
+    // goes).
     ~TCatalogueWorker();
     TCatalogueWorker(const TCatalogueWorker&) = delete;
     TCatalogueWorker& operator=(const TCatalogueWorker&) = delete;

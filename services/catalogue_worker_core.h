@@ -17,8 +17,6 @@ public:
     void RunFiller() noexcept;
     // Asks the threads to end after the reads under way; announces nothing more.
     void Stop();
-    // Waits at most ms for the threads to end.
-    void WaitForEnd(DWORD ms);
 
     // Called on the worker thread when results start waiting in Take(); null: never.
     void SetNotify(std::function<void()> notify);
@@ -47,10 +45,8 @@ public:
     // The results so far, in the order found.
     std::vector<TWorkerResult> Take();
 
+    // The threads of every worker that have not ended.
     static inline std::atomic<int> FRunningCount{0};
-    // The threads not yet ended, and the event set when the last one ends.
-    std::atomic<int> FThreads{0};
-    UniqueKernelHandle FEnded;
 
 private:
     struct TEntry {

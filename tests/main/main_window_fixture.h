@@ -2,6 +2,7 @@
 // the test.
 #pragma once
 
+#include "services/catalogue_worker.h"
 #include "services/command_runner.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
@@ -34,8 +35,9 @@ protected:
             DelayWithMessages(50);
         }
         EXPECT_EQ(TThread::RunningCount(), 0) << "a monitor is still running";
-        // The commands' workers end alone once their window has gone.
-        EXPECT_TRUE(WaitUntil([] { return TCommandRunner::RunningCount() == 0; })) << "a command's worker still runs";
+        // The workers end alone once their window has gone, before the simulator goes.
+        EXPECT_TRUE(WaitUntil([] { return TCommandRunner::RunningCount() == 0 && TCatalogueWorker::RunningCount() == 0; }))
+            << "a worker still runs";
     }
 
     TFormMain& Window()

@@ -44,7 +44,6 @@ protected:
         Net.Release(Far);
         Net.Computer(Far).OnCall = nullptr;
         MainWindowTest::TearDown();
-        EXPECT_TRUE(WaitUntil([] { return TCatalogueWorker::RunningCount() == 0; })) << "a list worker still runs";
     }
     void NewWindow()
     {
