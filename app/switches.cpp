@@ -11,8 +11,11 @@
 #include <algorithm>
 
 namespace {
+// The switches whose value may follow as the next argument.
+constexpr const wchar_t* ValueSwitches[] = {L"computer"};
+
 struct SwitchState {
-    std::wstring Text;
+    std::vector<std::wstring> Arguments;
     bool Built = false;
 };
 
@@ -44,30 +47,47 @@ bool InitShowAllServices() noexcept
 }
 }  // namespace
 
-std::wstring BuildSwitchText(const std::vector<std::wstring>& arguments)
+namespace {
+// The switch's name in the argument ("/name" or "/name:value", "-" in place of "/"); empty when
+// the argument is no switch.
+std::wstring SwitchName(const std::wstring& arg)
 {
-    std::wstring text;
-    for (const auto& arg : arguments)
-        text += arg + L"|";
-    std::replace(text.begin(), text.end(), L'/', L'-');
-    return text;
+    if (arg.size() < 2 || (arg[0] != L'/' && arg[0] != L'-'))
+        return {};
+    const size_t colon = arg.find(L':');
+    return arg.substr(1, colon == std::wstring::npos ? std::wstring::npos : colon - 1);
 }
 
-bool SwitchTextHas(const std::wstring& switchText, const std::wstring& name)
+bool TakesValue(const std::wstring& arg)
 {
-    std::wstring copy = switchText;
-    std::replace(copy.begin(), copy.end(), L'-', L'/');
-    return PosText(L"/" + name, copy, 1) != 0;
+    return std::any_of(std::begin(ValueSwitches), std::end(ValueSwitches),
+                       [&](const wchar_t* name) { return SameTextAscii(arg, L"/" + std::wstring(name)) ||
+                                                         SameTextAscii(arg, L"-" + std::wstring(name)); });
+}
+}  // namespace
+
+bool ArgumentsHaveSwitch(const std::vector<std::wstring>& arguments, const std::wstring& name)
+{
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (TakesValue(arguments[i])) {
+            ++i;  // the next argument is its value
+            continue;
+        }
+        const std::wstring found = SwitchName(arguments[i]);
+        if (!found.empty() && SameTextAscii(found, name))
+            return true;
+    }
+    return false;
 }
 
 bool HasSwitch(const std::wstring& name)
 {
     SwitchState& state = State();
     if (!state.Built) {
-        state.Text = BuildSwitchText(CommandLineArguments());
+        state.Arguments = CommandLineArguments();
         state.Built = true;
     }
-    return SwitchTextHas(state.Text, name);
+    return ArgumentsHaveSwitch(state.Arguments, name);
 }
 
 std::optional<std::wstring> SwitchValue(const std::vector<std::wstring>& arguments, const std::wstring& name)

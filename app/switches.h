@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-// Whether the command line holds the switch name ("/" or "-" before it, any letter case,
-// anywhere in the arguments, also inside a longer argument).
+// Whether the command line holds the switch: an argument that is the name after "/" or "-", in
+// any letter case, alone or followed by ":" and a value. A switch is a whole argument: the name
+// inside a longer one ("-allow", "/computer:erp-all1", "C:\data-all") does not count, nor does
+// the argument that gives a switch its value ("/computer -all").
 bool HasSwitch(const std::wstring& name);
 
 // Set once during static initialisation from HasSwitch("all"); never changed afterwards.
 extern const bool ShowAllServices;
 
-// The switch text of a list of arguments: each followed by "|", every "/" turned into "-".
-std::wstring BuildSwitchText(const std::vector<std::wstring>& arguments);
-// Whether a switch text holds the switch name.
-bool SwitchTextHas(const std::wstring& switchText, const std::wstring& name);
+// The same for a list of arguments.
+bool ArgumentsHaveSwitch(const std::vector<std::wstring>& arguments, const std::wstring& name);
 
 // The value of a switch with a value among the arguments: "/name:value", or "/name value" (the
 // next argument); "-" in place of "/" and any letter case of the name. The first one counts;

@@ -45,6 +45,27 @@ std::wstring SysErrorMessage(DWORD errorCode)
     return text;
 }
 
+bool IsConnectionError(DWORD error)
+{
+    switch (error) {
+    case ERROR_BAD_NETPATH:           // 53
+    case ERROR_UNEXP_NET_ERR:         // 59
+    case ERROR_NETNAME_DELETED:       // 64
+    case ERROR_INVALID_COMPUTERNAME:  // 1210
+    case RPC_S_INVALID_NET_ADDR:      // 1707
+    case RPC_S_SERVER_UNAVAILABLE:    // 1722
+    case RPC_S_SERVER_TOO_BUSY:       // 1723
+    case RPC_S_CALL_FAILED:           // 1726
+    case RPC_S_CALL_FAILED_DNE:       // 1727
+    case EPT_S_NOT_REGISTERED:        // 1753
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsLostConnectionError(DWORD error) { return error == ERROR_INVALID_HANDLE || IsConnectionError(error); }
+
 void RaiseOSError(DWORD errorCode) { throw EOSError(errorCode); }
 
 void RaiseLastOSError() { RaiseOSError(GetLastError()); }

@@ -46,6 +46,14 @@ public:
     EAssertionFailed(const std::wstring& file, int line);
 };
 
+// Whether the system error says that another computer could not be reached or that the
+// connection to it dropped.
+bool IsConnectionError(DWORD error);
+// The same for a call through a handle of another computer's Service Control Manager: such a
+// handle is an RPC context handle, which a dropped connection leaves dead for good, and
+// ERROR_INVALID_HANDLE on it says that the connection was lost.
+bool IsLostConnectionError(DWORD error);
+
 // The system's text for an error number, without trailing blanks, line breaks and full stops.
 std::wstring SysErrorMessage(DWORD errorCode);
 

@@ -2,8 +2,26 @@
 
 #include "common/text.h"
 #include "services/sc_buffer.h"
+#include "services/sc_manager.h"
 
 #include <climits>
+
+SC_HANDLE TCatalogueLookups::ConnectedHandle()
+{
+    if (FDropped) {
+        if (!FHandle)
+            FOwner->Active(true);
+        FDropped = false;
+    }
+    return FHandle.get();
+}
+
+void TCatalogueLookups::DropConnection() noexcept
+{
+    // Its close fails on a dead connection; the handle goes all the same.
+    FHandle.reset();
+    FDropped = true;
+}
 
 bool TCatalogueLookups::FindService(const std::wstring& SvcName, TNtService*& NtSvc) const
 {

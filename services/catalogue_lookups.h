@@ -32,6 +32,13 @@ public:
     // closes it.
     SC_HANDLE Handle() const { return FHandle.get(); }
     UniqueScHandleOf& ManagerHandle() { return FHandle; }
+    // The same, opened anew first when the connection was let go as lost; raises when it
+    // cannot be opened.
+    SC_HANDLE ConnectedHandle();
+    // The connection was found lost (another computer's handles stay dead once it has dropped):
+    // the handle is let go, and the next ConnectedHandle opens a new one.
+    void DropConnection() noexcept;
+    bool Dropped() const { return FDropped && !FHandle; }
 
     // Names compare without regard to the case of ASCII letters.
     bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const;
@@ -57,6 +64,7 @@ private:
     TSCManager* FOwner;
     IServiceControlManager* FScm;
     UniqueScHandleOf FHandle;
+    bool FDropped = false;
     std::vector<std::unique_ptr<TServiceGroup>> FGroups;
     // Services by ASCII-folded name, the first in list order winning: keeps lookups flat.
     std::unordered_map<std::wstring, TNtService*> FServiceIndex;

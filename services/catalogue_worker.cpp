@@ -281,6 +281,19 @@ bool TCatalogueWorkerCore::Connected(TReader& reader)
     return true;
 }
 
+void TCatalogueWorkerCore::DropIfLost(TReader& reader, const std::exception_ptr& error)
+{
+    if (!error || FMachineName.empty())
+        return;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EOSError& os) {
+        if (IsLostConnectionError(os.ErrorCode()))
+            reader.Manager.reset();
+    } catch (...) {
+    }
+}
+
 std::list<TCatalogueWorkerCore::TEntry>::iterator TCatalogueWorkerCore::ReadyUrgent()
 {
     return std::find_if(FUrgent.begin(), FUrgent.end(), [this](const TEntry& entry) {
@@ -314,6 +327,7 @@ bool TCatalogueWorkerCore::ReadNext(std::unique_lock<std::mutex>& lock, TReader&
     result.Kind = TWorkerResult::wrRecord;
     if (Connected(reader)) {
         result.Record = ReadServiceRecord(FScm, reader.Manager.get(), name, reader.WithDescription, urgent);
+        DropIfLost(reader, result.Record.Error);
     } else {
         result.Record.ServiceName = name;
         result.Record.Error = std::make_exception_ptr(EOSError(GetLastError()));
@@ -409,6 +423,7 @@ void TCatalogueWorkerCore::RunDependants(std::unique_lock<std::mutex>& lock, con
         Win32Check(service.Close());
     } catch (...) {
         found.Error = std::current_exception();
+        DropIfLost(FReader, found.Error);
     }
     lock.lock();
     // Their records come before the answer is complete: whoever asks decides from them.

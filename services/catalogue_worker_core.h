@@ -73,6 +73,9 @@ private:
     };
 
     bool Connected(TReader& reader);
+    // A request's failure that says the connection to another computer was lost: the thread's
+    // connection is let go, and its next request opens a new one (the old handles stay dead).
+    void DropIfLost(TReader& reader, const std::exception_ptr& error);
     // The first urgent entry whose service is not being read, if any.
     std::list<TEntry>::iterator ReadyUrgent();
     // Reads the first urgent entry ready, or the first one to fill in, as `take` allows; false

@@ -9,16 +9,6 @@
 #include <utility>
 #include <vector>
 
-namespace {
-// The errors after which the connection's handles are dead for good (RPC context handles of a
-// computer that went away): the next job connects anew.
-bool DropsConnection(DWORD error)
-{
-    return error == ERROR_INVALID_HANDLE || error == RPC_S_SERVER_UNAVAILABLE || error == RPC_S_CALL_FAILED ||
-           error == RPC_S_CALL_FAILED_DNE;
-}
-}  // namespace
-
 struct TCommandRunner::TShared final : TRunnerConnection {
     TShared(IServiceControlManager& scm, std::wstring machineName, std::function<void()> notify)
         : FScm(scm), FMachineName(std::move(machineName)), Notify(std::move(notify))
@@ -129,7 +119,9 @@ void TCommandRunner::Serve(std::shared_ptr<TShared> shared) noexcept
         try {
             job.second(*shared);
         } catch (const EOSError& e) {
-            if (DropsConnection(e.ErrorCode()))
+            // The connection's handles are dead for good (RPC context handles of a computer
+            // that went away): the next job connects anew.
+            if (IsLostConnectionError(e.ErrorCode()))
                 shared->DropConnection();
             error = std::current_exception();
         } catch (...) {

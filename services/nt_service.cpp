@@ -46,7 +46,7 @@ void TNtService::AcquireHandle(DWORD ADesiredAccess)
     SM_ASSERT((ADesiredAccess & ~static_cast<DWORD>(SERVICE_ALL_ACCESS)) == 0);
     FHandle.reset();
     FDesiredAccess = ADesiredAccess;
-    SC_HANDLE h = Scm().OpenServiceW(FCatalogue->Handle(), FServiceName.c_str(), ADesiredAccess);
+    SC_HANDLE h = Scm().OpenServiceW(FCatalogue->ConnectedHandle(), FServiceName.c_str(), ADesiredAccess);
     if (!h)
         RaiseLastOSError();
     FHandle = UniqueScHandleOf(Scm(), h);
@@ -72,7 +72,7 @@ void TNtService::Refresh()
     }
     // The handle is held (Active(true)) for the holder's own calls, which may be waiting in a
     // message loop: read through a handle of our own and leave the held one as it is.
-    UniqueScHandleOf own(Scm(), Scm().OpenServiceW(FCatalogue->Handle(), FServiceName.c_str(), RefreshAccess));
+    UniqueScHandleOf own(Scm(), Scm().OpenServiceW(FCatalogue->ConnectedHandle(), FServiceName.c_str(), RefreshAccess));
     if (!own)
         RaiseLastOSError();
     ReadState(own.get());
@@ -89,6 +89,7 @@ void TNtService::ApplyStatus(const SERVICE_STATUS& status)
     FServiceState = StateOf(status.dwCurrentState);
     FControlsAccepted = ControlsAcceptedOf(status.dwControlsAccepted);
     FWin32ExitCode = status.dwWin32ExitCode;
+    FServiceSpecificExitCode = status.dwServiceSpecificExitCode;
     FCheckPoint = status.dwCheckPoint;
     FWaitHint = status.dwWaitHint;
 }
@@ -144,6 +145,7 @@ void TNtService::TakeValuesOf(const TNtService& old)
         FServiceState = old.FServiceState;
         FControlsAccepted = old.FControlsAccepted;
         FWin32ExitCode = old.FWin32ExitCode;
+        FServiceSpecificExitCode = old.FServiceSpecificExitCode;
     }
     FFileName = old.FFileName;
     FStartType = old.FStartType;
@@ -151,7 +153,7 @@ void TNtService::TakeValuesOf(const TNtService& old)
     FErrorControlType = old.FErrorControlType;
     LinkGroup(old.FGroup ? old.FGroup->Name() : std::wstring());
     ReadDependencies(old.FDependencyList, false);
-    FRecordRead = true;
+    FValuesCarried = true;
 }
 
 void TNtService::LinkGroup(const std::wstring& groupName)

@@ -31,6 +31,9 @@ public:
     // read has its names and its status from the enumeration only, and nothing is to be decided
     // from the rest.
     bool RecordRead() const { return FRecordRead; }
+    // Whether the record shows the values of a read: its own, or those a full refresh carried
+    // over from the record it replaced (which stays unread until it is read itself).
+    bool ValuesKnown() const { return FRecordRead || FValuesCarried; }
     // Takes what a read made elsewhere (another thread, another connection) found: the parts
     // that were read, the group and the dependencies linked in this record's catalogue.
     void ApplyRecord(const TServiceRecordData& data);
@@ -55,6 +58,7 @@ public:
     TServiceStartType StartType() const { return FStartType; }
     TServiceErrorControlType ErrorControlType() const { return FErrorControlType; }
     DWORD Win32ExitCode() const { return FWin32ExitCode; }
+    DWORD ServiceSpecificExitCode() const { return FServiceSpecificExitCode; }
     // The progress of a pending state as the last status read gave it: the check point grows
     // while the service works, and the wait hint is how long (ms) the next step may take.
     DWORD CheckPoint() const { return FCheckPoint; }
@@ -136,8 +140,9 @@ private:
     // each record once and still finds services listed after it.
     void ReadState(SC_HANDLE handle, const SERVICE_STATUS* known = nullptr, bool deferLinks = false);
     void ApplyParts(const TServiceRecordData& data, bool deferLinks);
-    // A full refresh's new record whose read failed takes the values last read into the record
-    // it replaces (a service deleted meanwhile keeps what was known of it).
+    // A full refresh's new record whose read failed, or that it left unread, takes the values
+    // last known of the record it replaces (a service deleted meanwhile keeps what was known of
+    // it); it stays unread, so that whoever decides from it reads it first.
     void TakeValuesOf(const TNtService& old);
     // A full refresh's one read of a new record, with the status the enumeration gave.
     void ReadFirst(const SERVICE_STATUS& enumerated);
@@ -168,11 +173,13 @@ private:
     TServiceStartType FStartType = sstBoot;
     TServiceErrorControlType FErrorControlType = ectIgnore;
     DWORD FWin32ExitCode = 0;
+    DWORD FServiceSpecificExitCode = 0;
     DWORD FCheckPoint = 0;
     DWORD FWaitHint = 0;
     TServiceGroup* FGroup = nullptr;
     TServiceControlAccepteds FControlsAccepted;
     bool FRecordRead = false;
+    bool FValuesCarried = false;
 };
 
 template <typename F>

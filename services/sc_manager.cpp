@@ -110,7 +110,7 @@ void TSCManager::TakeRecords(TSCManager& source)
         if (service->RecordRead())
             continue;
         auto old = oldIndex.find(AsciiLower(service->ServiceName()));
-        if (old != oldIndex.end() && old->second->RecordRead())
+        if (old != oldIndex.end() && old->second->ValuesKnown())
             service->TakeValuesOf(*old->second);
     }
     oldGroups.clear();

@@ -65,8 +65,9 @@ public:
     int RefreshStatuses();
     // Replaces the records and groups with source's (read by another catalogue, on another
     // thread), which is left empty. The connection and the settings stay this catalogue's. A
-    // new record that could not be read takes the values last read into the record of the same
-    // service that it replaces (a service deleted during the read keeps what was known of it).
+    // new record that was not read takes the values last known of the record of the same
+    // service that it replaces (a service deleted during the read keeps what was known of it),
+    // and stays unread until it is read itself.
     void TakeRecords(TSCManager& source);
     // A full refresh looks at the flag between records and stops reading when it is set (a
     // read whose result nobody will take); null: never.
@@ -103,6 +104,12 @@ public:
     SC_HANDLE Handle() const { return FLookups.Handle(); }
     bool Active() const { return FLookups.Handle() != nullptr; }
     void Active(bool Value);
+    // The connection to the manager was found lost: the handle is let go, and the next
+    // operation of a record opens a new one (another computer's handles stay dead once the
+    // connection has dropped, also when the computer answers again).
+    void DropConnection() noexcept { FLookups.DropConnection(); }
+    // Whether the connection was let go as lost and not yet opened anew.
+    bool ConnectionDropped() const { return FLookups.Dropped(); }
     IServiceControlManager& Scm() const { return *FScm; }
 
     // Tests point the group order at a scratch key; the program keeps the default.

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/format.h"
+#include "services/failure_text.h"
 
 std::wstring OperationFailedText(const std::wstring& SvcName, const std::wstring& Operation)
 {
@@ -36,12 +37,19 @@ void TServiceMonitor::Execute()
                 FCallback(std::wstring());
         });
         while (!Terminated()) {
-            TServiceState s = QueryState(FScm, FSvcName, FMachineName);
-            if (s == FFinalState)
+            SERVICE_STATUS last{};
+            TServiceState s = QueryState(FScm, FSvcName, FMachineName, &last);
+            if (s == FFinalState || (s == ssUnknown && ConnectionLost(GetLastError())))
                 break;
             if (!IsPendingState(s))
-                throw Exception(OperationFailedText(FSvcName, FOperation));
+                throw Exception(WithExitCode(OperationFailedText(FSvcName, FOperation), last.dwWin32ExitCode,
+                                             last.dwServiceSpecificExitCode));
             FScm.Delay(100);
+        }
+    } catch (const EOSError& error) {
+        if (!ConnectionLost(error.ErrorCode())) {
+            ReturnValue = 1;
+            FErrorMessage = error.Message();
         }
     } catch (const std::exception&) {
         ReturnValue = 1;
@@ -53,16 +61,25 @@ void TServiceMonitor::Execute()
     });
 }
 
+bool TServiceMonitor::ConnectionLost(DWORD error) const
+{
+    return !FMachineName.empty() && IsLostConnectionError(error);
+}
+
 TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std::wstring& SvcName,
-                                          const std::wstring& MachineName)
+                                          const std::wstring& MachineName, SERVICE_STATUS* last)
 {
     UniqueScHandleOf manager(
         scm, scm.OpenSCManagerW(MachineName.empty() ? nullptr : MachineName.c_str(), nullptr, SC_MANAGER_CONNECT));
     if (!manager)
         return ssUnknown;
     UniqueScHandleOf service(scm, scm.OpenServiceW(manager.get(), SvcName.c_str(), SERVICE_QUERY_STATUS));
-    if (!service)
+    if (!service) {
+        const DWORD error = GetLastError();
+        manager.reset();
+        SetLastError(error);
         return ssUnknown;
+    }
 
     SERVICE_STATUS status{};
     Win32Check(scm.QueryServiceStatus(service.get(), &status));
@@ -75,5 +92,7 @@ TServiceState TServiceMonitor::QueryState(IServiceControlManager& scm, const std
         if (status.dwCheckPoint == checkPoint)
             break;
     }
+    if (last)
+        *last = status;
     return result;
 }

@@ -53,16 +53,21 @@ public:
 
     // The state of a service seen with handles of its own; a pending state is followed while its
     // check point moves within a second. ssUnknown when the manager or the service cannot be
-    // opened.
-    // MachineName: the computer whose manager is asked; empty for this one.
+    // opened (the reason in GetLastError()).
+    // MachineName: the computer whose manager is asked; empty for this one. last: where the
+    // last status read goes (its exit codes), when given.
     static TServiceState QueryState(IServiceControlManager& scm, const std::wstring& SvcName,
-                                    const std::wstring& MachineName = {});
+                                    const std::wstring& MachineName = {}, SERVICE_STATUS* last = nullptr);
 
 protected:
     void Execute() override;
 
 private:
     ~TServiceMonitor() override = default;
+    // Whether the error says that the connection to the other computer followed was lost: the
+    // run then ends without a failure of its own (the list reports the loss once, and shows the
+    // service's state once the computer answers again).
+    bool ConnectionLost(DWORD error) const;
 
     IServiceControlManager& FScm;
     TServiceNotification FCallback;

@@ -1,6 +1,7 @@
 #include "services/service_steps.h"
 
 #include "common/errors.h"
+#include "services/failure_text.h"
 #include "services/sc_buffer.h"
 
 #include <algorithm>
@@ -30,6 +31,21 @@ SERVICE_STATUS StatusOf(IServiceControlManager& scm, SC_HANDLE service)
     SERVICE_STATUS status{};
     Win32Check(scm.QueryServiceStatus(service, &status));
     return status;
+}
+
+// StartServiceW; a missing executable's failure names the path the service is configured with.
+void StartService(IServiceControlManager& scm, SC_HANDLE manager, SC_HANDLE service, const std::wstring& name)
+{
+    if (scm.StartServiceW(service, 0, nullptr))
+        return;
+    const DWORD error = GetLastError();
+    std::wstring path;
+    if (IsMissingExecutable(error)) {
+        const TServiceRecordData data = ReadServiceRecord(scm, manager, name, false, false);
+        if (data.Config)
+            path = data.Config->FileName;
+    }
+    throw EOSError(error, ExecutablePathAddition(error, path));
 }
 
 // A service that starts, resumes or pauses is waited for until it settles.
@@ -98,7 +114,7 @@ SERVICE_STATUS Request(IServiceControlManager& scm, SC_HANDLE manager, const std
     UniqueScHandleOf service = OpenService(scm, manager, name, access);
     SERVICE_STATUS status{};
     if (start) {
-        Win32Check(scm.StartServiceW(service.get(), 0, nullptr));
+        StartService(scm, manager, service.get(), name);
         status = StatusOf(scm, service.get());
     } else {
         Win32Check(scm.ControlService(service.get(), control, &status));
@@ -132,7 +148,7 @@ TStepOutcome StartAndWait(IServiceControlManager& scm, SC_HANDLE manager, const 
     if (outcome.Status.dwCurrentState == SERVICE_STOP_PENDING)
         outcome = FollowPending(scm, service.get(), outcome.Status, abandoned);
     if (!outcome.Stalled && outcome.Status.dwCurrentState == SERVICE_STOPPED) {
-        Win32Check(scm.StartServiceW(service.get(), 0, nullptr));
+        StartService(scm, manager, service.get(), name);
         outcome.Status = StatusOf(scm, service.get());
     }
     if (!outcome.Stalled)

@@ -31,6 +31,22 @@
 //   with this computer's services. This computer's own names (IsThisComputerName) pass.
 // - Only handles opened through the adapter are completed (it remembers each one's service name
 //   and access until it is closed); any other handle is answered by the manager alone.
+// Where Wine's manager answers otherwise than Windows and the adapter passes its answer on (the
+// program does not rely on the difference; the README's section on Wine lists them too):
+// - ChangeServiceConfigW and CreateServiceW store dependencies in a circle, through services or
+//   groups; Windows refuses them with ERROR_CIRCULAR_DEPENDENCY (1059).
+// - A display name is refused as in use (ERROR_DUPLICATE_SERVICE_NAME, 1078) only when it is
+//   another service's display name; Windows refuses another service's name as well.
+// - StartServiceW starts the service alone; Windows first starts the services and groups it
+//   needs, and refuses with ERROR_SERVICE_DEPENDENCY_FAIL (1068) when one of them cannot run,
+//   ERROR_SERVICE_DEPENDENCY_DELETED (1075) when one does not exist.
+// - ChangeServiceConfigW and CreateServiceW take any account name and any password; Windows
+//   refuses an unknown account with ERROR_INVALID_SERVICE_ACCOUNT (1057).
+// - A second STOP to a service that has not yet reported it is stopping ends its process and
+//   answers ERROR_SERVICE_CANNOT_ACCEPT_CTRL (1061); Windows sends the control again.
+// Controls in pending states (1061, and 1052 for a STOP that a starting service does not
+// accept), a process that does not report in time (1053) and the interactive flag with an
+// account other than LocalSystem (87) are answered as on Windows.
 // The adapter is safe to use from several threads at once.
 #pragma once
 

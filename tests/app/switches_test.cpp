@@ -14,25 +14,25 @@ TEST(HasSwitch, AllSwitch)
         {{L"/all"}, true},
         {{L"-ALL"}, true},
         {{L"/All"}, true},
-        {{L"-allow"}, true},
         {{L"/all:1"}, true},
-        {{L"C:\\data-all"}, true},
         {{L"x", L"y", L"/ALL"}, true},
+        {{L"/computer:erp-far", L"-all"}, true},
+        {{L"/computer", L"erp-far", L"/all"}, true},
+        // A switch is a whole argument: the name inside another does not count.
+        {{L"-allow"}, false},
+        {{L"C:\\data-all"}, false},
+        {{L"/computer:erp-all1"}, false},
+        {{L"/computer", L"erp-all1"}, false},
+        {{L"-computer:erp/all"}, false},
+        {{L"/computer", L"-all"}, false},  // the computer's name, however odd
         {{L"all"}, false},
         {{L"/al"}, false},
-        {{L"/a", L"ll"}, false},  // arguments are separated
+        {{L"/a", L"ll"}, false},
+        {{L"/"}, false},
         {{}, false},
     };
-    for (const auto& c : cases) {
-        std::wstring text = BuildSwitchText(c.Arguments);
-        EXPECT_EQ(SwitchTextHas(text, L"all"), c.All) << testing::PrintToString(text);
-    }
-}
-
-TEST(HasSwitch, SwitchText)
-{
-    EXPECT_EQ(BuildSwitchText({L"/all", L"C:/x-y"}), L"-all|C:-x-y|");
-    EXPECT_EQ(BuildSwitchText({}), L"");
+    for (const auto& c : cases)
+        EXPECT_EQ(ArgumentsHaveSwitch(c.Arguments, L"all"), c.All) << testing::PrintToString(c.Arguments);
 }
 
 TEST(HasSwitch, TestProgramHasNoArguments)

@@ -111,6 +111,24 @@ TEST_F(ConnectTest, CommandsAndTheirFollowUpActOnTheConnectedComputer)
     EXPECT_TRUE(Boxes.Asked.empty());
 }
 
+// The follow-up of a start on a computer whose connection then drops ends without calling the
+// start failed: the list reports the loss, once.
+TEST_F(ConnectTest, AFollowUpCutOffByALostConnectionIsNoFailure)
+{
+    Window().Connect(L"erp-far");
+    Net.Computer(L"erp-far").Update(L"App_far", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+    Select(L"Talvora ERP App far");
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    ASSERT_NE(Data(L"Talvora ERP App far"), nullptr);
+    ASSERT_NE(Data(L"Talvora ERP App far")->Monitor, nullptr);
+    Net.SetMode(L"erp-far", TSimComputerMode::Lost);
+    EXPECT_TRUE(WaitUntil([&] { return Data(L"Talvora ERP App far")->Monitor == nullptr; }));
+    Window().UpdateItems();
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"The connection to the computer \"erp-far\" was lost.", 0), 0u)
+        << ToUtf8(Boxes.Asked[0].Text);
+}
+
 struct FaultCase {
     const wchar_t* What;
     TSimComputerMode Mode;
@@ -147,27 +165,67 @@ TEST_F(ConnectTest, ALostComputerKeepsItsLastRowsAndEachActionSaysSo)
 {
     Window().Connect(L"erp-far");
     Net.SetMode(L"erp-far", TSimComputerMode::Lost);
-    // Between two ticks: the timer reports nothing, the rows keep their last values.
+    // The timer finds the connection lost and says so once; the rows keep their last values.
+    Window().UpdateItems();
     Window().UpdateItems();
     EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Running");
-    EXPECT_TRUE(Boxes.Asked.empty());
-    // Refresh, then a command on a row: each says the connection was lost.
+    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    // Refresh, then a command on a row: each says so.
     EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
     Select(L"Database far");
     Boxes.Answer(IDYES);
     EXPECT_TRUE(Run(TFormMain::ActStop));
-    ASSERT_EQ(Boxes.Asked.size(), 3u);
-    for (size_t i : {0u, 2u}) {
+    ASSERT_EQ(Boxes.Asked.size(), 4u);
+    for (size_t i : {0u, 1u, 3u}) {
         EXPECT_EQ(Boxes.Asked[i].Text.rfind(L"The connection to the computer \"erp-far\" was lost.", 0), 0u)
             << ToUtf8(Boxes.Asked[i].Text);
         EXPECT_EQ(Boxes.Asked[i].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
     }
     EXPECT_GE(Row(L"Database far"), 0);
     EXPECT_GE(Row(L"Talvora ERP App far"), 0);
-    // Back once it answers again.
+    // Back once it answers again: the next tick connects anew, and so does the next command (the
+    // handles of the lost connection stay dead).
     Net.SetMode(L"erp-far", TSimComputerMode::Reachable);
+    Net.Computer(L"erp-far").SetStatus(L"SQLANYs_far", SERVICE_PAUSED);
+    Window().UpdateItems();
+    EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Paused");
+    Select(L"Database far");
+    Boxes.Answer(IDYES);
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+    EXPECT_EQ(Net.Computer(L"erp-far").CallCount(TSimCall::ControlService, L"SQLANYs_far"), 1);
     EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
-    EXPECT_EQ(Boxes.Asked.size(), 3u);
+    EXPECT_EQ(Boxes.Asked.size(), 5u);  // the database's warning before the stop, nothing else
+}
+
+// A connection that drops and comes back between two ticks leaves every handle of the program
+// dead (ERROR_INVALID_HANDLE, or the RPC errors): the first use says the connection was lost,
+// once, and everything after it connects anew.
+TEST_F(ConnectTest, HandlesLeftDeadByADroppedConnectionAreReplaced)
+{
+    for (DWORD dead : {DWORD{ERROR_INVALID_HANDLE}, DWORD{RPC_S_CALL_FAILED}}) {
+        SCOPED_TRACE(dead);
+        Boxes.Asked.clear();
+        Net.SetDeadHandleError(L"erp-far", dead);
+        Net.Computer(L"erp-far").SetStatus(L"SQLANYs_far", SERVICE_RUNNING);
+        Window().Connect(L"erp-far");
+        Net.SetMode(L"erp-far", TSimComputerMode::Lost);
+        Net.SetMode(L"erp-far", TSimComputerMode::Reachable);
+        Select(L"Database far");
+        Boxes.Answer(IDYES);
+        EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+        EXPECT_EQ(Net.Computer(L"erp-far").Service(L"SQLANYs_far").State, static_cast<DWORD>(SERVICE_RUNNING));
+        Window().UpdateItems();
+        Boxes.Answer(IDYES);
+        EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+        EXPECT_EQ(Net.Computer(L"erp-far").Service(L"SQLANYs_far").State, static_cast<DWORD>(SERVICE_STOPPED));
+        Window().UpdateItems();
+        const auto lost = std::count_if(Boxes.Asked.begin(), Boxes.Asked.end(), [](const auto& box) {
+            return box.Text.rfind(L"The connection to the computer \"erp-far\" was lost.", 0) == 0;
+        });
+        EXPECT_EQ(lost, 1);
+        EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Stopped");
+        Window().Connect(L"");
+    }
 }
 
 TEST_F(ConnectTest, ASlowComputerIsReadWhileTheWindowAnswersAndRefusesOtherCommands)
@@ -244,6 +302,44 @@ TEST_F(ConnectTest, PropertiesWorkWhenTheRegistryOfTheComputerRefuses)
               ERROR_SUCCESS);
     if (key)
         RegCloseKey(key);
+}
+
+// The connection drops while Properties... is open: OK says why nothing was changed, the loss
+// is reported once, and once the computer answers the next tick and Properties... work again.
+TEST_F(ConnectTest, AConnectionLostDuringPropertiesIsReportedOnceAndThenMended)
+{
+    Window().Connect(L"erp-far");
+    Select(L"Talvora ERP App far");
+    auto changeToAutomatic = [&](bool loseFirst) {
+        ProbeAfter(300, [&, loseFirst] {
+            HWND dialog = FindWindowW(TFormProps::ClassName, nullptr);
+            ASSERT_NE(dialog, nullptr);
+            if (loseFirst)
+                Net.SetMode(L"erp-far", TSimComputerMode::Lost);
+            SendMessageW(GetDlgItem(dialog, TFormProps::IdRBtnStartAuto), BM_CLICK, 0, 0);
+            SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+            if (IsWindow(dialog))
+                SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        });
+        return Window().Actions().Execute(TFormMain::ActProps);
+    };
+    // The messages that begin with the text.
+    auto count = [&](const wchar_t* begin) {
+        return std::count_if(Boxes.Asked.begin(), Boxes.Asked.end(),
+                             [&](const auto& box) { return box.Text.rfind(begin, 0) == 0; });
+    };
+    EXPECT_TRUE(changeToAutomatic(true));
+    EXPECT_EQ(count(L"System Error.  Code: 1722."), 1);
+    Window().UpdateItems();
+    EXPECT_EQ(count(L"The connection to the computer \"erp-far\" was lost."), 1);
+    EXPECT_EQ(Net.Computer(L"erp-far").Service(L"App_far").StartType, static_cast<DWORD>(SERVICE_DEMAND_START));
+
+    Net.SetMode(L"erp-far", TSimComputerMode::Reachable);
+    Window().UpdateItems();
+    EXPECT_TRUE(changeToAutomatic(false));
+    EXPECT_EQ(Net.Computer(L"erp-far").Service(L"App_far").StartType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(count(L"The connection to the computer \"erp-far\" was lost."), 1);
+    EXPECT_EQ(count(L"System Error.  Code:"), 1);
 }
 }  // namespace
 

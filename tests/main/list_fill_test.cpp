@@ -7,6 +7,7 @@
 #include "tests/main/probe_timer.h"
 
 #include "common/format.h"
+#include "ui/props/form_props.h"
 
 #include <algorithm>
 #include <atomic>
@@ -345,6 +346,35 @@ TEST_F(SlowFillTest, F5PropertiesAndQuittingWhileRecordsAreFilledIn)
     EXPECT_EQ(Window().Handle(), nullptr);
     // The catalogue's own, until the window object goes.
     EXPECT_TRUE(WaitUntil([&] { return Sim.OpenHandleCount() == 1; })) << Sim.OpenHandleCount();
+    EXPECT_TRUE(Boxes.Asked.empty());
+}
+
+// F5 carries the values last read over to the new records that it has not read itself (the rows
+// show them meanwhile); those records stay unread, so Properties... at once on such a row reads
+// it first and shows what the service has now.
+TEST_F(SlowFillTest, PropertiesAtOnceAfterF5ShowTheServiceAsItIsNow)
+{
+    ASSERT_TRUE(WaitUntil([&] { return AllRead(); }, 20000));
+    Sim.Update(L"All1150", [](TSimService& s) { s.StartType = SERVICE_AUTO_START; });  // changed elsewhere
+    Window().RebuildItems(true);
+    ASSERT_FALSE(Record(L"All1150")->RecordRead());
+    EXPECT_EQ(Record(L"All1150")->StartType(), sstDemand);  // carried over
+    EXPECT_EQ(Window().List().Text(Row(L"All 1150"), 2), L"about 1150");
+    Select(L"All 1150");
+    bool shown = false, automatic = false;
+    ProbeUntil(50, [&] {
+        HWND dialog = FindWindowW(L"TFormProps", nullptr);
+        if (!dialog)
+            return false;
+        shown = true;
+        automatic = SendMessageW(GetDlgItem(dialog, TFormProps::IdRBtnStartAuto), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        return true;
+    });
+    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(automatic);
+    EXPECT_EQ(Record(L"All1150")->StartType(), sstAuto);
     EXPECT_TRUE(Boxes.Asked.empty());
 }
 

@@ -91,7 +91,9 @@ TEST_F(CommandsE2E, AStartThatFallsBackToStoppedIsReportedOnce)
     const std::wstring caption = FailSpec.DisplayName;
     ASSERT_TRUE(Window().ClickRow(caption));
     ASSERT_TRUE(Window().ClickButton(ActStart));
-    Answer(L"Talvora ERP Service Manager", L"e2ecmd_fail: Starting failed.", IDOK);
+    // With the code the service reported as it stopped.
+    Answer(L"Talvora ERP Service Manager", L"e2ecmd_fail: Starting failed.\r\nService-specific exit code: 1 (0x1).",
+           IDOK);
     EXPECT_EQ(Window().Row(caption)->Status, L"Stopped");
     EXPECT_EQ(Window().WaitForMessageBox(1500), nullptr) << "reported twice";
     EXPECT_TRUE(Window().WaitForButton(ActStart, true)) << "the row stays busy";

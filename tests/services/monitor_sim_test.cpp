@@ -68,6 +68,8 @@ struct SettleCase {
     TServiceState Final;
     DWORD Settled;
     const wchar_t* Expected;
+    DWORD ExitCode = 0;  // the codes the service reports as it settles
+    DWORD SpecificExitCode = 0;
 };
 
 TEST_F(MonitorSim, SettlingElsewhereFailsWithTheOperationText)
@@ -78,6 +80,8 @@ TEST_F(MonitorSim, SettlingElsewhereFailsWithTheOperationText)
         {L"MonStopPauses", SERVICE_STOP_PENDING, L"Stopping", ssStopped, SERVICE_PAUSED,
          L"MonStopPauses: Stopping failed."},
         {L"MonResumes", SERVICE_CONTINUE_PENDING, L"Resuming", ssRunning, SERVICE_RUNNING, L""},
+        {L"MonStartExits", SERVICE_START_PENDING, L"Starting", ssRunning, SERVICE_STOPPED,
+         L"MonStartExits: Starting failed.\r\nService-specific exit code: 42 (0x2A).", ERROR_SERVICE_SPECIFIC_ERROR, 42},
     };
     std::vector<std::unique_ptr<MonitorReport>> reports;
     for (const auto& c : cases) {
@@ -85,12 +89,16 @@ TEST_F(MonitorSim, SettlingElsewhereFailsWithTheOperationText)
         reports.push_back(std::make_unique<MonitorReport>(Sim()));
         reports.back()->Start(c.Name, c.Operation, c.Final);
     }
-    // All three poll a frozen pending state until the services settle.
+    // All of them poll a frozen pending state until the services settle.
     ASSERT_TRUE(PollFor(1500));
     for (auto& r : reports)
         EXPECT_FALSE(r->Terminated);
     for (const auto& c : cases)
-        Sim().SetStatus(c.Name, c.Settled);
+        Sim().Update(c.Name, [&](TSimService& s) {
+            s.State = c.Settled;
+            s.Win32ExitCode = c.ExitCode;
+            s.ServiceSpecificExitCode = c.SpecificExitCode;
+        });
     for (size_t i = 0; i < reports.size(); ++i) {
         MonitorReport& r = *reports[i];
         ASSERT_TRUE(r.WaitDone()) << i;

@@ -199,7 +199,9 @@ TEST_F(ScmTest, MonitorReportsAStartThatFallsBackToStopped)
     r->Start(false);
     monitor.Start(svc.Name(), L"Starting", ssRunning);
     ASSERT_TRUE(monitor.WaitDone(20000));
-    EXPECT_EQ(monitor.Messages, (std::vector<std::wstring>{L"", L"ScmTestFallsBack: Starting failed."}));
+    // The test service reports ERROR_SERVICE_SPECIFIC_ERROR with its own code 1 as it stops.
+    EXPECT_EQ(monitor.Messages, (std::vector<std::wstring>{
+                                    L"", L"ScmTestFallsBack: Starting failed.\r\nService-specific exit code: 1 (0x1)."}));
 }
 
 TEST_F(ScmTest, UnknownNameFailsAtOnce)

@@ -46,6 +46,16 @@ TSimComputers::TComputer& TSimComputers::Find(const std::wstring& name)
     return computer;
 }
 
+TSimComputers::TComputer* TSimComputers::Declared(const std::wstring& name)
+{
+    const std::wstring key = KeyOfComputer(name);
+    if (key.empty())
+        return &Find(key);  // this computer is always there
+    std::lock_guard lock(FMutex);
+    auto it = FComputers.find(key);
+    return it == FComputers.end() ? nullptr : &it->second;
+}
+
 TSimServiceControlManager& TSimComputers::Computer(const std::wstring& name) { return *Find(name).Sim; }
 
 void TSimComputers::SetMode(const std::wstring& name, TSimComputerMode mode)
@@ -53,6 +63,17 @@ void TSimComputers::SetMode(const std::wstring& name, TSimComputerMode mode)
     TComputer& computer = Find(name);
     std::lock_guard lock(FMutex);
     computer.Mode = mode;
+    if (mode == TSimComputerMode::Lost)
+        for (auto& [handle, route] : FRoutes)
+            if (route.Computer == &computer)
+                route.Dead = true;
+}
+
+void TSimComputers::SetDeadHandleError(const std::wstring& name, DWORD error)
+{
+    TComputer& computer = Find(name);
+    std::lock_guard lock(FMutex);
+    computer.DeadHandleError = error;
 }
 
 void TSimComputers::SetDelay(const std::wstring& name, DWORD milliseconds)
@@ -140,15 +161,25 @@ std::optional<TSimComputers::TRoute> TSimComputers::Enter(const void* handle)
     auto it = FRoutes.find(reinterpret_cast<uintptr_t>(handle));
     if (it == FRoutes.end())
         return Failed<std::optional<TRoute>>(ERROR_INVALID_HANDLE);
-    const TRoute route = it->second;
-    if (Arrive(*route.Computer, lock) == TSimComputerMode::Lost)
+    TComputer& computer = *it->second.Computer;
+    if (Arrive(computer, lock) == TSimComputerMode::Lost)
         return Failed<std::optional<TRoute>>(RPC_S_SERVER_UNAVAILABLE);
+    // Looked up again: the hang let other calls run (a close among them).
+    it = FRoutes.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == FRoutes.end())
+        return Failed<std::optional<TRoute>>(ERROR_INVALID_HANDLE);
+    const TRoute route = it->second;
+    if (route.Dead)
+        return Failed<std::optional<TRoute>>(computer.DeadHandleError);
     return route;
 }
 
 SC_HANDLE TSimComputers::OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD desiredAccess)
 {
-    TComputer& computer = Find(machineName ? machineName : L"");
+    TComputer* declared = Declared(machineName ? machineName : L"");
+    if (!declared)
+        return Failed<SC_HANDLE>(RPC_S_SERVER_UNAVAILABLE);
+    TComputer& computer = *declared;
     TSimComputerMode mode;
     {
         std::unique_lock lock(FMutex);

@@ -2,8 +2,12 @@
 // interface: OpenSCManagerW picks the computer by its machine name (none, or one of this
 // computer's names, is this computer), and every handle goes back to the manager it came from.
 // A computer can be made unreachable, refusing, slow or lost (reachable at first, then every
-// call on it fails as a dropped connection does), and its calls can hang until the test
-// releases them (a host that stops answering in the middle of a call).
+// call on it fails as a dropped connection does). A name that no test declared (through
+// Computer, SetMode or SetDelay) is unknown: OpenSCManagerW fails with 1722, as on Windows.
+// Remote handles are RPC context handles: those open when the computer is lost stay dead for
+// good, also once it answers again (ERROR_INVALID_HANDLE then, or the error a test chooses);
+// only handles opened anew reach it. Its calls can also hang until the test releases them
+// (a host that stops answering in the middle of a call).
 //
 // Usage:
 //   TSimComputers net;
@@ -29,7 +33,8 @@ enum class TSimComputerMode {
     Reachable,
     Unreachable,  // no such computer, or it does not answer: RPC_S_SERVER_UNAVAILABLE (1722)
     Refusing,     // it answers and refuses the connection: ERROR_ACCESS_DENIED (5)
-    Lost,         // every call, also on handles already open, fails with RPC_S_SERVER_UNAVAILABLE
+    Lost,         // every call, also on handles already open, fails with RPC_S_SERVER_UNAVAILABLE; the
+                  // handles open then stay dead when it is reachable again
 };
 
 class TSimComputers final : public IServiceControlManager {
@@ -54,6 +59,9 @@ public:
     // the calls on its keys: takes the computer's time and hangs as its other calls do; the
     // error a connection to it gets now (0: it answers).
     LONG EnterRegistry(const std::wstring& name);
+    // What a dead handle of the computer answers once the computer is reachable again (6, 1722,
+    // 1726 or 1727 on Windows; ERROR_INVALID_HANDLE unless a test chooses another).
+    void SetDeadHandleError(const std::wstring& name, DWORD error);
     // Handles open on any computer.
     int OpenHandleCount() const;
 
@@ -97,12 +105,16 @@ private:
         DWORD Delay = 0;
         bool Hanging = false;
         int Hung = 0;  // calls waiting in the hang
+        DWORD DeadHandleError = ERROR_INVALID_HANDLE;
     };
     struct TRoute {
         TComputer* Computer;
         void* Inner;  // the computer's own handle or lock
+        bool Dead = false;  // its connection was lost
     };
     TComputer& Find(const std::wstring& name);
+    // A declared computer, or null.
+    TComputer* Declared(const std::wstring& name);
     // The handle's computer, after its delay; null with the last error set when the handle is
     // unknown or the computer is lost.
     std::optional<TRoute> Enter(const void* handle);

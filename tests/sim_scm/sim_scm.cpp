@@ -60,6 +60,7 @@ SERVICE_STATUS StatusOf(const TSimService& s)
     st.dwCurrentState = s.State;
     st.dwControlsAccepted = s.ControlsAccepted;
     st.dwWin32ExitCode = s.Win32ExitCode;
+    st.dwServiceSpecificExitCode = s.ServiceSpecificExitCode;
     st.dwCheckPoint = s.CheckPoint;
     st.dwWaitHint = s.WaitHint;
     return st;
@@ -573,12 +574,12 @@ BOOL TSimServiceControlManager::StartServiceW(SC_HANDLE service, DWORD numArgs, 
         return Failed(ERROR_SERVICE_DISABLED);
     if (s->State != SERVICE_STOPPED)
         return Failed(ERROR_SERVICE_ALREADY_RUNNING);
+    std::vector<std::wstring> starting;
+    if (DWORD refused = StartOne(*s, starting))
+        return Failed(refused);
     s->LastStartArgs.clear();
     for (DWORD i = 0; i < numArgs; ++i)
         s->LastStartArgs.emplace_back(args[i]);
-    s->State = s->StateAfterStart;
-    s->CheckPoint = 0;
-    s->Win32ExitCode = 0;
     return TRUE;
 }
 
@@ -591,12 +592,10 @@ BOOL TSimServiceControlManager::ControlService(SC_HANDLE service, DWORD control,
     TSimService* s = ServiceOf(service, TSimCall::ControlService, access);
     if (!s)
         return FALSE;
-    if (s->State == SERVICE_STOPPED)
-        return Failed(ERROR_SERVICE_NOT_ACTIVE);
+    if (DWORD refused = ControlRefusal(*s, control))
+        return Failed(refused);
     switch (control) {
     case SERVICE_CONTROL_STOP: {
-        if (!(s->ControlsAccepted & SERVICE_ACCEPT_STOP))
-            return Failed(ERROR_INVALID_SERVICE_CONTROL);
         for (const TSimService* d : DependantsOf(*s))
             if (d->State != SERVICE_STOPPED)
                 return Failed(ERROR_DEPENDENT_SERVICES_RUNNING);
@@ -605,8 +604,6 @@ BOOL TSimServiceControlManager::ControlService(SC_HANDLE service, DWORD control,
     }
     case SERVICE_CONTROL_PAUSE:
     case SERVICE_CONTROL_CONTINUE:
-        if (!(s->ControlsAccepted & SERVICE_ACCEPT_PAUSE_CONTINUE))
-            return Failed(ERROR_INVALID_SERVICE_CONTROL);
         s->State = control == SERVICE_CONTROL_PAUSE ? s->StateAfterPause : s->StateAfterContinue;
         break;
     case SERVICE_CONTROL_INTERROGATE:
@@ -654,6 +651,13 @@ BOOL TSimServiceControlManager::ChangeServiceConfigW(SC_HANDLE service, DWORD se
         return Failed(ERROR_SERVICE_MARKED_FOR_DELETE);
     if (DWORD refused = AccountRefusal(serviceType != SERVICE_NO_CHANGE ? serviceType : s->ServiceType,
                                        serviceStartName ? serviceStartName : s->StartName, serviceStartName != nullptr))
+        return Failed(refused);
+    const std::wstring key = KeyOf(s->Name);
+    DWORD refused = displayName && *displayName ? DisplayNameRefusal(key, displayName) : 0;
+    if (!refused && (dependencies || loadOrderGroup))
+        refused = CircleRefusal(key, dependencies ? MultiStrings(dependencies) : s->Dependencies,
+                                loadOrderGroup ? loadOrderGroup : s->LoadOrderGroup);
+    if (refused)
         return Failed(refused);
     if (serviceType != SERVICE_NO_CHANGE)
         s->ServiceType = serviceType;
@@ -720,6 +724,14 @@ SC_HANDLE TSimServiceControlManager::CreateServiceW(SC_HANDLE manager, LPCWSTR s
         SetLastError(refused);
         return nullptr;
     }
+    const std::wstring group = loadOrderGroup ? loadOrderGroup : L"";
+    DWORD refused = DisplayNameRefusal(key, displayName && *displayName ? displayName : serviceName);
+    if (!refused)
+        refused = CircleRefusal(key, MultiStrings(dependencies), group);
+    if (refused) {
+        SetLastError(refused);
+        return nullptr;
+    }
     TSimService s;
     s.Name = serviceName;
     s.DisplayName = displayName && *displayName ? displayName : serviceName;
@@ -727,7 +739,7 @@ SC_HANDLE TSimServiceControlManager::CreateServiceW(SC_HANDLE manager, LPCWSTR s
     s.StartType = startType;
     s.ErrorControl = errorControl;
     s.BinaryPath = binaryPathName;
-    s.LoadOrderGroup = loadOrderGroup ? loadOrderGroup : L"";
+    s.LoadOrderGroup = group;
     s.Dependencies = MultiStrings(dependencies);
     s.StartName = serviceStartName ? serviceStartName : L"LocalSystem";
     FServices.push_back(s);

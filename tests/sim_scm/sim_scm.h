@@ -68,12 +68,17 @@ struct TSimService {
     DWORD WaitHint = 0;
     DWORD ControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PAUSE_CONTINUE;
     DWORD Win32ExitCode = 0;
+    DWORD ServiceSpecificExitCode = 0;  // read when Win32ExitCode is ERROR_SERVICE_SPECIFIC_ERROR
 
-    // Where a request leaves the service (a pending state lets the test move it on).
+    // Where a request leaves the service (a pending state lets the test move it on). A start
+    // that leaves it stopped keeps the exit codes above, as a run that ended at once.
     DWORD StateAfterStart = SERVICE_RUNNING;
     DWORD StateAfterStop = SERVICE_STOPPED;
     DWORD StateAfterPause = SERVICE_PAUSED;
     DWORD StateAfterContinue = SERVICE_RUNNING;
+    // Nonzero: StartServiceW fails with it and the service stays stopped (1053: its process did
+    // not report in time; 2: its executable is missing).
+    DWORD StartFailure = 0;
 
     // The rights the service's permissions grant; an open asking for more is refused with
     // ERROR_ACCESS_DENIED, as a service's security descriptor makes Windows do.
@@ -215,6 +220,25 @@ private:
     TSimService* ServiceOf(SC_HANDLE handle, TSimCall call, DWORD access);
     void RemoveIfUnused(const std::wstring& key);
     std::vector<const TSimService*> DependantsOf(const TSimService& service);
+
+    // Windows' own refusals (sim_rules.cpp). Each gives the error, or zero when Windows goes on.
+    // A control in the service's present state: 1062 stopped, 1061 while stopping and, but for
+    // STOP, while starting; 1052 a control the service does not accept.
+    static DWORD ControlRefusal(const TSimService& service, DWORD control);
+    // A dependency list that would make the service need itself, through services or groups
+    // (1059); the service's own group as it would be after the change.
+    DWORD CircleRefusal(const std::wstring& key, const std::vector<std::wstring>& dependencies,
+                        const std::wstring& group);
+    // A display name that another service has as its name or display name (1078).
+    DWORD DisplayNameRefusal(const std::wstring& key, const std::wstring& displayName);
+    // Starts what the service needs that is stopped, as Windows' manager does before the service
+    // itself: 1075 a dependency missing or marked for deletion, 1068 one that fails to start or
+    // a group none of whose members runs.
+    DWORD StartDependencies(TSimService& service, std::vector<std::wstring>& starting);
+    // Moves a stopped service into its state after a start, or fails as its start would.
+    DWORD StartOne(TSimService& service, std::vector<std::wstring>& starting);
+    // The services of a load-order group.
+    std::vector<TSimService*> GroupMembers(const std::wstring& group);
     // What Windows refuses of a configuration: an unknown account (1057), the interactive flag
     // with an account other than LocalSystem (87). Zero when it is accepted.
     DWORD AccountRefusal(DWORD serviceType, const std::wstring& startName, bool nameGiven) const;

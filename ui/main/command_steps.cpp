@@ -6,6 +6,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/text.h"
+#include "services/failure_text.h"
 #include "services/service_monitor.h"
 #include "ui/base/application.h"
 #include "ui/main/connection.h"
@@ -37,7 +38,8 @@ void CheckOutcome(const std::wstring& name, TServiceControl operation, const TSt
         throw Exception(StalledText(name, operation));
     const TControlInfo info = ControlInfo(operation);
     if (StateOf(outcome.Status.dwCurrentState) != info.FinalState)
-        throw Exception(OperationFailedText(name, info.Operation));
+        throw Exception(WithExitCode(OperationFailedText(name, info.Operation), outcome.Status.dwWin32ExitCode,
+                                     outcome.Status.dwServiceSpecificExitCode));
 }
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "common/format.h"
 #include "common/text.h"
 #include "erp/exe_type.h"
+#include "services/failure_text.h"
 #include "ui/about/form_about.h"
 #include "ui/base/application.h"
 #include "ui/base/busy.h"
@@ -192,8 +193,11 @@ void TServiceCommands::RaiseIfConnectionLost() const
     try {
         throw;
     } catch (const EOSError& error) {
-        if (!machine.empty() && IsConnectionError(error.ErrorCode()))
+        if (!machine.empty() && IsLostConnectionError(error.ErrorCode())) {
+            // The catalogue's next use connects anew.
+            FList.NoteConnectionLost();
             throw Exception(ConnectionLostText(machine, error.Message()));
+        }
     } catch (...) {
     }
 }
@@ -359,7 +363,7 @@ void TServiceCommands::Rebuild(bool refreshAll)
     TCommandScope command(*this);
     FActions.Update();
     // Before the first connection has been made, a failure to connect says so.
-    const bool connected = FList.Manager().Active();
+    const bool connected = FList.Manager().Active() || FList.Manager().ConnectionDropped();
     try {
         FList.Rebuild(refreshAll);
     } catch (const EOSError& error) {
@@ -432,9 +436,19 @@ TStep<> TServiceCommands::PropsCommand(std::wstring name)
     }
     if (!changed || FCloseRequested)
         co_return;
-    // A failed read leaves the row as it was: the timer shows the service on its next tick.
+    // A failed read leaves the row as it was: the timer shows the service on its next tick. A
+    // connection lost while the dialog was open is reported (once).
     std::vector<std::wstring> names(1, name);
-    co_await ReadRecords(std::move(names));
+    const std::vector<TServiceRecordData> read = co_await ReadRecords(std::move(names));
+    if (read.front().Error)
+        try {
+            std::rethrow_exception(read.front().Error);
+        } catch (const EOSError& error) {
+            const std::wstring& machine = FList.Manager().MachineName();
+            if (!machine.empty() && IsLostConnectionError(error.ErrorCode()) && FList.NoteConnectionLost())
+                throw Exception(ConnectionLostText(machine, error.Message()));
+        } catch (...) {
+        }
 }
 
 void TServiceCommands::ActAboutExecute() { ShowAboutBox(); }

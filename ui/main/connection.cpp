@@ -13,6 +13,7 @@
 #include "ui/main/service_list.h"
 
 #include <unordered_set>
+#include <utility>
 
 bool TServiceList::Connect(const std::wstring& machineName)
 {
@@ -60,28 +61,34 @@ bool TServiceList::Connect(const std::wstring& machineName)
     FMonitors.clear();
     FEndedDuringRead.clear();
     FManager = std::move(manager);
+    FConnectionLost = false;
     FManager->TakeRecords(read);
     BuildRows();
     FillIn(unread);
     return true;
 }
 
-bool IsConnectionError(DWORD error)
+bool TServiceList::NoteConnectionLost()
 {
-    switch (error) {
-    case ERROR_BAD_NETPATH:           // 53
-    case ERROR_UNEXP_NET_ERR:         // 59
-    case ERROR_NETNAME_DELETED:       // 64
-    case ERROR_INVALID_COMPUTERNAME:  // 1210
-    case RPC_S_INVALID_NET_ADDR:      // 1707
-    case RPC_S_SERVER_UNAVAILABLE:    // 1722
-    case RPC_S_SERVER_TOO_BUSY:       // 1723
-    case RPC_S_CALL_FAILED:           // 1726
-    case RPC_S_CALL_FAILED_DNE:       // 1727
-    case EPT_S_NOT_REGISTERED:        // 1753
-        return true;
-    default:
-        return false;
+    FManager->DropConnection();
+    return !std::exchange(FConnectionLost, true);
+}
+
+void TServiceList::TickEnded(const std::exception_ptr& error)
+{
+    if (!error) {
+        FConnectionLost = false;
+        return;
+    }
+    if (FManager->MachineName().empty())
+        return;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EOSError& os) {
+        if (IsLostConnectionError(os.ErrorCode()) && NoteConnectionLost() && OnConnectionLost)
+            OnConnectionLost(ConnectionLostText(FManager->MachineName(), os.Message()));
+    } catch (...) {
+        // Anything else the tick met is left to the next one, as before.
     }
 }
 

@@ -7,9 +7,6 @@
 #include <exception>
 #include <string>
 
-// Whether the system error says the computer could not be reached or the connection dropped.
-bool IsConnectionError(DWORD error);
-
 // The message for a failed connection to the computer (the error being handled, in a catch
 // block): unknown or unreachable, refused, or another failure; the system's text follows.
 std::wstring ConnectFailureText(const std::wstring& machineName, const std::exception& error);

@@ -50,6 +50,7 @@ TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool rea
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
     };
+    FServiceList.OnConnectionLost = FServiceList.OnMonitorFailure;
     if (readAhead)
         FServiceList.ReadAhead();
     CreateForm({.ClassName = ClassName,

@@ -131,7 +131,11 @@ void TServiceList::Rebuild(bool refreshAll)
         FReading = true;
         FEndedDuringRead.clear();
         TFinally readingDone([this] { FReading = false; });
-        reader = FReadAhead ? std::move(FReadAhead) : std::make_unique<TCatalogueReader>(*FManager, ReadFilter());
+        // A catalogue without a connection (its first read, or one found lost) gets its new one
+        // on the reader's thread too.
+        reader = FReadAhead ? std::move(FReadAhead)
+                            : std::make_unique<TCatalogueReader>(*FManager, ReadFilter(),
+                                                                 FManager->Active() ? nullptr : FManager.get());
         if (!WaitWithMessages(reader->DoneEvent()))
             return;  // the application is terminating: the read is dropped
         read = &reader->Result();
@@ -349,6 +353,7 @@ void TServiceList::ApplyResult(TWorkerResult& result)
         if (result.Ticket != FTickTicket)
             return;
         FTickPending = false;
+        TickEnded(result.Error);
         FLastReread = result.Reread;
         // The calls not spent come back to the next tick.
         FReadCredit += (FTickRecords - result.Reread) * RecordReadCalls;

@@ -130,6 +130,13 @@ public:
     void StartMonitor(TItemData* data, TServiceControl operation);
     // A monitor's failure message (the window shows it).
     std::function<void(const std::wstring& message)> OnMonitorFailure;
+    // The message of a connection to another computer found lost by the timer's refresh, once
+    // until the connection works again (the window shows it).
+    std::function<void(const std::wstring& message)> OnConnectionLost;
+    // The connection to another computer was found lost (by the timer, a read or a command):
+    // the catalogue lets its handle go, and its next use connects anew. True the first time
+    // since the connection last worked. In connection.cpp.
+    bool NoteConnectionLost();
 
     // The list control's notices; true when handled, with the result.
     bool Notify(NMHDR* header, LRESULT& result);
@@ -144,6 +151,8 @@ private:
     static std::unordered_set<const TNtService*> UnreadRecords(const TSCManager& read);
     void FillIn(const std::unordered_set<const TNtService*>& unread);
     void ApplyResult(TWorkerResult& result);
+    // What a timer's refresh that ended says of the connection (in connection.cpp).
+    void TickEnded(const std::exception_ptr& error);
     // Waits without freezing for a request of the worker, then applies what it found.
     bool WaitForWorker(unsigned ticket);
     // Repaints the record's row; true when its caption changed (the rows want sorting).
@@ -195,6 +204,8 @@ private:
     // Services whose monitor ended while a full read ran: their pending state in the read is
     // stale, and the hand-over starts no second follow-up for them.
     std::unordered_set<std::wstring> FEndedDuringRead;
+    // The connection to another computer was found lost and has not worked since.
+    bool FConnectionLost = false;
     int FRecordsApplied = 0;
     int FRowsPainted = 0;
     std::shared_ptr<TMonitorSink> FMonitorSink;
