@@ -90,6 +90,9 @@ void CloseMainWindow(std::unique_ptr<TFormMain>& form)
     form.reset();
     Application().ProcessMessages();
     Application().ClearTerminated();
+    // The list's worker ends alone, before the simulator goes.
+    while (TCatalogueWorker::RunningCount() > 0 || TCommandRunner::RunningCount() > 0)
+        Sleep(5);
 }
 
 std::vector<TNtService*> RowServices(TFormMain& form)

@@ -99,7 +99,7 @@ TEST_F(ConnectTest, CommandsAndTheirFollowUpActOnTheConnectedComputer)
     Window().Connect(L"erp-far");
     Net.Computer(L"erp-far").Update(L"App_far", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
     Select(L"Talvora ERP App far");
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    EXPECT_TRUE(Run(TFormMain::ActStart));
     EXPECT_EQ(Net.Computer(L"erp-far").CallCount(TSimCall::StartService, L"App_far"), 1);
     EXPECT_EQ(Net.Local().CallCount(TSimCall::StartService), 0);
     // The monitor asks the same computer: it sees the start end.
@@ -174,7 +174,7 @@ TEST_F(ConnectTest, ALostComputerKeepsItsLastRowsAndEachActionSaysSo)
     EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
     Select(L"Database far");
     Boxes.Answer(IDYES);
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+    EXPECT_TRUE(Run(TFormMain::ActStop));
     ASSERT_EQ(Boxes.Asked.size(), 4u);
     for (size_t i : {0u, 1u, 3u}) {
         EXPECT_EQ(Boxes.Asked[i].Text.rfind(L"The connection to the computer \"erp-far\" was lost.", 0), 0u)
@@ -293,7 +293,7 @@ TEST_F(ConnectTest, PropertiesWorkWhenTheRegistryOfTheComputerRefuses)
         SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
         return true;
     });
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
+    EXPECT_TRUE(Run(TFormMain::ActProps));
     EXPECT_TRUE(readOnly);
     ASSERT_GE(Boxes.Asked.size(), 1u);
     EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"The registry of the computer \"erp-far\" cannot be reached", 0), 0u)

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "tests/main/list_ticks.h"
+#include "services/catalogue_worker.h"
+#include "services/command_runner.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/wait_until.h"
@@ -34,6 +36,9 @@ protected:
             DelayWithMessages(50);
         }
         EXPECT_EQ(TThread::RunningCount(), 0) << "a monitor is still running";
+        // The workers end alone once their window has gone, before the simulator goes.
+        EXPECT_TRUE(WaitUntil([] { return TCommandRunner::RunningCount() == 0 && TCatalogueWorker::RunningCount() == 0; }))
+            << "a worker still runs";
     }
 
     TFormMain& Window()
@@ -57,6 +62,16 @@ protected:
 
     // The timer's refresh of the rows, waited for; returns the records re-read whole.
     int UpdateItems() { return UpdateNow(Window().ServiceList().Model()); }
+    // Runs the command as its action does and waits until it has ended (its steps go on as
+    // messages arrive); false when the action was refused.
+    bool Run(int action)
+    {
+        if (!Window().Actions().Execute(action))
+            return false;
+        EXPECT_TRUE(WaitUntil([this] { return !Form->Handle() || !Form->CommandRunning(); })) << "the command runs on";
+        return true;
+    }
+
     int Row(const std::wstring& caption) { return Window().List().FindCaption(caption); }
     TItemData* Data(const std::wstring& caption)
     {
