@@ -103,6 +103,8 @@ void Bench()
     remote.AddService(Service(L"App3", L"Talvora ERP App 3", SERVICE_STOPPED, {L"Net"}));
     net.Local().AddService(Service(L"SQLANYs_here", L"Database here", SERVICE_RUNNING));
     ScriptedMessageBoxes boxes;
+    // Outlives every thread that calls the far computer (its calls are counted until the end).
+    TCallCount calls;
     double worstOverhead = 0;
     double longest = 0;
     {
@@ -111,7 +113,6 @@ void Bench()
         net.SetDelay(Far, CallMs);
         // The timer's reads would share the far computer's time with the commands' calls.
         KillTimer(form->Handle(), TFormMain::TimerUpdate);
-        TCallCount calls;
         remote.OnCall = [&calls](TSimCall, const std::wstring&) {
             std::lock_guard lock(calls.Mutex);
             ++calls.ByThread[GetCurrentThreadId()];

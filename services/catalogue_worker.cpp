@@ -64,8 +64,10 @@ void StartThread(const std::shared_ptr<TCatalogueWorkerCore>& core, void (TCatal
 {
     ++TCatalogueWorkerCore::FRunningCount;
     try {
-        std::thread([core, body] {
-            ((*core).*body)();
+        std::thread([held = core, body]() mutable {
+            ((*held).*body)();
+            // Counted until what it held is let go (the last thread frees the core).
+            held.reset();
             --TCatalogueWorkerCore::FRunningCount;
         }).detach();
     } catch (...) {

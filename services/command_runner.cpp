@@ -33,6 +33,7 @@ struct TCommandRunner::TShared final : TRunnerConnection {
         return Stop;
     }
     void DropConnection() { FManager.reset(); }
+    bool Connected() const { return static_cast<bool>(FManager); }
 
     IServiceControlManager& FScm;
     std::wstring FMachineName;
@@ -116,16 +117,24 @@ void TCommandRunner::Serve(std::shared_ptr<TShared> shared) noexcept
             shared->Jobs.pop_front();
         }
         std::exception_ptr error;
-        try {
-            job.second(*shared);
-        } catch (const EOSError& e) {
-            // The connection's handles are dead for good (RPC context handles of a computer
-            // that went away): the next job connects anew.
-            if (IsLostConnectionError(e.ErrorCode()))
-                shared->DropConnection();
-            error = std::current_exception();
-        } catch (...) {
-            error = std::current_exception();
+        // A connection made before the job may have died meanwhile (RPC context handles of a
+        // computer that went away stay dead for good): the job then runs once more on a new one.
+        // Its first call failed on the dead handle, so nothing of it reached the computer.
+        for (bool retry = shared->Connected(); ; retry = false) {
+            error = nullptr;
+            try {
+                job.second(*shared);
+            } catch (const EOSError& e) {
+                if (IsLostConnectionError(e.ErrorCode())) {
+                    shared->DropConnection();
+                    if (retry && !shared->Abandoned())
+                        continue;
+                }
+                error = std::current_exception();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            break;
         }
         std::function<void()> notify;
         {
@@ -140,5 +149,7 @@ void TCommandRunner::Serve(std::shared_ptr<TShared> shared) noexcept
     }
     // The connection closes here, on this thread (a hung host may hold the close too).
     shared->DropConnection();
+    // Counted until what it held is let go.
+    shared.reset();
     --FRunningCount;
 }

@@ -129,7 +129,7 @@ TEST_F(DependantsTest, ADependantAlreadyStoppingIsWaitedForAndNotSentStopAgain)
     Boxes.Answer(IDYES);
     EXPECT_TRUE(Run(TFormMain::ActStop));
     // Only the database's warning: a stopping dependant is not asked about.
-    ASSERT_EQ(Boxes.Asked.size(), 1u);
+    ASSERT_EQ(Boxes.Asked.size(), 1u) << ToUtf8(Boxes.Asked.back().Text);
     EXPECT_EQ(Controlled, std::vector<std::wstring>{Key(L"SqlAnyS_Db")});
     EXPECT_EQ(State(L"App"), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(State(L"SqlAnyS_Db"), static_cast<DWORD>(SERVICE_STOPPED));

@@ -371,7 +371,7 @@ TEST_F(SlowFillTest, PropertiesAtOnceAfterF5ShowTheServiceAsItIsNow)
         PostMessageW(dialog, WM_CLOSE, 0, 0);
         return true;
     });
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
+    EXPECT_TRUE(Run(TFormMain::ActProps));
     EXPECT_TRUE(shown);
     EXPECT_TRUE(automatic);
     EXPECT_EQ(Record(L"All1150")->StartType(), sstAuto);

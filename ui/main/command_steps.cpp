@@ -69,6 +69,7 @@ void TServiceCommands::Launch(TStep<> command)
     FInStep = true;
     FStep->Start([this](std::exception_ptr error) { CommandEnded(error); });
     FInStep = false;
+    FinishEnded();
     CloseIfRequested();
 }
 
@@ -79,19 +80,30 @@ void TServiceCommands::TakeResults()
     const bool outer = !FInStep;
     FInStep = true;
     FRunner->TakeResults();
-    if (outer)
+    if (outer) {
         FInStep = false;
+        FinishEnded();
+    }
     CloseIfRequested();
 }
 
 void TServiceCommands::CommandEnded(std::exception_ptr error)
 {
-    // The command's frame goes first (its busy cursor with it); its error is shown after.
-    std::optional<TStep<>> ended = std::move(FStep);
+    // The command's frame is suspended at its end: it goes once its last step has returned
+    // (FinishEnded), never from inside it.
+    FEnded.emplace(std::move(*FStep));
     FStep.reset();
-    ended.reset();
+    FEndedError = error;
+}
+
+void TServiceCommands::FinishEnded()
+{
+    if (!FEnded)
+        return;
+    // The frame goes first (its busy cursor with it); the error is shown after.
+    FEnded.reset();
     ShowStep(L"");
-    if (error)
+    if (std::exception_ptr error = std::exchange(FEndedError, nullptr))
         ReportError(error);
 }
 
@@ -191,7 +203,20 @@ void TServiceCommands::FollowWithMonitor(const std::wstring& name, TServiceContr
 TStep<std::vector<TServiceRecordData>> TServiceCommands::ReadRecords(std::vector<std::wstring> names)
 {
     std::vector<TServiceRecordData> records = co_await RunnerCall<std::vector<TServiceRecordData>>(
-        Runner(), [names](TRunnerConnection& c) { return ::ReadRecords(c.Scm(), c.Manager(), names); });
+        Runner(), [names](TRunnerConnection& c) {
+            std::vector<TServiceRecordData> read = ::ReadRecords(c.Scm(), c.Manager(), names);
+            // A lost connection fails the call, so that the worker connects anew.
+            for (const TServiceRecordData& record : read)
+                if (record.Error)
+                    try {
+                        std::rethrow_exception(record.Error);
+                    } catch (const EOSError& error) {
+                        if (IsLostConnectionError(error.ErrorCode()))
+                            throw;
+                    } catch (...) {
+                    }
+            return read;
+        });
     for (const TServiceRecordData& record : records)
         ApplyRecord(record);
     co_return records;

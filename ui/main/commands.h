@@ -129,6 +129,8 @@ private:
     // Runs the command's steps; its error is reported once it has ended.
     void Launch(TStep<> command);
     void CommandEnded(std::exception_ptr error);
+    // Frees the command that ended and reports its error, once no step of it runs.
+    void FinishEnded();
     void ReportError(std::exception_ptr error);
     // The status bar's text for the step, or none.
     void ShowStep(const std::wstring& step);
@@ -185,6 +187,8 @@ private:
     bool FCloseRequested = false;  // closing waits until the running command has unwound
     std::unique_ptr<TCommandRunner> FRunner;
     std::optional<TStep<>> FStep;  // the command running as steps
+    std::optional<TStep<>> FEnded;  // the command that ended, until its last step has returned
+    std::exception_ptr FEndedError;
     // A step of the command runs now (it is on the stack, maybe in a nested loop): it cannot be
     // ended from outside.
     bool FInStep = false;
