@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/registry.h"
+#include "common/text.h"
 
 #include <windows.h>
 
@@ -23,32 +24,15 @@ std::vector<std::wstring> MultiStrings(const std::vector<BYTE>& data)
     std::wstring units = RegDataText(data);
     while (!units.empty() && units.back() == L'\0')
         units.pop_back();
-    std::vector<std::wstring> strings;
     if (units.empty())
-        return strings;
-    size_t from = 0;
-    for (;;) {
-        const size_t nul = units.find(L'\0', from);
-        strings.push_back(units.substr(from, nul == std::wstring::npos ? std::wstring::npos : nul - from));
-        if (nul == std::wstring::npos)
-            return strings;
-        from = nul + 1;
-    }
+        return {};
+    return SplitText(units, std::wstring(1, L'\0'), true);
 }
 
 // The lines of a text, at line breaks of any form.
 std::vector<std::wstring> Lines(const std::wstring& text)
 {
-    std::vector<std::wstring> lines;
-    const std::wstring box = BoxLineBreaks(text);
-    size_t from = 0;
-    for (;;) {
-        const size_t at = box.find(L"\r\n", from);
-        lines.push_back(box.substr(from, at == std::wstring::npos ? std::wstring::npos : at - from));
-        if (at == std::wstring::npos)
-            return lines;
-        from = at + 2;
-    }
+    return SplitText(BoxLineBreaks(text), L"\r\n", true);
 }
 
 // The data a text is stored as in the type.

@@ -80,7 +80,6 @@ public:
         find.psz = caption.c_str();
         return static_cast<int>(SendMessageW(FWnd, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
     }
-    void SetRedraw(bool on) const { SendMessageW(FWnd, WM_SETREDRAW, on ? TRUE : FALSE, 0); }
 
 private:
     static LVITEMW Item(int index, UINT mask)
