@@ -246,6 +246,9 @@ TStep<> TServiceCommands::RequestAndFollow(std::wstring name, TServiceControl op
 TStep<> TServiceCommands::ControlAndWait(std::wstring name, TServiceControl operation)
 {
     ShowStep(operation, name);
+    // A dependant found starting or stopping was followed by a monitor: its outcome is this
+    // wait's now (one that is started and then stopped has not failed to start).
+    FList.StopFollowing(name);
     auto controlAndWait = [name, operation](TRunnerConnection& c) {
         auto abandoned = [&c] { return c.Abandoned(); };
         switch (operation) {

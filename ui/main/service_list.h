@@ -62,6 +62,7 @@ public:
     bool ReadDependants(TNtService* service) { return FModel.ReadDependants(service); }
     void PaintService(const TNtService* service) { FModel.PaintService(service); }
     void StartMonitor(TItemData* data, TServiceControl operation) { FModel.StartMonitor(data, operation); }
+    void StopFollowing(const std::wstring& serviceName) { FModel.StopFollowing(serviceName); }
     int RowsPainted() const { return FModel.RowsPainted(); }
     // Re-reads a record; a failure leaves it as it was.
     static void RefreshService(TNtService* service) { TServiceListModel::RefreshQuietly(service); }
