@@ -92,5 +92,7 @@ private:
     TListView FView;
     // The selected row's service while the rows move (empty: none), and whether it had the focus.
     std::wstring FSelectedName;
+    // A tip's record is read in a loop of its own (the list view asks for the tip's text as it
+    // shows it): a second tip asked for meanwhile is not shown.
     bool FTipReading = false;
 };
