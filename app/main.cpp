@@ -65,6 +65,11 @@ int RunProgram()
     auto mainForm = std::make_unique<TFormMain>(scm, ShowAllServices, /*readAhead*/ true, StartComputer());
     mainForm->Show();
     app.Run();
+    // The window has closed (its layout is saved). What it held of the manager goes with the
+    // process: closing another computer's handles is a round trip that a hung host would hold,
+    // and the program must end at once.
+    if (!mainForm->Handle())
+        static_cast<void>(mainForm.release());
     return 0;
 }
 }  // namespace

@@ -1,9 +1,13 @@
 #include "services/catalogue_worker.h"
+#include "services/catalogue_worker_core.h"
 
 #include "common/errors.h"
 #include "services/sc_buffer.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
 #include <cstring>
 
 namespace {
@@ -34,23 +38,17 @@ std::vector<TListedStatus> EnumerateAll(IServiceControlManager& scm, SC_HANDLE m
 }
 }  // namespace
 
-TCatalogueWorker::TCatalogueWorker(IServiceControlManager& scm, const std::wstring& machineName,
-                                   const std::wstring& databaseName)
+TCatalogueWorkerCore::TCatalogueWorkerCore(IServiceControlManager& scm, const std::wstring& machineName,
+                                           const std::wstring& databaseName)
     : FScm(scm), FMachineName(machineName), FDatabaseName(databaseName),
       FDoneEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr))
 {
     if (!FDoneEvent)
         RaiseLastOSError();
     FEnumBuffer.resize(FirstEnumBufferSize);
-    FThread = std::thread(&TCatalogueWorker::Run, this);
-    try {
-        FFiller = std::thread(&TCatalogueWorker::RunFiller, this);
-    } catch (...) {
-        // Without it the worker's thread fills in alone.
-    }
 }
 
-TCatalogueWorker::~TCatalogueWorker()
+void TCatalogueWorkerCore::Stop()
 {
     {
         std::lock_guard lock(FMutex);
@@ -58,19 +56,73 @@ TCatalogueWorker::~TCatalogueWorker()
         FNotify = nullptr;
     }
     FWake.notify_all();
-    if (FThread.joinable())
-        FThread.join();
-    if (FFiller.joinable())
-        FFiller.join();
 }
 
-void TCatalogueWorker::SetNotify(std::function<void()> notify)
+namespace {
+// Runs body on a thread of its own that holds the core until it ends.
+void StartThread(const std::shared_ptr<TCatalogueWorkerCore>& core, void (TCatalogueWorkerCore::*body)() noexcept)
+{
+    ++TCatalogueWorkerCore::FRunningCount;
+    try {
+        std::thread([held = core, body]() mutable {
+            ((*held).*body)();
+            // Counted until what it held is let go (the last thread frees the core).
+            held.reset();
+            --TCatalogueWorkerCore::FRunningCount;
+        }).detach();
+    } catch (...) {
+        --TCatalogueWorkerCore::FRunningCount;
+        throw;
+    }
+}
+}  // namespace
+
+TCatalogueWorker::TCatalogueWorker(IServiceControlManager& scm, const std::wstring& machineName,
+                                   const std::wstring& databaseName)
+    : FCore(std::make_shared<TCatalogueWorkerCore>(scm, machineName, databaseName))
+{
+    StartThread(FCore, &TCatalogueWorkerCore::Run);
+    try {
+        StartThread(FCore, &TCatalogueWorkerCore::RunFiller);
+    } catch (...) {
+        // Without it the worker's thread fills in alone.
+    }
+}
+
+TCatalogueWorker::~TCatalogueWorker() { FCore->Stop(); }
+
+void TCatalogueWorker::SetNotify(std::function<void()> notify) { FCore->SetNotify(std::move(notify)); }
+
+unsigned TCatalogueWorker::Read(const std::vector<std::wstring>& names, bool urgent) { return FCore->Read(names, urgent); }
+
+unsigned TCatalogueWorker::Dependants(const std::wstring& name) { return FCore->Dependants(name); }
+
+unsigned TCatalogueWorker::Tick(std::vector<std::wstring> reread, int maxRecords, DWORD budgetMs)
+{
+    return FCore->Tick(std::move(reread), maxRecords, budgetMs);
+}
+
+void TCatalogueWorker::Prefer(const std::vector<std::wstring>& names) { FCore->Prefer(names); }
+
+void TCatalogueWorker::Restart() { FCore->Restart(); }
+
+bool TCatalogueWorker::Filling() const { return FCore->Filling(); }
+
+bool TCatalogueWorker::Done(unsigned ticket) const { return FCore->Done(ticket); }
+
+HANDLE TCatalogueWorker::DoneEvent() const { return FCore->DoneEvent(); }
+
+std::vector<TWorkerResult> TCatalogueWorker::Take() { return FCore->Take(); }
+
+int TCatalogueWorker::RunningCount() { return TCatalogueWorkerCore::FRunningCount; }
+
+void TCatalogueWorkerCore::SetNotify(std::function<void()> notify)
 {
     std::lock_guard lock(FMutex);
     FNotify = std::move(notify);
 }
 
-unsigned TCatalogueWorker::NewTicket(int parts)
+unsigned TCatalogueWorkerCore::NewTicket(int parts)
 {
     const unsigned ticket = ++FLastTicket;
     if (parts > 0)
@@ -78,7 +130,7 @@ unsigned TCatalogueWorker::NewTicket(int parts)
     return ticket;
 }
 
-void TCatalogueWorker::Queue(const std::wstring& name, unsigned ticket, bool urgent)
+void TCatalogueWorkerCore::Queue(const std::wstring& name, unsigned ticket, bool urgent)
 {
     std::wstring key = AsciiLower(name);
     // A read to fill in brings no state of its own: one that is asked for urgently meanwhile
@@ -102,7 +154,7 @@ void TCatalogueWorker::Queue(const std::wstring& name, unsigned ticket, bool urg
     FQueued[key] = std::prev(into.end());
 }
 
-unsigned TCatalogueWorker::Read(const std::vector<std::wstring>& names, bool urgent)
+unsigned TCatalogueWorkerCore::Read(const std::vector<std::wstring>& names, bool urgent)
 {
     unsigned ticket = 0;
     {
@@ -117,7 +169,7 @@ unsigned TCatalogueWorker::Read(const std::vector<std::wstring>& names, bool urg
     return ticket;
 }
 
-unsigned TCatalogueWorker::Dependants(const std::wstring& name)
+unsigned TCatalogueWorkerCore::Dependants(const std::wstring& name)
 {
     unsigned ticket = 0;
     {
@@ -129,7 +181,7 @@ unsigned TCatalogueWorker::Dependants(const std::wstring& name)
     return ticket;
 }
 
-unsigned TCatalogueWorker::Tick(std::vector<std::wstring> reread, int maxRecords, DWORD budgetMs)
+unsigned TCatalogueWorkerCore::Tick(std::vector<std::wstring> reread, int maxRecords, DWORD budgetMs)
 {
     unsigned ticket = 0;
     {
@@ -143,7 +195,7 @@ unsigned TCatalogueWorker::Tick(std::vector<std::wstring> reread, int maxRecords
     return ticket;
 }
 
-void TCatalogueWorker::Prefer(const std::vector<std::wstring>& names)
+void TCatalogueWorkerCore::Prefer(const std::vector<std::wstring>& names)
 {
     std::lock_guard lock(FMutex);
     // In reverse, so that the first named ends first in the queue.
@@ -152,7 +204,7 @@ void TCatalogueWorker::Prefer(const std::vector<std::wstring>& names)
             FFill.splice(FFill.begin(), FFill, queued->second);
 }
 
-void TCatalogueWorker::Restart()
+void TCatalogueWorkerCore::Restart()
 {
     std::lock_guard lock(FMutex);
     for (TEntry& entry : FFill) {
@@ -163,25 +215,25 @@ void TCatalogueWorker::Restart()
     FStatusesRestarted = true;
 }
 
-bool TCatalogueWorker::Filling() const
+bool TCatalogueWorkerCore::Filling() const
 {
     std::lock_guard lock(FMutex);
     return !FFill.empty();
 }
 
-bool TCatalogueWorker::Done(unsigned ticket) const
+bool TCatalogueWorkerCore::Done(unsigned ticket) const
 {
     std::lock_guard lock(FMutex);
     return ticket <= FLastTicket && !FPending.contains(ticket);
 }
 
-std::vector<TWorkerResult> TCatalogueWorker::Take()
+std::vector<TWorkerResult> TCatalogueWorkerCore::Take()
 {
     std::lock_guard lock(FMutex);
     return std::exchange(FResults, {});
 }
 
-void TCatalogueWorker::Push(TWorkerResult result, bool soon)
+void TCatalogueWorkerCore::Push(TWorkerResult result, bool soon)
 {
     const bool wasEmpty = FResults.empty();
     FResults.push_back(std::move(result));
@@ -195,7 +247,7 @@ void TCatalogueWorker::Push(TWorkerResult result, bool soon)
         FNotifyDue = true;
 }
 
-void TCatalogueWorker::Notify()
+void TCatalogueWorkerCore::Notify()
 {
     FNotifyDue = false;
     FLastNotify = GetTickCount();
@@ -203,7 +255,7 @@ void TCatalogueWorker::Notify()
         FNotify();
 }
 
-void TCatalogueWorker::Complete(const std::vector<unsigned>& tickets)
+void TCatalogueWorkerCore::Complete(const std::vector<unsigned>& tickets)
 {
     bool any = false;
     for (unsigned ticket : tickets) {
@@ -217,7 +269,7 @@ void TCatalogueWorker::Complete(const std::vector<unsigned>& tickets)
         SetEvent(FDoneEvent.get());
 }
 
-bool TCatalogueWorker::Connected(TReader& reader)
+bool TCatalogueWorkerCore::Connected(TReader& reader)
 {
     if (reader.Manager)
         return true;
@@ -231,7 +283,7 @@ bool TCatalogueWorker::Connected(TReader& reader)
     return true;
 }
 
-void TCatalogueWorker::DropIfLost(TReader& reader, const std::exception_ptr& error)
+void TCatalogueWorkerCore::DropIfLost(TReader& reader, const std::exception_ptr& error)
 {
     if (!error || FMachineName.empty())
         return;
@@ -244,7 +296,7 @@ void TCatalogueWorker::DropIfLost(TReader& reader, const std::exception_ptr& err
     }
 }
 
-std::list<TCatalogueWorker::TEntry>::iterator TCatalogueWorker::ReadyUrgent()
+std::list<TCatalogueWorkerCore::TEntry>::iterator TCatalogueWorkerCore::ReadyUrgent()
 {
     return std::find_if(FUrgent.begin(), FUrgent.end(), [this](const TEntry& entry) {
         return std::none_of(FInFlight.begin(), FInFlight.end(),
@@ -252,7 +304,7 @@ std::list<TCatalogueWorker::TEntry>::iterator TCatalogueWorker::ReadyUrgent()
     });
 }
 
-bool TCatalogueWorker::ReadNext(std::unique_lock<std::mutex>& lock, TReader& reader, TTake take)
+bool TCatalogueWorkerCore::ReadNext(std::unique_lock<std::mutex>& lock, TReader& reader, TTake take)
 {
     std::list<TEntry>* from = nullptr;
     std::list<TEntry>::iterator next;
@@ -292,7 +344,7 @@ bool TCatalogueWorker::ReadNext(std::unique_lock<std::mutex>& lock, TReader& rea
     return true;
 }
 
-void TCatalogueWorker::RunTick(std::unique_lock<std::mutex>& lock, TTickJob job)
+void TCatalogueWorkerCore::RunTick(std::unique_lock<std::mutex>& lock, TTickJob job)
 {
     const DWORD start = GetTickCount();
     const bool restarted = std::exchange(FStatusesRestarted, false);
@@ -347,7 +399,7 @@ void TCatalogueWorker::RunTick(std::unique_lock<std::mutex>& lock, TTickJob job)
     Complete({job.Ticket});
 }
 
-void TCatalogueWorker::RunDependants(std::unique_lock<std::mutex>& lock, const TDependantsJob& job)
+void TCatalogueWorkerCore::RunDependants(std::unique_lock<std::mutex>& lock, const TDependantsJob& job)
 {
     lock.unlock();
     TWorkerResult found;
@@ -387,13 +439,13 @@ void TCatalogueWorker::RunDependants(std::unique_lock<std::mutex>& lock, const T
     Complete({job.Ticket});
 }
 
-void TCatalogueWorker::NotifyBeforeSleep()
+void TCatalogueWorkerCore::NotifyBeforeSleep()
 {
     if (FNotifyDue && FUrgent.empty() && FFill.empty() && FInFlight.empty() && FDependantsJobs.empty() && !FTickJob)
         Notify();
 }
 
-void TCatalogueWorker::Run() noexcept
+void TCatalogueWorkerCore::Run() noexcept
 {
     std::unique_lock lock(FMutex);
     for (;;) {
@@ -429,7 +481,7 @@ void TCatalogueWorker::Run() noexcept
     FReader.Manager.reset();
 }
 
-void TCatalogueWorker::RunFiller() noexcept
+void TCatalogueWorkerCore::RunFiller() noexcept
 {
     std::unique_lock lock(FMutex);
     for (;;) {

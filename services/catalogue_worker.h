@@ -32,6 +32,7 @@
 #include <exception>
 #include <functional>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -63,10 +64,16 @@ struct TWorkerResult {
     std::exception_ptr Error;
 };
 
+class TCatalogueWorkerCore;
+
 class TCatalogueWorker {
 public:
     TCatalogueWorker(IServiceControlManager& scm, const std::wstring& machineName, const std::wstring& databaseName);
-    // Stops after the read under way and waits for the thread.
+    // Stops after the reads under way, without waiting for them: a call that a hung host holds
+    // goes on alone, and its thread ends once it returns (it holds only what it shares with the
+    // worker, and the interface to the manager, which must outlive it: the program's lives until
+    // the process ends; a test waits for RunningCount() to fall to 0 before its simulated one
+    // goes).
     ~TCatalogueWorker();
     TCatalogueWorker(const TCatalogueWorker&) = delete;
     TCatalogueWorker& operator=(const TCatalogueWorker&) = delete;
@@ -94,82 +101,13 @@ public:
     // Whether the request has ended and its results wait in Take() (or were taken).
     bool Done(unsigned ticket) const;
     // Signalled whenever a request ends.
-    HANDLE DoneEvent() const { return FDoneEvent.get(); }
+    HANDLE DoneEvent() const;
     // The results so far, in the order found.
     std::vector<TWorkerResult> Take();
 
+    // The workers' threads that have not ended, those of workers already gone included.
+    static int RunningCount();
+
 private:
-    struct TEntry {
-        std::wstring Key;
-        std::wstring Name;
-        std::vector<unsigned> Tickets;
-        bool Urgent = false;
-    };
-    // A thread's own connection to the manager.
-    struct TReader {
-        UniqueScHandleOf Manager;
-        bool WithDescription = true;
-    };
-    enum class TTake { UrgentOnly, Any, FillOnly };
-    struct TTickJob {
-        unsigned Ticket;
-        std::vector<std::wstring> Reread;
-        int MaxRecords;
-        DWORD BudgetMs;
-    };
-    struct TDependantsJob {
-        unsigned Ticket;
-        std::wstring Name;
-    };
-
-    void Run() noexcept;
-    void RunFiller() noexcept;
-    bool Connected(TReader& reader);
-    // A request's failure that says the connection to another computer was lost: the thread's
-    // connection is let go, and its next request opens a new one (the old handles stay dead).
-    void DropIfLost(TReader& reader, const std::exception_ptr& error);
-    // The first urgent entry whose service is not being read, if any.
-    std::list<TEntry>::iterator ReadyUrgent();
-    // Reads the first urgent entry ready, or the first one to fill in, as `take` allows; false
-    // when there is none. Called with the lock held; returns with it held.
-    bool ReadNext(std::unique_lock<std::mutex>& lock, TReader& reader, TTake take);
-    // What waits is announced before a thread sleeps with nothing more to read soon.
-    void NotifyBeforeSleep();
-    void RunTick(std::unique_lock<std::mutex>& lock, TTickJob job);
-    void RunDependants(std::unique_lock<std::mutex>& lock, const TDependantsJob& job);
-    // Called with the lock held. soon: announced at once (else with the next batch).
-    void Push(TWorkerResult result, bool soon = true);
-    void Notify();
-    void Complete(const std::vector<unsigned>& tickets);
-    unsigned NewTicket(int parts);
-    void Queue(const std::wstring& name, unsigned ticket, bool urgent);
-
-    IServiceControlManager& FScm;
-    std::wstring FMachineName;
-    std::wstring FDatabaseName;
-    TReader FReader;        // the worker thread's alone
-    TReader FFillerReader;  // the filling thread's alone
-    std::vector<BYTE> FEnumBuffer;  // the enumeration's, kept between ticks
-
-    mutable std::mutex FMutex;
-    std::condition_variable FWake;
-    bool FStop = false;
-    std::function<void()> FNotify;
-    bool FNotifyDue = false;
-    DWORD FLastNotify = 0;
-    std::list<TEntry> FUrgent;
-    std::list<TEntry> FFill;
-    std::unordered_map<std::wstring, std::list<TEntry>::iterator> FQueued;
-    std::list<TEntry> FInFlight;  // the reads running
-    std::list<TDependantsJob> FDependantsJobs;
-    std::optional<TTickJob> FTickJob;
-    // The last state given of each service, by folded name.
-    std::unordered_map<std::wstring, TListedStatus> FLastStatuses;
-    bool FStatusesRestarted = true;
-    unsigned FLastTicket = 0;
-    std::unordered_map<unsigned, int> FPending;  // parts not yet done, by ticket
-    std::vector<TWorkerResult> FResults;
-    UniqueKernelHandle FDoneEvent;
-    std::thread FThread;
-    std::thread FFiller;
+    std::shared_ptr<TCatalogueWorkerCore> FCore;
 };

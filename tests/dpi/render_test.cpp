@@ -13,6 +13,8 @@
 #include "tests/support/program_driver.h"
 #include "tests/support/scratch_current_user.h"
 #include "tests/support/screen_capture.h"
+#include "tests/support/wait_until.h"
+#include "tests/support/workers_ended.h"
 #include "ui/about/form_about.h"
 #include "ui/base/application.h"
 #include "ui/base/delay.h"
@@ -150,7 +152,12 @@ protected:
         Application().ClearTerminated();
         ASSERT_EQ(ScreenDpi(), ExpectedDpi()) << "the screen is not at the dpi the run asked for";
     }
-    void TearDown() override { Application().ClearTerminated(); }
+    void TearDown() override
+    {
+        Application().ClearTerminated();
+        // The list's worker ends alone once its window has gone, before the simulator goes.
+        WaitUntil(WorkersEnded);
+    }
 
     // Shows the window, lets it paint, checks its layout and takes its picture.
     void Look(TWindow& window, const char* name)

@@ -5,7 +5,6 @@
 
 #include "common/format.h"
 #include "common/handle.h"
-#include "services/start_request.h"
 
 #include <atomic>
 
@@ -19,7 +18,12 @@ protected:
     {
         AddListed(network, networkDisplay);
         AddListed(database, databaseDisplay, SERVICE_STOPPED, {network});
-        Sim.Update(network, [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+        // Its start stays pending within a wait hint of an hour: the command still waits when
+        // the probe runs (the simulated clock runs far faster than the probe's).
+        Sim.Update(network, [](TSimService& s) {
+            s.StateAfterStart = SERVICE_START_PENDING;
+            s.WaitHint = 3600 * 1000;
+        });
         Window().RebuildItems(true);
         Select(databaseDisplay);
     }
@@ -29,7 +33,7 @@ protected:
     {
         ProbeAfter(delayMs, std::move(probe));
         Boxes.Answer(IDYES);
-        Window().Actions().Execute(TFormMain::ActStart);
+        Run(TFormMain::ActStart);
     }
 };
 
@@ -100,7 +104,7 @@ protected:
 TEST_F(StartWithDependencies, AsksWithTheStoppedDependenciesAndStartsThemFirst)
 {
     Boxes.Answer(IDYES);
-    Window().ActStartExecute();
+    Run(TFormMain::ActStart);
     ASSERT_EQ(Boxes.Asked.size(), 1u);
     EXPECT_EQ(Boxes.Asked[0].Text,
               L"These services are dependent and must also be started. Continue?\r\n\r\n\"Network A\"\r\n\"Network B\"");
@@ -119,7 +123,7 @@ TEST_F(StartWithDependencies, NoOrCancelChangesNothing)
 {
     for (int answer : {IDNO, IDCANCEL}) {
         Boxes.Answer(answer);
-        Window().ActStartExecute();
+        Run(TFormMain::ActStart);
     }
     EXPECT_EQ(Boxes.Asked.size(), 2u);
     EXPECT_EQ(Sim.CallCount(TSimCall::StartService), 0);
@@ -129,7 +133,7 @@ TEST_F(StartWithDependencies, ADependencyThatFallsBackToStoppedEndsTheCommand)
 {
     Sim.Update(L"NetA", [](TSimService& s) { s.StateAfterStart = SERVICE_STOPPED; });
     Boxes.Answer(IDYES);
-    Window().Actions().Execute(TFormMain::ActStart);
+    Run(TFormMain::ActStart);
     ASSERT_EQ(Boxes.Asked.size(), 2u);
     EXPECT_EQ(Boxes.Asked[1].Text, L"NetA: Starting failed.");  // already ends with a full stop
     EXPECT_EQ(Boxes.Asked[1].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
@@ -145,7 +149,7 @@ TEST_F(CommandsTest, ResumingAPausedServiceSendsContinue)
     Sim.Update(L"SQLANY_p", [](TSimService& s) { s.StateAfterContinue = SERVICE_CONTINUE_PENDING; });
     Window().RebuildItems(true);
     Select(L"Paused one");
-    Window().Actions().Execute(TFormMain::ActStart);
+    Run(TFormMain::ActStart);
     EXPECT_EQ(Sim.CallCount(TSimCall::ControlService, L"SQLANY_p"), 1);
     EXPECT_EQ(Sim.CallCount(TSimCall::StartService, L"SQLANY_p"), 0);
     ASSERT_NE(Data(L"Paused one")->Monitor, nullptr);
@@ -162,7 +166,7 @@ TEST_F(CommandsTest, PauseAsksNothing)
     AddListed(L"SQLANY_r", L"Runner", SERVICE_RUNNING);
     Window().RebuildItems(true);
     Select(L"Runner");
-    Window().Actions().Execute(TFormMain::ActPause);
+    Run(TFormMain::ActPause);
     EXPECT_TRUE(Boxes.Asked.empty());
     EXPECT_EQ(Sim.CallCount(TSimCall::ControlService, L"SQLANY_r"), 1);
     EXPECT_TRUE(WaitUntil([&] { return Data(L"Runner")->Monitor == nullptr; }));
@@ -186,7 +190,7 @@ protected:
 TEST_F(StopDatabaseServer, WarnsFirstAndStopsNothingAfterNo)
 {
     Boxes.Answer(IDNO);
-    Window().Actions().Execute(TFormMain::ActStop);
+    Run(TFormMain::ActStop);
     ASSERT_EQ(Boxes.Asked.size(), 1u);
     EXPECT_EQ(Boxes.Asked[0].Text, L"You are about to stop the database server. Really continue?");
     EXPECT_EQ(Boxes.Asked[0].Caption, L"Stop service");
@@ -198,7 +202,7 @@ TEST_F(StopDatabaseServer, StopsTheRunningDependantsFirst)
 {
     Boxes.Answer(IDYES);
     Boxes.Answer(IDYES);
-    Window().Actions().Execute(TFormMain::ActStop);
+    Run(TFormMain::ActStop);
     ASSERT_EQ(Boxes.Asked.size(), 2u);
     EXPECT_EQ(Boxes.Asked[1].Text,
               L"These services are dependent and must also be stopped. Continue?\r\n\r\n\"Talvora ERP App 1\"");
@@ -215,11 +219,11 @@ TEST_F(CommandsTest, RemoveAsksDeletesAndRebuilds)
     Window().RebuildItems(true);
     Select(L"Old database");
     Boxes.Answer(IDNO);
-    Window().Actions().Execute(TFormMain::ActUninstall);
+    Run(TFormMain::ActUninstall);
     EXPECT_EQ(Sim.CallCount(TSimCall::DeleteService), 0);
 
     Boxes.Answer(IDYES);
-    Window().Actions().Execute(TFormMain::ActUninstall);
+    Run(TFormMain::ActUninstall);
     ASSERT_EQ(Boxes.Asked.size(), 2u);
     EXPECT_EQ(Boxes.Asked[1].Text, L"Really unregister selected service (Old database)?");
     EXPECT_EQ(Boxes.Asked[1].Caption, L"Uninstall service");
@@ -276,7 +280,7 @@ TEST_F(CommandsTest, AServiceDeletedOutsideWhileACommandWaitsOnItEndsTheCommandW
     // window goes on.
     Sim.RemoveService(L"SQLANY_g");
     UpdateItems();
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    EXPECT_TRUE(Run(TFormMain::ActStart));
     ASSERT_EQ(Boxes.Asked.size(), 3u);
     EXPECT_EQ(Boxes.Asked[2].Text.rfind(L"System Error.  Code: 1060.", 0), 0u) << ToUtf8(Boxes.Asked[2].Text);
     EXPECT_EQ(Data(L"Orphan db")->Monitor, nullptr);
@@ -303,9 +307,9 @@ protected:
     void TearDown() override
     {
         SetEvent(Release.get());
-        EXPECT_TRUE(WaitUntil([] { return TStartRequest::RunningCount() == 0; }));
-        Sim.BeforeStart = nullptr;
+        // The window goes first: its worker ends once the request has returned.
         CommandsTest::TearDown();
+        Sim.BeforeStart = nullptr;
     }
     UniqueKernelHandle Release;
     std::atomic<bool> Blocked{false};
@@ -326,7 +330,7 @@ TEST_F(BlockedStartTest, TheWindowAnswersWhileTheStartRequestWaitsAndItsResultIs
         otherState = Window().List().Text(Row(L"Other db"), 1);
         SetEvent(Release.get());
     });
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    EXPECT_TRUE(Run(TFormMain::ActStart));
     EXPECT_TRUE(blocked);
     EXPECT_TRUE(running);
     EXPECT_FALSE(rebuildRan);
@@ -345,7 +349,7 @@ TEST_F(BlockedStartTest, AFailingStartRequestIsReportedAsBefore)
 {
     Sim.Fail(TSimCall::StartService, ERROR_SERVICE_DISABLED, L"SQLANY_never");
     SetEvent(Release.get());
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    EXPECT_TRUE(Run(TFormMain::ActStart));
     ASSERT_EQ(Boxes.Asked.size(), 1u);
     EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"System Error.  Code: 1058.", 0), 0u) << ToUtf8(Boxes.Asked[0].Text);
     EXPECT_EQ(Data(L"Never reports")->Monitor, nullptr);
@@ -356,12 +360,12 @@ TEST_F(BlockedStartTest, AFailingStartRequestIsReportedAsBefore)
 TEST_F(BlockedStartTest, QuittingWhileTheStartRequestWaitsClosesTheWindow)
 {
     ProbeAfter(200, [&] { Window().Close(); });
-    Window().Actions().Execute(TFormMain::ActStart);
+    Run(TFormMain::ActStart);
     EXPECT_TRUE(Blocked);
     EXPECT_TRUE(Application().Terminated());
     EXPECT_FALSE(Window().CommandRunning());
     EXPECT_EQ(Window().Handle(), nullptr);
-    EXPECT_EQ(TStartRequest::RunningCount(), 1);  // still blocked; it ends alone once released
+    EXPECT_EQ(TCommandRunner::RunningCount(), 1);  // still blocked; it ends alone once released
     EXPECT_TRUE(Boxes.Asked.empty());
 }
 }  // namespace

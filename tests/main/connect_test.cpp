@@ -99,7 +99,7 @@ TEST_F(ConnectTest, CommandsAndTheirFollowUpActOnTheConnectedComputer)
     Window().Connect(L"erp-far");
     Net.Computer(L"erp-far").Update(L"App_far", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
     Select(L"Talvora ERP App far");
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    EXPECT_TRUE(Run(TFormMain::ActStart));
     EXPECT_EQ(Net.Computer(L"erp-far").CallCount(TSimCall::StartService, L"App_far"), 1);
     EXPECT_EQ(Net.Local().CallCount(TSimCall::StartService), 0);
     // The monitor asks the same computer: it sees the start end.
@@ -118,7 +118,7 @@ TEST_F(ConnectTest, AFollowUpCutOffByALostConnectionIsNoFailure)
     Window().Connect(L"erp-far");
     Net.Computer(L"erp-far").Update(L"App_far", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
     Select(L"Talvora ERP App far");
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStart));
+    EXPECT_TRUE(Run(TFormMain::ActStart));
     ASSERT_NE(Data(L"Talvora ERP App far"), nullptr);
     ASSERT_NE(Data(L"Talvora ERP App far")->Monitor, nullptr);
     Net.SetMode(L"erp-far", TSimComputerMode::Lost);
@@ -174,7 +174,7 @@ TEST_F(ConnectTest, ALostComputerKeepsItsLastRowsAndEachActionSaysSo)
     EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
     Select(L"Database far");
     Boxes.Answer(IDYES);
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+    EXPECT_TRUE(Run(TFormMain::ActStop));
     ASSERT_EQ(Boxes.Asked.size(), 4u);
     for (size_t i : {0u, 1u, 3u}) {
         EXPECT_EQ(Boxes.Asked[i].Text.rfind(L"The connection to the computer \"erp-far\" was lost.", 0), 0u)
@@ -191,15 +191,16 @@ TEST_F(ConnectTest, ALostComputerKeepsItsLastRowsAndEachActionSaysSo)
     EXPECT_EQ(Window().List().Text(Row(L"Database far"), 1), L"Paused");
     Select(L"Database far");
     Boxes.Answer(IDYES);
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+    EXPECT_TRUE(Run(TFormMain::ActStop));
     EXPECT_EQ(Net.Computer(L"erp-far").CallCount(TSimCall::ControlService, L"SQLANYs_far"), 1);
     EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActRebuild));
     EXPECT_EQ(Boxes.Asked.size(), 5u);  // the database's warning before the stop, nothing else
 }
 
 // A connection that drops and comes back between two ticks leaves every handle of the program
-// dead (ERROR_INVALID_HANDLE, or the RPC errors): the first use says the connection was lost,
-// once, and everything after it connects anew.
+// dead (ERROR_INVALID_HANDLE, or the RPC errors): the list's first use says the connection was
+// lost, once, and everything after it connects anew; the commands' worker, whose first call
+// failed on its dead connection, makes its command again on a new one.
 TEST_F(ConnectTest, HandlesLeftDeadByADroppedConnectionAreReplaced)
 {
     for (DWORD dead : {DWORD{ERROR_INVALID_HANDLE}, DWORD{RPC_S_CALL_FAILED}}) {
@@ -208,16 +209,21 @@ TEST_F(ConnectTest, HandlesLeftDeadByADroppedConnectionAreReplaced)
         Net.SetDeadHandleError(L"erp-far", dead);
         Net.Computer(L"erp-far").SetStatus(L"SQLANYs_far", SERVICE_RUNNING);
         Window().Connect(L"erp-far");
+        // The commands' worker connects with its first command (Pause, then Resume).
+        Select(L"Database far");
+        EXPECT_TRUE(Run(TFormMain::ActPause));
+        EXPECT_TRUE(WaitUntil([&] { return Data(L"Database far")->Monitor == nullptr; }));
+        EXPECT_TRUE(Run(TFormMain::ActStart));
+        EXPECT_TRUE(WaitUntil([&] { return Data(L"Database far")->Monitor == nullptr; }));
         Net.SetMode(L"erp-far", TSimComputerMode::Lost);
         Net.SetMode(L"erp-far", TSimComputerMode::Reachable);
+        UpdateItems();
+        UpdateItems();
         Select(L"Database far");
         Boxes.Answer(IDYES);
-        EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
-        EXPECT_EQ(Net.Computer(L"erp-far").Service(L"SQLANYs_far").State, static_cast<DWORD>(SERVICE_RUNNING));
-        UpdateItems();
-        Boxes.Answer(IDYES);
-        EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+        EXPECT_TRUE(Run(TFormMain::ActStop));
         EXPECT_EQ(Net.Computer(L"erp-far").Service(L"SQLANYs_far").State, static_cast<DWORD>(SERVICE_STOPPED));
+        EXPECT_TRUE(WaitUntil([&] { return Data(L"Database far")->Monitor == nullptr; }));
         UpdateItems();
         const auto lost = std::count_if(Boxes.Asked.begin(), Boxes.Asked.end(), [](const auto& box) {
             return box.Text.rfind(L"The connection to the computer \"erp-far\" was lost.", 0) == 0;
@@ -293,7 +299,7 @@ TEST_F(ConnectTest, PropertiesWorkWhenTheRegistryOfTheComputerRefuses)
         SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
         return true;
     });
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
+    EXPECT_TRUE(Run(TFormMain::ActProps));
     EXPECT_TRUE(readOnly);
     ASSERT_GE(Boxes.Asked.size(), 1u);
     EXPECT_EQ(Boxes.Asked[0].Text.rfind(L"The registry of the computer \"erp-far\" cannot be reached", 0), 0u)
@@ -324,7 +330,7 @@ TEST_F(ConnectTest, AConnectionLostDuringPropertiesIsReportedOnceAndThenMended)
             if (IsWindow(dialog))
                 SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
         });
-        return Window().Actions().Execute(TFormMain::ActProps);
+        return Run(TFormMain::ActProps);
     };
     // The messages that begin with the text.
     auto count = [&](const wchar_t* begin) {

@@ -141,7 +141,7 @@ TEST_F(ListFillTest, TheErpViewReadsOnlyWhatItShowsAndAHiddenDependencyWhenStart
     // Start needs the hidden dependency's record: read then, on the worker.
     Select(L"Database");
     Boxes.Answer(IDNO);
-    Window().ActStartExecute();
+    Run(TFormMain::ActStart);
     ASSERT_EQ(Boxes.Asked.size(), 1u);
     EXPECT_EQ(Boxes.Asked[0].Text,
               L"These services are dependent and must also be started. Continue?\r\n\r\n\"Net display\"");
@@ -307,7 +307,7 @@ TEST_F(SlowFillTest, ACommandOnARowNotYetReadReadsItFirst)
 {
     Select(L"All 1199");
     Boxes.Answer(IDNO);
-    Window().ActStartExecute();
+    Run(TFormMain::ActStart);
     ASSERT_EQ(Boxes.Asked.size(), 1u);
     EXPECT_EQ(Boxes.Asked[0].Text,
               L"These services are dependent and must also be started. Continue?\r\n\r\n\"All 1001\"");
@@ -336,14 +336,16 @@ TEST_F(SlowFillTest, F5PropertiesAndQuittingWhileRecordsAreFilledIn)
         PostMessageW(dialog, WM_CLOSE, 0, 0);
         return true;
     });
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
+    EXPECT_TRUE(Run(TFormMain::ActProps));
     EXPECT_TRUE(shown);
     EXPECT_TRUE(readWhenShown);
 
-    // Quitting while the fill goes on: the window closes, the worker's connection with it.
+    // Quitting while the fill goes on: the window closes, the workers' connections with it (the
+    // commands' worker closes its own as it ends).
     Window().Close();
     EXPECT_EQ(Window().Handle(), nullptr);
-    EXPECT_EQ(Sim.OpenHandleCount(), 1);  // the catalogue's own, until the window object goes
+    // The catalogue's own, until the window object goes.
+    EXPECT_TRUE(WaitUntil([&] { return Sim.OpenHandleCount() == 1; })) << Sim.OpenHandleCount();
     EXPECT_TRUE(Boxes.Asked.empty());
 }
 
@@ -369,7 +371,7 @@ TEST_F(SlowFillTest, PropertiesAtOnceAfterF5ShowTheServiceAsItIsNow)
         PostMessageW(dialog, WM_CLOSE, 0, 0);
         return true;
     });
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
+    EXPECT_TRUE(Run(TFormMain::ActProps));
     EXPECT_TRUE(shown);
     EXPECT_TRUE(automatic);
     EXPECT_EQ(Record(L"All1150")->StartType(), sstAuto);

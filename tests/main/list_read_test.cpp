@@ -55,14 +55,15 @@ TEST_F(ListReadTest, ServicesDeletedAndCreatedBetweenTheReadAndTheHandOver)
     // Stopping it reports the manager's error; the next rebuild shows the manager as it is.
     Select(L"Db x");
     Boxes.Answer(IDYES);
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActStop));
+    EXPECT_TRUE(Run(TFormMain::ActStop));
     ASSERT_EQ(Boxes.Asked.size(), 2u);
     EXPECT_EQ(Boxes.Asked[1].Text.rfind(L"System Error.  Code: 1060.", 0), 0u) << ToUtf8(Boxes.Asked[1].Text);
     Window().RebuildItems(true);
     EXPECT_EQ(Row(L"Db x"), -1);
     EXPECT_GE(Row(L"Db new"), 0);
-    // The catalogue's own and the list's worker's: the reader's connection is closed.
-    EXPECT_EQ(Sim.OpenHandleCount(), 2);
+    // The catalogue's own, the list's worker's and the commands' worker's: the reader's
+    // connection is closed.
+    EXPECT_EQ(Sim.OpenHandleCount(), 3);
 }
 
 TEST_F(ListReadTest, AnEnumerationRefusedOnTheWorkerIsReportedAndTheOldRowsStay)

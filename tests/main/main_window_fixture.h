@@ -3,9 +3,12 @@
 #pragma once
 
 #include "tests/main/list_ticks.h"
+#include "services/catalogue_worker.h"
+#include "services/command_runner.h"
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/wait_until.h"
+#include "tests/support/workers_ended.h"
 #include "ui/base/application.h"
 #include "ui/base/busy.h"
 #include "ui/base/delay.h"
@@ -34,6 +37,9 @@ protected:
             DelayWithMessages(50);
         }
         EXPECT_EQ(TThread::RunningCount(), 0) << "a monitor is still running";
+        // The workers end alone once their window has gone, before the simulator goes.
+        EXPECT_TRUE(WaitUntil(WorkersEnded))
+            << "a worker still runs";
     }
 
     TFormMain& Window()
@@ -57,6 +63,16 @@ protected:
 
     // The timer's refresh of the rows, waited for; returns the records re-read whole.
     int UpdateItems() { return UpdateNow(Window().ServiceList().Model()); }
+    // Runs the command as its action does and waits until it has ended (its steps go on as
+    // messages arrive); false when the action was refused.
+    bool Run(int action)
+    {
+        if (!Window().Actions().Execute(action))
+            return false;
+        EXPECT_TRUE(WaitUntil([this] { return !Form->Handle() || !Form->CommandRunning(); })) << "the command runs on";
+        return true;
+    }
+
     int Row(const std::wstring& caption) { return Window().List().FindCaption(caption); }
     TItemData* Data(const std::wstring& caption)
     {

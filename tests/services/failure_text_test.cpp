@@ -2,7 +2,7 @@
 // and the executable's path when a start did not find it.
 #include "common/errors.h"
 #include "services/failure_text.h"
-#include "services/start_request.h"
+#include "services/service_steps.h"
 #include "tests/sim_scm/sim_scm.h"
 
 #include <gtest/gtest.h>
@@ -65,10 +65,9 @@ TEST(FailureText, AStartRequestNamesTheMissingExecutable)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.Name)));
-        TStartRequest request(sim, L"", L"ServicesActive", c.Name);
-        ASSERT_EQ(WaitForSingleObject(request.DoneEvent(), 10000), WAIT_OBJECT_0);
+        UniqueScHandleOf manager(sim, sim.OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
         try {
-            request.Result();
+            Request(sim, manager.get(), c.Name, 0, true);
             ADD_FAILURE() << "the start went through";
         } catch (const EOSError& e) {
             EXPECT_EQ(e.ErrorCode(), c.Error);

@@ -20,7 +20,22 @@ T Failed(DWORD error)
 }  // namespace
 
 TSimComputers::TSimComputers() = default;
-TSimComputers::~TSimComputers() = default;
+
+TSimComputers::~TSimComputers()
+{
+    // Calls still hanging are let go, and the network waits until they have left the hang (a
+    // test still ends every thread that calls it before the network goes).
+    std::unique_lock lock(FMutex);
+    for (auto& [name, computer] : FComputers)
+        computer.Hanging = false;
+    FReleased.notify_all();
+    FReleased.wait(lock, [this] {
+        for (const auto& [name, computer] : FComputers)
+            if (computer.Hung > 0)
+                return false;
+        return true;
+    });
+}
 
 TSimComputers::TComputer& TSimComputers::Find(const std::wstring& name)
 {
@@ -68,6 +83,59 @@ void TSimComputers::SetDelay(const std::wstring& name, DWORD milliseconds)
     computer.Delay = milliseconds;
 }
 
+void TSimComputers::Hang(const std::wstring& name)
+{
+    TComputer& computer = Find(name);
+    std::lock_guard lock(FMutex);
+    computer.Hanging = true;
+}
+
+void TSimComputers::Release(const std::wstring& name)
+{
+    TComputer& computer = Find(name);
+    std::lock_guard lock(FMutex);
+    computer.Hanging = false;
+    FReleased.notify_all();
+}
+
+int TSimComputers::HungCalls(const std::wstring& name)
+{
+    TComputer& computer = Find(name);
+    std::lock_guard lock(FMutex);
+    return computer.Hung;
+}
+
+TSimComputerMode TSimComputers::Arrive(TComputer& computer, std::unique_lock<std::mutex>& lock)
+{
+    if (computer.Hanging) {
+        ++computer.Hung;
+        FReleased.wait(lock, [&computer] { return !computer.Hanging; });
+        --computer.Hung;
+        FReleased.notify_all();
+    }
+    const TSimComputerMode mode = computer.Mode;
+    if (const DWORD delay = computer.Delay) {
+        lock.unlock();
+        Sleep(delay);
+        lock.lock();
+    }
+    return mode;
+}
+
+LONG TSimComputers::EnterRegistry(const std::wstring& name)
+{
+    TComputer& computer = Find(name);
+    std::unique_lock lock(FMutex);
+    switch (Arrive(computer, lock)) {
+    case TSimComputerMode::Reachable:
+        return ERROR_SUCCESS;
+    case TSimComputerMode::Refusing:
+        return ERROR_ACCESS_DENIED;
+    default:
+        return RPC_S_SERVER_UNAVAILABLE;
+    }
+}
+
 int TSimComputers::OpenHandleCount() const
 {
     std::lock_guard lock(FMutex);
@@ -89,22 +157,20 @@ void* TSimComputers::Wrap(TComputer& computer, void* inner)
 
 std::optional<TSimComputers::TRoute> TSimComputers::Enter(const void* handle)
 {
-    DWORD delay = 0;
-    TRoute route{};
-    {
-        std::lock_guard lock(FMutex);
-        auto it = FRoutes.find(reinterpret_cast<uintptr_t>(handle));
-        if (it == FRoutes.end())
-            return Failed<std::optional<TRoute>>(ERROR_INVALID_HANDLE);
-        route = it->second;
-        delay = route.Computer->Delay;
-        if (route.Computer->Mode == TSimComputerMode::Lost)
-            return Failed<std::optional<TRoute>>(RPC_S_SERVER_UNAVAILABLE);
-        if (route.Dead)
-            return Failed<std::optional<TRoute>>(route.Computer->DeadHandleError);
-    }
-    if (delay)
-        Sleep(delay);
+    std::unique_lock lock(FMutex);
+    auto it = FRoutes.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == FRoutes.end())
+        return Failed<std::optional<TRoute>>(ERROR_INVALID_HANDLE);
+    TComputer& computer = *it->second.Computer;
+    if (Arrive(computer, lock) == TSimComputerMode::Lost)
+        return Failed<std::optional<TRoute>>(RPC_S_SERVER_UNAVAILABLE);
+    // Looked up again: the hang let other calls run (a close among them).
+    it = FRoutes.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == FRoutes.end())
+        return Failed<std::optional<TRoute>>(ERROR_INVALID_HANDLE);
+    const TRoute route = it->second;
+    if (route.Dead)
+        return Failed<std::optional<TRoute>>(computer.DeadHandleError);
     return route;
 }
 
@@ -115,14 +181,10 @@ SC_HANDLE TSimComputers::OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseNam
         return Failed<SC_HANDLE>(RPC_S_SERVER_UNAVAILABLE);
     TComputer& computer = *declared;
     TSimComputerMode mode;
-    DWORD delay;
     {
-        std::lock_guard lock(FMutex);
-        mode = computer.Mode;
-        delay = computer.Delay;
+        std::unique_lock lock(FMutex);
+        mode = Arrive(computer, lock);
     }
-    if (delay)
-        Sleep(delay);
     if (mode == TSimComputerMode::Unreachable || mode == TSimComputerMode::Lost)
         return Failed<SC_HANDLE>(RPC_S_SERVER_UNAVAILABLE);
     if (mode == TSimComputerMode::Refusing)
@@ -143,13 +205,15 @@ BOOL TSimComputers::CloseServiceHandle(SC_HANDLE handle)
 {
     TRoute route{};
     {
-        // A handle is closed also on a lost computer: the caller's side lets it go.
-        std::lock_guard lock(FMutex);
+        // A handle is closed also on a lost computer: the caller's side lets it go. A hanging
+        // computer holds the close as any other call.
+        std::unique_lock lock(FMutex);
         auto it = FRoutes.find(reinterpret_cast<uintptr_t>(handle));
         if (it == FRoutes.end())
             return Failed<BOOL>(ERROR_INVALID_HANDLE);
         route = it->second;
         FRoutes.erase(it);
+        Arrive(*route.Computer, lock);
     }
     return route.Computer->Sim->CloseServiceHandle(static_cast<SC_HANDLE>(route.Inner));
 }

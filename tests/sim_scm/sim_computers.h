@@ -6,18 +6,23 @@
 // Computer, SetMode or SetDelay) is unknown: OpenSCManagerW fails with 1722, as on Windows.
 // Remote handles are RPC context handles: those open when the computer is lost stay dead for
 // good, also once it answers again (ERROR_INVALID_HANDLE then, or the error a test chooses);
-// only handles opened anew reach it.
+// only handles opened anew reach it. Its calls can also hang until the test releases them
+// (a host that stops answering in the middle of a call).
 //
 // Usage:
 //   TSimComputers net;
 //   net.Computer(L"erp-app1").AddService({.Name = L"SQLANYs_db", .DisplayName = L"Remote db"});
 //   net.SetMode(L"offline", TSimComputerMode::Unreachable);   // OpenSCManagerW fails with 1722
 //   net.SetDelay(L"erp-app1", 300);                           // each call on it takes 300 ms
+//   net.Hang(L"erp-app1");                                    // its calls wait from now on...
+//   WaitUntil([&] { return net.HungCalls(L"erp-app1") > 0; });
+//   net.Release(L"erp-app1");                                 // ...until released
 //   TSCManager manager(L"erp-app1", SC_MANAGER_ALL_ACCESS, L"ServicesActive", net);
 #pragma once
 
 #include "tests/sim_scm/sim_scm.h"
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -42,7 +47,18 @@ public:
     TSimServiceControlManager& Computer(const std::wstring& name);
     TSimServiceControlManager& Local() { return Computer(L""); }
     void SetMode(const std::wstring& name, TSimComputerMode mode);
+    // The time every call of the computer takes (real time: the network's, not the clock's).
     void SetDelay(const std::wstring& name, DWORD milliseconds);
+    // From Hang on, every call of the computer (closing a handle, and its registry's through
+    // EnterRegistry, included) waits until Release; then it goes on as the computer's mode says.
+    void Hang(const std::wstring& name);
+    void Release(const std::wstring& name);
+    // The calls of the computer that wait in a hang now.
+    int HungCalls(const std::wstring& name);
+    // A call of the computer's registry, for a seam that stands in for RegConnectRegistryW and
+    // the calls on its keys: takes the computer's time and hangs as its other calls do; the
+    // error a connection to it gets now (0: it answers).
+    LONG EnterRegistry(const std::wstring& name);
     // What a dead handle of the computer answers once the computer is reachable again (6, 1722,
     // 1726 or 1727 on Windows; ERROR_INVALID_HANDLE unless a test chooses another).
     void SetDeadHandleError(const std::wstring& name, DWORD error);
@@ -87,6 +103,8 @@ private:
         std::unique_ptr<TSimServiceControlManager> Sim;
         TSimComputerMode Mode = TSimComputerMode::Reachable;
         DWORD Delay = 0;
+        bool Hanging = false;
+        int Hung = 0;  // calls waiting in the hang
         DWORD DeadHandleError = ERROR_INVALID_HANDLE;
     };
     struct TRoute {
@@ -101,8 +119,12 @@ private:
     // unknown or the computer is lost.
     std::optional<TRoute> Enter(const void* handle);
     void* Wrap(TComputer& computer, void* inner);
+    // One call arriving at the computer: waits while it hangs, then takes its delay (unlocked).
+    // The computer's mode as the call found it once it was let through.
+    TSimComputerMode Arrive(TComputer& computer, std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex FMutex;
+    std::condition_variable FReleased;
     std::map<std::wstring, TComputer> FComputers;  // by lower-case name, "" for this computer
     std::map<uintptr_t, TRoute> FRoutes;
     uintptr_t FNextHandle = 0x7000000;

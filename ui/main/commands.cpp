@@ -1,5 +1,6 @@
 // The commands on the selected service: the actions, their enabling rules, and starting,
-// stopping, pausing, resuming and removing services with their dependencies and dependants.
+// stopping, pausing, resuming and removing services with their dependencies and dependants, as
+// steps whose calls the commands' worker makes.
 #include "ui/main/commands.h"
 
 #include "ui/main/connection.h"
@@ -8,38 +9,47 @@
 
 #include "common/computer_name.h"
 #include "common/errors.h"
-#include "common/finally.h"
 #include "common/format.h"
 #include "common/text.h"
+#include "erp/exe_type.h"
 #include "services/failure_text.h"
-#include "services/service_monitor.h"
-#include "services/start_request.h"
 #include "ui/about/form_about.h"
 #include "ui/base/application.h"
 #include "ui/base/busy.h"
-#include "ui/base/delay.h"
 #include "ui/base/message_box.h"
 #include "ui/props/service_properties.h"
 
 #include <algorithm>
 
-
 namespace {
 constexpr UINT QuestionFlags = MB_YESNOCANCEL | MB_ICONQUESTION;
 constexpr UINT WarningFlags = MB_YESNOCANCEL | MB_ICONWARNING;
-// A pending service whose check point stands still longer than its wait hint, and never less
-// than this, counts as hung.
-constexpr DWORD MinWaitHint = 1000;
+// What the manager is given a moment for after a service was removed, before the list is read
+// anew.
+constexpr DWORD RemovedSettleMs = 1000;
 
 // Only Yes goes ahead; No, Cancel and closing the box end the command without a change.
 bool Confirmed(const std::wstring& question, const wchar_t* caption, UINT flags = QuestionFlags)
 {
     return AppMessageBox(question, caption, flags) == IDYES;
 }
+
+// The names, in double quotes and one a line.
+std::wstring QuotedLines(const std::vector<std::wstring>& names)
+{
+    std::wstring text;
+    for (const std::wstring& name : names) {
+        if (!text.empty())
+            text += L"\r\n";
+        text += L"\"" + name + L"\"";
+    }
+    return text;
+}
+
 }  // namespace
 
-// Keeps the count of running commands for the scope of one command. When the outermost one
-// has unwound, a close asked for meanwhile goes ahead.
+// Keeps the count of commands running in loops of their own (the list's read, a dialog) for
+// the scope of one. When the outermost one has unwound, a close asked for meanwhile goes ahead.
 class TServiceCommands::TCommandScope {
 public:
     explicit TCommandScope(TServiceCommands& commands) : FCommands(commands) { ++FCommands.FCommandDepth; }
@@ -66,20 +76,11 @@ TServiceCommands::TServiceCommands(TServiceList& list, TActionList& actions, THo
     FActions.OnUpdate = [this] { ActionsUpdate(); };
 }
 
-void TServiceCommands::CloseWhenDone()
+TServiceCommands::~TServiceCommands()
 {
-    // The waiting command's loop ends as the application terminates; the window closes once
-    // the command has unwound, so that its close handler runs.
-    FCloseRequested = true;
-    Application().Terminate();
-}
-
-void TServiceCommands::CloseIfRequested()
-{
-    if (FCloseRequested && FCommandDepth == 0) {
-        FCloseRequested = false;
-        FHost.OnQuit();
-    }
+    if (FRunner)
+        FRunner->Abandon();
+    FStep.reset();
 }
 
 // One row a command, with its handler; the rows' order is the order of the entries in the tool
@@ -153,7 +154,7 @@ TServiceCommands::TCommandState TServiceCommands::CommandState() const
     TCommandState state;
     // A waiting command still uses the catalogue's records: nothing that acts on them or
     // rebuilds them runs meanwhile.
-    state.Idle = FCommandDepth == 0;
+    state.Idle = !Running();
     const TItemData* data = FList.SelectedData();
     if (data && data->Service) {
         state.Row = true;
@@ -201,242 +202,160 @@ void TServiceCommands::RaiseIfConnectionLost() const
     }
 }
 
-void TServiceCommands::ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data,
-                                      bool timeLimited)
-{
-    TBusyCursor busy;
-    TCommandScope command(*this);
-    const TControlInfo info = ControlInfo(operation);
-    switch (operation) {
-    case scStart:
-        if (!RequestStart(*service))
-            return;  // the application is terminating
-        break;
-    case scStop:
-        service->Stop(false);
-        break;
-    case scPause:
-        service->Pause(false);
-        break;
-    case scContinue:
-        service->Continue(false);
-        break;
-    }
-    DelayWithMessages(100);
-    if (wait) {
-        // The wait loop refreshes the list itself; the timer comes back on every path.
-        FHost.OnWaiting(true);
-        TFinally timerBack([this] { FHost.OnWaiting(false); });
-        TApplication& app = Application();
-        // The manager's measure of progress: the check point should grow within the wait hint.
-        DWORD lastCheckPoint = 0;
-        DWORD lastProgress = GetTickCount();
-        for (;;) {
-            service->Refresh();
-            // Its own row first: the list's refresh keeps to its time budget.
-            FList.PaintService(service);
-            FList.Update();
-            app.ProcessMessages();
-            DelayWithMessages(100);
-            const TServiceState state = service->ServiceState();
-            if (state != info.FinalState && !IsPendingState(state))
-                throw Exception(WithExitCode(OperationFailedText(service->ServiceName(), info.Operation),
-                                             service->Win32ExitCode(), service->ServiceSpecificExitCode()));
-            if (state == info.FinalState || app.Terminated())
-                break;
-            if (service->CheckPoint() != lastCheckPoint) {
-                lastCheckPoint = service->CheckPoint();
-                lastProgress = GetTickCount();
-            } else if (timeLimited && GetTickCount() - lastProgress > std::max<DWORD>(service->WaitHint(), MinWaitHint)) {
-                throw Exception(Fmt(L"%s: %s did not end within the time the service asked for.",
-                                    {service->ServiceName(), info.Operation}));
-            }
-        }
-    } else if (data && !data->Monitor) {
-        FList.StartMonitor(data, operation);
-    }
-}
-
-bool TServiceCommands::RequestStart(const TNtService& service)
-{
-    TSCManager& manager = FList.Manager();
-    TStartRequest request(manager.Scm(), manager.MachineName(), manager.DatabaseName(), service.ServiceName());
-    if (!WaitWithMessages(request.DoneEvent()))
-        return false;
-    request.Result();
-    return true;
-}
-
-std::vector<TNtService*> TServiceCommands::DependenciesOf(TNtService* service)
-{
-    std::vector<TNtService*> list;
-    for (int i = 0; i < service->DependentServiceCount(); ++i)
-        list.push_back(service->GetDependentService(i));
-    return list;
-}
-
-std::vector<TNtService*> TServiceCommands::DependantsOf(TNtService* service)
-{
-    std::vector<TNtService*> list;
-    for (int i = 0; i < service->DependentByServiceCount(); ++i)
-        list.push_back(service->GetDependentByService(i));
-    return list;
-}
-
-// The display names, in double quotes and one a line, of the services found in state (as read
-// just before, on the list's worker: LookUp); only direct dependencies or dependants count.
-std::wstring TServiceCommands::CollectNames(const std::vector<TNtService*>& services, TServiceState state)
-{
-    std::wstring text;
-    for (TNtService* other : services) {
-        if (other->ServiceState() == state) {
-            if (!text.empty())
-                text += L"\r\n";
-            text += L"\"" + other->DisplayName() + L"\"";
-        }
-    }
-    return text;
-}
-
-std::wstring TServiceCommands::CollectDependencies(TNtService* service, TServiceState state)
-{
-    return CollectNames(DependenciesOf(service), state);
-}
-
-std::wstring TServiceCommands::CollectDependants(TNtService* service, TServiceState state)
-{
-    return CollectNames(DependantsOf(service), state);
-}
-
-// Applies operation to every service not already settled, one after the other, each waited for.
-void TServiceCommands::ControlAllBut(const std::vector<TNtService*>& services, TServiceState settled, TServiceControl operation)
-{
-    TBusyCursor busy;
-    for (TNtService* other : services) {
-        if (Application().Terminated())
-            break;
-        if (other->ServiceState() != settled) {
-            int row = FList.FindItemByService(other);
-            ExecuteControl(other, operation, true, row >= 0 ? FList.ItemData(row) : nullptr);
-        }
-    }
-}
-
-void TServiceCommands::StartDependencies(TNtService* service) { ControlAllBut(DependenciesOf(service), ssRunning, scStart); }
-
-void TServiceCommands::StopDependants(TNtService* service) { ControlAllBut(DependantsOf(service), ssStopped, scStop); }
-
-bool TServiceCommands::LookUp(TNtService* service, TLookUp what)
-{
-    // The service's own record first: its dependencies come from its configuration.
-    if (!FList.ReadRecords({service}, false))
-        return false;
-    switch (what) {
-    case luRecord:
-        return true;
-    case luDependencies:
-        return FList.ReadRecords(DependenciesOf(service), true);
-    case luDependants:
-        return FList.ReadDependants(service);
-    }
-    return true;
-}
+// ---- The commands ----------------------------------------------------------------------------
 
 void TServiceCommands::ActStartExecute()
 {
-    TItemData* data = FList.SelectedData();
-    if (!data)
-        return;
-    TCommandScope command(*this);
-    TNtService* service = data->Service;
-    if (!LookUp(service, luDependencies))
-        return;  // the application is terminating
-    std::wstring dependencies = CollectDependencies(service, ssStopped);
-    if (!dependencies.empty()) {
-        if (!Confirmed(Fmt(L"These services are dependent and must also be started. Continue?\r\n\r\n%s", {dependencies}),
-                       L"Start service"))
-            return;
-        StartDependencies(service);
-        // The window was closed meanwhile: the wait ended early, and nothing more is started.
-        if (Application().Terminated())
-            return;
-    }
-    if (service->ServiceState() == ssStopped)
-        ExecuteControl(service, scStart, false, data);
-    else if (service->ServiceState() == ssPaused)
-        ExecuteControl(service, scContinue, false, data);
+    if (TItemData* data = FList.SelectedData())
+        Launch(StartCommand(data->Service->ServiceName()));
 }
 
-bool TServiceCommands::ConfirmStopAndStopDependants(TNtService* service, std::vector<TNtService*>& running)
+// The services it depends on that are stopped are named in a question and, on Yes, started
+// first, each waited for; then the service itself is started (or resumed) and followed.
+TStep<> TServiceCommands::StartCommand(std::wstring name)
 {
-    if (IsDatabaseService(service->ServiceName()) &&
-        !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
-        return false;
-    if (!LookUp(service, luDependants))
-        return false;
-    std::wstring dependants = CollectDependants(service, ssRunning);
-    running.clear();
-    for (TNtService* other : DependantsOf(service))
-        if (other->ServiceState() == ssRunning)
-            running.push_back(other);
-    if (!dependants.empty()) {
-        if (!Confirmed(Fmt(L"These services are dependent and must also be stopped. Continue?\r\n\r\n%s", {dependants}),
-                       L"Stop service"))
-            return false;
-        StopDependants(service);
-        if (Application().Terminated())
-            return false;
+    TBusyCursor busy;
+    const TServiceRecordData self = co_await ReadRecord(name);
+    std::vector<std::wstring> dependencies;
+    if (self.Config)
+        for (const std::wstring& entry : self.Config->Dependencies)
+            if (!entry.empty() && entry[0] != SC_GROUP_IDENTIFIERW)
+                dependencies.push_back(entry);
+    std::vector<std::wstring> stopped;
+    const std::vector<TServiceRecordData> read = co_await ReadRecords(dependencies);
+    for (const TServiceRecordData& dependency : read)
+        if (dependency.Status && dependency.Status->dwCurrentState == SERVICE_STOPPED)
+            stopped.push_back(DisplayNameOf(dependency.ServiceName));
+    if (!stopped.empty()) {
+        if (!Confirmed(Fmt(L"These services are dependent and must also be started. Continue?\r\n\r\n%s",
+                           {QuotedLines(stopped)}),
+                       L"Start service"))
+            co_return;
+        for (const std::wstring& dependency : dependencies)
+            co_await ControlAndWait(dependency, scStart);
     }
-    return true;
+    const DWORD state = self.Status ? self.Status->dwCurrentState : 0;
+    if (state == SERVICE_STOPPED)
+        co_await RequestAndFollow(name, scStart);
+    else if (state == SERVICE_PAUSED)
+        co_await RequestAndFollow(name, scContinue);
+}
+
+TStep<bool> TServiceCommands::ConfirmStopAndStopDependants(std::wstring name, std::vector<TServiceEntry>& dependants)
+{
+    if (IsDatabaseService(name) &&
+        !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
+        co_return false;
+    auto readDependants = [name](TRunnerConnection& c) { return DependantsOf(c.Scm(), c.Manager(), name); };
+    dependants = co_await RunnerCall<std::vector<TServiceEntry>>(Runner(), std::move(readDependants));
+    std::vector<std::wstring> running;
+    for (const TServiceEntry& dependant : dependants) {
+        ApplyStatus(dependant.Name, dependant.Status);
+        if (dependant.Status.dwCurrentState == SERVICE_RUNNING)
+            running.push_back(dependant.DisplayName);
+    }
+    if (!running.empty() &&
+        !Confirmed(Fmt(L"These services are dependent and must also be stopped. Continue?\r\n\r\n%s",
+                       {QuotedLines(running)}),
+                   L"Stop service"))
+        co_return false;
+    // In the manager's order: each before the services it depends on. One that is stopping
+    // already is waited for, one that is starting is waited for and then stopped.
+    for (const TServiceEntry& dependant : dependants)
+        if (dependant.Status.dwCurrentState != SERVICE_STOPPED)
+            co_await ControlAndWait(dependant.Name, scStop);
+    co_return true;
 }
 
 void TServiceCommands::ActStopExecute()
 {
-    TItemData* data = FList.SelectedData();
-    if (!data)
-        return;
-    TCommandScope command(*this);
-    std::vector<TNtService*> running;
-    if (ConfirmStopAndStopDependants(data->Service, running))
-        ExecuteControl(data->Service, scStop, false, data);
+    if (TItemData* data = FList.SelectedData())
+        Launch(StopCommand(data->Service->ServiceName()));
+}
+
+TStep<> TServiceCommands::StopCommand(std::wstring name)
+{
+    TBusyCursor busy;
+    std::vector<TServiceEntry> dependants;
+    if (co_await ConfirmStopAndStopDependants(name, dependants))
+        co_await RequestAndFollow(name, scStop);
+}
+
+void TServiceCommands::ActRestartExecute()
+{
+    if (TItemData* data = FList.SelectedData())
+        Launch(RestartCommand(data->Service->ServiceName()));
 }
 
 // Stop with Stop's questions, waited for within the service's own time limits; then the service
-// started again, and the dependants that ran before once it runs. Without such dependants the
-// start is followed as Start follows it.
-void TServiceCommands::ActRestartExecute()
+// started again, and every dependant brought back to the state it had (running, or paused),
+// each after the services it depends on. Without such dependants the start is followed as
+// Start follows it.
+TStep<> TServiceCommands::RestartCommand(std::wstring name)
 {
-    TItemData* data = FList.SelectedData();
-    if (!data)
-        return;
-    TCommandScope command(*this);
-    TNtService* service = data->Service;
-    std::vector<TNtService*> dependants;
-    if (!ConfirmStopAndStopDependants(service, dependants))
-        return;
-    ExecuteControl(service, scStop, true, data, true);
-    if (Application().Terminated())
-        return;
+    TBusyCursor busy;
+    std::vector<TServiceEntry> dependants;
+    if (!co_await ConfirmStopAndStopDependants(name, dependants))
+        co_return;
+    co_await ControlAndWait(name, scStop);
+    std::erase_if(dependants, [](const TServiceEntry& dependant) {
+        return dependant.Status.dwCurrentState != SERVICE_RUNNING && dependant.Status.dwCurrentState != SERVICE_PAUSED;
+    });
     if (dependants.empty()) {
-        ExecuteControl(service, scStart, false, data);
-        return;
+        co_await RequestAndFollow(name, scStart);
+        co_return;
     }
-    ExecuteControl(service, scStart, true, data);
-    for (TNtService* other : dependants) {
-        if (Application().Terminated())
-            break;
-        TServiceList::RefreshService(other);
-        if (other->ServiceState() != ssStopped)
-            continue;
-        const int row = FList.FindItemByService(other);
-        ExecuteControl(other, scStart, false, row >= 0 ? FList.ItemData(row) : nullptr);
+    co_await ControlAndWait(name, scStart);
+    // The stop order backwards: each after the services it depends on.
+    for (auto dependant = dependants.rbegin(); dependant != dependants.rend(); ++dependant) {
+        co_await ControlAndWait(dependant->Name, scStart);
+        if (dependant->Status.dwCurrentState == SERVICE_PAUSED)
+            co_await ControlAndWait(dependant->Name, scPause);
     }
 }
 
 void TServiceCommands::ActPauseExecute()
 {
     if (TItemData* data = FList.SelectedData())
-        ExecuteControl(data->Service, scPause, false, data);
+        Launch(PauseCommand(data->Service->ServiceName()));
+}
+
+TStep<> TServiceCommands::PauseCommand(std::wstring name)
+{
+    TBusyCursor busy;
+    co_await RequestAndFollow(name, scPause);
+}
+
+void TServiceCommands::ActUninstallExecute()
+{
+    if (TItemData* data = FList.SelectedData())
+        Launch(RemoveCommand(data->Service->ServiceName()));
+}
+
+TStep<> TServiceCommands::RemoveCommand(std::wstring name)
+{
+    {
+        TBusyCursor busy;
+        co_await ReadRecord(name);
+    }
+    if (!Confirmed(Fmt(L"Really unregister selected service (%s)?", {DisplayNameOf(name)}), L"Uninstall service",
+                   WarningFlags))
+        co_return;
+    TBusyCursor busy;
+    ShowStep(Fmt(L"Removing %s...", {DisplayNameOf(name)}));
+    auto remove = [name](TRunnerConnection& c) {
+        IServiceControlManager& scm = c.Scm();
+        UniqueScHandleOf service(scm, scm.OpenServiceW(c.Manager(), name.c_str(), DELETE));
+        if (!service)
+            RaiseLastOSError();
+        Win32Check(scm.DeleteService(service.get()));
+        Win32Check(service.Close());
+        scm.Delay(RemovedSettleMs);
+        return true;
+    };
+    co_await RunnerCall<bool>(Runner(), std::move(remove));
+    // The command's own last step: nothing uses the old records after it.
+    Rebuild(true);
 }
 
 void TServiceCommands::Rebuild(bool refreshAll)
@@ -482,31 +401,6 @@ void TServiceCommands::ActConnectExecute()
 
 void TServiceCommands::ActRebuildExecute() { FHost.OnRefresh(); }
 
-void TServiceCommands::ActUninstallExecute()
-{
-    TItemData* data = FList.SelectedData();
-    if (!data)
-        return;
-    TNtService* service = data->Service;
-    {
-        TCommandScope command(*this);
-        if (!LookUp(service, luRecord))
-            return;
-    }
-    if (!Confirmed(Fmt(L"Really unregister selected service (%s)?", {service->DisplayName()}), L"Uninstall service",
-                   WarningFlags))
-        return;
-    TBusyCursor busy;
-    {
-        TCommandScope command(*this);
-        service->Delete();
-        DelayWithMessages(1000);
-    }
-    // The command's own last step: nothing uses the old records after it.
-    if (!Application().Terminated())
-        Rebuild(true);
-}
-
 void TServiceCommands::ActQuitExecute() { FHost.OnQuit(); }
 
 void TServiceCommands::ActInstallExecute()
@@ -523,28 +417,43 @@ void TServiceCommands::ActInstallExecute()
 
 void TServiceCommands::ActPropsExecute()
 {
-    TItemData* data = FList.SelectedData();
-    if (!data)
-        return;
-    TCommandScope command(*this);
-    TNtService* service = data->Service;
-    // Read afresh on the worker: the dialog shows what is in force, and offers none of the
-    // services that depend on this one.
-    if (!FList.ReadRecords({service}, true) || !FList.ReadDependants(service) ||
-        !ShowServiceProperties(FList.Manager(), service))
-        return;
-    try {
-        service->Refresh();
-    } catch (const EOSError& error) {
-        // A connection lost while the dialog was open is reported (once); the timer shows the
-        // service's state on its next tick.
-        const std::wstring& machine = FList.Manager().MachineName();
-        if (!machine.empty() && IsLostConnectionError(error.ErrorCode()) && FList.NoteConnectionLost())
-            throw Exception(ConnectionLostText(machine, error.Message()));
-    } catch (const Exception&) {
-        // The timer shows the service's state on its next tick.
+    if (TItemData* data = FList.SelectedData())
+        Launch(PropsCommand(data->Service->ServiceName()));
+}
+
+// The record read afresh on the worker, the dialog on it, and after OK the record read again.
+TStep<> TServiceCommands::PropsCommand(std::wstring name)
+{
+    {
+        TBusyCursor busy;
+        co_await ReadRecord(name);
     }
-    FList.PaintService(service);
+    TNtService* service = nullptr;
+    if (!FList.Manager().FindService(name, service))
+        co_return;
+    // Its dependants too: the dialog offers none of the services that depend on this one.
+    if (!FList.ReadDependants(service) || !FList.Manager().FindService(name, service))
+        co_return;
+    bool changed = false;
+    {
+        TCommandScope dialog(*this);
+        changed = ShowServiceProperties(FList.Manager(), service);
+    }
+    if (!changed || FCloseRequested)
+        co_return;
+    // A failed read leaves the row as it was: the timer shows the service on its next tick. A
+    // connection lost while the dialog was open is reported (once).
+    std::vector<std::wstring> names(1, name);
+    const std::vector<TServiceRecordData> read = co_await ReadRecords(std::move(names));
+    if (read.front().Error)
+        try {
+            std::rethrow_exception(read.front().Error);
+        } catch (const EOSError& error) {
+            const std::wstring& machine = FList.Manager().MachineName();
+            if (!machine.empty() && IsLostConnectionError(error.ErrorCode()) && FList.NoteConnectionLost())
+                throw Exception(ConnectionLostText(machine, error.Message()));
+        } catch (...) {
+        }
 }
 
 void TServiceCommands::ActAboutExecute() { ShowAboutBox(); }

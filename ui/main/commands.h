@@ -6,22 +6,34 @@
 // A new command: its id in command_ids.h, its row in ActionTable and its handler here; a new
 // picture: its index in command_ids.h and its drawing in the picture table of images.cpp.
 //
-// While a command waits or the list is read anew the commands and the rebuild that would free
-// the catalogue's records are refused, and closing the window is put off until the command has
-// unwound (CloseWhenDone).
+// Start, Stop, Restart, Pause, Remove and Properties... run as steps (command_step.h): every
+// call they make of the manager runs on the commands' worker (TCommandRunner, a connection of
+// its own to the list's computer), and the GUI thread asks the questions, shows each step in
+// the status bar and applies what the worker found, between the steps. While a command runs
+// (or the list is read anew) the commands and the rebuild that would free the catalogue's
+// records are refused. Closing the window ends a command that waits for its worker at once
+// (the worker's call goes on alone); one inside a nested loop (a message box, the list's read,
+// the properties dialog) ends its wait, and the window closes once it has unwound.
 //
 // Usage (the main window's way):
-//   TServiceCommands commands(serviceList, actions, {.OnWaiting = ..., .OnQuit = ..., .OnRefresh = ..., .OnConnected = ...});
+//   TServiceCommands commands(serviceList, actions, {.OnStep = ..., .OnQuit = ..., .OnRefresh = ..., .OnConnected = ...});
 //   actions.FillToolBar(toolBar, TServiceCommands::ToolBarEntries());
-//   if (commands.Running()) commands.CloseWhenDone();          // a close asked for meanwhile
+//   commands.TakeResults();                    // on TServiceCommands::ResultsMessage
+//   if (!commands.EndForClose()) return false; // the window's close query
 #pragma once
 
 #include "ui/base/actions.h"
+#include "services/command_runner.h"
+#include "services/service_steps.h"
 #include "ui/main/command_ids.h"
+#include "ui/main/command_step.h"
 #include "ui/main/service_control.h"
 #include "ui/main/service_list.h"
 
+#include <exception>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -34,16 +46,21 @@ public:
 
     // The commands' events, handled by the window.
     struct THost {
-        // A command starts (true) or ends (false) its wait for a service, whose loop refreshes
-        // the list itself: the window's timed refresh stays off meanwhile.
-        std::function<void(bool waiting)> OnWaiting;
+        // The step a command is at (empty: none), for the status bar.
+        std::function<void(const std::wstring& step)> OnStep;
         std::function<void()> OnQuit;       // Quit, or a close put off until a command unwound
         std::function<void()> OnRefresh;    // the Refresh command (the window's first show may be due)
         std::function<void()> OnConnected;  // the list was connected to another computer
     };
 
+    // The message the commands' worker announces the end of a call with, posted to the list's
+    // parent, which hands it to TakeResults.
+    static constexpr UINT ResultsMessage = WM_APP + 0x52;
+
     // Adds the actions to the list, with the enabling rules as its update handler.
     TServiceCommands(TServiceList& list, TActionList& actions, THost host);
+    // A command still waiting is ended; its worker's call goes on alone.
+    ~TServiceCommands();
     TServiceCommands(const TServiceCommands&) = delete;
     TServiceCommands& operator=(const TServiceCommands&) = delete;
 
@@ -52,14 +69,16 @@ public:
     static std::vector<int> MenuEntries(TMainMenu menu) { return ActionEntries(&TActionRow::MenuGroup, menu); }
     static std::vector<int> PopupEntries() { return ActionEntries(&TActionRow::PopupGroup); }
 
-    // Whether a command (or a rebuild) waits.
-    bool Running() const { return FCommandDepth > 0; }
-    // Ends the waiting command's wait and closes the window once it has unwound.
-    void CloseWhenDone();
+    // Whether a command (or a rebuild) runs.
+    bool Running() const { return FCommandDepth > 0 || FStep.has_value(); }
+    // The window is to close: true when nothing runs any more (a command waiting for its
+    // worker is ended at once); false when a command is inside a nested loop, which ends its
+    // wait: the window closes once it has unwound (OnQuit).
+    bool EndForClose();
+    // Goes on with the commands whose worker calls have ended (on ResultsMessage).
+    void TakeResults();
     // Rebuilds the list as a command: nothing else runs meanwhile.
     void Rebuild(bool refreshAll);
-    // The start command (tests run it as the action would).
-    void ActStartExecute();
     // Connects the list to the computer (empty: this one) as a command: nothing else runs
     // meanwhile. A failure raises a message that says what went wrong, and the list keeps its
     // rows. Connect to another computer... asks for the computer, then does this.
@@ -103,36 +122,45 @@ private:
     class TCommandScope;
 
     void ActionsUpdate();
-    // With wait the command waits, answering messages, until the operation's final state; with
-    // timeLimited as well, a check point that stands still beyond the service's wait hint ends
-    // the wait with an error.
-    void ExecuteControl(TNtService* service, TServiceControl operation, bool wait, TItemData* data,
-                        bool timeLimited = false);
-    // The start request waits until the service's process reports: it is made on a worker
-    // thread while the window goes on answering. False when the application terminated
-    // meanwhile (the request goes on alone); raises the request's error.
-    bool RequestStart(const TNtService& service);
-    // What a command needs of the manager before it decides, read on the list's worker while
-    // the window goes on answering: the service's record, and the records of its dependencies
-    // (afresh) or its dependants. False when the application terminated meanwhile.
-    enum TLookUp { luRecord, luDependencies, luDependants };
-    bool LookUp(TNtService* service, TLookUp what);
-    std::wstring CollectDependencies(TNtService* service, TServiceState state);
-    std::wstring CollectDependants(TNtService* service, TServiceState state);
-    void StartDependencies(TNtService* service);
-    void StopDependants(TNtService* service);
-    // Stop's questions (the database warning, the running dependants) and, once both are
-    // answered Yes, the dependants stopped and waited for. False when the command ends there;
-    // running receives the dependants that ran before.
-    bool ConfirmStopAndStopDependants(TNtService* service, std::vector<TNtService*>& running);
 
-    // The services a service depends on, or that depend on it, in their lists' order.
-    static std::vector<TNtService*> DependenciesOf(TNtService* service);
-    static std::vector<TNtService*> DependantsOf(TNtService* service);
-    std::wstring CollectNames(const std::vector<TNtService*>& services, TServiceState state);
-    void ControlAllBut(const std::vector<TNtService*>& services, TServiceState settled, TServiceControl operation);
+    // Steps. The commands keep service names across their waits, never records: a record is
+    // looked up afresh when something is applied to it.
+    TCommandRunner& Runner();
+    // Runs the command's steps; its error is reported once it has ended.
+    void Launch(TStep<> command);
+    void CommandEnded(std::exception_ptr error);
+    // Frees the command that ended and reports its error, once no step of it runs.
+    void FinishEnded();
+    void ReportError(std::exception_ptr error);
+    // The status bar's text for the step, or none.
+    void ShowStep(const std::wstring& step);
+    void ShowStep(TServiceControl operation, const std::wstring& name);
+    TStep<std::vector<TServiceRecordData>> ReadRecords(std::vector<std::wstring> names);
+    // The service's record read afresh and applied; raises when it cannot be read.
+    TStep<TServiceRecordData> ReadRecord(std::wstring name);
+    // The request, then the service followed by a monitor.
+    TStep<> RequestAndFollow(std::wstring name, TServiceControl operation);
+    // The operation waited for, within the stall rule; raises when it stalls or the service
+    // settles elsewhere.
+    TStep<> ControlAndWait(std::wstring name, TServiceControl operation);
+    // Stop's questions (the database warning, the running dependants) and, once both are
+    // answered Yes, every dependant stopped and waited for; false when the command ends there.
+    // dependants receives them as they were before, in stop order.
+    TStep<bool> ConfirmStopAndStopDependants(std::wstring name, std::vector<TServiceEntry>& dependants);
+    void ApplyRecord(const TServiceRecordData& data);
+    void ApplyStatus(const std::wstring& name, const SERVICE_STATUS& status);
+    std::wstring DisplayNameOf(const std::wstring& name) const;
+    void FollowWithMonitor(const std::wstring& name, TServiceControl operation);
     void CloseIfRequested();
 
+    TStep<> StartCommand(std::wstring name);
+    TStep<> StopCommand(std::wstring name);
+    TStep<> RestartCommand(std::wstring name);
+    TStep<> PauseCommand(std::wstring name);
+    TStep<> RemoveCommand(std::wstring name);
+    TStep<> PropsCommand(std::wstring name);
+
+    void ActStartExecute();
     void ActStopExecute();
     void ActRestartExecute();
     void ActPauseExecute();
@@ -153,6 +181,15 @@ private:
     TServiceList& FList;
     TActionList& FActions;
     THost FHost;
+    // The rebuild, Connect and the properties dialogs still wait in loops of their own (the
+    // list's read, the dialog): counted while they run.
     int FCommandDepth = 0;
     bool FCloseRequested = false;  // closing waits until the running command has unwound
+    std::unique_ptr<TCommandRunner> FRunner;
+    std::optional<TStep<>> FStep;  // the command running as steps
+    std::optional<TStep<>> FEnded;  // the command that ended, until its last step has returned
+    std::exception_ptr FEndedError;
+    // A step of the command runs now (it is on the stack, maybe in a nested loop): it cannot be
+    // ended from outside.
+    bool FInStep = false;
 };

@@ -14,6 +14,8 @@ namespace {
 constexpr int ToolBarHeight = 26;
 constexpr int StatusBarHeight = 19;
 constexpr int StatusPanelWidth = 100;
+// The panel after the computer's and the account's: the step a command is at.
+constexpr int StepPanel = 2;
 // The smallest outer size: the toolbar's buttons and a few rows of the list stay in view.
 constexpr int MinWidth = 320;
 constexpr int MinHeight = 220;
@@ -37,7 +39,7 @@ const TControlSpec Components[] = {
 TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead, const std::wstring& machineName)
     : FServiceList(scm, showAllServices, machineName),
       FCommands(FServiceList, FActions,
-                {.OnWaiting = [this](bool waiting) { SetTimerOn(!waiting); },
+                {.OnStep = [this](const std::wstring& step) { FStatusBar.SetText(StepPanel, step); },
                  .OnQuit = [this] {
                      if (Handle())
                          Close();
@@ -100,7 +102,7 @@ void TFormMain::FitListAboveStatusBar()
 
 void TFormMain::DpiChanged()
 {
-    FStatusBar.SetParts({Scale(StatusPanelWidth), Scale(2 * StatusPanelWidth)});
+    FStatusBar.SetParts({Scale(StatusPanelWidth), Scale(2 * StatusPanelWidth), -1});
     FitListAboveStatusBar();
 }
 
@@ -211,13 +213,10 @@ void TFormMain::SetTimerOn(bool on)
 
 bool TFormMain::FormCloseQuery()
 {
-    // A waiting command still uses the catalogue's records: end its wait first (the
-    // application is terminating) and close once it has unwound, so the close handler runs.
-    if (FCommands.Running()) {
-        FCommands.CloseWhenDone();
-        return false;
-    }
-    return true;
+    // A command waiting for its worker ends at once; one in a nested loop ends its wait first
+    // (the application is terminating), and the window closes once it has unwound, so the
+    // close handler runs.
+    return FCommands.EndForClose();
 }
 
 void TFormMain::Refresh()
@@ -268,6 +267,9 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case TServiceList::ResultsMessage:
         FServiceList.TakeResults();
+        return 0;
+    case TServiceCommands::ResultsMessage:
+        FCommands.TakeResults();
         return 0;
     case WM_SIZE: {
         const LRESULT result = TWindow::WndProc(msg, wParam, lParam);

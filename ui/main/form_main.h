@@ -51,11 +51,10 @@ public:
     void RebuildItems(bool refreshAll) { FCommands.Rebuild(refreshAll); }
     TItemData* ItemData(int index) const { return FServiceList.ItemData(index); }
 
-    // The start command (tests run it as the action would), and whether a command waits.
-    void ActStartExecute() { FCommands.ActStartExecute(); }
     // Connects to the computer (empty: this one), as Connect to another computer... does once
     // it has asked.
     void Connect(const std::wstring& machineName) { FCommands.Connect(machineName); }
+    // Whether a command runs.
     bool CommandRunning() const { return FCommands.Running(); }
 
     bool PreTranslateMessage(MSG& msg) override;

@@ -158,6 +158,9 @@ public:
 
     // Follows the row's service with a monitor until the operation settles.
     void StartMonitor(TItemData* data, TServiceControl operation);
+    // A command waits for the service itself from now on: the monitor that follows it, if
+    // any, says nothing more (the command reports the outcome) and leaves its row.
+    void StopFollowing(const std::wstring& serviceName);
     // A monitor's failure message (the window shows it).
     std::function<void(const std::wstring& message)> OnMonitorFailure;
     // The message of a connection to another computer found lost by the timer's refresh, once
@@ -216,6 +219,8 @@ private:
     // Rows by record, rebuilt when the rows were replaced or sorted.
     mutable std::unordered_map<const TNtService*, int> FRowIndex;
     mutable bool FRowIndexValid = false;
+    // A full read (rebuild, Connect) waits for its reader in a loop of its own: a monitor that
+    // ends meanwhile is noted so that the hand-over does not follow its stale pending state.
     bool FReading = false;
     // A read started ahead of the next full rebuild, which takes it over.
     std::unique_ptr<TCatalogueReader> FReadAhead;
@@ -233,6 +238,8 @@ private:
     unsigned FTickGeneration = 0;
     int FReadCredit = 0;
     int FLastReread = 0;
+    // Counts the rows' replacements: a tick or a tip's read that started before one applies
+    // nothing to the new rows.
     unsigned FGeneration = 0;
     std::unordered_map<unsigned, std::exception_ptr> FDependantsErrors;
     // Services whose monitor ended while a full read ran: their pending state in the read is

@@ -62,6 +62,7 @@ public:
     bool ReadDependants(TNtService* service) { return FModel.ReadDependants(service); }
     void PaintService(const TNtService* service) { FModel.PaintService(service); }
     void StartMonitor(TItemData* data, TServiceControl operation) { FModel.StartMonitor(data, operation); }
+    void StopFollowing(const std::wstring& serviceName) { FModel.StopFollowing(serviceName); }
     int RowsPainted() const { return FModel.RowsPainted(); }
     // Re-reads a record; a failure leaves it as it was.
     static void RefreshService(TNtService* service) { TServiceListModel::RefreshQuietly(service); }
@@ -91,5 +92,7 @@ private:
     TListView FView;
     // The selected row's service while the rows move (empty: none), and whether it had the focus.
     std::wstring FSelectedName;
+    // A tip's record is read in a loop of its own (the list view asks for the tip's text as it
+    // shows it): a second tip asked for meanwhile is not shown.
     bool FTipReading = false;
 };
