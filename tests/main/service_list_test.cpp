@@ -284,15 +284,17 @@ TEST_F(ServiceListTest, InfoTipShowsNameFileAndAccount)
 }
 }  // namespace
 
-// The tool bar, the list and the status bar follow the window's size: the bars keep their
-// heights across the full width, the list takes what lies between them (its bottom edge a
-// fixed distance above the window's, at the status bar).
+// The tool bar, the filter box, the list and the status bar follow the window's size: the bars
+// keep their heights, the tool bar up to the filter box, which keeps its distance from the right
+// edge, the status bar across the full width, the list takes what lies between them (its bottom
+// edge a fixed distance above the window's, at the status bar).
 TEST_F(ServiceListTest, TheControlsFollowTheWindowsSize)
 {
     HWND wnd = Window().Handle();
     HWND toolBar = GetDlgItem(wnd, TFormMain::idToolBar);
     const SIZE sizes[] = {{900, 600}, {640, 300}, {300, 120}};
     std::optional<LONG> listGap;
+    std::optional<LONG> filterGap;
     for (const SIZE& size : sizes) {
         SetWindowPos(wnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         RECT client{};
@@ -302,7 +304,12 @@ TEST_F(ServiceListTest, TheControlsFollowTheWindowsSize)
         const RECT status = ChildRect(wnd, Window().StatusBar());
         EXPECT_EQ(bar.left, 0) << size.cx;
         EXPECT_EQ(bar.top, 0) << size.cx;
-        EXPECT_EQ(bar.right, client.right) << size.cx;
+        const RECT filter = ChildRect(wnd, Window().FilterBox());
+        EXPECT_LE(bar.right, filter.left) << size.cx;
+        if (!filterGap)
+            filterGap = client.right - filter.right;
+        EXPECT_EQ(client.right - filter.right, *filterGap) << size.cx;
+        EXPECT_EQ(filter.left - bar.right, Window().Scale(4)) << size.cx;
         EXPECT_EQ(status.right, client.right) << size.cx;
         EXPECT_EQ(status.bottom, client.bottom) << size.cx;
         EXPECT_EQ(list.left, 0) << size.cx;

@@ -106,7 +106,7 @@ TEST_F(LayoutE2E, TheMainWindowComesBackWithTheSizeAndColumnWidthsItWasClosedWit
         ASSERT_EQ(window.Program().WaitForExit(), 0u);
     }
     EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, MainSection, L"Size"), Fmt(L"%d,%d", {closedSize.cx, closedSize.cy}));
-    EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, MainSection, L"Columns"), L"160;80;310");
+    EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, MainSection, L"Columns"), L"160;80;310;120;100;120");
 
     TMainWindowDriver window;
     ASSERT_NE(window.Main(), nullptr) << "no main window";
