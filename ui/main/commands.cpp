@@ -503,8 +503,10 @@ void TServiceCommands::ActUninstallExecute()
         DelayWithMessages(1000);
     }
     // The command's own last step: nothing uses the old records after it.
-    if (!Application().Terminated())
+    if (!Application().Terminated()) {
+        FList.SelectAfterRebuild(TServiceList::TRebuildSelection::NextOfRemoved);
         Rebuild(true);
+    }
 }
 
 void TServiceCommands::ActQuitExecute() { FHost.OnQuit(); }
@@ -517,8 +519,10 @@ void TServiceCommands::ActInstallExecute()
         TCommandScope command(*this);
         installed = ShowServiceProperties(FList.Manager(), nullptr);
     }
-    if (installed && !Application().Terminated())
+    if (installed && !Application().Terminated()) {
+        FList.SelectAfterRebuild(TServiceList::TRebuildSelection::NewService);
         Rebuild(true);
+    }
 }
 
 void TServiceCommands::ActPropsExecute()

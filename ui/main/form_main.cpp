@@ -39,6 +39,18 @@ const TControlSpec Components[] = {
 // Keys the filter box takes for itself while it has the focus: its editing keys and characters
 // (Del, Ins, Backspace, Enter, letters); shortcuts with Ctrl or Alt and the function keys still
 // act.
+// Whether a context menu asked for at this point of the screen is the list's heading's: the
+// heading's own (Windows), or the list's with the point on the heading (Wine's list view turns
+// the heading's right click into its own).
+bool OnHeaderOf(HWND list, HWND from, POINT screen)
+{
+    const HWND header = ListView_GetHeader(list);
+    if (from == header)
+        return true;
+    RECT rect{};
+    return from == list && header && IsWindowVisible(header) && GetWindowRect(header, &rect) && PtInRect(&rect, screen);
+}
+
 bool EditingKey(const MSG& msg)
 {
     if (msg.message != WM_KEYDOWN && msg.message != WM_CHAR)
@@ -382,8 +394,9 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         FActions.UpdateMenu(reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_CONTEXTMENU:
-        if (reinterpret_cast<HWND>(wParam) == List().Header()) {
-            FServiceList.ColumnMenu({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        if (const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            OnHeaderOf(List().Handle(), reinterpret_cast<HWND>(wParam), at)) {
+            FServiceList.ColumnMenu(at);
             return 0;
         }
         if (reinterpret_cast<HWND>(wParam) == List().Handle()) {
