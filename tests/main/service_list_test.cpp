@@ -458,6 +458,12 @@ TEST_F(ServiceListTest, TheFilterBoxNarrowsTheRowsAndGivesAHiddenSelectionBack)
     EXPECT_EQ(list.Count(), 3);
     EXPECT_EQ(selected(), L"Archive") << "the hidden selection comes back";
 
+    // Also when the filter leaves no row at all.
+    SetWindowTextW(box, L"nothing like it");
+    EXPECT_EQ(list.Count(), 0);
+    SetWindowTextW(box, L"");
+    EXPECT_EQ(selected(), L"Archive");
+
     // A row the user chose while the filter hid the selection stays chosen.
     SetWindowTextW(box, L"sqlany_e");
     EXPECT_EQ(Captions(list), std::vector<std::wstring>{L"Database two"});

@@ -1,5 +1,6 @@
 // The service list without a window: its rows (one for every listed record of the catalogue: the
-// ERP's services, or every service with the "all" switch), their order by caption, which records
+// ERP's services, or every service with the "all" switch, narrowed by the filter's text), their
+// order (by a column, either way; at first by caption: list_columns.h), which records
 // are read and which are still to be filled in, the generations of rows, the monitors that follow
 // pending states, and the list's worker with its results. Whatever shows the rows (the main
 // window's list view, service_list.h) draws each row from its record on demand and hears of

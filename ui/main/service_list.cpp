@@ -116,18 +116,15 @@ int TServiceList::RowToSelect(bool handedOver)
     }
     // The selection goes with its service to the service's row, wherever it is now.
     const int row = FSelectedName.empty() ? -1 : FModel.RowOfName(FSelectedName);
-    if (row >= 0 || FSelectedName.empty() || FModel.Count() == 0)
+    if (row >= 0 || FSelectedName.empty())
         return row;
-    if (handedOver) {
-        if (FRebuildSelection == TRebuildSelection::NextOfRemoved)
-            return std::min(FSelectedRow, FModel.Count() - 1);
-        return -1;
-    }
+    if (handedOver)
+        return FRebuildSelection == TRebuildSelection::NextOfRemoved ? std::min(FSelectedRow, FModel.Count() - 1) : -1;
     // Not a rebuild: the service is still there, hidden by the filter; the first row stands in.
     if (FHiddenSelection.empty())
         FHiddenSelection = FSelectedName;
-    FStandInSelection = FModel.Row(0)->Service->ServiceName();
-    return 0;
+    FStandInSelection = FModel.Count() > 0 ? FModel.Row(0)->Service->ServiceName() : std::wstring();
+    return FModel.Count() > 0 ? 0 : -1;
 }
 
 void TServiceList::SelectRow(int row)
