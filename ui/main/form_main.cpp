@@ -36,9 +36,7 @@ const TControlSpec Components[] = {
      .Style = CCS_BOTTOM, .ExStyle = 0, .Left = 0, .Top = TFormMain::DesignClientHeight - StatusBarHeight,
      .Width = TFormMain::DesignClientWidth, .Height = StatusBarHeight, .Anchors = akLeft | akRight | akBottom},
 };
-// Keys the filter box takes for itself while it has the focus: its editing keys and characters
-// (Del, Ins, Backspace, Enter, letters); shortcuts with Ctrl or Alt and the function keys still
-// act.
+
 // Whether a context menu asked for at this point of the screen is the list's heading's: the
 // heading's own (Windows), or the list's with the point on the heading (Wine's list view turns
 // the heading's right click into its own).
@@ -51,6 +49,9 @@ bool OnHeaderOf(HWND list, HWND from, POINT screen)
     return from == list && header && IsWindowVisible(header) && GetWindowRect(header, &rect) && PtInRect(&rect, screen);
 }
 
+// Keys the filter box takes for itself while it has the focus: its editing keys and characters
+// (Del, Ins, Backspace, Enter, letters); shortcuts with Ctrl or Alt and the function keys still
+// act.
 bool EditingKey(const MSG& msg)
 {
     if (msg.message != WM_KEYDOWN && msg.message != WM_CHAR)
