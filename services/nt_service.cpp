@@ -121,6 +121,7 @@ void TNtService::ApplyParts(const TServiceRecordData& data, bool deferLinks)
     FFileName = config.FileName;
     FConfiguredTypes = ServiceTypesOf(config.ServiceType);
     FStartType = static_cast<TServiceStartType>(std::min<DWORD>(config.StartType, sstDisabled));
+    FDelayedAutoStart = config.DelayedAutoStart.value_or(false);
     FServiceStartName = config.StartName;
     FErrorControlType = static_cast<TServiceErrorControlType>(std::min<DWORD>(config.ErrorControl, ectCritical));
     LinkGroup(config.LoadOrderGroup);
@@ -151,6 +152,7 @@ void TNtService::TakeValuesOf(const TNtService& old)
     FFileName = old.FFileName;
     FConfiguredTypes = old.FConfiguredTypes;
     FStartType = old.FStartType;
+    FDelayedAutoStart = old.FDelayedAutoStart;
     FServiceStartName = old.FServiceStartName;
     FErrorControlType = old.FErrorControlType;
     LinkGroup(old.FGroup ? old.FGroup->Name() : std::wstring());

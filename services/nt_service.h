@@ -59,6 +59,9 @@ public:
     TServiceTypes ConfiguredTypes() const { return FConfiguredTypes; }
     TServiceState ServiceState() const { return FServiceState; }
     TServiceStartType StartType() const { return FStartType; }
+    // Whether an automatic start is delayed, as the last read found it (false where the platform
+    // lacks the setting).
+    bool DelayedAutoStart() const { return FDelayedAutoStart; }
     TServiceErrorControlType ErrorControlType() const { return FErrorControlType; }
     DWORD Win32ExitCode() const { return FWin32ExitCode; }
     DWORD ServiceSpecificExitCode() const { return FServiceSpecificExitCode; }
@@ -178,6 +181,7 @@ private:
     TServiceTypes FConfiguredTypes;
     TServiceState FServiceState = ssUnknown;
     TServiceStartType FStartType = sstBoot;
+    bool FDelayedAutoStart = false;
     TServiceErrorControlType FErrorControlType = ectIgnore;
     DWORD FWin32ExitCode = 0;
     DWORD FServiceSpecificExitCode = 0;

@@ -2,10 +2,22 @@
 
 #include "common/errors.h"
 #include "services/sc_buffer.h"
+#include "services/service_config.h"
 
 namespace {
 constexpr DWORD DescriptionBufferSize = 4096;
 constexpr DWORD ReadAccess = SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS;
+
+// Whether the automatic start is delayed; none when the platform lacks the setting (Wine) or
+// the query fails: the record is shown without it.
+std::optional<bool> DelayedAutoStartOrNone(IServiceControlManager& scm, SC_HANDLE service)
+{
+    try {
+        return QueryDelayedAutoStart(scm, service);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
 }  // namespace
 
 void ReadRecordParts(IServiceControlManager& scm, SC_HANDLE service, bool withDescription, const SERVICE_STATUS* known,
@@ -38,6 +50,8 @@ void ReadRecordParts(IServiceControlManager& scm, SC_HANDLE service, bool withDe
     read.ServiceType = config->dwServiceType;
     read.StartType = config->dwStartType;
     read.ErrorControl = config->dwErrorControl;
+    if (withDescription && read.StartType == SERVICE_AUTO_START)
+        read.DelayedAutoStart = DelayedAutoStartOrNone(scm, service);
     // The walk stops at the buffer's end also when the list lacks its closing empty entry.
     const wchar_t* bufferEnd = reinterpret_cast<const wchar_t*>(buffer.data()) + buffer.size() / sizeof(wchar_t);
     read.Dependencies = SplitNulList(config->lpDependencies, bufferEnd);

@@ -28,6 +28,9 @@ struct TServiceRecordData {
         DWORD ServiceType = 0;
         DWORD StartType = 0;
         DWORD ErrorControl = 0;
+        // An automatic start that waits until the other automatic services have started; none
+        // when the platform lacks the setting or it could not be read.
+        std::optional<bool> DelayedAutoStart;
         // As configured: service names, "+" before a group's name.
         std::vector<std::wstring> Dependencies;
     };

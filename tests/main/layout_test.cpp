@@ -66,7 +66,7 @@ TEST_F(MainLayoutTest, ComesBackWithTheSizeAndColumnWidthsItWasClosedWith)
         Form->List().SetColumnWidth(i, (TWidths{180, 90, 300})[static_cast<size_t>(i)]);
     Form->Close();
     EXPECT_EQ(Stored(L"Size"), L"700,500");
-    EXPECT_EQ(Stored(L"Columns"), L"180;90;300");
+    EXPECT_EQ(Stored(L"Columns"), L"180;90;300;120;100;120");
 
     ShowNew();
     const RECT r = Outer();

@@ -8,6 +8,8 @@
 #include "ui/base/application.h"
 #include "ui/main/list_model.h"
 
+#include "common/format.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -48,13 +50,24 @@ private:
     const TServiceListModel& FModel;
 };
 
-TSimService Listed(const std::wstring& name, const std::wstring& display, DWORD state = SERVICE_STOPPED)
+TSimService Listed(const std::wstring& name, const std::wstring& display, DWORD state = SERVICE_STOPPED,
+                   const std::wstring& description = {})
 {
     TSimService s;
     s.Name = name;
     s.DisplayName = display;
     s.State = state;
+    s.Description = description;
     return s;
+}
+
+int ColumnNamed(const wchar_t* caption)
+{
+    for (int i = 0; i < ListColumnCount(); ++i)
+        if (std::wstring(ListColumns()[static_cast<size_t>(i)].Caption) == caption)
+            return i;
+    ADD_FAILURE() << "no column " << ToUtf8(caption);
+    return 0;
 }
 
 class ListModelTest : public testing::Test {
@@ -72,6 +85,13 @@ protected:
         FModel->Start({});
         FModel->Rebuild(true);
         return *FModel;
+    }
+    std::vector<std::wstring> Rows(int column) const
+    {
+        std::vector<std::wstring> texts;
+        for (int i = 0; i < FModel->Count(); ++i)
+            texts.push_back(TServiceListModel::CellText(*FModel->Row(i)->Service, column));
+        return texts;
     }
     std::vector<std::wstring> Captions() const
     {
@@ -185,5 +205,141 @@ TEST_F(ListModelTest, RebuildingWithoutAReadListsTheRecordsAsTheyAre)
     EXPECT_EQ(Captions(), std::vector<std::wstring>{L"Db a"});
     EXPECT_EQ(model.Row(0)->Service, record);
     EXPECT_EQ(Net.Local().CallCount(TSimCall::EnumServicesStatus), calls);
+}
+
+TEST_F(ListModelTest, SortsByAColumnEitherWayWithTiesByCaption)
+{
+    Net.Local().AddService(Listed(L"SQLANY_a", L"Db a", SERVICE_RUNNING));
+    Net.Local().AddService(Listed(L"SQLANY_b", L"Db b", SERVICE_STOPPED));
+    Net.Local().AddService(Listed(L"SQLANY_c", L"Db c", SERVICE_RUNNING));
+    Net.Local().AddService(Listed(L"ASANY_d", L"Db D", SERVICE_PAUSED));
+    TServiceListModel& model = Model();
+    const int status = ColumnNamed(L"Status");
+    const int name = ColumnNamed(L"Service name");
+    struct {
+        TListSort Sort;
+        std::vector<std::wstring> Captions;
+    } const cases[] = {
+        {{.Column = 0}, {L"Db a", L"Db b", L"Db c", L"Db D"}},
+        {{.Column = 0, .Descending = true}, {L"Db D", L"Db c", L"Db b", L"Db a"}},
+        // Equal states stay in caption order whichever way the states go.
+        {{.Column = status}, {L"Db D", L"Db a", L"Db c", L"Db b"}},
+        {{.Column = status, .Descending = true}, {L"Db b", L"Db a", L"Db c", L"Db D"}},
+        {{.Column = name}, {L"Db D", L"Db a", L"Db b", L"Db c"}},
+    };
+    for (const auto& c : cases) {
+        const int moves = View->Moves;
+        model.SetSort(c.Sort);
+        EXPECT_EQ(Captions(), c.Captions) << c.Sort.Column << c.Sort.Descending;
+        EXPECT_EQ(View->Moves, moves + (c.Sort == TListSort{} ? 0 : 1)) << "one move a new sort";
+    }
+    // A click sorts by the column, a second the other way; another column starts ascending.
+    EXPECT_EQ(SortAfterClick({}, status), (TListSort{.Column = status}));
+    EXPECT_EQ(SortAfterClick({.Column = status}, status), (TListSort{.Column = status, .Descending = true}));
+    EXPECT_EQ(SortAfterClick({.Column = status, .Descending = true}, status), (TListSort{.Column = status}));
+    EXPECT_EQ(SortAfterClick({.Column = status, .Descending = true}, 0), (TListSort{}));
+}
+
+// The rows move while what they are sorted by changes: a state at a tick, and the descriptions as
+// the records of "all" are filled in after the rows are there.
+TEST_F(ListModelTest, SortedRowsMoveAsTheirValuesChangeAndAreFilledIn)
+{
+    Net.Local().AddService(Listed(L"SvcA", L"A", SERVICE_RUNNING, L"3 third"));
+    Net.Local().AddService(Listed(L"SvcB", L"B", SERVICE_STOPPED, L"1 first"));
+    Net.Local().AddService(Listed(L"SvcC", L"C", SERVICE_RUNNING, L"2 second"));
+    TServiceListModel& model = Model(true);
+    model.SetSort({.Column = ColumnNamed(L"Description")});
+    std::vector<TNtService*> records;
+    for (int i = 0; i < model.Count(); ++i)
+        records.push_back(model.Row(i)->Service);
+    ASSERT_TRUE(model.ReadRecords(records, false));
+    EXPECT_EQ(Captions(), (std::vector<std::wstring>{L"B", L"C", L"A"}));
+
+    model.SetSort({.Column = ColumnNamed(L"Status")});
+    UpdateNow(model);
+    EXPECT_EQ(Captions(), (std::vector<std::wstring>{L"A", L"C", L"B"}));
+    Net.Local().SetStatus(L"SvcA", SERVICE_STOPPED);
+    UpdateNow(model);
+    EXPECT_EQ(Captions(), (std::vector<std::wstring>{L"C", L"A", L"B"}));
+}
+
+TEST_F(ListModelTest, TheFilterNarrowsTheListedRowsByEitherNameAndKeepsTheHiddenRowsData)
+{
+    for (const TSimService& s : {Listed(L"SQLANYs_main", L"Main database"), Listed(L"T32App", L"Talvora32 App"),
+                                 Listed(L"Spooler", L"Print Spooler"), Listed(L"asany_arch", L"Archive")})
+        Net.Local().AddService(s);
+    TServiceListModel& model = Model();
+    TItemData* app = model.Row(model.RowOfName(L"T32App"));
+    struct {
+        const wchar_t* Text;
+        std::vector<std::wstring> Captions;
+    } const cases[] = {
+        {L"DATA", {L"Main database"}},         // the display name, letter case ignored
+        {L"sqlanys_", {L"Main database"}},     // the service name
+        {L"a", {L"Archive", L"Main database", L"Talvora32 App"}},
+        {L"spool", {}},                        // not listed without "all", filter or not
+        {L"", {L"Archive", L"Main database", L"Talvora32 App"}},
+    };
+    for (const auto& c : cases) {
+        model.SetFilter(c.Text);
+        EXPECT_EQ(Captions(), c.Captions) << ToUtf8(c.Text);
+    }
+    // A row the filter hid comes back with its own data.
+    model.SetFilter(L"arch");
+    EXPECT_EQ(model.RowOfName(L"T32App"), -1);
+    model.SetFilter(L"");
+    EXPECT_EQ(model.Row(model.RowOfName(L"T32App")), app);
+
+    // A rebuild keeps the filter.
+    model.SetFilter(L"arch");
+    model.Rebuild(true);
+    EXPECT_EQ(Captions(), std::vector<std::wstring>{L"Archive"});
+}
+
+TEST(ColumnLayout, TakesWhatIsUsableOfTheStoredTexts)
+{
+    const auto scale = [](int designed) { return designed * 2; };
+    const int status = 1;
+    const int logOn = ColumnOfSlot(5);
+    struct {
+        const wchar_t* Columns;
+        const wchar_t* Shown;
+        const wchar_t* SortText;
+        std::vector<int> Widths;
+        std::vector<bool> ShownColumns;
+        TListSort Sort;
+    } const cases[] = {
+        // An older run's three widths: the new columns keep their designed widths.
+        {L"200;80;250", L"", L"", {200, 80, 250, 240, 200, 240}, {true, true, true, false, false, false}, {}},
+        {L"1;2;3;4;5;6", L"0;1;2;5", L"5,1", {1, 2, 3, 4, 5, 6}, {true, true, true, false, false, true},
+         {.Column = logOn, .Descending = true}},
+        // The columns that cannot be hidden show whatever the text says.
+        {L"", L"5", L"1,0", {400, 160, 500, 240, 200, 240}, {true, true, true, false, false, true},
+         {.Column = status}},
+        // Unusable: a hidden or unknown column's sort, a third field, a direction not 0 or 1.
+        {L"x;;-5", L"9;x", L"5,0", {400, 160, 500, 240, 200, 240}, {true, true, true, false, false, false}, {}},
+        {L"", L"", L"1,0,1", {400, 160, 500, 240, 200, 240}, {true, true, true, false, false, false}, {}},
+        {L"", L"", L"1,2", {400, 160, 500, 240, 200, 240}, {true, true, true, false, false, false}, {}},
+        {L"", L"", L"9,0", {400, 160, 500, 240, 200, 240}, {true, true, true, false, false, false}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(std::wstring(c.Columns) + L" | " + c.Shown + L" | " + c.SortText));
+        TColumnLayout layout = DesignedColumnLayout(scale);
+        ApplyStoredWidths(layout, c.Columns);
+        ApplyStoredShown(layout, c.Shown);
+        ApplyStoredSort(layout, c.SortText);
+        EXPECT_EQ(layout.Widths, c.Widths);
+        EXPECT_EQ(layout.Shown, c.ShownColumns);
+        EXPECT_EQ(layout.Sort, c.Sort);
+
+        // What is written reads back the same.
+        TColumnLayout again = DesignedColumnLayout(scale);
+        ApplyStoredWidths(again, StoredWidths(layout));
+        ApplyStoredShown(again, StoredShown(layout));
+        ApplyStoredSort(again, StoredSort(layout.Sort));
+        EXPECT_EQ(again.Widths, layout.Widths);
+        EXPECT_EQ(again.Shown, layout.Shown);
+        EXPECT_EQ(again.Sort, layout.Sort);
+    }
 }
 }  // namespace

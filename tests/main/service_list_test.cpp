@@ -2,6 +2,8 @@
 // icons, the selection across rebuilds, failing refreshes, and the monitors of pending rows.
 #include "tests/main/main_window_fixture.h"
 
+#include "common/format.h"
+
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -284,15 +286,17 @@ TEST_F(ServiceListTest, InfoTipShowsNameFileAndAccount)
 }
 }  // namespace
 
-// The tool bar, the list and the status bar follow the window's size: the bars keep their
-// heights across the full width, the list takes what lies between them (its bottom edge a
-// fixed distance above the window's, at the status bar).
+// The tool bar, the filter box, the list and the status bar follow the window's size: the bars
+// keep their heights, the tool bar up to the filter box, which keeps its distance from the right
+// edge, the status bar across the full width, the list takes what lies between them (its bottom
+// edge a fixed distance above the window's, at the status bar).
 TEST_F(ServiceListTest, TheControlsFollowTheWindowsSize)
 {
     HWND wnd = Window().Handle();
     HWND toolBar = GetDlgItem(wnd, TFormMain::idToolBar);
     const SIZE sizes[] = {{900, 600}, {640, 300}, {300, 120}};
     std::optional<LONG> listGap;
+    std::optional<LONG> filterGap;
     for (const SIZE& size : sizes) {
         SetWindowPos(wnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         RECT client{};
@@ -302,7 +306,12 @@ TEST_F(ServiceListTest, TheControlsFollowTheWindowsSize)
         const RECT status = ChildRect(wnd, Window().StatusBar());
         EXPECT_EQ(bar.left, 0) << size.cx;
         EXPECT_EQ(bar.top, 0) << size.cx;
-        EXPECT_EQ(bar.right, client.right) << size.cx;
+        const RECT filter = ChildRect(wnd, Window().FilterBox());
+        EXPECT_LE(bar.right, filter.left) << size.cx;
+        if (!filterGap)
+            filterGap = client.right - filter.right;
+        EXPECT_EQ(client.right - filter.right, *filterGap) << size.cx;
+        EXPECT_EQ(filter.left - bar.right, Window().Scale(4)) << size.cx;
         EXPECT_EQ(status.right, client.right) << size.cx;
         EXPECT_EQ(status.bottom, client.bottom) << size.cx;
         EXPECT_EQ(list.left, 0) << size.cx;
@@ -314,3 +323,189 @@ TEST_F(ServiceListTest, TheControlsFollowTheWindowsSize)
         EXPECT_EQ(client.bottom - list.bottom, *listGap) << size.cx;
     }
 }
+
+namespace {
+// The captions of the rows, top to bottom.
+std::vector<std::wstring> Captions(const TListView& list)
+{
+    std::vector<std::wstring> captions;
+    for (int i = 0; i < list.Count(); ++i)
+        captions.push_back(list.Text(i));
+    return captions;
+}
+
+int HeadingFormat(const TListView& list, int column)
+{
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    Header_GetItem(list.Header(), column, &item);
+    return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+}
+
+MSG& KeyDown(HWND wnd, WPARAM key)
+{
+    static MSG msg;
+    msg = MSG{};
+    msg.hwnd = wnd;
+    msg.message = WM_KEYDOWN;
+    msg.wParam = key;
+    return msg;
+}
+
+// A click of the mouse on a heading, as the heading control gets it.
+void ClickHeading(const TListView& list, int column)
+{
+    RECT r{};
+    Header_GetItemRect(list.Header(), column, &r);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(list.Header(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(list.Header(), WM_LBUTTONUP, 0, at);
+}
+
+TEST_F(ServiceListTest, AHeadingsClickSortsByItsColumnWithItsArrowAndTheSelectionStays)
+{
+    AddListed(L"SQLANY_a", L"Db a", SERVICE_RUNNING);
+    AddListed(L"SQLANY_b", L"Db b", SERVICE_STOPPED);
+    AddListed(L"SQLANY_c", L"Db c", SERVICE_RUNNING);
+    Window().RebuildItems(true);
+    TListView& list = Window().List();
+    EXPECT_EQ(HeadingFormat(list, 0), HDF_SORTUP);
+    Select(L"Db b");
+
+    ClickHeading(list, 1);
+    EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"Db a", L"Db c", L"Db b"}));
+    EXPECT_EQ(HeadingFormat(list, 0), 0);
+    EXPECT_EQ(HeadingFormat(list, 1), HDF_SORTUP);
+    EXPECT_EQ(list.Text(list.Selected()), L"Db b");
+    ClickHeading(list, 1);
+    EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"Db b", L"Db a", L"Db c"})) << "equal states by caption";
+    EXPECT_EQ(HeadingFormat(list, 1), HDF_SORTDOWN);
+    EXPECT_EQ(list.Text(list.Selected()), L"Db b");
+
+    // A state changing moves its row, and the selection with it.
+    Sim.SetStatus(L"SQLANY_b", SERVICE_RUNNING);
+    UpdateItems();
+    EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"Db a", L"Db b", L"Db c"}));
+    EXPECT_EQ(list.Text(list.Selected()), L"Db b");
+
+    // Sorted by a column that is then hidden: by caption again.
+    TServiceList& view = Window().ServiceList();
+    view.ShowColumn(3, true);
+    view.ClickColumn(3);
+    EXPECT_EQ(HeadingFormat(list, 3), HDF_SORTUP);
+    view.ShowColumn(3, false);
+    EXPECT_EQ(view.Model().Sort(), TListSort{});
+    EXPECT_EQ(HeadingFormat(list, 0), HDF_SORTUP);
+}
+
+TEST_F(ServiceListTest, TheAdministratorsColumnsShowTheServicesNameStartupTypeAndAccount)
+{
+    struct {
+        const wchar_t* Name;
+        DWORD StartType;
+        bool Delayed;
+        const wchar_t* Account;
+        const wchar_t* StartupText;
+    } const cases[] = {
+        {L"SQLANY_auto", SERVICE_AUTO_START, false, L"LocalSystem", L"Automatic"},
+        {L"SQLANY_delayed", SERVICE_AUTO_START, true, L".\\erpuser", L"Automatic (Delayed start)"},
+        {L"SQLANY_manual", SERVICE_DEMAND_START, true, L"NT AUTHORITY\\LocalService", L"Manual"},
+        {L"SQLANY_off", SERVICE_DISABLED, false, L"erp@example.com", L"Disabled"},
+    };
+    for (const auto& c : cases) {
+        TSimService service;
+        service.Name = c.Name;
+        service.DisplayName = std::wstring(L"Display ") + c.Name;
+        service.StartType = c.StartType;
+        service.DelayedAutoStart = c.Delayed;
+        service.StartName = c.Account;
+        Sim.AddService(service);
+    }
+    Window().RebuildItems(true);
+    TServiceList& view = Window().ServiceList();
+    TListView& list = Window().List();
+    EXPECT_EQ(list.ColumnCount(), 3) << "hidden at first";
+    for (int column : {3, 4, 5})
+        view.ShowColumn(column, true);
+    ASSERT_EQ(list.ColumnCount(), 6);
+    for (const auto& c : cases) {
+        const int row = Row(std::wstring(L"Display ") + c.Name);
+        EXPECT_EQ(list.Text(row, 3), c.Name);
+        EXPECT_EQ(list.Text(row, 4), c.StartupText) << ToUtf8(c.Name);
+        EXPECT_EQ(list.Text(row, 5), c.Account);
+    }
+    // A column hidden again goes from the control; the others keep their texts.
+    view.ShowColumn(4, false);
+    ASSERT_EQ(list.ColumnCount(), 5);
+    EXPECT_EQ(list.Text(Row(L"Display SQLANY_off"), 4), L"erp@example.com");
+}
+
+TEST_F(ServiceListTest, TheFilterBoxNarrowsTheRowsAndGivesAHiddenSelectionBack)
+{
+    for (const auto& [name, display] : {std::pair{L"SQLANY_a", L"Archive"}, std::pair{L"SQLANY_d", L"Database one"},
+                                        std::pair{L"SQLANY_e", L"Database two"}})
+        AddListed(name, display);
+    Window().RebuildItems(true);
+    TListView& list = Window().List();
+    HWND box = Window().FilterBox();
+    auto selected = [&] { return list.Selected() < 0 ? std::wstring() : list.Text(list.Selected()); };
+
+    Select(L"Archive");
+    SetWindowTextW(box, L"DATA");
+    EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"Database one", L"Database two"}));
+    EXPECT_EQ(selected(), L"Database one") << "the first row stands in";
+    SetWindowTextW(box, L"");
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(selected(), L"Archive") << "the hidden selection comes back";
+
+    // Also when the filter leaves no row at all.
+    SetWindowTextW(box, L"nothing like it");
+    EXPECT_EQ(list.Count(), 0);
+    SetWindowTextW(box, L"");
+    EXPECT_EQ(selected(), L"Archive");
+
+    // A row the user chose while the filter hid the selection stays chosen.
+    SetWindowTextW(box, L"sqlany_e");
+    EXPECT_EQ(Captions(list), std::vector<std::wstring>{L"Database two"});
+    SetWindowTextW(box, L"data");
+    Select(L"Database one");
+    SetWindowTextW(box, L"");
+    EXPECT_EQ(selected(), L"Database one");
+
+    // Escape in the box clears it and gives the keyboard to the list.
+    SetWindowTextW(box, L"two");
+    SetFocus(box);
+    EXPECT_TRUE(Window().PreTranslateMessage(KeyDown(box, VK_ESCAPE)));
+    EXPECT_EQ(WindowText(box), L"");
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(GetFocus(), list.Handle());
+    // Keys the box edits with are its own, not the commands' shortcuts (Del would remove).
+    SetFocus(box);
+    EXPECT_FALSE(Window().PreTranslateMessage(KeyDown(box, VK_DELETE)));
+}
+
+TEST_F(ServiceListTest, ARebuildAfterARemovalSelectsTheRowThatTookItsPlaceElseTheLast)
+{
+    struct {
+        const wchar_t* Removed;
+        TServiceList::TRebuildSelection Selection;
+        const wchar_t* Selected;  // empty: none
+    } const cases[] = {
+        {L"SQLANY_b", TServiceList::TRebuildSelection::NextOfRemoved, L"Db c"},
+        {L"SQLANY_c", TServiceList::TRebuildSelection::NextOfRemoved, L"Db b"},
+        {L"SQLANY_b", TServiceList::TRebuildSelection::Kept, L""},
+    };
+    for (const auto& c : cases) {
+        for (const wchar_t* name : {L"SQLANY_a", L"SQLANY_b", L"SQLANY_c"})
+            if (!Sim.Exists(name))
+                AddListed(name, std::wstring(L"Db ") + name[7]);
+        Window().RebuildItems(true);
+        Select(std::wstring(L"Db ") + c.Removed[7]);
+        Sim.RemoveService(c.Removed);
+        Window().ServiceList().SelectAfterRebuild(c.Selection);
+        Window().RebuildItems(true);
+        const int selected = Window().List().Selected();
+        EXPECT_EQ(selected < 0 ? std::wstring() : Window().List().Text(selected), c.Selected) << ToUtf8(c.Removed);
+    }
+}
+}  // namespace

@@ -185,12 +185,29 @@ TEST_F(CommandsE2E, DelAsksAndRemovesTheStoppedService)
     PressKey(VK_DELETE);
     Answer(L"Uninstall service", question, IDCANCEL);
     EXPECT_TRUE(Service(RemoveSpec).Registered());
+    // After the question the keys act on the list without a click.
+    EXPECT_TRUE(Window().ArrowKeysReachTheList());
+    // Back to the row by the keyboard (a click now would be a double click, Properties...).
+    PressKey(VK_DOWN);
+    ASSERT_TRUE(WaitUntil([&] { return Window().List().Selected() == Window().List().Find(caption); }, 3000));
+    const int removed = Window().List().Selected();
+    ASSERT_LT(removed + 1, Window().List().Count());
+    const std::wstring next = Window().List().Text(removed + 1, 0);
 
     PressKey(VK_DELETE);
     Answer(L"Uninstall service", question, IDYES);
     EXPECT_TRUE(WaitUntil([&] { return !Window().Row(caption).has_value(); }, 4000)) << "the row stays";
     EXPECT_FALSE(Service(RemoveSpec).Registered());
     EXPECT_GT(Window().List().Count(), 0);
+    // The row after it is selected, and the keys act on it.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const int selected = Window().List().Selected();
+            return selected >= 0 && Window().List().Text(selected, 0) == next;
+        },
+        3000))
+        << "the next row is not selected";
+    EXPECT_TRUE(Window().ArrowKeysReachTheList());
 }
 
 TEST_F(CommandsE2E, F5RebuildsTheListAndKeepsTheSelection)

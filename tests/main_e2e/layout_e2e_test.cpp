@@ -17,6 +17,8 @@
 namespace {
 
 const TServiceSpec ListedSpec{L"e2elayout_listed", L"Talvora ERP E2E Layout", L""};
+// Running while its test sorts by state.
+const TServiceSpec SecondSpec{L"e2elayout_second", L"Talvora ERP E2E Layout Second", L""};
 
 constexpr const wchar_t* MainSection = L"Software\\Talvora\\Orvessa\\FormMain";
 using TWidths = std::array<int, 3>;
@@ -106,7 +108,7 @@ TEST_F(LayoutE2E, TheMainWindowComesBackWithTheSizeAndColumnWidthsItWasClosedWit
         ASSERT_EQ(window.Program().WaitForExit(), 0u);
     }
     EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, MainSection, L"Size"), Fmt(L"%d,%d", {closedSize.cx, closedSize.cy}));
-    EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, MainSection, L"Columns"), L"160;80;310");
+    EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, MainSection, L"Columns"), L"160;80;310;120;100;120");
 
     TMainWindowDriver window;
     ASSERT_NE(window.Main(), nullptr) << "no main window";
@@ -118,4 +120,66 @@ TEST_F(LayoutE2E, TheMainWindowComesBackWithTheSizeAndColumnWidthsItWasClosedWit
     EXPECT_EQ(frame.top, (GetSystemMetrics(SM_CYSCREEN) - closedSize.cy) / 2);
 }
 
+
+// Whether the rows stand in the order of the column's texts (descending: the other way), rows of
+// equal texts by caption.
+bool SortedBy(const TMainWindowDriver& window, int column, bool descending)
+{
+    const std::vector<TRemoteRow> rows = window.List().Rows();
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const int row = static_cast<int>(i);
+        int order = lstrcmpW(window.List().Text(row - 1, column).c_str(), window.List().Text(row, column).c_str());
+        if (descending)
+            order = -order;
+        if (order > 0 || (order == 0 && lstrcmpW(rows[i - 1].Caption.c_str(), rows[i].Caption.c_str()) > 0))
+            return false;
+    }
+    return rows.size() > 1;
+}
+
+// A click on a heading sorts by its column, a second one the other way, with the heading's arrow;
+// the heading's right-click menu shows "Service name"; the next start shows both as they were.
+TEST_F(LayoutE2E, AHeadingSortsItsMenuShowsAColumnAndBothComeBack)
+{
+    const TRegisteredService other(SecondSpec);
+    ASSERT_TRUE(other.Start());
+    {
+        TMainWindowDriver window;
+        ASSERT_NE(window.Main(), nullptr) << "no main window";
+        ASSERT_TRUE(WaitUntil([&] { return window.Row(SecondSpec.DisplayName).has_value(); }, 5000));
+        ASSERT_TRUE(BringToFront(window.Main()));
+        ClickAt(CentreOf(window.List().HeaderItemRect(1)));
+        EXPECT_TRUE(WaitUntil([&] { return SortedBy(window, 1, false); }, 3000)) << "not sorted by state";
+        Sleep(700);  // not a double click
+        ClickAt(CentreOf(window.List().HeaderItemRect(1)));
+        EXPECT_TRUE(WaitUntil([&] { return SortedBy(window, 1, true); }, 3000)) << "not sorted by state the other way";
+
+        RightClickAt(CentreOf(window.List().HeaderItemRect(0)));
+        ASSERT_NE(window.Program().WaitForWindow(L"#32768", 5000), nullptr) << "no menu";
+        PressKey(VK_DOWN);
+        PressKey(VK_RETURN);
+        const int row = window.List().Find(ListedSpec.DisplayName);
+        EXPECT_TRUE(WaitUntil([&] { return window.List().Text(row, 3) == ListedSpec.Name; }, 3000))
+            << "no Service name column";
+        window.WaitForIdle();
+        Sleep(300);  // the painting
+        TScreenCapture(WindowScreenRect(window.Main())).SaveBmp(BuildFilePath(L"column_shown.bmp"));
+
+        ASSERT_TRUE(BringToFront(window.Main()));
+        PressChord({VK_MENU, 'X'});
+        ASSERT_EQ(window.Program().WaitForExit(), 0u);
+    }
+    EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, MainSection, L"Sort"), L"1,1");
+    EXPECT_EQ(ReadRegText(HKEY_CURRENT_USER, MainSection, L"ShownColumns"), L"0;1;2;3");
+
+    TMainWindowDriver window;
+    ASSERT_NE(window.Main(), nullptr) << "no main window";
+    ASSERT_TRUE(WaitUntil([&] { return window.Row(SecondSpec.DisplayName).has_value(); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return window.Row(SecondSpec.DisplayName)->Status == L"Running"; }, 3000));
+    EXPECT_TRUE(SortedBy(window, 1, true));
+    EXPECT_EQ(window.List().Text(window.List().Find(ListedSpec.DisplayName), 3), ListedSpec.Name);
+    window.WaitForIdle();
+    Sleep(300);  // the painting
+    TScreenCapture(WindowScreenRect(window.Main())).SaveBmp(BuildFilePath(L"sorted_by_state.bmp"));
+}
 }  // namespace

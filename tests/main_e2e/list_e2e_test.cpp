@@ -261,4 +261,36 @@ TEST_F(ServiceListE2E, WithTheAllSwitchListsEveryService)
         }
 }
 
+// Ctrl+F and a text narrow the rows to those whose display name or service name holds it,
+// letter case ignored; Escape shows all again, with the selection back on its row and the keys
+// with the list.
+TEST_F(ServiceListE2E, CtrlFFindsRowsByEitherNameAndEscapeShowsAllAgain)
+{
+    TMainWindowDriver window;
+    ASSERT_NE(window.Main(), nullptr) << "no main window";
+    ASSERT_TRUE(window.ClickRow(RunningSpec.DisplayName));
+    const int all = window.List().Count();
+    PressChord({VK_CONTROL, 'F'});
+    for (const wchar_t c : std::wstring(L"SQLANYS"))
+        PressKey(c);
+    // The foreign database's display name does not hold the text; its service name does.
+    EXPECT_TRUE(WaitUntil([&] { return window.Row(ForeignSpec.DisplayName) && window.List().Count() < all; }, 3000));
+    EXPECT_TRUE(window.Row(PausedSpec.DisplayName).has_value());
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    for (const TRemoteRow& row : window.List().Rows()) {
+        wchar_t name[257] = {};
+        DWORD size = 257;
+        EXPECT_TRUE(GetServiceKeyNameW(manager.get(), row.Caption.c_str(), name, &size) &&
+                    StartsWithText(name, L"sqlanys"))
+            << ToUtf8(row.Caption);
+    }
+
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return window.List().Count() == all; }, 3000));
+    const auto selected = window.Row(RunningSpec.DisplayName);
+    ASSERT_TRUE(selected.has_value());
+    EXPECT_TRUE(selected->Selected) << "the selection did not come back";
+    EXPECT_TRUE(window.ArrowKeysReachTheList());
+}
+
 }  // namespace

@@ -75,6 +75,15 @@ bool TMainWindowDriver::SendButtonCommand(int command, DWORD timeoutMs) const
     return true;
 }
 
+bool TMainWindowDriver::ArrowKeysReachTheList(DWORD timeoutMs) const
+{
+    if (!WaitUntil([&] { return GetForegroundWindow() == FMain; }, timeoutMs) || FList.Count() < 2)
+        return false;
+    const int selected = FList.Selected();
+    PressKey(selected > 0 ? VK_UP : VK_DOWN);
+    return WaitUntil([&] { return FList.Selected() >= 0 && FList.Selected() != selected; }, timeoutMs);
+}
+
 bool TMainWindowDriver::WaitForIdle(DWORD timeoutMs) const
 {
     DWORD_PTR result = 0;

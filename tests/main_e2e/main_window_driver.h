@@ -38,6 +38,10 @@ public:
     // Waits until a toolbar button is enabled (or disabled).
     bool WaitForButton(int command, bool enabled, DWORD timeoutMs = 10000) const;
 
+    // Whether the keyboard is with the list without a click first: the main window comes to the
+    // front by itself, and an arrow key moves the selection (up, or down from the first row).
+    bool ArrowKeysReachTheList(DWORD timeoutMs = 3000) const;
+
     // Waits until the program's window thread takes messages again (a message sent to the main
     // window comes back only then): what that thread did on the last answer or command, such as
     // a request to stop a service, has been done.

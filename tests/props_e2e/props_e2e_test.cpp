@@ -152,6 +152,20 @@ protected:
     TMainWindowDriver& Window() { return *FWindow; }
     TPropsDialogDriver& Dialogs() { return *FDialogs; }
 
+    // The main window is active again with the row selected, and the arrow keys move the
+    // selection without a click first.
+    void ExpectKeyboardWithTheList(const std::wstring& caption)
+    {
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                const auto row = Window().Row(caption);
+                return row && row->Selected;
+            },
+            3000))
+            << "the row is not selected";
+        EXPECT_TRUE(Window().ArrowKeysReachTheList());
+    }
+
     TScratchFolder FScratch{L"props_e2e"};
     std::wstring FSaFolder;
     std::wstring FErpFolder;
@@ -183,6 +197,7 @@ TEST_F(PropsE2E, AddsADatabaseServerFoundOnPath)
 
     ASSERT_TRUE(Dialogs().WaitGone(TFormProps::ClassName)) << "the dialog stays";
     EXPECT_TRUE(WaitUntil([&] { return Window().Row(L"SQL Anywhere - e2eprops_db").has_value(); }, 8000));
+    ExpectKeyboardWithTheList(L"SQL Anywhere - e2eprops_db");
     auto state = InstalledConfig(installed);
     ASSERT_TRUE(state.has_value());
     EXPECT_EQ(state->StartType, static_cast<DWORD>(SERVICE_DEMAND_START));
@@ -298,6 +313,7 @@ TEST_F(PropsE2E, ChangesARunningServiceAndTellsWhenItTakesEffect)
     EXPECT_EQ(DependOnService(RunningSpec.Name), BaseSpec.Name);
     EXPECT_EQ(ReadServiceParameters(RunningSpec.Name), L"-port 2000\r\n-log C:\\Logs");
     EXPECT_EQ(Window().Row(RunningSpec.DisplayName)->Status, L"Running");
+    ExpectKeyboardWithTheList(RunningSpec.DisplayName);
 }
 
 TEST_F(PropsE2E, ANewAccountAsksForItsPasswordUntilBothMatch)

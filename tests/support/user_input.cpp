@@ -104,7 +104,23 @@ INPUT LeftButton(bool up)
     input.mi.dwFlags = up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
     return input;
 }
+
+INPUT RightButton(bool up)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = up ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_RIGHTDOWN;
+    return input;
+}
 }  // namespace
+
+void RightClickAt(POINT p)
+{
+    MoveMouseTo(p);
+    Sleep(50);
+    std::vector<INPUT> inputs{RightButton(false), RightButton(true)};
+    Send(inputs);
+}
 
 void ClickAt(POINT p)
 {

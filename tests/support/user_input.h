@@ -21,6 +21,8 @@ bool SetClipboardText(const wchar_t* text);
 
 // A left click at a point of the screen.
 void ClickAt(POINT screenPoint);
+// A right click at a point of the screen.
+void RightClickAt(POINT screenPoint);
 // Moves the mouse to a point of the screen.
 void MoveMouseTo(POINT screenPoint);
 // Presses the left button at one point, moves to the other in a few steps and releases it there

@@ -109,6 +109,16 @@ LSTATUS SaveColumnWidths(HWND listView, HKEY settings, const std::wstring& secti
     return WriteLayoutText(settings, section, ColumnsValue, FormatColumnWidths(widths));
 }
 
+std::wstring ReadLayoutValue(HKEY settings, const std::wstring& section, const wchar_t* name)
+{
+    return ReadLayoutText(settings, section, name);
+}
+
+LSTATUS WriteLayoutValue(HKEY settings, const std::wstring& section, const wchar_t* name, const std::wstring& text)
+{
+    return WriteLayoutText(settings, section, name, text);
+}
+
 void CascadeWindow(HWND window)
 {
     HWND reference = CascadeReference();

@@ -38,6 +38,11 @@ void LoadColumnWidths(HWND listView, HKEY settings, const std::wstring& section)
 // Writes the width of every column as "Columns" into the subkey section.
 LSTATUS SaveColumnWidths(HWND listView, HKEY settings, const std::wstring& section);
 
+// A text value of a window's subkey (the empty text when the key, the subkey or the value is
+// missing or not text), and its writing (a null settings key writes nothing).
+std::wstring ReadLayoutValue(HKEY settings, const std::wstring& section, const wchar_t* name);
+LSTATUS WriteLayoutValue(HKEY settings, const std::wstring& section, const wchar_t* name, const std::wstring& text);
+
 // Moves a window, without sizing or activating it, beside the window the user was last working
 // in (the last active pop-up of the application window, else the active form), inside the work
 // area of that window's monitor.

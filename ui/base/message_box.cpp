@@ -9,19 +9,6 @@ MessageBoxHook& Hook()
     return hook;
 }
 
-// Whether no other program's window is in front (an installer that ended leaves none, or the
-// desktop).
-bool NothingElseInFront()
-{
-    HWND front = GetForegroundWindow();
-    if (front == GetDesktopWindow() || front == GetShellWindow())
-        return true;
-    DWORD process = 0;
-    if (front)
-        GetWindowThreadProcessId(front, &process);
-    return !front || process == GetCurrentProcessId();
-}
-
 // The owner of the message box this thread shows, and how often the box was looked after.
 thread_local HWND BoxOwner = nullptr;
 thread_local int BoxChecks = 0;
@@ -50,7 +37,7 @@ void CALLBACK KeepBoxInFront(HWND, UINT, UINT_PTR timer, DWORD)
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&find));
-    if (find.Box && GetForegroundWindow() != find.Box && NothingElseInFront())
+    if (find.Box && GetForegroundWindow() != find.Box && NoOtherProgramInFront())
         SetForegroundWindow(find.Box);
 }
 }  // namespace
@@ -77,7 +64,7 @@ int AppMessageBox(const std::wstring& text, const std::wstring& caption, UINT fl
         if (!IsWindowVisible(owner) || !IsWindowEnabled(owner))
             owner = TWindow::MainFormHandle();
     }
-    if (owner && GetForegroundWindow() != owner && NothingElseInFront())
+    if (owner && GetForegroundWindow() != owner && NoOtherProgramInFront())
         SetForegroundWindow(owner);
     const HWND outerOwner = BoxOwner;
     const int outerChecks = BoxChecks;
@@ -87,6 +74,8 @@ int AppMessageBox(const std::wstring& text, const std::wstring& caption, UINT fl
     const int answer = MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
     if (keeper)
         KillTimer(nullptr, keeper);
+    // The keyboard goes back to the window the box was shown over.
+    ReactivateAfterModal(owner);
     BoxOwner = outerOwner;
     BoxChecks = outerChecks;
     return answer;

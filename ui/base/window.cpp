@@ -54,6 +54,31 @@ bool ProcessIsForeground()
     return fg && pid == GetCurrentProcessId();
 }
 
+bool NoOtherProgramInFront()
+{
+    HWND front = GetForegroundWindow();
+    if (front == GetDesktopWindow() || front == GetShellWindow())
+        return true;
+    DWORD process = 0;
+    if (front)
+        GetWindowThreadProcessId(front, &process);
+    return !front || process == GetCurrentProcessId();
+}
+
+void ReactivateAfterModal(HWND window)
+{
+    if (!window || !IsWindow(window) || !IsWindowVisible(window) || !IsWindowEnabled(window))
+        return;
+    if (GetForegroundWindow() == window || !NoOtherProgramInFront())
+        return;
+    // Another window of this program in front keeps it (a dialog opened meanwhile).
+    HWND front = GetForegroundWindow();
+    if (front && front != window && IsWindowVisible(front) && IsWindowEnabled(front) && front != GetDesktopWindow() &&
+        front != GetShellWindow())
+        return;
+    SetForegroundWindow(window);
+}
+
 TWindow::~TWindow()
 {
     if (FHandle) {
@@ -204,6 +229,8 @@ void TWindow::Hide() { ShowWindow(FHandle, SW_HIDE); }
 
 int TWindow::ShowModal()
 {
+    // The window the user worked in gets the activation back afterwards.
+    const HWND before = GetActiveWindow();
     std::vector<HWND> disabled;
     EnumThreadWindows(
         GetCurrentThreadId(),
@@ -230,6 +257,8 @@ int TWindow::ShowModal()
             EnableWindow(wnd, TRUE);
         if (FHandle)
             Hide();
+        if (before != FHandle)
+            ReactivateAfterModal(before);
     });
     const TFormHost& host = Host();
     Show();

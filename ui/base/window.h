@@ -172,6 +172,14 @@ UniqueFont CreateDefaultFont(int dpi = 0);
 HFONT DefaultFont();
 // Whether the window in front belongs to this process.
 bool ProcessIsForeground();
+// Whether no other program's window is in front (an installer that ended leaves none, or the
+// desktop).
+bool NoOtherProgramInFront();
+// After a modal window or message box over it has gone: the window is activated again when the
+// activation went nowhere or to the desktop (as after another program's window ended meanwhile),
+// so that the keyboard reaches it without a click. Nothing when another program is in front or
+// the window cannot take the activation.
+void ReactivateAfterModal(HWND window);
 
 // Drawing at 96 dpi on a device context for a window at another dpi: for its lifetime the
 // context's world transform puts the design's origin at (left, top) and scales by dpi / 96.

@@ -51,6 +51,33 @@ public:
         col.iSubItem = index;
         SendMessageW(FWnd, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&col));
     }
+    // Column 0 stays (a list view keeps its first column); the others go.
+    void DeleteColumnsAfterFirst() const
+    {
+        for (int i = ColumnCount() - 1; i > 0; --i)
+            ListView_DeleteColumn(FWnd, i);
+    }
+    void SetColumn(int index, const wchar_t* caption, int width) const
+    {
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT | LVCF_WIDTH;
+        col.pszText = const_cast<wchar_t*>(caption);
+        col.cx = width;
+        SendMessageW(FWnd, LVM_SETCOLUMNW, index, reinterpret_cast<LPARAM>(&col));
+    }
+    // The heading's sort arrow: up (ascending), down, or none.
+    enum TSortArrow { saNone, saUp, saDown };
+    void SetSortArrow(int index, TSortArrow arrow) const
+    {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        const HWND header = Header();
+        if (!Header_GetItem(header, index, &item))
+            return;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        item.fmt |= arrow == saUp ? HDF_SORTUP : arrow == saDown ? HDF_SORTDOWN : 0;
+        Header_SetItem(header, index, &item);
+    }
     int ColumnWidth(int index) const { return ListView_GetColumnWidth(FWnd, index); }
     void SetColumnWidth(int index, int width) const { ListView_SetColumnWidth(FWnd, index, width); }
     int ColumnCount() const { return Header_GetItemCount(Header()); }

@@ -355,6 +355,7 @@ TStep<> TServiceCommands::RemoveCommand(std::wstring name)
     };
     co_await RunnerCall<bool>(Runner(), std::move(remove));
     // The command's own last step: nothing uses the old records after it.
+    FList.SelectAfterRebuild(TServiceList::TRebuildSelection::NextOfRemoved);
     Rebuild(true);
 }
 
@@ -411,8 +412,10 @@ void TServiceCommands::ActInstallExecute()
         TCommandScope command(*this);
         installed = ShowServiceProperties(FList.Manager(), nullptr);
     }
-    if (installed && !Application().Terminated())
+    if (installed && !Application().Terminated()) {
+        FList.SelectAfterRebuild(TServiceList::TRebuildSelection::NewService);
         Rebuild(true);
+    }
 }
 
 void TServiceCommands::ActPropsExecute()

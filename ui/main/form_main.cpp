@@ -16,6 +16,9 @@ constexpr int StatusBarHeight = 19;
 constexpr int StatusPanelWidth = 100;
 // The panel after the computer's and the account's: the step a command is at.
 constexpr int StepPanel = 2;
+// The filter box at the tool bar's right end.
+constexpr int FilterWidth = 150;
+constexpr int FilterLeft = TFormMain::DesignClientWidth - FilterWidth - 4;
 // The smallest outer size: the toolbar's buttons and a few rows of the list stay in view.
 constexpr int MinWidth = 320;
 constexpr int MinHeight = 220;
@@ -23,8 +26,10 @@ constexpr int MinHeight = 220;
 const TControlSpec Components[] = {
     {.Id = TFormMain::idToolBar, .Name = L"ToolBar", .ClassName = TOOLBARCLASSNAMEW, .Caption = nullptr,
      .Style = TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER | CCS_NORESIZE, .ExStyle = 0,
-     .Left = 0, .Top = 0, .Width = TFormMain::DesignClientWidth, .Height = ToolBarHeight,
-     .Anchors = akLeft | akTop | akRight},
+     .Left = 0, .Top = 0, .Width = FilterLeft - 4, .Height = ToolBarHeight, .Anchors = akLeft | akTop | akRight},
+    {.Id = TFormMain::idFilter, .Name = L"EditFilter", .ClassName = L"EDIT", .Caption = nullptr,
+     .Style = ES_AUTOHSCROLL | WS_TABSTOP, .ExStyle = WS_EX_CLIENTEDGE, .Left = FilterLeft, .Top = 2,
+     .Width = FilterWidth, .Height = 21, .Anchors = akTop | akRight},
     {.Id = TFormMain::idList, .Name = L"LV", .ClassName = WC_LISTVIEWW, .Caption = nullptr,
      .Style = WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_OWNERDATA,
      .ExStyle = WS_EX_CLIENTEDGE, .Left = 0, .Top = ToolBarHeight, .Width = TFormMain::DesignClientWidth,
@@ -33,6 +38,30 @@ const TControlSpec Components[] = {
      .Style = CCS_BOTTOM, .ExStyle = 0, .Left = 0, .Top = TFormMain::DesignClientHeight - StatusBarHeight,
      .Width = TFormMain::DesignClientWidth, .Height = StatusBarHeight, .Anchors = akLeft | akRight | akBottom},
 };
+
+// Whether a context menu asked for at this point of the screen is the list's heading's: the
+// heading's own (Windows), or the list's with the point on the heading (Wine's list view turns
+// the heading's right click into its own).
+bool OnHeaderOf(HWND list, HWND from, POINT screen)
+{
+    const HWND header = ListView_GetHeader(list);
+    if (from == header)
+        return true;
+    RECT rect{};
+    return from == list && header && IsWindowVisible(header) && GetWindowRect(header, &rect) && PtInRect(&rect, screen);
+}
+
+// Keys the filter box takes for itself while it has the focus: its editing keys and characters
+// (Del, Ins, Backspace, Enter, letters); shortcuts with Ctrl or Alt and the function keys still
+// act.
+bool EditingKey(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN && msg.message != WM_CHAR)
+        return false;
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0)
+        return false;
+    return msg.message == WM_CHAR || msg.wParam < VK_F1 || msg.wParam > VK_F24;
+}
 }  // namespace
 
 // The list's catalogue is of the local machine; it connects on its first refresh.
@@ -78,6 +107,7 @@ void TFormMain::CreateComponents()
 {
     CreateControls(Components, std::size(Components));
     FToolBar = TToolBar(Control(idToolBar));
+    SendMessageW(Control(idFilter), EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"Filter (Ctrl+F)"));
     FStatusBar = TStatusBar(Control(idStatusBar));
     FImages = CreateMainImageList(Scale(MainImageSize));
     FServiceList.Attach(Control(idList), FImages.get(), [this](int designPixels) { return Scale(designPixels); });
@@ -139,9 +169,9 @@ void TFormMain::CreateMenus()
 void TFormMain::LoadLayout()
 {
     UniqueRegKey settings = OpenLayoutKey();
-    // Columns stored beside a size that cannot be used are not used either.
-    if (LoadFormSize(*this, settings.get()))
-        LoadColumnWidths(List().Handle(), settings.get(), Name());
+    // Column widths stored beside a size that cannot be used are not used either.
+    const bool sized = LoadFormSize(*this, settings.get());
+    FServiceList.LoadLayout(settings.get(), Name(), sized);
     CentreOnScreen(Handle());
 }
 
@@ -150,7 +180,7 @@ void TFormMain::SaveLayout()
     // A key that cannot be written keeps what it held; the window closes all the same.
     UniqueRegKey settings = OpenLayoutKey();
     SaveFormSize(*this, settings.get());
-    SaveColumnWidths(List().Handle(), settings.get(), Name());
+    FServiceList.SaveLayout(settings.get(), Name());
 }
 
 void TFormMain::FormShow()
@@ -249,8 +279,55 @@ void TFormMain::FormDestroy()
     FServiceList.Detach();
 }
 
+bool TFormMain::FilterKey(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN)
+        return false;
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0;
+    if (msg.wParam == 'F' && ctrl && !alt) {
+        SetFocus(Control(idFilter));
+        SendMessageW(Control(idFilter), EM_SETSEL, 0, -1);
+        return true;
+    }
+    const bool inFilter = msg.hwnd == Control(idFilter);
+    if (msg.wParam == VK_TAB && !ctrl && !alt && (inFilter || msg.hwnd == List().Handle())) {
+        SetFocus(inFilter ? List().Handle() : Control(idFilter));
+        return true;
+    }
+    if (!inFilter)
+        return false;
+    switch (msg.wParam) {
+    case VK_ESCAPE:
+        // The filter goes, and the keyboard goes back to the list.
+        SetWindowTextW(Control(idFilter), L"");
+        FocusList();
+        return true;
+    case VK_RETURN:
+    case VK_DOWN:
+        FocusList();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TFormMain::FocusList()
+{
+    SetFocus(List().Handle());
+    // The keys act on a row at once.
+    if (List().Selected() < 0 && FServiceList.Model().Count() > 0) {
+        List().Select(0);
+        List().EnsureVisible(0);
+    }
+}
+
 bool TFormMain::PreTranslateMessage(MSG& msg)
 {
+    if (FilterKey(msg))
+        return true;
+    if (msg.hwnd == Control(idFilter) && EditingKey(msg))
+        return false;
     if (TAction* action = FActions.FindShortCut(msg)) {
         FActions.Execute(action->Id);
         return true;
@@ -278,6 +355,11 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return result;
     }
     case WM_COMMAND:
+        if (lParam && reinterpret_cast<HWND>(lParam) == Control(idFilter)) {
+            if (HIWORD(wParam) == EN_CHANGE)
+                FServiceList.SetFilter(WindowText(Control(idFilter)));
+            return 0;
+        }
         if (HIWORD(wParam) == 0 || HIWORD(wParam) == 1 || lParam == reinterpret_cast<LPARAM>(FToolBar.Handle())) {
             FActions.Execute(LOWORD(wParam));
             return 0;
@@ -315,6 +397,11 @@ LRESULT TFormMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam)
         FActions.UpdateMenu(reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_CONTEXTMENU:
+        if (const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            OnHeaderOf(List().Handle(), reinterpret_cast<HWND>(wParam), at)) {
+            FServiceList.ColumnMenu(at);
+            return 0;
+        }
         if (reinterpret_cast<HWND>(wParam) == List().Handle()) {
             POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
             if (p.x == -1 && p.y == -1) {

@@ -28,6 +28,7 @@ public:
         idToolBar = 100,
         idList = 101,
         idStatusBar = 102,
+        idFilter = 103,
     };
     using enum TActionId;
     static constexpr UINT_PTR TimerUpdate = 1;
@@ -44,6 +45,8 @@ public:
     TServiceList& ServiceList() { return FServiceList; }
     TSCManager& Manager() { return FServiceList.Manager(); }
     TListView& List() { return FServiceList.View(); }
+    // The filter box: the rows whose display name or service name hold its text.
+    HWND FilterBox() const { return Control(idFilter); }
     TActionList& Actions() { return FActions; }
     HWND StatusBar() const { return FStatusBar.Handle(); }
 
@@ -74,6 +77,11 @@ private:
     void DpiChanged() override;
     void CreateMenus();
     void LVDblClick();
+    // Ctrl+F, and the filter box's own keys (Escape clears it; Enter, Down and Tab go to the
+    // list); true when the key was handled.
+    bool FilterKey(const MSG& msg);
+    // The keyboard to the list, with a row selected when there is one.
+    void FocusList();
     void SetTimerOn(bool on);
     // The Refresh command: the list rebuilt, or the show handler's steps when an error cut
     // the first show short (the rows would otherwise never be refreshed).

@@ -7,7 +7,6 @@
 #include "erp/exe_type.h"
 #include "services/sc_buffer.h"
 #include "ui/base/delay.h"
-#include "ui/main/command_ids.h"
 
 #include <algorithm>
 #include <iterator>
@@ -20,43 +19,6 @@ constexpr DWORD UpdateBudgetMs = 200;
 // What a whole record's re-read costs the manager: open, description, configuration, close.
 // A tick spends on re-reads about one call a listed row, beside its one enumeration.
 constexpr int RecordReadCalls = 4;
-
-struct TStateLook {
-    const wchar_t* Text;
-    int Image;
-};
-
-// By TServiceState ordinal.
-const TStateLook StateLooks[] = {
-    {L"Unknown", imgUnknown},        {L"Stopped", imgStopped},       {L"Starting", imgStarting},
-    {L"Stopping", imgStopping},      {L"Running", imgRunning},       {L"Resume pending", imgStarting},
-    {L"Pause pending", imgStopping}, {L"Paused", imgPaused},
-};
-
-const TStateLook& StateLookOf(const TNtService& service)
-{
-    size_t state = static_cast<size_t>(service.ServiceState());
-    return StateLooks[state < std::size(StateLooks) ? state : 0];
-}
-
-struct TColumn {
-    const wchar_t* Caption;
-    int Width;
-    std::wstring (*Value)(const TNtService& service);
-};
-const TColumn Columns[] = {
-    {.Caption = L"Service Name", .Width = 200, .Value = [](const TNtService& s) { return s.DisplayName(); }},
-    {.Caption = L"Status", .Width = 80, .Value = [](const TNtService& s) { return std::wstring(StateLookOf(s).Text); }},
-    {.Caption = L"Description", .Width = 250, .Value = [](const TNtService& s) { return s.Description(); }},
-};
-static_assert(std::size(Columns) == TServiceListModel::ColumnCount);
-
-int CompareCaptions(const std::wstring& a, const std::wstring& b) { return lstrcmpW(a.c_str(), b.c_str()); }
-
-bool CaptionBefore(const TNtService* a, const TNtService* b)
-{
-    return CompareCaptions(a->DisplayName(), b->DisplayName()) < 0;
-}
 }  // namespace
 
 void TServiceListModel::RefreshQuietly(TNtService* service)
@@ -68,17 +30,28 @@ void TServiceListModel::RefreshQuietly(TNtService* service)
     }
 }
 
-const wchar_t* TServiceListModel::ColumnCaption(int column) { return Columns[column].Caption; }
-int TServiceListModel::ColumnWidth(int column) { return Columns[column].Width; }
-std::wstring TServiceListModel::CellText(const TNtService& service, int column) { return Columns[column].Value(service); }
-int TServiceListModel::ImageOf(const TNtService& service) { return StateLookOf(service).Image; }
+const wchar_t* TServiceListModel::ColumnCaption(int column) { return ListColumns()[static_cast<size_t>(column)].Caption; }
+int TServiceListModel::ColumnWidth(int column) { return ListColumns()[static_cast<size_t>(column)].Width; }
+std::wstring TServiceListModel::CellText(const TNtService& service, int column)
+{
+    return ListColumns()[static_cast<size_t>(column)].Value(service);
+}
+int TServiceListModel::ImageOf(const TNtService& service) { return StateImage(service); }
 
-TServiceListModel::TLook TServiceListModel::LookOf(const TNtService& service)
+TServiceListModel::TLook TServiceListModel::LookOf(const TNtService& service) const
 {
     return {.Caption = service.DisplayName(),
             .Description = service.Description(),
             .State = service.ServiceState(),
-            .Disabled = service.StartType() == sstDisabled};
+            .Disabled = service.StartType() == sstDisabled,
+            .StartupType = StartupTypeText(service),
+            .Account = service.ServiceStartName(),
+            .SortKey = FSort.Column > 0 ? CellText(service, FSort.Column) : std::wstring()};
+}
+
+bool TServiceListModel::RowBeforeRow(const TItemData& a, const TItemData& b) const
+{
+    return RowBefore(*a.Service, *b.Service, FSort);
 }
 
 TServiceListModel::TServiceListModel(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName,
@@ -106,6 +79,7 @@ void TServiceListModel::Stop()
     FReadAhead.reset();
     FWorker.reset();
     FTickPending = false;
+    FHiddenRows.clear();
     if (!FRows.empty()) {
         BeforeMove();
         DropRows();
@@ -218,6 +192,7 @@ void TServiceListModel::HandOver(TSCManager* read)
 void TServiceListModel::DropRows()
 {
     FRows.clear();
+    FHiddenRows.clear();
     FRowIndexValid = false;
 }
 
@@ -227,8 +202,6 @@ void TServiceListModel::BuildRows()
     for (int i = 0; i < FManager->ServiceCount(); ++i)
         if (TNtService* service = FManager->GetService(i); IsListed(*service))
             listed.push_back(service);
-    // Equal captions keep the catalogue's order.
-    std::stable_sort(listed.begin(), listed.end(), CaptionBefore);
     FRows.reserve(listed.size());
     for (TNtService* service : listed) {
         auto item = std::make_unique<TItemData>(TItemData{.Service = service});
@@ -239,9 +212,49 @@ void TServiceListModel::BuildRows()
         else if (IsPendingState(service->ServiceState()) &&
                  !FEndedDuringRead.contains(AsciiLower(service->ServiceName())))
             StartMonitor(item.get(), PendingControl(service->ServiceState()));
-        FRows.push_back(std::move(item));
+        (RowHoldsText(*service, FFilter) ? FRows : FHiddenRows).push_back(std::move(item));
     }
+    // Rows equal in every key keep the catalogue's order.
+    std::stable_sort(FRows.begin(), FRows.end(), [this](const auto& a, const auto& b) { return RowBeforeRow(*a, *b); });
     FRowIndexValid = false;
+}
+
+void TServiceListModel::SetSort(const TListSort& sort)
+{
+    if (sort == FSort || sort.Column < 0 || sort.Column >= ColumnCount)
+        return;
+    FSort = sort;
+    SortRows();
+}
+
+void TServiceListModel::SetFilter(const std::wstring& text)
+{
+    if (text == FFilter)
+        return;
+    FFilter = text;
+    Refilter();
+}
+
+void TServiceListModel::Refilter()
+{
+    BeforeMove();
+    std::vector<std::unique_ptr<TItemData>> rows;
+    rows.reserve(FRows.size() + FHiddenRows.size());
+    std::move(FRows.begin(), FRows.end(), std::back_inserter(rows));
+    std::move(FHiddenRows.begin(), FHiddenRows.end(), std::back_inserter(rows));
+    FRows.clear();
+    FHiddenRows.clear();
+    for (auto& row : rows)
+        (RowHoldsText(*row->Service, FFilter) ? FRows : FHiddenRows).push_back(std::move(row));
+    std::stable_sort(FRows.begin(), FRows.end(), [this](const auto& a, const auto& b) { return RowBeforeRow(*a, *b); });
+    FRowIndexValid = false;
+    AfterMove();
+    // Rows that show now may have records the rebuild left unread: those in view come first.
+    std::unordered_set<const TNtService*> unread;
+    for (const auto& row : FRows)
+        if (!row->Service->RecordRead())
+            unread.insert(row->Service);
+    FillIn(unread);
 }
 
 void TServiceListModel::FillIn(const std::unordered_set<const TNtService*>& unread)
@@ -390,7 +403,7 @@ bool TServiceListModel::RowShows(const TNtService* service, const TLook& before)
         ++FRowsPainted;
     if (FView.RowChanged)
         FView.RowChanged(row);
-    return after.Caption != before.Caption;
+    return after.Caption != before.Caption || after.SortKey != before.SortKey;
 }
 
 void TServiceListModel::PaintService(const TNtService* service)
@@ -400,19 +413,18 @@ void TServiceListModel::PaintService(const TNtService* service)
         return;
     if (FView.RowChanged)
         FView.RowChanged(row);
-    // A caption changed here moves the row when it no longer stands between its neighbours.
+    // A change made here moves the row when it no longer stands between its neighbours.
+    const TItemData* current = Row(row);
     const TItemData* previous = Row(row - 1);
     const TItemData* next = Row(row + 1);
-    if ((previous && CaptionBefore(service, previous->Service)) || (next && CaptionBefore(next->Service, service)))
+    if ((previous && RowBeforeRow(*current, *previous)) || (next && RowBeforeRow(*next, *current)))
         SortRows();
 }
 
 void TServiceListModel::SortRows()
 {
     BeforeMove();
-    std::stable_sort(FRows.begin(), FRows.end(), [](const auto& a, const auto& b) {
-        return CaptionBefore(a->Service, b->Service);
-    });
+    std::stable_sort(FRows.begin(), FRows.end(), [this](const auto& a, const auto& b) { return RowBeforeRow(*a, *b); });
     FRowIndexValid = false;
     AfterMove();
 }
@@ -498,10 +510,7 @@ void TServiceListModel::StopFollowing(const std::wstring& serviceName)
     if (!monitor)
         return;
     monitor->DropHandlers();  // it runs to its end and frees itself
-    std::erase(FMonitors, monitor);
-    for (const auto& row : FRows)
-        if (row->Monitor == monitor)
-            row->Monitor = nullptr;
+    ForgetMonitor(monitor);
 }
 
 TServiceMonitor* TServiceListModel::RunningMonitorOf(const std::wstring& serviceName) const
@@ -526,12 +535,18 @@ void TServiceListModel::MonitorNotify(const std::wstring& serviceName, const std
 
 void TServiceListModel::MonitorTerminated(TServiceMonitor* sender)
 {
-    std::erase(FMonitors, sender);
     if (FReading)
         FEndedDuringRead.insert(AsciiLower(sender->SvcName()));
-    for (const auto& row : FRows)
-        if (row->Monitor == sender)
-            row->Monitor = nullptr;
+    ForgetMonitor(sender);
+}
+
+void TServiceListModel::ForgetMonitor(TServiceMonitor* monitor)
+{
+    std::erase(FMonitors, monitor);
+    for (const auto* rows : {&FRows, &FHiddenRows})
+        for (const auto& row : *rows)
+            if (row->Monitor == monitor)
+                row->Monitor = nullptr;
 }
 
 void TServiceListModel::CutMonitors()

@@ -1,5 +1,6 @@
 // The service list without a window: its rows (one for every listed record of the catalogue: the
-// ERP's services, or every service with the "all" switch), their order by caption, which records
+// ERP's services, or every service with the "all" switch, narrowed by the filter's text), their
+// order (by a column, either way; at first by caption: list_columns.h), which records
 // are read and which are still to be filled in, the generations of rows, the monitors that follow
 // pending states, and the list's worker with its results. Whatever shows the rows (the main
 // window's list view, service_list.h) draws each row from its record on demand and hears of
@@ -35,6 +36,7 @@
 #include "services/catalogue_worker.h"
 #include "services/sc_manager.h"
 #include "services/service_monitor.h"
+#include "ui/main/list_columns.h"
 #include "ui/main/service_control.h"
 
 #include <functional>
@@ -76,8 +78,9 @@ public:
         std::function<std::pair<int, int>()> RowsInView;
     };
 
-    // The columns: the first is the row's caption, by which the rows are sorted.
-    static constexpr int ColumnCount = 3;
+    // The columns (list_columns.h): the first is the row's caption, by which the rows are sorted
+    // at first.
+    static constexpr int ColumnCount = ListColumnTotal;
     static const wchar_t* ColumnCaption(int column);
     // The column's width at 96 dpi.
     static int ColumnWidth(int column);
@@ -109,6 +112,16 @@ public:
     int RowOf(const TNtService* service) const;
     // The row of the service of this name (letter case ignored); -1 when none shows it.
     int RowOfName(const std::wstring& serviceName) const;
+    // The order of the rows (at first by caption, ascending): the rows are sorted again at once,
+    // and again whenever what a row shows in the sorted column changes.
+    void SetSort(const TListSort& sort);
+    const TListSort& Sort() const { return FSort; }
+    // Only the rows whose display name or service name holds the text are rows (letter case
+    // ignored; the empty text shows all). The others keep their data and monitors, hidden, until
+    // the text lets them show again or the rows are rebuilt.
+    void SetFilter(const std::wstring& text);
+    const std::wstring& Filter() const { return FFilter; }
+
     // A full read of the catalogue is under way.
     bool Reading() const { return FReading; }
     // Counts the hand-overs of rows.
@@ -174,18 +187,26 @@ public:
 private:
     // What a timer's refresh that ended says of the connection (in connection.cpp).
     void TickEnded(const std::exception_ptr& error);
-    // What a row shows, to tell whether a change of its record changed it.
+    // What a row shows, to tell whether a change of its record changed it, and what it is
+    // sorted by.
     struct TLook {
         std::wstring Caption;
         std::wstring Description;
         TServiceState State = ssUnknown;
         bool Disabled = false;
+        std::wstring StartupType;
+        std::wstring Account;
+        std::wstring SortKey;
         bool operator==(const TLook&) const = default;
     };
-    static TLook LookOf(const TNtService& service);
+    TLook LookOf(const TNtService& service) const;
 
     TSCManager::TReadFilter ReadFilter() const;
     bool IsListed(const TNtService& service) const;
+    bool RowBeforeRow(const TItemData& a, const TItemData& b) const;
+    // The rows taken apart by the filter anew (sorted), the unread records of the rows that show
+    // now filled in.
+    void Refilter();
     // The records of a read catalogue that the read left unread.
     static std::unordered_set<const TNtService*> UnreadRecords(const TSCManager& read);
     // The hand-over: the rows go, manager takes the records of read (or keeps its own), the rows
@@ -196,7 +217,8 @@ private:
     // The rows' services among unread, rows in view first, asked of the worker.
     void FillIn(const std::unordered_set<const TNtService*>& unread);
     void ApplyResult(TWorkerResult& result);
-    // Shows what changed in the record's row; true when its caption changed (rows to sort).
+    // Shows what changed in the record's row; true when what it is sorted by changed (rows to
+    // sort).
     bool RowShows(const TNtService* service, const TLook& before);
     void SortRows();
     void BeforeMove();
@@ -207,6 +229,8 @@ private:
     TServiceMonitor* RunningMonitorOf(const std::wstring& serviceName) const;
     void MonitorNotify(const std::wstring& serviceName, const std::wstring& message);
     void MonitorTerminated(TServiceMonitor* sender);
+    // The monitor no longer follows any row (shown or hidden by the filter).
+    void ForgetMonitor(TServiceMonitor* monitor);
     // The monitors of the old computer reach the list no more.
     void CutMonitors();
 
@@ -216,6 +240,11 @@ private:
     TViewLink FView;
     std::function<void()> FNotify;
     std::vector<std::unique_ptr<TItemData>> FRows;
+    // Listed rows the filter hides, with their data and monitors, until they show again or the
+    // rows are rebuilt (a command may hold a row's data while the filter changes).
+    std::vector<std::unique_ptr<TItemData>> FHiddenRows;
+    TListSort FSort;
+    std::wstring FFilter;
     // Rows by record, rebuilt when the rows were replaced or sorted.
     mutable std::unordered_map<const TNtService*, int> FRowIndex;
     mutable bool FRowIndexValid = false;

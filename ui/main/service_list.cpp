@@ -3,8 +3,12 @@
 // disabled services, the search for a caption).
 #include "ui/main/service_list.h"
 
+#include "common/text.h"
+#include "services/sc_buffer.h"
 #include "ui/base/application.h"
 #include "ui/base/busy.h"
+#include "ui/base/gui_handle.h"
+#include "ui/base/layout.h"
 
 #include <algorithm>
 
@@ -36,10 +40,11 @@ void TServiceList::Attach(HWND listView, HIMAGELIST images, const std::function<
     FView = TListView(listView);
     FView.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_DOUBLEBUFFER);
     FView.SetSmallImages(images);
-    // Clicking a heading does nothing.
-    FView.SetHeaderButtons(false);
-    for (int i = 0; i < TServiceListModel::ColumnCount; ++i)
-        FView.AddColumn(i, TServiceListModel::ColumnCaption(i), scale(TServiceListModel::ColumnWidth(i)));
+    // A click on a heading sorts by its column.
+    FView.SetHeaderButtons(true);
+    FLayout = DesignedColumnLayout(scale);
+    FShown.clear();
+    ShowColumns();
     // The results wait in the worker; a message to the window announces them.
     FModel.Start([window = GetParent(listView)] { PostMessageW(window, ResultsMessage, 0, 0); });
 }
@@ -66,6 +71,13 @@ void TServiceList::KeepSelection()
 {
     const TItemData* selected = Attached() ? SelectedData() : nullptr;
     FSelectedName = selected ? selected->Service->ServiceName() : std::wstring();
+    FSelectedRow = selected ? FView.Selected() : -1;
+    FGenerationBefore = FModel.Generation();
+    // The user chose another row than the one that stood in for a hidden selection.
+    if (!SameTextAscii(FSelectedName, FStandInSelection)) {
+        FHiddenSelection.clear();
+        FStandInSelection.clear();
+    }
 }
 
 void TServiceList::ShowMovedRows()
@@ -73,17 +85,183 @@ void TServiceList::ShowMovedRows()
     if (!Attached())
         return;
     FView.SetItemCount(FModel.Count());
-    // The selection goes with its service to the service's row, wherever it is now.
-    const int row = FSelectedName.empty() ? -1 : FModel.RowOfName(FSelectedName);
-    if (row != FView.Selected()) {
-        FView.Deselect();
-        if (row >= 0) {
-            FView.Select(row);
-            FView.EnsureVisible(row);
-        }
-    }
+    const bool handedOver = FModel.Generation() != FGenerationBefore;
+    SelectRow(RowToSelect(handedOver));
+    if (handedOver)
+        FRebuildSelection = TRebuildSelection::Kept;
     FSelectedName.clear();
     FView.RedrawAll();
+}
+
+int TServiceList::RowToSelect(bool handedOver)
+{
+    if (handedOver && FRebuildSelection == TRebuildSelection::NewService) {
+        int first = -1;
+        for (int row = 0; row < FModel.Count(); ++row)
+            if (!FKnownServices.contains(AsciiLower(FModel.Row(row)->Service->ServiceName()))) {
+                first = row;
+                break;
+            }
+        FKnownServices.clear();
+        if (first >= 0)
+            return first;
+    }
+    // A selection the filter hid comes back as soon as it shows again.
+    if (!FHiddenSelection.empty()) {
+        if (const int row = FModel.RowOfName(FHiddenSelection); row >= 0) {
+            FHiddenSelection.clear();
+            FStandInSelection.clear();
+            return row;
+        }
+    }
+    // The selection goes with its service to the service's row, wherever it is now.
+    const int row = FSelectedName.empty() ? -1 : FModel.RowOfName(FSelectedName);
+    if (row >= 0 || FSelectedName.empty())
+        return row;
+    if (handedOver)
+        return FRebuildSelection == TRebuildSelection::NextOfRemoved ? std::min(FSelectedRow, FModel.Count() - 1) : -1;
+    // Not a rebuild: the service is still there, hidden by the filter; the first row stands in.
+    if (FHiddenSelection.empty())
+        FHiddenSelection = FSelectedName;
+    FStandInSelection = FModel.Count() > 0 ? FModel.Row(0)->Service->ServiceName() : std::wstring();
+    return FModel.Count() > 0 ? 0 : -1;
+}
+
+void TServiceList::SelectRow(int row)
+{
+    if (row == FView.Selected())
+        return;
+    FView.Deselect();
+    if (row >= 0) {
+        FView.Select(row);
+        FView.EnsureVisible(row);
+    }
+}
+
+void TServiceList::SelectAfterRebuild(TRebuildSelection selection)
+{
+    FRebuildSelection = selection;
+    FKnownServices.clear();
+    if (selection != TRebuildSelection::NewService)
+        return;
+    const TSCManager& manager = FModel.Manager();
+    for (int i = 0; i < manager.ServiceCount(); ++i)
+        FKnownServices.insert(AsciiLower(manager.GetService(i)->ServiceName()));
+}
+
+void TServiceList::SetFilter(const std::wstring& text) { FModel.SetFilter(text); }
+
+void TServiceList::ShowColumns()
+{
+    if (!FShown.empty())
+        TakeWidths();
+    FShown.clear();
+    for (int i = 0; i < ListColumnCount(); ++i)
+        if (FLayout.Shown[static_cast<size_t>(i)])
+            FShown.push_back(i);
+    const std::span<const TListColumn> columns = ListColumns();
+    FView.DeleteColumnsAfterFirst();
+    for (size_t i = 0; i < FShown.size(); ++i) {
+        const int column = FShown[i];
+        const int width = FLayout.Widths[static_cast<size_t>(column)];
+        if (i == 0 && FView.ColumnCount() > 0)
+            FView.SetColumn(0, columns[static_cast<size_t>(column)].Caption, width);
+        else
+            FView.AddColumn(static_cast<int>(i), columns[static_cast<size_t>(column)].Caption, width);
+    }
+    ShowSortArrow();
+    FView.RedrawAll();
+}
+
+void TServiceList::ShowSortArrow() const
+{
+    const TListSort& sort = FModel.Sort();
+    for (size_t i = 0; i < FShown.size(); ++i)
+        FView.SetSortArrow(static_cast<int>(i), FShown[i] != sort.Column ? TListView::saNone
+                                                : sort.Descending       ? TListView::saDown
+                                                                        : TListView::saUp);
+}
+
+void TServiceList::TakeWidths()
+{
+    for (size_t i = 0; i < FShown.size() && static_cast<int>(i) < FView.ColumnCount(); ++i)
+        FLayout.Widths[static_cast<size_t>(FShown[i])] = FView.ColumnWidth(static_cast<int>(i));
+}
+
+int TServiceList::ColumnAt(int viewColumn) const
+{
+    return viewColumn >= 0 && viewColumn < static_cast<int>(FShown.size()) ? FShown[static_cast<size_t>(viewColumn)]
+                                                                          : -1;
+}
+
+void TServiceList::ShowColumn(int column, bool shown)
+{
+    if (column < 0 || column >= ListColumnCount() || !ListColumns()[static_cast<size_t>(column)].Hideable ||
+        ColumnShown(column) == shown)
+        return;
+    if (Attached())
+        TakeWidths();
+    FLayout.Shown[static_cast<size_t>(column)] = shown;
+    // Rows are not sorted by a column that does not show.
+    if (!shown && FModel.Sort().Column == column)
+        FModel.SetSort({});
+    if (Attached())
+        ShowColumns();
+}
+
+void TServiceList::ClickColumn(int column)
+{
+    if (column < 0 || column >= ListColumnCount())
+        return;
+    FModel.SetSort(SortAfterClick(FModel.Sort(), column));
+    if (Attached())
+        ShowSortArrow();
+}
+
+void TServiceList::ColumnMenu(POINT screen)
+{
+    if (!Attached())
+        return;
+    UniqueMenu menu(CreatePopupMenu());
+    if (!menu)
+        return;
+    const std::span<const TListColumn> columns = ListColumns();
+    for (int i = 0; i < ListColumnCount(); ++i)
+        if (columns[static_cast<size_t>(i)].Hideable)
+            AppendMenuW(menu.get(), MF_STRING | (ColumnShown(i) ? MF_CHECKED : MF_UNCHECKED),
+                        static_cast<UINT_PTR>(i + 1), columns[static_cast<size_t>(i)].Caption);
+    if (screen.x == -1 && screen.y == -1) {
+        RECT header{};
+        GetWindowRect(FView.Header(), &header);
+        screen = {header.left + 8, header.bottom};
+    }
+    const int chosen = static_cast<int>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                                      screen.x, screen.y, 0, GetParent(FView.Handle()), nullptr));
+    if (chosen > 0)
+        ShowColumn(chosen - 1, !ColumnShown(chosen - 1));
+}
+
+void TServiceList::LoadLayout(HKEY settings, const std::wstring& section, bool withWidths)
+{
+    if (withWidths)
+        ApplyStoredWidths(FLayout, ReadLayoutValue(settings, section, L"Columns"));
+    ApplyStoredShown(FLayout, ReadLayoutValue(settings, section, L"ShownColumns"));
+    ApplyStoredSort(FLayout, ReadLayoutValue(settings, section, L"Sort"));
+    FModel.SetSort(FLayout.Sort);
+    if (Attached()) {
+        FShown.clear();  // the stored widths count, not those the control shows now
+        ShowColumns();
+    }
+}
+
+void TServiceList::SaveLayout(HKEY settings, const std::wstring& section)
+{
+    if (Attached())
+        TakeWidths();
+    FLayout.Sort = FModel.Sort();
+    WriteLayoutValue(settings, section, L"Columns", StoredWidths(FLayout));
+    WriteLayoutValue(settings, section, L"ShownColumns", StoredShown(FLayout));
+    WriteLayoutValue(settings, section, L"Sort", StoredSort(FLayout.Sort));
 }
 
 void TServiceList::RedrawRow(int row) const
@@ -116,6 +294,9 @@ bool TServiceList::Notify(NMHDR* header, LRESULT& result)
     case NM_CUSTOMDRAW:
         result = LVCustomDrawItem(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
         return true;
+    case LVN_COLUMNCLICK:
+        ClickColumn(ColumnAt(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem));
+        return true;
     case LVN_BEGINLABELEDITW:
         result = TRUE;  // captions cannot be edited
         return true;
@@ -130,9 +311,9 @@ void TServiceList::LVGetDispInfo(NMLVDISPINFOW* info) const
     const TItemData* data = FModel.Row(item.iItem);
     if (!data)
         return;
-    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0 && item.iSubItem >= 0 &&
-        item.iSubItem < TServiceListModel::ColumnCount) {
-        const std::wstring text = TServiceListModel::CellText(*data->Service, item.iSubItem);
+    if (const int column = ColumnAt(item.iSubItem); (item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0 &&
+                                                   column >= 0) {
+        const std::wstring text = TServiceListModel::CellText(*data->Service, column);
         lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
     }
     if (item.mask & LVIF_IMAGE)
