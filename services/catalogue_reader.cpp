@@ -2,9 +2,10 @@
 
 #include "common/errors.h"
 
-TCatalogueReader::TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter, TSCManager* connect)
+TCatalogueReader::TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter, TSCManager* connect,
+                                   std::function<void()> done)
     : FCatalogue(std::make_unique<TSCManager>(like.MachineName(), like.DesiredAccess(), like.DatabaseName(), like.Scm())),
-      FConnect(connect), FDone(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+      FConnect(connect), FOnDone(std::move(done)), FDone(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
     if (!FDone)
         RaiseLastOSError();
@@ -38,6 +39,13 @@ void TCatalogueReader::Read() noexcept
         // A failing close is dropped, as the catalogue's end would.
     }
     SetEvent(FDone.get());
+    if (FOnDone) {
+        try {
+            FOnDone();
+        } catch (...) {
+            // Whoever waits still sees the event.
+        }
+    }
 }
 
 TSCManager& TCatalogueReader::Result()

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -25,9 +26,10 @@ public:
     // filter: which records are read (TSCManager::ReadWhen); none: all. connect: a catalogue
     // that nobody else touches meanwhile, whose own connection is made on the reader's thread
     // once the read has succeeded (to another computer, a round trip the GUI thread would
-    // otherwise wait for); its failure is the read's.
+    // otherwise wait for); its failure is the read's. done: called on the reader's thread once
+    // the read has ended (after DoneEvent is set); null: nobody is told.
     explicit TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter = nullptr,
-                              TSCManager* connect = nullptr);
+                              TSCManager* connect = nullptr, std::function<void()> done = nullptr);
     ~TCatalogueReader();
     TCatalogueReader(const TCatalogueReader&) = delete;
     TCatalogueReader& operator=(const TCatalogueReader&) = delete;
@@ -45,6 +47,7 @@ private:
 
     std::unique_ptr<TSCManager> FCatalogue;
     TSCManager* FConnect;
+    std::function<void()> FOnDone;
     std::exception_ptr FError;
     std::atomic<bool> FStop{false};
     UniqueKernelHandle FDone;

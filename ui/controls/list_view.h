@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 class TListView {
 public:
@@ -50,6 +51,12 @@ public:
         col.cx = width;
         col.iSubItem = index;
         SendMessageW(FWnd, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&col));
+    }
+    void DeleteColumn(int index) const { ListView_DeleteColumn(FWnd, index); }
+    // The order the columns are drawn in, by index.
+    void SetColumnOrder(const std::vector<int>& order) const
+    {
+        ListView_SetColumnOrderArray(FWnd, static_cast<int>(order.size()), const_cast<int*>(order.data()));
     }
     int ColumnWidth(int index) const { return ListView_GetColumnWidth(FWnd, index); }
     void SetColumnWidth(int index, int width) const { ListView_SetColumnWidth(FWnd, index, width); }

@@ -51,6 +51,8 @@ public:
         std::function<void()> OnQuit;       // Quit, or a close put off until a command unwound
         std::function<void()> OnRefresh;    // the Refresh command (the window's first show may be due)
         std::function<void()> OnConnected;  // the list was connected to another computer
+        // The installation's computers were chosen anew (to be kept, when the window keeps them).
+        std::function<void(const std::vector<std::wstring>& computers)> OnComputersSet;
     };
 
     // The message the commands' worker announces the end of a call with, posted to the list's
@@ -83,6 +85,11 @@ public:
     // meanwhile. A failure raises a message that says what went wrong, and the list keeps its
     // rows. Connect to another computer... asks for the computer, then does this.
     void Connect(const std::wstring& machineName);
+    // The installation's computers from now on, as a command (Computers of the installation...
+    // asks for them, then does this).
+    void SetComputers(const std::vector<std::wstring>& computers);
+    // One computer's list read anew, as a command, after a command changed its services.
+    void RebuildComputer(const std::wstring& machineName);
 
 private:
     // What the enabling rules look at.
@@ -92,7 +99,7 @@ private:
         bool Free = false;  // a row, and no monitor follows it
         TServiceState State = ssUnknown;
         TServiceControlAccepteds Controls{};
-        bool Remote = false;  // the list shows another computer's services
+        bool Remote = false;  // this computer is not in the installation
     };
     using TEnablingRule = bool (*)(const TCommandState&);
     static bool Always(const TCommandState&) { return true; }
@@ -170,15 +177,24 @@ private:
     void ActInstallExecute();
     void ActPropsExecute();
     void ActAboutExecute();
-    void ActConnectExecute();
+    void ActComputersExecute();
     // Runs a command's handler; with another computer connected, a lost connection is
     // reported as such.
     void RunHandler(void (TServiceCommands::*handler)());
-    // Raises the lost connection's message when the error being handled says the connected
-    // computer no longer answers; returns otherwise.
-    void RaiseIfConnectionLost() const;
+    // Raises the lost connection's message when the error being handled says the computer no
+    // longer answers (its row says so too, with several computers); returns otherwise.
+    void RaiseIfConnectionLost(const std::wstring& machineName) const;
+    // The selected row's service, whose computer the command acts on from now on; none without
+    // a service's row, or while a command runs.
+    const TNtService* SelectTarget();
+    // The list of the command's computer; raises when it left the installation.
+    TServiceListModel& Target() const;
 
     TServiceList& FList;
+    // The computer the command acts on (empty: this one), and whether a dialog of Add... holds
+    // its records outside of a command's steps.
+    std::wstring FTargetMachine;
+    bool FHoldsTarget = false;
     TActionList& FActions;
     THost FHost;
     // The rebuild, Connect and the properties dialogs still wait in loops of their own (the

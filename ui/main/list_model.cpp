@@ -158,6 +158,34 @@ void TServiceListModel::ReadAhead() noexcept
     }
 }
 
+void TServiceListModel::ReadInBackground(std::function<void()> done)
+{
+    if (FReadAhead)
+        return;
+    FReadAhead = std::make_unique<TCatalogueReader>(*FManager, ReadFilter(), FManager->Active() ? nullptr : FManager.get(),
+                                                    std::move(done));
+}
+
+void TServiceListModel::Abandon() noexcept
+{
+    if (FReadAhead && !FReadAhead->Done()) {
+        FReadAhead->Stop();
+        try {
+            // An empty catalogue of the same computer stands in until the list goes; the
+            // reader's thread uses the read one and the one it connects until its call returns,
+            // so both are left to the process's end.
+            auto standIn = std::make_unique<TSCManager>(FManager->MachineName(), FManager->DesiredAccess(),
+                                                        FManager->DatabaseName(), FManager->Scm());
+            static_cast<void>(FManager.release());
+            static_cast<void>(FReadAhead.release());
+            FManager = std::move(standIn);
+        } catch (...) {
+            // No room for a stand-in: the read is waited for as the list stops.
+        }
+    }
+    Stop();
+}
+
 void TServiceListModel::Rebuild(bool refreshAll)
 {
     if (!refreshAll) {
@@ -231,7 +259,7 @@ void TServiceListModel::BuildRows()
     std::stable_sort(listed.begin(), listed.end(), CaptionBefore);
     FRows.reserve(listed.size());
     for (TNtService* service : listed) {
-        auto item = std::make_unique<TItemData>(TItemData{.Service = service});
+        auto item = std::make_unique<TItemData>(TItemData{.Service = service, .List = this});
         // A monitor still following the service goes on with the new row. One that ended while
         // the list was read has reported already: the read's pending state is stale.
         if (TServiceMonitor* running = RunningMonitorOf(service->ServiceName()))

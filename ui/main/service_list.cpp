@@ -8,27 +8,36 @@
 
 #include <algorithm>
 
-TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName)
-    : FModel(scm, showAllServices, machineName, Application())
+TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices, const std::vector<std::wstring>& computers)
+    : FInstallation(scm, showAllServices, computers, Application())
 {
-    FModel.SetView({.BeforeMove = [this] { KeepSelection(); },
-                    .AfterMove = [this] { ShowMovedRows(); },
-                    .RowChanged = [this](int row) { RedrawRow(row); },
-                    .RowsInView = [this] { return VisibleRows(); }});
-    FModel.OnMonitorFailure = [this](const std::wstring& message) {
+    FInstallation.SetView({.BeforeMove = [this] { KeepSelection(); },
+                           .AfterMove = [this] { ShowMovedRows(); },
+                           .RowChanged = [this](int row) { RedrawRow(row); },
+                           .RowsInView = [this] { return VisibleRows(); },
+                           .ComputersChanged = [this] {
+                               ShowComputerColumn();
+                               if (OnComputersChanged)
+                                   OnComputersChanged();
+                           }});
+    FInstallation.OnMonitorFailure = [this](const std::wstring& message) {
         if (OnMonitorFailure)
             OnMonitorFailure(message);
     };
-    FModel.OnConnectionLost = [this](const std::wstring& message) {
+    FInstallation.OnConnectionLost = [this](const std::wstring& message) {
         if (OnConnectionLost)
             OnConnectionLost(message);
+    };
+    FInstallation.OnComputerLost = [this](const std::wstring& message) {
+        if (OnComputerLost)
+            OnComputerLost(message);
     };
 }
 
 TServiceList::~TServiceList()
 {
     Detach();
-    FModel.SetView({});
+    FInstallation.SetView({});
 }
 
 void TServiceList::Attach(HWND listView, HIMAGELIST images, const std::function<int(int)>& scale)
@@ -40,41 +49,80 @@ void TServiceList::Attach(HWND listView, HIMAGELIST images, const std::function<
     FView.SetHeaderButtons(false);
     for (int i = 0; i < TServiceListModel::ColumnCount; ++i)
         FView.AddColumn(i, TServiceListModel::ColumnCaption(i), scale(TServiceListModel::ColumnWidth(i)));
-    // The results wait in the worker; a message to the window announces them.
-    FModel.Start([window = GetParent(listView)] { PostMessageW(window, ResultsMessage, 0, 0); });
+    FScale = scale;
+    ShowComputerColumn();
+    // The results wait in the workers; a message to the window announces them.
+    FInstallation.Start([window = GetParent(listView)] { PostMessageW(window, ResultsMessage, 0, 0); });
 }
 
 void TServiceList::Detach()
 {
-    FModel.Stop();
+    FInstallation.Stop();
     FView = TListView();
+}
+
+void TServiceList::ShowComputerColumn()
+{
+    if (!Attached())
+        return;
+    const bool shown = FView.ColumnCount() > TInstallation::ComputerColumn;
+    if (shown == FInstallation.Several())
+        return;
+    if (!shown) {
+        FView.AddColumn(TInstallation::ComputerColumn, TInstallation::ComputerColumnCaption,
+                        FScale ? FScale(TInstallation::ComputerColumnWidth) : TInstallation::ComputerColumnWidth);
+        // Drawn first; its index stays after the service columns, whose stored widths keep theirs.
+        std::vector<int> order{TInstallation::ComputerColumn};
+        for (int i = 0; i < TServiceListModel::ColumnCount; ++i)
+            order.push_back(i);
+        FView.SetColumnOrder(order);
+    } else {
+        FView.DeleteColumn(TInstallation::ComputerColumn);
+    }
+    FView.RedrawAll();
 }
 
 void TServiceList::Rebuild(bool refreshAll)
 {
     TBusyCursor busy;
-    FModel.Rebuild(refreshAll);
+    FInstallation.Rebuild(refreshAll);
+}
+
+void TServiceList::RebuildComputer(const std::wstring& machineName)
+{
+    TBusyCursor busy;
+    FInstallation.RebuildComputer(machineName);
 }
 
 bool TServiceList::Connect(const std::wstring& machineName)
 {
     TBusyCursor busy;
-    return FModel.Connect(machineName);
+    return FInstallation.Connect(machineName);
 }
+
+void TServiceList::SetComputers(const std::vector<std::wstring>& computers) { FInstallation.SetComputers(computers); }
 
 void TServiceList::KeepSelection()
 {
     const TItemData* selected = Attached() ? SelectedData() : nullptr;
-    FSelectedName = selected ? selected->Service->ServiceName() : std::wstring();
+    FSelected = selected != nullptr;
+    FSelectedMachine = selected ? selected->List->Manager().MachineName() : std::wstring();
+    FSelectedName = selected && selected->Service ? selected->Service->ServiceName() : std::wstring();
 }
 
 void TServiceList::ShowMovedRows()
 {
     if (!Attached())
         return;
-    FView.SetItemCount(FModel.Count());
-    // The selection goes with its service to the service's row, wherever it is now.
-    const int row = FSelectedName.empty() ? -1 : FModel.RowOfName(FSelectedName);
+    FView.SetItemCount(FInstallation.Count());
+    // The selection goes with its service to the service's row, wherever it is now; a service
+    // whose computer no longer answers leaves it on the computer's own row.
+    int row = -1;
+    if (FSelected) {
+        row = FInstallation.RowOfName(FSelectedMachine, FSelectedName);
+        if (row < 0 && !FSelectedName.empty())
+            row = FInstallation.RowOfName(FSelectedMachine, std::wstring());
+    }
     if (row != FView.Selected()) {
         FView.Deselect();
         if (row >= 0) {
@@ -82,6 +130,7 @@ void TServiceList::ShowMovedRows()
             FView.EnsureVisible(row);
         }
     }
+    FSelected = false;
     FSelectedName.clear();
     FView.RedrawAll();
 }
@@ -127,16 +176,16 @@ bool TServiceList::Notify(NMHDR* header, LRESULT& result)
 void TServiceList::LVGetDispInfo(NMLVDISPINFOW* info) const
 {
     LVITEMW& item = info->item;
-    const TItemData* data = FModel.Row(item.iItem);
+    const TItemData* data = FInstallation.Row(item.iItem);
     if (!data)
         return;
     if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0 && item.iSubItem >= 0 &&
-        item.iSubItem < TServiceListModel::ColumnCount) {
-        const std::wstring text = TServiceListModel::CellText(*data->Service, item.iSubItem);
+        item.iSubItem <= TInstallation::ComputerColumn) {
+        const std::wstring text = FInstallation.CellText(*data, item.iSubItem);
         lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
     }
     if (item.mask & LVIF_IMAGE)
-        item.iImage = TServiceListModel::ImageOf(*data->Service);
+        item.iImage = TInstallation::ImageOf(*data);
 }
 
 int TServiceList::LVFindItem(const NMLVFINDITEMW* find) const
@@ -147,14 +196,14 @@ int TServiceList::LVFindItem(const NMLVFINDITEMW* find) const
     if (!(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz)
         return -1;
     const std::wstring wanted = what.psz;
-    const int count = FModel.Count();
+    const int count = FInstallation.Count();
     const int start = std::clamp(find->iStart, 0, count);
     const bool wrap = (what.flags & LVFI_WRAP) != 0;
     for (int i = 0; i < count; ++i) {
         const int row = start + i;
         if (row >= count && !wrap)
             break;
-        const std::wstring& caption = FModel.Row(row % count)->Service->DisplayName();
+        const std::wstring caption = FInstallation.CellText(*FInstallation.Row(row % count), 0);
         const std::wstring shown = (what.flags & LVFI_PARTIAL) ? caption.substr(0, wanted.size()) : caption;
         if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, shown.c_str(), static_cast<int>(shown.size()),
                            wanted.c_str(), static_cast<int>(wanted.size())) == CSTR_EQUAL)
@@ -165,20 +214,28 @@ int TServiceList::LVFindItem(const NMLVFINDITEMW* find) const
 
 void TServiceList::LVInfoTip(NMLVGETINFOTIPW* tip)
 {
-    const TItemData* data = FModel.Row(tip->iItem);
+    const TItemData* data = FInstallation.Row(tip->iItem);
     if (!data || !tip->pszText || tip->cchTextMax <= 0)
         return;
     TNtService* s = data->Service;
+    if (!s) {
+        // A computer that does not answer: why.
+        lstrcpynW(tip->pszText, FInstallation.ErrorOf(*data).c_str(), tip->cchTextMax);
+        return;
+    }
     if (!s->RecordRead()) {
-        // The tip shows what a read found: the record is read first (one wait at a time; a
-        // rebuild meanwhile takes the record away, and no tip is shown).
+        // The tip shows what a read found: the record is read first on its computer's worker
+        // (one wait at a time; a rebuild meanwhile takes the record away, and no tip is shown).
         if (FTipReading)
             return;
-        const unsigned generation = FModel.Generation();
+        TServiceListModel& list = *data->List;
+        const std::wstring machine = list.Manager().MachineName();
+        const unsigned generation = list.Generation();
         FTipReading = true;
-        const bool read = FModel.ReadRecords({s}, false);
+        const bool read = list.ReadRecords({s}, false);
         FTipReading = false;
-        if (!read || generation != FModel.Generation())
+        // The computer may have left the installation meanwhile.
+        if (!read || FInstallation.FindComputer(machine) != &list || generation != list.Generation())
             return;
     }
     std::wstring text = L"Name: " + s->ServiceName() + L"\r\n" + L"File: " + s->FileName() + L"\r\n" + L"Account: " +
@@ -194,8 +251,8 @@ LRESULT TServiceList::LVCustomDrawItem(NMLVCUSTOMDRAW* draw) const
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
         // A virtual list's rows carry no data: the row's index finds its record.
-        const TItemData* data = FModel.Row(static_cast<int>(draw->nmcd.dwItemSpec));
-        if (data && data->Service->StartType() == sstDisabled)
+        const TItemData* data = FInstallation.Row(static_cast<int>(draw->nmcd.dwItemSpec));
+        if (data && data->Service && data->Service->StartType() == sstDisabled)
             draw->clrText = RGB(0x80, 0x80, 0x80);
         return CDRF_DODEFAULT;
     }
