@@ -2,6 +2,12 @@
 
 #include "common/errors.h"
 
+namespace {
+std::atomic<int> GRunning{0};
+}  // namespace
+
+int TCatalogueReader::RunningCount() { return GRunning.load(); }
+
 TCatalogueReader::TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter, TSCManager* connect,
                                    std::function<void()> done)
     : FCatalogue(std::make_unique<TSCManager>(like.MachineName(), like.DesiredAccess(), like.DatabaseName(), like.Scm())),
@@ -12,7 +18,13 @@ TCatalogueReader::TCatalogueReader(const TSCManager& like, TSCManager::TReadFilt
     FCatalogue->SetGroupOrderLocation(like.GroupOrderLocation());
     FCatalogue->StopWhen(&FStop);
     FCatalogue->ReadWhen(std::move(filter));
-    FThread = std::thread(&TCatalogueReader::Read, this);
+    ++GRunning;
+    try {
+        FThread = std::thread(&TCatalogueReader::Read, this);
+    } catch (...) {
+        --GRunning;
+        throw;
+    }
 }
 
 TCatalogueReader::~TCatalogueReader()
@@ -46,6 +58,7 @@ void TCatalogueReader::Read() noexcept
             // Whoever waits still sees the event.
         }
     }
+    --GRunning;
 }
 
 TSCManager& TCatalogueReader::Result()

@@ -42,6 +42,10 @@ public:
     // Once done: the catalogue read, or the read's error raised again.
     TSCManager& Result();
 
+    // The readers' threads that have not ended, those of readers left to the process's end
+    // included (a test waits for 0 before its simulated manager goes).
+    static int RunningCount();
+
 private:
     void Read() noexcept;
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tests/main/list_ticks.h"
+#include "services/catalogue_reader.h"
 #include "services/catalogue_worker.h"
 #include "services/command_runner.h"
 #include "tests/sim_scm/sim_scm.h"
@@ -37,7 +38,10 @@ protected:
         }
         EXPECT_EQ(TThread::RunningCount(), 0) << "a monitor is still running";
         // The workers end alone once their window has gone, before the simulator goes.
-        EXPECT_TRUE(WaitUntil([] { return TCommandRunner::RunningCount() == 0 && TCatalogueWorker::RunningCount() == 0; }))
+        EXPECT_TRUE(WaitUntil([] {
+            return TCommandRunner::RunningCount() == 0 && TCatalogueWorker::RunningCount() == 0 &&
+                   TCatalogueReader::RunningCount() == 0;
+        }))
             << "a worker still runs";
     }
 
