@@ -18,7 +18,12 @@ protected:
     {
         AddListed(network, networkDisplay);
         AddListed(database, databaseDisplay, SERVICE_STOPPED, {network});
-        Sim.Update(network, [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+        // Its start stays pending within a wait hint of an hour: the command still waits when
+        // the probe runs (the simulated clock runs far faster than the probe's).
+        Sim.Update(network, [](TSimService& s) {
+            s.StateAfterStart = SERVICE_START_PENDING;
+            s.WaitHint = 3600 * 1000;
+        });
         Window().RebuildItems(true);
         Select(databaseDisplay);
     }

@@ -122,8 +122,11 @@ TEST_F(RestartDatabase, NoToEitherQuestionChangesNothing)
 
 TEST_F(RestartDatabase, ADependantThatFailsToStartAgainIsReportedOnce)
 {
-    // Its start stays pending, then falls back to stopped.
-    Sim.Update(L"App1", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
+    // Its start stays pending within its wait hint, then falls back to stopped.
+    Sim.Update(L"App1", [](TSimService& s) {
+        s.StateAfterStart = SERVICE_START_PENDING;
+        s.WaitHint = 10000;
+    });
     Sim.After(5000, [this] { Sim.SetStatus(L"App1", SERVICE_STOPPED); });
     Boxes.Answer(IDYES);
     Boxes.Answer(IDYES);

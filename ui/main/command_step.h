@@ -4,11 +4,15 @@
 // window answers, paints and follows its timer between steps as at any other time. A step
 // awaits another step as a call; the outermost one is started with the handler of its end.
 //
+// A lambda given to RunnerCall is named first, never written inside the co_await: GCC 12
+// destroys a lambda's temporary of a co_await expression twice, and the captures (a name, a
+// list of names) are then freed twice.
+//
 // Usage:
-//   TStep<int> Count(TCommandRunner& runner)
+//   TStep<int> Count(TCommandRunner& runner, std::wstring name)
 //   {
-//       std::vector<TServiceEntry> found = co_await RunnerCall<std::vector<TServiceEntry>>(runner,
-//           [](TRunnerConnection& c) { return DependantsOf(c.Scm(), c.Manager(), L"Db"); });
+//       auto dependants = [name](TRunnerConnection& c) { return DependantsOf(c.Scm(), c.Manager(), name); };
+//       std::vector<TServiceEntry> found = co_await RunnerCall<std::vector<TServiceEntry>>(runner, std::move(dependants));
 //       co_return static_cast<int>(found.size());
 //   }
 //   TStep<> Command(TCommandRunner& runner) { int n = co_await Count(runner); ... }

@@ -215,21 +215,22 @@ void TServiceCommands::FollowWithMonitor(const std::wstring& name, TServiceContr
 
 TStep<std::vector<TServiceRecordData>> TServiceCommands::ReadRecords(std::vector<std::wstring> names)
 {
-    std::vector<TServiceRecordData> records = co_await RunnerCall<std::vector<TServiceRecordData>>(
-        Runner(), [names](TRunnerConnection& c) {
-            std::vector<TServiceRecordData> read = ::ReadRecords(c.Scm(), c.Manager(), names);
-            // A lost connection fails the call, so that the worker connects anew.
-            for (const TServiceRecordData& record : read)
-                if (record.Error)
-                    try {
-                        std::rethrow_exception(record.Error);
-                    } catch (const EOSError& error) {
-                        if (IsLostConnectionError(error.ErrorCode()))
-                            throw;
-                    } catch (...) {
-                    }
-            return read;
-        });
+    auto readRecords = [names](TRunnerConnection& c) {
+        std::vector<TServiceRecordData> read = ::ReadRecords(c.Scm(), c.Manager(), names);
+        // A lost connection fails the call, so that the worker connects anew.
+        for (const TServiceRecordData& record : read)
+            if (record.Error)
+                try {
+                    std::rethrow_exception(record.Error);
+                } catch (const EOSError& error) {
+                    if (IsLostConnectionError(error.ErrorCode()))
+                        throw;
+                } catch (...) {
+                }
+        return read;
+    };
+    std::vector<TServiceRecordData> records =
+        co_await RunnerCall<std::vector<TServiceRecordData>>(Runner(), std::move(readRecords));
     for (const TServiceRecordData& record : records)
         ApplyRecord(record);
     co_return records;
@@ -247,9 +248,10 @@ TStep<TServiceRecordData> TServiceCommands::ReadRecord(std::wstring name)
 TStep<> TServiceCommands::RequestAndFollow(std::wstring name, TServiceControl operation)
 {
     ShowStep(operation, name);
-    const SERVICE_STATUS status = co_await RunnerCall<SERVICE_STATUS>(Runner(), [name, operation](TRunnerConnection& c) {
+    auto request = [name, operation](TRunnerConnection& c) {
         return Request(c.Scm(), c.Manager(), name, ControlCode(operation), operation == scStart);
-    });
+    };
+    const SERVICE_STATUS status = co_await RunnerCall<SERVICE_STATUS>(Runner(), std::move(request));
     ApplyStatus(name, status);
     FollowWithMonitor(name, operation);
 }
@@ -257,7 +259,10 @@ TStep<> TServiceCommands::RequestAndFollow(std::wstring name, TServiceControl op
 TStep<> TServiceCommands::ControlAndWait(std::wstring name, TServiceControl operation)
 {
     ShowStep(operation, name);
-    const TStepOutcome outcome = co_await RunnerCall<TStepOutcome>(Runner(), [name, operation](TRunnerConnection& c) {
+    // A dependant found starting or stopping was followed by a monitor: its outcome is this
+    // wait's now (one that is started and then stopped has not failed to start).
+    Target().StopFollowing(name);
+    auto controlAndWait = [name, operation](TRunnerConnection& c) {
         auto abandoned = [&c] { return c.Abandoned(); };
         switch (operation) {
         case scStop:
@@ -267,7 +272,8 @@ TStep<> TServiceCommands::ControlAndWait(std::wstring name, TServiceControl oper
         default:
             return StartAndWait(c.Scm(), c.Manager(), name, abandoned);
         }
-    });
+    };
+    const TStepOutcome outcome = co_await RunnerCall<TStepOutcome>(Runner(), std::move(controlAndWait));
     ApplyStatus(name, outcome.Status);
     CheckOutcome(name, operation, outcome);
 }

@@ -240,7 +240,8 @@ TStep<> TServiceCommands::StartCommand(std::wstring name)
             if (!entry.empty() && entry[0] != SC_GROUP_IDENTIFIERW)
                 dependencies.push_back(entry);
     std::vector<std::wstring> stopped;
-    for (const TServiceRecordData& dependency : co_await ReadRecords(dependencies))
+    const std::vector<TServiceRecordData> read = co_await ReadRecords(dependencies);
+    for (const TServiceRecordData& dependency : read)
         if (dependency.Status && dependency.Status->dwCurrentState == SERVICE_STOPPED)
             stopped.push_back(DisplayNameOf(dependency.ServiceName));
     if (!stopped.empty()) {
@@ -263,8 +264,8 @@ TStep<bool> TServiceCommands::ConfirmStopAndStopDependants(std::wstring name, st
     if (IsDatabaseService(name) &&
         !Confirmed(L"You are about to stop the database server. Really continue?", L"Stop service"))
         co_return false;
-    dependants = co_await RunnerCall<std::vector<TServiceEntry>>(
-        Runner(), [name](TRunnerConnection& c) { return DependantsOf(c.Scm(), c.Manager(), name); });
+    auto readDependants = [name](TRunnerConnection& c) { return DependantsOf(c.Scm(), c.Manager(), name); };
+    dependants = co_await RunnerCall<std::vector<TServiceEntry>>(Runner(), std::move(readDependants));
     std::vector<std::wstring> running;
     for (const TServiceEntry& dependant : dependants) {
         ApplyStatus(dependant.Name, dependant.Status);
@@ -360,7 +361,7 @@ TStep<> TServiceCommands::RemoveCommand(std::wstring name)
         co_return;
     TBusyCursor busy;
     ShowStep(Fmt(L"Removing %s...", {DisplayNameOf(name)}));
-    co_await RunnerCall<bool>(Runner(), [name](TRunnerConnection& c) {
+    auto remove = [name](TRunnerConnection& c) {
         IServiceControlManager& scm = c.Scm();
         UniqueScHandleOf service(scm, scm.OpenServiceW(c.Manager(), name.c_str(), DELETE));
         if (!service)
@@ -369,7 +370,8 @@ TStep<> TServiceCommands::RemoveCommand(std::wstring name)
         Win32Check(service.Close());
         scm.Delay(RemovedSettleMs);
         return true;
-    });
+    };
+    co_await RunnerCall<bool>(Runner(), std::move(remove));
     // The command's own last step: nothing uses the old records after it.
     RebuildComputer(FTargetMachine);
 }

@@ -520,6 +520,18 @@ void TServiceListModel::StartMonitor(TItemData* data, TServiceControl operation)
     FMonitors.push_back(data->Monitor);
 }
 
+void TServiceListModel::StopFollowing(const std::wstring& serviceName)
+{
+    TServiceMonitor* monitor = RunningMonitorOf(serviceName);
+    if (!monitor)
+        return;
+    monitor->DropHandlers();  // it runs to its end and frees itself
+    std::erase(FMonitors, monitor);
+    for (const auto& row : FRows)
+        if (row->Monitor == monitor)
+            row->Monitor = nullptr;
+}
+
 TServiceMonitor* TServiceListModel::RunningMonitorOf(const std::wstring& serviceName) const
 {
     for (TServiceMonitor* monitor : FMonitors)

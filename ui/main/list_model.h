@@ -171,6 +171,9 @@ public:
 
     // Follows the row's service with a monitor until the operation settles.
     void StartMonitor(TItemData* data, TServiceControl operation);
+    // A command waits for the service itself from now on: the monitor that follows it, if
+    // any, says nothing more (the command reports the outcome) and leaves its row.
+    void StopFollowing(const std::wstring& serviceName);
     // A monitor's failure message (the window shows it).
     std::function<void(const std::wstring& message)> OnMonitorFailure;
     // The message of a connection to another computer found lost by the timer's refresh, once
