@@ -9,7 +9,9 @@
 #include "tests/sim_scm/sim_computers.h"
 #include "tests/support/scratch_current_user.h"
 #include "ui/main/account_text.h"
+#include "tests/main/probe_timer.h"
 #include "ui/main/form_computers.h"
+#include "ui/props/form_props.h"
 #include "ui/main/installation_computers.h"
 
 #include <algorithm>
@@ -230,6 +232,54 @@ TEST_F(InstallationTest, RemovingTheComputerOfTheSelectedRow)
     // Added again, it is read anew.
     Window().SetComputers({L"", L"erp-a"});
     EXPECT_TRUE(TickUntil([&] { return Shown(L"Database a"); }));
+}
+
+// Properties... of a service offers the services of its own computer as dependencies, and
+// writes there.
+TEST_F(InstallationTest, PropertiesShowTheRowsComputer)
+{
+    Net.Local().AddService(Service(L"Here_only", L"Service only here"));
+    Open({L"", L"erp-a"});
+    ASSERT_TRUE(TickUntil([&] { return Shown(L"Talvora ERP App a"); }));
+    Select(L"Talvora ERP App a");
+    std::vector<std::wstring> offered;
+    ProbeUntil(50, [&] {
+        HWND dialog = OwnVisibleWindow(TFormProps::ClassName);
+        if (!dialog)
+            return false;
+        HWND combo = GetDlgItem(dialog, TFormProps::IdComboDepend);
+        const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[300] = L"";
+            if (SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) < 300)
+                SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            offered.push_back(text);
+        }
+        SendMessageW(GetDlgItem(dialog, TFormProps::IdRBtnStartAuto), BM_CLICK, 0, 0);
+        SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        return true;
+    });
+    EXPECT_TRUE(Run(TFormMain::ActProps));
+    auto offers = [&](const std::wstring& part) {
+        return std::any_of(offered.begin(), offered.end(), [&](const std::wstring& o) { return o.find(part) != std::wstring::npos; });
+    };
+    EXPECT_TRUE(offers(L"Spooler"));
+    EXPECT_FALSE(offers(L"Here_only"));
+    EXPECT_EQ(Net.Computer(L"erp-a").Service(L"App_a").StartType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_NE(Net.Local().Service(L"App_a").StartType, static_cast<DWORD>(SERVICE_AUTO_START));
+}
+
+// A computer whose read hangs leaves the installation at once; the read goes on alone.
+TEST_F(InstallationTest, AHungComputerIsRemovedWithoutWaitingForIt)
+{
+    Net.Computer(L"erp-h").AddService(Service(L"SQLANYs_h", L"Database h", SERVICE_RUNNING));
+    Net.Hang(L"erp-h");
+    Open({L"", L"erp-h"});
+    ASSERT_TRUE(TickUntil([&] { return Shown(L"Database here") && Net.HungCalls(L"erp-h") > 0; }));
+    Window().SetComputers({L""});
+    EXPECT_EQ(Installation().ComputerCount(), 1);
+    EXPECT_EQ(Window().List().ColumnCount(), 3);
+    EXPECT_TRUE(Shown(L"Database here"));
 }
 
 // The computers as kept: names that cannot be a computer's, a computer met twice (this one
