@@ -92,10 +92,21 @@ void TInstallation::Start(std::function<void()> notify)
     FNotify = std::move(notify);
     for (const auto& part : FParts)
         part->Model->Start(FNotify);
+    {
+        std::lock_guard lock(FReadNotify->Mutex);
+        FReadNotify->Notify = FNotify;
+    }
+    // A read that ended before had nobody to tell.
+    if (FNotify)
+        FNotify();
 }
 
 void TInstallation::Stop()
 {
+    {
+        std::lock_guard lock(FReadNotify->Mutex);
+        FReadNotify->Notify = nullptr;
+    }
     for (const auto& part : FParts) {
         part->Model->SetView({});
         part->Model->OnConnectionLost = nullptr;
@@ -115,7 +126,7 @@ std::vector<std::wstring> TInstallation::Computers() const
 TServiceListModel* TInstallation::FindComputer(const std::wstring& machineName) const
 {
     for (const auto& part : FParts)
-        if (SameComputer(part->Model->Manager().MachineName(), machineName))
+        if (SameTextAscii(part->Model->Manager().MachineName(), machineName))
             return part->Model.get();
     return nullptr;
 }
@@ -150,7 +161,7 @@ int TInstallation::RowOfName(const std::wstring& machineName, const std::wstring
 {
     int offset = 0;
     for (const auto& part : FParts) {
-        if (SameComputer(part->Model->Manager().MachineName(), machineName)) {
+        if (SameTextAscii(part->Model->Manager().MachineName(), machineName)) {
             if (ShowsOwnRow(*part))
                 return serviceName.empty() ? offset : -1;
             const int row = serviceName.empty() ? -1 : part->Model->RowOfName(serviceName);
@@ -266,7 +277,7 @@ void TInstallation::SetComputers(const std::vector<std::wstring>& computers)
     Moved([&] {
         for (const std::wstring& computer : computers) {
             auto kept = std::find_if(old.begin(), old.end(), [&](const auto& part) {
-                return part && SameComputer(part->Model->Manager().MachineName(), computer);
+                return part && SameTextAscii(part->Model->Manager().MachineName(), computer);
             });
             if (kept != old.end()) {
                 FParts.push_back(std::move(*kept));
@@ -310,7 +321,7 @@ void TInstallation::StartRead(TPart& part)
         return;
     try {
         part.ReadSince = GetTickCount();
-        part.Model->ReadInBackground(FNotify);
+        part.Model->ReadInBackground([notify = FReadNotify] { (*notify)(); });
     } catch (...) {
         part.RetryAt = GetTickCount() + FRetryMs;
         SetError(part, OneLine(CurrentExceptionMessage()), false);

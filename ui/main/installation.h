@@ -26,6 +26,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,7 +53,9 @@ public:
     // tick may go unanswered before its computer counts as not answering.
     static constexpr DWORD DefaultRetryMs = 10000;
 
-    // computers: names as the installation keeps them (empty: this computer), at least one.
+    // computers: names as the installation keeps them (empty: this computer, under whichever
+    // of its names it was given: installation_computers.h), at least one. A computer's name is
+    // compared as text from then on (its own names are looked up once, when it is added).
     TInstallation(IServiceControlManager& scm, bool showAllServices, const std::vector<std::wstring>& computers,
                   IGuiThread& gui);
     ~TInstallation();
@@ -141,11 +144,25 @@ private:
     void Moved(const std::function<void()>& change);
     bool Held(const TPart& part) const;
 
+    // The notify callback as the readers' threads call it: a read started before Start (the
+    // window's read ahead) announces its end once the callback is there.
+    struct TSharedNotify {
+        std::mutex Mutex;
+        std::function<void()> Notify;
+        void operator()()
+        {
+            std::lock_guard lock(Mutex);
+            if (Notify)
+                Notify();
+        }
+    };
+
     IServiceControlManager& FScm;
     bool FShowAllServices;
     IGuiThread& FGui;
     TViewLink FView;
     std::function<void()> FNotify;
+    std::shared_ptr<TSharedNotify> FReadNotify = std::make_shared<TSharedNotify>();
     std::vector<std::unique_ptr<TPart>> FParts;
     DWORD FRetryMs = DefaultRetryMs;
     bool FPolling = false;

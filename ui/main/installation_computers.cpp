@@ -125,7 +125,8 @@ std::wstring ComputerDisplayName(const std::wstring& computer)
 {
     if (!computer.empty())
         return computer;
-    const std::wstring own = ThisComputerName();
+    // Asked for every cell of the Computer column: looked up once a run.
+    static const std::wstring own = ThisComputerName();
     return own.empty() ? std::wstring(L"This computer") : own;
 }
 

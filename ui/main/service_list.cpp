@@ -114,7 +114,10 @@ void TServiceList::ShowMovedRows()
 {
     if (!Attached())
         return;
-    FView.SetItemCount(FInstallation.Count());
+    // Under Wine a new count costs the list view tens of milliseconds (more when its scroll bar
+    // comes or goes): one computer's rows handed over leave the others' count as it was.
+    if (const int count = FInstallation.Count(); count != FView.Count())
+        FView.SetItemCount(count);
     // The selection goes with its service to the service's row, wherever it is now; a service
     // whose computer no longer answers leaves it on the computer's own row.
     int row = -1;
