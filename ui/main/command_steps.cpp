@@ -167,7 +167,15 @@ void TServiceCommands::ShowStep(const std::wstring& step)
 
 void TServiceCommands::ShowStep(TServiceControl operation, const std::wstring& name)
 {
-    ShowStep(Fmt(L"%s %s...", {ControlInfo(operation).Operation, DisplayNameOf(name)}));
+    ShowStep(Fmt(L"%s %s...", {ControlInfo(operation).Operation, StepTarget(name)}));
+}
+
+std::wstring TServiceCommands::StepTarget(const std::wstring& name) const
+{
+    // With several computers the step says which one's service it is.
+    if (!FList.Installation().Several())
+        return DisplayNameOf(name);
+    return Fmt(L"%s on %s", {DisplayNameOf(name), ComputerDisplayName(FTargetMachine)});
 }
 
 TServiceListModel& TServiceCommands::Target() const

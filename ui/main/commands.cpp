@@ -360,7 +360,7 @@ TStep<> TServiceCommands::RemoveCommand(std::wstring name)
                    WarningFlags))
         co_return;
     TBusyCursor busy;
-    ShowStep(Fmt(L"Removing %s...", {DisplayNameOf(name)}));
+    ShowStep(Fmt(L"Removing %s...", {StepTarget(name)}));
     auto remove = [name](TRunnerConnection& c) {
         IServiceControlManager& scm = c.Scm();
         UniqueScHandleOf service(scm, scm.OpenServiceW(c.Manager(), name.c_str(), DELETE));

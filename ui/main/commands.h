@@ -1,14 +1,15 @@
 // The main window's commands on the selected service: the action table (one row a command:
 // caption, hint, shortcuts, picture, handler, enabling rule, and where it appears), and
 // starting, stopping, restarting, pausing, resuming, removing, adding and showing services,
-// with their dependencies and dependants, and connecting the list to another computer.
+// with their dependencies and dependants, and choosing the installation's computers. A command
+// on a service acts on the computer of the service's row.
 //
 // A new command: its id in command_ids.h, its row in ActionTable and its handler here; a new
 // picture: its index in command_ids.h and its drawing in the picture table of images.cpp.
 //
 // Start, Stop, Restart, Pause, Remove and Properties... run as steps (command_step.h): every
 // call they make of the manager runs on the commands' worker (TCommandRunner, a connection of
-// its own to the list's computer), and the GUI thread asks the questions, shows each step in
+// its own to the command's computer), and the GUI thread asks the questions, shows each step in
 // the status bar and applies what the worker found, between the steps. While a command runs
 // (or the list is read anew) the commands and the rebuild that would free the catalogue's
 // records are refused. Closing the window ends a command that waits for its worker at once
@@ -81,9 +82,9 @@ public:
     void TakeResults();
     // Rebuilds the list as a command: nothing else runs meanwhile.
     void Rebuild(bool refreshAll);
-    // Connects the list to the computer (empty: this one) as a command: nothing else runs
+    // Shows the computer alone (empty: this one), for this run, as a command: nothing else runs
     // meanwhile. A failure raises a message that says what went wrong, and the list keeps its
-    // rows. Connect to another computer... asks for the computer, then does this.
+    // rows.
     void Connect(const std::wstring& machineName);
     // The installation's computers from now on, as a command (Computers of the installation...
     // asks for them, then does this).
@@ -157,6 +158,8 @@ private:
     void ApplyRecord(const TServiceRecordData& data);
     void ApplyStatus(const std::wstring& name, const SERVICE_STATUS& status);
     std::wstring DisplayNameOf(const std::wstring& name) const;
+    // The service's display name in a step's text, with its computer's name when there are several.
+    std::wstring StepTarget(const std::wstring& name) const;
     void FollowWithMonitor(const std::wstring& name, TServiceControl operation);
     void CloseIfRequested();
 
