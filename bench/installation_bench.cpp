@@ -20,6 +20,7 @@
 #include "services/thread.h"
 #include "tests/sim_scm/sim_computers.h"
 #include "tests/support/message_box_hook.h"
+#include "tests/support/workers_ended.h"
 #include "ui/base/application.h"
 #include "ui/base/delay.h"
 #include "ui/main/form_main.h"
@@ -91,8 +92,7 @@ bool EveryErpRowRead(TFormMain& form, int rows)
 
 void WaitForThreads()
 {
-    while (TThread::RunningCount() > 0 || TCommandRunner::RunningCount() > 0 || TCatalogueWorker::RunningCount() > 0 ||
-           TCatalogueReader::RunningCount() > 0)
+    while (TThread::RunningCount() > 0 || !WorkersEnded())
         DelayWithMessages(20);
 }
 

@@ -13,6 +13,7 @@
 #include "common/format.h"
 #include "services/sc_manager.h"
 #include "tests/main/list_ticks.h"
+#include "tests/support/workers_ended.h"
 #include "ui/base/application.h"
 #include "ui/main/form_main.h"
 
@@ -91,7 +92,7 @@ void CloseMainWindow(std::unique_ptr<TFormMain>& form)
     Application().ProcessMessages();
     Application().ClearTerminated();
     // The list's worker ends alone, before the simulator goes.
-    while (TCatalogueWorker::RunningCount() > 0 || TCommandRunner::RunningCount() > 0)
+    while (!WorkersEnded())
         Sleep(5);
 }
 

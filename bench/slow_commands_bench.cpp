@@ -13,6 +13,7 @@
 #include "services/catalogue_worker.h"
 #include "tests/sim_scm/sim_computers.h"
 #include "tests/support/message_box_hook.h"
+#include "tests/support/workers_ended.h"
 #include "ui/base/application.h"
 #include "ui/base/delay.h"
 #include "ui/main/form_main.h"
@@ -167,7 +168,7 @@ void Bench()
         net.SetDelay(Far, 0);
     }
     // Every thread that calls the network ends before it goes.
-    while (TThread::RunningCount() > 0 || TCommandRunner::RunningCount() > 0 || TCatalogueWorker::RunningCount() > 0)
+    while (TThread::RunningCount() > 0 || !WorkersEnded())
         DelayWithMessages(20);
     remote.OnCall = nullptr;
     Print(L"slow_max_answer_ms", longest);

@@ -14,6 +14,7 @@
 #include "tests/support/scratch_current_user.h"
 #include "tests/support/screen_capture.h"
 #include "tests/support/wait_until.h"
+#include "tests/support/workers_ended.h"
 #include "ui/about/form_about.h"
 #include "ui/base/application.h"
 #include "ui/base/delay.h"
@@ -155,7 +156,7 @@ protected:
     {
         Application().ClearTerminated();
         // The list's worker ends alone once its window has gone, before the simulator goes.
-        WaitUntil([] { return TCatalogueWorker::RunningCount() == 0 && TCommandRunner::RunningCount() == 0; });
+        WaitUntil(WorkersEnded);
     }
 
     // Shows the window, lets it paint, checks its layout and takes its picture.

@@ -3,6 +3,8 @@
 // ticks across a connection that fails or succeeds.
 #include "tests/main/list_ticks.h"
 #include "tests/sim_scm/sim_computers.h"
+#include "tests/support/wait_until.h"
+#include "tests/support/workers_ended.h"
 #include "ui/base/application.h"
 #include "ui/main/list_model.h"
 
@@ -80,8 +82,11 @@ protected:
     }
     void TearDown() override
     {
-        if (FModel)
-            FModel->Stop();
+        // The model's end still tells its view.
+        FModel.reset();
+        View.reset();
+        // The simulated computers go only once no thread calls them.
+        EXPECT_TRUE(WaitUntil(WorkersEnded));
     }
 
     TSimComputers Net;

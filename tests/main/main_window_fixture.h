@@ -9,6 +9,7 @@
 #include "tests/sim_scm/sim_scm.h"
 #include "tests/support/message_box_hook.h"
 #include "tests/support/wait_until.h"
+#include "tests/support/workers_ended.h"
 #include "ui/base/application.h"
 #include "ui/base/busy.h"
 #include "ui/base/delay.h"
@@ -38,10 +39,7 @@ protected:
         }
         EXPECT_EQ(TThread::RunningCount(), 0) << "a monitor is still running";
         // The workers end alone once their window has gone, before the simulator goes.
-        EXPECT_TRUE(WaitUntil([] {
-            return TCommandRunner::RunningCount() == 0 && TCatalogueWorker::RunningCount() == 0 &&
-                   TCatalogueReader::RunningCount() == 0;
-        }))
+        EXPECT_TRUE(WaitUntil(WorkersEnded))
             << "a worker still runs";
     }
 

@@ -9,6 +9,7 @@
 #include "common/format.h"
 #include "services/catalogue_worker.h"
 #include "tests/sim_scm/sim_computers.h"
+#include "tests/support/workers_ended.h"
 
 #include <atomic>
 
@@ -178,7 +179,7 @@ TEST_F(SlowComputerTest, QuittingWhileAnyCommandsCallHangs)
         EXPECT_FALSE(Window().CommandRunning());
         Net.Release(Far);
         Form.reset();
-        EXPECT_TRUE(WaitUntil([] { return TCommandRunner::RunningCount() == 0 && TCatalogueWorker::RunningCount() == 0; }));
+        EXPECT_TRUE(WaitUntil(WorkersEnded));
     }
     EXPECT_TRUE(Boxes.Asked.empty());
     EXPECT_EQ(Net.Computer(Far).CallCount(TSimCall::DeleteService), 0);

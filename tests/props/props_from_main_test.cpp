@@ -54,7 +54,8 @@ TEST_F(PropsFromMain, ShowsTheConfigurationInForceAndOffersNoDependant)
         PostMessageW(dialog, WM_CLOSE, 0, 0);
         return true;
     });
-    EXPECT_TRUE(Window().Actions().Execute(TFormMain::ActProps));
+    // The dialog shows once the command's reads have come back from its worker.
+    EXPECT_TRUE(Run(TFormMain::ActProps));
     EXPECT_TRUE(shown);
     EXPECT_TRUE(Boxes.Asked.empty());
 }

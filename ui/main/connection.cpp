@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "services/catalogue_reader.h"
 #include "services/catalogue_worker.h"
+#include "services/let_go.h"
 #include "ui/base/application.h"
 #include "ui/base/delay.h"
 #include "ui/main/list_model.h"
@@ -49,6 +50,8 @@ bool TServiceListModel::Connect(const std::wstring& machineName)
     FConnectionLost = false;
     std::unique_ptr<TSCManager> old = std::exchange(FManager, std::move(manager));
     HandOver(&read);
+    // Its handle is closed by a call to the computer left, which may hang.
+    LetGoAlone(std::move(old));
     return true;
 }
 
