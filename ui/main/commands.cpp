@@ -78,7 +78,7 @@ TServiceCommands::TServiceCommands(TServiceList& list, TActionList& actions, THo
     FActions.OnUpdate = [this] { ActionsUpdate(); };
     // A computer's new records wait while a command uses its old ones.
     FList.Installation().InUse = [this](const std::wstring& machine) {
-        return (FStep.has_value() || FEnded.has_value() || FHoldsTarget) && SameTextAscii(machine, FTargetMachine);
+        return (FStep.has_value() || FEnded.has_value() || FHoldsTarget) && SameComputer(machine, FTargetMachine);
     };
 }
 

@@ -126,7 +126,7 @@ std::vector<std::wstring> TInstallation::Computers() const
 TServiceListModel* TInstallation::FindComputer(const std::wstring& machineName) const
 {
     for (const auto& part : FParts)
-        if (SameTextAscii(part->Model->Manager().MachineName(), machineName))
+        if (SameComputer(part->Model->Manager().MachineName(), machineName))
             return part->Model.get();
     return nullptr;
 }
@@ -161,7 +161,7 @@ int TInstallation::RowOfName(const std::wstring& machineName, const std::wstring
 {
     int offset = 0;
     for (const auto& part : FParts) {
-        if (SameTextAscii(part->Model->Manager().MachineName(), machineName)) {
+        if (SameComputer(part->Model->Manager().MachineName(), machineName)) {
             if (ShowsOwnRow(*part))
                 return serviceName.empty() ? offset : -1;
             const int row = serviceName.empty() ? -1 : part->Model->RowOfName(serviceName);
@@ -277,7 +277,7 @@ void TInstallation::SetComputers(const std::vector<std::wstring>& computers)
     Moved([&] {
         for (const std::wstring& computer : computers) {
             auto kept = std::find_if(old.begin(), old.end(), [&](const auto& part) {
-                return part && SameTextAscii(part->Model->Manager().MachineName(), computer);
+                return part && SameComputer(part->Model->Manager().MachineName(), computer);
             });
             if (kept != old.end()) {
                 FParts.push_back(std::move(*kept));

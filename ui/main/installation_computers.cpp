@@ -69,14 +69,7 @@ bool Holds(const std::vector<std::wstring>& computers, const std::wstring& name)
 }
 }  // namespace
 
-bool SameComputer(const std::wstring& a, const std::wstring& b)
-{
-    const bool thisA = a.empty() || IsThisComputerName(a);
-    const bool thisB = b.empty() || IsThisComputerName(b);
-    if (thisA || thisB)
-        return thisA == thisB;
-    return CompareTextCI(a, b) == 0;
-}
+bool SameComputer(const std::wstring& a, const std::wstring& b) { return CompareTextCI(a, b) == 0; }
 
 std::vector<std::wstring> InstallationFromEntries(const std::vector<std::wstring>& entries)
 {

@@ -15,8 +15,9 @@
 // The most computers an installation holds.
 constexpr size_t MaxInstallationComputers = 32;
 
-// Whether two names (as the list holds them) are one computer: the same name, letter case
-// ignored; this computer under any of its names is the empty one.
+// Whether two names as the list holds them are one computer: the same name, letter case
+// ignored (this computer is the empty name whichever of its names it was given by: that is
+// looked up once, as a name enters the list, never when names are compared).
 bool SameComputer(const std::wstring& a, const std::wstring& b);
 
 // The list from stored entries: names that cannot be a computer's are skipped, a computer met

@@ -5,6 +5,7 @@
 #include "common/finally.h"
 #include "common/text.h"
 #include "erp/exe_type.h"
+#include "services/let_go.h"
 #include "services/sc_buffer.h"
 #include "ui/base/delay.h"
 #include "ui/main/command_ids.h"
@@ -171,16 +172,21 @@ void TServiceListModel::Abandon() noexcept
     if (FReadAhead && !FReadAhead->Done()) {
         FReadAhead->Stop();
         try {
-            // An empty catalogue of the same computer stands in until the list goes; the
-            // reader's thread uses the read one and the one it connects until its call returns,
-            // so both are left to the process's end.
+            // The reader's thread uses the catalogue it connects until its call returns: both go
+            // on a thread of their own, the reader (waiting for its thread) first. An empty
+            // catalogue of the same computer stands in until the list goes.
+            struct TAbandonedRead {
+                std::unique_ptr<TSCManager> Connected;
+                std::unique_ptr<TCatalogueReader> Reader;  // goes first
+            };
             auto standIn = std::make_unique<TSCManager>(FManager->MachineName(), FManager->DesiredAccess(),
                                                         FManager->DatabaseName(), FManager->Scm());
-            static_cast<void>(FManager.release());
-            static_cast<void>(FReadAhead.release());
-            FManager = std::move(standIn);
+            auto abandoned = std::make_shared<TAbandonedRead>();
+            abandoned->Connected = std::exchange(FManager, std::move(standIn));
+            abandoned->Reader = std::move(FReadAhead);
+            LetGoAlone(std::move(abandoned));
         } catch (...) {
-            // No room for a stand-in: the read is waited for as the list stops.
+            // No room for it: the read is waited for as the list stops.
         }
     }
     Stop();

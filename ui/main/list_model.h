@@ -138,8 +138,8 @@ public:
     bool BackgroundRead() const { return FReadAhead != nullptr; }
     bool BackgroundReadDone() const { return FReadAhead && FReadAhead->Done(); }
     // The list goes for good while a read of its computer may still be held by a host that does
-    // not answer: the list stops, and the read goes on alone with the catalogue it connects
-    // (both left to the process's end, never waited for).
+    // not answer: the list stops, and the read goes on alone with the catalogue it connects,
+    // both freed on a thread of their own once it has returned (LetGoAlone), never waited for.
     void Abandon() noexcept;
 
     // The timer's refresh, asked of the worker (nothing when its last tick has not ended): every
