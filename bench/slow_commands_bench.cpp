@@ -6,6 +6,8 @@
 //                            Stop with two dependants, Restart, Pause, Resume, F5 and Connect
 //   slow_command_overhead    the largest of each command's time over its own calls' (its
 //                            worker's calls times 50 ms), each printed beside it with its calls
+//   hung_quit_ms             from closing the window while a call hangs to the end of the
+//                            program's message loop
 #include "bench/bench_support.h"
 
 #include "common/errors.h"
@@ -166,6 +168,41 @@ void Bench()
         Print(L"slow_max_answer_connect_ms", sampler.Longest);
         longest = std::max({commandsLongest, rebuildLongest, sampler.Longest.load()});
         net.SetDelay(Far, 0);
+    }
+    // Quitting while a call hangs on the far computer (Stop's wait for a dependant): from the
+    // close to the point where the program's message loop ends with its window and it leaves
+    // what the window held to the process's end.
+    {
+        Application().ClearTerminated();
+        auto form = std::make_unique<TFormMain>(net, false, false, Far);
+        form->Show();
+        KillTimer(form->Handle(), TFormMain::TimerUpdate);
+        form->List().Select(form->List().FindCaption(L"Database far"));
+        // The first stop request hangs the computer (its calls go on once released).
+        auto hung = std::make_shared<std::atomic<bool>>(false);
+        remote.OnCall = [&net, hung](TSimCall call, const std::wstring&) {
+            if (call == TSimCall::ControlService && !hung->exchange(true))
+                net.Hang(Far);
+        };
+        boxes.Answer(IDYES);
+        boxes.Answer(IDYES);
+        // Stop is enabled once the row's record is read.
+        const double hangFrom = NowMs();
+        while (!form->Actions().Execute(TFormMain::ActStop)) {
+            if (NowMs() - hangFrom > 10000)
+                throw Exception(L"Stop was refused");
+            DelayWithMessages(20);
+        }
+        while (net.HungCalls(Far) == 0 && NowMs() - hangFrom < 10000)
+            DelayWithMessages(5);
+        if (net.HungCalls(Far) > 0) {
+            const double start = NowMs();
+            PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+            while (form->Handle() && NowMs() - start < 10000)
+                DelayWithMessages(1);
+            Print(L"hung_quit_ms", NowMs() - start);
+        }
+        net.Release(Far);
     }
     // Every thread that calls the network ends before it goes.
     while (TThread::RunningCount() > 0 || !WorkersEnded())

@@ -232,6 +232,8 @@ private:
     // Rows by record, rebuilt when the rows were replaced or sorted.
     mutable std::unordered_map<const TNtService*, int> FRowIndex;
     mutable bool FRowIndexValid = false;
+    // A full read (rebuild, Connect) waits for its reader in a loop of its own: a monitor that
+    // ends meanwhile is noted so that the hand-over does not follow its stale pending state.
     bool FReading = false;
     // A read started ahead of the next full rebuild, which takes it over.
     std::unique_ptr<TCatalogueReader> FReadAhead;
@@ -249,6 +251,8 @@ private:
     unsigned FTickGeneration = 0;
     int FReadCredit = 0;
     int FLastReread = 0;
+    // Counts the rows' replacements: a tick or a tip's read that started before one applies
+    // nothing to the new rows.
     unsigned FGeneration = 0;
     std::unordered_map<unsigned, std::exception_ptr> FDependantsErrors;
     // Services whose monitor ended while a full read ran: their pending state in the read is

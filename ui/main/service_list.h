@@ -104,5 +104,7 @@ private:
     bool FSelected = false;
     std::wstring FSelectedMachine;
     std::wstring FSelectedName;
+    // A tip's record is read in a loop of its own (the list view asks for the tip's text as it
+    // shows it): a second tip asked for meanwhile is not shown.
     bool FTipReading = false;
 };

@@ -129,7 +129,9 @@ private:
     // writes what differs from them.
     TServiceSettings FLoaded;
     TServiceNameBox FNameBox{FormCaption};
-    bool FApplying = false;  // an installer is being waited for
+    // OK waits for the installer in a loop of its own: the dialog is not closed or applied
+    // again meanwhile.
+    bool FApplying = false;
     std::unique_ptr<TParamsBox> FParamsBox;  // made once the Parameters box exists
     HWND FTooltip = nullptr;  // owned by the window
     bool FSized = false;
