@@ -15,4 +15,4 @@ on_virtual_display bash -c 'rc=0; for program in "${@:2}"; do wine "$program" ||
   wine "$1" "${SM_STARTUP_SERVICES:-2000}" || rc=1; exit $rc' benchmarks \
   "$BUILD_DIR/bench/startup_bench.exe" "$BUILD_DIR/bench/services_bench.exe" \
   "$BUILD_DIR/bench/main_window_bench.exe" "$BUILD_DIR/bench/props_bench.exe" \
-  "$BUILD_DIR/bench/slow_commands_bench.exe"
+  "$BUILD_DIR/bench/slow_commands_bench.exe" "$BUILD_DIR/bench/installation_bench.exe"

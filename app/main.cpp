@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "app/switches.h"
 #include "common/computer_name.h"
+#include "ui/main/installation_computers.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "services/scm_api.h"
@@ -16,16 +17,18 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
-// The computer of "/computer:NAME" or "/computer NAME"; this computer (empty) without the
-// switch, for one of its own names, and after a name that cannot be a computer's, which is
-// reported.
-std::wstring StartComputer()
+// The computer of "/computer:NAME" or "/computer NAME", shown alone for this run; this computer
+// (empty) for one of its own names, and after a name that cannot be a computer's, which is
+// reported; none without the switch (the installation's computers are shown).
+std::optional<std::wstring> StartComputer()
 {
     const std::optional<std::wstring> text = SwitchValue(L"computer");
     if (!text)
-        return {};
+        return std::nullopt;
     std::wstring error;
     const std::optional<std::wstring> name = ComputerNameFromText(*text, error);
     if (!name) {
@@ -33,7 +36,7 @@ std::wstring StartComputer()
                           L"The services of this computer are shown.",
                           {error}),
                       ApplicationTitle, MB_ICONERROR);
-        return {};
+        return std::wstring();
     }
     return IsThisComputerName(*name) ? std::wstring() : *name;
 }
@@ -62,7 +65,11 @@ int RunProgram()
     // Under Wine the manager's answers about dependencies are completed from the registry.
     IServiceControlManager& scm = RunsUnderWine() ? WineServiceControlManager() : SystemServiceControlManager();
     // The switch was read during static initialisation, before anything else ran.
-    auto mainForm = std::make_unique<TFormMain>(scm, ShowAllServices, /*readAhead*/ true, StartComputer());
+    // The installation's computers as kept, unless the command line names one for this run.
+    const std::optional<std::wstring> alone = StartComputer();
+    auto mainForm = std::make_unique<TFormMain>(scm, ShowAllServices, /*readAhead*/ true,
+                                                alone ? std::vector<std::wstring>{*alone} : LoadInstallationComputers(),
+                                                /*keepsInstallation*/ !alone);
     mainForm->Show();
     app.Run();
     // The window has closed (its layout is saved). What it held of the manager goes with the

@@ -2,16 +2,29 @@
 
 #include "common/errors.h"
 
-TCatalogueReader::TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter, TSCManager* connect)
+namespace {
+std::atomic<int> GRunning{0};
+}  // namespace
+
+int TCatalogueReader::RunningCount() { return GRunning.load(); }
+
+TCatalogueReader::TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter, TSCManager* connect,
+                                   std::function<void()> done)
     : FCatalogue(std::make_unique<TSCManager>(like.MachineName(), like.DesiredAccess(), like.DatabaseName(), like.Scm())),
-      FConnect(connect), FDone(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+      FConnect(connect), FOnDone(std::move(done)), FDone(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
     if (!FDone)
         RaiseLastOSError();
     FCatalogue->SetGroupOrderLocation(like.GroupOrderLocation());
     FCatalogue->StopWhen(&FStop);
     FCatalogue->ReadWhen(std::move(filter));
-    FThread = std::thread(&TCatalogueReader::Read, this);
+    ++GRunning;
+    try {
+        FThread = std::thread(&TCatalogueReader::Read, this);
+    } catch (...) {
+        --GRunning;
+        throw;
+    }
 }
 
 TCatalogueReader::~TCatalogueReader()
@@ -38,6 +51,14 @@ void TCatalogueReader::Read() noexcept
         // A failing close is dropped, as the catalogue's end would.
     }
     SetEvent(FDone.get());
+    if (FOnDone) {
+        try {
+            FOnDone();
+        } catch (...) {
+            // Whoever waits still sees the event.
+        }
+    }
+    --GRunning;
 }
 
 TSCManager& TCatalogueReader::Result()

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -25,9 +26,10 @@ public:
     // filter: which records are read (TSCManager::ReadWhen); none: all. connect: a catalogue
     // that nobody else touches meanwhile, whose own connection is made on the reader's thread
     // once the read has succeeded (to another computer, a round trip the GUI thread would
-    // otherwise wait for); its failure is the read's.
+    // otherwise wait for); its failure is the read's. done: called on the reader's thread once
+    // the read has ended (after DoneEvent is set); null: nobody is told.
     explicit TCatalogueReader(const TSCManager& like, TSCManager::TReadFilter filter = nullptr,
-                              TSCManager* connect = nullptr);
+                              TSCManager* connect = nullptr, std::function<void()> done = nullptr);
     ~TCatalogueReader();
     TCatalogueReader(const TCatalogueReader&) = delete;
     TCatalogueReader& operator=(const TCatalogueReader&) = delete;
@@ -40,11 +42,16 @@ public:
     // Once done: the catalogue read, or the read's error raised again.
     TSCManager& Result();
 
+    // The readers' threads that have not ended, those of readers left to the process's end
+    // included (a test waits for 0 before its simulated manager goes).
+    static int RunningCount();
+
 private:
     void Read() noexcept;
 
     std::unique_ptr<TSCManager> FCatalogue;
     TSCManager* FConnect;
+    std::function<void()> FOnDone;
     std::exception_ptr FError;
     std::atomic<bool> FStop{false};
     UniqueKernelHandle FDone;

@@ -18,7 +18,7 @@
 #include "ui/about/form_about.h"
 #include "ui/base/application.h"
 #include "ui/base/delay.h"
-#include "ui/main/form_connect.h"
+#include "ui/main/form_computers.h"
 #include "ui/main/form_main.h"
 #include "ui/props/form_password.h"
 #include "ui/props/form_props.h"
@@ -272,10 +272,10 @@ TEST_F(DpiRender, PasswordPrompt)
     Look(form, "password");
 }
 
-TEST_F(DpiRender, ConnectDialog)
+TEST_F(DpiRender, ComputersDialog)
 {
-    TFormConnect form(L"erp-app1", {L"erp-app1", L"erp-db1.example.com"});
-    Look(form, "connect");
+    TFormComputers form({L"", L"erp-app1", L"erp-db1.example.com"}, {L"erp-app1", L"erp-db1.example.com"});
+    Look(form, "computers");
 }
 
 TEST_F(DpiRender, AboutWindow)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tests/main/list_ticks.h"
+#include "services/catalogue_reader.h"
 #include "services/catalogue_worker.h"
 #include "services/command_runner.h"
 #include "tests/sim_scm/sim_scm.h"

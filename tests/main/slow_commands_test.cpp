@@ -137,7 +137,7 @@ TEST_F(SlowComputerTest, WhileACallHangsTheWindowAnswersRefusesOtherCommandsAndQ
         if (Net.HungCalls(Far) == 0)
             return false;
         refused = !Window().Actions().Execute(TFormMain::ActRebuild) && !Window().Actions().Execute(TFormMain::ActStart) &&
-                  !Window().Actions().Execute(TFormMain::ActConnect) && Window().CommandRunning() && BusyCount() > 0;
+                  !Window().Actions().Execute(TFormMain::ActComputers) && Window().CommandRunning() && BusyCount() > 0;
         step = StepPanel();
         Window().Close();
         closed = Window().Handle() == nullptr;

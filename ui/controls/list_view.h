@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 class TListView {
 public:
@@ -77,6 +78,12 @@ public:
         item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
         item.fmt |= arrow == saUp ? HDF_SORTUP : arrow == saDown ? HDF_SORTDOWN : 0;
         Header_SetItem(header, index, &item);
+    }
+    void DeleteColumn(int index) const { ListView_DeleteColumn(FWnd, index); }
+    // The order the columns are drawn in, by index.
+    void SetColumnOrder(const std::vector<int>& order) const
+    {
+        ListView_SetColumnOrderArray(FWnd, static_cast<int>(order.size()), const_cast<int*>(order.data()));
     }
     int ColumnWidth(int index) const { return ListView_GetColumnWidth(FWnd, index); }
     void SetColumnWidth(int index, int width) const { ListView_SetColumnWidth(FWnd, index, width); }

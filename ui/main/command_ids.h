@@ -14,7 +14,7 @@ enum TActionId : int {
     ActProps,
     ActAbout,
     ActRestart,
-    ActConnect,
+    ActComputers,  // Computers of the installation...
 };
 
 // The images of the main window's image list, in list order; images.cpp holds their pictures.

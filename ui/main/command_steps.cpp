@@ -10,6 +10,7 @@
 #include "services/service_monitor.h"
 #include "ui/base/application.h"
 #include "ui/main/connection.h"
+#include "ui/main/installation_computers.h"
 
 namespace {
 DWORD ControlCode(TServiceControl operation)
@@ -47,9 +48,9 @@ void CheckOutcome(const std::wstring& name, TServiceControl operation, const TSt
 
 TCommandRunner& TServiceCommands::Runner()
 {
-    // One connection per computer: the list connected elsewhere gets a runner of its own, and
-    // the old one ends alone (its host may hang).
-    const std::wstring& machine = FList.Manager().MachineName();
+    // One connection to the command's computer: a command on another computer gets a runner of
+    // its own, and the old one ends alone (its host may hang).
+    const std::wstring& machine = FTargetMachine;
     if (!FRunner || FRunner->Abandoned() || !SameTextAscii(FRunner->MachineName(), machine)) {
         if (FRunner)
             FRunner->Abandon();
@@ -105,6 +106,9 @@ void TServiceCommands::FinishEnded()
     ShowStep(L"");
     if (std::exception_ptr error = std::exchange(FEndedError, nullptr))
         ReportError(error);
+    // The records of the command's computer are free again: a read of it that ended meanwhile
+    // is taken over.
+    FList.TakeResults();
 }
 
 void TServiceCommands::ReportError(std::exception_ptr error)
@@ -113,7 +117,7 @@ void TServiceCommands::ReportError(std::exception_ptr error)
         try {
             std::rethrow_exception(error);
         } catch (const EOSError&) {
-            RaiseIfConnectionLost();
+            RaiseIfConnectionLost(FTargetMachine);
             throw;
         }
     } catch (...) {
@@ -163,41 +167,58 @@ void TServiceCommands::ShowStep(const std::wstring& step)
 
 void TServiceCommands::ShowStep(TServiceControl operation, const std::wstring& name)
 {
-    ShowStep(Fmt(L"%s %s...", {ControlInfo(operation).Operation, DisplayNameOf(name)}));
+    ShowStep(Fmt(L"%s %s...", {ControlInfo(operation).Operation, StepTarget(name)}));
+}
+
+std::wstring TServiceCommands::StepTarget(const std::wstring& name) const
+{
+    // With several computers the step says which one's service it is.
+    if (!FList.Installation().Several())
+        return DisplayNameOf(name);
+    return Fmt(L"%s on %s", {DisplayNameOf(name), ComputerDisplayName(FTargetMachine)});
+}
+
+TServiceListModel& TServiceCommands::Target() const
+{
+    if (TServiceListModel* list = FList.Installation().FindComputer(FTargetMachine))
+        return *list;
+    throw Exception(Fmt(L"The computer \"%s\" is no longer in the installation.", {ComputerDisplayName(FTargetMachine)}));
 }
 
 std::wstring TServiceCommands::DisplayNameOf(const std::wstring& name) const
 {
     TNtService* service = nullptr;
-    return FList.Manager().FindService(name, service) ? service->DisplayName() : name;
+    return Target().Manager().FindService(name, service) ? service->DisplayName() : name;
 }
 
 void TServiceCommands::ApplyRecord(const TServiceRecordData& data)
 {
+    TServiceListModel& list = Target();
     TNtService* service = nullptr;
-    if (!FList.Manager().FindService(data.ServiceName, service))
+    if (!list.Manager().FindService(data.ServiceName, service))
         return;
     service->ApplyRecord(data);
-    FList.PaintService(service);
+    list.PaintService(service);
 }
 
 void TServiceCommands::ApplyStatus(const std::wstring& name, const SERVICE_STATUS& status)
 {
+    TServiceListModel& list = Target();
     TNtService* service = nullptr;
-    if (!FList.Manager().FindService(name, service))
+    if (!list.Manager().FindService(name, service))
         return;
     service->ApplyListed(service->DisplayName(), status);
-    FList.PaintService(service);
+    list.PaintService(service);
 }
 
 void TServiceCommands::FollowWithMonitor(const std::wstring& name, TServiceControl operation)
 {
+    TServiceListModel& list = Target();
     TNtService* service = nullptr;
-    if (!FList.Manager().FindService(name, service))
+    if (!list.Manager().FindService(name, service))
         return;
-    const int row = FList.FindItemByService(service);
-    if (TItemData* data = row >= 0 ? FList.ItemData(row) : nullptr; data && !data->Monitor)
-        FList.StartMonitor(data, operation);
+    if (TItemData* data = list.Row(list.RowOf(service)); data && !data->Monitor)
+        list.StartMonitor(data, operation);
 }
 
 TStep<std::vector<TServiceRecordData>> TServiceCommands::ReadRecords(std::vector<std::wstring> names)
@@ -248,7 +269,7 @@ TStep<> TServiceCommands::ControlAndWait(std::wstring name, TServiceControl oper
     ShowStep(operation, name);
     // A dependant found starting or stopping was followed by a monitor: its outcome is this
     // wait's now (one that is started and then stopped has not failed to start).
-    FList.StopFollowing(name);
+    Target().StopFollowing(name);
     auto controlAndWait = [name, operation](TRunnerConnection& c) {
         auto abandoned = [&c] { return c.Abandoned(); };
         switch (operation) {

@@ -4,11 +4,13 @@
 #include "ui/main/commands.h"
 
 #include "ui/main/connection.h"
-#include "ui/main/form_connect.h"
+#include "ui/main/form_computers.h"
+#include "ui/main/installation_computers.h"
 #include "ui/main/images.h"
 
 #include "common/computer_name.h"
 #include "common/errors.h"
+#include "common/finally.h"
 #include "common/format.h"
 #include "common/text.h"
 #include "erp/exe_type.h"
@@ -74,10 +76,15 @@ TServiceCommands::TServiceCommands(TServiceList& list, TActionList& actions, THo
                       [this, handler = row.OnExecute] { RunHandler(handler); }});
     }
     FActions.OnUpdate = [this] { ActionsUpdate(); };
+    // A computer's new records wait while a command uses its old ones.
+    FList.Installation().InUse = [this](const std::wstring& machine) {
+        return (FStep.has_value() || FEnded.has_value() || FHoldsTarget) && SameComputer(machine, FTargetMachine);
+    };
 }
 
 TServiceCommands::~TServiceCommands()
 {
+    FList.Installation().InUse = nullptr;
     if (FRunner)
         FRunner->Abandon();
     FStep.reset();
@@ -108,11 +115,11 @@ std::span<const TServiceCommands::TActionRow> TServiceCommands::ActionTable()
         {.Id = ActRebuild, .Name = L"ActRebuild", .Caption = L"Refresh", .Hint = L"Rebuild service list",
          .ShortCuts = {{VK_F5}}, .Image = imgRefresh, .OnExecute = &TServiceCommands::ActRebuildExecute,
          .Enabled = [](const S& s) { return s.Idle; }, .ToolBarGroup = 2, .Menu = mnView, .MenuGroup = 1, .PopupGroup = 2},
-        // The installers run on this computer.
+        // The installers run on this computer, whatever row is selected.
         {.Id = ActInstall, .Name = L"ActInstall", .Caption = L"Add...", .Hint = L"Install new service",
          .ShortCuts = {{VK_INSERT}}, .OnExecute = &TServiceCommands::ActInstallExecute,
          .Enabled = [](const S& s) { return s.Idle && !s.Remote; },
-         .RemoteHint = L"Install new service|Installs on this computer only: connect to the local computer first",
+         .RemoteHint = L"Install new service|Installs on this computer only: add this computer to the installation first",
          .Menu = mnService, .MenuGroup = 2, .PopupGroup = 3},
         {.Id = ActUninstall, .Name = L"ActUninstall", .Caption = L"Remove", .Hint = L"Uninstall service",
          .ShortCuts = {{VK_DELETE}}, .OnExecute = &TServiceCommands::ActUninstallExecute,
@@ -122,9 +129,10 @@ std::span<const TServiceCommands::TActionRow> TServiceCommands::ActionTable()
          .ShortCuts = {{VK_RETURN}}, .Image = imgProperties, .OnExecute = &TServiceCommands::ActPropsExecute,
          .Enabled = [](const S& s) { return s.Idle && s.Row; }, .ToolBarGroup = 2, .Menu = mnService, .MenuGroup = 3,
          .PopupGroup = 4},
-        {.Id = ActConnect, .Name = L"ActConnect", .Caption = L"Connect to another computer...",
-         .Hint = L"Connect|Show and manage the services of another computer", .OnExecute = &TServiceCommands::ActConnectExecute,
-         .Enabled = [](const S& s) { return s.Idle; }, .Menu = mnProgram, .MenuGroup = 1},
+        {.Id = ActComputers, .Name = L"ActComputers", .Caption = L"Computers of the installation...",
+         .Hint = L"Computers|Choose the computers whose services the list shows",
+         .OnExecute = &TServiceCommands::ActComputersExecute, .Enabled = [](const S& s) { return s.Idle; },
+         .Menu = mnProgram, .MenuGroup = 1},
         {.Id = ActQuit, .Name = L"ActQuit", .Caption = L"Quit", .Hint = L"Quit application",
          .ShortCuts = {{VK_F4, true}, {'X', true}}, .Image = imgQuit, .OnExecute = &TServiceCommands::ActQuitExecute,
          .ToolBarGroup = 3, .Menu = mnProgram, .MenuGroup = 2},
@@ -155,6 +163,7 @@ TServiceCommands::TCommandState TServiceCommands::CommandState() const
     // A waiting command still uses the catalogue's records: nothing that acts on them or
     // rebuilds them runs meanwhile.
     state.Idle = !Running();
+    // A computer's own row (it does not answer) offers no command on a service.
     const TItemData* data = FList.SelectedData();
     if (data && data->Service) {
         state.Row = true;
@@ -162,7 +171,7 @@ TServiceCommands::TCommandState TServiceCommands::CommandState() const
         state.State = data->Service->ServiceState();
         state.Controls = data->Service->ControlsAccepted();
     }
-    state.Remote = !FList.Manager().MachineName().empty();
+    state.Remote = FList.Installation().FindComputer(std::wstring()) == nullptr;
     return state;
 }
 
@@ -182,32 +191,41 @@ void TServiceCommands::RunHandler(void (TServiceCommands::*handler)())
     try {
         (this->*handler)();
     } catch (const EOSError&) {
-        RaiseIfConnectionLost();
+        RaiseIfConnectionLost(FList.Manager().MachineName());
         throw;
     }
 }
 
-void TServiceCommands::RaiseIfConnectionLost() const
+void TServiceCommands::RaiseIfConnectionLost(const std::wstring& machine) const
 {
-    const std::wstring& machine = FList.Manager().MachineName();
     try {
         throw;
     } catch (const EOSError& error) {
         if (!machine.empty() && IsLostConnectionError(error.ErrorCode())) {
-            // The catalogue's next use connects anew.
-            FList.NoteConnectionLost();
-            throw Exception(ConnectionLostText(machine, error.Message()));
+            // The catalogue's next use connects anew; with several computers its row says it.
+            const std::wstring message = ConnectionLostText(machine, error.Message());
+            FList.Installation().NoteConnectionLost(machine, message);
+            throw Exception(message);
         }
     } catch (...) {
     }
+}
+
+const TNtService* TServiceCommands::SelectTarget()
+{
+    const TItemData* data = FList.SelectedData();
+    if (FStep || !data || !data->Service)
+        return nullptr;  // one command at a time; a computer's own row has no service
+    FTargetMachine = data->List->Manager().MachineName();
+    return data->Service;
 }
 
 // ---- The commands ----------------------------------------------------------------------------
 
 void TServiceCommands::ActStartExecute()
 {
-    if (TItemData* data = FList.SelectedData())
-        Launch(StartCommand(data->Service->ServiceName()));
+    if (const TNtService* service = SelectTarget())
+        Launch(StartCommand(service->ServiceName()));
 }
 
 // The services it depends on that are stopped are named in a question and, on Yes, started
@@ -269,8 +287,8 @@ TStep<bool> TServiceCommands::ConfirmStopAndStopDependants(std::wstring name, st
 
 void TServiceCommands::ActStopExecute()
 {
-    if (TItemData* data = FList.SelectedData())
-        Launch(StopCommand(data->Service->ServiceName()));
+    if (const TNtService* service = SelectTarget())
+        Launch(StopCommand(service->ServiceName()));
 }
 
 TStep<> TServiceCommands::StopCommand(std::wstring name)
@@ -283,8 +301,8 @@ TStep<> TServiceCommands::StopCommand(std::wstring name)
 
 void TServiceCommands::ActRestartExecute()
 {
-    if (TItemData* data = FList.SelectedData())
-        Launch(RestartCommand(data->Service->ServiceName()));
+    if (const TNtService* service = SelectTarget())
+        Launch(RestartCommand(service->ServiceName()));
 }
 
 // Stop with Stop's questions, waited for within the service's own time limits; then the service
@@ -316,8 +334,8 @@ TStep<> TServiceCommands::RestartCommand(std::wstring name)
 
 void TServiceCommands::ActPauseExecute()
 {
-    if (TItemData* data = FList.SelectedData())
-        Launch(PauseCommand(data->Service->ServiceName()));
+    if (const TNtService* service = SelectTarget())
+        Launch(PauseCommand(service->ServiceName()));
 }
 
 TStep<> TServiceCommands::PauseCommand(std::wstring name)
@@ -328,8 +346,8 @@ TStep<> TServiceCommands::PauseCommand(std::wstring name)
 
 void TServiceCommands::ActUninstallExecute()
 {
-    if (TItemData* data = FList.SelectedData())
-        Launch(RemoveCommand(data->Service->ServiceName()));
+    if (const TNtService* service = SelectTarget())
+        Launch(RemoveCommand(service->ServiceName()));
 }
 
 TStep<> TServiceCommands::RemoveCommand(std::wstring name)
@@ -342,7 +360,7 @@ TStep<> TServiceCommands::RemoveCommand(std::wstring name)
                    WarningFlags))
         co_return;
     TBusyCursor busy;
-    ShowStep(Fmt(L"Removing %s...", {DisplayNameOf(name)}));
+    ShowStep(Fmt(L"Removing %s...", {StepTarget(name)}));
     auto remove = [name](TRunnerConnection& c) {
         IServiceControlManager& scm = c.Scm();
         UniqueScHandleOf service(scm, scm.OpenServiceW(c.Manager(), name.c_str(), DELETE));
@@ -356,7 +374,7 @@ TStep<> TServiceCommands::RemoveCommand(std::wstring name)
     co_await RunnerCall<bool>(Runner(), std::move(remove));
     // The command's own last step: nothing uses the old records after it.
     FList.SelectAfterRebuild(TServiceList::TRebuildSelection::NextOfRemoved);
-    Rebuild(true);
+    RebuildComputer(FTargetMachine);
 }
 
 void TServiceCommands::Rebuild(bool refreshAll)
@@ -373,7 +391,19 @@ void TServiceCommands::Rebuild(bool refreshAll)
         const std::wstring& machine = FList.Manager().MachineName();
         if (!connected && !machine.empty())
             throw Exception(ConnectFailureText(machine, error));
-        RaiseIfConnectionLost();
+        RaiseIfConnectionLost(machine);
+        throw;
+    }
+}
+
+void TServiceCommands::RebuildComputer(const std::wstring& machineName)
+{
+    TCommandScope command(*this);
+    FActions.Update();
+    try {
+        FList.RebuildComputer(machineName);
+    } catch (const EOSError&) {
+        RaiseIfConnectionLost(machineName);
         throw;
     }
 }
@@ -393,11 +423,24 @@ void TServiceCommands::Connect(const std::wstring& machineName)
         FHost.OnConnected();
 }
 
-void TServiceCommands::ActConnectExecute()
+void TServiceCommands::ActComputersExecute()
 {
-    std::wstring machine = FList.Manager().MachineName();
-    if (AskComputer(machine))
-        Connect(machine);
+    std::vector<std::wstring> computers = FList.Installation().Computers();
+    {
+        // Nothing else runs while the dialog is open: the computers it removes take their records.
+        TCommandScope dialog(*this);
+        if (!AskInstallationComputers(computers))
+            return;
+    }
+    SetComputers(computers);
+}
+
+void TServiceCommands::SetComputers(const std::vector<std::wstring>& computers)
+{
+    TCommandScope command(*this);
+    FList.SetComputers(computers);
+    if (FHost.OnComputersSet)
+        FHost.OnComputersSet(computers);
 }
 
 void TServiceCommands::ActRebuildExecute() { FHost.OnRefresh(); }
@@ -406,22 +449,29 @@ void TServiceCommands::ActQuitExecute() { FHost.OnQuit(); }
 
 void TServiceCommands::ActInstallExecute()
 {
+    // The installers run on this computer: the service goes there, whatever row is selected.
+    TServiceListModel* here = FList.Installation().FindComputer(std::wstring());
+    if (!here || Running())
+        return;
     bool installed = false;
     {
-        // The dialog offers the catalogue's records as dependencies: no rebuild meanwhile.
+        // The dialog offers this computer's records as dependencies: no new records meanwhile.
         TCommandScope command(*this);
-        installed = ShowServiceProperties(FList.Manager(), nullptr);
+        FTargetMachine.clear();
+        FHoldsTarget = true;
+        TFinally released([this] { FHoldsTarget = false; });
+        installed = ShowServiceProperties(here->Manager(), nullptr);
     }
     if (installed && !Application().Terminated()) {
         FList.SelectAfterRebuild(TServiceList::TRebuildSelection::NewService);
-        Rebuild(true);
+        RebuildComputer(std::wstring());
     }
 }
 
 void TServiceCommands::ActPropsExecute()
 {
-    if (TItemData* data = FList.SelectedData())
-        Launch(PropsCommand(data->Service->ServiceName()));
+    if (const TNtService* service = SelectTarget())
+        Launch(PropsCommand(service->ServiceName()));
 }
 
 // The record read afresh on the worker, the dialog on it, and after OK the record read again.
@@ -431,16 +481,17 @@ TStep<> TServiceCommands::PropsCommand(std::wstring name)
         TBusyCursor busy;
         co_await ReadRecord(name);
     }
+    // The dialog offers the services of the service's own computer only.
     TNtService* service = nullptr;
-    if (!FList.Manager().FindService(name, service))
+    if (!Target().Manager().FindService(name, service))
         co_return;
     // Its dependants too: the dialog offers none of the services that depend on this one.
-    if (!FList.ReadDependants(service) || !FList.Manager().FindService(name, service))
+    if (!Target().ReadDependants(service) || !Target().Manager().FindService(name, service))
         co_return;
     bool changed = false;
     {
         TCommandScope dialog(*this);
-        changed = ShowServiceProperties(FList.Manager(), service);
+        changed = ShowServiceProperties(Target().Manager(), service);
     }
     if (!changed || FCloseRequested)
         co_return;
@@ -452,9 +503,11 @@ TStep<> TServiceCommands::PropsCommand(std::wstring name)
         try {
             std::rethrow_exception(read.front().Error);
         } catch (const EOSError& error) {
-            const std::wstring& machine = FList.Manager().MachineName();
-            if (!machine.empty() && IsLostConnectionError(error.ErrorCode()) && FList.NoteConnectionLost())
-                throw Exception(ConnectionLostText(machine, error.Message()));
+            const std::wstring& machine = FTargetMachine;
+            const std::wstring message = ConnectionLostText(machine, error.Message());
+            if (!machine.empty() && IsLostConnectionError(error.ErrorCode()) &&
+                FList.Installation().NoteConnectionLost(machine, message))
+                throw Exception(message);
         } catch (...) {
         }
 }

@@ -1,14 +1,15 @@
 // The main window's commands on the selected service: the action table (one row a command:
 // caption, hint, shortcuts, picture, handler, enabling rule, and where it appears), and
 // starting, stopping, restarting, pausing, resuming, removing, adding and showing services,
-// with their dependencies and dependants, and connecting the list to another computer.
+// with their dependencies and dependants, and choosing the installation's computers. A command
+// on a service acts on the computer of the service's row.
 //
 // A new command: its id in command_ids.h, its row in ActionTable and its handler here; a new
 // picture: its index in command_ids.h and its drawing in the picture table of images.cpp.
 //
 // Start, Stop, Restart, Pause, Remove and Properties... run as steps (command_step.h): every
 // call they make of the manager runs on the commands' worker (TCommandRunner, a connection of
-// its own to the list's computer), and the GUI thread asks the questions, shows each step in
+// its own to the command's computer), and the GUI thread asks the questions, shows each step in
 // the status bar and applies what the worker found, between the steps. While a command runs
 // (or the list is read anew) the commands and the rebuild that would free the catalogue's
 // records are refused. Closing the window ends a command that waits for its worker at once
@@ -51,6 +52,8 @@ public:
         std::function<void()> OnQuit;       // Quit, or a close put off until a command unwound
         std::function<void()> OnRefresh;    // the Refresh command (the window's first show may be due)
         std::function<void()> OnConnected;  // the list was connected to another computer
+        // The installation's computers were chosen anew (to be kept, when the window keeps them).
+        std::function<void(const std::vector<std::wstring>& computers)> OnComputersSet;
     };
 
     // The message the commands' worker announces the end of a call with, posted to the list's
@@ -79,10 +82,15 @@ public:
     void TakeResults();
     // Rebuilds the list as a command: nothing else runs meanwhile.
     void Rebuild(bool refreshAll);
-    // Connects the list to the computer (empty: this one) as a command: nothing else runs
+    // Shows the computer alone (empty: this one), for this run, as a command: nothing else runs
     // meanwhile. A failure raises a message that says what went wrong, and the list keeps its
-    // rows. Connect to another computer... asks for the computer, then does this.
+    // rows.
     void Connect(const std::wstring& machineName);
+    // The installation's computers from now on, as a command (Computers of the installation...
+    // asks for them, then does this).
+    void SetComputers(const std::vector<std::wstring>& computers);
+    // One computer's list read anew, as a command, after a command changed its services.
+    void RebuildComputer(const std::wstring& machineName);
 
 private:
     // What the enabling rules look at.
@@ -92,7 +100,7 @@ private:
         bool Free = false;  // a row, and no monitor follows it
         TServiceState State = ssUnknown;
         TServiceControlAccepteds Controls{};
-        bool Remote = false;  // the list shows another computer's services
+        bool Remote = false;  // this computer is not in the installation
     };
     using TEnablingRule = bool (*)(const TCommandState&);
     static bool Always(const TCommandState&) { return true; }
@@ -150,6 +158,8 @@ private:
     void ApplyRecord(const TServiceRecordData& data);
     void ApplyStatus(const std::wstring& name, const SERVICE_STATUS& status);
     std::wstring DisplayNameOf(const std::wstring& name) const;
+    // The service's display name in a step's text, with its computer's name when there are several.
+    std::wstring StepTarget(const std::wstring& name) const;
     void FollowWithMonitor(const std::wstring& name, TServiceControl operation);
     void CloseIfRequested();
 
@@ -170,15 +180,24 @@ private:
     void ActInstallExecute();
     void ActPropsExecute();
     void ActAboutExecute();
-    void ActConnectExecute();
+    void ActComputersExecute();
     // Runs a command's handler; with another computer connected, a lost connection is
     // reported as such.
     void RunHandler(void (TServiceCommands::*handler)());
-    // Raises the lost connection's message when the error being handled says the connected
-    // computer no longer answers; returns otherwise.
-    void RaiseIfConnectionLost() const;
+    // Raises the lost connection's message when the error being handled says the computer no
+    // longer answers (its row says so too, with several computers); returns otherwise.
+    void RaiseIfConnectionLost(const std::wstring& machineName) const;
+    // The selected row's service, whose computer the command acts on from now on; none without
+    // a service's row, or while a command runs.
+    const TNtService* SelectTarget();
+    // The list of the command's computer; raises when it left the installation.
+    TServiceListModel& Target() const;
 
     TServiceList& FList;
+    // The computer the command acts on (empty: this one), and whether a dialog of Add... holds
+    // its records outside of a command's steps.
+    std::wstring FTargetMachine;
+    bool FHoldsTarget = false;
     TActionList& FActions;
     THost FHost;
     // The rebuild, Connect and the properties dialogs still wait in loops of their own (the

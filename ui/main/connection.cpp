@@ -100,3 +100,8 @@ std::wstring ConnectionLostText(const std::wstring& machineName, const std::wstr
                L"Refresh tries again.\r\n\r\n%s",
                {machineName, detail});
 }
+
+std::wstring NoAnswerText(const std::wstring& machineName)
+{
+    return Fmt(L"The computer \"%s\" does not answer: its services are read again as soon as it does.", {machineName});
+}

@@ -13,3 +13,6 @@ std::wstring ConnectFailureText(const std::wstring& machineName, const std::exce
 
 // The message for a connection lost while a read, a refresh or a command ran.
 std::wstring ConnectionLostText(const std::wstring& machineName, const std::wstring& detail);
+
+// The reason shown for a computer that has not answered a read or a refresh for a while.
+std::wstring NoAnswerText(const std::wstring& machineName);

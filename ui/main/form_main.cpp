@@ -4,7 +4,9 @@
 #include "ui/base/application.h"
 #include "ui/base/layout.h"
 #include "ui/base/message_box.h"
+#include "common/format.h"
 #include "ui/main/account_text.h"
+#include "ui/main/installation_computers.h"
 
 #include <commctrl.h>
 
@@ -14,6 +16,8 @@ namespace {
 constexpr int ToolBarHeight = 26;
 constexpr int StatusBarHeight = 19;
 constexpr int StatusPanelWidth = 100;
+// The first panel with several computers: "12 computers, 3 not reachable".
+constexpr int ComputersPanelWidth = 170;
 // The panel after the computer's and the account's: the step a command is at.
 constexpr int StepPanel = 2;
 // The filter box at the tool bar's right end.
@@ -64,9 +68,16 @@ bool EditingKey(const MSG& msg)
 }
 }  // namespace
 
-// The list's catalogue is of the local machine; it connects on its first refresh.
 TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead, const std::wstring& machineName)
-    : FServiceList(scm, showAllServices, machineName),
+    : TFormMain(scm, showAllServices, readAhead, std::vector<std::wstring>{machineName}, false)
+{
+}
+
+// The lists' catalogues connect on their first refresh.
+TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead,
+                     const std::vector<std::wstring>& computers, bool keepsInstallation)
+    : FServiceList(scm, showAllServices, computers),
+      FKeepsInstallation(keepsInstallation),
       FCommands(FServiceList, FActions,
                 {.OnStep = [this](const std::wstring& step) { FStatusBar.SetText(StepPanel, step); },
                  .OnQuit = [this] {
@@ -74,12 +85,25 @@ TFormMain::TFormMain(IServiceControlManager& scm, bool showAllServices, bool rea
                          Close();
                  },
                  .OnRefresh = [this] { Refresh(); },
-                 .OnConnected = [this] { Connected(); }})
+                 .OnConnected = [this] { Connected(); },
+                 .OnComputersSet = [this](const std::vector<std::wstring>& chosen) {
+                     if (FKeepsInstallation)
+                         SaveInstallationComputers(chosen);
+                     Connected();
+                 }})
 {
     FServiceList.OnMonitorFailure = [this](const std::wstring& message) {
         AppMessageBox(message, Caption(), MB_ICONERROR);
     };
     FServiceList.OnConnectionLost = FServiceList.OnMonitorFailure;
+    // With several computers a lost one turns into its row; the status bar says it, no box.
+    FServiceList.OnComputerLost = [this](const std::wstring& message) {
+        FStatusBar.SetText(StepPanel, message.substr(0, message.find(L'\r')));
+    };
+    FServiceList.OnComputersChanged = [this] {
+        if (FShowCompleted)
+            ShowComputerName();
+    };
     if (readAhead)
         FServiceList.ReadAhead();
     CreateForm({.ClassName = ClassName,
@@ -132,8 +156,14 @@ void TFormMain::FitListAboveStatusBar()
 
 void TFormMain::DpiChanged()
 {
-    FStatusBar.SetParts({Scale(StatusPanelWidth), Scale(2 * StatusPanelWidth), -1});
+    SetStatusParts();
     FitListAboveStatusBar();
+}
+
+void TFormMain::SetStatusParts()
+{
+    const int first = FServiceList.Installation().Several() ? ComputersPanelWidth : StatusPanelWidth;
+    FStatusBar.SetParts({Scale(first), Scale(first + StatusPanelWidth), -1});
 }
 
 void TFormMain::CreateMenus()
@@ -219,6 +249,15 @@ void TFormMain::CompleteShow()
 
 void TFormMain::ShowComputerName()
 {
+    const TInstallation& installation = FServiceList.Installation();
+    SetStatusParts();
+    if (installation.Several()) {
+        std::wstring text = Fmt(L"%d computers", {installation.ComputerCount()});
+        if (const int silent = installation.UnreachableCount(); silent > 0)
+            text += Fmt(L", %d not reachable", {silent});
+        FStatusBar.SetText(0, text);
+        return;
+    }
     const std::wstring& machine = Manager().MachineName();
     FStatusBar.SetText(0, machine.empty() ? ComputerNameText() : machine);
 }

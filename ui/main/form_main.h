@@ -39,6 +39,10 @@ public:
     // machineName: the computer whose services the window shows first; empty for this one.
     TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead = false,
               const std::wstring& machineName = {});
+    // computers: the installation's (empty name: this computer), at least one. With
+    // keepsInstallation the computers chosen in the window are stored as the installation's.
+    TFormMain(IServiceControlManager& scm, bool showAllServices, bool readAhead,
+              const std::vector<std::wstring>& computers, bool keepsInstallation);
     ~TFormMain() override;
 
     // The service list (also read by the properties dialog, by tests and the benchmark).
@@ -54,9 +58,11 @@ public:
     void RebuildItems(bool refreshAll) { FCommands.Rebuild(refreshAll); }
     TItemData* ItemData(int index) const { return FServiceList.ItemData(index); }
 
-    // Connects to the computer (empty: this one), as Connect to another computer... does once
-    // it has asked.
+    // Shows the computer alone (empty: this one), for this run.
     void Connect(const std::wstring& machineName) { FCommands.Connect(machineName); }
+    // The installation's computers from now on, as Computers of the installation... sets them
+    // once it has asked.
+    void SetComputers(const std::vector<std::wstring>& computers) { FCommands.SetComputers(computers); }
     // Whether a command runs.
     bool CommandRunning() const { return FCommands.Running(); }
 
@@ -75,6 +81,8 @@ private:
     void FitListAboveStatusBar();
     // The status bar's panels at the window's dpi, the list above the bar.
     void DpiChanged() override;
+    // The panels' widths: the first wider with several computers.
+    void SetStatusParts();
     void CreateMenus();
     void LVDblClick();
     // Ctrl+F, and the filter box's own keys (Escape clears it; Enter, Down and Tab go to the
@@ -88,7 +96,8 @@ private:
     void Refresh();
     // The show handler's steps once the window is on screen: the list, the status bar, the timer.
     void CompleteShow();
-    // Panel 0: the name of the computer the list shows.
+    // Panel 0: the name of the computer the list shows, or how many with several (and how many
+    // of them do not answer).
     void ShowComputerName();
     // After a connection: the computer's name, and the show handler's steps if an error cut
     // the first show short.
@@ -98,6 +107,7 @@ private:
     void SaveLayout();
 
     TServiceList FServiceList;
+    bool FKeepsInstallation = false;
     bool FShownOnce = false;
     bool FShowCompleted = false;  // the show handler's steps all ran (the timer is on)
     TToolBar FToolBar;

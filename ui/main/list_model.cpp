@@ -5,6 +5,7 @@
 #include "common/finally.h"
 #include "common/text.h"
 #include "erp/exe_type.h"
+#include "services/let_go.h"
 #include "services/sc_buffer.h"
 #include "ui/base/delay.h"
 
@@ -132,6 +133,39 @@ void TServiceListModel::ReadAhead() noexcept
     }
 }
 
+void TServiceListModel::ReadInBackground(std::function<void()> done)
+{
+    if (FReadAhead)
+        return;
+    FReadAhead = std::make_unique<TCatalogueReader>(*FManager, ReadFilter(), FManager->Active() ? nullptr : FManager.get(),
+                                                    std::move(done));
+}
+
+void TServiceListModel::Abandon() noexcept
+{
+    if (FReadAhead && !FReadAhead->Done()) {
+        FReadAhead->Stop();
+        try {
+            // The reader's thread uses the catalogue it connects until its call returns: both go
+            // on a thread of their own, the reader (waiting for its thread) first. An empty
+            // catalogue of the same computer stands in until the list goes.
+            struct TAbandonedRead {
+                std::unique_ptr<TSCManager> Connected;
+                std::unique_ptr<TCatalogueReader> Reader;  // goes first
+            };
+            auto standIn = std::make_unique<TSCManager>(FManager->MachineName(), FManager->DesiredAccess(),
+                                                        FManager->DatabaseName(), FManager->Scm());
+            auto abandoned = std::make_shared<TAbandonedRead>();
+            abandoned->Connected = std::exchange(FManager, std::move(standIn));
+            abandoned->Reader = std::move(FReadAhead);
+            LetGoAlone(std::move(abandoned));
+        } catch (...) {
+            // No room for it: the read is waited for as the list stops.
+        }
+    }
+    Stop();
+}
+
 void TServiceListModel::Rebuild(bool refreshAll)
 {
     if (!refreshAll) {
@@ -204,7 +238,7 @@ void TServiceListModel::BuildRows()
             listed.push_back(service);
     FRows.reserve(listed.size());
     for (TNtService* service : listed) {
-        auto item = std::make_unique<TItemData>(TItemData{.Service = service});
+        auto item = std::make_unique<TItemData>(TItemData{.Service = service, .List = this});
         // A monitor still following the service goes on with the new row. One that ended while
         // the list was read has reported already: the read's pending state is stale.
         if (TServiceMonitor* running = RunningMonitorOf(service->ServiceName()))

@@ -19,8 +19,8 @@
 // of every state and its round-robin re-reads, the records and dependants a command, a tip or a
 // dialog needs (ReadRecords, ReadDependants: they wait without freezing).
 //
-// A row is a record of one computer's catalogue; every row of a list is of the same computer
-// today, the one Manager() talks to.
+// A row is a record of one computer's catalogue: the list is one computer's part of the
+// installation (installation.h), the one Manager() talks to.
 //
 // Usage:
 //   TServiceListModel model(scm, showAll, machineName, Application());
@@ -48,13 +48,15 @@
 #include <utility>
 #include <vector>
 
-// A row of the service list: the record it shows and the monitor that follows it.
-struct TItemData {
-    TNtService* Service = nullptr;      // not owned
-    TServiceMonitor* Monitor = nullptr;  // not owned: the thread frees itself
-};
-
 class TServiceListModel;
+
+// A row of the service list: the record it shows, the monitor that follows it, and the list of
+// the record's computer. A computer that does not answer has one row without a record.
+struct TItemData {
+    TNtService* Service = nullptr;      // not owned; none: the row of a computer that does not answer
+    TServiceMonitor* Monitor = nullptr;  // not owned: the thread frees itself
+    TServiceListModel* List = nullptr;   // not owned
+};
 
 // The monitors' way back to the list: their handlers hold the sink, and the list clears it
 // when it stops, so a monitor that outlives it reaches nothing.
@@ -141,6 +143,17 @@ public:
     // Starts the read of the next full rebuild now, so that it runs while the window is made.
     // A failure to start it leaves the rebuild to start its own read.
     void ReadAhead() noexcept;
+    // Starts the next full rebuild's read without waiting for it, its connection made on the
+    // reader's thread too; done is called on that thread once it has ended. Rebuild(true) takes
+    // it over (at once when BackgroundReadDone). Raises when it cannot be started.
+    void ReadInBackground(std::function<void()> done);
+    // A read started ahead is under way or waits to be taken over; it has ended.
+    bool BackgroundRead() const { return FReadAhead != nullptr; }
+    bool BackgroundReadDone() const { return FReadAhead && FReadAhead->Done(); }
+    // The list goes for good while a read of its computer may still be held by a host that does
+    // not answer: the list stops, and the read goes on alone with the catalogue it connects,
+    // both freed on a thread of their own once it has returned (LetGoAlone), never waited for.
+    void Abandon() noexcept;
 
     // The timer's refresh, asked of the worker (nothing when its last tick has not ended): every
     // service's state and display name from one enumeration, changed rows shown when the answer

@@ -12,27 +12,36 @@
 
 #include <algorithm>
 
-TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName)
-    : FModel(scm, showAllServices, machineName, Application())
+TServiceList::TServiceList(IServiceControlManager& scm, bool showAllServices, const std::vector<std::wstring>& computers)
+    : FInstallation(scm, showAllServices, computers, Application())
 {
-    FModel.SetView({.BeforeMove = [this] { KeepSelection(); },
-                    .AfterMove = [this] { ShowMovedRows(); },
-                    .RowChanged = [this](int row) { RedrawRow(row); },
-                    .RowsInView = [this] { return VisibleRows(); }});
-    FModel.OnMonitorFailure = [this](const std::wstring& message) {
+    FInstallation.SetView({.BeforeMove = [this] { KeepSelection(); },
+                           .AfterMove = [this] { ShowMovedRows(); },
+                           .RowChanged = [this](int row) { RedrawRow(row); },
+                           .RowsInView = [this] { return VisibleRows(); },
+                           .ComputersChanged = [this] {
+                               ShowComputerColumn();
+                               if (OnComputersChanged)
+                                   OnComputersChanged();
+                           }});
+    FInstallation.OnMonitorFailure = [this](const std::wstring& message) {
         if (OnMonitorFailure)
             OnMonitorFailure(message);
     };
-    FModel.OnConnectionLost = [this](const std::wstring& message) {
+    FInstallation.OnConnectionLost = [this](const std::wstring& message) {
         if (OnConnectionLost)
             OnConnectionLost(message);
+    };
+    FInstallation.OnComputerLost = [this](const std::wstring& message) {
+        if (OnComputerLost)
+            OnComputerLost(message);
     };
 }
 
 TServiceList::~TServiceList()
 {
     Detach();
-    FModel.SetView({});
+    FInstallation.SetView({});
 }
 
 void TServiceList::Attach(HWND listView, HIMAGELIST images, const std::function<int(int)>& scale)
@@ -42,39 +51,74 @@ void TServiceList::Attach(HWND listView, HIMAGELIST images, const std::function<
     FView.SetSmallImages(images);
     // A click on a heading sorts by its column.
     FView.SetHeaderButtons(true);
+    FScale = scale;
     FLayout = DesignedColumnLayout(scale);
     FShown.clear();
     ShowColumns();
-    // The results wait in the worker; a message to the window announces them.
-    FModel.Start([window = GetParent(listView)] { PostMessageW(window, ResultsMessage, 0, 0); });
+    // The results wait in the workers; a message to the window announces them.
+    FInstallation.Start([window = GetParent(listView)] { PostMessageW(window, ResultsMessage, 0, 0); });
 }
 
 void TServiceList::Detach()
 {
-    FModel.Stop();
+    FInstallation.Stop();
     FView = TListView();
+}
+
+void TServiceList::ShowComputerColumn()
+{
+    if (!Attached())
+        return;
+    // The control's column after the service columns shown.
+    const int index = static_cast<int>(FShown.size());
+    const bool shown = FView.ColumnCount() > index;
+    if (shown == FInstallation.Several())
+        return;
+    if (!shown) {
+        FView.AddColumn(index, TInstallation::ComputerColumnCaption,
+                        FScale ? FScale(TInstallation::ComputerColumnWidth) : TInstallation::ComputerColumnWidth);
+        // Drawn first; its index stays after the service columns, whose stored widths keep theirs.
+        std::vector<int> order{index};
+        for (int i = 0; i < index; ++i)
+            order.push_back(i);
+        FView.SetColumnOrder(order);
+    } else {
+        FView.DeleteColumn(index);
+    }
+    FView.RedrawAll();
 }
 
 void TServiceList::Rebuild(bool refreshAll)
 {
     TBusyCursor busy;
-    FModel.Rebuild(refreshAll);
+    FInstallation.Rebuild(refreshAll);
+}
+
+void TServiceList::RebuildComputer(const std::wstring& machineName)
+{
+    TBusyCursor busy;
+    FInstallation.RebuildComputer(machineName);
 }
 
 bool TServiceList::Connect(const std::wstring& machineName)
 {
     TBusyCursor busy;
-    return FModel.Connect(machineName);
+    return FInstallation.Connect(machineName);
 }
+
+void TServiceList::SetComputers(const std::vector<std::wstring>& computers) { FInstallation.SetComputers(computers); }
 
 void TServiceList::KeepSelection()
 {
     const TItemData* selected = Attached() ? SelectedData() : nullptr;
-    FSelectedName = selected ? selected->Service->ServiceName() : std::wstring();
+    FSelected = selected != nullptr;
+    FSelectedMachine = selected ? selected->List->Manager().MachineName() : std::wstring();
+    FSelectedName = selected && selected->Service ? selected->Service->ServiceName() : std::wstring();
     FSelectedRow = selected ? FView.Selected() : -1;
-    FGenerationBefore = FModel.Generation();
+    FGenerationBefore = FInstallation.Generation();
     // The user chose another row than the one that stood in for a hidden selection.
     if (!SameTextAscii(FSelectedName, FStandInSelection)) {
+        FHiddenMachine.clear();
         FHiddenSelection.clear();
         FStandInSelection.clear();
     }
@@ -84,11 +128,15 @@ void TServiceList::ShowMovedRows()
 {
     if (!Attached())
         return;
-    FView.SetItemCount(FModel.Count());
-    const bool handedOver = FModel.Generation() != FGenerationBefore;
+    // Under Wine a new count costs the list view tens of milliseconds (more when its scroll bar
+    // comes or goes): one computer's rows handed over leave the others' count as it was.
+    if (const int count = FInstallation.Count(); count != FView.Count())
+        FView.SetItemCount(count);
+    const bool handedOver = FInstallation.Generation() != FGenerationBefore;
     SelectRow(RowToSelect(handedOver));
     if (handedOver)
         FRebuildSelection = TRebuildSelection::Kept;
+    FSelected = false;
     FSelectedName.clear();
     FView.RedrawAll();
 }
@@ -96,35 +144,49 @@ void TServiceList::ShowMovedRows()
 int TServiceList::RowToSelect(bool handedOver)
 {
     if (handedOver && FRebuildSelection == TRebuildSelection::NewService) {
+        // The first of this computer's services that was not there before.
         int first = -1;
-        for (int row = 0; row < FModel.Count(); ++row)
-            if (!FKnownServices.contains(AsciiLower(FModel.Row(row)->Service->ServiceName()))) {
+        for (int row = 0; row < FInstallation.Count(); ++row) {
+            const TItemData* data = FInstallation.Row(row);
+            if (data->Service && data->List->Manager().MachineName().empty() &&
+                !FKnownServices.contains(AsciiLower(data->Service->ServiceName()))) {
                 first = row;
                 break;
             }
+        }
         FKnownServices.clear();
         if (first >= 0)
             return first;
     }
     // A selection the filter hid comes back as soon as it shows again.
     if (!FHiddenSelection.empty()) {
-        if (const int row = FModel.RowOfName(FHiddenSelection); row >= 0) {
+        if (const int row = FInstallation.RowOfName(FHiddenMachine, FHiddenSelection); row >= 0) {
+            FHiddenMachine.clear();
             FHiddenSelection.clear();
             FStandInSelection.clear();
             return row;
         }
     }
-    // The selection goes with its service to the service's row, wherever it is now.
-    const int row = FSelectedName.empty() ? -1 : FModel.RowOfName(FSelectedName);
+    if (!FSelected)
+        return -1;
+    // The selection goes with its service to the service's row, wherever it is now; a service
+    // whose computer no longer answers leaves it on the computer's own row.
+    int row = FInstallation.RowOfName(FSelectedMachine, FSelectedName);
+    if (row < 0 && !FSelectedName.empty())
+        row = FInstallation.RowOfName(FSelectedMachine, std::wstring());
     if (row >= 0 || FSelectedName.empty())
         return row;
     if (handedOver)
-        return FRebuildSelection == TRebuildSelection::NextOfRemoved ? std::min(FSelectedRow, FModel.Count() - 1) : -1;
+        return FRebuildSelection == TRebuildSelection::NextOfRemoved ? std::min(FSelectedRow, FInstallation.Count() - 1)
+                                                                     : -1;
     // Not a rebuild: the service is still there, hidden by the filter; the first row stands in.
-    if (FHiddenSelection.empty())
+    if (FHiddenSelection.empty()) {
+        FHiddenMachine = FSelectedMachine;
         FHiddenSelection = FSelectedName;
-    FStandInSelection = FModel.Count() > 0 ? FModel.Row(0)->Service->ServiceName() : std::wstring();
-    return FModel.Count() > 0 ? 0 : -1;
+    }
+    const TItemData* first = FInstallation.Row(0);
+    FStandInSelection = first && first->Service ? first->Service->ServiceName() : std::wstring();
+    return first ? 0 : -1;
 }
 
 void TServiceList::SelectRow(int row)
@@ -144,12 +206,16 @@ void TServiceList::SelectAfterRebuild(TRebuildSelection selection)
     FKnownServices.clear();
     if (selection != TRebuildSelection::NewService)
         return;
-    const TSCManager& manager = FModel.Manager();
+    // Add... installs on this computer.
+    const TServiceListModel* here = FInstallation.FindComputer(std::wstring());
+    if (!here)
+        return;
+    const TSCManager& manager = here->Manager();
     for (int i = 0; i < manager.ServiceCount(); ++i)
         FKnownServices.insert(AsciiLower(manager.GetService(i)->ServiceName()));
 }
 
-void TServiceList::SetFilter(const std::wstring& text) { FModel.SetFilter(text); }
+void TServiceList::SetFilter(const std::wstring& text) { FInstallation.SetFilter(text); }
 
 void TServiceList::ShowColumns()
 {
@@ -169,13 +235,14 @@ void TServiceList::ShowColumns()
         else
             FView.AddColumn(static_cast<int>(i), columns[static_cast<size_t>(column)].Caption, width);
     }
+    ShowComputerColumn();
     ShowSortArrow();
     FView.RedrawAll();
 }
 
 void TServiceList::ShowSortArrow() const
 {
-    const TListSort& sort = FModel.Sort();
+    const TListSort& sort = FInstallation.Sort();
     for (size_t i = 0; i < FShown.size(); ++i)
         FView.SetSortArrow(static_cast<int>(i), FShown[i] != sort.Column ? TListView::saNone
                                                 : sort.Descending       ? TListView::saDown
@@ -190,8 +257,10 @@ void TServiceList::TakeWidths()
 
 int TServiceList::ColumnAt(int viewColumn) const
 {
-    return viewColumn >= 0 && viewColumn < static_cast<int>(FShown.size()) ? FShown[static_cast<size_t>(viewColumn)]
-                                                                          : -1;
+    const int services = static_cast<int>(FShown.size());
+    if (viewColumn == services && Attached() && FView.ColumnCount() > services)
+        return TInstallation::ComputerColumn;
+    return viewColumn >= 0 && viewColumn < services ? FShown[static_cast<size_t>(viewColumn)] : -1;
 }
 
 void TServiceList::ShowColumn(int column, bool shown)
@@ -203,8 +272,8 @@ void TServiceList::ShowColumn(int column, bool shown)
         TakeWidths();
     FLayout.Shown[static_cast<size_t>(column)] = shown;
     // Rows are not sorted by a column that does not show.
-    if (!shown && FModel.Sort().Column == column)
-        FModel.SetSort({});
+    if (!shown && FInstallation.Sort().Column == column)
+        FInstallation.SetSort({});
     if (Attached())
         ShowColumns();
 }
@@ -213,7 +282,7 @@ void TServiceList::ClickColumn(int column)
 {
     if (column < 0 || column >= ListColumnCount())
         return;
-    FModel.SetSort(SortAfterClick(FModel.Sort(), column));
+    FInstallation.SetSort(SortAfterClick(FInstallation.Sort(), column));
     if (Attached())
         ShowSortArrow();
 }
@@ -247,7 +316,7 @@ void TServiceList::LoadLayout(HKEY settings, const std::wstring& section, bool w
         ApplyStoredWidths(FLayout, ReadLayoutValue(settings, section, L"Columns"));
     ApplyStoredShown(FLayout, ReadLayoutValue(settings, section, L"ShownColumns"));
     ApplyStoredSort(FLayout, ReadLayoutValue(settings, section, L"Sort"));
-    FModel.SetSort(FLayout.Sort);
+    FInstallation.SetSort(FLayout.Sort);
     if (Attached()) {
         FShown.clear();  // the stored widths count, not those the control shows now
         ShowColumns();
@@ -258,7 +327,7 @@ void TServiceList::SaveLayout(HKEY settings, const std::wstring& section)
 {
     if (Attached())
         TakeWidths();
-    FLayout.Sort = FModel.Sort();
+    FLayout.Sort = FInstallation.Sort();
     WriteLayoutValue(settings, section, L"Columns", StoredWidths(FLayout));
     WriteLayoutValue(settings, section, L"ShownColumns", StoredShown(FLayout));
     WriteLayoutValue(settings, section, L"Sort", StoredSort(FLayout.Sort));
@@ -308,16 +377,16 @@ bool TServiceList::Notify(NMHDR* header, LRESULT& result)
 void TServiceList::LVGetDispInfo(NMLVDISPINFOW* info) const
 {
     LVITEMW& item = info->item;
-    const TItemData* data = FModel.Row(item.iItem);
+    const TItemData* data = FInstallation.Row(item.iItem);
     if (!data)
         return;
     if (const int column = ColumnAt(item.iSubItem); (item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0 &&
                                                    column >= 0) {
-        const std::wstring text = TServiceListModel::CellText(*data->Service, column);
+        const std::wstring text = FInstallation.CellText(*data, column);
         lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
     }
     if (item.mask & LVIF_IMAGE)
-        item.iImage = TServiceListModel::ImageOf(*data->Service);
+        item.iImage = TInstallation::ImageOf(*data);
 }
 
 int TServiceList::LVFindItem(const NMLVFINDITEMW* find) const
@@ -328,14 +397,14 @@ int TServiceList::LVFindItem(const NMLVFINDITEMW* find) const
     if (!(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz)
         return -1;
     const std::wstring wanted = what.psz;
-    const int count = FModel.Count();
+    const int count = FInstallation.Count();
     const int start = std::clamp(find->iStart, 0, count);
     const bool wrap = (what.flags & LVFI_WRAP) != 0;
     for (int i = 0; i < count; ++i) {
         const int row = start + i;
         if (row >= count && !wrap)
             break;
-        const std::wstring& caption = FModel.Row(row % count)->Service->DisplayName();
+        const std::wstring caption = FInstallation.CellText(*FInstallation.Row(row % count), 0);
         const std::wstring shown = (what.flags & LVFI_PARTIAL) ? caption.substr(0, wanted.size()) : caption;
         if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, shown.c_str(), static_cast<int>(shown.size()),
                            wanted.c_str(), static_cast<int>(wanted.size())) == CSTR_EQUAL)
@@ -346,20 +415,28 @@ int TServiceList::LVFindItem(const NMLVFINDITEMW* find) const
 
 void TServiceList::LVInfoTip(NMLVGETINFOTIPW* tip)
 {
-    const TItemData* data = FModel.Row(tip->iItem);
+    const TItemData* data = FInstallation.Row(tip->iItem);
     if (!data || !tip->pszText || tip->cchTextMax <= 0)
         return;
     TNtService* s = data->Service;
+    if (!s) {
+        // A computer that does not answer: why.
+        lstrcpynW(tip->pszText, FInstallation.ErrorOf(*data).c_str(), tip->cchTextMax);
+        return;
+    }
     if (!s->RecordRead()) {
-        // The tip shows what a read found: the record is read first (one wait at a time; a
-        // rebuild meanwhile takes the record away, and no tip is shown).
+        // The tip shows what a read found: the record is read first on its computer's worker
+        // (one wait at a time; a rebuild meanwhile takes the record away, and no tip is shown).
         if (FTipReading)
             return;
-        const unsigned generation = FModel.Generation();
+        TServiceListModel& list = *data->List;
+        const std::wstring machine = list.Manager().MachineName();
+        const unsigned generation = list.Generation();
         FTipReading = true;
-        const bool read = FModel.ReadRecords({s}, false);
+        const bool read = list.ReadRecords({s}, false);
         FTipReading = false;
-        if (!read || generation != FModel.Generation())
+        // The computer may have left the installation meanwhile.
+        if (!read || FInstallation.FindComputer(machine) != &list || generation != list.Generation())
             return;
     }
     std::wstring text = L"Name: " + s->ServiceName() + L"\r\n" + L"File: " + s->FileName() + L"\r\n" + L"Account: " +
@@ -375,8 +452,8 @@ LRESULT TServiceList::LVCustomDrawItem(NMLVCUSTOMDRAW* draw) const
         return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
         // A virtual list's rows carry no data: the row's index finds its record.
-        const TItemData* data = FModel.Row(static_cast<int>(draw->nmcd.dwItemSpec));
-        if (data && data->Service->StartType() == sstDisabled)
+        const TItemData* data = FInstallation.Row(static_cast<int>(draw->nmcd.dwItemSpec));
+        if (data && data->Service && data->Service->StartType() == sstDisabled)
             draw->clrText = RGB(0x80, 0x80, 0x80);
         return CDRF_DODEFAULT;
     }

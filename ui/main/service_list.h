@@ -1,13 +1,15 @@
-// The service list of the main window: a virtual list view (owner data) over the list's model
-// (list_model.h). The control holds no row of its own: it asks for each cell as it draws it, and
-// the cell is read from the row's record then; disabled services are drawn grey, a row's tip
-// shows its service's name, executable and account, and the selection stays with its service
-// when the rows are sorted, filtered or rebuilt. A click on a heading sorts by its column (again:
-// the other way), the heading's right-click menu shows or hides the columns that may be hidden,
-// and the columns' widths, which are shown and the sort are kept with the window's layout.
+// The service list of the main window: a virtual list view (owner data) over the installation's
+// rows (installation.h: a list model, list_model.h, per computer). The control holds no row of
+// its own: it asks for each cell as it draws it, and the cell is read from the row's record then;
+// disabled services are drawn grey, a row's tip shows its service's name, executable and account
+// (a computer that does not answer: why), and the selection stays with its service when the rows
+// are sorted, filtered or rebuilt. With more than one computer the "Computer" column is shown
+// first. A click on a heading sorts by its column (again: the other way), the heading's
+// right-click menu shows or hides the columns that may be hidden, and the columns' widths, which
+// are shown and the sort are kept with the window's layout.
 //
 // Usage (the main window's way):
-//   TServiceList list(scm, showAll);
+//   TServiceList list(scm, showAll, {L"", L"erp-app1"});   // the installation's computers
 //   list.ReadAhead();                         // optional: the first read starts now
 //   list.Attach(listViewHandle, images, scale); // once the window has made its list control
 //   list.Rebuild(true);                       // waits, processing messages, for the read
@@ -21,6 +23,7 @@
 
 #include "services/sc_manager.h"
 #include "ui/controls/list_view.h"
+#include "ui/main/installation.h"
 #include "ui/main/list_model.h"
 #include "ui/main/service_control.h"
 
@@ -34,8 +37,8 @@
 
 class TServiceList {
 public:
-    // machineName: the computer whose services the list shows; empty for this one.
-    TServiceList(IServiceControlManager& scm, bool showAllServices, const std::wstring& machineName = {});
+    // computers: the installation's (empty name: this computer), at least one.
+    TServiceList(IServiceControlManager& scm, bool showAllServices, const std::vector<std::wstring>& computers = {L""});
     ~TServiceList();
     TServiceList(const TServiceList&) = delete;
     TServiceList& operator=(const TServiceList&) = delete;
@@ -74,36 +77,40 @@ public:
     };
     void SelectAfterRebuild(TRebuildSelection selection);
 
-    TServiceListModel& Model() { return FModel; }
-    TSCManager& Manager() { return FModel.Manager(); }
+    TInstallation& Installation() { return FInstallation; }
+    const TInstallation& Installation() const { return FInstallation; }
+    // The first computer's list (the only one, unless the installation has several).
+    TServiceListModel& Model() const { return FInstallation.Computer(0); }
+    TSCManager& Manager() { return Model().Manager(); }
     TListView& View() { return FView; }
-    TItemData* ItemData(int index) const { return FModel.Row(index); }
-    TItemData* SelectedData() const { return Attached() ? FModel.Row(FView.Selected()) : nullptr; }
-    int FindItemByService(const TNtService* service) const { return FModel.RowOf(service); }
-    bool Reading() const { return FModel.Reading(); }
+    TItemData* ItemData(int index) const { return FInstallation.Row(index); }
+    // The selected row: a service's, or the own row of a computer that does not answer (no
+    // Service).
+    TItemData* SelectedData() const { return Attached() ? FInstallation.Row(FView.Selected()) : nullptr; }
 
     // The message the worker's results are announced with, posted to the list's parent.
     static constexpr UINT ResultsMessage = WM_APP + 0x51;
 
-    // The model's, under the busy cursor (TServiceListModel::Rebuild, Connect).
+    // The installation's, under the busy cursor (TInstallation::Rebuild, RebuildComputer,
+    // Connect, SetComputers).
     void Rebuild(bool refreshAll);
+    void RebuildComputer(const std::wstring& machineName);
     bool Connect(const std::wstring& machineName);
-    void ReadAhead() noexcept { FModel.ReadAhead(); }
-    void Update() { FModel.Update(); }
-    void TakeResults() { FModel.TakeResults(); }
-    bool ReadRecords(const std::vector<TNtService*>& services, bool fresh) { return FModel.ReadRecords(services, fresh); }
-    bool ReadDependants(TNtService* service) { return FModel.ReadDependants(service); }
-    void PaintService(const TNtService* service) { FModel.PaintService(service); }
-    void StartMonitor(TItemData* data, TServiceControl operation) { FModel.StartMonitor(data, operation); }
-    void StopFollowing(const std::wstring& serviceName) { FModel.StopFollowing(serviceName); }
-    int RowsPainted() const { return FModel.RowsPainted(); }
+    void SetComputers(const std::vector<std::wstring>& computers);
+    void ReadAhead() noexcept { FInstallation.ReadAhead(); }
+    void Update() { FInstallation.Update(); }
+    void TakeResults() { FInstallation.TakeResults(); }
+    int RowsPainted() const { return Model().RowsPainted(); }
     // Re-reads a record; a failure leaves it as it was.
     static void RefreshService(TNtService* service) { TServiceListModel::RefreshQuietly(service); }
     // A monitor's failure message (the window shows it).
     std::function<void(const std::wstring& message)> OnMonitorFailure;
-    // The message of a connection to another computer found lost by the timer (once).
+    // The message of a connection to another computer found lost by the timer (once): with one
+    // computer for a message box, with several for the status bar (its row shows it).
     std::function<void(const std::wstring& message)> OnConnectionLost;
-    bool NoteConnectionLost() { return FModel.NoteConnectionLost(); }
+    std::function<void(const std::wstring& message)> OnComputerLost;
+    // The computers' count or reachability changed (the status bar, the Computer column).
+    std::function<void()> OnComputersChanged;
 
     // The list control's notices; true when handled, with the result.
     bool Notify(NMHDR* header, LRESULT& result);
@@ -120,6 +127,8 @@ private:
     void ShowSortArrow() const;
     // The widths of the columns shown, as the user left them, into the layout.
     void TakeWidths();
+    // The Computer column, first, while the installation has several computers.
+    void ShowComputerColumn();
     void RedrawRow(int row) const;
     std::pair<int, int> VisibleRows() const;
 
@@ -129,20 +138,27 @@ private:
     void LVInfoTip(NMLVGETINFOTIPW* tip);
     LRESULT LVCustomDrawItem(NMLVCUSTOMDRAW* draw) const;
 
-    TServiceListModel FModel;
+    TInstallation FInstallation;
     TListView FView;
-    // The selected row's service while the rows move (empty: none) and its row.
+    std::function<int(int)> FScale;
+    // The selected row's computer and service while the rows move (FSelected false: none; an
+    // empty service: the computer's own row).
+    bool FSelected = false;
+    std::wstring FSelectedMachine;
     std::wstring FSelectedName;
     int FSelectedRow = -1;
     unsigned FGenerationBefore = 0;
-    // A selection the filter hid, and the row chosen instead of it (both empty: none).
+    // A selection the filter hid (its computer and service), and the row chosen instead of it
+    // (all empty: none).
+    std::wstring FHiddenMachine;
     std::wstring FHiddenSelection;
     std::wstring FStandInSelection;
     TRebuildSelection FRebuildSelection = TRebuildSelection::Kept;
-    // The catalogue's services (lower case) when a new service was to be selected.
+    // This computer's services (lower case) when a new service was to be selected.
     std::unordered_set<std::wstring> FKnownServices;
     TColumnLayout FLayout;
-    // The column of ListColumns() at each column of the list control.
+    // The column of ListColumns() at each column of the list control (the Computer column,
+    // while it shows, after them).
     std::vector<int> FShown;
     // A tip's record is read in a loop of its own (the list view asks for the tip's text as it
     // shows it): a second tip asked for meanwhile is not shown.
