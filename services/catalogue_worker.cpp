@@ -20,18 +20,6 @@ bool SameStatus(const SERVICE_STATUS& a, const SERVICE_STATUS& b)
            a.dwControlsAccepted == b.dwControlsAccepted && a.dwWin32ExitCode == b.dwWin32ExitCode;
 }
 
-// Every service the manager lists, into a buffer kept from the last time (one call a tick
-// while the services fit in it).
-std::vector<TListedStatus> EnumerateAll(IServiceControlManager& scm, SC_HANDLE manager, std::vector<BYTE>& buffer)
-{
-    std::vector<TListedStatus> listed;
-    ForEachListedService(scm, manager, EnumeratedServiceTypes, buffer, [&](const ENUM_SERVICE_STATUSW& entry) {
-        if (entry.lpServiceName)
-            listed.push_back({entry.lpServiceName, entry.lpDisplayName ? entry.lpDisplayName : L"", entry.ServiceStatus});
-        return true;
-    });
-    return listed;
-}
 }  // namespace
 
 TCatalogueWorker::TCatalogueWorker(IServiceControlManager& scm, const std::wstring& machineName,
@@ -41,7 +29,7 @@ TCatalogueWorker::TCatalogueWorker(IServiceControlManager& scm, const std::wstri
 {
     if (!FDoneEvent)
         RaiseLastOSError();
-    FEnumBuffer.resize(FirstEnumBufferSize);
+    FEnumRoom = FirstEnumBufferSize;
     FThread = std::thread(&TCatalogueWorker::Run, this);
     try {
         FFiller = std::thread(&TCatalogueWorker::RunFiller, this);
@@ -78,17 +66,16 @@ unsigned TCatalogueWorker::NewTicket(int parts)
     return ticket;
 }
 
-void TCatalogueWorker::Queue(const std::wstring& name, unsigned ticket, bool urgent)
+void TCatalogueWorker::Queue(std::wstring name, unsigned ticket, bool urgent)
 {
-    std::wstring key = AsciiLower(name);
     // A read to fill in brings no state of its own: one that is asked for urgently meanwhile
     // is read again after it.
     for (TEntry& running : FInFlight)
-        if (running.Key == key && (running.Urgent || !urgent)) {
+        if (TAsciiFoldedEqual()(running.Name, name) && (running.Urgent || !urgent)) {
             running.Tickets.push_back(ticket);
             return;
         }
-    if (auto queued = FQueued.find(key); queued != FQueued.end()) {
+    if (auto queued = FQueued.find(name); queued != FQueued.end()) {
         TEntry& entry = *queued->second;
         entry.Tickets.push_back(ticket);
         if (urgent && !entry.Urgent) {
@@ -98,18 +85,18 @@ void TCatalogueWorker::Queue(const std::wstring& name, unsigned ticket, bool urg
         return;
     }
     std::list<TEntry>& into = urgent ? FUrgent : FFill;
-    into.push_back({key, name, {ticket}, urgent});
-    FQueued[key] = std::prev(into.end());
+    into.push_back({std::move(name), {ticket}, urgent});
+    FQueued.emplace(into.back().Name, std::prev(into.end()));
 }
 
-unsigned TCatalogueWorker::Read(const std::vector<std::wstring>& names, bool urgent)
+unsigned TCatalogueWorker::Read(std::vector<std::wstring> names, bool urgent)
 {
     unsigned ticket = 0;
     {
         std::lock_guard lock(FMutex);
         ticket = NewTicket(static_cast<int>(names.size()));
-        for (const std::wstring& name : names)
-            Queue(name, ticket, urgent);
+        for (std::wstring& name : names)
+            Queue(std::move(name), ticket, urgent);
     }
     if (names.empty())
         SetEvent(FDoneEvent.get());
@@ -148,7 +135,7 @@ void TCatalogueWorker::Prefer(const std::vector<std::wstring>& names)
     std::lock_guard lock(FMutex);
     // In reverse, so that the first named ends first in the queue.
     for (auto name = names.rbegin(); name != names.rend(); ++name)
-        if (auto queued = FQueued.find(AsciiLower(*name)); queued != FQueued.end() && !queued->second->Urgent)
+        if (auto queued = FQueued.find(*name); queued != FQueued.end() && !queued->second->Urgent)
             FFill.splice(FFill.begin(), FFill, queued->second);
 }
 
@@ -156,7 +143,7 @@ void TCatalogueWorker::Restart()
 {
     std::lock_guard lock(FMutex);
     for (TEntry& entry : FFill) {
-        FQueued.erase(entry.Key);
+        FQueued.erase(entry.Name);
         Complete(entry.Tickets);
     }
     FFill.clear();
@@ -248,7 +235,7 @@ std::list<TCatalogueWorker::TEntry>::iterator TCatalogueWorker::ReadyUrgent()
 {
     return std::find_if(FUrgent.begin(), FUrgent.end(), [this](const TEntry& entry) {
         return std::none_of(FInFlight.begin(), FInFlight.end(),
-                            [&](const TEntry& running) { return running.Key == entry.Key; });
+                            [&](const TEntry& running) { return TAsciiFoldedEqual()(running.Name, entry.Name); });
     });
 }
 
@@ -267,7 +254,7 @@ bool TCatalogueWorker::ReadNext(std::unique_lock<std::mutex>& lock, TReader& rea
         return false;
     FInFlight.splice(FInFlight.end(), *from, next);
     const auto running = std::prev(FInFlight.end());
-    FQueued.erase(running->Key);
+    FQueued.erase(running->Name);
     const std::wstring name = running->Name;
     // A record filled in keeps the state its row has from the enumeration, which every tick
     // renews; what the user waits for comes with a state of its own.
@@ -303,15 +290,24 @@ void TCatalogueWorker::RunTick(std::unique_lock<std::mutex>& lock, TTickJob job)
     try {
         if (!Connected(FReader))
             RaiseLastOSError();
-        for (TListedStatus& listed : EnumerateAll(FScm, FReader.Manager.get(), FEnumBuffer)) {
-            std::wstring key = AsciiLower(listed.Name);
-            auto last = FLastStatuses.find(key);
-            if (!restarted && last != FLastStatuses.end() && last->second.DisplayName == listed.DisplayName &&
-                SameStatus(last->second.Status, listed.Status))
-                continue;
-            statuses.Statuses.push_back(listed);
-            FLastStatuses[key] = std::move(listed);
-        }
+        // Every service the manager lists, in the room the last tick's list needed (one call a
+        // tick while the services fit in it), taken for the tick alone; only what changed is
+        // passed on.
+        std::vector<BYTE> buffer(FEnumRoom);
+        ForEachListedService(FScm, FReader.Manager.get(), EnumeratedServiceTypes, buffer,
+                             [&](const ENUM_SERVICE_STATUSW& entry) {
+                                 if (!entry.lpServiceName)
+                                     return true;
+                                 const wchar_t* display = entry.lpDisplayName ? entry.lpDisplayName : L"";
+                                 TLastStatus& last = FLastStatuses[TAsciiFoldedHash()(entry.lpServiceName)];
+                                 if (!restarted && last.DisplayName == display &&
+                                     SameStatus(last.Status, entry.ServiceStatus))
+                                     return true;
+                                 last = {display, entry.ServiceStatus};
+                                 statuses.Statuses.push_back({entry.lpServiceName, display, entry.ServiceStatus});
+                                 return true;
+                             });
+        FEnumRoom = buffer.size();
     } catch (...) {
         error = std::current_exception();
         // The connection may be what failed: the next tick opens a new one.

@@ -24,6 +24,7 @@
 
 #include "common/handle.h"
 #include "services/record_read.h"
+#include "services/sc_buffer.h"
 #include "services/scm_api.h"
 
 #include <windows.h>
@@ -35,6 +36,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -76,7 +78,7 @@ public:
 
     // Reads the records; urgent ones before anything else and with their status (the others
     // keep the state the enumeration gave their rows). Returns the request's ticket.
-    unsigned Read(const std::vector<std::wstring>& names, bool urgent);
+    unsigned Read(std::vector<std::wstring> names, bool urgent);
     // The dependants of a service, then their records.
     unsigned Dependants(const std::wstring& name);
     // The timer's work: one enumeration (what changed since the last one), then the records
@@ -100,7 +102,6 @@ public:
 
 private:
     struct TEntry {
-        std::wstring Key;
         std::wstring Name;
         std::vector<unsigned> Tickets;
         bool Urgent = false;
@@ -142,14 +143,15 @@ private:
     void Notify();
     void Complete(const std::vector<unsigned>& tickets);
     unsigned NewTicket(int parts);
-    void Queue(const std::wstring& name, unsigned ticket, bool urgent);
+    void Queue(std::wstring name, unsigned ticket, bool urgent);
 
     IServiceControlManager& FScm;
     std::wstring FMachineName;
     std::wstring FDatabaseName;
     TReader FReader;        // the worker thread's alone
     TReader FFillerReader;  // the filling thread's alone
-    std::vector<BYTE> FEnumBuffer;  // the enumeration's, kept between ticks
+    // The room the last tick's enumeration took.
+    size_t FEnumRoom = 0;
 
     mutable std::mutex FMutex;
     std::condition_variable FWake;
@@ -159,12 +161,18 @@ private:
     DWORD FLastNotify = 0;
     std::list<TEntry> FUrgent;
     std::list<TEntry> FFill;
-    std::unordered_map<std::wstring, std::list<TEntry>::iterator> FQueued;
+    // The queued entries by their names (ASCII letters' case ignored), the keys the entries' own.
+    std::unordered_map<std::wstring_view, std::list<TEntry>::iterator, TAsciiFoldedHash, TAsciiFoldedEqual> FQueued;
     std::list<TEntry> FInFlight;  // the reads running
     std::list<TDependantsJob> FDependantsJobs;
     std::optional<TTickJob> FTickJob;
-    // The last state given of each service, by folded name.
-    std::unordered_map<std::wstring, TListedStatus> FLastStatuses;
+    // The display name and status last given of each service, by a hash of its name: two names
+    // of one hash share an entry and are passed on at every tick, which changes nothing.
+    struct TLastStatus {
+        std::wstring DisplayName;
+        SERVICE_STATUS Status{};
+    };
+    std::unordered_map<size_t, TLastStatus> FLastStatuses;
     bool FStatusesRestarted = true;
     unsigned FLastTicket = 0;
     std::unordered_map<unsigned, int> FPending;  // parts not yet done, by ticket
