@@ -29,7 +29,7 @@ TCatalogueWorker::TCatalogueWorker(IServiceControlManager& scm, const std::wstri
 {
     if (!FDoneEvent)
         RaiseLastOSError();
-    FEnumRoom = FirstEnumBufferSize;
+    FEnumBuffer.resize(FirstEnumBufferSize);
     FThread = std::thread(&TCatalogueWorker::Run, this);
     try {
         FFiller = std::thread(&TCatalogueWorker::RunFiller, this);
@@ -290,11 +290,9 @@ void TCatalogueWorker::RunTick(std::unique_lock<std::mutex>& lock, TTickJob job)
     try {
         if (!Connected(FReader))
             RaiseLastOSError();
-        // Every service the manager lists, in the room the last tick's list needed (one call a
-        // tick while the services fit in it), taken for the tick alone; only what changed is
-        // passed on.
-        std::vector<BYTE> buffer(FEnumRoom);
-        ForEachListedService(FScm, FReader.Manager.get(), EnumeratedServiceTypes, buffer,
+        // Every service the manager lists, into a buffer kept from the last time (one call a
+        // tick while the services fit in it); only what changed is passed on.
+        ForEachListedService(FScm, FReader.Manager.get(), EnumeratedServiceTypes, FEnumBuffer,
                              [&](const ENUM_SERVICE_STATUSW& entry) {
                                  if (!entry.lpServiceName)
                                      return true;
@@ -307,7 +305,6 @@ void TCatalogueWorker::RunTick(std::unique_lock<std::mutex>& lock, TTickJob job)
                                  statuses.Statuses.push_back({entry.lpServiceName, display, entry.ServiceStatus});
                                  return true;
                              });
-        FEnumRoom = buffer.size();
     } catch (...) {
         error = std::current_exception();
         // The connection may be what failed: the next tick opens a new one.

@@ -150,8 +150,7 @@ private:
     std::wstring FDatabaseName;
     TReader FReader;        // the worker thread's alone
     TReader FFillerReader;  // the filling thread's alone
-    // The room the last tick's enumeration took.
-    size_t FEnumRoom = 0;
+    std::vector<BYTE> FEnumBuffer;  // the enumeration's, kept between ticks
 
     mutable std::mutex FMutex;
     std::condition_variable FWake;
