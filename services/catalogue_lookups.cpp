@@ -25,14 +25,14 @@ void TCatalogueLookups::DropConnection() noexcept
 
 bool TCatalogueLookups::FindService(const std::wstring& SvcName, TNtService*& NtSvc) const
 {
-    auto it = FServiceIndex.find(AsciiLower(SvcName));
+    auto it = FServiceIndex.find(std::wstring_view(SvcName));
     NtSvc = it == FServiceIndex.end() ? nullptr : it->second;
     return NtSvc != nullptr;
 }
 
 void TCatalogueLookups::AddToIndex(const std::wstring& serviceName, TNtService* service)
 {
-    FServiceIndex.try_emplace(AsciiLower(serviceName), service);
+    FServiceIndex.try_emplace(std::wstring_view(serviceName), service);
 }
 
 bool TCatalogueLookups::FindGroup(const std::wstring& GrpName, TServiceGroup*& SvcGrp, bool AutoAdd)

@@ -5,6 +5,7 @@
 // alone; the catalogue fills the index, opens and closes the handle and reads the group order.
 #pragma once
 
+#include "services/sc_buffer.h"
 #include "services/scm_api.h"
 #include "services/service_group.h"
 
@@ -14,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -42,7 +44,8 @@ public:
 
     // Names compare without regard to the case of ASCII letters.
     bool FindService(const std::wstring& SvcName, TNtService*& NtSvc) const;
-    // Indexes the record by its name; the first record of a name wins.
+    // Indexes the record by its name (the record's own, which the index refers to: a record
+    // keeps its name for its lifetime); the first record of a name wins.
     void AddToIndex(const std::wstring& serviceName, TNtService* service);
     void ClearIndex() { FServiceIndex.clear(); }
 
@@ -66,8 +69,9 @@ private:
     UniqueScHandleOf FHandle;
     bool FDropped = false;
     std::vector<std::unique_ptr<TServiceGroup>> FGroups;
-    // Services by ASCII-folded name, the first in list order winning: keeps lookups flat.
-    std::unordered_map<std::wstring, TNtService*> FServiceIndex;
+    // Services by name (ASCII letters' case ignored), the first in list order winning: keeps
+    // lookups flat. The keys are the records' own names, so that a name is held once.
+    std::unordered_map<std::wstring_view, TNtService*, TAsciiFoldedHash, TAsciiFoldedEqual> FServiceIndex;
     // Whether the SCM offers QueryServiceConfig2W, asked on first need.
     std::optional<bool> FQueryServiceConfig2W;
 };

@@ -5,6 +5,8 @@
 #include "services/service_group.h"
 
 #include <algorithm>
+#include <mutex>
+#include <set>
 
 namespace {
 constexpr DWORD DependentsBufferSize = 40960;
@@ -17,13 +19,24 @@ SERVICE_STATUS StatusOf(IServiceControlManager& scm, SC_HANDLE handle)
     return status;
 }
 
+// One shared copy of each account name a record runs as (never freed: there are few, and a
+// monitor thread may still read a record's name while the process ends).
+const std::wstring* SharedAccountName(const std::wstring& name)
+{
+    static std::mutex* mutex = new std::mutex;
+    static std::set<std::wstring>* names = new std::set<std::wstring>;
+    std::lock_guard lock(*mutex);
+    return &*names->insert(name).first;
+}
+
 }  // namespace
 
 TNtService::TNtService(TSCManager* owner, TCatalogueLookups& catalogue, const ENUM_SERVICE_STATUSW& SvcStatus)
     : FSCManager(owner),
       FCatalogue(&catalogue),
       FServiceName(SvcStatus.lpServiceName ? SvcStatus.lpServiceName : L""),
-      FDisplayName(SvcStatus.lpDisplayName ? SvcStatus.lpDisplayName : L"")
+      FDisplayName(SvcStatus.lpDisplayName ? SvcStatus.lpDisplayName : L""),
+      FServiceStartName(SharedAccountName(std::wstring()))
 {
 }
 
@@ -122,7 +135,7 @@ void TNtService::ApplyParts(const TServiceRecordData& data, bool deferLinks)
     FConfiguredTypes = ServiceTypesOf(config.ServiceType);
     FStartType = static_cast<TServiceStartType>(std::min<DWORD>(config.StartType, sstDisabled));
     FDelayedAutoStart = config.DelayedAutoStart.value_or(false);
-    FServiceStartName = config.StartName;
+    FServiceStartName = SharedAccountName(config.StartName);
     FErrorControlType = static_cast<TServiceErrorControlType>(std::min<DWORD>(config.ErrorControl, ectCritical));
     LinkGroup(config.LoadOrderGroup);
     ReadDependencies(config.Dependencies, deferLinks);
@@ -156,7 +169,7 @@ void TNtService::TakeValuesOf(const TNtService& old)
     FServiceStartName = old.FServiceStartName;
     FErrorControlType = old.FErrorControlType;
     LinkGroup(old.FGroup ? old.FGroup->Name() : std::wstring());
-    ReadDependencies(old.FDependencyList, false);
+    ReadDependencies(old.DependencyList(), false);
     FValuesCarried = true;
 }
 
@@ -174,40 +187,51 @@ void TNtService::LinkGroup(const std::wstring& groupName)
     FGroup->FServices.push_back(this);
 }
 
+const TNtService::TDependencies& TNtService::Dependencies() const
+{
+    static const TDependencies none;
+    return FDependencies ? *FDependencies : none;
+}
+
 void TNtService::ReadDependencies(const std::vector<std::wstring>& entries, bool deferLinks)
 {
-    FDependencyList = entries;
-    FDependentServices.clear();
-    FDependentGroups.clear();
     FDeferredDependencies.reset();
-    if (deferLinks)
-        FDeferredDependencies.emplace();
+    if (entries.empty()) {
+        FDependencies.reset();
+        return;
+    }
+    auto read = std::make_unique<TDependencies>();
+    read->List = entries;
     // Groups are found (or made) at once, in the order met: the catalogue's group order
     // depends on it.
     for (const std::wstring& entry : entries) {
         if (entry[0] == SC_GROUP_IDENTIFIERW) {
             TServiceGroup* group = nullptr;
             FCatalogue->FindGroup(entry.substr(1), group, true);
-            FDependentGroups.push_back(group);
+            read->Groups.push_back(group);
         } else if (deferLinks) {
+            if (!FDeferredDependencies)
+                FDeferredDependencies = std::make_unique<std::vector<std::wstring>>();
             FDeferredDependencies->push_back(entry);
         } else {
             TNtService* service = nullptr;
             if (FCatalogue->FindService(entry, service))
-                FDependentServices.push_back(service);
+                read->Services.push_back(service);
         }
     }
+    FDependencies = std::move(read);
 }
 
 void TNtService::LinkDeferredDependencies()
 {
     if (!FDeferredDependencies)
         return;
-    // Repeated entries count again; names without a record are dropped.
+    // Repeated entries count again; names without a record are dropped. The entries came with
+    // the list, so the lists are there.
     for (const std::wstring& name : *FDeferredDependencies) {
         TNtService* service = nullptr;
         if (FCatalogue->FindService(name, service))
-            FDependentServices.push_back(service);
+            FDependencies->Services.push_back(service);
     }
     FDeferredDependencies.reset();
 }
@@ -220,7 +244,7 @@ void TNtService::BuildDependentBy()
         return;
     WithHandle(SERVICE_ENUMERATE_DEPENDENTS, [&] {
         // Created empty first: a failing enumeration leaves it so, and it is not tried again.
-        FDependentByServices.emplace();
+        FDependentByServices = std::make_unique<std::vector<TNtService*>>();
         DWORD returned = 0;
         std::vector<BYTE> buffer =
             QueryGrowing(DependentsBufferSize, ERROR_MORE_DATA, [&](BYTE* buf, DWORD size, DWORD* needed) {

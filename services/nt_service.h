@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <winsvc.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -52,7 +53,7 @@ public:
     const std::wstring& DisplayName() const { return FDisplayName; }
     const std::wstring& Description() const { return FDescription; }
     const std::wstring& FileName() const { return FFileName; }
-    const std::wstring& ServiceStartName() const { return FServiceStartName; }
+    const std::wstring& ServiceStartName() const { return *FServiceStartName; }
     TServiceTypes ServiceTypes() const { return FServiceTypes; }
     // The service type as the configuration last read gives it, which a change of the
     // configuration sets at once (the status's type may follow later, or never under Wine).
@@ -73,13 +74,13 @@ public:
     TServiceControlAccepteds ControlsAccepted() const { return FControlsAccepted; }
 
     // The services and groups this one depends on, as the last refresh found them.
-    int DependentServiceCount() const { return static_cast<int>(FDependentServices.size()); }
-    TNtService* GetDependentService(int Idx) const { return FDependentServices.at(static_cast<size_t>(Idx)); }
+    int DependentServiceCount() const { return static_cast<int>(Dependencies().Services.size()); }
+    TNtService* GetDependentService(int Idx) const { return Dependencies().Services.at(static_cast<size_t>(Idx)); }
     // The dependency list as last read: service names (also of services that do not exist) and
     // "+" before a group's name, in the stored order.
-    const std::vector<std::wstring>& DependencyList() const { return FDependencyList; }
-    int DependentGroupCount() const { return static_cast<int>(FDependentGroups.size()); }
-    TServiceGroup* GetDependentGroup(int Idx) const { return FDependentGroups.at(static_cast<size_t>(Idx)); }
+    const std::vector<std::wstring>& DependencyList() const { return Dependencies().List; }
+    int DependentGroupCount() const { return static_cast<int>(Dependencies().Groups.size()); }
+    TServiceGroup* GetDependentGroup(int Idx) const { return Dependencies().Groups.at(static_cast<size_t>(Idx)); }
 
     // The services that depend on this one, in the SCM's order; enumerated on the first request
     // and kept for the record's lifetime.
@@ -87,8 +88,11 @@ public:
     TNtService* GetDependentByService(int Idx);
     // Whether the dependants were enumerated; they can be given from an enumeration made
     // elsewhere (services of this catalogue, in the SCM's order).
-    bool DependentByKnown() const { return FDependentByServices.has_value(); }
-    void SetDependentBy(std::vector<TNtService*> services) { FDependentByServices = std::move(services); }
+    bool DependentByKnown() const { return FDependentByServices != nullptr; }
+    void SetDependentBy(std::vector<TNtService*> services)
+    {
+        FDependentByServices = std::make_unique<std::vector<TNtService*>>(std::move(services));
+    }
 
     // Operations. With Sync they wait (without limit) for the target state.
     void Start(bool Sync);
@@ -169,14 +173,23 @@ private:
     std::wstring FDisplayName;
     std::wstring FDescription;
     std::wstring FFileName;
-    std::wstring FServiceStartName;
-    std::vector<TNtService*> FDependentServices;
-    // The dependency list as last read (service names, "+" before a group's).
-    std::vector<std::wstring> FDependencyList;
-    std::vector<TServiceGroup*> FDependentGroups;
-    std::optional<std::vector<TNtService*>> FDependentByServices;
+    // The account is one of few (LocalSystem, a handful of others): the records share one copy
+    // of each name.
+    const std::wstring* FServiceStartName;
+    // What the service depends on: most services depend on nothing, and their records hold
+    // no lists.
+    struct TDependencies {
+        std::vector<TNtService*> Services;
+        // The dependency list as last read (service names, "+" before a group's).
+        std::vector<std::wstring> List;
+        std::vector<TServiceGroup*> Groups;
+    };
+    const TDependencies& Dependencies() const;
+    std::unique_ptr<TDependencies> FDependencies;
+    // Rarely there (the dependants asked for, a full refresh under way): held apart.
+    std::unique_ptr<std::vector<TNtService*>> FDependentByServices;
     // The service entries of the dependency list read by ReadFirst, not yet linked.
-    std::optional<std::vector<std::wstring>> FDeferredDependencies;
+    std::unique_ptr<std::vector<std::wstring>> FDeferredDependencies;
     TServiceTypes FServiceTypes;
     TServiceTypes FConfiguredTypes;
     TServiceState FServiceState = ssUnknown;

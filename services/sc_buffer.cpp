@@ -1,5 +1,7 @@
 #include "services/sc_buffer.h"
 
+#include <cstdint>
+
 std::vector<BYTE> QueryServiceConfigBuffer(IServiceControlManager& scm, SC_HANDLE handle)
 {
     constexpr DWORD InitialSize = 4096;
@@ -61,11 +63,33 @@ std::vector<std::wstring> SplitNulList(const wchar_t* list, const wchar_t* end)
     return entries;
 }
 
+namespace {
+wchar_t AsciiLowerChar(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+}  // namespace
+
 std::wstring AsciiLower(const std::wstring& text)
 {
     std::wstring result = text;
     for (wchar_t& c : result)
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<wchar_t>(c - L'A' + L'a');
+        c = AsciiLowerChar(c);
     return result;
+}
+
+size_t TAsciiFoldedHash::operator()(std::wstring_view name) const noexcept
+{
+    // FNV-1a over the folded characters.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (wchar_t c : name)
+        hash = (hash ^ static_cast<std::uint64_t>(AsciiLowerChar(c))) * 1099511628211ull;
+    return static_cast<size_t>(hash);
+}
+
+bool TAsciiFoldedEqual::operator()(std::wstring_view a, std::wstring_view b) const noexcept
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (AsciiLowerChar(a[i]) != AsciiLowerChar(b[i]))
+            return false;
+    return true;
 }

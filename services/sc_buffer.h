@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Calls query(buffer, size, &needed) with `initial` bytes; while it fails with `growError`, grows
@@ -48,3 +49,12 @@ std::vector<std::wstring> SplitNulList(const wchar_t* list, const wchar_t* end =
 
 // Upper-case ASCII letters made lower-case, every other character kept.
 std::wstring AsciiLower(const std::wstring& text);
+
+// Hash and equality of names without regard to the case of ASCII letters, for containers keyed
+// by views of names held elsewhere (no folded copy is made).
+struct TAsciiFoldedHash {
+    size_t operator()(std::wstring_view name) const noexcept;
+};
+struct TAsciiFoldedEqual {
+    bool operator()(std::wstring_view a, std::wstring_view b) const noexcept;
+};

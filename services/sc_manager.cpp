@@ -9,7 +9,13 @@
 namespace {
 // Drivers, Win32 services and interactive ones.
 constexpr DWORD EnumeratedServiceTypes = 0x13F;
+// The room of a read's first enumeration. Under Wine every call lists the whole list whatever
+// room it is given (up to 100 ms for 2000 services), so a first room too small for the list costs
+// a second listing before the rows can be there: this computer's list gets room for several
+// thousand services. Another computer's answer crosses the network in the whole room asked for,
+// so its first room stays smaller and grows when the list needs it.
 constexpr size_t FirstEnumBufferSize = 256 * 1024;
+constexpr size_t FirstLocalEnumBufferSize = 1024 * 1024;
 }  // namespace
 
 TSCManager::TSCManager(const std::wstring& AMachineName, DWORD ADesiredAccess, const std::wstring& ADatabaseName,
@@ -156,9 +162,10 @@ template <typename Each>
 void TSCManager::ForEachEnumerated(Each&& each)
 {
     SM_ASSERT((FDesiredAccess & SC_MANAGER_ENUMERATE_SERVICE) != 0);
-    // Room for a few thousand services at once: each call walks every service (under Wine, a
+    // Room for thousands of services at once: each call walks every service (under Wine, a
     // round trip through the manager's process), and asking for the size first doubles that.
-    std::vector<BYTE> buffer(FirstEnumBufferSize);
+    const bool local = FMachineName.empty() || IsThisComputerName(FMachineName);
+    std::vector<BYTE> buffer(local ? FirstLocalEnumBufferSize : FirstEnumBufferSize);
     ForEachListedService(*FScm, Handle(), EnumeratedServiceTypes, buffer, each);
 }
 

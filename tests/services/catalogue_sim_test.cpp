@@ -342,9 +342,10 @@ TEST_F(CatalogueSim, TextsLargerThanTheFirstBufferAreReadWhole)
 
 TEST_F(CatalogueSim, EnumerationInPagesListsEveryServiceOnceInTheManagersOrder)
 {
-    // More than the first call's room: Windows gives pages of at most 64 KB and moves the resume
-    // handle on; Wine starts every call from the first service and asks for the whole list's room.
-    const int count = 3100;
+    // More than the first call's room (a megabyte for this computer's list): Windows gives pages
+    // of at most 64 KB and moves the resume handle on; Wine starts every call from the first
+    // service and asks for the whole list's room.
+    const int count = 5500;
     for (int i = 0; i < count; ++i) {
         TSimService s = Svc(Fmt(L"Svc%d", {i}));
         s.DisplayName = Fmt(L"A display name long enough to fill the first call's room, number %d", {i});
@@ -366,6 +367,27 @@ TEST_F(CatalogueSim, EnumerationInPagesListsEveryServiceOnceInTheManagersOrder)
         EXPECT_EQ(FSim.CallCount(TSimCall::QueryServiceConfig, L"Svc0") - readsBefore, 1);
         EXPECT_GT(FSim.CallCount(TSimCall::EnumServicesStatus) - callsBefore, asWine ? 1 : 3);
     }
+}
+
+TEST_F(CatalogueSim, ThisComputersListOfThousandsIsListedInOneCall)
+{
+    // 2100 services with display names as long as real ones: more than a first room sized for
+    // short names. Wine lists the whole list at every call whatever the room, so a second call
+    // would list it all again before the rows could be there.
+    const int count = 2100;
+    for (int i = 0; i < count; ++i) {
+        TSimService s = Svc(Fmt(L"OtherSvc%d", {i}));
+        s.DisplayName = Fmt(L"Startup bench other service number %d", {i});
+        FSim.AddService(s);
+    }
+    FSim.SetEnumPageLimit(0);
+    FSim.SetEnumIgnoresResume(true);
+    const int callsBefore = FSim.CallCount(TSimCall::EnumServicesStatus);
+
+    Manager().Refresh(true);
+
+    EXPECT_EQ(Manager().ServiceCount(), count);
+    EXPECT_EQ(FSim.CallCount(TSimCall::EnumServicesStatus) - callsBefore, 1);
 }
 
 // The shared walk over the manager's list, with a first room far too small.

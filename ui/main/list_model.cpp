@@ -309,7 +309,7 @@ void TServiceListModel::FillIn(const std::unordered_set<const TNtService*>& unre
     for (int row = 0; row < count; ++row)
         if (row < top || row >= bottom)
             add(row);
-    FWorker->Read(names, false);
+    FWorker->Read(std::move(names), false);
 }
 
 void TServiceListModel::Update()
