@@ -51,15 +51,9 @@ protected:
 
     TMainWindowDriver& Window() { return *FWindow; }
 
-    // Waits for the message box, checks its caption and text, and answers it.
     void Answer(const wchar_t* caption, const std::wstring& text, int button)
     {
-        HWND box = Window().WaitForMessageBox();
-        ASSERT_NE(box, nullptr) << "no message box";
-        EXPECT_EQ(WindowText(box), caption);
-        EXPECT_EQ(MessageBoxText(box), text);
-        PressButton(box, button);
-        EXPECT_TRUE(Window().WaitForNoMessageBox());
+        EXPECT_TRUE(Window().AnswerMessageBox(caption, text, button));
     }
 
 private:

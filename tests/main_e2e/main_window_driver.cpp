@@ -101,6 +101,23 @@ bool TMainWindowDriver::WaitForNoMessageBox(DWORD timeoutMs) const
     return WaitUntil([this] { return FProgram.WaitForWindow(L"#32770", 0) == nullptr; }, timeoutMs);
 }
 
+testing::AssertionResult TMainWindowDriver::AnswerMessageBox(const std::wstring& caption, const std::wstring& text,
+                                                             int button) const
+{
+    HWND box = WaitForMessageBox();
+    if (!box)
+        return testing::AssertionFailure() << "no message box";
+    const std::wstring shownCaption = WindowText(box), shownText = MessageBoxText(box);
+    PressButton(box, button);
+    if (!WaitForNoMessageBox())
+        return testing::AssertionFailure() << "the message box stays";
+    if (shownCaption != caption || shownText != text)
+        return testing::AssertionFailure() << "the message box " << testing::PrintToString(shownCaption) << " says "
+                                           << testing::PrintToString(shownText) << ", not "
+                                           << testing::PrintToString(caption) << ", " << testing::PrintToString(text);
+    return testing::AssertionSuccess();
+}
+
 std::wstring MessageBoxText(HWND box)
 {
     std::wstring text;

@@ -7,6 +7,8 @@
 #include "tests/support/remote_controls.h"
 #include "ui/main/command_ids.h"
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <optional>
@@ -50,6 +52,9 @@ public:
     // A message box (a standard dialog owned by the main window), waiting for it to appear.
     HWND WaitForMessageBox(DWORD timeoutMs = 10000) const;
     bool WaitForNoMessageBox(DWORD timeoutMs = 5000) const;
+    // Waits for a message box, checks its caption and text, presses the button and waits until
+    // the box has gone; fails saying what differed.
+    testing::AssertionResult AnswerMessageBox(const std::wstring& caption, const std::wstring& text, int button) const;
 
 private:
     TProgramUnderTest FProgram;

@@ -9,6 +9,8 @@
 //   --wait-hint MS          wait hint reported with every pending state (default 2000)
 //   --freeze-start MS       after the start check points, start pending with a check point that
 //                           does not move for MS milliseconds (a frozen check point)
+//   --freeze-stop MS        after the stop check points, stop pending with a check point that
+//                           does not move for MS milliseconds (a stop that hangs), then stopped
 //   --fail-start            after the start check points (and the freeze), fall back to stopped
 //                           with a service-specific exit code 1 instead of running
 //   --no-pause              accept only stop, not pause and continue
@@ -34,6 +36,7 @@ struct Options {
     DWORD StepMs = 200;
     DWORD WaitHint = 2000;
     DWORD FreezeStartMs = 0;
+    DWORD FreezeStopMs = 0;
     bool FailStart = false;
     bool NoPause = false;
 } GOptions;
@@ -127,6 +130,10 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
         switch (NextControl()) {
         case SERVICE_CONTROL_STOP:
             Pending(SERVICE_STOP_PENDING, GOptions.StopCheckPoints);
+            if (GOptions.FreezeStopMs) {
+                Report(SERVICE_STOP_PENDING, GOptions.StopCheckPoints + 1);
+                Sleep(GOptions.FreezeStopMs);
+            }
             Report(SERVICE_STOPPED);
             return;
         case SERVICE_CONTROL_PAUSE:
@@ -171,6 +178,8 @@ bool ParseOptions(bool lenient)
             number(GOptions.WaitHint);
         else if (arg == L"--freeze-start")
             number(GOptions.FreezeStartMs);
+        else if (arg == L"--freeze-stop")
+            number(GOptions.FreezeStopMs);
         else if (arg == L"--fail-start")
             GOptions.FailStart = true;
         else if (arg == L"--no-pause")
@@ -197,7 +206,7 @@ int RunTestService(bool lenient)
         std::fprintf(stderr,
                      "TestService: a Windows service for tests; register it with the Service Control Manager.\n"
                      "Options: --name NAME --start-checkpoints N --stop-checkpoints N --step-ms MS --wait-hint MS\n"
-                     "         --freeze-start MS --fail-start --no-pause\n");
+                     "         --freeze-start MS --freeze-stop MS --fail-start --no-pause\n");
         return 1;
     }
     return 0;
