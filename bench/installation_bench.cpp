@@ -10,6 +10,7 @@
 //   installation_show_ms              the window made and shown, before it can answer
 //   installation_answer_max_ms        the longest wait for an answer from the window's
 //                                     appearance on, one computer hung (goal: at most 50)
+#include "bench/answer_sampler.h"
 #include "bench/bench_support.h"
 
 #include "common/errors.h"
@@ -51,33 +52,6 @@ void Fill(TSimServiceControlManager& sim, const std::wstring& computer)
         sim.AddService(s);
     }
 }
-
-// Asks the window every 10 ms whether it answers, and keeps the longest wait.
-class TAnswerSampler {
-public:
-    explicit TAnswerSampler(HWND window)
-        : FThread([this, window] {
-              while (!FStop) {
-                  const double asked = NowMs();
-                  DWORD_PTR result = 0;
-                  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
-                  Longest = std::max(Longest.load(), NowMs() - asked);
-                  Sleep(10);
-              }
-          })
-    {
-    }
-    ~TAnswerSampler()
-    {
-        FStop = true;
-        FThread.join();
-    }
-    std::atomic<double> Longest{0};
-
-private:
-    std::atomic<bool> FStop{false};
-    std::thread FThread;
-};
 
 bool EveryErpRowRead(TFormMain& form, int rows)
 {

@@ -8,6 +8,7 @@
 //                            worker's calls times 50 ms), each printed beside it with its calls
 //   hung_quit_ms             from closing the window while a call hangs to the end of the
 //                            program's message loop
+#include "bench/answer_sampler.h"
 #include "bench/bench_support.h"
 
 #include "common/errors.h"
@@ -29,7 +30,6 @@
 
 namespace {
 constexpr DWORD CallMs = 50;
-constexpr DWORD SampleMs = 10;
 constexpr const wchar_t* Far = L"erp-far";
 
 TSimService Service(const std::wstring& name, const std::wstring& display, DWORD state,
@@ -40,33 +40,6 @@ TSimService Service(const std::wstring& name, const std::wstring& display, DWORD
     s.State = state;
     return s;
 }
-
-// Asks the window every 10 ms whether it answers, and keeps the longest wait.
-class TAnswerSampler {
-public:
-    explicit TAnswerSampler(HWND window)
-        : FThread([this, window] {
-              while (!FStop) {
-                  const double asked = NowMs();
-                  DWORD_PTR result = 0;
-                  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-                  Longest = std::max(Longest.load(), NowMs() - asked);
-                  Sleep(SampleMs);
-              }
-          })
-    {
-    }
-    ~TAnswerSampler()
-    {
-        FStop = true;
-        FThread.join();
-    }
-    std::atomic<double> Longest{0};
-
-private:
-    std::atomic<bool> FStop{false};
-    std::thread FThread;
-};
 
 // The calls made on the far computer, by thread.
 struct TCallCount {
