@@ -32,15 +32,6 @@ namespace {
 constexpr DWORD CallMs = 50;
 constexpr const wchar_t* Far = L"erp-far";
 
-TSimService Service(const std::wstring& name, const std::wstring& display, DWORD state,
-                    std::vector<std::wstring> dependencies = {})
-{
-    TSimService s = SimService(name, std::move(dependencies));
-    s.DisplayName = display;
-    s.State = state;
-    return s;
-}
-
 // The calls made on the far computer, by thread.
 struct TCallCount {
     std::mutex Mutex;
@@ -72,12 +63,12 @@ void Bench()
     Application().Initialize();
     TSimComputers net;
     TSimServiceControlManager& remote = net.Computer(Far);
-    remote.AddService(Service(L"SQLANYs_db", L"Database far", SERVICE_RUNNING));
-    remote.AddService(Service(L"App1", L"Talvora ERP App 1", SERVICE_RUNNING, {L"SQLANYs_db"}));
-    remote.AddService(Service(L"App2", L"Talvora ERP App 2", SERVICE_RUNNING, {L"SQLANYs_db"}));
-    remote.AddService(Service(L"Net", L"Talvora ERP Network", SERVICE_STOPPED));
-    remote.AddService(Service(L"App3", L"Talvora ERP App 3", SERVICE_STOPPED, {L"Net"}));
-    net.Local().AddService(Service(L"SQLANYs_here", L"Database here", SERVICE_RUNNING));
+    remote.AddService(ListedSimService(L"SQLANYs_db", L"Database far", SERVICE_RUNNING));
+    remote.AddService(ListedSimService(L"App1", L"Talvora ERP App 1", SERVICE_RUNNING, {L"SQLANYs_db"}));
+    remote.AddService(ListedSimService(L"App2", L"Talvora ERP App 2", SERVICE_RUNNING, {L"SQLANYs_db"}));
+    remote.AddService(ListedSimService(L"Net", L"Talvora ERP Network", SERVICE_STOPPED));
+    remote.AddService(ListedSimService(L"App3", L"Talvora ERP App 3", SERVICE_STOPPED, {L"Net"}));
+    net.Local().AddService(ListedSimService(L"SQLANYs_here", L"Database here", SERVICE_RUNNING));
     ScriptedMessageBoxes boxes;
     // Outlives every thread that calls the far computer (its calls are counted until the end).
     TCallCount calls;

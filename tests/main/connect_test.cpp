@@ -17,23 +17,14 @@
 #include <atomic>
 
 namespace {
-TSimService Service(const std::wstring& name, const std::wstring& display, DWORD state = SERVICE_STOPPED,
-                    std::vector<std::wstring> dependencies = {})
-{
-    TSimService s = SimService(name, std::move(dependencies));
-    s.DisplayName = display;
-    s.State = state;
-    return s;
-}
-
 class ConnectTest : public MainWindowTest {
 protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        Net.Local().AddService(Service(L"SQLANYs_here", L"Database here", SERVICE_RUNNING));
-        Net.Computer(L"erp-far").AddService(Service(L"SQLANYs_far", L"Database far", SERVICE_RUNNING));
-        Net.Computer(L"erp-far").AddService(Service(L"App_far", L"Talvora ERP App far", SERVICE_STOPPED, {L"SQLANYs_far"}));
+        Net.Local().AddService(ListedSimService(L"SQLANYs_here", L"Database here", SERVICE_RUNNING));
+        Net.Computer(L"erp-far").AddService(ListedSimService(L"SQLANYs_far", L"Database far", SERVICE_RUNNING));
+        Net.Computer(L"erp-far").AddService(ListedSimService(L"App_far", L"Talvora ERP App far", SERVICE_STOPPED, {L"SQLANYs_far"}));
         Form = std::make_unique<TFormMain>(Net, false);
         Window().Show();
     }
@@ -94,7 +85,7 @@ TEST_F(ConnectTest, ShowsAnotherComputersServicesAndGoesBack)
 
 TEST_F(ConnectTest, CommandsAndTheirFollowUpActOnTheConnectedComputer)
 {
-    Net.Local().AddService(Service(L"App_far", L"Talvora ERP App here"));
+    Net.Local().AddService(ListedSimService(L"App_far", L"Talvora ERP App here"));
     Window().Connect(L"erp-far");
     Net.Computer(L"erp-far").Update(L"App_far", [](TSimService& s) { s.StateAfterStart = SERVICE_START_PENDING; });
     Select(L"Talvora ERP App far");

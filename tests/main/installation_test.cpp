@@ -17,15 +17,6 @@
 #include <algorithm>
 
 namespace {
-TSimService Service(const std::wstring& name, const std::wstring& display, DWORD state = SERVICE_STOPPED,
-                    std::vector<std::wstring> dependencies = {})
-{
-    TSimService s = SimService(name, std::move(dependencies));
-    s.DisplayName = display;
-    s.State = state;
-    return s;
-}
-
 bool StartsWith(const std::wstring& text, const std::wstring& start) { return text.rfind(start, 0) == 0; }
 
 class InstallationTest : public MainWindowTest {
@@ -36,12 +27,12 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        Net.Local().AddService(Service(L"SQLANYs_db", L"Database here", SERVICE_RUNNING));
-        Net.Local().AddService(Service(L"App_a", L"Talvora ERP App here"));
-        Net.Computer(L"erp-a").AddService(Service(L"SQLANYs_db", L"Database a", SERVICE_RUNNING));
-        Net.Computer(L"erp-a").AddService(Service(L"App_a", L"Talvora ERP App a", SERVICE_STOPPED, {L"SQLANYs_db"}));
-        Net.Computer(L"erp-a").AddService(Service(L"Spooler", L"Print spooler", SERVICE_RUNNING));
-        Net.Computer(L"erp-b").AddService(Service(L"SQLANYs_b", L"Database b"));
+        Net.Local().AddService(ListedSimService(L"SQLANYs_db", L"Database here", SERVICE_RUNNING));
+        Net.Local().AddService(ListedSimService(L"App_a", L"Talvora ERP App here"));
+        Net.Computer(L"erp-a").AddService(ListedSimService(L"SQLANYs_db", L"Database a", SERVICE_RUNNING));
+        Net.Computer(L"erp-a").AddService(ListedSimService(L"App_a", L"Talvora ERP App a", SERVICE_STOPPED, {L"SQLANYs_db"}));
+        Net.Computer(L"erp-a").AddService(ListedSimService(L"Spooler", L"Print spooler", SERVICE_RUNNING));
+        Net.Computer(L"erp-b").AddService(ListedSimService(L"SQLANYs_b", L"Database b"));
     }
     void TearDown() override
     {
@@ -160,7 +151,7 @@ TEST_F(InstallationTest, AConnectionLostDuringTheDayTurnsIntoItsRowOnceAndComesB
 
 TEST_F(InstallationTest, AComputerHangingAtEveryCallDelaysOnlyItsOwnRows)
 {
-    Net.Computer(L"erp-h").AddService(Service(L"SQLANYs_h", L"Database h", SERVICE_RUNNING));
+    Net.Computer(L"erp-h").AddService(ListedSimService(L"SQLANYs_h", L"Database h", SERVICE_RUNNING));
     Net.Hang(L"erp-h");
     Open({L"", L"erp-h", L"erp-a"});
     ASSERT_TRUE(TickUntil([&] { return Shown(L"Database here") && Shown(L"Database a"); }));
@@ -240,7 +231,7 @@ TEST_F(InstallationTest, RemovingTheComputerOfTheSelectedRow)
 // writes there.
 TEST_F(InstallationTest, PropertiesShowTheRowsComputer)
 {
-    Net.Local().AddService(Service(L"Here_only", L"Service only here"));
+    Net.Local().AddService(ListedSimService(L"Here_only", L"Service only here"));
     Open({L"", L"erp-a"});
     ASSERT_TRUE(TickUntil([&] { return Shown(L"Talvora ERP App a"); }));
     Select(L"Talvora ERP App a");
@@ -274,7 +265,7 @@ TEST_F(InstallationTest, PropertiesShowTheRowsComputer)
 // A computer whose read hangs leaves the installation at once; the read goes on alone.
 TEST_F(InstallationTest, AHungComputerIsRemovedWithoutWaitingForIt)
 {
-    Net.Computer(L"erp-h").AddService(Service(L"SQLANYs_h", L"Database h", SERVICE_RUNNING));
+    Net.Computer(L"erp-h").AddService(ListedSimService(L"SQLANYs_h", L"Database h", SERVICE_RUNNING));
     Net.Hang(L"erp-h");
     Open({L"", L"erp-h"});
     ASSERT_TRUE(TickUntil([&] { return Shown(L"Database here") && Net.HungCalls(L"erp-h") > 0; }));

@@ -54,12 +54,7 @@ protected:
     void AddListed(const std::wstring& name, const std::wstring& display, DWORD state = SERVICE_STOPPED,
                    std::vector<std::wstring> dependencies = {})
     {
-        TSimService s;
-        s.Name = name;
-        s.DisplayName = display;
-        s.State = state;
-        s.Dependencies = std::move(dependencies);
-        Sim.AddService(s);
+        Sim.AddService(ListedSimService(name, display, state, std::move(dependencies)));
     }
 
     // The timer's refresh of the rows, waited for; returns the records re-read whole.

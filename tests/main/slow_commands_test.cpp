@@ -14,15 +14,6 @@
 #include <atomic>
 
 namespace {
-TSimService Service(const std::wstring& name, const std::wstring& display, DWORD state,
-                    std::vector<std::wstring> dependencies = {})
-{
-    TSimService s = SimService(name, std::move(dependencies));
-    s.DisplayName = display;
-    s.State = state;
-    return s;
-}
-
 constexpr const wchar_t* Far = L"erp-far";
 
 class SlowComputerTest : public MainWindowTest {
@@ -30,13 +21,13 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        Net.Local().AddService(Service(L"SQLANYs_here", L"Database here", SERVICE_RUNNING));
+        Net.Local().AddService(ListedSimService(L"SQLANYs_here", L"Database here", SERVICE_RUNNING));
         TSimServiceControlManager& remote = Net.Computer(Far);
-        remote.AddService(Service(L"SQLANYs_db", L"Database far", SERVICE_RUNNING));
-        remote.AddService(Service(L"App1", L"Talvora ERP App 1", SERVICE_RUNNING, {L"SQLANYs_db"}));
-        remote.AddService(Service(L"App2", L"Talvora ERP App 2", SERVICE_RUNNING, {L"SQLANYs_db"}));
-        remote.AddService(Service(L"AppStopped", L"Talvora ERP App stopped", SERVICE_STOPPED, {L"SQLANYs_db"}));
-        remote.AddService(Service(L"AppPaused", L"Talvora ERP App paused", SERVICE_PAUSED));
+        remote.AddService(ListedSimService(L"SQLANYs_db", L"Database far", SERVICE_RUNNING));
+        remote.AddService(ListedSimService(L"App1", L"Talvora ERP App 1", SERVICE_RUNNING, {L"SQLANYs_db"}));
+        remote.AddService(ListedSimService(L"App2", L"Talvora ERP App 2", SERVICE_RUNNING, {L"SQLANYs_db"}));
+        remote.AddService(ListedSimService(L"AppStopped", L"Talvora ERP App stopped", SERVICE_STOPPED, {L"SQLANYs_db"}));
+        remote.AddService(ListedSimService(L"AppPaused", L"Talvora ERP App paused", SERVICE_PAUSED));
         NewWindow();
     }
     void TearDown() override

@@ -135,6 +135,15 @@ TSimService SimService(const std::wstring& name, std::vector<std::wstring> depen
     return s;
 }
 
+TSimService ListedSimService(const std::wstring& name, const std::wstring& display, DWORD state,
+                             std::vector<std::wstring> dependencies)
+{
+    TSimService s = SimService(name, std::move(dependencies));
+    s.DisplayName = display;
+    s.State = state;
+    return s;
+}
+
 TSimServiceControlManager::TSimServiceControlManager() = default;
 TSimServiceControlManager::~TSimServiceControlManager() = default;
 

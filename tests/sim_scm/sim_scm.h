@@ -97,6 +97,9 @@ struct TSimService {
 // A stopped service of its own process that needs the dependencies; its display name is the
 // name followed by " display".
 TSimService SimService(const std::wstring& name, std::vector<std::wstring> dependencies = {});
+// A service as a list shows it: its display name and state given.
+TSimService ListedSimService(const std::wstring& name, const std::wstring& display, DWORD state = SERVICE_STOPPED,
+                             std::vector<std::wstring> dependencies = {});
 
 // One ChangeServiceConfigW as it arrived; a null pointer argument is an empty optional.
 struct TSimChangeConfig {
